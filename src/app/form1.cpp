@@ -1,0 +1,271 @@
+#include "app/form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFont>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+
+namespace qm {
+
+namespace {
+
+// The layout is designed in twips; the window shows 15 twips a pixel.
+constexpr int px(int twips) { return (twips + 7) / 15; }
+
+void place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+QFont arial(double points) {
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSizeF(points);
+    f.setBold(true);
+    return f;
+}
+
+}  // namespace
+
+Form1::Form1(Services& services, Config config, QWidget* parent)
+    : QWidget(parent), services_(services), config_(std::move(config)),
+      hoverCursor_(Qt::PointingHandCursor) {
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+    connectHandlers();
+    if (config_.runFormLoad) Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+    setWindowTitle(QStringLiteral("Quillmark"));
+    setFixedSize(px(15960), px(6765));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setFont(arial(9));
+    setMouseTracking(true);
+
+    auto button = [this](QPushButton*& b, const char* name, const char* caption, QWidget* parent,
+                         int l, int t, int w, int h) {
+        b = new QPushButton(QString::fromUtf8(caption), parent);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFont(arial(11.25));
+        b->setMouseTracking(true);
+        b->setAutoDefault(false);
+        place(b, l, t, w, h);
+        b->installEventFilter(this);
+    };
+    auto frame = [this](QGroupBox*& f, const char* name, const char* caption, int l, int t, int w,
+                        int h) {
+        f = new QGroupBox(QString::fromUtf8(caption), this);
+        f->setObjectName(QString::fromLatin1(name));
+        f->setFont(arial(9));
+        f->setMouseTracking(true);
+        place(f, l, t, w, h);
+        f->installEventFilter(this);
+    };
+    auto option = [](QRadioButton*& o, const char* name, const char* caption, QWidget* parent,
+                     int l, int t, int w, int h) {
+        o = new QRadioButton(QString::fromUtf8(caption), parent);
+        o->setObjectName(QString::fromLatin1(name));
+        o->setFont(arial(9));
+        place(o, l, t, w, h);
+    };
+    auto listView = [this](QTreeView*& v, const char* name, int l, int t, int w, int h) {
+        v = new QTreeView(this);
+        v->setObjectName(QString::fromLatin1(name));
+        v->setRootIsDecorated(false);
+        v->setItemsExpandable(false);
+        v->setUniformRowHeights(true);
+        v->setSortingEnabled(false);
+        v->setAllColumnsShowFocus(true);
+        v->setSelectionMode(QAbstractItemView::SingleSelection);
+        v->setSelectionBehavior(QAbstractItemView::SelectRows);
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->setFont(arial(9));
+        v->setMouseTracking(true);
+        v->viewport()->setMouseTracking(true);
+        v->header()->setStretchLastSection(false);
+        v->header()->setSectionsClickable(false);
+        v->header()->setSectionsMovable(false);
+        place(v, l, t, w, h);
+        v->installEventFilter(this);
+        v->viewport()->installEventFilter(this);
+    };
+
+    button(PushButton5, "PushButton5", "Help", this, 120, 120, 7800, 405);
+    listView(ListView1, "ListView1", 120, 630, 7800, 4185);
+    ListView1->setModel(&fileList);
+    ListView1->setToolTip(QStringLiteral(
+        "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
+        "of window to reveal full names."));
+    button(PushButton1, "PushButton1", "Add PDF File(s)", this, 120, 4900, 3840, 405);
+    button(PushButton6, "PushButton6", "Add All PDF File(s) In Folder", this, 4080, 4900, 3840,
+           405);
+    button(PushButton9, "PushButton9", "Clear List", this, 120, 5410, 3840, 405);
+    button(PushButton10, "PushButton10", "Load Sample/Example Files", this, 4080, 5410, 3840, 405);
+
+    frame(Frame3, "Frame3", "Option", 120, 5900, 7800, 735);
+    Check1 = new QCheckBox(
+        QStringLiteral("Prompt for password because PDF files are password protected"), Frame3);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setFont(arial(9));
+    place(Check1, 240, 300, 6015, 255);
+
+    frame(Frame1, "Frame1", "Search Options", 8040, 30, 7800, 1800);
+    option(Option3, "Option3", "Search for this:", Frame1, 240, 330, 1815, 255);
+    Text1 = new QLineEdit(Frame1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    place(Text1, 2400, 300, 5160, 345);
+    option(Option4, "Option4", "Search for multiple:", Frame1, 240, 780, 2055, 255);
+    Combo1 = new QComboBox(Frame1);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(false);
+    place(Combo1, 2400, 735, 2760, 345);
+    Combo1->installEventFilter(this);
+    button(PushButton12, "PushButton12", "+", Frame1, 5280, 735, 360, 345);
+    button(PushButton14, "PushButton14", "-", Frame1, 5760, 735, 360, 345);
+    button(PushButton16, "PushButton16", "Load", Frame1, 6240, 735, 750, 345);
+    button(PushButton15, "PushButton15", "Clr", Frame1, 7100, 735, 460, 345);
+    button(PushButton7, "PushButton7", "Start Searching", Frame1, 240, 1230, 7320, 405);
+    // Option3 and Option4 share Frame1 and so form one exclusive group.
+    Option3->setChecked(true);
+
+    frame(Frame2, "Frame2", "Case Options", 8040, 1890, 7800, 720);
+    option(Option2, "Option2", "Ignore case", Frame2, 240, 300, 1365, 285);
+    option(Option1, "Option1", "Match case", Frame2, 1800, 300, 1365, 300);
+    Option2->setChecked(true);
+
+    listView(ListView2, "ListView2", 8040, 2730, 7800, 1860);
+    ListView2->setModel(&results);
+    ListView2->setToolTip(
+        QStringLiteral("Move | line to right and out of window to reveal full names."));
+    button(PushButton11, "PushButton11", "Open Selected File", this, 8040, 4680, 3840, 405);
+    button(PushButton3, "PushButton3", "Open All Files", this, 12000, 4680, 3840, 405);
+    button(PushButton4, "PushButton4", "Save Results As Text File", this, 8040, 5190, 3840, 405);
+    button(PushButton13, "PushButton13", "Save Results As Excel File", this, 12000, 5190, 3840,
+           405);
+    button(PushButton8, "PushButton8", "Copy Results To Clipboard", this, 8040, 5700, 3840, 405);
+    button(PushButton2, "PushButton2", "Clear Results", this, 12000, 5700, 3840, 405);
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    ProgressBar1->setFont(arial(9));
+    ProgressBar1->setFormat(progressText_);
+    place(ProgressBar1, 8040, 6210, 7800, 405);
+
+    installEventFilter(this);
+}
+
+void Form1::connectHandlers() {
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
+    connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
+    connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+    connect(PushButton9, &QPushButton::clicked, this, [this] { PushButton9_Click(); });
+    connect(PushButton10, &QPushButton::clicked, this, [this] { PushButton10_Click(); });
+    connect(PushButton11, &QPushButton::clicked, this, [this] { PushButton11_Click(); });
+    connect(PushButton12, &QPushButton::clicked, this, [this] { PushButton12_Click(); });
+    connect(PushButton13, &QPushButton::clicked, this, [this] { PushButton13_Click(); });
+    connect(PushButton14, &QPushButton::clicked, this, [this] { PushButton14_Click(); });
+    connect(PushButton15, &QPushButton::clicked, this, [this] { PushButton15_Click(); });
+    connect(PushButton16, &QPushButton::clicked, this, [this] { PushButton16_Click(); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option2_Click();
+    });
+    connect(Option3, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option3_Click();
+    });
+    connect(Option4, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option4_Click();
+    });
+    connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+    connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                fileList.setSelected(current.isValid() ? current.row() + 1 : 0);
+            });
+    connect(ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                results.SetSelectedRow(current.isValid() ? current.row() + 1 : 0);
+            });
+}
+
+SearchOptions Form1::searchOptions() const {
+    SearchOptions o;
+    o.singlePhrase = Text1->text();
+    for (int i = 0; i < Combo1->count(); ++i) o.findSets << Combo1->itemText(i);
+    o.mode = Option3->isChecked()   ? SearchMode::Single
+             : Option4->isChecked() ? SearchMode::Multiple
+                                    : SearchMode::None;
+    o.caseMode = Option2->isChecked() ? CaseMode::IgnoreCase : CaseMode::MatchCase;
+    o.promptForPassword = Check1->isChecked();
+    return o;
+}
+
+int Form1::value() const { return ProgressBar1->value(); }
+void Form1::setValue(int v) { ProgressBar1->setValue(v); }
+QString Form1::text() const { return progressText_; }
+void Form1::setText(const QString& t) {
+    progressText_ = t;
+    // The bar's format knows %p, %v and %m; a "%" of a file name must show as itself.
+    QString shown = t;
+    shown.replace(u'%', QStringLiteral("%%"));
+    ProgressBar1->setFormat(shown);
+}
+
+void Form1::setMousePointer(int value) {
+    pointer_ = value;
+    if (value == MousePointer::Busy)
+        setCursor(Qt::WaitCursor);
+    else if (value == MousePointer::Hover)
+        setCursor(hoverCursor_);
+    else
+        setCursor(Qt::ArrowCursor);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        QWidget* w = qobject_cast<QWidget*>(watched);
+        if (w == ListView1->viewport()) w = ListView1;
+        if (w == ListView2->viewport()) w = ListView2;
+        if (w) MouseMoveOver(w);
+    } else if (event->type() == QEvent::FocusIn && watched == Combo1) {
+        Combo1_GotFocus();
+    } else if (event->type() == QEvent::KeyPress && watched == ListView1) {
+        ListView1_KeyDown(static_cast<QKeyEvent*>(event)->key());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+}  // namespace qm

@@ -1,0 +1,153 @@
+#pragma once
+// The main window. Every control is a member named as in the control table,
+// with the same objectName. Event handlers are named after control and event;
+// their bodies live in the form1_*.cpp file of the subsystem they belong to.
+
+#include <QCursor>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "filelist/filelist.h"
+#include "platform/services.h"
+#include "results/resultslist.h"
+#include "terms/searchoptions.h"
+
+class QPushButton;
+class QTreeView;
+class QGroupBox;
+class QRadioButton;
+class QCheckBox;
+class QLineEdit;
+class QComboBox;
+class QProgressBar;
+
+namespace qm {
+
+class Form1 : public QWidget, public ProgressBar, public MousePointer {
+    Q_OBJECT
+public:
+    struct Config {
+        // The folder of the program (optional files "x/o.cjs", "HAND-M.CUR",
+        // "drag.ico" and the folder "Samples" are looked up there).
+        QString applicationFolder;
+        // Runs the start-up sequence in the constructor.
+        bool runFormLoad = true;
+    };
+
+    Form1(Services& services, Config config, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // --- controls ---
+    QPushButton* PushButton1 = nullptr;   // "Add PDF File(s)"
+    QPushButton* PushButton2 = nullptr;   // "Clear Results"
+    QPushButton* PushButton3 = nullptr;   // "Open All Files"
+    QPushButton* PushButton4 = nullptr;   // "Save Results As Text File"
+    QPushButton* PushButton5 = nullptr;   // "Help"
+    QPushButton* PushButton6 = nullptr;   // "Add All PDF File(s) In Folder"
+    QPushButton* PushButton7 = nullptr;   // "Start Searching" / "Stop Searching"
+    QPushButton* PushButton8 = nullptr;   // "Copy Results To Clipboard"
+    QPushButton* PushButton9 = nullptr;   // "Clear List"
+    QPushButton* PushButton10 = nullptr;  // "Load Sample/Example Files"
+    QPushButton* PushButton11 = nullptr;  // "Open Selected File"
+    QPushButton* PushButton12 = nullptr;  // "+"
+    QPushButton* PushButton13 = nullptr;  // "Save Results As Excel File"
+    QPushButton* PushButton14 = nullptr;  // "-"
+    QPushButton* PushButton15 = nullptr;  // "Clr"
+    QPushButton* PushButton16 = nullptr;  // "Load"
+    QTreeView* ListView1 = nullptr;       // the file list
+    QTreeView* ListView2 = nullptr;       // the results
+    QGroupBox* Frame1 = nullptr;          // "Search Options"
+    QGroupBox* Frame2 = nullptr;          // "Case Options"
+    QGroupBox* Frame3 = nullptr;          // "Option"
+    QRadioButton* Option1 = nullptr;      // "Match case"
+    QRadioButton* Option2 = nullptr;      // "Ignore case"
+    QRadioButton* Option3 = nullptr;      // "Search for this:"
+    QRadioButton* Option4 = nullptr;      // "Search for multiple:"
+    QCheckBox* Check1 = nullptr;          // password prompt
+    QLineEdit* Text1 = nullptr;           // the single phrase
+    QComboBox* Combo1 = nullptr;          // the find sets
+    QProgressBar* ProgressBar1 = nullptr;
+
+    // --- models and window-owned state ---
+    FileList fileList;       // shown by ListView1
+    ResultsList results;     // shown by ListView2
+    QString ExtractorPath;   // absolute path of pdftotext, empty when none was found
+    bool StopRequested = false;
+    Services& services() { return services_; }
+    const Config& config() const { return config_; }
+
+    // The search controls as they stand now.
+    SearchOptions searchOptions() const;
+
+    // --- ProgressBar (ProgressBar1: its Text and Value) ---
+    int value() const override;
+    void setValue(int v) override;
+    QString text() const override;
+    void setText(const QString& t) override;
+
+    // --- MousePointer (the window's pointer: 0, 11, 99) ---
+    int mousePointer() const override { return pointer_; }
+    void setMousePointer(int value) override;
+    // The cursor shown for pointer value 99.
+    QCursor hoverCursor() const { return hoverCursor_; }
+    void setHoverCursor(const QCursor& c) { hoverCursor_ = c; }
+
+    // --- start-up and shutdown ---
+    void Form_Load();
+    void Form_Unload();
+
+    // --- event handlers ---
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void PushButton7_Click();
+    void PushButton8_Click();
+    void PushButton9_Click();
+    void PushButton10_Click();
+    void PushButton11_Click();
+    void PushButton12_Click();
+    void PushButton13_Click();
+    void PushButton14_Click();
+    void PushButton15_Click();
+    void PushButton16_Click();
+    void Text1_Change();
+    void Combo1_GotFocus();
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Option4_Click();
+    void Check1_Click();
+    void ListView1_DblClick();
+    void ListView1_KeyDown(int keyCode);
+    // Hover rules: the pointer for a mouse move over a control.
+    void MouseMoveOver(QWidget* control);
+
+    // Sets Text1 as a change of Text1 (stores it and selects "Search for this:").
+    void SetSinglePhrase(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+
+    Services& services_;
+    Config config_;
+    int pointer_ = 0;
+    QCursor hoverCursor_;
+    QString progressText_ = QStringLiteral("Progress Bar");
+
+    // --- state of the subsystems' handlers; each adds its own below its line ---
+    // search run (form1_search.cpp)
+    // adding files, drag and drop, reordering (form1_add.cpp)
+    // results (form1_results.cpp)
+    // start-up, shutdown and samples (form1_startup.cpp)
+};
+
+}  // namespace qm

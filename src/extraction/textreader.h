@@ -1,0 +1,48 @@
+#pragma once
+// Readers of plain-text files. Text is UTF-8; a byte that is not part of valid
+// UTF-8 is read as the Latin-1 character of its value, so every file reads.
+// A "character" is a Unicode code point.
+
+#include <QString>
+#include <QStringList>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+inline constexpr std::size_t kChunkLength = 65536;  // code points per chunk
+
+// A text split into chunks of kChunkLength code points (the last holds the rest),
+// kept as one valid UTF-8 buffer. An empty text has one empty chunk.
+class TextChunks {
+public:
+    TextChunks() : bounds_{0, 0} {}
+    // Takes valid UTF-8 and splits it.
+    static TextChunks fromUtf8(std::string utf8);
+    std::size_t count() const { return bounds_.size() - 1; }
+    std::string_view chunk(std::size_t i) const {
+        return std::string_view(text_).substr(bounds_[i], bounds_[i + 1] - bounds_[i]);
+    }
+    QString chunkString(std::size_t i) const;  // for tests and small texts
+    const std::string& utf8() const { return text_; }
+
+private:
+    std::string text_;
+    std::vector<std::size_t> bounds_;  // count()+1 offsets into text_
+};
+
+// Decodes bytes by the UTF-8 rule above into valid UTF-8.
+std::string decodeToUtf8(std::string_view bytes);
+
+// One element per line; a line ends at LF or CR LF (not part of the element); an
+// empty file gives one empty element; a final line end adds no element.
+// Throws qm::Error when the file cannot be opened.
+QStringList ReadFileLines(const QString& path);
+
+// The whole file in chunks of 65,536 characters; nothing removed or converted.
+// Throws qm::Error when the file cannot be opened.
+TextChunks ReadFileChunks(const QString& path);
+
+}  // namespace qm

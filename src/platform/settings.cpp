@@ -1,0 +1,85 @@
+#include "platform/settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "platform/error.h"
+
+namespace qm {
+
+namespace {
+const QString kGroup = QStringLiteral("Quillmark");
+}
+
+IniSettingsStore::IniSettingsStore()
+    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                            QStringLiteral("Veltrane"))) {}
+
+IniSettingsStore::IniSettingsStore(const QString& iniPath)
+    : settings_(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+
+IniSettingsStore::~IniSettingsStore() = default;
+
+QString IniSettingsStore::fileName() const { return settings_->fileName(); }
+
+QString IniSettingsStore::getSetting(const QString& key, const QString& defaultValue) const {
+    const QString full = kGroup + u'/' + key;
+    if (!settings_->contains(full)) return defaultValue;
+    return settings_->value(full).toString();
+}
+
+void IniSettingsStore::saveSetting(const QString& key, const QString& value) {
+    settings_->setValue(kGroup + u'/' + key, value);
+    settings_->sync();
+    if (settings_->status() != QSettings::NoError)
+        throw Error(QStringLiteral("The settings could not be written to ") + settings_->fileName() +
+                    QStringLiteral("."));
+}
+
+namespace {
+std::unique_ptr<QTemporaryDir>& workDir() {
+    static std::unique_ptr<QTemporaryDir> dir;
+    return dir;
+}
+QString& titleValue() {
+    static QString t = QStringLiteral("Quillmark");
+    return t;
+}
+}  // namespace
+
+QString createWorkFolder() {
+    auto& dir = workDir();
+    if (dir && dir->isValid()) return dir->path();
+    QString base = qEnvironmentVariable("TEMP");
+    if (base.isEmpty()) base = qEnvironmentVariable("TMPDIR");
+    if (base.isEmpty()) base = QStringLiteral("/tmp");
+    dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/quillmark-XXXXXX"));
+    if (!dir->isValid()) {
+        dir.reset();
+        return QString();
+    }
+    // QTemporaryDir already creates the folder with owner-only rights (0700).
+    return dir->path();
+}
+
+QString workFolder() {
+    auto& dir = workDir();
+    return dir && dir->isValid() ? dir->path() : createWorkFolder();
+}
+
+void removeWorkFolder() {
+    auto& dir = workDir();
+    if (dir) {
+        dir->remove();
+        dir.reset();
+    }
+}
+
+QString applicationTitle() { return titleValue(); }
+void setApplicationTitle(const QString& title) { titleValue() = title; }
+
+void QtEventPump::pump() { QCoreApplication::processEvents(); }
+
+}  // namespace qm

@@ -1,0 +1,46 @@
+#pragma once
+// The per-user settings store: an INI file of QSettings, application "Veltrane",
+// group "Quillmark", every write synced at once.
+
+#include <memory>
+
+#include "platform/services.h"
+
+class QSettings;
+
+namespace qm {
+
+class IniSettingsStore : public SettingsStore {
+public:
+    // The user's store (its folder follows XDG_CONFIG_HOME, so tests can move it).
+    IniSettingsStore();
+    // A store in a given INI file.
+    explicit IniSettingsStore(const QString& iniPath);
+    ~IniSettingsStore() override;
+
+    QString getSetting(const QString& key, const QString& defaultValue) const override;
+    void saveSetting(const QString& key, const QString& value) override;
+    QString fileName() const;
+
+private:
+    std::unique_ptr<QSettings> settings_;
+};
+
+// The running program's private work folder: made at start-up inside TEMP,
+// else TMPDIR, else /tmp, owner-only, removed by `removeWorkFolder`.
+QString workFolder();
+// Creates it (once); returns its path without a trailing "/", empty on failure.
+QString createWorkFolder();
+void removeWorkFolder();
+
+// The application title shown on message boxes ("Quillmark").
+QString applicationTitle();
+void setApplicationTitle(const QString& title);
+
+// A pump of the real event loop (QCoreApplication::processEvents).
+class QtEventPump : public EventPump {
+public:
+    void pump() override;
+};
+
+}  // namespace qm

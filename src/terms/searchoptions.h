@@ -1,0 +1,33 @@
+#pragma once
+// What to look for and how: a snapshot of the search controls.
+
+#include <QString>
+#include <QStringList>
+
+namespace qm {
+
+enum class SearchMode { None, Single, Multiple };  // None: neither option selected
+enum class CaseMode { MatchCase, IgnoreCase };
+
+struct SearchOptions {
+    QString singlePhrase;   // Text1, exactly as typed
+    QStringList findSets;   // Combo1's entries in order
+    SearchMode mode = SearchMode::Single;
+    CaseMode caseMode = CaseMode::IgnoreCase;
+    bool promptForPassword = false;  // Check1
+
+    // The phrases a file is searched for, in order: the single phrase, or every
+    // find-set entry; empty entries are left out (they would match everywhere).
+    QStringList phrases() const {
+        QStringList out;
+        if (mode == SearchMode::Single) {
+            if (!singlePhrase.isEmpty()) out << singlePhrase;
+        } else if (mode == SearchMode::Multiple) {
+            for (const QString& p : findSets)
+                if (!p.isEmpty()) out << p;
+        }
+        return out;
+    }
+};
+
+}  // namespace qm
