@@ -7,7 +7,10 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -206,6 +209,11 @@ void Form1::connectHandlers() {
     });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
+    connect(ListView1, &QTreeView::pressed, this,
+            [this](const QModelIndex& i) { ListView1_ItemClick(i.row() + 1); });
+    ListView1->setAcceptDrops(true);
+    ListView1->viewport()->setAcceptDrops(true);
+    ListView1->setDragDropMode(QAbstractItemView::DropOnly);
     connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 fileList.setSelected(current.isValid() ? current.row() + 1 : 0);
@@ -250,11 +258,32 @@ void Form1::setMousePointer(int value) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1->viewport()) {
+        switch (event->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+                ListView1_OLEDragOver(static_cast<QDragMoveEvent*>(event));
+                return true;
+            case QEvent::Drop:
+                ListView1_OLEDragDrop(static_cast<QDropEvent*>(event));
+                return true;
+            case QEvent::MouseButtonPress:
+                ListView1_MouseDown(static_cast<QMouseEvent*>(event));
+                break;
+            case QEvent::MouseButtonRelease:
+                ListView1_MouseUp(static_cast<QMouseEvent*>(event));
+                break;
+            default:
+                break;
+        }
+    }
     if (event->type() == QEvent::MouseMove) {
         QWidget* w = qobject_cast<QWidget*>(watched);
         if (w == ListView1->viewport()) w = ListView1;
         if (w == ListView2->viewport()) w = ListView2;
         if (w) MouseMoveOver(w);
+        if (watched == ListView1->viewport())
+            ListView1_MouseMove(static_cast<QMouseEvent*>(event));
     } else if (event->type() == QEvent::FocusIn && watched == Combo1) {
         Combo1_GotFocus();
     } else if (event->type() == QEvent::KeyPress && watched == ListView1) {

@@ -21,6 +21,9 @@ class QCheckBox;
 class QLineEdit;
 class QComboBox;
 class QProgressBar;
+class QDragMoveEvent;
+class QDropEvent;
+class QMouseEvent;
 
 namespace qm {
 
@@ -123,6 +126,13 @@ public:
     void Check1_Click();
     void ListView1_DblClick();
     void ListView1_KeyDown(int keyCode);
+    // Drops from other programs and reordering by dragging (form1_add.cpp).
+    void ListView1_OLEDragOver(QDragMoveEvent* event);
+    void ListView1_OLEDragDrop(QDropEvent* event);
+    void ListView1_ItemClick(int position);
+    void ListView1_MouseDown(QMouseEvent* event);
+    void ListView1_MouseMove(QMouseEvent* event);
+    void ListView1_MouseUp(QMouseEvent* event);
     // Hover rules: the pointer for a mouse move over a control.
     void MouseMoveOver(QWidget* control);
 

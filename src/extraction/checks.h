@@ -1,0 +1,33 @@
+#pragma once
+// The two tests for files whose text cannot be had or read.
+
+#include <QString>
+#include <cstdint>
+
+#include "platform/services.h"
+
+namespace qm {
+
+class FileList;
+
+// True when an extracted text file holds fewer than six printable characters
+// and at least one non-printable one (code points 32-126 and 160 up are printable).
+bool NoTextPDF(const QString& textPath);
+
+// The file's size in bytes (low 32 bits, signed), or -1 when it cannot be opened.
+std::int32_t FileSize2(const QString& path);
+
+// What the add-time check needs of the window.
+struct CheckContext {
+    Services* services = nullptr;
+    ProgressBar* progress = nullptr;
+    MousePointer* pointer = nullptr;
+    QString extractorPath;  // absolute path of pdftotext; empty when none was found
+    QString workFolder;     // the private temporary folder
+};
+
+// Extracts every listed file once and reports, in one message, the files whose
+// text is shorter than 10 bytes.
+void CheckByCodeNotPreviewTextbox(const CheckContext& context, const FileList& list);
+
+}  // namespace qm
