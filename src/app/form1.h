@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "filelist/filelist.h"
@@ -157,6 +158,10 @@ private:
     // search run (form1_search.cpp)
     // adding files, drag and drop, reordering (form1_add.cpp)
     // results (form1_results.cpp)
+    // The one-second pause after each file "Open All Files" opens; empty means
+    // WaitSeconds on the real clock. Tests put a recorder here.
+    std::function<void(int seconds)> waitSeconds_;
+    friend class ResultsButtonsTest;
     // start-up, shutdown and samples (form1_startup.cpp)
 };
 

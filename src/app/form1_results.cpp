@@ -1,13 +1,139 @@
 // The results list's buttons: clear, save, spreadsheet, clipboard, open.
+#include <QFile>
+
 #include "app/form1.h"
+#include "filelist/pathhelpers.h"
+#include "platform/error.h"
+#include "platform/settings.h"
+#include "results/exports.h"
+#include "results/opening.h"
+#include "results/spreadsheet.h"
 
 namespace qm {
 
-void Form1::PushButton2_Click() {}
-void Form1::PushButton3_Click() {}
-void Form1::PushButton4_Click() {}
-void Form1::PushButton8_Click() {}
-void Form1::PushButton11_Click() {}
-void Form1::PushButton13_Click() {}
+namespace {
+
+const QString kMissingFile = QStringLiteral("Can not open this file. It does not exist.");
+
+}  // namespace
+
+// "Clear Results".
+void Form1::PushButton2_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
+    p.step(100, [&] { results.Clear(); });
+}
+
+// "Open All Files": every distinct file of the list, one second apart.
+void Form1::PushButton3_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
+    bool stop = false;
+    p.step(100, [&] {
+        if (results.RowCount() == 0) {
+            services_.boxes->message(QStringLiteral("No file selected in Results list."),
+                                     applicationTitle());
+            stop = true;
+        }
+    });
+    if (stop) return;
+    p.step(102, [&] { setMousePointer(MousePointer::Busy); });
+    QStringList paths;
+    p.step(104, [&] { paths = DistinctPaths(results, services_.pump); });
+    for (const QString& path : paths) {
+        if (path.isEmpty()) continue;
+        p.step(106, [&] {
+            if (PathExists(path)) {
+                OpenDocument(*services_.desktop, path);
+                if (waitSeconds_)
+                    waitSeconds_(1);
+                else
+                    WaitSeconds(1, services_.pump);
+            } else {
+                services_.boxes->message(kMissingFile, applicationTitle());
+            }
+        });
+    }
+    p.step(108, [&] { setMousePointer(MousePointer::Default); });
+}
+
+// "Save Results As Text File".
+void Form1::PushButton4_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
+    QString path;
+    p.step(100, [&] {
+        path = services_.dialogs->saveFile(QStringLiteral("Save List"),
+                                           QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    });
+    if (path.isEmpty()) return;
+    p.step(102, [&] { setMousePointer(MousePointer::Busy); });
+    p.step(104, [&] { SaveListViewToTextFile(results, path, services_); });
+    p.step(106, [&] { setMousePointer(MousePointer::Default); });
+}
+
+// "Copy Results To Clipboard".
+void Form1::PushButton8_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton8_Click"));
+    p.step(100, [&] { CopyListViewToClipboard(results, services_); });
+    p.step(102, [&] {
+        services_.boxes->message(
+            QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where "
+                           "you normally type and press Ctrl+V to paste the clipboard."),
+            applicationTitle());
+    });
+}
+
+// "Open Selected File": the picked row's file, or the first row's.
+void Form1::PushButton11_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton11_Click"));
+    bool stop = false;
+    p.step(100, [&] {
+        if (results.RowCount() == 0) {
+            services_.boxes->message(QStringLiteral("No PDF selected in Results list."),
+                                     applicationTitle());
+            stop = true;
+        }
+    });
+    if (stop) return;
+    QString path;
+    p.step(102, [&] { path = results.Cell(results.SelectedRow(), 1); });
+    p.step(104, [&] {
+        if (PathExists(path))
+            OpenDocument(*services_.desktop, path);
+        else
+            services_.boxes->message(kMissingFile, applicationTitle());
+    });
+}
+
+// "Save Results As Excel File": a new workbook in the user's temporary folder,
+// opened with the desktop's spreadsheet program.
+void Form1::PushButton13_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton13_Click"));
+    bool stop = false;
+    p.step(100, [&] { stop = results.RowCount() == 0; });
+    if (stop) return;
+    p.step(102, [&] {
+        if (!SaveResultsAsExcelFileIsExcelInstalled(services_)) {
+            services_.boxes->message(
+                QStringLiteral("A spreadsheet program is not installed on this computer. You need "
+                               "to have it installed to use this feature."),
+                applicationTitle());
+            stop = true;
+        }
+    });
+    if (stop) return;
+    p.step(104, [&] { setMousePointer(MousePointer::Busy); });
+    QString path;
+    const bool written = p.step(106, [&] {
+        path = NewWorkbookPath();
+        try {
+            WriteResultsWorkbook(results, path, services_.pump);
+        } catch (...) {
+            QFile::remove(path);
+            throw;
+        }
+    });
+    // A workbook that could not be written is not handed to the spreadsheet program.
+    if (written) p.step(108, [&] { services_.desktop->openDocument(path); });
+    p.step(110, [&] { setMousePointer(MousePointer::Default); });
+}
 
 }  // namespace qm

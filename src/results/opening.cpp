@@ -1,0 +1,38 @@
+#include "results/opening.h"
+
+#include <QDeadlineTimer>
+#include <QSet>
+#include <QThread>
+#include <algorithm>
+
+namespace qm {
+
+QStringList DistinctPaths(const ResultsList& list, EventPump* pump) {
+    QStringList paths{QString()};
+    QSet<QString> seen{QString()};
+    const int rows = list.RowCount();
+    for (int r = 1; r <= rows; ++r) {
+        if (pump) pump->pump();
+        const QString path = list.Cell(r, 1);
+        if (!seen.contains(path)) {
+            seen.insert(path);
+            paths << path;
+        }
+    }
+    return paths;
+}
+
+void OpenDocument(Desktop& desktop, const QString& path) {
+    desktop.openDocument(path);
+}
+
+void WaitSeconds(int seconds, EventPump* pump) {
+    const QDeadlineTimer deadline(std::chrono::seconds(std::max(seconds, 0)), Qt::PreciseTimer);
+    while (!deadline.hasExpired()) {
+        if (pump) pump->pump();
+        const qint64 left = deadline.remainingTime();
+        if (left > 0) QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 10)));
+    }
+}
+
+}  // namespace qm

@@ -1,0 +1,154 @@
+#include "results/spreadsheet.h"
+
+#include <xlsxwriter.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <map>
+
+#include "platform/error.h"
+#include "platform/settings.h"
+#include "results/exports.h"
+
+namespace qm {
+
+namespace {
+
+void pumpEvents(EventPump* pump) {
+    if (pump) pump->pump();
+}
+
+// Cuts a text after `limit` characters, never inside a surrogate pair.
+QString cutToCharacters(const QString& text, int limit) {
+    int n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (n == limit) return text.left(i);
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        ++n;
+    }
+    return text;
+}
+
+// Owns the workbook until it is closed (which writes the file) or dropped.
+class Workbook {
+  public:
+    explicit Workbook(const QString& path) : path_(path) {
+        const QByteArray name = QFile::encodeName(path);
+        book_ = workbook_new(name.constData());
+        if (!book_)
+            throw Error(QStringLiteral("Could not create the workbook \"") + path +
+                        QStringLiteral("\"."));
+        sheet_ = workbook_add_worksheet(book_, nullptr);
+        if (!sheet_) {
+            fail();
+            throw Error(QStringLiteral("Could not add a worksheet to the workbook."));
+        }
+    }
+    ~Workbook() {
+        if (book_) fail();
+    }
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    // Row and column count from 1.
+    void writeText(int row, int column, const QString& value) {
+        const QString cell = cutToCharacters(value, kMaxCellCharacters);
+        const QByteArray utf8 = cell.toUtf8();
+        const lxw_error err =
+            worksheet_write_string(sheet_, static_cast<lxw_row_t>(row - 1),
+                                   static_cast<lxw_col_t>(column - 1), utf8.constData(), nullptr);
+        if (err != LXW_NO_ERROR)
+            throw Error(QStringLiteral("Could not write cell ") + QString::number(row) + u',' +
+                        QString::number(column) + QStringLiteral(" of the workbook: ") +
+                        QString::fromUtf8(lxw_strerror(err)));
+        int& longest = longest_[column];
+        longest = std::max(longest, characterCount(cell));
+    }
+
+    // Sizes every written column from its longest text, then writes the file.
+    void close() {
+        for (const auto& [column, longest] : longest_) {
+            const double width = std::clamp(longest + 2.0, LXW_DEF_COL_WIDTH, 255.0);
+            const auto c = static_cast<lxw_col_t>(column - 1);
+            worksheet_set_column(sheet_, c, c, width, nullptr);
+        }
+        lxw_workbook* book = book_;
+        book_ = nullptr;
+        const lxw_error err = workbook_close(book);
+        if (err != LXW_NO_ERROR)
+            throw Error(QStringLiteral("Could not write the workbook \"") + path_ +
+                        QStringLiteral("\": ") + QString::fromUtf8(lxw_strerror(err)));
+    }
+
+  private:
+    // Frees the workbook without leaving a half-written file behind.
+    void fail() {
+        workbook_close(book_);
+        book_ = nullptr;
+        QFile::remove(path_);
+    }
+
+    QString path_;
+    lxw_workbook* book_ = nullptr;
+    lxw_worksheet* sheet_ = nullptr;
+    std::map<int, int> longest_;
+};
+
+}  // namespace
+
+bool SaveResultsAsExcelFileIsExcelInstalled(Services& services) {
+    if (services.desktop->hasDefaultApplication(QString::fromLatin1(kSpreadsheetMimeType)))
+        return true;
+    services.boxes->message(
+        QStringLiteral("A spreadsheet program is not installed on this computer. You need to have "
+                       "it installed to use this software without error."),
+        applicationTitle());
+    return false;
+}
+
+void WriteResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump) {
+    const int rows = list.RowCount();
+    const int columns = list.ColumnCount();
+    if (rows >= static_cast<int>(LXW_ROW_MAX))
+        throw Error(QStringLiteral("The results list has ") + QString::number(rows) +
+                    QStringLiteral(" rows; a worksheet holds at most ") +
+                    QString::number(LXW_ROW_MAX - 1) + QStringLiteral(" results."));
+
+    Workbook book(path);
+    int c = 1;
+    for (int k = 1; k <= columns; ++k) {
+        pumpEvents(pump);
+        if (rows > 0 && !list.Cell(1, k).isEmpty())
+            book.writeText(1, c++, displayCell(list.ColumnHeader(k)));
+    }
+    for (int r = 1; r <= rows; ++r) {
+        pumpEvents(pump);
+        c = 1;
+        for (int k = 1; k <= columns; ++k) {
+            pumpEvents(pump);
+            const QString cell = list.Cell(r, k);
+            if (cell.isEmpty()) continue;
+            QString value = displayCell(cell);
+            if (k > 1) value.remove(u'=');
+            book.writeText(r + 1, c++, value);
+        }
+    }
+    book.close();
+}
+
+QString NewWorkbookPath() {
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/Quillmark Results XXXXXX.xlsx"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw Error(QStringLiteral("Could not create a file in the folder \"") +
+                    QDir::toNativeSeparators(QDir::tempPath()) + QStringLiteral("\": ") +
+                    file.errorString());
+    const QString path = file.fileName();
+    file.close();
+    return path;
+}
+
+}  // namespace qm
