@@ -1,0 +1,241 @@
+#include "extraction/textreader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+
+#include "extraction/utf8.h"
+#include "platform/error.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace qm {
+
+namespace utf8 {
+
+std::size_t validSequenceLength(const unsigned char* s, std::size_t available) {
+    const unsigned char b0 = s[0];
+    if (b0 < 0x80) return 1;
+    if (b0 < 0xC2) return 0;  // stray continuation byte or overlong two-byte form
+    if (b0 < 0xE0) return (available >= 2 && isContinuation(s[1])) ? 2 : 0;
+    if (b0 < 0xF0) {
+        if (available < 3) return 0;
+        // E0 needs A0.. to avoid overlongs; ED stops at 9F to keep out surrogates.
+        const unsigned char lo = b0 == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char hi = b0 == 0xED ? 0x9F : 0xBF;
+        return (s[1] >= lo && s[1] <= hi && isContinuation(s[2])) ? 3 : 0;
+    }
+    if (b0 < 0xF5) {
+        if (available < 4) return 0;
+        // F0 needs 90.. to avoid overlongs; F4 stops at 8F to stay within U+10FFFF.
+        const unsigned char lo = b0 == 0xF0 ? 0x90 : 0x80;
+        const unsigned char hi = b0 == 0xF4 ? 0x8F : 0xBF;
+        return (s[1] >= lo && s[1] <= hi && isContinuation(s[2]) && isContinuation(s[3])) ? 4 : 0;
+    }
+    return 0;
+}
+
+std::size_t validPrefixLength(std::string_view bytes) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Plain ASCII runs are checked 32 bytes at a time.
+#if defined(__SSE2__)
+        while (i + 32 <= n) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
+            if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) break;
+            i += 32;
+        }
+#else
+        while (i + 16 <= n) {
+            std::uint64_t a, b;
+            std::memcpy(&a, s + i, 8);
+            std::memcpy(&b, s + i + 8, 8);
+            if (((a | b) & 0x8080808080808080ULL) != 0) break;
+            i += 16;
+        }
+#endif
+        if (i >= n) break;
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = validSequenceLength(s + i, n - i);
+        if (len == 0) return i;
+        i += len;
+    }
+    return n;
+}
+
+namespace {
+// Number of bytes of a little word that start a code point.
+inline unsigned startsInWord(std::uint64_t w) {
+    const std::uint64_t cont = w & ~(w << 1) & 0x8080808080808080ULL;
+    // One bit per continuation byte at bit 7; sum them with a multiply.
+    const unsigned conts = static_cast<unsigned>(((cont >> 7) * 0x0101010101010101ULL) >> 56);
+    return 8 - conts;
+}
+}  // namespace
+
+std::size_t advanceCodePoints(std::string_view text, std::size_t from, std::size_t count) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = from;
+    std::size_t remaining = count;
+    while (i + 8 <= n) {
+        std::uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        const unsigned starts = startsInWord(w);
+        if (starts > remaining) break;
+        remaining -= starts;
+        i += 8;
+    }
+    for (; i < n; ++i) {
+        if (!isContinuation(s[i])) {
+            if (remaining == 0) break;
+            --remaining;
+        }
+    }
+    return i;
+}
+
+std::size_t countCodePoints(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0, total = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        total += startsInWord(w);
+    }
+    for (; i < n; ++i)
+        if (!isContinuation(s[i])) ++total;
+    return total;
+}
+
+}  // namespace utf8
+
+namespace {
+
+// Re-encodes bytes from `validUpTo` on: valid stretches are copied, every other
+// byte becomes the Latin-1 character of its value.
+std::string decodeFrom(std::string_view bytes, std::size_t validUpTo) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8 + 16);
+    out.append(bytes.data(), validUpTo);
+    std::size_t i = validUpTo;
+    while (i < bytes.size()) {
+        // bytes[i] is not the start of a valid sequence, so it is 0x80 or above.
+        char two[2];
+        utf8::encode(static_cast<unsigned char>(bytes[i]), two);
+        out.append(two, 2);
+        ++i;
+        const std::size_t ok = utf8::validPrefixLength(bytes.substr(i));
+        out.append(bytes.data() + i, ok);
+        i += ok;
+    }
+    return out;
+}
+
+// Valid input is handed on without a copy.
+std::string decodeOwned(std::string bytes) {
+    const std::size_t ok = utf8::validPrefixLength(bytes);
+    if (ok == bytes.size()) return bytes;
+    return decodeFrom(bytes, ok);
+}
+
+// The whole file, read in one go.
+std::string readWholeFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        if (!QFileInfo::exists(path)) throw Error(QStringLiteral("File not found: ") + path);
+        throw Error(QStringLiteral("Cannot open the file ") + path + QStringLiteral(": ") +
+                    file.errorString());
+    }
+    const auto fail = [&] {
+        throw Error(QStringLiteral("Cannot read the file ") + path + QStringLiteral(": ") +
+                    file.errorString());
+    };
+    std::string data;
+    const qint64 expected = file.size();
+    if (expected > 0) {
+        data.resize(static_cast<std::size_t>(expected));
+        std::size_t got = 0;
+        while (got < data.size()) {
+            const qint64 r = file.read(data.data() + got, static_cast<qint64>(data.size() - got));
+            if (r < 0) fail();
+            if (r == 0) break;
+            got += static_cast<std::size_t>(r);
+        }
+        data.resize(got);
+    }
+    // Whatever the size said, read on to the end (a file that grew, a device).
+    char more[16384];
+    for (;;) {
+        const qint64 r = file.read(more, sizeof more);
+        if (r < 0) fail();
+        if (r == 0) break;
+        data.append(more, static_cast<std::size_t>(r));
+    }
+    return data;
+}
+
+}  // namespace
+
+std::string decodeToUtf8(std::string_view bytes) {
+    const std::size_t ok = utf8::validPrefixLength(bytes);
+    if (ok == bytes.size()) return std::string(bytes);
+    return decodeFrom(bytes, ok);
+}
+
+TextChunks TextChunks::fromUtf8(std::string utf8) {
+    TextChunks t;
+    t.text_ = std::move(utf8);
+    t.bounds_.clear();
+    t.bounds_.push_back(0);
+    const std::string_view all(t.text_);
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        pos = utf8::advanceCodePoints(all, pos, kChunkLength);
+        t.bounds_.push_back(pos);
+    }
+    if (t.bounds_.size() == 1) t.bounds_.push_back(0);
+    return t;
+}
+
+QString TextChunks::chunkString(std::size_t i) const {
+    const std::string_view c = chunk(i);
+    return QString::fromUtf8(c.data(), static_cast<qsizetype>(c.size()));
+}
+
+QStringList ReadFileLines(const QString& path) {
+    const std::string text = decodeOwned(readWholeFile(path));
+    QStringList lines;
+    if (text.empty()) {
+        lines << QString();
+        return lines;
+    }
+    const char* s = text.data();
+    const std::size_t n = text.size();
+    std::size_t start = 0;
+    while (start < n) {
+        const void* hit = std::memchr(s + start, '\n', n - start);
+        const std::size_t lf =
+            hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s) : n;
+        std::size_t end = lf;
+        if (hit && end > start && s[end - 1] == '\r') --end;  // CR LF ends a line, too
+        lines << QString::fromUtf8(s + start, static_cast<qsizetype>(end - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+TextChunks ReadFileChunks(const QString& path) {
+    return TextChunks::fromUtf8(decodeOwned(readWholeFile(path)));
+}
+
+}  // namespace qm
