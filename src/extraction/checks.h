@@ -12,7 +12,11 @@ class FileList;
 
 // True when an extracted text file holds fewer than six printable characters
 // and at least one non-printable one (code points 32-126 and 160 up are printable).
+// Throws qm::Error when the file cannot be read.
 bool NoTextPDF(const QString& textPath);
+// The same with its own error report: a failure is reported in `boxes` and
+// the answer is then false (the text is searched, and yields what it yields).
+bool NoTextPDF(const QString& textPath, MessageBoxes& boxes);
 
 // The file's size in bytes (low 32 bits, signed), or -1 when it cannot be opened.
 std::int32_t FileSize2(const QString& path);
@@ -29,5 +33,8 @@ struct CheckContext {
 // Extracts every listed file once and reports, in one message, the files whose
 // text is shorter than 10 bytes.
 void CheckByCodeNotPreviewTextbox(const CheckContext& context, const FileList& list);
+
+// The check's message for the reported paths (each followed by CR LF).
+QString checkReportText(const QString& reportedPaths);
 
 }  // namespace qm
