@@ -156,6 +156,7 @@ private:
 
     // --- state of the subsystems' handlers; each adds its own below its line ---
     // search run (form1_search.cpp)
+    std::shared_ptr<class FormSearch> search_;  // made at the first click
     // adding files, drag and drop, reordering (form1_add.cpp)
     // results (form1_results.cpp)
     // The one-second pause after each file "Open All Files" opens; empty means
