@@ -1,28 +1,35 @@
 #include "app/form1.h"
 
+#include "app/hovercursor.h"
+#include "app/twips.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QFont>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
-#include <QDragMoveEvent>
-#include <QDropEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
 #include <QTreeView>
 
 namespace qm {
 
 namespace {
 
-// The layout is designed in twips; the window shows 15 twips a pixel.
-constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr int px(int twips) {
+    return twipsToPixels(twips);
+}
 
 void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(px(left), px(top), px(width), px(height));
@@ -38,12 +45,28 @@ QFont arial(double points) {
 }  // namespace
 
 Form1::Form1(Services& services, Config config, QWidget* parent)
-    : QWidget(parent), services_(services), config_(std::move(config)),
+    : QWidget(parent),
+      services_(services),
+      config_(std::move(config)),
       hoverCursor_(Qt::PointingHandCursor) {
     setObjectName(QStringLiteral("Form1"));
+    hoverCursor_ = LoadHoverCursor(config_.applicationFolder);
     buildControls();
     connectHandlers();
     if (config_.runFormLoad) Form_Load();
+    // Opens centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    // Documentation hook: QM_SCREENSHOT=<file.png> saves a picture of the window
+    // shortly after it is shown and ends the program.
+    const QString screenshot = qEnvironmentVariable("QM_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(1500, this, [this, screenshot] {
+            if (!grab().save(screenshot, "PNG"))
+                qWarning("Could not save the screenshot to %s", qPrintable(screenshot));
+            QCoreApplication::quit();
+        });
+    }
 }
 
 Form1::~Form1() = default;
@@ -51,9 +74,11 @@ Form1::~Form1() = default;
 void Form1::buildControls() {
     setWindowTitle(QStringLiteral("Quillmark"));
     setFixedSize(px(15960), px(6765));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    // A fixed border without a maximize button; without CustomizeWindowHint Qt
+    // would add the default title-bar buttons back.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -236,9 +261,15 @@ SearchOptions Form1::searchOptions() const {
     return o;
 }
 
-int Form1::value() const { return ProgressBar1->value(); }
-void Form1::setValue(int v) { ProgressBar1->setValue(v); }
-QString Form1::text() const { return progressText_; }
+int Form1::value() const {
+    return ProgressBar1->value();
+}
+void Form1::setValue(int v) {
+    ProgressBar1->setValue(v);
+}
+QString Form1::text() const {
+    return progressText_;
+}
 void Form1::setText(const QString& t) {
     progressText_ = t;
     // The bar's format knows %p, %v and %m; a "%" of a file name must show as itself.
@@ -282,8 +313,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (w == ListView1->viewport()) w = ListView1;
         if (w == ListView2->viewport()) w = ListView2;
         if (w) MouseMoveOver(w);
-        if (watched == ListView1->viewport())
-            ListView1_MouseMove(static_cast<QMouseEvent*>(event));
+        if (watched == ListView1->viewport()) ListView1_MouseMove(static_cast<QMouseEvent*>(event));
     } else if (event->type() == QEvent::FocusIn && watched == Combo1) {
         Combo1_GotFocus();
     } else if (event->type() == QEvent::KeyPress && watched == ListView1) {

@@ -22,20 +22,25 @@ IniSettingsStore::IniSettingsStore(const QString& iniPath)
 
 IniSettingsStore::~IniSettingsStore() = default;
 
-QString IniSettingsStore::fileName() const { return settings_->fileName(); }
+QString IniSettingsStore::fileName() const {
+    return settings_->fileName();
+}
 
 QString IniSettingsStore::getSetting(const QString& key, const QString& defaultValue) const {
     const QString full = kGroup + u'/' + key;
     if (!settings_->contains(full)) return defaultValue;
-    return settings_->value(full).toString();
+    const QVariant v = settings_->value(full);
+    // A hand-edited value with an unquoted comma reads as a list; keep its text.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
+    return v.toString();
 }
 
 void IniSettingsStore::saveSetting(const QString& key, const QString& value) {
     settings_->setValue(kGroup + u'/' + key, value);
     settings_->sync();
     if (settings_->status() != QSettings::NoError)
-        throw Error(QStringLiteral("The settings could not be written to ") + settings_->fileName() +
-                    QStringLiteral("."));
+        throw Error(QStringLiteral("The settings could not be written to ") +
+                    settings_->fileName() + QStringLiteral("."));
 }
 
 namespace {
@@ -77,9 +82,27 @@ void removeWorkFolder() {
     }
 }
 
-QString applicationTitle() { return titleValue(); }
-void setApplicationTitle(const QString& title) { titleValue() = title; }
+QString applicationTitle() {
+    return titleValue();
+}
 
-void QtEventPump::pump() { QCoreApplication::processEvents(); }
+QString applicationTitleFromName(const QString& productName) {
+    constexpr qsizetype kMaxTitle = 40;
+    QString t = productName;
+    do {
+        const qsizetype blank = t.lastIndexOf(u' ');
+        if (blank < 0) break;
+        t.truncate(blank);
+    } while (t.size() > kMaxTitle);
+    if (t.size() > kMaxTitle) t.truncate(kMaxTitle);
+    return t;
+}
+void setApplicationTitle(const QString& title) {
+    titleValue() = title;
+}
+
+void QtEventPump::pump() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace qm

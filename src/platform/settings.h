@@ -11,7 +11,7 @@ class QSettings;
 namespace qm {
 
 class IniSettingsStore : public SettingsStore {
-public:
+  public:
     // The user's store (its folder follows XDG_CONFIG_HOME, so tests can move it).
     IniSettingsStore();
     // A store in a given INI file.
@@ -22,7 +22,7 @@ public:
     void saveSetting(const QString& key, const QString& value) override;
     QString fileName() const;
 
-private:
+  private:
     std::unique_ptr<QSettings> settings_;
 };
 
@@ -35,11 +35,15 @@ void removeWorkFolder();
 
 // The application title shown on message boxes ("Quillmark").
 QString applicationTitle();
+// The title made from a product name: cut at its last blank, at least once and
+// until at most 40 characters remain. A name without a blank stays whole (cut
+// to 40 characters when longer).
+QString applicationTitleFromName(const QString& productName);
 void setApplicationTitle(const QString& title);
 
 // A pump of the real event loop (QCoreApplication::processEvents).
 class QtEventPump : public EventPump {
-public:
+  public:
     void pump() override;
 };
 
