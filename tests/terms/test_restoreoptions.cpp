@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QMap>
+
+#include "platform/error.h"
+#include "platform/scripted.h"
+#include "terms/restoreoptions.h"
+
+namespace qm {
+namespace {
+
+TEST(OptionValues, TruthWordsInAnyCaseAndNumbers) {
+    const QString k = QStringLiteral("Option1");
+    EXPECT_TRUE(SettingToBoolean(k, "True"));
+    EXPECT_TRUE(SettingToBoolean(k, "TRUE"));
+    EXPECT_TRUE(SettingToBoolean(k, " true "));
+    EXPECT_FALSE(SettingToBoolean(k, "False"));
+    EXPECT_FALSE(SettingToBoolean(k, "fAlSe"));
+    EXPECT_FALSE(SettingToBoolean(k, "0"));
+    EXPECT_TRUE(SettingToBoolean(k, "1"));
+    EXPECT_TRUE(SettingToBoolean(k, "-1"));
+    EXPECT_TRUE(SettingToBoolean(k, "2.5"));
+    EXPECT_FALSE(SettingToBoolean(k, "0.0"));
+}
+
+TEST(OptionValues, TextThatIsNoTruthWordOrNumberIsAnErrorNamingTheKey) {
+    for (const char* bad : {"", "yes", "Truee", "1x", "nan", "inf"}) {
+        try {
+            SettingToBoolean(QStringLiteral("Option3"), QString::fromLatin1(bad));
+            ADD_FAILURE() << "accepted " << bad;
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.description().contains(QStringLiteral("\"Option3\"")));
+        }
+    }
+}
+
+TEST(OptionValues, WholeNumbersRoundHalvesToEven) {
+    const QString k = QStringLiteral("Check1");
+    EXPECT_EQ(SettingToWholeNumber(k, "0"), 0);
+    EXPECT_EQ(SettingToWholeNumber(k, " 1 "), 1);
+    EXPECT_EQ(SettingToWholeNumber(k, "0.5"), 0);
+    EXPECT_EQ(SettingToWholeNumber(k, "1.5"), 2);
+    EXPECT_EQ(SettingToWholeNumber(k, "-3"), -3);
+    EXPECT_THROW(SettingToWholeNumber(k, "True"), Error);
+    EXPECT_THROW(SettingToWholeNumber(k, "one"), Error);
+    EXPECT_THROW(SettingToWholeNumber(k, "1e20"), Error);
+}
+
+class MapStore : public SettingsStore {
+  public:
+    QMap<QString, QString> values;
+    mutable QStringList reads;
+    QString getSetting(const QString& key, const QString& defaultValue) const override {
+        reads << key;
+        return values.value(key, defaultValue);
+    }
+    void saveSetting(const QString& key, const QString& value) override { values[key] = value; }
+};
+
+// Records every change the restore makes, in order.
+class RecordingControls : public SearchControls {
+  public:
+    QStringList calls;
+    void setPhrase(const QString& text) override { calls << "Text1=" + text; }
+    void appendFindSets(const QStringList& entries) override {
+        calls << "Combo1+" + entries.join('|');
+    }
+    void setOption(int number, bool selected) override {
+        calls << QStringLiteral("Option%1=%2").arg(number).arg(selected ? "True" : "False");
+    }
+    void setPasswordPrompt(bool ticked) override { calls << (ticked ? "Check1=1" : "Check1=0"); }
+};
+
+TEST(RestoreSearchOptions, FirstStartUsesTheDefaultsAndTouchesNoEmptyControl) {
+    ScriptedMessageBoxes boxes;
+    MapStore store;
+    RecordingControls controls;
+    Procedure p(boxes, "Form1", "Form_Load");
+    RestoreSearchOptions(p, store, controls);
+    EXPECT_EQ(controls.calls, (QStringList{"Option1=False", "Option2=True", "Option3=True",
+                                           "Option4=False", "Check1=0"}));
+    EXPECT_EQ(store.reads, (QStringList{"Text1", "FindSets", "Option1", "Option2", "Option3",
+                                        "Option4", "Check1"}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(RestoreSearchOptions, PhraseThenFindSetsThenOptionsInOrderThenCheck) {
+    ScriptedMessageBoxes boxes;
+    MapStore store;
+    store.values = {{"Text1", "salad"},   {"FindSets", "::a::::b::"}, {"Option1", "true"},
+                    {"Option2", "False"}, {"Option3", "0"},           {"Option4", "-1"},
+                    {"Check1", "1"}};
+    RecordingControls controls;
+    Procedure p(boxes, "Form1", "Form_Load");
+    RestoreSearchOptions(p, store, controls);
+    EXPECT_EQ(controls.calls,
+              (QStringList{"Text1=salad", "Combo1+a|b", "Option1=True", "Option2=False",
+                           "Option3=False", "Option4=True", "Check1=1"}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(RestoreSearchOptions, BadValuesAreReportedAtTheirStepsAndTheRestoreGoesOn) {
+    ScriptedMessageBoxes boxes;
+    MapStore store;
+    store.values = {{"Option1", "maybe"}, {"Check1", "2"}, {"Option4", "True"}};
+    RecordingControls controls;
+    Procedure p(boxes, "Form1", "Form_Load");
+    RestoreSearchOptions(p, store, controls);
+    EXPECT_EQ(controls.calls, (QStringList{"Option2=True", "Option3=True", "Option4=True"}));
+    const QStringList texts = boxes.messageTexts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].contains("\"maybe\"")) << texts[0].toStdString();
+    EXPECT_TRUE(texts[0].contains("in Kestrova2021/08/31.Form1.Form_Load at line 176\r\r"));
+    EXPECT_TRUE(texts[1].contains("in Kestrova2021/08/31.Form1.Form_Load at line 184\r\r"));
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Application Error"));
+}
+
+}  // namespace
+}  // namespace qm
