@@ -55,20 +55,27 @@ QString ResultsText(const ResultsList& list, EventPump* pump) {
 }
 
 void WriteTextFile(const QString& text, const QString& path) {
+    auto failure = [&](const QString& what, const QString& reason) {
+        return Error(QStringLiteral("Could not ") + what + QStringLiteral(" the file \"") + path +
+                     QStringLiteral("\": ") + reason);
+    };
+    // Unbuffered, so that a short write (a full disk, a size limit) is seen
+    // here and the old file is kept rather than replaced by a cut-off one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Could not create the file \"") + path + QStringLiteral("\": ") +
-                    file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw failure(QStringLiteral("create"), file.errorString());
     const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw Error(QStringLiteral("Could not write the file \"") + path + QStringLiteral("\": ") +
-                    reason);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const QString reason = n < 0 ? file.errorString() : QStringLiteral("nothing written");
+            file.cancelWriting();
+            throw failure(QStringLiteral("write"), reason);
+        }
+        done += n;
     }
-    if (!file.commit())
-        throw Error(QStringLiteral("Could not write the file \"") + path + QStringLiteral("\": ") +
-                    file.errorString());
+    if (!file.commit()) throw failure(QStringLiteral("write"), file.errorString());
 }
 
 void SaveListViewToTextFile(const ResultsList& list, const QString& path, Services& services) {

@@ -1,0 +1,345 @@
+// The results buttons of the main window, driven with scripted services: the
+// messages, their order, the busy pointer, the error reports, and the results
+// view's check boxes.
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+#include <csignal>
+
+#include "app/form1.h"
+#include "platform/error.h"
+#include "platform/scripted.h"
+#include "platform/settings.h"
+
+namespace qm {
+
+namespace {
+
+// The window with a record of every pointer value it was given.
+class RecordingForm1 : public Form1 {
+  public:
+    using Form1::Form1;
+    void setMousePointer(int value) override {
+        history.push_back(value);
+        Form1::setMousePointer(value);
+    }
+    const std::vector<int>& pointerHistory() const { return history; }
+    std::vector<int> history;
+};
+
+}  // namespace
+
+class ResultsButtonsTest : public QObject {
+    Q_OBJECT
+
+    struct Window {
+        ScriptedMessageBoxes boxes;
+        ScriptedEventPump pump;
+        ScriptedFileDialogs dialogs;
+        ScriptedDesktop desktop;
+        ScriptedClipboard clipboard;
+        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, nullptr};
+        std::unique_ptr<RecordingForm1> form;
+        std::vector<qsizetype> waits;  // documents opened when each wait began
+
+        Window() {
+            Form1::Config config;
+            config.runFormLoad = false;
+            form = std::make_unique<RecordingForm1>(services, config);
+            form->waitSeconds_ = [this](int seconds) {
+                QCOMPARE(seconds, 1);
+                waits.push_back(desktop.opened.size());
+            };
+        }
+        void add(const QString& path, const QString& snippet) {
+            const int r = form->results.AddRow(path);
+            form->results.SetCell(r, 2, snippet);
+            form->results.publish();
+        }
+        // The texts of the OK-only boxes, in order.
+        QStringList messages() const { return boxes.messageTexts(); }
+    };
+
+    static QByteArray readAll(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    static void touch(const QString& path, const QByteArray& bytes = "%PDF-1.4\n") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    static void checkTitles(const Window& w) {
+        for (const auto& s : w.boxes.shown)
+            if (s.icon != MessageBoxes::Icon::Warning) QCOMPARE(s.title, applicationTitle());
+    }
+
+  private Q_SLOTS:
+    void emptyListGivesEachButtonsOwnAnswer() {
+        Window w;
+        w.form->PushButton11_Click();
+        QCOMPARE(w.messages(), QStringList{QStringLiteral("No PDF selected in Results list.")});
+        w.form->PushButton3_Click();
+        QCOMPARE(w.messages().last(), QStringLiteral("No file selected in Results list."));
+        QVERIFY(w.desktop.opened.isEmpty());
+        QVERIFY(w.form->pointerHistory().empty());
+
+        // The save dialog comes first; the empty list is noticed afterwards.
+        QTemporaryDir dir;
+        const QString target = dir.path() + QStringLiteral("/r.txt");
+        w.dialogs.saveAnswers.push_back(target);
+        w.form->PushButton4_Click();
+        QCOMPARE(w.dialogs.requests.size(), size_t(1));
+        QCOMPARE(w.dialogs.requests[0].kind, QStringLiteral("save"));
+        QCOMPARE(w.dialogs.requests[0].title, QStringLiteral("Save List"));
+        QCOMPARE(w.dialogs.requests[0].filter, QStringLiteral("Text Files (*.txt);;All Files (*)"));
+        QCOMPARE(w.messages().last(), QStringLiteral("There are no results to save."));
+        QVERIFY(!QFile::exists(target));
+
+        // The spreadsheet button does nothing at all.
+        const auto shown = w.boxes.shown.size();
+        w.form->PushButton13_Click();
+        QCOMPARE(w.boxes.shown.size(), shown);
+        QVERIFY(w.desktop.asked.isEmpty());
+
+        // The clipboard keeps its text; the confirmation comes anyway.
+        w.clipboard.value = QStringLiteral("kept");
+        w.form->PushButton8_Click();
+        QCOMPARE(w.clipboard.value, QStringLiteral("kept"));
+        QCOMPARE(w.messages().last(),
+                 QStringLiteral("Results have been copied to the clipboard.\r\rClick a text "
+                                "area where you normally type and press Ctrl+V to paste the "
+                                "clipboard."));
+        QCOMPARE(w.messages().size(), 4);
+        checkTitles(w);
+        QCOMPARE(w.form->mousePointer(), 0);
+    }
+
+    void cancelledSaveDoesNothingAndClearEmptiesTheList() {
+        Window w;
+        w.add(QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+        w.dialogs.saveAnswers.push_back(QString());
+        w.form->PushButton4_Click();
+        QVERIFY(w.boxes.shown.empty());
+        QVERIFY(w.form->pointerHistory().empty());
+
+        w.form->results.SetChecked(1, true);
+        w.form->PushButton2_Click();
+        QCOMPARE(w.form->results.RowCount(), 0);
+        QCOMPARE(w.form->results.rowCount(), 0);
+        w.form->PushButton2_Click();
+        QVERIFY(w.boxes.shown.empty());
+    }
+
+    void saveWritesTheFileUnderTheBusyPointer() {
+        Window w;
+        QTemporaryDir dir;
+        const QString target = dir.path() + QStringLiteral("/Liste ö");
+        w.add(QStringLiteral("/ö.pdf"), QStringLiteral("a\r\nb"));
+        int pointerWhilePumping = -1;
+        w.pump.onPump = [&] { pointerWhilePumping = w.form->mousePointer(); };
+        w.dialogs.saveAnswers.push_back(target);
+        w.form->PushButton4_Click();
+        QCOMPARE(readAll(target), QByteArray("Results (File)\t Where\t\r\n") +
+                                      QStringLiteral("/ö.pdf").toUtf8() + "\ta  b\t\r\n");
+        QCOMPARE(pointerWhilePumping, int(MousePointer::Busy));
+        QCOMPARE(w.form->mousePointer(), 0);
+        QVERIFY(w.boxes.shown.empty());
+    }
+
+    void failedSaveKeepsTheOldFileAndReports() {
+        Window w;
+        QTemporaryDir dir;
+        const QString target = dir.path() + QStringLiteral("/old.txt");
+        touch(target, "the old file");
+        for (int i = 0; i < 50; ++i)
+            w.add(QStringLiteral("/d/file%1.pdf").arg(i), QStringLiteral("snippet"));
+
+        // Root writes anywhere, so the write is made to fail by a file-size limit.
+        rlimit old{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+        auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 64;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        w.dialogs.saveAnswers.push_back(target);
+        w.form->PushButton4_Click();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+
+        QCOMPARE(readAll(target), QByteArray("the old file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("old.txt")});
+        QCOMPARE(w.boxes.shown.size(), size_t(1));
+        const auto& report = w.boxes.shown[0];
+        QCOMPARE(report.title, QStringLiteral("Application Error"));
+        QCOMPARE(report.icon, MessageBoxes::Icon::Warning);
+        QVERIFY2(report.text.contains(QStringLiteral(
+                     "\r\nin Kestrova2021/08/31.Form1.PushButton4_Click at line 104\r\r")),
+                 qPrintable(report.text));
+        QVERIFY(report.text.startsWith(QStringLiteral("Could not write the file \"") + target));
+        QCOMPARE(w.form->mousePointer(), 0);
+
+        // A target below a regular file is reported the same way.
+        w.dialogs.saveAnswers.push_back(target + QStringLiteral("/inside.txt"));
+        w.form->PushButton4_Click();
+        QCOMPARE(w.boxes.shown.size(), size_t(2));
+        QVERIFY(w.boxes.shown[1].text.contains(QStringLiteral("PushButton4_Click at line 104")));
+        QCOMPARE(readAll(target), QByteArray("the old file"));
+    }
+
+    void clipboardCopiesTickedRowsAndConfirms() {
+        Window w;
+        w.add(QStringLiteral("/d/ten.pdf"), QStringLiteral("one  "));
+        w.add(QStringLiteral("/d/fourteen.pdf"), QStringLiteral("two"));
+        w.add(QStringLiteral("/d/longest-of-all.pdf"), QStringLiteral("three"));
+        w.form->PushButton8_Click();
+        QCOMPARE(w.clipboard.value, QString());  // nothing ticked
+        QCOMPARE(w.clipboard.sets, 1);
+
+        w.form->results.SetChecked(1, true);
+        w.form->results.SetChecked(2, true);
+        w.form->PushButton8_Click();
+        QCOMPARE(w.clipboard.value, QStringLiteral("/d/ten.pdf") + QString(11, u' ') +
+                                        QStringLiteral("\tone\r\n") +
+                                        QStringLiteral("/d/fourteen.pdf") + QString(6, u' ') +
+                                        QStringLiteral("\ttwo\r\n"));
+        QCOMPARE(w.messages().size(), 2);
+        QVERIFY(w.messages()[0] == w.messages()[1]);
+        checkTitles(w);
+    }
+
+    void openSelectedOpensThePickedOrFirstRow() {
+        Window w;
+        QTemporaryDir dir;
+        const QString a = dir.path() + QStringLiteral("/a b.pdf");
+        const QString b = dir.path() + QStringLiteral("/\"quoted\" é.pdf");
+        touch(a);
+        touch(b);
+        w.add(a, QStringLiteral("s"));
+        w.add(b, QStringLiteral("s"));
+        w.add(dir.path() + QStringLiteral("/gone.pdf"), QStringLiteral("s"));
+        w.form->PushButton11_Click();
+        w.form->results.SetSelectedRow(2);
+        w.form->PushButton11_Click();
+        QCOMPARE(w.desktop.opened, (QStringList{a, b}));
+        w.form->results.SetSelectedRow(3);
+        w.form->PushButton11_Click();
+        QCOMPARE(w.desktop.opened.size(), 2);
+        QCOMPARE(w.messages(),
+                 QStringList{QStringLiteral("Can not open this file. It does not exist.")});
+        QVERIFY(w.waits.empty());
+        QVERIFY(w.form->pointerHistory().empty());
+    }
+
+    void openAllOpensDistinctFilesWithAWaitAfterEach() {
+        Window w;
+        QTemporaryDir dir;
+        const QString a = dir.path() + QStringLiteral("/doc.pdf");
+        const QString upper = dir.path() + QStringLiteral("/DOC.pdf");
+        const QString b = dir.path() + QStringLiteral("/b.pdf");
+        const QString gone = dir.path() + QStringLiteral("/gone.pdf");
+        touch(a);
+        touch(upper);
+        touch(b);
+        for (const QString& p : {a, a, gone, b, a, upper, b, QString(), gone})
+            w.add(p, QStringLiteral("s"));
+        int pointerWhileWaiting = -1;
+        w.form->waitSeconds_ = [&](int) {
+            pointerWhileWaiting = w.form->mousePointer();
+            w.waits.push_back(w.desktop.opened.size());
+        };
+        w.form->PushButton3_Click();
+        QCOMPARE(w.desktop.opened, (QStringList{a, b, upper}));
+        QCOMPARE(w.waits, (std::vector<qsizetype>{1, 2, 3}));
+        QCOMPARE(w.messages(),
+                 QStringList{QStringLiteral("Can not open this file. It does not exist.")});
+        QCOMPARE(pointerWhileWaiting, int(MousePointer::Busy));
+        QCOMPARE(w.form->mousePointer(), 0);
+        QVERIFY(w.pump.count >= 9);  // once per row at least
+        checkTitles(w);
+    }
+
+    void spreadsheetMissingGivesTwoMessagesInOrder() {
+        Window w;
+        w.add(QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+        w.desktop.hasDefault = false;
+        w.form->PushButton13_Click();
+        QCOMPARE(w.desktop.asked,
+                 QStringList{QStringLiteral(
+                     "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")});
+        QCOMPARE(w.messages(),
+                 (QStringList{QStringLiteral("A spreadsheet program is not installed on this "
+                                             "computer. You need to have it installed to use "
+                                             "this software without error."),
+                              QStringLiteral("A spreadsheet program is not installed on this "
+                                             "computer. You need to have it installed to use "
+                                             "this feature.")}));
+        checkTitles(w);
+        QVERIFY(w.form->pointerHistory().empty());
+        QVERIFY(w.desktop.opened.isEmpty());
+    }
+
+    void spreadsheetIsWrittenToTheTemporaryFolderAndOpened() {
+        Window w;
+        w.add(QStringLiteral("/a.pdf"), QStringLiteral("x=1"));
+        w.add(QStringLiteral("/b.pdf"), QStringLiteral("y"));
+        w.form->PushButton13_Click();
+        QCOMPARE(w.desktop.opened.size(), 1);
+        const QString book = w.desktop.opened[0];
+        QCOMPARE(QFileInfo(book).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QVERIFY(book.endsWith(QStringLiteral(".xlsx")));
+        // An .xlsx file is a zip archive.
+        QVERIFY(readAll(book).startsWith("PK\x03\x04"));
+        QVERIFY(QFile::remove(book));
+        QVERIFY(w.boxes.shown.empty());
+        QCOMPARE(w.form->pointerHistory(), (std::vector<int>{11, 0}));
+    }
+
+    void viewShowsCheckBoxesThatTickTheModel() {
+        Window w;
+        w.add(QStringLiteral("/a.pdf"), QStringLiteral("one\ntwo"));
+        w.add(QStringLiteral("/b.pdf"), QStringLiteral("three"));
+        QTreeView* view = w.form->ListView2;
+        w.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        QCOMPARE(view->model()->rowCount(), 2);
+        const QModelIndex second = view->model()->index(1, 0);
+        QCOMPARE(second.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(view->model()->index(0, 1).data().toString(), QStringLiteral("one two"));
+
+        // Click the check indicator of the second row as a user would.
+        QStyleOptionViewItem option;
+        option.initFrom(view->viewport());
+        option.rect = view->visualRect(second);
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        option.features |= QStyleOptionViewItem::HasDisplay;
+        option.text = second.data().toString();
+        const QRect box =
+            view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+        QVERIFY(box.isValid());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+        QVERIFY(w.form->results.IsChecked(2));
+        QVERIFY(!w.form->results.IsChecked(1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+        QVERIFY(!w.form->results.IsChecked(2));
+        // Ticking is not picking; a click on the row's text picks it.
+        QCOMPARE(w.form->results.SelectedRow(), 1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(1, 1)).center());
+        QCOMPARE(w.form->results.SelectedRow(), 2);
+        QVERIFY(!w.form->results.IsChecked(2));
+    }
+};
+
+}  // namespace qm
+
+QTEST_MAIN(qm::ResultsButtonsTest)
+#include "test_results_buttons.moc"

@@ -1,0 +1,308 @@
+// The exports of the results list: the text file's bytes, the clipboard text,
+// the workbook as a real reader sees it, the distinct paths and the wait.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "platform/error.h"
+#include "platform/scripted.h"
+#include "results/exports.h"
+#include "results/opening.h"
+#include "results/spreadsheet.h"
+
+namespace qm {
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return QByteArray("<unreadable>");
+    return f.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+void addRow(ResultsList& list, const QString& path, const QString& snippet) {
+    const int r = list.AddRow(path);
+    if (!snippet.isNull()) list.SetCell(r, 2, snippet);
+}
+
+TEST(TextFile, BytesAreHeaderThenRowsEachEndingWithTabCrLf) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString source = QStringLiteral("/srv/Bücher/Straße ü.pdf");
+    ResultsList list;
+    addRow(list, source, QStringLiteral("line\nend\fhere\r\tx"));
+    addRow(list, QStringLiteral("/b.pdf"), QStringLiteral("plain"));
+    addRow(list, QStringLiteral("/c.pdf"), QString());  // no snippet: its TAB goes too
+
+    const QString target = dir.path() + QStringLiteral("/Ergebnisse é");  // no extension added
+    ScriptedMessageBoxes boxes;
+    ScriptedEventPump pump;
+    Services services;
+    services.boxes = &boxes;
+    services.pump = &pump;
+    SaveListViewToTextFile(list, target, services);
+
+    const QByteArray expected = QByteArray("Results (File)\t Where\t\r\n") + source.toUtf8() +
+                                "\tline end here  x\t\r\n"
+                                "/b.pdf\tplain\t\r\n"
+                                "/c.pdf\t\r\n";
+    EXPECT_EQ(readAll(target), expected);
+    EXPECT_TRUE(boxes.shown.empty());
+    // Once per header column, once per row and once per cell.
+    EXPECT_EQ(pump.count, 2 + 3 + 3 * 2);
+    // The stored rows keep their raw text.
+    EXPECT_EQ(list.Cell(1, 2), QStringLiteral("line\nend\fhere\r\tx"));
+}
+
+TEST(TextFile, HeaderShowsOnlyTheColumnsFilledInTheFirstRow) {
+    ResultsList list;
+    addRow(list, QStringLiteral("/a.pdf"), QString());
+    addRow(list, QStringLiteral("/b.pdf"), QStringLiteral("s"));
+    EXPECT_EQ(ResultsText(list, nullptr),
+              QStringLiteral("Results (File)\t\r\n/a.pdf\t\r\n/b.pdf\ts\t\r\n"));
+}
+
+TEST(TextFile, EmptyListShowsTheMessageAndWritesNothing) {
+    QTemporaryDir dir;
+    const QString target = dir.path() + QStringLiteral("/old.txt");
+    writeBytes(target, "old content");
+    ResultsList list;
+    ScriptedMessageBoxes boxes;
+    Services services;
+    services.boxes = &boxes;
+    SaveListViewToTextFile(list, target, services);
+    EXPECT_EQ(boxes.messageTexts(), QStringList{QStringLiteral("There are no results to save.")});
+    EXPECT_EQ(readAll(target), QByteArray("old content"));
+}
+
+TEST(TextFile, SavingOverALongerFileLeavesNothingOfIt) {
+    QTemporaryDir dir;
+    const QString target = dir.path() + QStringLiteral("/r.txt");
+    writeBytes(target, QByteArray(100000, 'x'));
+    ResultsList list;
+    addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+    WriteTextFile(ResultsText(list, nullptr), target);
+    EXPECT_EQ(readAll(target), QByteArray("Results (File)\t Where\t\r\n/a.pdf\thit\t\r\n"));
+}
+
+TEST(TextFile, FailedWritesThrowAndLeaveWhatWasThere) {
+    QTemporaryDir dir;
+    // A target whose parent is a regular file.
+    const QString plain = dir.path() + QStringLiteral("/plain");
+    writeBytes(plain, "keep");
+    try {
+        WriteTextFile(QStringLiteral("text"), plain + QStringLiteral("/out.txt"));
+        ADD_FAILURE() << "no error for a path below a regular file";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.description().contains(plain + QStringLiteral("/out.txt"))) << e.what();
+    }
+    EXPECT_EQ(readAll(plain), QByteArray("keep"));
+
+    // A target that is an existing, non-empty folder.
+    const QString folder = dir.path() + QStringLiteral("/folder.txt");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    writeBytes(folder + QStringLiteral("/inner"), "inner");
+    EXPECT_THROW(WriteTextFile(QStringLiteral("text"), folder), Error);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(readAll(folder + QStringLiteral("/inner")), QByteArray("inner"));
+    // No temporary files are left beside the targets.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              (QStringList{QStringLiteral("folder.txt"), QStringLiteral("plain")}));
+}
+
+TEST(TextFile, ClearingTheListWhileWritingFailsWithoutWritingAFile) {
+    QTemporaryDir dir;
+    const QString target = dir.path() + QStringLiteral("/r.txt");
+    ResultsList list;
+    addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+    addRow(list, QStringLiteral("/b.pdf"), QStringLiteral("hit"));
+    ScriptedMessageBoxes boxes;
+    ScriptedEventPump pump;
+    pump.onPump = [&] {
+        if (pump.count == 4) list.Clear();  // "Clear Results" clicked during the first row
+    };
+    Services services;
+    services.boxes = &boxes;
+    services.pump = &pump;
+    EXPECT_THROW(SaveListViewToTextFile(list, target, services), Error);
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+// Two ticked rows with paths of 10 and 14 characters, an unticked one of 20.
+void fillClipboardList(ResultsList& list) {
+    addRow(list, QStringLiteral("/d/ten.pdf"), QStringLiteral("first  hit   "));
+    addRow(list, QStringLiteral("/unticked/long.pdf"), QStringLiteral("not copied"));
+    addRow(list, QStringLiteral("/d/fourteen.pdf"), QStringLiteral("a\nb\f"));
+    list.SetChecked(1, true);
+    list.SetChecked(3, true);
+}
+
+TEST(Clipboard, TickedRowsArePaddedToTheLongestPathOfAllRows) {
+    ResultsList list;
+    fillClipboardList(list);
+    EXPECT_EQ(list.Cell(2, 1).size(), 18);
+    const QString expected =
+        QStringLiteral("/d/ten.pdf") + QString(8, u' ') + QStringLiteral("\tfirst  hit\r\n") +
+        QStringLiteral("/d/fourteen.pdf") + QString(3, u' ') + QStringLiteral("\ta b\r\n");
+    ScriptedClipboard clipboard;
+    clipboard.value = QStringLiteral("before");
+    ScriptedMessageBoxes boxes;
+    ScriptedEventPump pump;
+    Services services;
+    services.boxes = &boxes;
+    services.pump = &pump;
+    services.clipboard = &clipboard;
+    CopyListViewToClipboard(list, services);
+    EXPECT_EQ(clipboard.value, expected);
+    EXPECT_EQ(clipboard.clears, 1);
+    EXPECT_EQ(clipboard.sets, 1);
+    // Widths: one per cell; lines: one per row and one per cell of a ticked row.
+    EXPECT_EQ(pump.count, 6 + 3 + 4);
+}
+
+TEST(Clipboard, WidthsCountCharactersNotUtf16Units) {
+    ResultsList list;
+    addRow(list, QStringLiteral("/\U0001D11E.pdf"), QStringLiteral("x"));  // 6 characters
+    addRow(list, QStringLiteral("/abcd.pdf"), QStringLiteral("y"));        // 9 characters
+    list.SetChecked(1, true);
+    EXPECT_EQ(ClipboardText(list, nullptr),
+              QStringLiteral("/\U0001D11E.pdf") + QString(3, u' ') + QStringLiteral("\tx\r\n"));
+}
+
+TEST(Clipboard, NothingTickedGivesEmptyTextAndEmptyListLeavesTheClipboard) {
+    ScriptedClipboard clipboard;
+    clipboard.value = QStringLiteral("before");
+    Services services;
+    services.clipboard = &clipboard;
+
+    ResultsList empty;
+    CopyListViewToClipboard(empty, services);
+    EXPECT_EQ(clipboard.value, QStringLiteral("before"));
+    EXPECT_EQ(clipboard.clears + clipboard.sets, 0);
+
+    ResultsList list;
+    addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+    CopyListViewToClipboard(list, services);
+    EXPECT_EQ(clipboard.value, QString());
+    EXPECT_EQ(clipboard.clears, 1);
+    EXPECT_EQ(clipboard.sets, 1);
+
+    EXPECT_TRUE(SetClipboardText(clipboard, QStringLiteral("t"), 0));
+    EXPECT_FALSE(SetClipboardText(clipboard, QStringLiteral("u"), 13));
+    EXPECT_EQ(clipboard.value, QStringLiteral("t"));
+}
+
+TEST(Opening, DistinctPathsKeepFirstSeenOrderAndLetterCase) {
+    ResultsList list;
+    for (const char* p : {"/d/a.pdf", "/d/A.pdf", "/d/b.pdf", "/d/a.pdf", "", "/d/b.pdf"})
+        addRow(list, QString::fromUtf8(p), QStringLiteral("s"));
+    ScriptedEventPump pump;
+    EXPECT_EQ(DistinctPaths(list, &pump),
+              (QStringList{QString(), QStringLiteral("/d/a.pdf"), QStringLiteral("/d/A.pdf"),
+                           QStringLiteral("/d/b.pdf")}));
+    EXPECT_EQ(pump.count, 6);
+}
+
+TEST(Opening, WaitSecondsWaitsOnTheClockPumpingEvents) {
+    ScriptedEventPump pump;
+    QElapsedTimer timer;
+    timer.start();
+    WaitSeconds(1, &pump);
+    EXPECT_GE(timer.elapsed(), 1000);
+    EXPECT_GT(pump.count, 1);
+}
+
+// Reads a workbook back with openpyxl; the cells with their types, the column
+// widths and the number of rows, as JSON.
+QJsonObject readWorkbook(const QString& path) {
+    const QString script = QStringLiteral(R"(
+import json, sys
+try:
+    import openpyxl
+except ImportError:
+    sys.exit(3)
+ws = openpyxl.load_workbook(sys.argv[1]).active
+cells = {c.coordinate: [c.value, c.data_type]
+         for row in ws.iter_rows() for c in row if c.value is not None}
+widths = {k: d.width for k, d in ws.column_dimensions.items() if d.customWidth}
+print(json.dumps({"cells": cells, "widths": widths, "rows": ws.max_row}))
+)");
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+    if (!python.waitForFinished(60000)) return {{QStringLiteral("error"), QStringLiteral("hang")}};
+    if (python.exitCode() == 3) return {{QStringLiteral("skip"), true}};
+    const QByteArray out = python.readAllStandardOutput();
+    if (python.exitCode() != 0)
+        return {{QStringLiteral("error"), QString::fromUtf8(python.readAllStandardError())}};
+    return QJsonDocument::fromJson(out).object();
+}
+
+TEST(Workbook, ReadBackCellsTextTypesEqualsSignsAndWidths) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/r.xlsx");
+    ResultsList list;
+    addRow(list, QStringLiteral("/d/a=b.pdf"), QStringLiteral("x = y == z"));
+    addRow(list, QStringLiteral("=SUM(1,2)"), QStringLiteral("line\nnext\fpage"));
+    addRow(list, QStringLiteral("/d/only path.pdf"), QString());
+    addRow(list, QStringLiteral("/") + QString(40000, u'q'), QStringLiteral("=1+1"));
+    ScriptedEventPump pump;
+    WriteResultsWorkbook(list, path, &pump);
+    EXPECT_EQ(pump.count, 2 + 4 + 4 * 2);
+
+    const QJsonObject book = readWorkbook(path);
+    if (book.contains(QStringLiteral("skip"))) GTEST_SKIP() << "openpyxl is not installed";
+    ASSERT_FALSE(book.contains(QStringLiteral("error")))
+        << book.value(QStringLiteral("error")).toString().toStdString();
+    const QJsonObject cells = book.value(QStringLiteral("cells")).toObject();
+    auto text = [&](const char* ref) {
+        const QJsonArray cell = cells.value(QString::fromLatin1(ref)).toArray();
+        EXPECT_EQ(cell.at(1).toString(), QStringLiteral("s")) << ref << " is not a text cell";
+        return cell.at(0).toString();
+    };
+    EXPECT_EQ(text("A1"), QStringLiteral("Results (File)"));
+    EXPECT_EQ(text("B1"), QStringLiteral(" Where"));
+    EXPECT_EQ(text("A2"), QStringLiteral("/d/a=b.pdf"));
+    EXPECT_EQ(text("B2"), QStringLiteral("x  y  z"));
+    EXPECT_EQ(text("A3"), QStringLiteral("=SUM(1,2)"));
+    EXPECT_EQ(text("B3"), QStringLiteral("line next page"));
+    EXPECT_EQ(text("A4"), QStringLiteral("/d/only path.pdf"));
+    EXPECT_FALSE(cells.contains(QStringLiteral("B4")));
+    EXPECT_EQ(text("A5"), QStringLiteral("/") + QString(kMaxCellCharacters - 1, u'q'));
+    EXPECT_EQ(text("B5"), QStringLiteral("1+1"));
+    EXPECT_EQ(cells.size(), 9);
+    EXPECT_EQ(book.value(QStringLiteral("rows")).toInt(), 5);
+
+    const QJsonObject widths = book.value(QStringLiteral("widths")).toObject();
+    const double a = widths.value(QStringLiteral("A")).toDouble();
+    const double b = widths.value(QStringLiteral("B")).toDouble();
+    EXPECT_GE(a, 255.0);  // the longest path is wider than a column can be
+    EXPECT_GE(b, 14.0);   // "line next page"
+    EXPECT_LT(b, 30.0);
+}
+
+TEST(Workbook, NewPathsAreUniqueFilesInTheUserTemporaryFolder) {
+    const QString first = NewWorkbookPath();
+    const QString second = NewWorkbookPath();
+    EXPECT_NE(first, second);
+    for (const QString& p : {first, second}) {
+        EXPECT_TRUE(QFile::exists(p));
+        EXPECT_EQ(QFileInfo(p).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        EXPECT_TRUE(p.endsWith(QStringLiteral(".xlsx")));
+        QFile::remove(p);
+    }
+}
+
+}  // namespace
+}  // namespace qm
