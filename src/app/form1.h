@@ -158,6 +158,10 @@ private:
     // search run (form1_search.cpp)
     std::shared_ptr<class FormSearch> search_;  // made at the first click
     // adding files, drag and drop, reordering (form1_add.cpp)
+    bool IsDragging = false;       // a mouse button is held down over ListView1
+    QPersistentModelIndex DragItem;   // the entry being moved
+    QPersistentModelIndex HoverItem;  // the entry under the pointer during one move
+    void runAddTimeCheck();           // the unreadable-file check after every add
     // results (form1_results.cpp)
     // The one-second pause after each file "Open All Files" opens; empty means
     // WaitSeconds on the real clock. Tests put a recorder here.

@@ -1,20 +1,236 @@
 // Adding files: the open dialog, the folder scan, drag and drop, reordering.
+#include <QDir>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QTreeView>
+#include <QUrl>
+
 #include "app/form1.h"
+#include "extraction/checks.h"
+#include "filelist/folderscan.h"
+#include "filelist/pathhelpers.h"
+#include "platform/error.h"
+#include "platform/settings.h"
 
 namespace qm {
 
-void Form1::PushButton1_Click() {}
-void Form1::PushButton6_Click() {}
+namespace {
 
-}  // namespace qm
+// The old open dialog returned its selection in one text of at most this many
+// characters; a larger selection is refused as a whole.
+constexpr qsizetype kSelectionTextLimit = 30000;
 
-namespace qm {
+qsizetype codePoints(const QString& s) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < s.size(); ++i)
+        if (!(s[i].isLowSurrogate() && i > 0 && s[i - 1].isHighSurrogate())) ++n;
+    return n;
+}
 
-void Form1::ListView1_OLEDragOver(QDragMoveEvent*) {}
-void Form1::ListView1_OLEDragDrop(QDropEvent*) {}
-void Form1::ListView1_ItemClick(int) {}
-void Form1::ListView1_MouseDown(QMouseEvent*) {}
-void Form1::ListView1_MouseMove(QMouseEvent*) {}
-void Form1::ListView1_MouseUp(QMouseEvent*) {}
+// Splits a path into its folder ("/" for the root) and its name.
+std::pair<QString, QString> splitPath(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0) return {QString(), path};
+    QString folder = path.left(slash);
+    if (folder.isEmpty()) folder = QStringLiteral("/");
+    return {folder, path.mid(slash + 1)};
+}
+
+// The length of the text the old dialog would have returned: for one file
+// its path; for several the folder, then each name, joined by NUL characters.
+qsizetype selectionTextLength(const QStringList& paths) {
+    if (paths.size() == 1) return codePoints(paths.front());
+    qsizetype n = codePoints(splitPath(paths.front()).first);
+    for (const QString& p : paths) n += 1 + codePoints(splitPath(p).second);
+    return n;
+}
+
+// The local paths of a drag, or nothing when it does not carry files only.
+QStringList droppedPaths(const QMimeData* data) {
+    QStringList out;
+    if (!data || !data->hasUrls()) return out;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& u : urls) {
+        if (!u.isLocalFile()) return {};
+        const QString p = u.toLocalFile();
+        if (p.isEmpty()) return {};
+        out << p;
+    }
+    return out;
+}
+
+}  // namespace
+
+void Form1::PushButton1_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton1_Click"));
+    QStringList chosen;
+    p.step(100, [&] {
+        chosen = services_.dialogs->openFiles(
+            QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"),
+            QStringLiteral("PDF Files (*.pdf)"));
+    });
+    bool tooMany = false;
+    p.step(102, [&] {
+        if (!chosen.isEmpty() && selectionTextLength(chosen) > kSelectionTextLimit) {
+            tooMany = true;
+            services_.boxes->message(
+                QStringLiteral("You've selected too many files to add.\r\rPlease try adding via "
+                               "the \"Add All\" button."),
+                applicationTitle());
+        }
+    });
+    if (tooMany) return;
+    if (chosen.size() == 1) {
+        p.step(104, [&] { fileList.add(chosen.front()); });
+    } else {
+        for (const QString& path : chosen) {
+            p.step(106, [&] {
+                const auto [folder, name] = splitPath(path);
+                fileList.add(FixDoubleBackslashes(folder + u'/' + name));
+            });
+        }
+    }
+    p.step(108, [&] { runAddTimeCheck(); });
+}
+
+void Form1::PushButton6_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton6_Click"));
+    QString extension;
+    p.step(100, [&] {
+        extension = services_.boxes->input(
+            QStringLiteral("Enter file extension to load:\r\r(* for all files, txt for all txt "
+                           "files, doc for all doc files, etc.)"),
+            applicationTitle(),
+            services_.settings->getSetting(QStringLiteral("Extension"), QStringLiteral("pdf")));
+    });
+    if (extension.isEmpty()) return;
+    p.step(102, [&] { services_.settings->saveSetting(QStringLiteral("Extension"), extension); });
+
+    QString folder;
+    p.step(104, [&] {
+        const QString last =
+            services_.settings->getSetting(QStringLiteral("LastFolder"), QString());
+        folder = BrowseForFolder(*services_.dialogs, QStringLiteral("Please select folder:"), last);
+    });
+    if (!folder.isEmpty()) {
+        p.step(106, [&] { services_.settings->saveSetting(QStringLiteral("LastFolder"), folder); });
+        p.step(108, [&] { setMousePointer(MousePointer::Busy); });
+        QStringList folders;
+        p.step(110, [&] {
+            folders.push_back(folder + u'/');
+            GetSubDirectories2016(services_, folders, true);
+        });
+        const QString pattern = QStringLiteral("*.") + extension;
+        for (const QString& entry : folders)
+            p.step(112, [&] { fileList.add(FilesToAddFromFolder(entry, pattern)); });
+        p.step(114, [&] { setMousePointer(MousePointer::Default); });
+    }
+    p.step(116, [&] { runAddTimeCheck(); });
+}
+
+void Form1::runAddTimeCheck() {
+    CheckContext context;
+    context.services = &services_;
+    context.progress = this;
+    context.pointer = this;
+    context.extractorPath = ExtractorPath;
+    context.workFolder = workFolder();
+    CheckByCodeNotPreviewTextbox(context, fileList);
+}
+
+// --- drops from other programs ---
+
+void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
+    if (droppedPaths(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
+    const QStringList paths = droppedPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    for (const QString& path : paths) {
+        // A drop has no report of its own: a failing path is passed over and
+        // the entries added so far stay.
+        try {
+            if (FolderExists(path)) {
+                QString folder = path;
+                while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
+                QStringList folders{folder + u'/'};
+                GetSubDirectories2016(services_, folders, true);
+                for (const QString& entry : folders)
+                    fileList.add(FilesToAddFromFolder(entry, QStringLiteral("*.*")));
+            } else {
+                fileList.add(path);
+            }
+        } catch (const std::exception&) {
+        }
+    }
+    try {
+        runAddTimeCheck();
+    } catch (const std::exception&) {
+    }
+}
+
+// --- reordering by dragging ---
+
+void Form1::ListView1_ItemClick(int position) {
+    const QString icon = QDir(config_.applicationFolder).filePath(QStringLiteral("drag.ico"));
+    QPixmap picture;
+    if (!config_.applicationFolder.isEmpty() && QFileInfo::exists(icon) && picture.load(icon))
+        ListView1->viewport()->setCursor(QCursor(picture));
+    else
+        ListView1->viewport()->setCursor(Qt::ClosedHandCursor);
+    const int selected = fileList.selected() > 0 ? fileList.selected() : position;
+    DragItem = QPersistentModelIndex(fileList.index(selected - 1));
+}
+
+void Form1::ListView1_MouseDown(QMouseEvent*) {
+    IsDragging = true;
+}
+
+void Form1::ListView1_MouseMove(QMouseEvent* event) {
+    if (!isBusy()) setMousePointer(MousePointer::Default);
+    if (!IsDragging) return;
+    const QPoint at = event->position().toPoint();
+    HoverItem = QPersistentModelIndex(ListView1->indexAt(at));
+    if (HoverItem.isValid() && DragItem.isValid() && HoverItem.row() != DragItem.row()) {
+        const int from = DragItem.row() + 1;
+        const int to = HoverItem.row() + 1;
+        if (fileList.text(from) != fileList.text(to)) {
+            fileList.swapTexts(from, to);
+            const QModelIndex target = fileList.index(to - 1);
+            ListView1->selectionModel()->setCurrentIndex(
+                target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            fileList.setSelected(to);
+            DragItem = QPersistentModelIndex(target);
+            // Near the top or bottom edge (within one row) the list scrolls by one entry.
+            const int rowHeight = qMax(1, ListView1->visualRect(target).height());
+            if (at.y() < rowHeight) {
+                if (to - 1 >= 1) ListView1->scrollTo(fileList.index(to - 2));
+            } else if (at.y() >= ListView1->viewport()->height() - rowHeight) {
+                if (to + 1 <= fileList.count()) ListView1->scrollTo(fileList.index(to));
+            }
+        }
+    }
+    HoverItem = QPersistentModelIndex();
+}
+
+void Form1::ListView1_MouseUp(QMouseEvent*) {
+    IsDragging = false;
+    ListView1->viewport()->setCursor(Qt::ArrowCursor);
+}
 
 }  // namespace qm

@@ -1,0 +1,348 @@
+#include "filelist/folderscan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QChar>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "filelist/pathhelpers.h"
+#include "platform/error.h"
+
+namespace qm {
+
+namespace {
+
+// Decodes one UTF-8 sequence at data[i]; returns its length, 0 when invalid.
+std::size_t decodeUtf8(const unsigned char* data, std::size_t size, std::size_t i, char32_t& out) {
+    const unsigned char c = data[i];
+    if (c < 0x80) {
+        out = c;
+        return 1;
+    }
+    std::size_t len;
+    char32_t cp;
+    char32_t min;
+    if ((c & 0xE0) == 0xC0) {
+        len = 2;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > size) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const unsigned char t = data[i + k];
+        if ((t & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    out = cp;
+    return len;
+}
+
+bool isOddCodePoint(char32_t cp) {
+    return cp < 32 || (cp >= 127 && cp <= 159) || cp == U'?';
+}
+
+char32_t lowerCodePoint(char32_t cp) {
+    return QChar::toLower(static_cast<char32_t>(cp));
+}
+
+std::u32string loweredCodePoints(const QString& s) {
+    std::u32string out;
+    out.reserve(static_cast<std::size_t>(s.size()));
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t cp = s[i].unicode();
+        if (QChar::isHighSurrogate(cp) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(s[i], s[i + 1]);
+            ++i;
+        }
+        out.push_back(lowerCodePoint(cp));
+    }
+    return out;
+}
+
+// Wildcard match with backtracking to the last "*" (linear for patterns with one "*").
+bool wildcardMatch(const std::u32string& pattern, const std::u32string& name) {
+    std::size_t p = 0, n = 0;
+    std::size_t starP = std::u32string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == U'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::u32string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == U'*') ++p;
+    return p == pattern.size();
+}
+
+// A directory opened for listing; closed when it goes out of scope.
+class DirHandle {
+  public:
+    explicit DirHandle(const QByteArray& path) {
+        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            error_ = errno;
+            return;
+        }
+        dir_ = ::fdopendir(fd);
+        if (!dir_) {
+            error_ = errno;
+            ::close(fd);
+        }
+    }
+    ~DirHandle() {
+        if (dir_) ::closedir(dir_);
+    }
+    DirHandle(const DirHandle&) = delete;
+    DirHandle& operator=(const DirHandle&) = delete;
+
+    bool ok() const { return dir_ != nullptr; }
+    int error() const { return error_; }
+    int fd() const { return ::dirfd(dir_); }
+    // The next entry other than "." and ".."; nullptr at the end or on a
+    // failure (then error() is set).
+    const dirent* next() {
+        for (;;) {
+            errno = 0;
+            const dirent* e = ::readdir(dir_);
+            if (!e) {
+                error_ = errno;
+                return nullptr;
+            }
+            const char* n = e->d_name;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+            return e;
+        }
+    }
+
+  private:
+    DIR* dir_ = nullptr;
+    int error_ = 0;
+};
+
+// The entry's type without following a symbolic link.
+unsigned char entryType(int dirFd, const dirent* e) {
+    if (e->d_type != DT_UNKNOWN) return e->d_type;
+    struct stat st {};
+    if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
+    if (S_ISDIR(st.st_mode)) return DT_DIR;
+    if (S_ISREG(st.st_mode)) return DT_REG;
+    if (S_ISLNK(st.st_mode)) return DT_LNK;
+    return DT_FIFO;  // any other kind: not listed
+}
+
+// The file test of the listing, relative to the open folder: a regular file
+// (a symbolic link is followed) that opens for reading. A link is looked at
+// before it is opened so that devices and pipes behind it are never opened.
+bool openableFileAt(int dirFd, const char* name, unsigned char type) {
+    if (type != DT_REG) {
+        struct stat st {};
+        if (::fstatat(dirFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode)) return false;
+    }
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return ok;
+}
+
+bool isUnlistable(int error) {
+    return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR;
+}
+
+QString describe(const QString& folder, int error) {
+    return QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder;
+}
+
+// Lists the subfolders of every entry of `level` that may be walked, in order.
+// Entries that cannot be listed are removed from `level`.
+QStringList walkLevel(Services& services, Procedure& report, QStringList& level) {
+    QStringList found;
+    qsizetype i = 0;
+    while (i < level.size()) {
+        const QString f = level[i];
+        bool unlistable = false;
+        report.step(100, [&] {
+            if (!FolderExists(f)) return;
+            const QByteArray native = QFile::encodeName(f);
+            if (native.size() >= kFolderPathLimit) return;
+            if (services.pump) services.pump->pump();
+            DirHandle dir(native);
+            if (!dir.ok()) {
+                if (isUnlistable(dir.error())) {
+                    unlistable = true;
+                    return;
+                }
+                throw Error(describe(f, dir.error()));
+            }
+            while (const dirent* e = dir.next()) {
+                if (entryType(dir.fd(), e) != DT_DIR)
+                    continue;  // links to folders are not followed
+                const char* name = e->d_name;
+                const std::size_t len = std::strlen(name);
+                if (len >= static_cast<std::size_t>(kNameLimit)) continue;
+                if (name[0] == '.') continue;  // hidden folders and their trees
+                const QByteArray bytes = QByteArray::fromRawData(name, static_cast<qsizetype>(len));
+                if (HasOddCharacters(bytes)) continue;
+                found.push_back(f + QString::fromUtf8(bytes) + u'/');
+            }
+            if (dir.error() != 0) {
+                if (isUnlistable(dir.error())) {
+                    unlistable = true;
+                    return;
+                }
+                throw Error(describe(f, dir.error()));
+            }
+        });
+        if (unlistable) {
+            // The subfolders found before the failure stay.
+            const qsizetype at = level.indexOf(f);
+            if (at >= 0) level.removeAt(at);
+            if (at > i) ++i;  // an earlier duplicate went; this one stays
+            continue;
+        }
+        ++i;
+    }
+    return found;
+}
+
+}  // namespace
+
+bool IsValidUtf8(const char* data, std::size_t size) {
+    const auto* d = reinterpret_cast<const unsigned char*>(data);
+    char32_t cp;
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t len = decodeUtf8(d, size, i, cp);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
+bool HasOddCharacters(const QByteArray& name) {
+    const auto* d = reinterpret_cast<const unsigned char*>(name.constData());
+    const auto size = static_cast<std::size_t>(name.size());
+    char32_t cp = 0;
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t len = decodeUtf8(d, size, i, cp);
+        if (len == 0 || isOddCodePoint(cp)) return true;
+        i += len;
+    }
+    return false;
+}
+
+bool HasOddCharacters(const QString& name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isSurrogate()) return true;  // unpaired: no file-system form
+        if (isOddCodePoint(c.unicode())) return true;
+    }
+    return false;
+}
+
+FilePattern::FilePattern(const QString& pattern) {
+    all_ = pattern == QLatin1String("*") || pattern == QLatin1String("*.*");
+    pattern_ = loweredCodePoints(pattern);
+}
+
+bool FilePattern::matches(const QString& name) const {
+    if (all_) return true;
+    return wildcardMatch(pattern_, loweredCodePoints(name));
+}
+
+QString BrowseForFolder(FileDialogs& dialogs, const QString& title, const QString& initialFolder) {
+    return dialogs.chooseFolder(title, initialFolder);
+}
+
+void GetSubDirectories2016(Services& services, QStringList& folders, bool recurse) {
+    Procedure report(*services.boxes, QString::fromLatin1(kFolderWalkObject),
+                     QStringLiteral("GetSubDirectories2016"),
+                     QString::fromLatin1(kFolderWalkStamp));
+
+    // The levels below the entries of `folders`, each listed from the one above.
+    std::vector<QStringList> levels;
+    QStringList current = walkLevel(services, report, folders);
+    while (recurse && !current.isEmpty()) {
+        QStringList next = walkLevel(services, report, current);
+        levels.push_back(std::move(current));
+        current = std::move(next);
+    }
+    if (!current.isEmpty()) levels.push_back(std::move(current));
+
+    for (QStringList& level : levels) {
+        for (QString& g : level) {
+            report.step(102, [&] {
+                if (services.pump) services.pump->pump();
+                if (FolderExists(g)) folders.push_back(std::move(g));
+            });
+        }
+        level = QStringList();  // give the memory back level by level
+    }
+}
+
+QStringList ListFilesInFolder(const QString& folder, const QString& pattern) {
+    QStringList names;
+    QString path = folder;
+    if (!path.endsWith(u'/')) path += u'/';
+    DirHandle dir(QFile::encodeName(path));
+    if (!dir.ok()) return names;
+    const FilePattern match(pattern);
+    while (const dirent* e = dir.next()) {
+        const unsigned char type = entryType(dir.fd(), e);
+        if (type != DT_REG && type != DT_LNK) continue;
+        const char* name = e->d_name;
+        const std::size_t len = std::strlen(name);
+        if (!IsValidUtf8(name, len)) continue;
+        QString qname = QString::fromUtf8(name, static_cast<qsizetype>(len));
+        if (!match.matches(qname)) continue;
+        if (!openableFileAt(dir.fd(), name, type)) continue;
+        names.push_back(std::move(qname));
+    }
+    return names;
+}
+
+QStringList FilesToAddFromFolder(const QString& folderEntry, const QString& pattern) {
+    QString folder = folderEntry;
+    if (folder.endsWith(u'/')) folder.chop(1);
+    // The root folder's entry is "//": what is left is "/", and the doubled
+    // separator of folder + "/" + name is collapsed below.
+    QStringList out;
+    const QStringList names =
+        ListFilesInFolder(folder.isEmpty() ? QStringLiteral("/") : folder, pattern);
+    out.reserve(names.size());
+    for (const QString& name : names) {
+        if (name.startsWith(u'~') || name.startsWith(u'.')) continue;
+        out.push_back(FixDoubleBackslashes(folder + u'/' + name));
+    }
+    return out;
+}
+
+}  // namespace qm

@@ -1,0 +1,282 @@
+// The folder walk, the file listing and their filters, on trees made here.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "filelist/folderscan.h"
+#include "platform/scripted.h"
+
+namespace qm {
+namespace {
+
+class FolderScan : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        root = tmp.path() + u'/';
+        services.boxes = &boxes;
+        services.pump = &pump;
+    }
+
+    void mkdir(const QString& rel) { ASSERT_TRUE(QDir().mkpath(root + rel)); }
+    void touch(const QString& rel) {
+        QFile f(root + rel);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    // Makes a file or folder with a raw byte name, bypassing any text conversion.
+    void rawFile(const QByteArray& relBytes) {
+        const QByteArray p = QFile::encodeName(root) + relBytes;
+        const int fd = ::open(p.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    void rawDir(const QByteArray& relBytes) {
+        const QByteArray p = QFile::encodeName(root) + relBytes;
+        ASSERT_EQ(::mkdir(p.constData(), 0755), 0);
+    }
+
+    QStringList walk(const QString& seed, bool recurse = true) {
+        QStringList folders{seed};
+        GetSubDirectories2016(services, folders, recurse);
+        return folders;
+    }
+    QStringList relative(const QStringList& paths) {
+        QStringList out;
+        for (const QString& p : paths) out << (p.startsWith(root) ? p.mid(root.size()) : p);
+        return out;
+    }
+
+    QTemporaryDir tmp;
+    QString root;
+    ScriptedMessageBoxes boxes;
+    ScriptedEventPump pump;
+    Services services;
+};
+
+int depth(const QString& rel) {
+    return static_cast<int>(rel.count(u'/'));
+}
+QString parentOf(const QString& rel) {
+    const QString noSlash = rel.chopped(1);
+    const qsizetype at = noSlash.lastIndexOf(u'/');
+    return at < 0 ? QString() : noSlash.left(at + 1);
+}
+
+TEST_F(FolderScan, WalkIsLevelOrderGroupedByParent) {
+    for (const char* d : {"a/a1/a1x", "a/a2", "b/b1/b1x/deep", "c", "b/b2"})
+        mkdir(QString::fromLatin1(d));
+    const QStringList got = walk(root);
+
+    ASSERT_FALSE(got.isEmpty());
+    EXPECT_EQ(got.front(), root);
+    QStringList rel = relative(got.mid(1));
+    QStringList sorted = rel;
+    sorted.sort();
+    EXPECT_EQ(sorted, (QStringList{"a/", "a/a1/", "a/a1/a1x/", "a/a2/", "b/", "b/b1/", "b/b1/b1x/",
+                                   "b/b1/b1x/deep/", "b/b2/", "c/"}));
+    // Depth never falls; within a depth, parents come in the order of the level above.
+    for (qsizetype i = 1; i < rel.size(); ++i) {
+        ASSERT_LE(depth(rel[i - 1]), depth(rel[i])) << qPrintable(rel.join(u' '));
+        if (depth(rel[i - 1]) == depth(rel[i]) && depth(rel[i]) > 1) {
+            EXPECT_LE(rel.indexOf(parentOf(rel[i - 1])), rel.indexOf(parentOf(rel[i])))
+                << qPrintable(rel.join(u' '));
+        }
+    }
+    // One pump at least per walked folder.
+    EXPECT_GE(pump.count, 11);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // Without recursion only the first level is added.
+    QStringList oneLevel = relative(walk(root, false).mid(1));
+    oneLevel.sort();
+    EXPECT_EQ(oneLevel, (QStringList{"a/", "b/", "c/"}));
+}
+
+TEST_F(FolderScan, DotFoldersAndTheirTreesAreSkippedButAChosenOneIsWalked) {
+    mkdir(QStringLiteral(".hidden/inner"));
+    mkdir(QStringLiteral("visible/.git/objects"));
+    touch(QStringLiteral(".hidden/a.pdf"));
+    touch(QStringLiteral(".hidden/inner/b.pdf"));
+    touch(QStringLiteral("visible/.git/objects/c.pdf"));
+    touch(QStringLiteral("visible/d.pdf"));
+
+    EXPECT_EQ(relative(walk(root)), (QStringList{"", "visible/"}));
+
+    const QStringList chosen = relative(walk(root + QStringLiteral(".hidden/")));
+    EXPECT_EQ(chosen, (QStringList{".hidden/", ".hidden/inner/"}));
+    QStringList files;
+    for (const QString& f : walk(root + QStringLiteral(".hidden/")))
+        files += FilesToAddFromFolder(f, QStringLiteral("*.pdf"));
+    EXPECT_EQ(relative(files), (QStringList{".hidden/a.pdf", ".hidden/inner/b.pdf"}));
+}
+
+TEST_F(FolderScan, SymbolicLinksToFoldersAreNotFollowedLinksToFilesAreListed) {
+    mkdir(QStringLiteral("a/b"));
+    touch(QStringLiteral("real.pdf"));
+    ASSERT_EQ(::symlink(QFile::encodeName(root).constData(),
+                        QFile::encodeName(root + QStringLiteral("a/b/up")).constData()),
+              0);
+    ASSERT_EQ(::symlink(".", QFile::encodeName(root + QStringLiteral("a/self")).constData()), 0);
+    ASSERT_EQ(::symlink("../real.pdf",
+                        QFile::encodeName(root + QStringLiteral("a/link.pdf")).constData()),
+              0);
+    ASSERT_EQ(::symlink("missing.pdf",
+                        QFile::encodeName(root + QStringLiteral("a/dangling.pdf")).constData()),
+              0);
+
+    const QStringList folders = walk(root);  // must end although the links loop
+    EXPECT_EQ(relative(folders), (QStringList{"", "a/", "a/b/"}));
+    QStringList files;
+    for (const QString& f : folders) files += FilesToAddFromFolder(f, QStringLiteral("*"));
+    files.sort();
+    EXPECT_EQ(relative(files), (QStringList{"a/link.pdf", "real.pdf"}));
+}
+
+TEST_F(FolderScan, ListingFiltersByPatternInAnyCaseAndSkipsTildeAndDotFiles) {
+    for (const char* f : {"a.pdf", "B.PDF", "c.Pdf", "d.txt", "e.pdfx", "pdf", "~lock.pdf",
+                          ".secret.pdf", "f.tar.pdf"})
+        touch(QString::fromLatin1(f));
+    mkdir(QStringLiteral("folder.pdf"));
+
+    QStringList raw = ListFilesInFolder(tmp.path(), QStringLiteral("*.pdf"));
+    raw.sort();
+    EXPECT_EQ(raw,
+              (QStringList{".secret.pdf", "B.PDF", "a.pdf", "c.Pdf", "f.tar.pdf", "~lock.pdf"}));
+
+    QStringList added = relative(FilesToAddFromFolder(root, QStringLiteral("*.PDF")));
+    added.sort();
+    EXPECT_EQ(added, (QStringList{"B.PDF", "a.pdf", "c.Pdf", "f.tar.pdf"}));
+
+    QStringList all = relative(FilesToAddFromFolder(root, QStringLiteral("*.*")));
+    all.sort();
+    EXPECT_EQ(all, (QStringList{"B.PDF", "a.pdf", "c.Pdf", "d.txt", "e.pdfx", "f.tar.pdf", "pdf"}));
+
+    QStringList txt = relative(FilesToAddFromFolder(root, QStringLiteral("*.TxT")));
+    EXPECT_EQ(txt, QStringList{"d.txt"});
+}
+
+TEST(FilePatternTest, WildcardsAndCaseOfEveryCodePoint) {
+    EXPECT_TRUE(FilePattern(QStringLiteral("*.p?f")).matches(QStringLiteral("x.PDF")));
+    EXPECT_FALSE(FilePattern(QStringLiteral("*.p?f")).matches(QStringLiteral("x.pf")));
+    EXPECT_TRUE(FilePattern(QStringLiteral("*.ÉXT")).matches(QStringLiteral("résumé.éxt")));
+    EXPECT_TRUE(FilePattern(QStringLiteral("*.*")).matches(QStringLiteral("no extension")));
+    EXPECT_TRUE(FilePattern(QStringLiteral("*")).matches(QStringLiteral("")));
+    EXPECT_TRUE(FilePattern(QStringLiteral("*a*b")).matches(QStringLiteral("xxaxxbxxb")));
+    EXPECT_FALSE(FilePattern(QStringLiteral("*a*b")).matches(QStringLiteral("xxaxxbxxc")));
+    EXPECT_FALSE(FilePattern(QStringLiteral("*.pdf")).matches(QStringLiteral("pdf")));
+}
+
+TEST_F(FolderScan, FolderThatVanishesDuringTheWalkIsDroppedSilently) {
+    mkdir(QStringLiteral("a/a1"));
+    mkdir(QStringLiteral("b/b1"));
+    mkdir(QStringLiteral("c"));
+    touch(QStringLiteral("top.pdf"));
+    touch(QStringLiteral("c/in-c.pdf"));
+    // Pump 1 comes before the chosen folder is listed, pump 2 before the first
+    // of its subfolders: that one is being listed when it goes, the other is
+    // already gone when its turn comes.
+    pump.onPump = [&] {
+        if (pump.count == 2) {
+            QDir(root + QStringLiteral("a")).removeRecursively();
+            QDir(root + QStringLiteral("b")).removeRecursively();
+        }
+    };
+    const QStringList folders = walk(root);
+    EXPECT_EQ(relative(folders), (QStringList{"", "c/"}));
+    EXPECT_TRUE(boxes.shown.empty());
+    QStringList files;
+    for (const QString& f : folders) files += FilesToAddFromFolder(f, QStringLiteral("*.pdf"));
+    EXPECT_EQ(relative(files), (QStringList{"top.pdf", "c/in-c.pdf"}));
+}
+
+TEST_F(FolderScan, UnreadableFolderIsDroppedAndTheWalkGoesOn) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; covered by the vanishing case";
+    mkdir(QStringLiteral("locked/inner"));
+    mkdir(QStringLiteral("open"));
+    ASSERT_EQ(::chmod(QFile::encodeName(root + QStringLiteral("locked")).constData(), 0), 0);
+    const QStringList folders = walk(root);
+    ::chmod(QFile::encodeName(root + QStringLiteral("locked")).constData(), 0755);
+    EXPECT_EQ(relative(folders), (QStringList{"", "open/"}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(FolderScan, FoldersWithOddNamesAreNeitherWalkedNorListed) {
+    rawDir("new\nline");
+    rawDir("bad\xff\xfe");
+    rawDir("what?");
+    rawDir("del\x7f");
+    rawDir("c1\xc2\x85");
+    rawDir("caf\xc3\xa9");
+    rawFile("caf\xc3\xa9/inside.pdf");
+    rawFile("new\nline/hidden-away.pdf");
+    rawFile("raw\xff.pdf");
+    rawFile("ok?.pdf");
+
+    const QStringList folders = walk(root);
+    EXPECT_EQ(relative(folders), (QStringList{"", QStringLiteral("café/")}));
+    QStringList files;
+    for (const QString& f : folders) files += FilesToAddFromFolder(f, QStringLiteral("*.pdf"));
+    files.sort();
+    // A file whose name is not UTF-8 cannot be named and is left out.
+    EXPECT_EQ(relative(files), (QStringList{QStringLiteral("café/inside.pdf"), "ok?.pdf"}));
+
+    // Names that are not UTF-8 are beyond QDir; take them away by their bytes.
+    ::rmdir((QFile::encodeName(root) + "bad\xff\xfe").constData());
+    ::unlink((QFile::encodeName(root) + "raw\xff.pdf").constData());
+}
+
+TEST(OddCharacters, BytesAndText) {
+    EXPECT_FALSE(HasOddCharacters(QByteArray()));
+    EXPECT_FALSE(HasOddCharacters(QByteArray("plain name ~!")));
+    EXPECT_FALSE(HasOddCharacters(QByteArray("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("tab\there")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("q?")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("del\x7f")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("c1\xc2\x9f")));
+    EXPECT_FALSE(HasOddCharacters(QByteArray("nbsp\xc2\xa0")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("latin1 \xe9")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("overlong \xc0\xaf")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("surrogate \xed\xa0\x80")));
+    EXPECT_TRUE(HasOddCharacters(QByteArray("cut \xe2\x82")));
+
+    EXPECT_FALSE(HasOddCharacters(QStringLiteral("café 😀")));
+    EXPECT_TRUE(HasOddCharacters(QStringLiteral("new\nline")));
+    EXPECT_TRUE(HasOddCharacters(QString(QChar(0x85))));
+    EXPECT_TRUE(HasOddCharacters(QStringLiteral("?")));
+    EXPECT_TRUE(HasOddCharacters(QString(QChar(0xD800))));
+}
+
+TEST_F(FolderScan, RootFolderGivesPathsWithOneLeadingSeparator) {
+    // The chosen root "/" is seeded as "//"; its subfolders carry the doubled separator...
+    QStringList top{QStringLiteral("//")};
+    GetSubDirectories2016(services, top, false);
+    ASSERT_GE(top.size(), 2);
+    for (qsizetype i = 1; i < top.size(); ++i) EXPECT_TRUE(top[i].startsWith(QStringLiteral("//")));
+    for (const QString& f : FilesToAddFromFolder(top.front(), QStringLiteral("*")))
+        EXPECT_FALSE(f.startsWith(QStringLiteral("//"))) << qPrintable(f);
+    // ...which is collapsed when a file of such a folder is added.
+    touch(QStringLiteral("x.pdf"));
+    const QStringList files = FilesToAddFromFolder(u'/' + root, QStringLiteral("*.pdf"));
+    EXPECT_EQ(files, QStringList{root + QStringLiteral("x.pdf")});
+}
+
+TEST_F(FolderScan, NonFoldersAndMissingFoldersListNothing) {
+    touch(QStringLiteral("file.pdf"));
+    EXPECT_TRUE(ListFilesInFolder(root + QStringLiteral("missing"), QStringLiteral("*")).isEmpty());
+    EXPECT_TRUE(
+        ListFilesInFolder(root + QStringLiteral("file.pdf"), QStringLiteral("*")).isEmpty());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root + QStringLiteral("pipe.pdf")).constData(), 0644), 0);
+    EXPECT_EQ(ListFilesInFolder(root, QStringLiteral("*.pdf")), QStringList{"file.pdf"});
+    // A missing chosen folder stays in the collection but yields no folders.
+    EXPECT_EQ(walk(root + QStringLiteral("missing/")),
+              QStringList{root + QStringLiteral("missing/")});
+}
+
+}  // namespace
+}  // namespace qm
