@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "extraction/textreader.h"
+#include "results/resultslist.h"
+#include "search/matcher.h"
+
+namespace qm {
+namespace {
+
+const QString kPath = QStringLiteral("/docs/report.pdf");
+
+SearchOptions single(const QString& phrase, CaseMode caseMode) {
+    SearchOptions o;
+    o.mode = SearchMode::Single;
+    o.singlePhrase = phrase;
+    o.caseMode = caseMode;
+    return o;
+}
+
+SearchOptions multiple(const QStringList& phrases, CaseMode caseMode) {
+    SearchOptions o;
+    o.mode = SearchMode::Multiple;
+    o.findSets = phrases;
+    o.caseMode = caseMode;
+    return o;
+}
+
+// The snippets of the rows that a search of `text` adds, in order; every row
+// must carry the path and be unticked.
+QStringList search(const QString& text, const SearchOptions& options) {
+    const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
+    ResultsList results;
+    SearchChunks(kPath, chunks, options, results);
+    QStringList snippets;
+    for (int r = 1; r <= results.RowCount(); ++r) {
+        EXPECT_EQ(results.Cell(r, 1), kPath);
+        EXPECT_FALSE(results.IsChecked(r));
+        snippets << results.Cell(r, 2);
+    }
+    return snippets;
+}
+
+QStringList searchFor(const QString& text, const QString& phrase,
+                      CaseMode caseMode = CaseMode::MatchCase) {
+    return search(text, single(phrase, caseMode));
+}
+
+QString dots(const QString& s) {
+    return QStringLiteral("...") + s + QStringLiteral("...");
+}
+QString tail(const QString& s) {
+    return s + QStringLiteral("...");
+}
+
+// 46 distinct characters, so every position is found by its own letter.
+const QString kAlphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ");
+
+TEST(TermMatching, SnippetDependsOnThePositionOfTheMatch) {
+    // Position 1 of a short chunk: all of it, then the marker.
+    EXPECT_EQ(searchFor(QStringLiteral("abcdef"), QStringLiteral("a")),
+              QStringList{tail(QStringLiteral("abcdef"))});
+    // Position 15: still from the start, no leading marker.
+    EXPECT_EQ(searchFor(kAlphabet, QStringLiteral("o")), QStringList{tail(kAlphabet.left(30))});
+    // Position 16: a leading marker although the snippet starts with character 1.
+    EXPECT_EQ(searchFor(kAlphabet, QStringLiteral("p")), QStringList{dots(kAlphabet.left(30))});
+    EXPECT_EQ(searchFor(kAlphabet, QStringLiteral("q")), QStringList{dots(kAlphabet.mid(1, 30))});
+    // Near the end the snippet is shorter, the trailing marker stays.
+    EXPECT_EQ(searchFor(kAlphabet, QStringLiteral("J")), QStringList{dots(kAlphabet.mid(30))});
+    // A long phrase only shows its first 15 characters.
+    EXPECT_EQ(searchFor(kAlphabet, kAlphabet.mid(20)), QStringList{dots(kAlphabet.mid(5, 30))});
+}
+
+TEST(TermMatching, SnippetsKeepLineEndsAndPageBreaks) {
+    const QString text = QStringLiteral("one\r\ntwo\fthree");
+    EXPECT_EQ(searchFor(text, QStringLiteral("two")), QStringList{tail(text)});
+}
+
+TEST(TermMatching, OverlappingOccurrencesAreAllReported) {
+    EXPECT_EQ(searchFor(QStringLiteral("aaaa"), QStringLiteral("aa")).size(), 3);
+    // A blanks-only phrase is searched like any other.
+    EXPECT_EQ(searchFor(QStringLiteral("a    b c  d"), QStringLiteral("  ")).size(), 4);
+    EXPECT_EQ(search(QStringLiteral("x  y"), multiple({QStringLiteral("  ")}, CaseMode::MatchCase))
+                  .size(),
+              1);
+}
+
+TEST(TermMatching, CaseIsMatchedOrIgnored) {
+    EXPECT_TRUE(searchFor(QStringLiteral("A PDF file"), QStringLiteral("pdf")).isEmpty());
+    EXPECT_EQ(
+        searchFor(QStringLiteral("PDF, Pdf and pdf"), QStringLiteral("pdf"), CaseMode::IgnoreCase)
+            .size(),
+        3);
+    // Also after the first occurrence of a chunk.
+    EXPECT_EQ(
+        searchFor(QStringLiteral("Foo then foo"), QStringLiteral("FOO"), CaseMode::IgnoreCase),
+        (QStringList{tail(QStringLiteral("Foo then foo")), tail(QStringLiteral("Foo then foo"))}));
+}
+
+TEST(TermMatching, LeadingBlankIsPartOfThePhrase) {
+    EXPECT_TRUE(searchFor(QStringLiteral("the internet"), QStringLiteral(" net")).isEmpty());
+    EXPECT_EQ(searchFor(QStringLiteral("the net"), QStringLiteral(" net")).size(), 1);
+}
+
+TEST(TermMatching, RowsComeGroupedByPhraseInListOrder) {
+    const QString text = QStringLiteral("01234567890123456789 cat");
+    EXPECT_EQ(
+        search(text, multiple({QStringLiteral("cat"), QStringLiteral("at")}, CaseMode::MatchCase)),
+        (QStringList{dots(text.mid(6)), dots(text.mid(7))}));
+    // The same phrase twice gives its rows twice, one group after the other.
+    const QString abc = QStringLiteral("a b a");
+    EXPECT_EQ(search(abc, multiple({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("a")},
+                                   CaseMode::MatchCase)),
+              QStringList(5, tail(abc)));
+    // A phrase without occurrence adds nothing, neither does an empty entry.
+    EXPECT_EQ(search(abc, multiple({QString(), QStringLiteral("zz"), QStringLiteral("b")},
+                                   CaseMode::IgnoreCase))
+                  .size(),
+              1);
+}
+
+TEST(TermMatching, NothingIsSearchedWithoutPhrases) {
+    SearchOptions none = single(QStringLiteral("a"), CaseMode::MatchCase);
+    none.mode = SearchMode::None;
+    EXPECT_TRUE(search(QStringLiteral("aaa"), none).isEmpty());
+    EXPECT_TRUE(
+        search(QStringLiteral("aaa"), multiple({QString()}, CaseMode::MatchCase)).isEmpty());
+    EXPECT_TRUE(searchFor(QString(), QStringLiteral("a")).isEmpty());
+}
+
+TEST(TermMatching, OccurrencesDoNotCrossChunks) {
+    // Two-byte characters, so chunks must be counted in code points.
+    const QString first = QString(65535, QChar(0xE9));  // é
+    const QString text = first + QStringLiteral("ab") + QString(40, QChar(0xE9));
+    EXPECT_TRUE(searchFor(text, QStringLiteral("ab")).isEmpty());
+    // The end of the first chunk: the snippet stops there.
+    EXPECT_EQ(searchFor(text, QString(QChar(0xE9)) + QStringLiteral("a")),
+              QStringList{dots(QString(16, QChar(0xE9)) + QStringLiteral("a"))});
+    // The start of the second chunk.
+    EXPECT_EQ(searchFor(text, QStringLiteral("b")),
+              QStringList{tail(QStringLiteral("b") + QString(29, QChar(0xE9)))});
+}
+
+TEST(TermMatching, SnippetsAreCountedInCharacters) {
+    // Mixed widths: 2, 3 and 4 bytes per character.
+    QString text;
+    for (int i = 0; i < 20; ++i) text += QStringLiteral("ä€😀");
+    const QStringList found = searchFor(text, QStringLiteral("😀"));
+    ASSERT_EQ(found.size(), 20);
+    const QList<uint> ucs4 = text.toUcs4();
+    const auto codePoints = [&](int from, int count) {
+        QList<uint> part = ucs4.mid(from, count);
+        return QString::fromUcs4(reinterpret_cast<const char32_t*>(part.constData()), part.size());
+    };
+    EXPECT_EQ(found[0], tail(codePoints(0, 30)));
+    EXPECT_EQ(found[5], dots(codePoints(17 - 15, 30)));  // 😀 of group 6 is character 18
+    EXPECT_EQ(found[19], dots(codePoints(59 - 15, 30)));
+}
+
+TEST(TermMatching, IgnoringCaseLowersEachCharacter) {
+    EXPECT_EQ(
+        searchFor(QStringLiteral("ÄRGER"), QStringLiteral("ärger"), CaseMode::IgnoreCase).size(),
+        1);
+    EXPECT_EQ(
+        searchFor(QStringLiteral("ΣΟΦΊΑ σοφία"), QStringLiteral("σοφία"), CaseMode::IgnoreCase)
+            .size(),
+        2);
+    EXPECT_TRUE(
+        searchFor(QStringLiteral("ΣΟΦΊΑ"), QStringLiteral("σοφία"), CaseMode::MatchCase).isEmpty());
+    // The Kelvin sign lowers to a one-byte k; the snippet must still come from
+    // the right place of the original text.
+    const QString kelvin = QString(QChar(0x212A));
+    const QString text = kelvin.repeated(20) + QStringLiteral(" target ") + kelvin.repeated(3);
+    EXPECT_EQ(searchFor(text, QStringLiteral("TARGET"), CaseMode::IgnoreCase),
+              QStringList{dots(text.mid(6, 30))});
+    EXPECT_EQ(searchFor(text, QStringLiteral("kk"), CaseMode::IgnoreCase).size(), 21);
+    // Ⱥ grows from two bytes to three when lowered.
+    const QString grow = QString(QChar(0x023A)).repeated(17) + QStringLiteral("xy");
+    EXPECT_EQ(searchFor(grow, QStringLiteral("XY"), CaseMode::IgnoreCase),
+              QStringList{dots(grow.mid(2))});
+}
+
+// --- against a plain reference --------------------------------------------
+
+// Every occurrence's snippet, computed on code points the slow, obvious way.
+QStringList referenceSnippets(const QList<uint>& text, const QStringList& phrases,
+                              bool ignoreCase) {
+    const auto lower = [&](QList<uint> v) {
+        if (ignoreCase)
+            for (uint& c : v) c = QChar::toLower(char32_t(c));
+        return v;
+    };
+    const auto str = [](const QList<uint>& v, qsizetype from, qsizetype n) {
+        const QList<uint> part = v.mid(from, n);
+        return QString::fromUcs4(reinterpret_cast<const char32_t*>(part.constData()), part.size());
+    };
+    QStringList out;
+    for (const QString& phrase : phrases) {
+        const QList<uint> p = lower(phrase.toUcs4());
+        for (qsizetype chunkStart = 0; chunkStart < text.size(); chunkStart += 65536) {
+            const QList<uint> chunk = text.mid(chunkStart, 65536);
+            const QList<uint> low = lower(chunk);
+            for (qsizetype i = 0; i + p.size() <= low.size(); ++i) {
+                if (low.mid(i, p.size()) != p) continue;
+                const qsizetype pos = i + 1;
+                out << (pos - 15 < 1 ? str(chunk, 0, 30) + QStringLiteral("...")
+                                     : QStringLiteral("...") + str(chunk, pos - 16, 30) +
+                                           QStringLiteral("..."));
+            }
+        }
+    }
+    return out;
+}
+
+TEST(TermMatching, AgreesWithAPlainSearchOnRandomText) {
+    // Characters whose lowered form has another length, others that do not.
+    const std::vector<char32_t> alphabet = {'a',  'A',   'b',    'B',   ' ',    '\r',   '\n',
+                                            0xC4, 0xE4,  0x3A3,  0x3C3, 0x212A, 'k',    0x130,
+                                            'i',  0x23A, 0x2C65, 0xDF,  0x1E9E, 0x1F600};
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 30; ++round) {
+        QList<uint> text;
+        const int length = round < 25 ? 200 + round * 37 : 65536 + 300;
+        std::uniform_int_distribution<std::size_t> pick(0, (round % 2 ? 5 : alphabet.size() - 1));
+        for (int i = 0; i < length; ++i) text << alphabet[pick(rng)];
+        QStringList phrases;
+        for (int k = 0; k < 3; ++k) {
+            const qsizetype len = 1 + k;
+            const qsizetype at = std::uniform_int_distribution<qsizetype>(0, text.size() - 4)(rng);
+            const QList<uint> part = text.mid(at, len);
+            phrases << QString::fromUcs4(reinterpret_cast<const char32_t*>(part.constData()),
+                                         part.size());
+        }
+        const QString s =
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(text.constData()), text.size());
+        for (bool ignore : {false, true}) {
+            const auto mode = ignore ? CaseMode::IgnoreCase : CaseMode::MatchCase;
+            ASSERT_EQ(search(s, multiple(phrases, mode)), referenceSnippets(text, phrases, ignore))
+                << "round " << round << (ignore ? " ignoring case" : " matching case");
+        }
+    }
+}
+
+TEST(ByteSearch, FindsEveryOccurrenceLikeStdFind) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        std::string hay(std::uniform_int_distribution<int>(0, 300)(rng), 'a');
+        for (char& c : hay) c = "ab"[rng() % 2];
+        std::string needle(std::uniform_int_distribution<int>(1, 70)(rng), 'a');
+        for (char& c : needle) c = "ab"[rng() % 4 == 0];
+        std::vector<std::size_t> expected, got;
+        for (auto p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1))
+            expected.push_back(p);
+        for (auto p = findBytes(hay, needle, 0); p != std::string_view::npos;
+             p = findBytes(hay, needle, p + 1))
+            got.push_back(p);
+        ASSERT_EQ(got, expected) << "haystack " << hay << " needle " << needle;
+    }
+}
+
+TEST(TermMatcher, ReportsChunkAndOffsetOfEachOccurrence) {
+    const TextChunks chunks = TextChunks::fromUtf8(std::string(65536, 'x') + "yxy");
+    const TermMatcher matcher(chunks, CaseMode::IgnoreCase);
+    std::vector<std::pair<std::size_t, std::size_t>> seen;
+    matcher.forEachOccurrence(QStringLiteral("XY"), [&](const Occurrence& o) {
+        seen.emplace_back(o.chunk, o.offset);
+        EXPECT_EQ(o.snippet.toUtf8().substr(0, 3), o.chunk == 0 ? "..." : "yxy");
+    });
+    EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}}));
+    EXPECT_EQ(matcher.countOccurrences(QStringLiteral("x")), 65537u);
+    EXPECT_EQ(positionInChunk("äöü", 4), 3u);
+}
+
+}  // namespace
+}  // namespace qm
