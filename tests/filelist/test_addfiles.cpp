@@ -17,6 +17,7 @@
 #include <map>
 
 #include "app/form1.h"
+#include "platform/error.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
 
@@ -31,11 +32,13 @@ class RecordingSettings : public SettingsStore {
         return it == values.end() ? defaultValue : it->second;
     }
     void saveSetting(const QString& key, const QString& value) override {
+        if (failWrites) throw Error(QStringLiteral("Permission denied"));
         values[key] = value;
         writes << key;
     }
     std::map<QString, QString> values;
     QStringList writes;
+    bool failWrites = false;
 };
 
 class RecordingForm1 : public Form1 {
@@ -257,6 +260,29 @@ class AddFilesTest : public QObject {
         all << path(QStringLiteral("scan/notes.txt"));
         all.sort();
         QCOMPARE(second, all);
+    }
+
+    void failuresAreReportedAndTheScanGoesOn() {
+        touch(QStringLiteral("ro/only.pdf"));
+        Window w(extractor);
+        w.settings.failWrites = true;
+        w.boxes.answerInput(QStringLiteral("pdf"));
+        w.dialogs.folderAnswers.push_back(path(QStringLiteral("ro")));
+        w.form->PushButton6_Click();
+        QCOMPARE(w.list(), QStringList{path(QStringLiteral("ro/only.pdf"))});
+        const QStringList texts = w.boxes.messageTexts();
+        QCOMPARE(texts.size(), 2);
+        const QString tail =
+            QStringLiteral("\r\rPlease email screenshot of this message to ") + supportEmail();
+        QCOMPARE(texts[0],
+                 QStringLiteral("Permission denied\r\nin "
+                                "Kestrova2021/08/31.Form1.PushButton6_Click at line 102") +
+                     tail);
+        QCOMPARE(texts[1],
+                 QStringLiteral("Permission denied\r\nin "
+                                "Kestrova2021/08/31.Form1.PushButton6_Click at line 106") +
+                     tail);
+        QCOMPARE(w.boxes.shown[1].title, QStringLiteral("Application Error"));
     }
 
     // --- drops ---

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
@@ -204,6 +205,39 @@ TEST_F(FolderScan, UnreadableFolderIsDroppedAndTheWalkGoesOn) {
     ::chmod(QFile::encodeName(root + QStringLiteral("locked")).constData(), 0755);
     EXPECT_EQ(relative(folders), (QStringList{"", "open/"}));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(FolderScan, OtherListingFailuresAreReportedAndTheWalkGoesOn) {
+    mkdir(QStringLiteral("a/a1"));
+    mkdir(QStringLiteral("b"));
+    // With no descriptor left, the folders still test as folders but cannot be opened.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    pump.onPump = [&] {
+        if (pump.count == 2) {
+            rlimit tight = saved;
+            tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+            ::setrlimit(RLIMIT_NOFILE, &tight);
+        }
+    };
+    const QStringList folders = walk(root);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    // The two subfolders failed, were reported, and stay in the result unwalked.
+    QStringList rel = relative(folders);
+    rel.sort();
+    EXPECT_EQ(rel, (QStringList{"", "a/", "b/"}));
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    for (const auto& box : boxes.shown) {
+        EXPECT_EQ(box.title, QStringLiteral("Application Error"));
+        EXPECT_EQ(box.icon, MessageBoxes::Icon::Warning);
+        EXPECT_TRUE(box.text.contains(QStringLiteral(
+            "\r\nin OrvenTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 100\r\r")))
+            << qPrintable(box.text);
+    }
 }
 
 TEST_F(FolderScan, FoldersWithOddNamesAreNeitherWalkedNorListed) {
