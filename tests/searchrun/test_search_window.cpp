@@ -1,0 +1,362 @@
+// The search run end to end through the main window: made PDFs, the real
+// extractor and stand-in ones, scripted message and input boxes. Checks the
+// rows, the final report, the progress bar, stopping, passwords, and closing
+// the window in the middle of an extraction.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/form1.h"
+#include "extraction/extractor.h"
+#include "extraction/runandwait.h"
+#include "platform/scripted.h"
+#include "platform/settings.h"
+#include "search/searchrun.h"
+#include "support/pdfmaker.h"
+
+namespace qm {
+
+namespace {
+
+// The window with a record of what the run did to the bar and the pointer.
+class RecordingForm : public Form1 {
+  public:
+    using Form1::Form1;
+    void setValue(int v) override {
+        values.push_back(v);
+        Form1::setValue(v);
+    }
+    void setMousePointer(int v) override {
+        pointers.push_back(v);
+        Form1::setMousePointer(v);
+    }
+    std::vector<int> values;
+    std::vector<int> pointers;
+};
+
+const QString kUnreadable = QString::fromLatin1(kUnreadableSuffix);
+const QString kProtected = QString::fromLatin1(kProtectedSuffix);
+const QString kNotCopied = QString::fromLatin1(kNotCopiedSuffix);
+
+}  // namespace
+
+class SearchWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString alpha_, beta_, scan_, locked_, owner_, notPdf_, truncated_, missing_;
+
+    struct Window {
+        ScriptedMessageBoxes boxes;
+        ScriptedEventPump pump;
+        ScriptedFileDialogs dialogs;
+        ScriptedDesktop desktop;
+        ScriptedClipboard clipboard;
+        IniSettingsStore settings;
+        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        std::unique_ptr<RecordingForm> form;
+
+        explicit Window(const QString& ini) : settings(ini) {
+            Form1::Config config;
+            config.runFormLoad = false;
+            form = std::make_unique<RecordingForm>(services, config);
+            form->ExtractorPath = FindExtractor();
+        }
+        void phrase(const QString& p) {
+            form->Text1->setText(p);
+            form->Option3->setChecked(true);
+        }
+        void phrases(const QStringList& list) {
+            form->Combo1->clear();
+            form->Combo1->addItems(list);
+            form->Option4->setChecked(true);
+        }
+        void search() { form->PushButton7->click(); }
+        QString caption() const { return form->PushButton7->text(); }
+        QStringList rows() const {
+            QStringList out;
+            for (int r = 1; r <= form->results.RowCount(); ++r)
+                out << form->results.Cell(r, 1) + u'|' + form->results.Cell(r, 2);
+            return out;
+        }
+    };
+    std::unique_ptr<Window> window() {
+        return std::make_unique<Window>(dir_.path() + QStringLiteral("/settings.ini"));
+    }
+    static QString done(const QStringList& failed) {
+        if (failed.isEmpty()) return QStringLiteral("Done.");
+        return QStringLiteral("Done.\r\nThe following files could not be read:\r\n") +
+               failed.join(QStringLiteral("\r\n"));
+    }
+    QString script(const QString& name, const QString& body) {
+        return test::writeScript(dir_.path(), name, body);
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        const QString d = dir_.path();
+        alpha_ = d + QStringLiteral("/alpha.pdf");
+        test::makeTextPdf(alpha_, {QStringLiteral("The quick brown fox jumps over the lazy dog.\n"
+                                                  "A second fox."),
+                                   QStringLiteral("Page two: FOX in capitals.")});
+        beta_ = d + QStringLiteral("/dir with spaces/Zürich 'single' \"double\" ß.pdf");
+        test::makeTextPdf(beta_, {QStringLiteral("Ελληνικά: η αλεπού (fox) τρέχει.\n"
+                                                 "Русский: лиса fox бежит.")});
+        scan_ = d + QStringLiteral("/scanned.pdf");
+        test::makeImagePdf(scan_);
+        const QString plain = d + QStringLiteral("/plain.pdf");
+        test::makeTextPdf(plain, {QStringLiteral("A locked fox.")});
+        locked_ = d + QStringLiteral("/locked.pdf");
+        QVERIFY(
+            test::encryptPdf(plain, locked_, QStringLiteral("secret"), QStringLiteral("secret")));
+        owner_ = d + QStringLiteral("/owner only.pdf");
+        QVERIFY(test::encryptPdf(plain, owner_, QString(), QStringLiteral("boss")));
+        notPdf_ = d + QStringLiteral("/not a pdf.pdf");
+        test::writeBytes(notPdf_, "Only words about a fox, and no PDF at all.");
+        truncated_ = d + QStringLiteral("/truncated.pdf");
+        QFile whole(alpha_);
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        test::writeBytes(truncated_, whole.read(whole.size() / 3));
+        missing_ = d + QStringLiteral("/deleted since listed.pdf");
+        QVERIFY(!FindExtractor().isEmpty());
+    }
+
+    void cleanupTestCase() { removeWorkFolder(); }
+
+    void rowsAndReport() {
+        auto w = window();
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, scan_, beta_, locked_, missing_, notPdf_, truncated_});
+        w->search();
+        QCOMPARE(w->rows(), (QStringList{
+                                alpha_ + "|...he quick brown fox jumps over ...",
+                                alpha_ + "|... dog.\nA second fox.\n\n\fPage two...",
+                                alpha_ + "|...x.\n\n\fPage two: FOX in capitals...",
+                                beta_ + "|...ικά: η αλεπού (fox) τρέχει.\nРу...",
+                                beta_ + "|...\nРусский: лиса fox бежит.\n\n\f...",
+                            }));
+        QCOMPARE(w->boxes.messageTexts(),
+                 QStringList{done({scan_ + kUnreadable, locked_ + kProtected, missing_ + kNotCopied,
+                                   notPdf_ + kProtected, truncated_ + kProtected})});
+        QCOMPARE(w->boxes.shown.back().title, applicationTitle());
+        QCOMPARE(w->caption(), QStringLiteral("Start Searching"));
+        QCOMPARE(w->form->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(w->form->value(), 0);
+        QCOMPARE(w->form->mousePointer(), 0);
+        // The temporary files of readable and unreadable files are gone.
+        QVERIFY(!QFile::exists(temporaryTextPath(workFolder())));
+        // All rows are in the view's model, not only in the list.
+        QCOMPARE(w->form->results.rowCount(), 5);
+
+        // Match case: the capitals are not found; a run needs no failures to end.
+        w->form->Option1->setChecked(true);
+        w->form->fileList.clear();
+        w->form->fileList.add(alpha_);
+        w->search();
+        QCOMPARE(w->rows().size(), 2);
+        QCOMPARE(w->boxes.messageTexts().last(), done({}));
+    }
+
+    void progressForThreeFiles() {
+        auto w = window();
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, beta_, alpha_});
+        QStringList texts;
+        w->pump.onPump = [&] {
+            if (texts.isEmpty() || texts.last() != w->form->text()) texts << w->form->text();
+        };
+        w->search();
+        QCOMPARE(w->form->values, (std::vector<int>{33, 66, 100, 0}));
+        QVERIFY(texts.contains(QStringLiteral("Processing: alpha.pdf")));
+        QVERIFY(texts.contains(QStringLiteral("Processing: Zürich 'single' \"double\" ß.pdf")));
+        QCOMPARE(w->form->pointers.front(), 11);
+        QCOMPARE(w->form->pointers.back(), 0);
+        QCOMPARE(w->rows().size(), 8);
+    }
+
+    void inputMessages() {
+        auto w = window();
+        w->phrase(QStringLiteral("   "));
+        w->search();
+        QCOMPARE(w->boxes.messageTexts(),
+                 QStringList{QStringLiteral("You forgot to input search text")});
+        QCOMPARE(w->caption(), QStringLiteral("Start Searching"));
+        w->phrase(QStringLiteral("fox"));
+        w->search();
+        QCOMPARE(w->boxes.messageTexts().last(), QStringLiteral("No files added."));
+        QCOMPARE(w->caption(), QStringLiteral("Start Searching"));
+        QVERIFY(w->form->values.empty());
+
+        // A phrase list without entries runs through every file and finds nothing;
+        // the old rows are cleared all the same.
+        w->form->results.AddRow(QStringLiteral("old row"));
+        w->phrases({});
+        w->form->fileList.add({alpha_, scan_});
+        w->search();
+        QCOMPARE(w->rows(), QStringList{});
+        QCOMPARE(w->boxes.messageTexts().last(), done({scan_ + kUnreadable}));
+
+        // Several phrases: grouped by phrase in list order, blanks kept.
+        w->phrases({QStringLiteral("FOX"), QStringLiteral(" dog")});
+        w->form->fileList.clear();
+        w->form->fileList.add(alpha_);
+        w->search();
+        QCOMPARE(w->rows().size(), 4);
+        QCOMPARE(w->rows().last(), alpha_ + "|...s over the lazy dog.\nA second ...");
+    }
+
+    void stopDuringASlowExtraction() {
+        auto w = window();
+        w->form->ExtractorPath =
+            script(QStringLiteral("slow"),
+                   QStringLiteral("sleep 0.4\nprintf 'the fox is here' > \"${1%.pdf}.txt\""));
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, beta_, alpha_});
+        bool clicked = false;
+        QString captionAfterClick;
+        w->pump.onPump = [&] {
+            if (!clicked && runningExtractions() > 0) {
+                clicked = true;
+                w->form->PushButton7->click();
+                captionAfterClick = w->caption();
+            }
+        };
+        w->search();
+        QVERIFY(clicked);
+        QCOMPARE(captionAfterClick, QStringLiteral("Start Searching"));
+        // The file being extracted was searched to its end; no later file was.
+        QCOMPARE(w->rows(), QStringList{alpha_ + "|the fox is here..."});
+        QVERIFY(w->boxes.shown.empty());
+        QCOMPARE(w->caption(), QStringLiteral("Start Searching"));
+        QCOMPARE(w->form->value(), 0);
+        QCOMPARE(w->form->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(w->form->mousePointer(), 0);
+        QVERIFY(w->form->StopRequested);
+    }
+
+    void startAgainWhileAStoppedRunFinishes() {
+        auto w = window();
+        w->form->ExtractorPath =
+            script(QStringLiteral("slow2"),
+                   QStringLiteral("sleep 0.3\nprintf 'one fox' > \"${1%.pdf}.txt\""));
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, beta_});
+        int clicks = 0;
+        QString captionAfterRestart;
+        w->pump.onPump = [&] {
+            if (clicks == 0 && runningExtractions() > 0) {
+                clicks = 2;
+                w->form->PushButton7->click();  // stop
+                w->form->PushButton7->click();  // start again
+                captionAfterRestart = w->caption();
+            }
+        };
+        w->search();
+        QCOMPARE(captionAfterRestart, QStringLiteral("Stop Searching"));
+        // The first run ended quietly; the second searched both files.
+        QCOMPARE(w->rows(), (QStringList{alpha_ + "|one fox...", beta_ + "|one fox..."}));
+        QCOMPARE(w->boxes.messageTexts(), QStringList{done({})});
+        QCOMPARE(w->caption(), QStringLiteral("Start Searching"));
+    }
+
+    void passwords() {
+        auto w = window();
+        w->phrase(QStringLiteral("locked fox"));
+        w->form->Check1->setChecked(true);
+        w->form->fileList.add({locked_, owner_, owner_, locked_, alpha_});
+        w->boxes.answerInput(QStringLiteral("secret"));  // the right one
+        w->boxes.answerInput(QString());                 // cancelled: plain command line
+        w->boxes.answerInput(QStringLiteral("wrong"));   // refused, then plain
+        w->boxes.answerInput(QString());                 // locked without a password
+        w->boxes.answerInput(QString());
+        w->search();
+        QCOMPARE(w->rows(), (QStringList{locked_ + "|A locked fox.\n\n\f...",
+                                         owner_ + "|A locked fox.\n\n\f...",
+                                         owner_ + "|A locked fox.\n\n\f..."}));
+        QCOMPARE(w->boxes.messageTexts(), QStringList{done({locked_ + kProtected})});
+        QCOMPARE(w->boxes.shown[0].kind, ScriptedMessageBoxes::Kind::Input);
+        QCOMPARE(w->boxes.shown[0].text,
+                 QStringLiteral("Enter password for file (") + locked_ +
+                     QStringLiteral("): \r\nNote: Leave this box blank if file is not password "
+                                    "protected"));
+        QCOMPARE(w->boxes.shown[0].title, QStringLiteral("Input Password"));
+        QCOMPARE(w->boxes.shown[0].defaultText, QString());
+        QVERIFY(w->boxes.inputAnswers.empty());
+
+        // A file that cannot be copied is not asked about.
+        w->form->fileList.clear();
+        w->form->fileList.add(missing_);
+        w->search();
+        QCOMPARE(w->boxes.messageTexts().last(), done({missing_ + kNotCopied}));
+    }
+
+    void leftoverCopyIsNeverSearched() {
+        auto w = window();
+        w->phrase(QStringLiteral("fox"));
+        QVERIFY(QFile::copy(alpha_, temporaryPdfPath(workFolder())) ||
+                QFile::exists(temporaryPdfPath(workFolder())));
+        w->form->fileList.add(missing_);
+        w->search();
+        QVERIFY(w->rows().isEmpty());
+        QCOMPARE(w->boxes.messageTexts(), QStringList{done({missing_ + kNotCopied})});
+    }
+
+    void withoutAnExtractor() {
+        auto w = window();
+        w->form->ExtractorPath.clear();
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, beta_});
+        w->search();
+        QCOMPARE(w->boxes.messageTexts(),
+                 QStringList{done({alpha_ + kProtected, beta_ + kProtected})});
+    }
+
+    void formFeedsOnlyAndManyRows() {
+        auto w = window();
+        w->form->ExtractorPath =
+            script(QStringLiteral("fake"),
+                   QStringLiteral("case \"$(cat \"$1\")\" in\n"
+                                  "*many*) awk 'BEGIN{for(i=0;i<50000;i++) printf \"fox \"}' > "
+                                  "\"${1%.pdf}.txt\";;\n"
+                                  "*feeds*) printf '\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f' > "
+                                  "\"${1%.pdf}.txt\";;\n"
+                                  "esac"));
+        const QString many = dir_.path() + QStringLiteral("/many.pdf");
+        const QString feeds = dir_.path() + QStringLiteral("/feeds.pdf");
+        test::writeBytes(many, "many");
+        test::writeBytes(feeds, "feeds");
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({feeds, many});
+        w->search();
+        QCOMPARE(w->form->results.RowCount(), 50000);
+        QCOMPARE(w->form->results.rowCount(), 50000);
+        QCOMPARE(w->boxes.messageTexts(), QStringList{done({feeds + kUnreadable})});
+        QVERIFY(!QFile::exists(temporaryPdfPath(workFolder())));
+    }
+
+    void closingTheWindowDuringAnExtraction() {
+        auto w = window();
+        w->form->ExtractorPath = script(QStringLiteral("hang"), QStringLiteral("sleep 300"));
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, beta_});
+        w->pump.onPump = [&] {
+            if (runningExtractions() > 0) endAllExtractions();
+        };
+        w->search();
+        QCOMPARE(runningExtractions(), 0);
+        QVERIFY(w->boxes.shown.empty());
+        allowExtractions();
+    }
+};
+
+}  // namespace qm
+
+QTEST_MAIN(qm::SearchWindowTest)
+#include "test_search_window.moc"
