@@ -50,7 +50,6 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
       config_(std::move(config)),
       hoverCursor_(Qt::PointingHandCursor) {
     setObjectName(QStringLiteral("Form1"));
-    hoverCursor_ = LoadHoverCursor(config_.applicationFolder);
     buildControls();
     connectHandlers();
     if (config_.runFormLoad) Form_Load();
@@ -92,6 +91,9 @@ void Form1::buildControls() {
         b->setObjectName(QString::fromLatin1(name));
         b->setFont(arial(11.25));
         b->setMouseTracking(true);
+        // A button ignores plain mouse moves; without this the move would reach
+        // its frame or the window next, whose hover rule resets the pointer.
+        b->setAttribute(Qt::WA_NoMousePropagation);
         b->setAutoDefault(false);
         place(b, l, t, w, h);
         b->installEventFilter(this);

@@ -30,8 +30,9 @@ class SearchControls {
 
 // Restores, in this order, "Text1" (step 158), "FindSets" (160-164), "Option1"
 // to "Option4" (176-182) and "Check1" (184) as steps of the start-up procedure
-// `p`. A value that cannot be converted is reported there and its control keeps
-// its state.
+// `p`. The option and check values are the ones stored at the start, whatever
+// the change handling of earlier steps writes meanwhile. A value that cannot be
+// converted is reported at its step and its control keeps its state.
 void RestoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchControls& controls);
 
 }  // namespace qm

@@ -79,8 +79,9 @@ TEST(RestoreSearchOptions, FirstStartUsesTheDefaultsAndTouchesNoEmptyControl) {
     RestoreSearchOptions(p, store, controls);
     EXPECT_EQ(controls.calls, (QStringList{"Option1=False", "Option2=True", "Option3=True",
                                            "Option4=False", "Check1=0"}));
-    EXPECT_EQ(store.reads, (QStringList{"Text1", "FindSets", "Option1", "Option2", "Option3",
-                                        "Option4", "Check1"}));
+    store.reads.sort();  // exactly the seven keys, each read once
+    EXPECT_EQ(store.reads, (QStringList{"Check1", "FindSets", "Option1", "Option2", "Option3",
+                                        "Option4", "Text1"}));
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -97,6 +98,47 @@ TEST(RestoreSearchOptions, PhraseThenFindSetsThenOptionsInOrderThenCheck) {
               (QStringList{"Text1=salad", "Combo1+a|b", "Option1=True", "Option2=False",
                            "Option3=False", "Option4=True", "Check1=1"}));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Like the window: a new phrase selects the single phrase and stores that mode,
+// and a selected option stores its pair.
+class CouplingControls : public RecordingControls {
+  public:
+    explicit CouplingControls(SettingsStore& s) : store(s) {}
+    SettingsStore& store;
+    void setPhrase(const QString& text) override {
+        RecordingControls::setPhrase(text);
+        store.saveSetting("Text1", text);
+        store.saveSetting("Option3", "True");
+        store.saveSetting("Option4", "False");
+    }
+    void setOption(int number, bool selected) override {
+        RecordingControls::setOption(number, selected);
+        if (!selected) return;
+        const int first = number <= 2 ? 1 : 3;
+        store.saveSetting(QStringLiteral("Option%1").arg(first),
+                          number == first ? "True" : "False");
+        store.saveSetting(QStringLiteral("Option%1").arg(first + 1),
+                          number == first ? "False" : "True");
+    }
+};
+
+TEST(RestoreSearchOptions, ValuesStoredAtTheStartWinOverWritesOfTheRestoreItself) {
+    ScriptedMessageBoxes boxes;
+    MapStore store;
+    store.values = {{"Text1", "salad"},
+                    {"Option1", "True"},
+                    {"Option2", "True"},
+                    {"Option3", "False"},
+                    {"Option4", "True"}};
+    CouplingControls controls(store);
+    Procedure p(boxes, "Form1", "Form_Load");
+    RestoreSearchOptions(p, store, controls);
+    EXPECT_EQ(controls.calls, (QStringList{"Text1=salad", "Option1=True", "Option2=True",
+                                           "Option3=False", "Option4=True", "Check1=0"}));
+    EXPECT_EQ(store.values["Option4"], QStringLiteral("True"));
+    EXPECT_EQ(store.values["Option2"], QStringLiteral("True"));
+    EXPECT_EQ(store.values["Option1"], QStringLiteral("False"));
 }
 
 TEST(RestoreSearchOptions, BadValuesAreReportedAtTheirStepsAndTheRestoreGoesOn) {
