@@ -42,31 +42,40 @@ std::size_t validPrefixLength(std::string_view bytes) {
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
-        // Plain ASCII runs are checked 32 bytes at a time.
+        // Plain ASCII is skipped 16 bytes at a time, up to the first byte above 0x7F.
 #if defined(__SSE2__)
-        while (i + 32 <= n) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
-            if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) break;
-            i += 32;
-        }
-#else
         while (i + 16 <= n) {
-            std::uint64_t a, b;
-            std::memcpy(&a, s + i, 8);
-            std::memcpy(&b, s + i + 8, 8);
-            if (((a | b) & 0x8080808080808080ULL) != 0) break;
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            if (high != 0) {
+                i += static_cast<unsigned>(__builtin_ctz(high));
+                break;
+            }
             i += 16;
         }
-#endif
-        if (i >= n) break;
-        if (s[i] < 0x80) {
-            ++i;
-            continue;
+#else
+        while (i + 8 <= n) {
+            std::uint64_t w;
+            std::memcpy(&w, s + i, 8);
+            if ((w & 0x8080808080808080ULL) != 0) break;
+            i += 8;
         }
-        const std::size_t len = validSequenceLength(s + i, n - i);
-        if (len == 0) return i;
-        i += len;
+#endif
+        while (i < n && s[i] < 0x80) {
+            ++i;
+            if ((i & 15) == 0) break;  // back to the fast loop now and then
+        }
+        // A run of multi-byte sequences.
+        while (i < n && s[i] >= 0x80) {
+            // Two-byte characters (Latin, Greek, Cyrillic letters) checked in line.
+            if (s[i] >= 0xC2 && s[i] < 0xE0 && i + 1 < n && isContinuation(s[i + 1])) {
+                i += 2;
+                continue;
+            }
+            const std::size_t len = validSequenceLength(s + i, n - i);
+            if (len == 0) return i;
+            i += len;
+        }
     }
     return n;
 }
@@ -86,6 +95,20 @@ std::size_t advanceCodePoints(std::string_view text, std::size_t from, std::size
     const std::size_t n = text.size();
     std::size_t i = from;
     std::size_t remaining = count;
+#if defined(__SSE2__)
+    // A block of 32 bytes starts at most 32 code points, so it can be taken
+    // whole while at least that many remain.
+    const __m128i belowCont = _mm_set1_epi8(static_cast<char>(0xC0));  // 0x80..0xBF are less
+    while (remaining >= 32 && i + 32 <= n) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
+        const unsigned conts =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(a, belowCont))) |
+            (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(b, belowCont))) << 16);
+        remaining -= 32 - static_cast<unsigned>(__builtin_popcount(conts));
+        i += 32;
+    }
+#endif
     while (i + 8 <= n) {
         std::uint64_t w;
         std::memcpy(&w, s + i, 8);

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "extraction/utf8.h"
@@ -115,6 +116,21 @@ std::size_t findBytes(std::string_view haystack, std::string_view needle, std::s
 
 namespace {
 
+// Lowered forms of U+0000 to U+07FF, the characters of up to two bytes.
+const std::array<char32_t, 0x800>& twoByteLower() {
+    static const std::array<char32_t, 0x800> table = [] {
+        std::array<char32_t, 0x800> t{};
+        for (char32_t c = 0; c < 0x800; ++c) t[c] = QChar::toLower(c);
+        return t;
+    }();
+    return table;
+}
+
+void grow(std::string& buf, char*& d, std::size_t remainingInput) {
+    buf.resize(buf.size() + remainingInput * 3 / 2 + 64);
+    d = buf.data();
+}
+
 // Lowers `in` into `buf` from byte `w` on and returns the end. `buf` should
 // already hold room for in.size() * 3 / 2 bytes from `w` (a lowered code point
 // grows by at most half: two bytes to three); it is enlarged if not.
@@ -135,39 +151,48 @@ std::size_t lowerInto(std::string_view in, std::string& buf, std::size_t w,
 #if defined(__SSE2__)
         while (i + 16 <= n && w + 16 <= buf.size()) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            if (_mm_movemask_epi8(v) != 0) break;  // not all ASCII
             const __m128i upper =
                 _mm_and_si128(_mm_cmpgt_epi8(v, belowA), _mm_cmplt_epi8(v, aboveZ));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w),
                              _mm_or_si128(v, _mm_and_si128(upper, caseBit)));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            if (high != 0) {
+                // Keep the ASCII before the first multi-byte character; the
+                // rest of the store is written over below.
+                const unsigned k = static_cast<unsigned>(__builtin_ctz(high));
+                i += k;
+                w += k;
+                break;
+            }
             i += 16;
             w += 16;
         }
         if (i >= n) break;
 #endif
-        if (w + 4 > buf.size()) {
-            buf.resize(buf.size() + (n - i) * 3 / 2 + 64);
-            d = buf.data();
-        }
-        const unsigned char b = s[i];
-        if (b < 0x80) {
+        if (s[i] < 0x80) {  // the last few bytes, or the buffer needs room first
+            if (w + 1 > buf.size()) grow(buf, d, n - i);
+            const unsigned char b = s[i++];
             d[w++] = static_cast<char>((b >= 'A' && b <= 'Z') ? b + 0x20 : b);
-            ++i;
             continue;
         }
-        std::size_t len = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        if (len > n - i) len = n - i;  // only for input that is not valid UTF-8
-        const char32_t c = utf8::decode(s + i, len);
-        const char32_t lower = QChar::toLower(c);
-        if (lower == c) {
-            std::memcpy(d + w, s + i, len);
-            w += len;
-        } else {
-            const std::size_t written = utf8::encode(lower, d + w);
-            w += written;
-            if (written != len && shifts) shifts->push_back({w, originalBase + i + len});
+        // A run of multi-byte characters.
+        while (i < n && s[i] >= 0x80) {
+            if (w + 4 > buf.size()) grow(buf, d, n - i);
+            const unsigned char b = s[i];
+            std::size_t len = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            if (len > n - i) len = n - i;  // only for input that is not valid UTF-8
+            const char32_t c = utf8::decode(s + i, len);
+            const char32_t lower = c < 0x800 ? twoByteLower()[c] : QChar::toLower(c);
+            if (lower == c) {
+                for (std::size_t k = 0; k < len; ++k) d[w + k] = static_cast<char>(s[i + k]);
+                w += len;
+            } else {
+                const std::size_t written = utf8::encode(lower, d + w);
+                w += written;
+                if (written != len && shifts) shifts->push_back({w, originalBase + i + len});
+            }
+            i += len;
         }
-        i += len;
     }
     return w;
 }
@@ -228,22 +253,6 @@ std::size_t positionInChunk(std::string_view chunk, std::size_t offset) {
 // ---------------------------------------------------------------------------
 // The matcher.
 
-TermMatcher::TermMatcher(const TextChunks& text, CaseMode caseMode)
-    : text_(text), caseMode_(caseMode) {
-    if (caseMode_ != CaseMode::IgnoreCase) return;
-    const std::string& all = text_.utf8();
-    lowered_.resize(all.size() + all.size() / 2 + 64);
-    std::size_t w = 0;
-    loweredStart_.reserve(text_.count() + 1);
-    loweredStart_.push_back(0);
-    for (std::size_t i = 0; i < text_.count(); ++i) {
-        const std::string_view c = text_.chunk(i);
-        w = lowerInto(c, lowered_, w, &shifts_, static_cast<std::size_t>(c.data() - all.data()));
-        loweredStart_.push_back(w);
-    }
-    lowered_.resize(w);
-}
-
 std::string TermMatcher::prepare(const QString& phrase) const {
     const QByteArray bytes = phrase.toUtf8();
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -263,40 +272,48 @@ std::size_t TermMatcher::toOriginal(std::size_t loweredOffset) const {
     return it->original + (loweredOffset - it->lowered);
 }
 
-void TermMatcher::forEachOccurrenceInChunk(std::string_view prepared, std::size_t chunk,
-                                           OccurrenceSink sink) const {
-    if (prepared.empty()) return;
-    const std::string_view original = text_.chunk(chunk);
-    Occurrence occurrence;
-    occurrence.chunk = chunk;
+void TermMatcher::findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
+                              FunctionRef<void(std::size_t, std::size_t)> sink) {
     if (caseMode_ != CaseMode::IgnoreCase) {
-        for (std::size_t pos = findBytes(original, prepared, 0); pos != npos;
-             pos = findBytes(original, prepared, pos + 1)) {
-            occurrence.offset = pos;
-            occurrence.snippet = snippetAt(original, pos);
-            sink(occurrence);
+        for (std::size_t k = 0; k < prepared.size(); ++k) {
+            if (prepared[k].empty()) continue;
+            for (std::size_t pos = findBytes(chunk, prepared[k], 0); pos != npos;
+                 pos = findBytes(chunk, prepared[k], pos + 1))
+                sink(k, pos);
         }
         return;
     }
-    const std::size_t lowStart = loweredStart_[chunk];
-    const std::string_view lowered(lowered_.data() + lowStart, loweredStart_[chunk + 1] - lowStart);
-    const std::size_t originalStart =
-        static_cast<std::size_t>(original.data() - text_.utf8().data());
-    for (std::size_t pos = findBytes(lowered, prepared, 0); pos != npos;
-         pos = findBytes(lowered, prepared, pos + 1)) {
-        occurrence.offset = toOriginal(lowStart + pos) - originalStart;
-        occurrence.snippet = snippetAt(original, occurrence.offset);
-        sink(occurrence);
+    shifts_.clear();
+    if (lowered_.size() < chunk.size() + chunk.size() / 2 + 64)
+        lowered_.resize(chunk.size() + chunk.size() / 2 + 64);
+    const std::size_t length = lowerInto(chunk, lowered_, 0, &shifts_, 0);
+    const std::string_view lowered(lowered_.data(), length);
+    for (std::size_t k = 0; k < prepared.size(); ++k) {
+        if (prepared[k].empty()) continue;
+        for (std::size_t pos = findBytes(lowered, prepared[k], 0); pos != npos;
+             pos = findBytes(lowered, prepared[k], pos + 1))
+            sink(k, toOriginal(pos));
     }
 }
 
-void TermMatcher::forEachOccurrence(std::string_view prepared, OccurrenceSink sink) const {
-    for (std::size_t i = 0; i < text_.count(); ++i) forEachOccurrenceInChunk(prepared, i, sink);
+void TermMatcher::forEachOccurrence(const TextChunks& text, const QString& phrase,
+                                    OccurrenceSink sink) {
+    const std::vector<std::string> prepared{prepare(phrase)};
+    Occurrence occurrence;
+    for (std::size_t i = 0; i < text.count(); ++i) {
+        const std::string_view chunk = text.chunk(i);
+        occurrence.chunk = i;
+        findInChunk(chunk, prepared, [&](std::size_t, std::size_t offset) {
+            occurrence.offset = offset;
+            occurrence.snippet = snippetAt(chunk, offset);
+            sink(occurrence);
+        });
+    }
 }
 
-std::size_t TermMatcher::countOccurrences(const QString& phrase) const {
+std::size_t TermMatcher::countOccurrences(const TextChunks& text, const QString& phrase) {
     std::size_t n = 0;
-    forEachOccurrence(phrase, [&n](const Occurrence&) { ++n; });
+    forEachOccurrence(text, phrase, [&n](const Occurrence&) { ++n; });
     return n;
 }
 
@@ -304,14 +321,37 @@ void SearchChunks(const QString& path, const TextChunks& chunks, const SearchOpt
                   ResultsList& results) {
     const QStringList phrases = options.phrases();
     if (phrases.isEmpty()) return;
-    const TermMatcher matcher(chunks, options.caseMode);
-    for (const QString& phrase : phrases) {
-        const std::string prepared = matcher.prepare(phrase);
-        matcher.forEachOccurrence(std::string_view(prepared), [&](const Occurrence& o) {
-            const int row = results.AddRow(path);
-            results.SetCell(row, 2, o.snippet.toString());
-        });
+    TermMatcher matcher(options.caseMode);
+    const auto addRow = [&](std::string_view chunk, std::size_t offset) {
+        const int row = results.AddRow(path);
+        results.SetCell(row, 2, snippetAt(chunk, offset).toString());
+    };
+    std::vector<std::string> prepared;
+    prepared.reserve(static_cast<std::size_t>(phrases.size()));
+    for (const QString& phrase : phrases) prepared.push_back(matcher.prepare(phrase));
+
+    if (prepared.size() == 1) {
+        // One phrase: rows in the order found.
+        for (std::size_t c = 0; c < chunks.count(); ++c) {
+            const std::string_view chunk = chunks.chunk(c);
+            matcher.findInChunk(chunk, prepared,
+                                [&](std::size_t, std::size_t offset) { addRow(chunk, offset); });
+        }
+        return;
     }
+    // Several phrases: each chunk is searched for all of them at once, and the
+    // rows are then added phrase by phrase.
+    struct Hit {
+        std::size_t chunk;
+        std::size_t offset;
+    };
+    std::vector<std::vector<Hit>> hits(prepared.size());
+    for (std::size_t c = 0; c < chunks.count(); ++c)
+        matcher.findInChunk(chunks.chunk(c), prepared, [&](std::size_t k, std::size_t offset) {
+            hits[k].push_back({c, offset});
+        });
+    for (const std::vector<Hit>& list : hits)
+        for (const Hit& h : list) addRow(chunks.chunk(h.chunk), h.offset);
 }
 
 }  // namespace qm

@@ -88,39 +88,35 @@ struct CaseShift {
 };
 }  // namespace detail
 
-// Searches one text for any number of phrases. Built once per text (ignoring
-// case, the lowered copy of the text is made here); after that the search
-// functions are const and may run from several threads at once. The text must
-// outlive the matcher.
+// Finds phrases in chunks of text. Ignoring case, each chunk is lowered once
+// into a buffer the matcher keeps and reuses, then searched for every phrase
+// while it is still in the cache. A matcher holds that buffer, so each thread
+// needs its own.
 class TermMatcher {
   public:
-    TermMatcher(const TextChunks& text, CaseMode caseMode);
+    explicit TermMatcher(CaseMode caseMode) : caseMode_(caseMode) {}
 
     // The bytes searched for a phrase (UTF-8, lowered when ignoring case).
     std::string prepare(const QString& phrase) const;
 
-    // Every occurrence of a prepared phrase, chunk by chunk, by position.
-    // An empty phrase finds nothing.
-    void forEachOccurrence(std::string_view prepared, OccurrenceSink sink) const;
-    void forEachOccurrenceInChunk(std::string_view prepared, std::size_t chunk,
-                                  OccurrenceSink sink) const;
-    void forEachOccurrence(const QString& phrase, OccurrenceSink sink) const {
-        const std::string p = prepare(phrase);
-        forEachOccurrence(std::string_view(p), sink);
-    }
+    // Every occurrence in `chunk` of each prepared phrase: sink(phrase index,
+    // byte offset in the chunk), phrase by phrase in list order, each by
+    // position. Empty phrases find nothing.
+    void findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
+                     FunctionRef<void(std::size_t, std::size_t)> sink);
 
-    std::size_t countOccurrences(const QString& phrase) const;
-    const TextChunks& text() const { return text_; }
+    // Every occurrence of one phrase in a text, chunk by chunk, with its snippet.
+    void forEachOccurrence(const TextChunks& text, const QString& phrase, OccurrenceSink sink);
+    std::size_t countOccurrences(const TextChunks& text, const QString& phrase);
+
     CaseMode caseMode() const { return caseMode_; }
 
   private:
     std::size_t toOriginal(std::size_t loweredOffset) const;
 
-    const TextChunks& text_;
     CaseMode caseMode_;
-    std::string lowered_;                    // ignoring case: the whole text lowered
-    std::vector<std::size_t> loweredStart_;  // chunk starts in lowered_, count()+1
-    std::vector<detail::CaseShift> shifts_;  // where lowering changed a code point's byte length
+    std::string lowered_;                    // the current chunk, lowered
+    std::vector<detail::CaseShift> shifts_;  // where lowering changed a byte length
 };
 
 // Lowers every code point of valid UTF-8 on its own; appends to `out`.

@@ -265,14 +265,14 @@ TEST(ByteSearch, FindsEveryOccurrenceLikeStdFind) {
 
 TEST(TermMatcher, ReportsChunkAndOffsetOfEachOccurrence) {
     const TextChunks chunks = TextChunks::fromUtf8(std::string(65536, 'x') + "yxy");
-    const TermMatcher matcher(chunks, CaseMode::IgnoreCase);
+    TermMatcher matcher(CaseMode::IgnoreCase);
     std::vector<std::pair<std::size_t, std::size_t>> seen;
-    matcher.forEachOccurrence(QStringLiteral("XY"), [&](const Occurrence& o) {
+    matcher.forEachOccurrence(chunks, QStringLiteral("XY"), [&](const Occurrence& o) {
         seen.emplace_back(o.chunk, o.offset);
         EXPECT_EQ(o.snippet.toUtf8().substr(0, 3), o.chunk == 0 ? "..." : "yxy");
     });
     EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}}));
-    EXPECT_EQ(matcher.countOccurrences(QStringLiteral("x")), 65537u);
+    EXPECT_EQ(matcher.countOccurrences(chunks, QStringLiteral("x")), 65537u);
     EXPECT_EQ(positionInChunk("äöü", 4), 3u);
 }
 
