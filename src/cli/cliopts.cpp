@@ -1,0 +1,248 @@
+#include "cli/cliopts.h"
+
+#include <map>
+
+namespace qm::cli {
+
+namespace {
+
+enum class Id {
+    IgnoreCase,
+    Phrase,
+    ListFile,
+    Ext,
+    Password,
+    AskPassword,
+    Tsv,
+    Count,
+    FilesWithMatches,
+    Quiet,
+    Help,
+    Version,
+};
+
+struct OptionSpec {
+    Id id;
+    bool takesValue;
+};
+
+const std::map<QString, OptionSpec>& longOptions() {
+    static const std::map<QString, OptionSpec> m{
+        {QStringLiteral("ignore-case"), {Id::IgnoreCase, false}},
+        {QStringLiteral("phrase"), {Id::Phrase, true}},
+        {QStringLiteral("file"), {Id::ListFile, true}},
+        {QStringLiteral("ext"), {Id::Ext, true}},
+        {QStringLiteral("password"), {Id::Password, true}},
+        {QStringLiteral("ask-password"), {Id::AskPassword, false}},
+        {QStringLiteral("tsv"), {Id::Tsv, true}},
+        {QStringLiteral("count"), {Id::Count, false}},
+        {QStringLiteral("files-with-matches"), {Id::FilesWithMatches, false}},
+        {QStringLiteral("quiet"), {Id::Quiet, false}},
+        {QStringLiteral("help"), {Id::Help, false}},
+        {QStringLiteral("version"), {Id::Version, false}},
+    };
+    return m;
+}
+
+const std::map<QChar, OptionSpec>& shortOptions() {
+    static const std::map<QChar, OptionSpec> m{
+        {u'i', {Id::IgnoreCase, false}},       {u'e', {Id::Phrase, true}},
+        {u'f', {Id::ListFile, true}},          {u'c', {Id::Count, false}},
+        {u'l', {Id::FilesWithMatches, false}}, {u'q', {Id::Quiet, false}},
+    };
+    return m;
+}
+
+// Applies one option; returns an error text or an empty one.
+QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool& listSeen) {
+    switch (id) {
+        case Id::IgnoreCase:
+            o.caseMode = CaseMode::IgnoreCase;
+            break;
+        case Id::Phrase:
+            o.phraseSources.push_back({PhraseSource::Kind::Phrase, value});
+            break;
+        case Id::ListFile:
+            if (value.isEmpty()) return QStringLiteral("option -f needs the path of a list file");
+            o.phraseSources.push_back({PhraseSource::Kind::ListFile, value});
+            break;
+        case Id::Ext:
+            if (value.isEmpty()) return QStringLiteral("option --ext needs an extension");
+            o.extension = value.startsWith(u'.') ? value.mid(1) : value;
+            if (o.extension.isEmpty()) return QStringLiteral("option --ext needs an extension");
+            break;
+        case Id::Password:
+            o.password = value;
+            o.hasPassword = true;
+            break;
+        case Id::AskPassword:
+            o.askPassword = true;
+            break;
+        case Id::Tsv:
+            if (value.isEmpty()) return QStringLiteral("option --tsv needs a file name");
+            o.tsvPath = value;
+            break;
+        case Id::Count:
+            countSeen = true;
+            o.output = OutputMode::Count;
+            break;
+        case Id::FilesWithMatches:
+            listSeen = true;
+            o.output = OutputMode::FilesWithMatches;
+            break;
+        case Id::Quiet:
+            o.quiet = true;
+            break;
+        case Id::Help:
+            o.help = true;
+            break;
+        case Id::Version:
+            o.version = true;
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+ParseResult parseArguments(const QStringList& arguments) {
+    ParseResult r;
+    CliOptions& o = r.options;
+    QStringList positional;
+    bool countSeen = false;
+    bool listSeen = false;
+    bool optionsEnded = false;
+
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (optionsEnded || arg == u"-" || !arg.startsWith(u'-')) {
+            positional << arg;
+            continue;
+        }
+        if (arg == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        QString err;
+        if (arg.startsWith(QStringLiteral("--"))) {
+            QString name = arg.mid(2);
+            QString value;
+            bool attached = false;
+            const qsizetype eq = name.indexOf(u'=');
+            if (eq >= 0) {
+                value = name.mid(eq + 1);
+                name.truncate(eq);
+                attached = true;
+            }
+            const auto it = longOptions().find(name);
+            if (it == longOptions().end()) {
+                r.error = QStringLiteral("unknown option: --") + name;
+                return r;
+            }
+            if (it->second.takesValue && !attached) {
+                if (i + 1 >= arguments.size()) {
+                    r.error = QStringLiteral("option --") + name + QStringLiteral(" needs a value");
+                    return r;
+                }
+                value = arguments[++i];
+            } else if (!it->second.takesValue && attached) {
+                r.error = QStringLiteral("option --") + name + QStringLiteral(" takes no value");
+                return r;
+            }
+            err = apply(o, it->second.id, value, countSeen, listSeen);
+        } else {
+            // A group of short options; one that takes a value ends the group.
+            for (qsizetype k = 1; k < arg.size() && err.isEmpty(); ++k) {
+                const QChar c = arg[k];
+                const auto it = shortOptions().find(c);
+                if (it == shortOptions().end()) {
+                    r.error = QStringLiteral("unknown option: -") + c;
+                    return r;
+                }
+                QString value;
+                if (it->second.takesValue) {
+                    if (k + 1 < arg.size()) {
+                        value = arg.mid(k + 1);
+                    } else if (i + 1 < arguments.size()) {
+                        value = arguments[++i];
+                    } else {
+                        r.error = QStringLiteral("option -") + c + QStringLiteral(" needs a value");
+                        return r;
+                    }
+                    err = apply(o, it->second.id, value, countSeen, listSeen);
+                    break;
+                }
+                err = apply(o, it->second.id, value, countSeen, listSeen);
+            }
+        }
+        if (!err.isEmpty()) {
+            r.error = err;
+            return r;
+        }
+    }
+
+    if (o.help || o.version) return r;
+    if (countSeen && listSeen) {
+        r.error = QStringLiteral("options -c and -l cannot be used together");
+        return r;
+    }
+    if (o.hasPassword && o.askPassword) {
+        r.error = QStringLiteral("options --password and --ask-password cannot be used together");
+        return r;
+    }
+    if (!o.findSetMode()) {
+        if (positional.isEmpty()) {
+            r.error = QStringLiteral("no search phrase given");
+            return r;
+        }
+        o.phrase = positional.takeFirst();
+        // A phrase of blanks only is refused, as the window refuses it.
+        if (o.phrase.count(u' ') == o.phrase.size()) {
+            r.error = QStringLiteral("the search phrase is empty");
+            return r;
+        }
+    }
+    if (positional.isEmpty()) {
+        r.error = QStringLiteral("no file or folder to search given");
+        return r;
+    }
+    o.paths = positional;
+    return r;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: quillmark-search [options] PHRASE PATH...\n"
+        "       quillmark-search [options] -e PHRASE [-e PHRASE]... PATH...\n"
+        "       quillmark-search [options] -f LISTFILE PATH...\n"
+        "\n"
+        "Searches the text of PDF files for a phrase, or for every phrase of a list,\n"
+        "and prints one line per occurrence: the file's path, a TAB and the text\n"
+        "around the occurrence. Folders are searched with every folder below them.\n"
+        "\n"
+        "Options:\n"
+        "  -e, --phrase PHRASE      search for PHRASE; may be given several times\n"
+        "  -f, --file LISTFILE      search for every non-blank line of LISTFILE\n"
+        "  -i, --ignore-case        ignore case (without it, case matters)\n"
+        "      --ext EXT            list the files ending in .EXT from folders\n"
+        "                           (default pdf; * for every file)\n"
+        "      --password PW        try the password PW on every file\n"
+        "      --ask-password       ask for a password for each file\n"
+        "      --tsv FILE           also write the results to FILE as tab-separated\n"
+        "                           text, as \"Save Results As Text File\" does\n"
+        "  -c, --count              print each searched file's number of results\n"
+        "  -l, --files-with-matches print each file with a result once\n"
+        "  -q, --quiet              no progress display\n"
+        "      --help               show this text\n"
+        "      --version            show the version\n"
+        "\n"
+        "Ctrl+C stops after the current file and prints what was found.\n"
+        "Exit status: 0 when something was found, 1 when nothing was found,\n"
+        "2 for a usage error or a missing text extractor.\n");
+}
+
+QString versionText() {
+    return QStringLiteral("quillmark-search (Quillmark) ") + QStringLiteral(QM_VERSION);
+}
+
+}  // namespace qm::cli

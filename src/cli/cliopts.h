@@ -1,0 +1,65 @@
+#pragma once
+// The command line of quillmark-search:
+//   quillmark-search [options] PHRASE PATH...
+//   quillmark-search [options] -e PHRASE [-e PHRASE]... PATH...
+//   quillmark-search [options] -f LISTFILE PATH...
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "terms/searchoptions.h"
+
+namespace qm::cli {
+
+// One phrase source of find-set mode, in command-line order.
+struct PhraseSource {
+    enum class Kind { Phrase, ListFile };
+    Kind kind = Kind::Phrase;
+    QString text;  // the phrase, or the path of the list file
+};
+
+enum class OutputMode {
+    Rows,              // path TAB snippet, one line per row
+    Count,             // path TAB number of rows, one line per searched file
+    FilesWithMatches,  // path, once per file with a row
+};
+
+struct CliOptions {
+    QString phrase;                           // single-phrase mode: the phrase
+    std::vector<PhraseSource> phraseSources;  // find-set mode when not empty
+    QStringList paths;                        // files and folders, as given
+    CaseMode caseMode = CaseMode::MatchCase;
+    QString extension = QStringLiteral("pdf");  // of the files listed from folders; "*": all
+    QString password;                           // given to every file when `hasPassword`
+    bool hasPassword = false;
+    bool askPassword = false;  // ask on the terminal for each file
+    QString tsvPath;           // write the rows in the text file format here
+    OutputMode output = OutputMode::Rows;
+    bool quiet = false;  // no progress display
+    bool help = false;
+    bool version = false;
+    // Reserved for parallel extraction (-j N) and the text cache (--cache).
+    int jobs = 1;
+    bool cache = false;
+
+    bool findSetMode() const { return !phraseSources.empty(); }
+};
+
+struct ParseResult {
+    CliOptions options;
+    QString error;  // a usage error; empty when the command line is usable
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Parses the arguments after the program name. Short flags may be grouped
+// ("-ic"); an option's value may follow it ("-e x", "--ext pdf") or be attached
+// ("-ex", "--ext=pdf"); "--" ends the options.
+ParseResult parseArguments(const QStringList& arguments);
+
+// The text of --help.
+QString usageText();
+// The line of --version.
+QString versionText();
+
+}  // namespace qm::cli

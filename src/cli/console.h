@@ -1,0 +1,116 @@
+#pragma once
+// The platform services of a search without a window: messages go to standard
+// error, the password prompt reads the terminal, the event pump watches for
+// Ctrl+C and keeps a one-line progress display on standard error up to date.
+
+#include <QElapsedTimer>
+#include <QString>
+#include <cstdio>
+#include <functional>
+
+#include "platform/services.h"
+
+namespace qm::cli {
+
+// Ctrl+C is held back (blocked) in the whole process and in the extractor
+// processes it starts, so a Ctrl+C at the terminal never kills an extraction
+// half-way; the pump collects it instead. Call before any thread exists.
+void holdInterrupts();
+// Number of Ctrl+C (SIGINT) received since the last call; never waits.
+int takeInterrupts();
+
+// Standard error, with the progress line that is redrawn in place.
+class Terminal {
+  public:
+    Terminal(std::FILE* err, bool progressShown);
+
+    // Writes whole lines (the progress line is cleared first and redrawn by the
+    // next update).
+    void errorLine(const QString& text);
+    // The progress: files done of all, files per second, the current file's name.
+    void progress(int done, int total, const QString& name);
+    // Redraws the last progress now if it is older than a moment (during long files).
+    void refresh();
+    // Removes the progress line (before other output and at the end).
+    void clear();
+    bool progressShown() const { return shown_; }
+
+  private:
+    void draw();
+
+    std::FILE* err_;
+    bool shown_;
+    bool drawn_ = false;
+    int done_ = 0;
+    int total_ = 0;
+    QString name_;
+    QElapsedTimer started_;
+    QElapsedTimer lastDraw_;
+};
+
+// Message boxes of a search without a window.
+class ConsoleBoxes : public MessageBoxes {
+  public:
+    explicit ConsoleBoxes(Terminal& terminal) : terminal_(terminal) {}
+    // Every message goes to standard error, except the search's closing
+    // "Done." report: the failures it lists are written once at the very end.
+    void message(const QString& text, const QString& title, Icon icon) override;
+    bool question(const QString& text, const QString& title) override;
+    // Only the search's password prompt asks for input.
+    QString input(const QString& prompt, const QString& title, const QString& defaultText) override;
+
+    // What input() answers; unset, it answers the empty text.
+    std::function<QString(const QString& prompt)> answer;
+
+  private:
+    Terminal& terminal_;
+};
+
+// Pumps Qt's events, turns Ctrl+C into a stop request and refreshes the progress.
+class ConsolePump : public EventPump {
+  public:
+    explicit ConsolePump(Terminal& terminal) : terminal_(terminal) {}
+    void pump() override;
+    // Called with the number of Ctrl+C received so far (1, 2, ...).
+    std::function<void(int)> onInterrupt;
+    int interrupts() const { return interrupts_; }
+    // Collects pending Ctrl+C without pumping events.
+    void checkInterrupts();
+
+  private:
+    Terminal& terminal_;
+    int interrupts_ = 0;
+};
+
+// The window's progress bar and pointer, kept without being shown.
+class QuietProgressBar : public ProgressBar {
+  public:
+    int value() const override { return value_; }
+    void setValue(int v) override { value_ = v; }
+    QString text() const override { return text_; }
+    void setText(const QString& t) override { text_ = t; }
+
+  private:
+    int value_ = 0;
+    QString text_ = QStringLiteral("Progress Bar");
+};
+
+class QuietPointer : public MousePointer {
+  public:
+    int mousePointer() const override { return value_; }
+    void setMousePointer(int v) override { value_ = v; }
+
+  private:
+    int value_ = Default;
+};
+
+// Reads a password for `prompt` (the search's prompt text): from the terminal
+// without echo when standard input is one, else one line of standard input.
+// A Ctrl+C while waiting ends the question with the empty answer and is left
+// for the pump to collect.
+QString readPassword(const QString& prompt, Terminal& terminal);
+
+// Text for a one-line display: CR LF, CR and LF become "\n".
+QString toLines(const QString& text);
+
+}  // namespace qm::cli
