@@ -208,6 +208,9 @@ TEST_F(FolderScan, UnreadableFolderIsDroppedAndTheWalkGoesOn) {
 }
 
 TEST_F(FolderScan, OtherListingFailuresAreReportedAndTheWalkGoesOn) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer runtime needs file descriptors of its own to check memory";
+#endif
     mkdir(QStringLiteral("a/a1"));
     mkdir(QStringLiteral("b"));
     // With no descriptor left, the folders still test as folders but cannot be opened.
