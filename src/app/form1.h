@@ -37,6 +37,16 @@ public:
         QString applicationFolder;
         // Runs the start-up sequence in the constructor.
         bool runFormLoad = true;
+        // The maker's web site, opened on about one start in a hundred; empty: never.
+        QString webSiteAddress;
+        // A uniform draw in [0, 1) for that; the system's generator when not set.
+        std::function<double()> randomUnit;
+        // Ends the program once the window has been unloaded; when not set, the
+        // event loop is asked to quit.
+        std::function<void()> endProgram;
+        // Where the example files are looked for when no "Samples" folder is
+        // beside the program (the installed share folder).
+        QString installedSamplesFolder;
     };
 
     Form1(Services& services, Config config, QWidget* parent = nullptr);
@@ -157,6 +167,10 @@ private:
     // --- state of the subsystems' handlers; each adds its own below its line ---
     // search run (form1_search.cpp)
     std::shared_ptr<class FormSearch> search_;  // made at the first click
+    // Extracted texts, shared by the searches and the add-time check for the
+    // window's whole life (memory only).
+    std::shared_ptr<class TextCache> textCache_;
+    TextCache& textCache();
     // adding files, drag and drop, reordering (form1_add.cpp)
     bool IsDragging = false;       // a mouse button is held down over ListView1
     QPersistentModelIndex DragItem;   // the entry being moved
@@ -168,6 +182,11 @@ private:
     std::function<void(int seconds)> waitSeconds_;
     friend class ResultsButtonsTest;
     // start-up, shutdown and samples (form1_startup.cpp)
+    void ApplySkin();
+    void OpenWebSiteOccasionally();
+    QString sampleFolder() const;
+    void LoadSampleFiles(FileList& list);
+    bool unloaded_ = false;
 };
 
 }  // namespace qm

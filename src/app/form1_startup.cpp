@@ -1,10 +1,27 @@
 // Start-up, shutdown and the sample files.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTreeView>
+#include <cmath>
 
 #include "app/form1.h"
+#include "app/hovercursor.h"
 #include "app/searchcontrols.h"
 #include "app/twips.h"
+#include "extraction/checks.h"
+#include "extraction/extractor.h"
+#include "extraction/runandwait.h"
+#include "filelist/folderscan.h"
+#include "filelist/pathhelpers.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "terms/restoreoptions.h"
@@ -25,9 +42,22 @@ void SetApplicationTitle() {
 void Form1::Form_Load() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
 
+    p.step(100, [&] { ApplySkin(); });
+
+    // The hand shown over push buttons.
+    bool hasCursorFile = false;
+    p.step(102, [&] {
+        hasCursorFile = PathExists(config_.applicationFolder + QStringLiteral("/HAND-M.CUR"));
+    });
+    if (hasCursorFile)
+        p.step(104, [&] { hoverCursor_ = LoadHoverCursor(config_.applicationFolder); });
+
+    p.step(106, [&] { OpenWebSiteOccasionally(); });
+
     // Caption and application title.
     p.step(130, [&] {
         setWindowTitle(kProductName);
+        setWindowIcon(QIcon(QStringLiteral(":/quillmark.svg")));
         SetApplicationTitle();
     });
 
@@ -38,12 +68,98 @@ void Form1::Form_Load() {
     p.step(140, [&] { ListView2->setColumnWidth(0, twipsToPixels(3500)); });
     p.step(142, [&] { ListView2->setColumnWidth(1, twipsToPixels(3500)); });
 
+    // The text extractor (steps 144 to 156).
+    QString found;
+    p.step(144, [&] { found = FindExtractor(); });
+    p.step(146, [&] {
+        if (found.isEmpty())
+            services_.boxes->message(extractorMissingMessage(), applicationTitle(),
+                                     MessageBoxes::Icon::Warning);
+    });
+    p.step(156, [&] { ExtractorPath = found; });
+
     // Search controls from the settings store (steps 158 to 184).
     Form1SearchControls controls(*this);
     RestoreSearchOptions(p, *services_.settings, controls);
 }
 
-void Form1::Form_Unload() {}
-void Form1::PushButton10_Click() {}
+// With the skin file "x/o.cjs" beside the program, the window and its option
+// buttons, check box, frames and labels take the system's button-face colour;
+// without it the window keeps its white background. No skin engine exists
+// here, so nothing else is loaded.
+void Form1::ApplySkin() {
+    if (!QFileInfo::exists(config_.applicationFolder + QStringLiteral("/x/o.cjs"))) return;
+    const QColor face = palette().color(QPalette::Button);
+    auto paint = [&face](QWidget* w) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Window, face);
+        w->setPalette(pal);
+        w->setAutoFillBackground(true);
+    };
+    paint(this);
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (qobject_cast<QRadioButton*>(w) || qobject_cast<QCheckBox*>(w) ||
+            qobject_cast<QGroupBox*>(w) || qobject_cast<QLabel*>(w))
+            paint(w);
+    }
+}
+
+// One start in about a hundred opens the maker's web site: a draw of 1 to 100
+// that comes out 7. Nothing is opened while the address is empty.
+void Form1::OpenWebSiteOccasionally() {
+    const double r =
+        config_.randomUnit ? config_.randomUnit() : QRandomGenerator::global()->generateDouble();
+    const int n = static_cast<int>(std::floor(r * 100)) + 1;
+    if (n == 7 && !config_.webSiteAddress.isEmpty())
+        services_.desktop->openUrl(config_.webSiteAddress);
+}
+
+// Ends a running extraction and the program at once, also in the middle of a
+// search, a folder scan or a wait: every setting was written when it changed,
+// so there is nothing left to save. The private work folder goes with it.
+void Form1::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    StopRequested = true;
+    endAllExtractions();
+    removeWorkFolder();
+    if (config_.endProgram)
+        config_.endProgram();
+    else
+        QCoreApplication::exit(0);
+}
+
+// --- sample files ---
+
+QString Form1::sampleFolder() const {
+    const QString beside = config_.applicationFolder + QStringLiteral("/Samples");
+    if (FolderExists(beside) || config_.installedSamplesFolder.isEmpty()) return beside;
+    return config_.installedSamplesFolder;
+}
+
+void Form1::LoadSampleFiles(FileList& list) {
+    const QString folder = sampleFolder();
+    QStringList names = ListFilesInFolder(folder, QStringLiteral("*.*"));
+    // The directory's own order differs from file system to file system; the
+    // examples are listed by name so every user sees the same list.
+    names.sort();
+    for (const QString& name : names) {
+        const QString path = folder + u'/' + name;
+        if (PathExists(path) && !IsInList(list, path)) list.add(path);
+    }
+    if (services_.boxes->question(
+            QStringLiteral("Would you like this software to open the folder where these sample "
+                           "files are stored (so that you can view them before working with "
+                           "them)?"),
+            applicationTitle()))
+        services_.desktop->openDocument(folder);
+}
+
+void Form1::PushButton10_Click() {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton10_Click"));
+    p.step(100, [&] { LoadSampleFiles(fileList); });
+    p.step(102, [&] { SetSinglePhrase(QStringLiteral("salad")); });
+    p.step(104, [&] { runAddTimeCheck(); });
+}
 
 }  // namespace qm

@@ -1,6 +1,8 @@
 #include "app/program.h"
 
+#include <unistd.h>
 #include <QApplication>
+#include <cstdio>
 
 #include "app/form1.h"
 #include "platform/gui/qt_services.h"
@@ -21,6 +23,16 @@ int runProgram(QApplication& app) {
 
     Form1::Config config;
     config.applicationFolder = QCoreApplication::applicationDirPath();
+    // Closing the window ends the program at once, also in the middle of a
+    // search or a wait whose loop would otherwise go on: every setting was
+    // written when it changed, so nothing is lost.
+    config.endProgram = [] {
+        std::fflush(nullptr);
+        ::_exit(0);
+    };
+#ifdef QM_INSTALL_SAMPLES_DIR
+    config.installedSamplesFolder = QStringLiteral(QM_INSTALL_SAMPLES_DIR);
+#endif
     Form1 window(services, config);
     boxes.setParent(&window);
     dialogs.setParent(&window);
