@@ -139,6 +139,7 @@ void Form1::runAddTimeCheck() {
     context.pointer = this;
     context.extractorPath = ExtractorPath;
     context.workFolder = workFolder();
+    context.cache = &textCache();
     CheckByCodeNotPreviewTextbox(context, fileList);
 }
 

@@ -2,7 +2,9 @@
 #include <QPushButton>
 
 #include "app/form1.h"
+#include "extraction/textcache.h"
 #include "platform/settings.h"
+#include "search/parallelsource.h"
 #include "search/searchrun.h"
 
 namespace qm {
@@ -10,7 +12,7 @@ namespace qm {
 // The window as the search run sees it.
 class FormSearch : public SearchHost {
   public:
-    explicit FormSearch(Form1& form) : form_(form), run(*this) {}
+    FormSearch(Form1& form, TextCache& cache) : form_(form), run(*this, makeSource(form, cache)) {}
 
     Services& services() override { return form_.services(); }
     ProgressBar& progress() override { return form_; }
@@ -25,14 +27,30 @@ class FormSearch : public SearchHost {
     QString workFolder() override { return qm::workFolder(); }
 
   private:
+    // Extraction on every core, keeping the texts in the window's cache.
+    static std::shared_ptr<TextSource> makeSource(Form1& form, TextCache& cache) {
+        ParallelTextSource::Setup setup;
+        setup.extractorPath = form.ExtractorPath;
+        setup.workFolder = qm::workFolder();
+        setup.pump = form.services().pump;
+        setup.boxes = form.services().boxes;
+        setup.cache = &cache;
+        return std::make_shared<ParallelTextSource>(std::move(setup));
+    }
+
     Form1& form_;
 
   public:
     SearchRun run;
 };
 
+TextCache& Form1::textCache() {
+    if (!textCache_) textCache_ = std::make_shared<TextCache>();
+    return *textCache_;
+}
+
 void Form1::PushButton7_Click() {
-    if (!search_) search_ = std::make_shared<FormSearch>(*this);
+    if (!search_) search_ = std::make_shared<FormSearch>(*this, textCache());
     // The run may outlive a later reset of the member; keep it alive meanwhile.
     std::shared_ptr<FormSearch> keep = search_;
     keep->run.click();

@@ -1,13 +1,17 @@
 #include "extraction/checks.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <optional>
 
 #include "extraction/extractor.h"
 #include "extraction/fileops.h"
 #include "extraction/runandwait.h"
+#include "extraction/textcache.h"
 #include "extraction/textreader.h"
 #include "extraction/utf8.h"
 #include "filelist/filelist.h"
+#include "filelist/pathhelpers.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 
@@ -88,6 +92,36 @@ bool noTextPdf(const QString& textPath) {
     return full.nonPrintable;
 }
 
+std::int32_t lowSize(std::int64_t size) {
+    if (size < 0) return -1;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(size & 0xFFFFFFFFu));
+}
+
+// True when the extractor ran and the file did not change meanwhile.
+bool startedAndUnchanged(std::int32_t exitCode, const QString& path, const FileIdentity& before) {
+    const bool startFailed = exitCode < 0 && exitCode >= kStartFailureBase;
+    return !startFailed && FileIdentity::of(path) == before;
+}
+
+// Keeps what the check's extraction wrote, so that a later check or search of
+// the unchanged file needs no extraction. Nothing is kept when it cannot be read.
+void keepCheckOutput(TextCache& cache, const FileIdentity& file, const QString& output) {
+    const QFileInfo info(output);
+    if (!info.exists()) {
+        cache.store(file, QString(), CachedText::forOutcome(CachedOutcome::NoTextFile, -1));
+        return;
+    }
+    try {
+        const std::int64_t size = info.size();
+        if (noTextPdf(output)) {
+            cache.store(file, QString(), CachedText::forOutcome(CachedOutcome::Unreadable, size));
+            return;
+        }
+        cache.store(file, QString(), CachedText::forText(ReadFileChunks(output).utf8(), size));
+    } catch (const Error&) {
+    }
+}
+
 }  // namespace
 
 bool NoTextPDF(const QString& textPath) {
@@ -126,14 +160,27 @@ void CheckByCodeNotPreviewTextbox(const CheckContext& context, const FileList& l
         QString output;
         p.step(104, [&] { path = list.text(i); });
         p.step(106, [&] { output = checkOutputPath(context.workFolder, path); });
+        // A file extracted before and unchanged since is not extracted again.
+        std::optional<FileIdentity> identity;
+        std::shared_ptr<const CachedText> kept;
+        std::int32_t exitCode = 0;
         p.step(108, [&] {
-            RunAndWait(context.extractorPath, checkArguments(path, output), pump, context.progress,
-                       QString(), 0, 0);
+            if (context.cache) {
+                identity = FileIdentity::of(path);
+                if (identity) kept = context.cache->find(*identity, QString());
+                if (kept && !FileExists(path)) kept = nullptr;  // no longer opens
+            }
+            if (!kept)
+                exitCode = RunAndWait(context.extractorPath, checkArguments(path, output), pump,
+                                      context.progress, QString(), 0, 0);
         });
         if (extractionsEnded()) return;
         p.step(110, [&] {
-            if (FileSize2(output) < kCheckMinimumSize) report += path + QStringLiteral("\r\n");
+            const std::int32_t size = kept ? lowSize(kept->textFileSize) : FileSize2(output);
+            if (size < kCheckMinimumSize) report += path + QStringLiteral("\r\n");
         });
+        if (!kept && identity && startedAndUnchanged(exitCode, path, *identity))
+            keepCheckOutput(*context.cache, *identity, output);
         p.step(112, [&] { DeleteFileQuietly(output, pump); });
     }
     p.step(114, [&] {

@@ -9,6 +9,7 @@
 namespace qm {
 
 class FileList;
+class TextCache;
 
 // True when an extracted text file holds fewer than six printable characters
 // and at least one non-printable one (code points 32-126 and 160 up are printable).
@@ -28,6 +29,8 @@ struct CheckContext {
     MousePointer* pointer = nullptr;
     QString extractorPath;  // absolute path of pdftotext; empty when none was found
     QString workFolder;     // the private temporary folder
+    // Texts extracted before (not owned); null: every listed file is extracted.
+    TextCache* cache = nullptr;
 };
 
 // Extracts every listed file once and reports, in one message, the files whose

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "extraction/pooledchild.h"
 #include "platform/services.h"
 
 namespace qm {
@@ -145,6 +146,7 @@ void endAllExtractions() {
     auto& c = children();
     c.ended = true;
     for (QProcess* p : c.running) p->kill();
+    endPooledExtractions();  // children of the extraction workers
 }
 
 bool extractionsEnded() {
@@ -152,6 +154,7 @@ bool extractionsEnded() {
 }
 void allowExtractions() {
     children().ended = false;
+    allowPooledExtractions();
 }
 int runningExtractions() {
     return static_cast<int>(children().running.size());

@@ -136,6 +136,18 @@ void SearchRun::runFiles() {
     p.step(118, [&] { host_.results().Clear(); });
     p.step(120, [&] { n = host_.files().count(); });
     TextSource& texts = source();
+    RunPlan plan;
+    plan.count = n;
+    plan.pathAt = [this](int i) {
+        return i >= 1 && i <= host_.files().count() ? host_.files().text(i) : QString();
+    };
+    plan.mayWorkAhead = [this] { return !host_.currentOptions().promptForPassword; };
+    texts.beginRun(plan);
+    // Work begun ahead for later files ends with the run, however it ends.
+    struct RunEnd {
+        TextSource& texts;
+        ~RunEnd() { texts.endRun(); }
+    } runEnd{texts};
 
     for (int i = 1; i <= n; ++i) {
         // Entries removed during the run are not searched.
@@ -188,6 +200,8 @@ void SearchRun::runFiles() {
                 break;
         }
     }
+
+    texts.endRun();
 
     p.step(136, [&] {
         if (!trimBlanks(unreadable).isEmpty())

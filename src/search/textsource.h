@@ -35,11 +35,23 @@ struct FileRequest {
     WaitDisplay wait;  // how a long extraction shows itself
 };
 
+// What a run tells its source before the first file, so that a source can
+// work ahead of the file the run is at.
+struct RunPlan {
+    int count = 0;                          // files of the run
+    std::function<QString(int)> pathAt;     // the path listed at position i now ("" past the end)
+    std::function<bool()> mayWorkAhead;     // false while each file waits for its password prompt
+};
+
 class TextSource {
   public:
     virtual ~TextSource() = default;
     // The text of one file. Throws qm::Error on unexpected failures.
     virtual FileText obtain(const FileRequest& request) = 0;
+    // A run begins; obtain() follows for files 1, 2, ... in order.
+    virtual void beginRun(const RunPlan& plan) { (void)plan; }
+    // The run is over (finished or stopped): work begun for later files is dropped.
+    virtual void endRun() {}
 };
 
 // Copies the file to "tmp.pdf" of the work folder, extracts it to "tmp.txt"

@@ -1,0 +1,358 @@
+#include "extraction/textcache.h"
+
+#include <sys/stat.h>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "extraction/textreader.h"
+#include "platform/error.h"
+
+namespace qm {
+
+namespace {
+constexpr std::int64_t kNodeOverhead = 160;  // list node, map slot, shared block
+constexpr qsizetype kSmallestCompressed = 512;
+constexpr char kMagic[4] = {'Q', 'M', 'T', 'C'};
+constexpr std::uint32_t kDiskVersion = 1;
+constexpr qsizetype kDigestBytes = 32;  // SHA-256
+// header: magic, version, digest, outcome, compressed, text file size, data length
+constexpr qsizetype kHeaderBytes = 4 + 4 + kDigestBytes + 1 + 1 + 8 + 8;
+// A temporary file this old was left by a writer that never finished.
+constexpr qint64 kStaleTemporarySeconds = 600;
+const QString kEntrySuffix = QStringLiteral(".qtc");
+
+void putU32(QByteArray& out, std::uint32_t v) {
+    char b[4];
+    qToLittleEndian(v, b);
+    out.append(b, 4);
+}
+void putI64(QByteArray& out, std::int64_t v) {
+    char b[8];
+    qToLittleEndian(v, b);
+    out.append(b, 8);
+}
+}  // namespace
+
+// --- FileIdentity ---
+
+std::optional<FileIdentity> FileIdentity::of(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    FileIdentity id;
+    id.absolutePath = QFileInfo(path).absoluteFilePath();
+    id.size = static_cast<std::int64_t>(st.st_size);
+    id.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000ll +
+                    static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    return id;
+}
+
+std::string textCacheKey(const FileIdentity& file, const QString& password) {
+    // Fields joined by NUL, which neither a path nor a typed password holds.
+    std::string key = file.absolutePath.toStdString();
+    key += '\0';
+    key += std::to_string(file.size) + ':' + std::to_string(file.modifiedNs) + ':' +
+           std::to_string(file.device) + ':' + std::to_string(file.inode);
+    key += '\0';
+    key += password.toStdString();
+    return key;
+}
+
+// --- CachedText ---
+
+CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSize) {
+    CachedText t;
+    t.outcome = CachedOutcome::Text;
+    t.textFileSize = textFileSize;
+    const auto raw = QByteArray::fromRawData(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    if (raw.size() >= kSmallestCompressed) {
+        QByteArray packed = qCompress(raw, 1);
+        if (packed.size() <= raw.size() - raw.size() / 8) {
+            t.data = std::move(packed);
+            t.compressed = true;
+            return t;
+        }
+    }
+    t.data = QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    return t;
+}
+
+CachedText CachedText::forOutcome(CachedOutcome outcome, std::int64_t textFileSize) {
+    CachedText t;
+    t.outcome = outcome;
+    t.textFileSize = textFileSize;
+    return t;
+}
+
+TextChunks CachedText::chunks() const {
+    if (outcome != CachedOutcome::Text) return TextChunks();
+    if (!compressed) return TextChunks::fromUtf8(std::string(data.constData(), data.size()));
+    const QByteArray plain = qUncompress(data);
+    const bool expectsText = data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) > 0;
+    if (plain.isEmpty() && expectsText) throw Error(QStringLiteral("A cached text is damaged."));
+    return TextChunks::fromUtf8(std::string(plain.constData(), plain.size()));
+}
+
+std::int64_t CachedText::footprint(std::size_t keyBytes) const {
+    return static_cast<std::int64_t>(data.size()) + static_cast<std::int64_t>(keyBytes) +
+           kNodeOverhead;
+}
+
+// --- TextCache ---
+
+TextCache::TextCache(std::int64_t boundBytes) : bound_(boundBytes) {}
+TextCache::~TextCache() = default;
+
+void TextCache::attachDisk(DiskTextCache* disk) {
+    std::lock_guard lock(mutex_);
+    disk_ = disk;
+}
+
+std::shared_ptr<const CachedText> TextCache::find(const FileIdentity& file,
+                                                  const QString& password) {
+    const std::string key = textCacheKey(file, password);
+    DiskTextCache* disk = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = index_.find(key);
+        if (it != index_.end()) {
+            lru_.splice(lru_.begin(), lru_, it->second);
+            ++hits_;
+            return it->second->entry;
+        }
+        disk = password.isEmpty() ? disk_ : nullptr;
+        if (!disk) {
+            ++misses_;
+            return nullptr;
+        }
+    }
+    // The disk is read without holding the lock.
+    std::optional<CachedText> found = disk->find(key);
+    std::lock_guard lock(mutex_);
+    if (!found) {
+        ++misses_;
+        return nullptr;
+    }
+    ++hits_;
+    auto entry = std::make_shared<const CachedText>(std::move(*found));
+    insertLocked(key, entry);
+    return entry;
+}
+
+void TextCache::store(const FileIdentity& file, const QString& password, CachedText entry) {
+    const std::string key = textCacheKey(file, password);
+    auto shared = std::make_shared<const CachedText>(std::move(entry));
+    DiskTextCache* disk = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        insertLocked(key, shared);
+        disk = password.isEmpty() ? disk_ : nullptr;
+    }
+    if (disk) disk->store(key, *shared);
+}
+
+void TextCache::insertLocked(const std::string& key, std::shared_ptr<const CachedText> entry) {
+    auto old = index_.find(key);
+    if (old != index_.end()) {
+        used_ -= old->second->bytes;
+        lru_.erase(old->second);
+        index_.erase(old);
+    }
+    const std::int64_t bytes = entry->footprint(key.size());
+    if (bytes > bound_) return;
+    lru_.push_front(Node{key, std::move(entry), bytes});
+    index_.emplace(key, lru_.begin());
+    used_ += bytes;
+    while (used_ > bound_ && !lru_.empty()) {
+        const Node& last = lru_.back();
+        used_ -= last.bytes;
+        index_.erase(last.key);
+        lru_.pop_back();
+    }
+}
+
+std::int64_t TextCache::bytesUsed() const {
+    std::lock_guard lock(mutex_);
+    return used_;
+}
+std::size_t TextCache::entryCount() const {
+    std::lock_guard lock(mutex_);
+    return lru_.size();
+}
+std::int64_t TextCache::hits() const {
+    std::lock_guard lock(mutex_);
+    return hits_;
+}
+std::int64_t TextCache::misses() const {
+    std::lock_guard lock(mutex_);
+    return misses_;
+}
+void TextCache::clear() {
+    std::lock_guard lock(mutex_);
+    lru_.clear();
+    index_.clear();
+    used_ = 0;
+}
+
+// --- DiskTextCache ---
+
+QString DiskTextCache::defaultFolder() {
+    const QString xdg = qEnvironmentVariable("XDG_CACHE_HOME");
+    // Only an absolute XDG_CACHE_HOME counts; a relative one is to be ignored.
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) return xdg + QStringLiteral("/quillmark");
+    return QDir::homePath() + QStringLiteral("/.cache/quillmark");
+}
+
+DiskTextCache::DiskTextCache(QString folder, QString salt, std::int64_t boundBytes)
+    : folder_(std::move(folder)), salt_(salt.toUtf8()), bound_(boundBytes) {
+    QDir dir;
+    if (!dir.mkpath(folder_)) return;
+    QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    usable_ = QFileInfo(folder_).isWritable();
+    prune();
+}
+
+QByteArray DiskTextCache::digest(const std::string& key) const {
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(salt_);
+    h.addData(QByteArrayView("\0", 1));
+    h.addData(QByteArrayView(key.data(), static_cast<qsizetype>(key.size())));
+    return h.result();
+}
+
+QString DiskTextCache::pathFor(const std::string& key) const {
+    return folder_ + u'/' + QString::fromLatin1(digest(key).toHex()) + kEntrySuffix;
+}
+
+std::optional<CachedText> DiskTextCache::find(const std::string& key) {
+    if (!usable_) return std::nullopt;
+    const QString path = pathFor(key);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray all = f.readAll();
+    f.close();
+
+    const auto bad = [&]() -> std::optional<CachedText> {
+        // Cut short or damaged: not used; the next store writes it anew.
+        QFile::remove(path);
+        return std::nullopt;
+    };
+    if (all.size() < kHeaderBytes + kDigestBytes) return bad();
+    const char* p = all.constData();
+    if (std::memcmp(p, kMagic, 4) != 0) return bad();
+    if (qFromLittleEndian<std::uint32_t>(p + 4) != kDiskVersion) return bad();
+    if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
+    const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
+    const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
+    const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
+    const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
+    if (outcome < 1 || outcome > 3 || compressed > 1) return bad();
+    if (dataLength < 0 || dataLength != all.size() - kHeaderBytes - kDigestBytes) return bad();
+    const QByteArray sum = QCryptographicHash::hash(
+        QByteArrayView(p, kHeaderBytes + static_cast<qsizetype>(dataLength)),
+        QCryptographicHash::Sha256);
+    if (QByteArrayView(p + kHeaderBytes + dataLength, kDigestBytes) != QByteArrayView(sum))
+        return bad();
+
+    CachedText t;
+    t.outcome = static_cast<CachedOutcome>(outcome);
+    t.compressed = compressed == 1;
+    t.textFileSize = textFileSize;
+    t.data = all.mid(kHeaderBytes, static_cast<qsizetype>(dataLength));
+    // A use makes the entry recent, for the pruning by age.
+    QFile touch(path);
+    if (touch.open(QIODevice::ReadWrite))
+        touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+    return t;
+}
+
+void DiskTextCache::store(const std::string& key, const CachedText& entry) {
+    if (!usable_) return;
+    QByteArray out;
+    out.reserve(kHeaderBytes + entry.data.size() + kDigestBytes);
+    out.append(kMagic, 4);
+    putU32(out, kDiskVersion);
+    out.append(digest(key));
+    out.append(static_cast<char>(entry.outcome));
+    out.append(static_cast<char>(entry.compressed ? 1 : 0));
+    putI64(out, entry.textFileSize);
+    putI64(out, entry.data.size());
+    out.append(entry.data);
+    out.append(QCryptographicHash::hash(out, QCryptographicHash::Sha256));
+
+    // Written beside the entry under a temporary name and renamed into place.
+    QSaveFile f(pathFor(key));
+    if (!f.open(QIODevice::WriteOnly)) return;
+    if (f.write(out) != out.size()) {
+        f.cancelWriting();
+        return;
+    }
+    if (!f.commit()) return;
+    bool full = false;
+    {
+        std::lock_guard lock(mutex_);
+        used_ += out.size();
+        full = used_ > bound_;
+    }
+    if (full) prune();
+}
+
+void DiskTextCache::prune() {
+    std::lock_guard lock(mutex_);
+    struct Item {
+        QString path;
+        qint64 size;
+        QDateTime used;
+    };
+    std::vector<Item> items;
+    std::int64_t total = 0;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QFileInfoList list =
+        QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::NoSort);
+    for (const QFileInfo& fi : list) {
+        if (!fi.fileName().endsWith(kEntrySuffix)) {
+            // A temporary file left by a writer that died.
+            if (fi.fileName().contains(kEntrySuffix + u'.') &&
+                fi.lastModified().secsTo(now) > kStaleTemporarySeconds)
+                QFile::remove(fi.absoluteFilePath());
+            continue;
+        }
+        items.push_back({fi.absoluteFilePath(), fi.size(), fi.lastModified()});
+        total += fi.size();
+    }
+    if (total > bound_) {
+        std::sort(items.begin(), items.end(),
+                  [](const Item& a, const Item& b) { return a.used < b.used; });
+        // Down to nine tenths, so that the next few stores do not prune again.
+        const std::int64_t target = bound_ - bound_ / 10;
+        for (const Item& it : items) {
+            if (total <= target) break;
+            if (QFile::remove(it.path)) total -= it.size;
+        }
+    }
+    used_ = total;
+}
+
+std::int64_t DiskTextCache::bytesUsed() const {
+    std::lock_guard lock(mutex_);
+    return used_;
+}
+
+QString extractorSalt(const QString& extractorPath) {
+    const QFileInfo fi(extractorPath);
+    return fi.absoluteFilePath() + u'\n' + QString::number(fi.size()) + u'\n' +
+           QString::number(fi.lastModified().toMSecsSinceEpoch());
+}
+
+}  // namespace qm

@@ -1,0 +1,164 @@
+#pragma once
+// A cache of extracted texts, shared by the search run and the add-time check.
+// An entry belongs to one state of one file (absolute path, size, modification
+// time, device and inode) and one password; a file changed on disk no longer
+// matches its entry and is extracted again. Entries hold the text (compressed
+// when that saves room), what became of a file without text, and the size of
+// the text file the extractor wrote. The memory taken is bounded: the least
+// recently used entries go first. Optionally backed by a folder on disk that
+// keeps entries between runs of the program (DiskTextCache).
+//
+// Thread-safe: extraction workers look up and store entries concurrently.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace qm {
+
+class TextChunks;
+
+// The state of a file on disk that an entry belongs to.
+struct FileIdentity {
+    QString absolutePath;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    // The identity of the file at `path` now; nothing when it cannot be examined
+    // or is not a regular file.
+    static std::optional<FileIdentity> of(const QString& path);
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What the extractor made of a file.
+enum class CachedOutcome : std::uint8_t {
+    Text = 1,        // readable text
+    NoTextFile = 2,  // no text file was written (protected, not a PDF, failed)
+    Unreadable = 3,  // a text without readable characters (a scanned image)
+};
+
+struct CachedText {
+    CachedOutcome outcome = CachedOutcome::NoTextFile;
+    // Size in bytes of the text file the extractor wrote; -1 when it wrote none.
+    std::int64_t textFileSize = -1;
+    // The text as valid UTF-8 (Text only); compressed when `compressed`.
+    QByteArray data;
+    bool compressed = false;
+
+    // The text as chunks; empty chunks for other outcomes. Throws qm::Error
+    // when compressed data is damaged.
+    TextChunks chunks() const;
+    // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.
+    static CachedText forText(const std::string& utf8, std::int64_t textFileSize);
+    static CachedText forOutcome(CachedOutcome outcome, std::int64_t textFileSize);
+    // Bytes an entry is counted as, key included.
+    std::int64_t footprint(std::size_t keyBytes) const;
+};
+
+// The key of an entry: a file's identity and the password it was extracted with.
+std::string textCacheKey(const FileIdentity& file, const QString& password);
+
+class DiskTextCache;
+
+class TextCache {
+  public:
+    static constexpr std::int64_t kDefaultBound = 512ll * 1024 * 1024;
+
+    explicit TextCache(std::int64_t boundBytes = kDefaultBound);
+    ~TextCache();
+    TextCache(const TextCache&) = delete;
+    TextCache& operator=(const TextCache&) = delete;
+
+    // The entry for a file as it is and a password, or null. A hit becomes the
+    // most recently used entry. Looks on disk too when a disk cache is attached
+    // (and keeps what it finds there in memory).
+    std::shared_ptr<const CachedText> find(const FileIdentity& file, const QString& password);
+    // Stores an entry, replacing any for the same key, and drops least recently
+    // used entries until the bound holds again. An entry larger than the bound
+    // is not kept. Also written to the attached disk cache, except for texts
+    // got with a password (those stay in memory only).
+    void store(const FileIdentity& file, const QString& password, CachedText entry);
+
+    // Keeps entries between runs in `disk` too (not owned; null detaches).
+    void attachDisk(DiskTextCache* disk);
+
+    std::int64_t bound() const { return bound_; }
+    std::int64_t bytesUsed() const;
+    std::size_t entryCount() const;
+    // Hits and misses so far (memory and disk together).
+    std::int64_t hits() const;
+    std::int64_t misses() const;
+    void clear();
+
+  private:
+    struct Node {
+        std::string key;
+        std::shared_ptr<const CachedText> entry;
+        std::int64_t bytes = 0;
+    };
+    void insertLocked(const std::string& key, std::shared_ptr<const CachedText> entry);
+
+    const std::int64_t bound_;
+    mutable std::mutex mutex_;
+    std::list<Node> lru_;  // most recently used first
+    std::unordered_map<std::string, std::list<Node>::iterator> index_;
+    std::int64_t used_ = 0;
+    std::int64_t hits_ = 0;
+    std::int64_t misses_ = 0;
+    DiskTextCache* disk_ = nullptr;
+};
+
+// Entries kept in files of a folder between runs: one file per key, named by
+// a hash of the key (the password and the path are not written). Each file is
+// written under a temporary name and renamed into place, so a reader sees
+// either a whole entry or none, also with two programs at work at once or a
+// crash in the middle of a write; a file that is cut short or damaged is
+// ignored and rewritten at the next store. The folder's total size is bounded:
+// the files used least recently are removed first.
+class DiskTextCache {
+  public:
+    static constexpr std::int64_t kDefaultBound = 1024ll * 1024 * 1024;
+
+    // The user's cache folder: XDG_CACHE_HOME/quillmark, else ~/.cache/quillmark.
+    static QString defaultFolder();
+
+    // Uses (and makes, owner-only) `folder`. `salt` tells apart texts made by
+    // different extractors (e.g. the extractor's path, size and date).
+    DiskTextCache(QString folder, QString salt, std::int64_t boundBytes = kDefaultBound);
+
+    bool usable() const { return usable_; }
+    const QString& folder() const { return folder_; }
+
+    std::optional<CachedText> find(const std::string& key);
+    void store(const std::string& key, const CachedText& entry);
+    // Removes least recently used files until the folder holds at most the bound.
+    void prune();
+    // Bytes in the folder's entry files, as last counted.
+    std::int64_t bytesUsed() const;
+
+    // The file an entry with this key is kept in.
+    QString pathFor(const std::string& key) const;
+
+  private:
+    QByteArray digest(const std::string& key) const;
+
+    QString folder_;
+    QByteArray salt_;
+    std::int64_t bound_;
+    bool usable_ = false;
+    mutable std::mutex mutex_;
+    std::int64_t used_ = 0;  // bytes counted at the start plus bytes written since
+};
+
+// The salt of a disk cache for an extractor: its path, size and modification time.
+QString extractorSalt(const QString& extractorPath);
+
+}  // namespace qm

@@ -1,0 +1,356 @@
+#include "search/parallelsource.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+#include "extraction/checks.h"
+#include "extraction/extractor.h"
+#include "extraction/pooledchild.h"
+#include "extraction/textcache.h"
+#include "filelist/pathhelpers.h"
+#include "platform/error.h"
+#include "platform/services.h"
+
+namespace qm {
+
+struct ParallelTextSource::Job {
+    int index = 0;
+    QString path;
+    QString password;
+    ChildToken token;
+    bool done = false;  // guarded by the source's mutex
+    FileText text;
+    QString noTextError;  // the readability test failed: reported, the text is searched
+    QString readError;    // the text could not be read: thrown to the run
+};
+
+namespace {
+
+std::condition_variable& doneSignal() {
+    static std::condition_variable cv;
+    return cv;
+}
+
+void removeQuietly(const QString& path) {
+    if (!QFile::remove(path) && QFile::exists(path)) {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(path);
+    }
+}
+
+TextOutcome outcomeOf(CachedOutcome o) {
+    switch (o) {
+        case CachedOutcome::Text:
+            return TextOutcome::Text;
+        case CachedOutcome::Unreadable:
+            return TextOutcome::Unreadable;
+        case CachedOutcome::NoTextFile:
+            break;
+    }
+    return TextOutcome::Protected;
+}
+
+}  // namespace
+
+int ParallelTextSource::coreCount() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+ParallelTextSource::ParallelTextSource(Setup setup) : setup_(std::move(setup)) {
+    jobs_ = setup_.jobs > 0 ? setup_.jobs : coreCount();
+    // Besides one file in flight per worker, as many ready and waiting, so the
+    // workers never idle while the run is busy with the file before.
+    window_ = 2 * jobs_ + 1;
+}
+
+ParallelTextSource::~ParallelTextSource() {
+    cancelAll();
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+        for (const auto& job : queue_) job->token.cancel();
+        queue_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+void ParallelTextSource::beginRun(const RunPlan& plan) {
+    cancelAll();
+    plan_ = plan;
+    inRun_ = true;
+}
+
+void ParallelTextSource::endRun() {
+    cancelAll();
+    inRun_ = false;
+}
+
+void ParallelTextSource::cancelAll() {
+    std::vector<std::shared_ptr<Job>> dropped;
+    for (auto& [index, job] : ahead_) dropped.push_back(job);
+    ahead_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& job : queue_) dropped.push_back(job);
+        queue_.clear();
+    }
+    for (const auto& job : dropped) job->token.cancel();
+}
+
+std::shared_ptr<ParallelTextSource::Job> ParallelTextSource::submit(int index, const QString& path,
+                                                                    const QString& password,
+                                                                    bool first) {
+    auto job = std::make_shared<Job>();
+    job->index = index;
+    job->path = path;
+    job->password = password;
+    {
+        std::lock_guard lock(mutex_);
+        if (workers_.empty())
+            for (int slot = 1; slot <= jobs_; ++slot)
+                workers_.emplace_back([this, slot] { workerLoop(slot); });
+        if (first)
+            queue_.push_front(job);
+        else
+            queue_.push_back(job);
+    }
+    wake_.notify_one();
+    return job;
+}
+
+void ParallelTextSource::scheduleAhead(int from) {
+    const int last = std::min(plan_.count, from + window_ - 1);
+    for (int k = from; k <= last; ++k) {
+        const QString path = plan_.pathAt ? plan_.pathAt(k) : QString();
+        if (path.isEmpty()) break;
+        auto it = ahead_.find(k);
+        if (it != ahead_.end()) {
+            if (it->second->path == path && it->second->password.isEmpty()) continue;
+            it->second->token.cancel();  // the list changed under the run
+            ahead_.erase(it);
+        }
+        ahead_[k] = submit(k, path, QString(), false);
+    }
+}
+
+FileText ParallelTextSource::obtain(const FileRequest& request) {
+    const int i = request.index;
+    // Work for positions the run has passed is of no use any more.
+    for (auto it = ahead_.begin(); it != ahead_.end() && it->first < i;) {
+        it->second->token.cancel();
+        it = ahead_.erase(it);
+    }
+    const bool ahead = inRun_ && (!plan_.mayWorkAhead || plan_.mayWorkAhead());
+    if (ahead) {
+        scheduleAhead(i);
+    } else {
+        // Each file waits for its prompt: nothing is begun for later files.
+        for (auto it = ahead_.upper_bound(i); it != ahead_.end();) {
+            it->second->token.cancel();
+            it = ahead_.erase(it);
+        }
+    }
+
+    const QString password = request.password ? request.password() : QString();
+    std::shared_ptr<Job> job;
+    auto it = ahead_.find(i);
+    if (it != ahead_.end()) {
+        if (it->second->path == request.path && it->second->password == password)
+            job = it->second;
+        else
+            it->second->token.cancel();
+        ahead_.erase(it);
+    }
+    if (!job) job = submit(i, request.path, password, true);
+
+    wait(*job, request.wait);
+    FileText result;
+    {
+        std::lock_guard lock(mutex_);
+        if (!job->done) return result;  // the window is closing: ended unfinished
+    }
+    if (!job->noTextError.isEmpty() && setup_.boxes) {
+        Procedure p(*setup_.boxes, QStringLiteral("Main"), QStringLiteral("NoTextPDF"));
+        p.step(100, [&] { throw Error(job->noTextError); });
+    }
+    if (!job->readError.isEmpty()) throw Error(job->readError);
+    return std::move(job->text);
+}
+
+void ParallelTextSource::wait(Job& job, const WaitDisplay& display) {
+    auto done = [&] {
+        std::lock_guard lock(mutex_);
+        return job.done;
+    };
+    int polls = 0;
+    while (!done()) {
+        if (setup_.pump) setup_.pump->pump();
+        if (done() || extractionsEnded()) break;
+
+        // One poll: until the job is done or the period has passed, with the
+        // window's events handled meanwhile.
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QEventLoop* outer = waiting_;
+        waiting_ = &loop;
+        timer.start(setup_.pollMilliseconds);
+        if (!done()) loop.exec();
+        waiting_ = outer;
+        // An event loop does not run while the application is quitting; then
+        // wait for the workers' signal for the rest of the period.
+        if (timer.isActive() && !extractionsEnded()) {
+            std::unique_lock lock(mutex_);
+            doneSignal().wait_for(lock,
+                                  std::chrono::milliseconds(std::max(1, timer.remainingTime())),
+                                  [&] { return job.done; });
+        }
+        if (done() || extractionsEnded()) break;
+
+        if (display.bar) {
+            ++polls;
+            if (polls >= kPollsBeforeCounting) {
+                display.bar->setText(waitText(display.statusText, polls));
+                const int k = polls - kPollsBeforeCounting;
+                if (k % kPollsPerCreep == 0)
+                    display.bar->setValue(std::clamp(
+                        creepValue(display.startPercent, display.fileCount, k / kPollsPerCreep), 0,
+                        100));
+            }
+        }
+    }
+    if (display.bar)
+        display.bar->setText(display.statusText.isEmpty() ? QStringLiteral("Progress Bar")
+                                                          : display.statusText);
+}
+
+void ParallelTextSource::workerLoop(int slot) {
+    for (;;) {
+        std::shared_ptr<Job> job;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return quit_ || !queue_.empty(); });
+            if (quit_) return;
+            job = queue_.front();
+            queue_.pop_front();
+        }
+        if (!job->token.cancelled()) {
+            try {
+                process(*job, slot);
+            } catch (const std::exception& e) {
+                job->readError = QString::fromLocal8Bit(e.what());
+            }
+        }
+        {
+            std::lock_guard lock(mutex_);
+            job->done = true;
+        }
+        doneSignal().notify_all();
+        QMetaObject::invokeMethod(
+            &notifier_,
+            [this] {
+                if (waiting_) waiting_->quit();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void ParallelTextSource::process(Job& job, int slot) {
+    FileText& out = job.text;
+    TextCache* cache = setup_.cache;
+    const std::optional<FileIdentity> id = FileIdentity::of(job.path);
+
+    // A kept text serves as long as the file is unchanged and still opens.
+    if (cache && id) {
+        if (auto entry = cache->find(*id, job.password); entry && FileExists(job.path)) {
+            try {
+                out.chunks = entry->chunks();
+                out.outcome = outcomeOf(entry->outcome);
+                return;
+            } catch (const Error&) {
+                // A damaged entry: extract the file anew.
+            }
+        }
+    }
+
+    const QString folder = setup_.workFolder + QStringLiteral("/ex") + QString::number(slot);
+    QDir().mkpath(folder);
+    const QString pdf = folder + u'/' + QString::fromLatin1(kTemporaryPdfName);
+    const QString txt = folder + u'/' + QString::fromLatin1(kTemporaryTextName);
+    removeQuietly(txt);
+    if (!copyToTemporary(job.path, pdf)) {
+        out.outcome = TextOutcome::NotCopied;
+        return;
+    }
+
+    // As for a single extraction: with a password the password command line
+    // first, then the plain one when that wrote no text.
+    bool started = false;
+    bool ended = false;
+    auto run = [&](const QStringList& args) {
+        const PooledChildResult r = runPooledChild(setup_.extractorPath, args, job.token);
+        started = started || r.started;
+        ended = ended || r.ended;
+    };
+    if (!job.password.isEmpty()) run(passwordArguments(pdf, job.password));
+    if (!ended && (job.password.isEmpty() || !QFile::exists(txt))) run(plainArguments(pdf));
+    if (ended) {
+        // Ended with its run (or the window): the result is dropped.
+        removeQuietly(txt);
+        out.outcome = TextOutcome::Protected;
+        return;
+    }
+    // Only what the extractor itself made is kept, for a file that stayed as it was.
+    bool keep = cache && id && started && FileIdentity::of(job.path) == id;
+
+    if (!FileExists(txt)) {
+        // The copy stays until the next copy replaces it.
+        out.outcome = TextOutcome::Protected;
+        if (keep)
+            cache->store(*id, job.password, CachedText::forOutcome(CachedOutcome::NoTextFile, -1));
+        return;
+    }
+    const std::int64_t size = QFileInfo(txt).size();
+    struct Cleanup {
+        const QString& txt;
+        const QString& pdf;
+        ~Cleanup() {
+            removeQuietly(txt);
+            removeQuietly(pdf);
+        }
+    } cleanup{txt, pdf};
+
+    bool unreadable = false;
+    try {
+        unreadable = NoTextPDF(txt);
+    } catch (const Error& e) {
+        job.noTextError = e.description();
+        keep = false;
+    }
+    if (unreadable) {
+        out.outcome = TextOutcome::Unreadable;
+        if (keep)
+            cache->store(*id, job.password,
+                         CachedText::forOutcome(CachedOutcome::Unreadable, size));
+        return;
+    }
+    try {
+        out.chunks = ReadFileChunks(txt);
+    } catch (const Error& e) {
+        job.readError = e.description();
+        return;
+    }
+    out.outcome = TextOutcome::Text;
+    if (keep) cache->store(*id, job.password, CachedText::forText(out.chunks.utf8(), size));
+}
+
+}  // namespace qm
