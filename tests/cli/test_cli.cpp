@@ -1,0 +1,421 @@
+// quillmark-search driven as a user drives it: the built program run with
+// QProcess over made PDFs, its standard output, standard error and exit
+// status checked, and its rows and text file compared with what the window
+// finds and saves for the same search.
+#include <signal.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/form1.h"
+#include "extraction/extractor.h"
+#include "platform/scripted.h"
+#include "platform/settings.h"
+#include "search/searchrun.h"
+#include "support/pdfmaker.h"
+
+namespace qm {
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+    QStringList lines() const {
+        QStringList l = QString::fromUtf8(out).split(u'\n');
+        if (!l.isEmpty() && l.last().isEmpty()) l.removeLast();
+        return l;
+    }
+    QStringList errLines() const {
+        QStringList l = QString::fromUtf8(err).split(u'\n');
+        if (!l.isEmpty() && l.last().isEmpty()) l.removeLast();
+        return l;
+    }
+};
+
+QString program() {
+    return qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search");
+}
+
+const QString kUnreadable = QString::fromLatin1(kUnreadableSuffix);
+const QString kProtected = QString::fromLatin1(kProtectedSuffix);
+const QString kNotCopied = QString::fromLatin1(kNotCopiedSuffix);
+
+}  // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString work_;  // TEMP of the runs: their work folders must be gone afterwards
+    QString alpha_, beta_, scan_, notPdf_, locked_, missing_, tree_, slow_, stuck_;
+
+    QProcess* start(const QStringList& args, const QString& extractor = QString()) {
+        auto* p = new QProcess(this);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TEMP"), work_);
+        if (!extractor.isEmpty()) env.insert(QStringLiteral("QM_EXTRACTOR"), extractor);
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(dir_.path());
+        p->start(program(), args);
+        return p;
+    }
+    Outcome finish(QProcess* p, const QByteArray& input = {}) {
+        if (!input.isEmpty()) p->write(input);
+        p->closeWriteChannel();
+        Outcome o;
+        if (!p->waitForFinished(60000)) p->kill();
+        o.status = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+        o.out = p->readAllStandardOutput();
+        o.err = p->readAllStandardError();
+        delete p;
+        return o;
+    }
+    Outcome run(const QStringList& args, const QByteArray& input = {},
+                const QString& extractor = QString()) {
+        return finish(start(args, extractor), input);
+    }
+
+    // The window over the same files: its rows as the program prints them.
+    struct Window {
+        ScriptedMessageBoxes boxes;
+        ScriptedEventPump pump;
+        ScriptedFileDialogs dialogs;
+        ScriptedDesktop desktop;
+        ScriptedClipboard clipboard;
+        IniSettingsStore settings;
+        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        std::unique_ptr<Form1> form;
+        explicit Window(const QString& ini) : settings(ini) {
+            Form1::Config config;
+            config.runFormLoad = false;
+            form = std::make_unique<Form1>(services, config);
+            form->ExtractorPath = FindExtractor();
+        }
+        QStringList rows() const {
+            QStringList out;
+            for (int r = 1; r <= form->results.RowCount(); ++r)
+                out << displayCell(form->results.Cell(r, 1)) + u'\t' +
+                           displayCell(form->results.Cell(r, 2));
+            return out;
+        }
+    };
+    std::unique_ptr<Window> window() {
+        return std::make_unique<Window>(dir_.path() + QStringLiteral("/settings.ini"));
+    }
+
+    void noWorkFolderLeft() {
+        QCOMPARE(QDir(work_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        QVERIFY(!FindExtractor().isEmpty());
+        const QString d = dir_.path();
+        work_ = d + QStringLiteral("/work");
+        QVERIFY(QDir().mkpath(work_));
+        alpha_ = d + QStringLiteral("/alpha.pdf");
+        test::makeTextPdf(alpha_, {QStringLiteral("The quick brown fox jumps over the lazy dog.\n"
+                                                  "A second fox."),
+                                   QStringLiteral("Page two: FOX in capitals. Straße.")});
+        beta_ = d + QStringLiteral("/dir with spaces/Zürich 'quoted' ß.pdf");
+        test::makeTextPdf(beta_, {QStringLiteral("Ελληνικά: η αλεπού (fox) τρέχει, dog.")});
+        scan_ = d + QStringLiteral("/scanned.pdf");
+        test::makeImagePdf(scan_);
+        notPdf_ = d + QStringLiteral("/not a pdf.pdf");
+        test::writeBytes(notPdf_, "Words about a fox, and no PDF at all.");
+        const QString plain = d + QStringLiteral("/plain.pdf");
+        test::makeTextPdf(plain, {QStringLiteral("A locked fox.")});
+        locked_ = d + QStringLiteral("/locked.pdf");
+        QVERIFY(
+            test::encryptPdf(plain, locked_, QStringLiteral("secret"), QStringLiteral("secret")));
+        missing_ = d + QStringLiteral("/gone.pdf");
+
+        tree_ = d + QStringLiteral("/tree");
+        test::makeTextPdf(tree_ + QStringLiteral("/top.PDF"), {QStringLiteral("fox at the top")});
+        test::makeTextPdf(tree_ + QStringLiteral("/a/b/deep.pdf"), {QStringLiteral("deep fox")});
+        test::makeTextPdf(tree_ + QStringLiteral("/a/~lock.pdf"),
+                          {QStringLiteral("a fox in a lock file")});
+        test::makeTextPdf(tree_ + QStringLiteral("/a/.hidden.pdf"), {QStringLiteral("fox")});
+        test::makeTextPdf(tree_ + QStringLiteral("/.cache/inside.pdf"), {QStringLiteral("fox")});
+        // A PDF under another extension.
+        test::makeTextPdf(tree_ + QStringLiteral("/a/notes.txt"), {QStringLiteral("fox notes")});
+
+        // Stand-in extractors: one that takes a second per file, one that never ends.
+        test::writeBytes(d + QStringLiteral("/fake.txt"), "the fox and the fox\n");
+        const QString write = QStringLiteral("for a; do last=$a; done\n") + QStringLiteral("cp '") +
+                              d + QStringLiteral("/fake.txt' \"${last%.pdf}.txt\"\n");
+        slow_ =
+            test::writeScript(d, QStringLiteral("slow.sh"), QStringLiteral("sleep 1\n") + write);
+        stuck_ =
+            test::writeScript(d, QStringLiteral("stuck.sh"), QStringLiteral("exec sleep 60\n"));
+        for (int i = 1; i <= 6; ++i)
+            test::writeBytes(
+                d + QStringLiteral("/many/f") + QString::number(i) + QStringLiteral(".pdf"), "x");
+    }
+
+    void cleanupTestCase() { removeWorkFolder(); }
+
+    // The rows the program prints are the rows the window finds, line by line,
+    // with the snippets' line ends and page breaks shown as spaces.
+    void rowsAsTheWindowFindsThem() {
+        const Outcome o = run({QStringLiteral("-i"), QStringLiteral("fox"), alpha_, beta_});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.err, QByteArray());  // no progress display without a terminal
+        auto w = window();
+        w->form->Text1->setText(QStringLiteral("fox"));
+        w->form->Option3->setChecked(true);
+        w->form->Option2->setChecked(true);
+        w->form->fileList.add({alpha_, beta_});
+        w->form->PushButton7->click();
+        QCOMPARE(o.lines(), w->rows());
+        QCOMPARE(o.lines().size(), 4);
+        for (const QString& line : o.lines()) {
+            QCOMPARE(line.count(u'\t'), 1);
+            QVERIFY(line.startsWith(alpha_ + u'\t') || line.startsWith(beta_ + u'\t'));
+        }
+        QVERIFY(o.lines().at(1).contains(QStringLiteral("dog. A second fox.")));
+        noWorkFolderLeft();
+
+        // Case matters without -i: the capitals are not found.
+        const Outcome exact = run({QStringLiteral("FOX"), alpha_});
+        QCOMPARE(exact.lines().size(), 1);
+        QVERIFY(exact.lines().at(0).contains(QStringLiteral("Page two: FOX")));
+    }
+
+    void exitStatuses() {
+        QCOMPARE(run({QStringLiteral("fox"), alpha_}).status, 0);
+        QCOMPARE(run({QStringLiteral("no such words"), alpha_}).status, 1);
+        for (const QStringList& bad :
+             {QStringList{}, QStringList{QStringLiteral("fox")},
+              QStringList{QStringLiteral("--nope"), QStringLiteral("fox"), alpha_},
+              QStringList{QStringLiteral("-c"), QStringLiteral("-l"), QStringLiteral("x"), alpha_},
+              QStringList{QStringLiteral("   "), alpha_},
+              QStringList{QStringLiteral("x"), alpha_, QStringLiteral("--tsv")},
+              QStringList{QStringLiteral("--password=a"), QStringLiteral("--ask-password"),
+                          QStringLiteral("x"), alpha_}}) {
+            const Outcome o = run(bad);
+            QCOMPARE(o.status, 2);
+            QVERIFY2(o.err.startsWith("quillmark-search: "), o.err.constData());
+            QCOMPARE(o.out, QByteArray());
+        }
+        const Outcome help = run({QStringLiteral("--help")});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.startsWith("Usage: quillmark-search"));
+        const Outcome version = run({QStringLiteral("--version")});
+        QCOMPARE(version.status, 0);
+        QVERIFY(version.out.startsWith("quillmark-search (Quillmark) "));
+
+        // No extractor: one line saying what to install, and no search.
+        const Outcome missing =
+            run({QStringLiteral("fox"), alpha_}, {}, dir_.path() + QStringLiteral("/none"));
+        QCOMPARE(missing.status, 2);
+        QCOMPARE(missing.errLines().size(), 1);
+        QVERIFY(missing.err.contains("poppler-utils"));
+        QCOMPARE(missing.out, QByteArray());
+    }
+
+    // Phrases of -e and -f in the order given, list files read as "Load" reads them.
+    void findSetsInOrder() {
+        test::writeBytes(dir_.path() + QStringLiteral("/list.txt"),
+                         "   \r\nquick\r\n\r\n lazy\r\n");
+        const Outcome o = run({QStringLiteral("-e"), QStringLiteral("dog"), QStringLiteral("-f"),
+                               dir_.path() + QStringLiteral("/list.txt"),
+                               QStringLiteral("--phrase=fox"), alpha_});
+        QCOMPARE(o.status, 0);
+        auto w = window();
+        w->form->Combo1->addItems({QStringLiteral("dog"), QStringLiteral("quick"),
+                                   QStringLiteral(" lazy"), QStringLiteral("fox")});
+        w->form->Option4->setChecked(true);
+        w->form->Option1->setChecked(true);
+        w->form->fileList.add(alpha_);
+        w->form->PushButton7->click();
+        QCOMPARE(o.lines(), w->rows());
+        QCOMPARE(o.lines().size(), 5);
+        QVERIFY(o.lines().at(0).contains(QStringLiteral("lazy dog")));
+
+        const Outcome missingList =
+            run({QStringLiteral("-f"), QStringLiteral("nolist.txt"), alpha_});
+        QCOMPARE(missingList.status, 2);
+        QVERIFY(missingList.err.contains("File not found"));
+    }
+
+    // Folders are walked as the folder scan walks them; files are taken as given.
+    void foldersAndExtensions() {
+        auto names = [](const Outcome& o) {
+            QStringList n;
+            for (const QString& l : o.lines()) n << l.section(u'\t', 0, 0);
+            n.sort();
+            return n;
+        };
+        const Outcome pdf =
+            run({QStringLiteral("-l"), QStringLiteral("fox"), QStringLiteral("tree/")});
+        QCOMPARE(pdf.status, 0);
+        QCOMPARE(names(pdf), (QStringList{QStringLiteral("tree/a/b/deep.pdf"),
+                                          QStringLiteral("tree/top.PDF")}));
+        const Outcome txt = run({QStringLiteral("-l"), QStringLiteral("--ext"),
+                                 QStringLiteral("txt"), QStringLiteral("fox"), tree_});
+        QCOMPARE(names(txt), QStringList{tree_ + QStringLiteral("/a/notes.txt")});
+        const Outcome all = run({QStringLiteral("-lq"), QStringLiteral("--ext=*"),
+                                 QStringLiteral("fox"), QStringLiteral("tree")});
+        QCOMPARE(names(all).size(), 3);
+        // A file named directly is searched whatever its name.
+        const Outcome direct = run({QStringLiteral("fox"), tree_ + QStringLiteral("/a/~lock.pdf")});
+        QCOMPARE(direct.lines().size(), 1);
+    }
+
+    void countsAndFilesWithMatches() {
+        const Outcome c =
+            run({QStringLiteral("--count"), QStringLiteral("-i"), QStringLiteral("fox"), alpha_,
+                 scan_, beta_, QStringLiteral("tree/a/b/deep.pdf")});
+        QCOMPARE(c.lines(),
+                 (QStringList{alpha_ + QStringLiteral("\t3"), beta_ + QStringLiteral("\t1"),
+                              QStringLiteral("tree/a/b/deep.pdf\t1")}));
+        const Outcome none = run({QStringLiteral("-c"), QStringLiteral("zebra"), alpha_});
+        QCOMPARE(none.status, 1);
+        QCOMPARE(none.lines(), QStringList{alpha_ + QStringLiteral("\t0")});
+        const Outcome l = run({QStringLiteral("--files-with-matches"), QStringLiteral("dog"),
+                               alpha_, scan_, alpha_, beta_});
+        QCOMPARE(l.lines(), (QStringList{alpha_, alpha_, beta_}));
+    }
+
+    // Files whose text cannot be had or read are listed at the end, in list
+    // order, with the window's reasons; the others are still searched.
+    void unreadableFilesOnStandardError() {
+        const Outcome o = run({QStringLiteral("fox"), scan_, alpha_, notPdf_, missing_, locked_});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.lines().size(), 2);
+        QCOMPARE(o.errLines(),
+                 (QStringList{QStringLiteral("The following files could not be read:"),
+                              scan_ + kUnreadable, notPdf_ + kProtected, missing_ + kNotCopied,
+                              locked_ + kProtected}));
+        const Outcome allFailed = run({QStringLiteral("fox"), scan_});
+        QCOMPARE(allFailed.status, 1);
+        QCOMPARE(allFailed.out, QByteArray());
+    }
+
+    void passwords() {
+        const Outcome given = run({QStringLiteral("--password"), QStringLiteral("secret"),
+                                   QStringLiteral("fox"), locked_, alpha_});
+        QCOMPARE(given.status, 0);
+        QCOMPARE(given.lines().size(), 3);
+        QCOMPARE(given.err, QByteArray());
+        QVERIFY(given.lines().at(0).startsWith(locked_ + u'\t'));
+
+        // Asked for each file: a wrong answer for the first, none for the second.
+        const Outcome asked =
+            run({QStringLiteral("--ask-password"), QStringLiteral("fox"), locked_, locked_, alpha_},
+                "wrong\nsecret\n\n");
+        QCOMPARE(asked.lines().size(), 3);
+        QVERIFY(asked.lines().at(0).startsWith(locked_ + u'\t'));
+        QCOMPARE(asked.err.count("Enter password for file (" + locked_.toUtf8() + "): "), 2);
+        QCOMPARE(asked.err.count("Enter password for file ("), 3);
+        QVERIFY(asked.err.contains(locked_.toUtf8() + kProtected.toUtf8()));
+    }
+
+    // --tsv writes byte for byte what "Save Results As Text File" writes after
+    // the same search in the window.
+    void textFileAsTheWindowSavesIt() {
+        const QString cliFile = dir_.path() + QStringLiteral("/cli results.txt");
+        const QString windowFile = dir_.path() + QStringLiteral("/window results.txt");
+        const Outcome o =
+            run({QStringLiteral("-i"), QStringLiteral("-e"), QStringLiteral("fox"),
+                 QStringLiteral("-e"), QStringLiteral("ß"), QStringLiteral("-e"),
+                 QStringLiteral("ΑΛΕΠΟΎ"), QStringLiteral("--tsv"), cliFile, alpha_, scan_, beta_});
+        QCOMPARE(o.status, 0);
+
+        auto w = window();
+        w->form->Combo1->addItems(
+            {QStringLiteral("fox"), QStringLiteral("ß"), QStringLiteral("ΑΛΕΠΟΎ")});
+        w->form->Option4->setChecked(true);
+        w->form->Option2->setChecked(true);
+        w->form->fileList.add({alpha_, scan_, beta_});
+        w->form->PushButton7->click();
+        w->dialogs.saveAnswers.push_back(windowFile);
+        w->form->PushButton4->click();
+
+        QFile a(cliFile), b(windowFile);
+        QVERIFY(a.open(QIODevice::ReadOnly));
+        QVERIFY(b.open(QIODevice::ReadOnly));
+        const QByteArray bytes = a.readAll();
+        QCOMPARE(bytes, b.readAll());
+        QVERIFY(bytes.startsWith("Results (File)\t Where\t\r\n"));
+        QCOMPARE(bytes.count("\r\n"), 7);  // the header and six rows
+
+        // Nothing found: nothing written, as the window writes nothing.
+        const QString empty = dir_.path() + QStringLiteral("/empty.txt");
+        const Outcome none = run({QStringLiteral("zebra"), QStringLiteral("--tsv"), empty, alpha_});
+        QCOMPARE(none.status, 1);
+        QVERIFY(!QFile::exists(empty));
+        QVERIFY(none.err.contains("There are no results to save."));
+    }
+
+    // Ctrl+C lets the file being read finish, prints what was found and stops;
+    // a second one stops at once.
+    void interrupt() {
+        QProcess* p = start({QStringLiteral("fox"), QStringLiteral("many")}, slow_);
+        // The first file's rows appear once the second file is under way.
+        QElapsedTimer t;
+        t.start();
+        QByteArray out;
+        while (!out.contains('\n') && t.elapsed() < 20000) {
+            p->waitForReadyRead(200);
+            out += p->readAllStandardOutput();
+        }
+        QVERIFY(out.contains('\n'));
+        QCOMPARE(::kill(static_cast<pid_t>(p->processId()), SIGINT), 0);
+        QVERIFY(p->waitForFinished(10000));
+        const int status = p->exitCode();
+        out += p->readAllStandardOutput();
+        const QByteArray err = p->readAllStandardError();
+        delete p;
+        QCOMPARE(status, 0);
+        QVERIFY(err.contains("stopping after the current file"));
+        // The file under way when Ctrl+C came was searched to the end: two
+        // rows per file, for at least two files and not for all six.
+        const int rows = static_cast<int>(out.count('\n'));
+        QVERIFY2(rows >= 4 && rows < 12 && rows % 2 == 0, out.constData());
+        noWorkFolderLeft();
+
+        QProcess* q = start({QStringLiteral("fox"), QStringLiteral("many")}, stuck_);
+        QTest::qWait(500);
+        ::kill(static_cast<pid_t>(q->processId()), SIGINT);
+        QTest::qWait(200);
+        ::kill(static_cast<pid_t>(q->processId()), SIGINT);
+        QElapsedTimer stopped;
+        stopped.start();
+        QVERIFY(q->waitForFinished(10000));
+        QVERIFY(stopped.elapsed() < 5000);
+        QCOMPARE(q->exitCode(), 130);
+        delete q;
+        noWorkFolderLeft();
+    }
+
+    // Paths with blanks, quotes and letters beyond ASCII, given and found in folders.
+    void unusualPaths() {
+        const Outcome o =
+            run({QStringLiteral("-l"), QStringLiteral("dog"), QStringLiteral("dir with spaces")});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.lines(), QStringList{QStringLiteral("dir with spaces/Zürich 'quoted' ß.pdf")});
+        const Outcome rows = run({QStringLiteral("αλεπού"), beta_});
+        QCOMPARE(rows.lines().size(), 1);
+        QVERIFY(rows.lines().at(0).startsWith(beta_ + u'\t'));
+    }
+};
+
+}  // namespace qm
+
+QTEST_MAIN(qm::CliTest)
+#include "test_cli.moc"
