@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "filelist/folderscan.h"
 #include "platform/scripted.h"
@@ -241,6 +242,43 @@ TEST_F(FolderScan, OtherListingFailuresAreReportedAndTheWalkGoesOn) {
             "\r\nin OrvenTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 100\r\r")))
             << qPrintable(box.text);
     }
+}
+
+TEST_F(FolderScan, WalkStopsAtTheLongestPathTheSystemTakes) {
+    // 25 nested folders of 200-character names, made level by level relative
+    // to the one above, reach far past the 4,096-byte path limit.
+    const QByteArray name(200, 'd');
+    int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < 25; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.constData(), 0755), 0);
+        const int inner = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(inner, 0);
+        fd = inner;
+    }
+    ::close(fd);
+
+    const QStringList folders = walk(root);
+    EXPECT_TRUE(boxes.shown.empty());
+    // Every level the system can still name is in the result; nothing longer.
+    const int rootBytes = static_cast<int>(QFile::encodeName(root).size());
+    int nameable = 0;
+    while (rootBytes + (nameable + 1) * (name.size() + 1) < kFolderPathLimit) ++nameable;
+    EXPECT_EQ(folders.size(), nameable + 1);
+    for (const QString& f : folders) EXPECT_LT(QFile::encodeName(f).size(), kFolderPathLimit);
+    // QTemporaryDir cannot remove paths this long; take the tree down from the top.
+    std::function<void(int)> removeAt = [&](int dirFd) {
+        const int inner = ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY);
+        if (inner >= 0) {
+            removeAt(inner);
+            ::close(inner);
+            ::unlinkat(dirFd, name.constData(), AT_REMOVEDIR);
+        }
+    };
+    const int top = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
+    removeAt(top);
+    ::close(top);
 }
 
 TEST_F(FolderScan, FoldersWithOddNamesAreNeitherWalkedNorListed) {
