@@ -1,0 +1,334 @@
+// The extracted-text cache: keys follow the file's state and the password,
+// the memory bound holds with the least recently used entries going first,
+// and the disk folder survives damaged files, concurrent writers and its bound.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <thread>
+
+#include "extraction/textcache.h"
+#include "extraction/textreader.h"
+
+namespace qm {
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Sets a file's modification time (seconds since the epoch).
+void setModified(const QString& path, long seconds) {
+    struct utimbuf t {};
+    t.actime = seconds;
+    t.modtime = seconds;
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &t), 0);
+}
+
+std::string textOf(const CachedText& t) {
+    return t.chunks().utf8();
+}
+
+// A text that compresses well, of about `bytes` bytes.
+std::string repetitive(std::size_t bytes) {
+    std::string s;
+    while (s.size() < bytes) s += "the quick brown fox jumps over the lazy dog. ";
+    return s;
+}
+
+TEST(TextCacheTest, EntriesFollowTheFileStateAndThePassword) {
+    QTemporaryDir dir;
+    const QString pdf = dir.path() + QStringLiteral("/a.pdf");
+    writeFile(pdf, "one");
+    setModified(pdf, 1000000);
+    TextCache cache;
+    const FileIdentity id = *FileIdentity::of(pdf);
+    EXPECT_EQ(id.absolutePath, QFileInfo(pdf).absoluteFilePath());
+    EXPECT_EQ(id.size, 3);
+
+    cache.store(id, QString(), CachedText::forText("plain text", 10));
+    cache.store(id, QStringLiteral("pw"), CachedText::forText("text with password", 18));
+    ASSERT_TRUE(cache.find(id, QString()));
+    EXPECT_EQ(textOf(*cache.find(id, QString())), "plain text");
+    EXPECT_EQ(textOf(*cache.find(id, QStringLiteral("pw"))), "text with password");
+    EXPECT_FALSE(cache.find(id, QStringLiteral("other")));
+
+    // Same size, another time; another size, same time; a new file (inode) in its place.
+    setModified(pdf, 1000001);
+    EXPECT_FALSE(cache.find(*FileIdentity::of(pdf), QString()));
+    setModified(pdf, 1000000);
+    EXPECT_TRUE(cache.find(*FileIdentity::of(pdf), QString()));
+    writeFile(pdf, "two!");
+    setModified(pdf, 1000000);
+    EXPECT_FALSE(cache.find(*FileIdentity::of(pdf), QString()));
+    QFile::remove(pdf);
+    writeFile(dir.path() + QStringLiteral("/spacer"), "x");  // keeps the old inode taken
+    writeFile(pdf, "one");
+    setModified(pdf, 1000000);
+    const FileIdentity again = *FileIdentity::of(pdf);
+    EXPECT_EQ(again.size, id.size);
+    EXPECT_EQ(again.modifiedNs, id.modifiedNs);
+    if (again.inode != id.inode) {
+        EXPECT_FALSE(cache.find(again, QString()));
+    }
+
+    // No identity for what is not a regular file.
+    EXPECT_FALSE(FileIdentity::of(dir.path()));
+    EXPECT_FALSE(FileIdentity::of(dir.path() + QStringLiteral("/missing.pdf")));
+    EXPECT_FALSE(FileIdentity::of(QString()));
+}
+
+TEST(TextCacheTest, TextsAndOutcomesRoundTrip) {
+    const std::string big = repetitive(200000);
+    const CachedText packed = CachedText::forText(big, 200001);
+    EXPECT_TRUE(packed.compressed);
+    EXPECT_LT(packed.data.size(), static_cast<qsizetype>(big.size() / 4));
+    EXPECT_EQ(textOf(packed), big);
+    // Chunks as the file reader makes them: 65,536 code points each.
+    EXPECT_EQ(packed.chunks().count(), (big.size() + kChunkLength - 1) / kChunkLength);
+
+    const std::string small = "short \xc3\xa4 text";
+    const CachedText plain = CachedText::forText(small, 15);
+    EXPECT_FALSE(plain.compressed);
+    EXPECT_EQ(textOf(plain), small);
+
+    // Data that does not shrink is kept as it is.
+    std::string noise;
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 4096; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise += static_cast<char>(x >> 24);
+    }
+    EXPECT_FALSE(CachedText::forText(noise, 4096).compressed);
+
+    const CachedText none = CachedText::forOutcome(CachedOutcome::NoTextFile, -1);
+    EXPECT_EQ(none.textFileSize, -1);
+    EXPECT_EQ(none.chunks().count(), 1u);
+    EXPECT_TRUE(none.chunks().utf8().empty());
+
+    CachedText damaged = packed;
+    damaged.data[damaged.data.size() / 2] =
+        static_cast<char>(damaged.data[damaged.data.size() / 2] ^ 0x55);
+    damaged.data.truncate(damaged.data.size() - 10);
+    EXPECT_ANY_THROW(damaged.chunks());
+}
+
+FileIdentity fakeIdentity(int n) {
+    FileIdentity id;
+    id.absolutePath = QStringLiteral("/f/%1.pdf").arg(n);
+    id.size = n;
+    id.inode = static_cast<std::uint64_t>(n);
+    return id;
+}
+
+TEST(TextCacheTest, TheBoundHoldsAndTheLeastRecentlyUsedGoFirst) {
+    const std::int64_t bound = 64 * 1024;
+    TextCache cache(bound);
+    // Texts of about 10 KB that do not compress, so each takes its size.
+    auto text = [](int n) {
+        std::string s;
+        std::uint32_t x = static_cast<std::uint32_t>(n) * 7919u + 1u;
+        for (int i = 0; i < 10000; ++i) {
+            x = x * 1103515245u + 12345u;
+            s += static_cast<char>(x >> 24);
+        }
+        return s;
+    };
+    for (int n = 1; n <= 5; ++n)
+        cache.store(fakeIdentity(n), QString(), CachedText::forText(text(n), 10000));
+    EXPECT_EQ(cache.entryCount(), 5u);
+    // Using 1 makes 2 the oldest.
+    ASSERT_TRUE(cache.find(fakeIdentity(1), QString()));
+    for (int n = 6; n <= 7; ++n)
+        cache.store(fakeIdentity(n), QString(), CachedText::forText(text(n), 10000));
+    EXPECT_LE(cache.bytesUsed(), bound);
+    EXPECT_TRUE(cache.find(fakeIdentity(1), QString()));
+    EXPECT_FALSE(cache.find(fakeIdentity(2), QString()));
+    EXPECT_TRUE(cache.find(fakeIdentity(7), QString()));
+    EXPECT_EQ(textOf(*cache.find(fakeIdentity(7), QString())), text(7));
+
+    // Many more: the bound still holds, the newest are kept.
+    for (int n = 8; n <= 100; ++n) {
+        cache.store(fakeIdentity(n), QString(), CachedText::forText(text(n), 10000));
+        ASSERT_LE(cache.bytesUsed(), bound);
+    }
+    EXPECT_TRUE(cache.find(fakeIdentity(100), QString()));
+    EXPECT_FALSE(cache.find(fakeIdentity(50), QString()));
+
+    // Replacing an entry does not count it twice; one larger than the bound is not kept.
+    const std::int64_t before = cache.bytesUsed();
+    cache.store(fakeIdentity(100), QString(), CachedText::forText(text(100), 10000));
+    EXPECT_EQ(cache.bytesUsed(), before);
+    cache.store(fakeIdentity(999), QString(), CachedText::forText(std::string(100000, '\x01'), 1));
+    EXPECT_LE(cache.bytesUsed(), bound);
+    EXPECT_TRUE(cache.find(fakeIdentity(100), QString()));
+
+    // Stores and finds from several threads at once keep the books right.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int n = 0; n < 200; ++n) {
+                const int k = 1000 + t * 1000 + n;
+                cache.store(fakeIdentity(k), QString(), CachedText::forText(text(k % 7), 10000));
+                cache.find(fakeIdentity(k - 1), QString());
+            }
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_LE(cache.bytesUsed(), bound);
+    EXPECT_GT(cache.entryCount(), 0u);
+}
+
+class DiskCacheTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    QString folder() const { return dir.path() + QStringLiteral("/cache/quillmark"); }
+};
+
+TEST_F(DiskCacheTest, EntriesSurviveTheProgramAndPasswordsStayInMemory) {
+    const std::string text = repetitive(50000);
+    {
+        DiskTextCache disk(folder(), QStringLiteral("pdftotext 1"));
+        ASSERT_TRUE(disk.usable());
+        EXPECT_EQ(QFileInfo(folder()).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                  QFileDevice::Permissions());
+        TextCache cache;
+        cache.attachDisk(&disk);
+        cache.store(fakeIdentity(1), QString(), CachedText::forText(text, 50001));
+        cache.store(fakeIdentity(2), QString(),
+                    CachedText::forOutcome(CachedOutcome::Unreadable, 3));
+        cache.store(fakeIdentity(3), QStringLiteral("secret"), CachedText::forText("hidden", 6));
+        // Nothing in a file tells the path or the password.
+        for (const QFileInfo& fi : QDir(folder()).entryInfoList(QDir::Files)) {
+            QFile f(fi.absoluteFilePath());
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QByteArray all = f.readAll();
+            EXPECT_FALSE(all.contains("/f/1.pdf"));
+            EXPECT_FALSE(all.contains("secret"));
+        }
+        EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), 2);
+    }
+    // A later program finds them.
+    DiskTextCache disk(folder(), QStringLiteral("pdftotext 1"));
+    TextCache cache;
+    cache.attachDisk(&disk);
+    auto one = cache.find(fakeIdentity(1), QString());
+    ASSERT_TRUE(one);
+    EXPECT_EQ(textOf(*one), text);
+    EXPECT_EQ(one->textFileSize, 50001);
+    auto two = cache.find(fakeIdentity(2), QString());
+    ASSERT_TRUE(two);
+    EXPECT_EQ(two->outcome, CachedOutcome::Unreadable);
+    EXPECT_EQ(two->textFileSize, 3);
+    EXPECT_FALSE(cache.find(fakeIdentity(3), QStringLiteral("secret")));
+    // Another extractor: the texts do not count.
+    DiskTextCache otherDisk(folder(), QStringLiteral("pdftotext 2"));
+    EXPECT_FALSE(otherDisk.find(textCacheKey(fakeIdentity(1), QString())));
+}
+
+TEST_F(DiskCacheTest, AFileCutShortOrDamagedIsIgnoredAndRewritten) {
+    DiskTextCache disk(folder(), QStringLiteral("x"));
+    const std::string key = textCacheKey(fakeIdentity(1), QString());
+    const CachedText entry = CachedText::forText(repetitive(30000), 30000);
+    disk.store(key, entry);
+    const QString path = disk.pathFor(key);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray whole = f.readAll();
+    f.close();
+    ASSERT_TRUE(disk.find(key));
+
+    // Cut short at several points, and one byte changed: never used.
+    for (qsizetype cut :
+         {qsizetype(0), qsizetype(3), qsizetype(40), whole.size() / 2, whole.size() - 1}) {
+        writeFile(path, whole.left(cut));
+        EXPECT_FALSE(disk.find(key)) << "cut at " << cut;
+    }
+    QByteArray flipped = whole;
+    flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 1);
+    writeFile(path, flipped);
+    EXPECT_FALSE(disk.find(key));
+
+    // The next store writes it whole again.
+    TextCache cache;
+    cache.attachDisk(&disk);
+    writeFile(path, whole.left(whole.size() / 3));
+    EXPECT_FALSE(cache.find(fakeIdentity(1), QString()));
+    cache.store(fakeIdentity(1), QString(), entry);
+    QFile g(path);
+    ASSERT_TRUE(g.open(QIODevice::ReadOnly));
+    EXPECT_EQ(g.readAll(), whole);
+    EXPECT_TRUE(disk.find(key));
+
+    // A temporary file left by a writer that died is not an entry, and goes when old.
+    const QString left = path + QStringLiteral(".AbCdEf");
+    writeFile(left, whole.left(10));
+    setModified(left, 1000);
+    disk.prune();
+    EXPECT_FALSE(QFile::exists(left));
+    EXPECT_TRUE(QFile::exists(path));
+}
+
+TEST_F(DiskCacheTest, TheFolderIsBoundedAndTwoWritersAtOnceLeaveWholeEntries) {
+    const std::int64_t bound = 200 * 1024;
+    // Texts that do not compress, about 20 KB each.
+    auto text = [](int n) {
+        std::string s;
+        std::uint32_t x = static_cast<std::uint32_t>(n) + 7u;
+        for (int i = 0; i < 20000; ++i) {
+            x = x * 1103515245u + 12345u;
+            s += static_cast<char>(x >> 24);
+        }
+        return s;
+    };
+    {
+        // Two caches on one folder, as two programs would be, writing the same keys.
+        DiskTextCache a(folder(), QStringLiteral("x"), bound);
+        DiskTextCache b(folder(), QStringLiteral("x"), bound);
+        std::thread ta([&] {
+            for (int n = 0; n < 30; ++n)
+                a.store(textCacheKey(fakeIdentity(n), QString()), CachedText::forText(text(n), n));
+        });
+        std::thread tb([&] {
+            for (int n = 0; n < 30; ++n)
+                b.store(textCacheKey(fakeIdentity(n), QString()), CachedText::forText(text(n), n));
+        });
+        ta.join();
+        tb.join();
+    }
+    std::int64_t total = 0;
+    for (const QFileInfo& fi : QDir(folder()).entryInfoList(QDir::Files)) total += fi.size();
+    EXPECT_LE(total, bound);
+    DiskTextCache disk(folder(), QStringLiteral("x"), bound);
+    int found = 0;
+    for (int n = 0; n < 30; ++n) {
+        auto e = disk.find(textCacheKey(fakeIdentity(n), QString()));
+        if (!e) continue;
+        ++found;
+        EXPECT_EQ(e->chunks().utf8(), text(n));  // every entry there is whole
+    }
+    EXPECT_GT(found, 3);
+    // The newest survived the pruning.
+    EXPECT_TRUE(disk.find(textCacheKey(fakeIdentity(29), QString())));
+}
+
+TEST(DiskCacheFolderTest, FollowsXdgCacheHome) {
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", "/some/where");
+    EXPECT_EQ(DiskTextCache::defaultFolder(), QStringLiteral("/some/where/quillmark"));
+    qputenv("XDG_CACHE_HOME", "relative/path");
+    EXPECT_EQ(DiskTextCache::defaultFolder(),
+              QDir::homePath() + QStringLiteral("/.cache/quillmark"));
+    qunsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(DiskTextCache::defaultFolder(),
+              QDir::homePath() + QStringLiteral("/.cache/quillmark"));
+    if (!saved.isNull()) qputenv("XDG_CACHE_HOME", saved);
+}
+
+}  // namespace
+}  // namespace qm
