@@ -172,7 +172,7 @@ private:
     std::shared_ptr<class TextCache> textCache_;
     TextCache& textCache();
     // adding files, drag and drop, reordering (form1_add.cpp)
-    bool IsDragging = false;       // a mouse button is held down over ListView1
+    bool IsDragging = false;          // a mouse button is held down over ListView1
     QPersistentModelIndex DragItem;   // the entry being moved
     QPersistentModelIndex HoverItem;  // the entry under the pointer during one move
     void runAddTimeCheck();           // the unreadable-file check after every add
