@@ -19,6 +19,8 @@ enum class Id {
     Quiet,
     Help,
     Version,
+    Jobs,
+    Cache,
 };
 
 struct OptionSpec {
@@ -40,15 +42,21 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("quiet"), {Id::Quiet, false}},
         {QStringLiteral("help"), {Id::Help, false}},
         {QStringLiteral("version"), {Id::Version, false}},
+        {QStringLiteral("jobs"), {Id::Jobs, true}},
+        {QStringLiteral("cache"), {Id::Cache, false}},
     };
     return m;
 }
 
 const std::map<QChar, OptionSpec>& shortOptions() {
     static const std::map<QChar, OptionSpec> m{
-        {u'i', {Id::IgnoreCase, false}},       {u'e', {Id::Phrase, true}},
-        {u'f', {Id::ListFile, true}},          {u'c', {Id::Count, false}},
-        {u'l', {Id::FilesWithMatches, false}}, {u'q', {Id::Quiet, false}},
+        {u'i', {Id::IgnoreCase, false}},
+        {u'e', {Id::Phrase, true}},
+        {u'f', {Id::ListFile, true}},
+        {u'c', {Id::Count, false}},
+        {u'l', {Id::FilesWithMatches, false}},
+        {u'q', {Id::Quiet, false}},
+        {u'j', {Id::Jobs, true}},
     };
     return m;
 }
@@ -98,6 +106,17 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             break;
         case Id::Version:
             o.version = true;
+            break;
+        case Id::Jobs: {
+            bool number = false;
+            const int n = value.toInt(&number);
+            if (!number || n < 1 || n > 256)
+                return QStringLiteral("option -j needs a number of extractors from 1 to 256");
+            o.jobs = n;
+            break;
+        }
+        case Id::Cache:
+            o.cache = true;
             break;
     }
     return {};
@@ -233,6 +252,10 @@ QString usageText() {
         "  -c, --count              print each searched file's number of results\n"
         "  -l, --files-with-matches print each file with a result once\n"
         "  -q, --quiet              no progress display\n"
+        "  -j, --jobs N             run up to N text extractors at once\n"
+        "                           (default: the number of processors)\n"
+        "      --cache              keep extracted text between runs in the user's\n"
+        "                           cache folder (XDG_CACHE_HOME/quillmark)\n"
         "      --help               show this text\n"
         "      --version            show the version\n"
         "\n"

@@ -39,9 +39,8 @@ struct CliOptions {
     bool quiet = false;  // no progress display
     bool help = false;
     bool version = false;
-    // Reserved for parallel extraction (-j N) and the text cache (--cache).
-    int jobs = 1;
-    bool cache = false;
+    int jobs = 0;        // text extractors at once (-j N); 0: one per processor
+    bool cache = false;  // keep extracted texts between runs (--cache)
 
     bool findSetMode() const { return !phraseSources.empty(); }
 };

@@ -13,6 +13,7 @@
 #include "extraction/extractor.h"
 #include "extraction/fileops.h"
 #include "extraction/runandwait.h"
+#include "extraction/textcache.h"
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
 #include "filelist/pathhelpers.h"
@@ -20,6 +21,7 @@
 #include "platform/settings.h"
 #include "results/exports.h"
 #include "results/resultslist.h"
+#include "search/parallelsource.h"
 #include "search/searchrun.h"
 #include "search/textsource.h"
 #include "terms/findsets.h"
@@ -29,6 +31,8 @@ namespace qm::cli {
 namespace {
 
 const QString kName = QStringLiteral("quillmark-search");
+// Texts kept in memory during one run with --cache (the disk keeps them all).
+constexpr std::int64_t kCliMemoryCache = 64ll * 1024 * 1024;
 
 // Standard output, written file by file. A reader that went away (a closed
 // pipe) ends the search.
@@ -172,6 +176,8 @@ class ReportingSource : public TextSource {
         reporter_.obtained(text);
         return text;
     }
+    void beginRun(const RunPlan& plan) override { inner_->beginRun(plan); }
+    void endRun() override { inner_->endRun(); }
 
   private:
     std::shared_ptr<TextSource> inner_;
@@ -315,13 +321,24 @@ int runSearch(const QStringList& arguments) {
     collectFiles(options, services, host.fileList());
     pump.checkInterrupts();
 
-    ExtractingTextSource::Setup setup;
+    // With --cache, texts are kept on disk between runs (memory holds only a few).
+    std::unique_ptr<DiskTextCache> disk;
+    std::unique_ptr<TextCache> cache;
+    if (options.cache) {
+        disk = std::make_unique<DiskTextCache>(DiskTextCache::defaultFolder(),
+                                               extractorSalt(extractor));
+        cache = std::make_unique<TextCache>(kCliMemoryCache);
+        if (disk->usable()) cache->attachDisk(disk.get());
+    }
+    ParallelTextSource::Setup setup;
     setup.extractorPath = extractor;
     setup.workFolder = work;
     setup.pump = &pump;
     setup.boxes = &boxes;
+    setup.jobs = options.jobs;
+    setup.cache = cache.get();
     auto source = std::make_shared<ReportingSource>(
-        std::make_shared<ExtractingTextSource>(std::move(setup)), reporter);
+        std::make_shared<ParallelTextSource>(std::move(setup)), reporter);
     SearchRun run(host, source);
     if (!host.stopRequested() && !extractionsEnded()) run.start();
     reporter.finish();

@@ -1,0 +1,148 @@
+// quillmark-search with several extractors and with --cache: the same output
+// every way, a second run extracts nothing, a changed or damaged entry is
+// extracted and written again. The extractor is a script that logs each call
+// and then runs pdftotext.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "extraction/extractor.h"
+#include "support/pdfmaker.h"
+
+namespace qm {
+
+class CliCacheTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString d(const QString& name) const { return dir_.path() + u'/' + name; }
+    QString extractor_;
+    QString log_;
+    QString cacheFolder() const { return d(QStringLiteral("xdg/quillmark")); }
+
+    struct Outcome {
+        int status = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+    Outcome run(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TEMP"), d(QStringLiteral("work")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), d(QStringLiteral("xdg")));
+        env.insert(QStringLiteral("QM_EXTRACTOR"), extractor_);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir_.path());
+        p.start(qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search"),
+                QStringList{QStringLiteral("-q")} + args);
+        Outcome o;
+        if (!p.waitForFinished(60000)) p.kill();
+        o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        o.out = p.readAllStandardOutput();
+        o.err = p.readAllStandardError();
+        return o;
+    }
+    int calls() const {
+        QFile f(log_);
+        if (!f.open(QIODevice::ReadOnly)) return 0;
+        return static_cast<int>(f.readAll().count('\n'));
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        const QString real = FindExtractor();
+        if (real.isEmpty()) QSKIP("pdftotext is not installed");
+        QDir().mkpath(d(QStringLiteral("work")));
+        log_ = d(QStringLiteral("calls.log"));
+        extractor_ =
+            test::writeScript(dir_.path(), QStringLiteral("logging.sh"),
+                              QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"").arg(log_, real));
+        for (int n = 1; n <= 6; ++n)
+            test::makeTextPdf(d(QStringLiteral("docs/f%1.pdf").arg(n)),
+                              {QStringLiteral("File %1 holds pear and plum\nplum again").arg(n)});
+        test::makeImagePdf(d(QStringLiteral("docs/scan.pdf")));
+    }
+
+    void sameOutputEveryWayAndNoExtractionTheSecondTime() {
+        const Outcome plain = run({QStringLiteral("-j"), QStringLiteral("1"),
+                                   QStringLiteral("plum"), QStringLiteral("docs")});
+        QCOMPARE(plain.status, 0);
+        QCOMPARE(plain.out.count('\n'), 12);
+        QVERIFY(plain.err.contains("scan.pdf"));
+        QCOMPARE(calls(), 7);
+
+        const Outcome parallel =
+            run({QStringLiteral("--jobs=3"), QStringLiteral("plum"), QStringLiteral("docs")});
+        QCOMPARE(parallel.out, plain.out);
+        QCOMPARE(parallel.err, plain.err);
+        QCOMPARE(calls(), 14);
+
+        const Outcome cold =
+            run({QStringLiteral("--cache"), QStringLiteral("plum"), QStringLiteral("docs")});
+        QCOMPARE(cold.out, plain.out);
+        QCOMPARE(cold.err, plain.err);
+        QCOMPARE(calls(), 21);
+        QCOMPARE(QDir(cacheFolder()).entryList(QDir::Files).size(), 7);
+
+        const Outcome warm = run({QStringLiteral("--cache"), QStringLiteral("-j2"),
+                                  QStringLiteral("plum"), QStringLiteral("docs")});
+        QCOMPARE(warm.out, plain.out);
+        QCOMPARE(warm.err, plain.err);
+        QCOMPARE(calls(), 21);
+
+        // Another phrase, still nothing extracted.
+        const Outcome pear =
+            run({QStringLiteral("--cache"), QStringLiteral("pear"), QStringLiteral("docs")});
+        QCOMPARE(pear.out.count('\n'), 6);
+        QCOMPARE(calls(), 21);
+    }
+
+    void aDamagedEntryIsIgnoredAndWrittenAgain() {
+        run({QStringLiteral("--cache"), QStringLiteral("plum"), QStringLiteral("docs")});
+        const int before = calls();
+        const QStringList entries = QDir(cacheFolder()).entryList(QDir::Files);
+        QVERIFY(!entries.isEmpty());
+        QMap<QString, QByteArray> whole;
+        for (const QString& e : entries) {
+            QFile f(cacheFolder() + u'/' + e);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            whole[e] = f.readAll();
+        }
+        // One entry cut short, as by a crash in the middle of a plain write.
+        const QString cut = cacheFolder() + u'/' + entries.first();
+        test::writeBytes(cut, whole[entries.first()].left(whole[entries.first()].size() / 2));
+        const Outcome o =
+            run({QStringLiteral("--cache"), QStringLiteral("plum"), QStringLiteral("docs")});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.out.count('\n'), 12);
+        QCOMPARE(calls(), before + 1);
+        QFile f(cut);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), whole[entries.first()]);
+
+        // A file changed on disk is extracted again; the others are not.
+        test::makeTextPdf(d(QStringLiteral("docs/f3.pdf")),
+                          {QStringLiteral("now without that fruit")});
+        const Outcome changed =
+            run({QStringLiteral("--cache"), QStringLiteral("plum"), QStringLiteral("docs")});
+        QCOMPARE(changed.out.count('\n'), 10);
+        QCOMPARE(calls(), before + 2);
+    }
+
+    void badJobCounts() {
+        for (const QString& bad :
+             {QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("-3")}) {
+            const Outcome o =
+                run({QStringLiteral("-j"), bad, QStringLiteral("plum"), QStringLiteral("docs")});
+            QCOMPARE(o.status, 2);
+            QVERIFY(o.err.contains("-j"));
+        }
+    }
+};
+
+}  // namespace qm
+
+QTEST_MAIN(qm::CliCacheTest)
+#include "test_cli_cache.moc"
