@@ -1,0 +1,351 @@
+// Searches with extraction on every core and kept texts, against plain
+// pdftotext and pdfgrep, on one corpus in one run:
+//
+//   bench_cached [count [rounds]]   (default 500 files, made once in the build
+//                                    folder; 2 rounds of steps 1 and 2)
+//
+//   1. a plain loop of pdftotext over the files, one at a time;
+//   2. the first search (nothing kept), extracting on every core;
+//   3. a second search of the same list for another phrase, in the same process,
+//      beside `pdfgrep -r -F` for that phrase;
+//   4. quillmark-search --cache run twice, beside `pdfgrep --cache` run twice;
+//   5. the add-time check of the list (all files checked before) with one file added.
+// Each figure is printed with the peak resident memory (ru_maxrss) of the
+// process that did the work.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "extraction/checks.h"
+#include "extraction/extractor.h"
+#include "extraction/pooledchild.h"
+#include "extraction/runandwait.h"
+#include "extraction/textcache.h"
+#include "filelist/filelist.h"
+#include "platform/scripted.h"
+#include "platform/settings.h"
+#include "results/resultslist.h"
+#include "search/parallelsource.h"
+#include "search/searchrun.h"
+#include "support/pdfmaker.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace qm;
+
+class QuietHost : public SearchHost {
+  public:
+    QuietHost(const QStringList& files, QString extractor, QString work)
+        : extractor_(std::move(extractor)), work_(std::move(work)) {
+        services_.boxes = &boxes;
+        services_.pump = &pump_;
+        list_.add(files);
+        options.mode = SearchMode::Single;
+        options.caseMode = CaseMode::IgnoreCase;
+    }
+    Services& services() override { return services_; }
+    ProgressBar& progress() override { return bar_; }
+    MousePointer& pointer() override { return pointer_; }
+    const FileList& files() override { return list_; }
+    ResultsList& results() override { return rows; }
+    SearchOptions currentOptions() override { return options; }
+    bool& stopRequested() override { return stop_; }
+    QString caption() override { return caption_; }
+    void setCaption(const QString& c) override { caption_ = c; }
+    QString extractorPath() override { return extractor_; }
+    QString workFolder() override { return work_; }
+
+    ScriptedMessageBoxes boxes;
+    ResultsList rows;
+    SearchOptions options;
+
+  private:
+    Services services_;
+    QtEventPump pump_;
+    ScriptedProgressBar bar_;
+    ScriptedMousePointer pointer_;
+    FileList list_;
+    bool stop_ = false;
+    QString caption_ = QString::fromLatin1(kStartCaption);
+    QString extractor_;
+    QString work_;
+};
+
+double peakMiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Measured {
+    double seconds = 0;
+    double peakMiB = 0;
+    int status = -1;
+};
+
+// Runs a program to its end (output to /dev/null) and measures its wall time
+// and its own peak memory.
+Measured runMeasured(const QStringList& command, const QStringList& extraEnv = {}) {
+    std::vector<std::string> args;
+    for (const QString& a : command) args.push_back(QFile::encodeName(a).toStdString());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
+    for (const QString& e : extraEnv) envStore.push_back(e.toStdString());
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    Measured m;
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), envp.data()) == 0) {
+        // The child's own high-water mark, read while it runs (its rusage would
+        // count this process's memory, shared until the exec).
+        const QString statusFile = QStringLiteral("/proc/%1/status").arg(pid);
+        for (;;) {
+            siginfo_t info{};
+            info.si_pid = 0;
+            if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                info.si_pid == pid)
+                break;
+            QFile st(statusFile);
+            if (st.open(QIODevice::ReadOnly)) {
+                for (const QByteArray& l : st.readAll().split('\n'))
+                    if (l.startsWith("VmHWM:"))
+                        m.peakMiB = std::max(
+                            m.peakMiB, l.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0);
+            }
+            usleep(2000);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        m.seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+        m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    return m;
+}
+
+// Pages of varied text; "kiwi" and "mango" appear on some pages only.
+QStringList pagesFor(int n) {
+    static const char* words[] = {"flour",  "sugar",  "butter", "salt",   "pepper", "onion",
+                                  "garlic", "tomato", "basil",  "olive",  "lemon",  "cream",
+                                  "egg",    "rice",   "bean",   "carrot", "celery", "thyme"};
+    QStringList pages;
+    const int count = 2 + n % 4;
+    for (int p = 0; p < count; ++p) {
+        QString page = QStringLiteral("Recipe %1, page %2\n").arg(n).arg(p + 1);
+        for (int line = 0; line < 35; ++line) {
+            for (int w = 0; w < 9; ++w) {
+                page += QString::fromLatin1(words[(n * 7 + p * 13 + line * 5 + w * 3) % 18]);
+                page += u' ';
+            }
+            if ((n + line) % 17 == 0) page += QStringLiteral("kiwi ");
+            if ((n + p + line) % 23 == 0) page += QStringLiteral("mango ");
+            page += u'\n';
+        }
+        pages << page;
+    }
+    return pages;
+}
+
+void line(const char* what, double seconds, double mib, const QString& note = {}) {
+    std::printf("%-44s %9.3f s   peak %7.1f MiB  %s\n", what, seconds, mib,
+                note.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 500;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2;
+    const QString pdftotext = FindExtractor();
+    const QString pdfgrep = QStandardPaths::findExecutable(QStringLiteral("pdfgrep"));
+    if (pdftotext.isEmpty()) {
+        std::fprintf(stderr, "pdftotext is not installed\n");
+        return 1;
+    }
+    const int cores = ParallelTextSource::coreCount();
+
+    // The corpus is made once and kept beside the program.
+    const QString corpus =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/corpus-%1").arg(count);
+    QStringList files;
+    for (int n = 1; n <= count; ++n)
+        files << corpus + QStringLiteral("/doc%1.pdf").arg(n, 4, 10, QLatin1Char('0'));
+    const QString extra = corpus + QStringLiteral("/added/extra.pdf");
+    if (!QFile::exists(extra)) {
+        std::printf("making %d PDF files in %s ...\n", count + 1, qPrintable(corpus));
+        for (int n = 1; n <= count; ++n) test::makeTextPdf(files[n - 1], pagesFor(n));
+        test::makeTextPdf(extra, pagesFor(count + 1));
+    }
+    qint64 bytes = 0;
+    for (const QString& f : files) bytes += QFileInfo(f).size();
+    std::printf("%d files, %.1f MiB of PDF, %d cores\n\n", count, bytes / 1048576.0, cores);
+
+    QTemporaryDir scratch;
+    const QString work = scratch.path() + QStringLiteral("/work");
+    QDir().mkpath(work);
+
+    // 1 and 2. The plain loop and the first search, in turns; the machine is
+    // shared, so the best of each counts.
+    QElapsedTimer t;
+    TextCache cache;
+    QuietHost host(files, pdftotext, work);
+    ParallelTextSource::Setup setup;
+    setup.extractorPath = pdftotext;
+    setup.workFolder = work;
+    setup.pump = host.services().pump;
+    setup.boxes = &host.boxes;
+    setup.cache = &cache;
+    auto source = std::make_shared<ParallelTextSource>(std::move(setup));
+    SearchRun run(host, source);
+    host.options.singlePhrase = QStringLiteral("kiwi");
+    double loop = 1e9;
+    double first = 1e9;
+    double firstCpu = 0;
+    std::int64_t extractions = 0;
+    for (int round = 1; round <= rounds; ++round) {
+        t.start();
+        for (const QString& f : files)
+            runMeasured({pdftotext, f, scratch.path() + QStringLiteral("/loop.txt")});
+        const double l = static_cast<double>(t.nsecsElapsed()) / 1e9;
+        loop = std::min(loop, l);
+        line("plain pdftotext loop, one at a time", l, peakMiB());
+
+        cache.clear();
+        const auto startedBefore = pooledChildrenStarted();
+        const double cpuBefore = cpuSeconds();
+        t.restart();
+        run.click();
+        const double f = static_cast<double>(t.nsecsElapsed()) / 1e9;
+        if (f < first) firstCpu = cpuSeconds() - cpuBefore;
+        first = std::min(first, f);
+        extractions = pooledChildrenStarted() - startedBefore;
+        line("first search (\"kiwi\"), every core", f, peakMiB(),
+             QStringLiteral("%1 rows, %2 extractions").arg(host.rows.RowCount()).arg(extractions));
+    }
+    const double ideal = loop / cores;
+    line("best loop divided by the cores", ideal, peakMiB());
+    line("best first search", first, peakMiB(),
+         QStringLiteral("%1 x the loop / cores (target <= 1.15); this process's own CPU %2 s")
+             .arg(first / ideal, 0, 'f', 2)
+             .arg(firstCpu, 0, 'f', 2));
+
+    // 3. The second search, another phrase.
+    host.options.singlePhrase = QStringLiteral("mango");
+    const auto startedSecond = pooledChildrenStarted();
+    t.restart();
+    run.click();
+    const double second = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    line("second search (\"mango\"), same process", second, peakMiB(),
+         QStringLiteral("%1 rows, %2 extractions; cache %3 MiB of %4 MiB")
+             .arg(host.rows.RowCount())
+             .arg(pooledChildrenStarted() - startedSecond)
+             .arg(cache.bytesUsed() / 1048576.0, 0, 'f', 1)
+             .arg(cache.bound() / 1048576));
+    if (!pdfgrep.isEmpty()) {
+        const Measured g = runMeasured(
+            {pdfgrep, QStringLiteral("-r"), QStringLiteral("-F"), QStringLiteral("mango"), corpus});
+        line("pdfgrep -r -F mango", g.seconds, g.peakMiB,
+             QStringLiteral("second search is %1 x faster (target >= 50)")
+                 .arg(g.seconds / second, 0, 'f', 1));
+    }
+
+    // 4. The command line with --cache, against pdfgrep --cache.
+    const QString cli =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../../src/cli/quillmark-search");
+    const QString xdg = QStringLiteral("XDG_CACHE_HOME=") + scratch.path() + QStringLiteral("/xdg");
+    const QString temp = QStringLiteral("TEMP=") + scratch.path();
+    if (QFileInfo(cli).isExecutable()) {
+        const Measured c1 = runMeasured(
+            {cli, QStringLiteral("-q"), QStringLiteral("--cache"), QStringLiteral("kiwi"), corpus},
+            {xdg, temp});
+        line("quillmark-search --cache, first run", c1.seconds, c1.peakMiB);
+        const Measured c2 = runMeasured(
+            {cli, QStringLiteral("-q"), QStringLiteral("--cache"), QStringLiteral("mango"), corpus},
+            {xdg, temp});
+        line("quillmark-search --cache, second run", c2.seconds, c2.peakMiB);
+        if (!pdfgrep.isEmpty()) {
+            const Measured g1 =
+                runMeasured({pdfgrep, QStringLiteral("-r"), QStringLiteral("--cache"),
+                             QStringLiteral("-F"), QStringLiteral("kiwi"), corpus},
+                            {xdg});
+            line("pdfgrep --cache, first run", g1.seconds, g1.peakMiB);
+            const Measured g2 =
+                runMeasured({pdfgrep, QStringLiteral("-r"), QStringLiteral("--cache"),
+                             QStringLiteral("-F"), QStringLiteral("mango"), corpus},
+                            {xdg});
+            line("pdfgrep --cache, second run", g2.seconds, g2.peakMiB,
+                 QStringLiteral("quillmark-search takes %1 of its time (target <= 0.5)")
+                     .arg(c2.seconds / g2.seconds, 0, 'f', 2));
+        }
+    } else {
+        std::printf("(quillmark-search not built: %s)\n", qPrintable(cli));
+    }
+
+    // 5. Adding one file to the checked list.
+    {
+        ScriptedMessageBoxes boxes;
+        ScriptedEventPump pump;
+        Services services;
+        services.boxes = &boxes;
+        services.pump = &pump;
+        ScriptedProgressBar bar;
+        ScriptedMousePointer pointer;
+        CheckContext context;
+        context.services = &services;
+        context.progress = &bar;
+        context.pointer = &pointer;
+        context.extractorPath = pdftotext;
+        context.workFolder = work;
+        context.cache = &cache;
+        FileList list;
+        list.add(files);
+        list.add(extra);
+        // Counted by the extractor's invocations through a logging stand-in.
+        const QString log = scratch.path() + QStringLiteral("/calls.log");
+        context.extractorPath = test::writeScript(
+            scratch.path(), QStringLiteral("counting.sh"),
+            QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"").arg(log, pdftotext));
+        t.restart();
+        CheckByCodeNotPreviewTextbox(context, list);
+        const double add = static_cast<double>(t.nsecsElapsed()) / 1e9;
+        QFile f(log);
+        const int calls =
+            f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
+        line("add one file to a checked list (check)", add, peakMiB(),
+             QStringLiteral("%1 extraction(s) for %2 listed files").arg(calls).arg(list.count()));
+    }
+    return 0;
+}
