@@ -32,11 +32,6 @@ struct ParallelTextSource::Job {
 
 namespace {
 
-std::condition_variable& doneSignal() {
-    static std::condition_variable cv;
-    return cv;
-}
-
 void removeQuietly(const QString& path) {
     if (!QFile::remove(path) && QFile::exists(path)) {
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
@@ -210,9 +205,8 @@ void ParallelTextSource::wait(Job& job, const WaitDisplay& display) {
         // wait for the workers' signal for the rest of the period.
         if (timer.isActive() && !extractionsEnded()) {
             std::unique_lock lock(mutex_);
-            doneSignal().wait_for(lock,
-                                  std::chrono::milliseconds(std::max(1, timer.remainingTime())),
-                                  [&] { return job.done; });
+            done_.wait_for(lock, std::chrono::milliseconds(std::max(1, timer.remainingTime())),
+                           [&] { return job.done; });
         }
         if (done() || extractionsEnded()) break;
 
@@ -254,7 +248,7 @@ void ParallelTextSource::workerLoop(int slot) {
             std::lock_guard lock(mutex_);
             job->done = true;
         }
-        doneSignal().notify_all();
+        done_.notify_all();
         QMetaObject::invokeMethod(
             &notifier_,
             [this] {

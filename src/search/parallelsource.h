@@ -75,7 +75,8 @@ class ParallelTextSource : public TextSource {
 
     // Shared with the workers.
     std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable wake_;  // work for the workers
+    std::condition_variable done_;  // a job is done (when no event loop runs)
     std::deque<std::shared_ptr<Job>> queue_;
     bool quit_ = false;
     std::vector<std::thread> workers_;
