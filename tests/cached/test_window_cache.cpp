@@ -1,0 +1,100 @@
+// The window keeps one text cache for its life: the add-time check and the
+// searches share it, so each file is extracted once until it changes. The
+// extractor is a script that logs each call and then runs pdftotext.
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/form1.h"
+#include "extraction/extractor.h"
+#include "extraction/runandwait.h"
+#include "platform/scripted.h"
+#include "platform/settings.h"
+#include "support/pdfmaker.h"
+
+namespace qm {
+
+class WindowCacheTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString d(const QString& name) const { return dir_.path() + u'/' + name; }
+
+    int calls() const {
+        QFile f(d(QStringLiteral("calls.log")));
+        return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
+    }
+
+  private Q_SLOTS:
+    void addsAndSearchesShareTheTexts() {
+        const QString real = FindExtractor();
+        if (real.isEmpty()) QSKIP("pdftotext is not installed");
+        allowExtractions();
+        const QString extractor =
+            test::writeScript(dir_.path(), QStringLiteral("logging.sh"),
+                              QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"")
+                                  .arg(d(QStringLiteral("calls.log")), real));
+        QStringList files;
+        for (int n = 1; n <= 4; ++n) {
+            files << d(QStringLiteral("f%1.pdf").arg(n));
+            test::makeTextPdf(files.last(),
+                              {QStringLiteral("Document %1 about plums and pears").arg(n)});
+        }
+        test::makeImagePdf(d(QStringLiteral("scan.pdf")));
+
+        ScriptedMessageBoxes boxes;
+        ScriptedEventPump pump;
+        ScriptedFileDialogs dialogs;
+        ScriptedDesktop desktop;
+        ScriptedClipboard clipboard;
+        IniSettingsStore settings(d(QStringLiteral("settings.ini")));
+        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        Form1::Config config;
+        config.runFormLoad = false;
+        Form1 form(services, config);
+        form.ExtractorPath = extractor;
+
+        // Adding four files checks four.
+        dialogs.openAnswers.push_back(files);
+        form.PushButton1->click();
+        QCOMPARE(form.fileList.count(), 4);
+        QCOMPARE(calls(), 4);
+
+        // The searches find every text ready.
+        form.Text1->setText(QStringLiteral("plums"));
+        form.Option3->setChecked(true);
+        form.PushButton7->click();
+        QCOMPARE(form.results.RowCount(), 4);
+        QCOMPARE(boxes.messageTexts().value(0), QStringLiteral("Done."));
+        form.Text1->setText(QStringLiteral("Document 3"));
+        form.PushButton7->click();
+        QCOMPARE(form.results.RowCount(), 1);
+        QCOMPARE(form.results.Cell(1, 1), files[2]);
+        QCOMPARE(calls(), 4);
+
+        // Adding one more file extracts that one only; it is reported as before.
+        dialogs.openAnswers.push_back({d(QStringLiteral("scan.pdf"))});
+        form.PushButton1->click();
+        QCOMPARE(calls(), 5);
+        QVERIFY(boxes.messageTexts().last().startsWith(
+            QStringLiteral("These files could not be read:")));
+        QVERIFY(boxes.messageTexts().last().contains(d(QStringLiteral("scan.pdf"))));
+
+        // A file changed on disk is extracted again by the next search.
+        test::makeTextPdf(files[1], {QStringLiteral("Now about apples only")});
+        form.Text1->setText(QStringLiteral("plums"));
+        form.PushButton7->click();
+        QCOMPARE(calls(), 6);
+        QCOMPARE(form.results.RowCount(), 3);
+        QVERIFY(boxes.messageTexts().last().contains(d(QStringLiteral("scan.pdf")) +
+                                                     QString::fromLatin1("  - text unreadable.")));
+    }
+};
+
+}  // namespace qm
+
+QTEST_MAIN(qm::WindowCacheTest)
+#include "test_window_cache.moc"
