@@ -72,19 +72,25 @@ work, frequent, rare = sys.argv[1:4]
 def load(name):
     with open(os.path.join(work, name)) as f:
         return {r["command"]: r for r in json.load(f)["results"]}
-loop = load("loop.json")["pdftotext loop"]["mean"]
+loop = load("loop.json")["pdftotext loop"]
+def cpu(r):
+    return r["user"] + r["system"]
 print()
-print("| phrase | case | quillmark-search (s) | pdfgrep -r -F (s) | pdftotext loop (s) | vs pdfgrep | vs pdftotext loop |")
-print("|---|---|---|---|---|---|---|")
+print("Wall time (mean ± standard deviation, seconds) and CPU time (user + system):")
+print()
+print("| phrase | case | quillmark-search | pdfgrep -r -F | pdftotext loop | wall vs pdfgrep | wall vs loop | CPU vs pdfgrep | CPU vs loop |")
+print("|---|---|---|---|---|---|---|---|---|")
 for phrase in (frequent, rare):
     for icase in ("", "-i"):
         tag = phrase + (" (ignore case)" if icase else "")
         r = load(re.sub(r"[^a-z0-9]", "_", tag) + ".json")
         qm = r["quillmark-search " + tag]
         pg = r["pdfgrep " + tag]
-        print(f"| {phrase} | {'ignore' if icase else 'match'} | {qm['mean']:.2f} ± {qm['stddev'] or 0:.2f} "
-              f"| {pg['mean']:.2f} ± {pg['stddev'] or 0:.2f} | {loop:.2f} "
-              f"| {qm['mean'] / pg['mean']:.2f} | {qm['mean'] / loop:.2f} |")
+        def cell(x):
+            return f"{x['mean']:.2f} ± {x['stddev'] or 0:.2f} (CPU {cpu(x):.2f})"
+        print(f"| {phrase} | {'ignore' if icase else 'match'} | {cell(qm)} | {cell(pg)} | {cell(loop)} "
+              f"| {qm['mean'] / pg['mean']:.2f} | {qm['mean'] / loop['mean']:.2f} "
+              f"| {cpu(qm) / cpu(pg):.2f} | {cpu(qm) / cpu(loop):.2f} |")
 print()
-print("Ratios are quillmark-search's mean time divided by the other's (below 1: quillmark-search is faster).")
+print("Ratios are quillmark-search's time divided by the other's (below 1: quillmark-search is faster).")
 PY

@@ -147,12 +147,17 @@ class Reporter {
             terminal_.clear();
             out_.write(bytes);
         }
+        rowsFound_ += std::max(0, last - firstRow_ + 1);
+        // Rows that no text file needs are not kept: a long run's memory stays flat.
+        if (options_.tsvPath.isEmpty()) host_.resultsList().Clear();
         if (out_.broken()) {
             // Nobody reads any more: stop now, the current extraction included.
             host_.stopRequested() = true;
             endAllExtractions();
         }
     }
+
+    int rowsFound() const { return rowsFound_; }
 
   private:
     const CliOptions& options_;
@@ -163,6 +168,7 @@ class Reporter {
     bool active_ = false;
     bool searched_ = false;
     int firstRow_ = 1;
+    int rowsFound_ = 0;
 };
 
 // Any source of texts, followed by the reporter.
@@ -351,7 +357,7 @@ int runSearch(const QStringList& arguments) {
         terminal.errorLine(report);
     }
 
-    int status = host.resultsList().RowCount() > 0 ? kExitFound : kExitNothingFound;
+    int status = reporter.rowsFound() > 0 ? kExitFound : kExitNothingFound;
     if (!options.tsvPath.isEmpty() && !out.broken()) {
         try {
             SaveListViewToTextFile(host.resultsList(), options.tsvPath, services);
