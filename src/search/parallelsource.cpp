@@ -39,6 +39,33 @@ void removeQuietly(const QString& path) {
     }
 }
 
+// The copy left by the last file that gave no text. As with one fixed copy,
+// the next copy made (in whichever worker's folder) replaces it.
+struct Leftover {
+    std::mutex mutex;
+    QString path;
+};
+Leftover& leftover() {
+    static Leftover l;
+    return l;
+}
+
+// Before a copy is made into `pdf`: an older copy left elsewhere goes.
+void replaceLeftover(const QString& pdf) {
+    Leftover& l = leftover();
+    std::lock_guard lock(l.mutex);
+    if (!l.path.isEmpty() && l.path != pdf) removeQuietly(l.path);
+    l.path.clear();
+}
+
+// The copy `pdf` stays: it is now the one left.
+void keepLeftover(const QString& pdf) {
+    Leftover& l = leftover();
+    std::lock_guard lock(l.mutex);
+    if (!l.path.isEmpty() && l.path != pdf) removeQuietly(l.path);
+    l.path = pdf;
+}
+
 TextOutcome outcomeOf(CachedOutcome o) {
     switch (o) {
         case CachedOutcome::Text:
@@ -142,15 +169,12 @@ FileText ParallelTextSource::obtain(const FileRequest& request) {
         it->second->token.cancel();
         it = ahead_.erase(it);
     }
-    const bool ahead = inRun_ && (!plan_.mayWorkAhead || plan_.mayWorkAhead());
+    const bool ahead = aheadAllowed();
     if (ahead) {
         scheduleAhead(i);
     } else {
         // Each file waits for its prompt: nothing is begun for later files.
-        for (auto it = ahead_.upper_bound(i); it != ahead_.end();) {
-            it->second->token.cancel();
-            it = ahead_.erase(it);
-        }
+        dropAheadOf(i);
     }
 
     const QString password = request.password ? request.password() : QString();
@@ -179,14 +203,43 @@ FileText ParallelTextSource::obtain(const FileRequest& request) {
     return std::move(job->text);
 }
 
+void ParallelTextSource::dropAheadOf(int index) {
+    std::vector<std::shared_ptr<Job>> dropped;
+    for (auto it = ahead_.upper_bound(index); it != ahead_.end();) {
+        dropped.push_back(it->second);
+        it = ahead_.erase(it);
+    }
+    if (dropped.empty()) return;
+    {
+        std::lock_guard lock(mutex_);
+        queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
+                                    [&](const std::shared_ptr<Job>& j) {
+                                        return std::find(dropped.begin(), dropped.end(), j) !=
+                                               dropped.end();
+                                    }),
+                     queue_.end());
+    }
+    for (const auto& job : dropped) job->token.cancel();
+}
+
+bool ParallelTextSource::aheadAllowed() const {
+    return inRun_ && (!plan_.mayWorkAhead || plan_.mayWorkAhead());
+}
+
 void ParallelTextSource::wait(Job& job, const WaitDisplay& display) {
     auto done = [&] {
         std::lock_guard lock(mutex_);
         return job.done;
     };
     int polls = 0;
+    // A stop click (or the password option ticked) while the run waits ends
+    // the work begun for later files at once.
+    auto holdAhead = [&] {
+        if (!ahead_.empty() && !aheadAllowed()) dropAheadOf(job.index);
+    };
     while (!done()) {
         if (setup_.pump) setup_.pump->pump();
+        holdAhead();
         if (done() || extractionsEnded()) break;
 
         // One poll: until the job is done or the period has passed, with the
@@ -208,6 +261,7 @@ void ParallelTextSource::wait(Job& job, const WaitDisplay& display) {
             done_.wait_for(lock, std::chrono::milliseconds(std::max(1, timer.remainingTime())),
                            [&] { return job.done; });
         }
+        holdAhead();
         if (done() || extractionsEnded()) break;
 
         if (display.bar) {
@@ -281,6 +335,7 @@ void ParallelTextSource::process(Job& job, int slot) {
     const QString pdf = folder + u'/' + QString::fromLatin1(kTemporaryPdfName);
     const QString txt = folder + u'/' + QString::fromLatin1(kTemporaryTextName);
     removeQuietly(txt);
+    replaceLeftover(pdf);
     if (!copyToTemporary(job.path, pdf)) {
         out.outcome = TextOutcome::NotCopied;
         return;
@@ -308,6 +363,7 @@ void ParallelTextSource::process(Job& job, int slot) {
 
     if (!FileExists(txt)) {
         // The copy stays until the next copy replaces it.
+        keepLeftover(pdf);
         out.outcome = TextOutcome::Protected;
         if (keep)
             cache->store(*id, job.password, CachedText::forOutcome(CachedOutcome::NoTextFile, -1));

@@ -65,6 +65,9 @@ class ParallelTextSource : public TextSource {
     void workerLoop(int slot);
     void process(Job& job, int slot);
     void cancelAll();
+    // Ends and forgets the work begun for files after position `index`.
+    void dropAheadOf(int index);
+    bool aheadAllowed() const;
 
     Setup setup_;
     int jobs_ = 1;

@@ -141,7 +141,9 @@ void SearchRun::runFiles() {
     plan.pathAt = [this](int i) {
         return i >= 1 && i <= host_.files().count() ? host_.files().text(i) : QString();
     };
-    plan.mayWorkAhead = [this] { return !host_.currentOptions().promptForPassword; };
+    plan.mayWorkAhead = [this] {
+        return !host_.stopRequested() && !abandoned_ && !host_.currentOptions().promptForPassword;
+    };
     texts.beginRun(plan);
     // Work begun ahead for later files ends with the run, however it ends.
     struct RunEnd {

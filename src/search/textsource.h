@@ -38,9 +38,10 @@ struct FileRequest {
 // What a run tells its source before the first file, so that a source can
 // work ahead of the file the run is at.
 struct RunPlan {
-    int count = 0;                          // files of the run
-    std::function<QString(int)> pathAt;     // the path listed at position i now ("" past the end)
-    std::function<bool()> mayWorkAhead;     // false while each file waits for its password prompt
+    int count = 0;                       // files of the run
+    std::function<QString(int)> pathAt;  // the path listed at position i now ("" past the end)
+    // False while each file waits for its password prompt, and once a stop was asked for.
+    std::function<bool()> mayWorkAhead;
 };
 
 class TextSource {

@@ -200,9 +200,13 @@ class ParallelSearchTest : public QObject {
             if (!w.extracts) QCOMPARE(pooledChildrenStarted(), started);
             if (w.extracts) QVERIFY(pooledChildrenStarted() > started);
         }
-        // Work files of each worker are gone, except copies that gave no text.
+        // Every worker's work files are gone: a copy that gave no text stays
+        // only until the next copy is made, in whichever worker's folder.
+        QStringList left;
         for (const QString& sub : QDir(work_).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-            QVERIFY(!QFile::exists(work_ + u'/' + sub + QStringLiteral("/tmp.txt")));
+            for (const QString& name : QDir(work_ + u'/' + sub).entryList(QDir::Files))
+                left << sub + u'/' + name;
+        QCOMPARE(left, QStringList());
     }
 
     void aFileChangedOnDiskIsExtractedAgain() {
@@ -263,7 +267,8 @@ class ParallelSearchTest : public QObject {
         bool clicked = false;
         int childrenAtClick = 0;
         h.pump.onPump = [&] {
-            if (!clicked && clock.elapsed() > 300) {
+            // Once the first file and the one after it are being extracted.
+            if (!clicked && clock.elapsed() > 300 && runningPooledChildren() == 2) {
                 clicked = true;
                 childrenAtClick = runningPooledChildren();
                 run.click();
@@ -272,19 +277,17 @@ class ParallelSearchTest : public QObject {
         };
         clock.start();
         run.click();
-        const qint64 took = clock.elapsed();
         QVERIFY(clicked);
-        QCOMPARE(childrenAtClick, 2);  // the first file and the one after it
+        QCOMPARE(childrenAtClick, 2);
         QVERIFY(h.rows.RowCount() > 0);
         for (int r = 1; r <= h.rows.RowCount(); ++r) QCOMPARE(h.rows.Cell(r, 1), paths[0]);
         QVERIFY(h.boxes.shown.empty());
         QCOMPARE(h.bar.value(), 0);
         QCOMPARE(h.bar.text(), QStringLiteral("Progress Bar"));
-        QVERIFY2(took < 2500, qPrintable(QString::number(took)));
         QVERIFY(waitUntil([] { return runningPooledChildren() == 0; }, 3000));
         // No later file was begun after the stop.
         QTest::qWait(300);
-        QVERIFY(readLines(d(QStringLiteral("slow.sh.log"))).size() <= 3);
+        QCOMPARE(readLines(d(QStringLiteral("slow.sh.log"))).size(), 2);
     }
 
     // With the password option on, one prompt per file in list order, and a
