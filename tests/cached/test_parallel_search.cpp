@@ -252,6 +252,32 @@ class ParallelSearchTest : public QObject {
             h.boxes.messageTexts().value(0).contains(a + QString::fromLatin1(kNotCopiedSuffix)));
     }
 
+    // Without an extractor every file is reported as protected, and nothing of
+    // that is kept: once there is one, the files are extracted.
+    void aMissingExtractorLeavesNothingKept() {
+        TextCache cache;
+        const QStringList paths{d("t1.pdf"), d("t2.pdf"), d("t3.pdf")};
+        {
+            Host h;
+            const QString none = d(QStringLiteral("no such extractor"));
+            prepare(h, none, paths, QStringLiteral("alpha"));
+            SearchRun run(h, parallel(none, 2, &cache, h));
+            run.click();
+            QCOMPARE(h.rows.RowCount(), 0);
+            QString expected = QStringLiteral("Done.\r\nThe following files could not be read:");
+            for (const QString& p : paths)
+                expected += QStringLiteral("\r\n") + p + QString::fromLatin1(kProtectedSuffix);
+            QCOMPARE(h.boxes.messageTexts(), QStringList{expected});
+            QCOMPARE(cache.entryCount(), 0u);
+        }
+        Host h;
+        prepare(h, pdftotext_, paths, QStringLiteral("alpha"));
+        SearchRun run(h, parallel(pdftotext_, 2, &cache, h));
+        run.click();
+        QVERIFY(h.rows.RowCount() >= 6);
+        QCOMPARE(h.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
+    }
+
     // A stop click while the first of several slow extractions runs: that
     // file's rows come, the run ends there without a report, and the
     // extractions begun for later files are ended.
