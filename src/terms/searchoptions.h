@@ -10,8 +10,8 @@ enum class SearchMode { None, Single, Multiple };  // None: neither option selec
 enum class CaseMode { MatchCase, IgnoreCase };
 
 struct SearchOptions {
-    QString singlePhrase;   // Text1, exactly as typed
-    QStringList findSets;   // Combo1's entries in order
+    QString singlePhrase;  // Text1, exactly as typed
+    QStringList findSets;  // Combo1's entries in order
     SearchMode mode = SearchMode::Single;
     CaseMode caseMode = CaseMode::IgnoreCase;
     bool promptForPassword = false;  // Check1
