@@ -20,7 +20,7 @@ using UnscriptedHandler = std::function<void(const QString&)>;
 UnscriptedHandler& unscriptedHandler();  // process-wide; tests may replace it
 
 class ScriptedMessageBoxes : public MessageBoxes {
-public:
+  public:
     enum class Kind { Message, Question, Input };
     struct Shown {
         Kind kind;
@@ -47,14 +47,14 @@ public:
 };
 
 class ScriptedEventPump : public EventPump {
-public:
+  public:
     void pump() override;
     int count = 0;
     std::function<void()> onPump;  // runs at every pump
 };
 
 class ScriptedFileDialogs : public FileDialogs {
-public:
+  public:
     struct Request {
         QString kind;  // "open", "save", "folder"
         QString title;
@@ -72,7 +72,7 @@ public:
 };
 
 class ScriptedDesktop : public Desktop {
-public:
+  public:
     void openDocument(const QString& path) override { opened.push_back(path); }
     void openUrl(const QString& url) override { urls.push_back(url); }
     bool hasDefaultApplication(const QString& mimeType) override {
@@ -87,7 +87,7 @@ public:
 };
 
 class ScriptedClipboard : public Clipboard {
-public:
+  public:
     void clear() override {
         ++clears;
         value.clear();
@@ -105,7 +105,7 @@ public:
 // A progress bar and pointer that only remember their values; with a log of
 // every value the bar took.
 class ScriptedProgressBar : public ProgressBar {
-public:
+  public:
     int value() const override { return value_; }
     void setValue(int v) override {
         value_ = v;
@@ -119,13 +119,13 @@ public:
     std::vector<int> values;
     QStringList texts;
 
-private:
+  private:
     int value_ = 0;
     QString text_ = QStringLiteral("Progress Bar");
 };
 
 class ScriptedMousePointer : public MousePointer {
-public:
+  public:
     int mousePointer() const override { return value_; }
     void setMousePointer(int v) override {
         value_ = v;
@@ -133,8 +133,24 @@ public:
     }
     std::vector<int> history;
 
-private:
+  private:
     int value_ = 0;
+};
+
+// Every scripted stand-in in one place, with `services` pointing at them and
+// at the given settings store.
+struct ScriptedServices {
+    explicit ScriptedServices(SettingsStore* settings = nullptr)
+        : services{&boxes, &pump, &dialogs, &desktop, &clipboard, settings} {}
+    ScriptedServices(const ScriptedServices&) = delete;
+    ScriptedServices& operator=(const ScriptedServices&) = delete;
+
+    ScriptedMessageBoxes boxes;
+    ScriptedEventPump pump;
+    ScriptedFileDialogs dialogs;
+    ScriptedDesktop desktop;
+    ScriptedClipboard clipboard;
+    Services services;
 };
 
 }  // namespace qm

@@ -38,17 +38,12 @@ QString at(const char* procedure, int step) {
            QStringLiteral(" at line ") + QString::number(step) + kReportTail;
 }
 
-struct Window {
-    ScriptedMessageBoxes boxes;
-    ScriptedEventPump pump;
-    ScriptedFileDialogs dialogs;
-    ScriptedDesktop desktop;
-    ScriptedClipboard clipboard;
+struct Window : ScriptedServices {
     IniSettingsStore settings;
-    Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
     std::unique_ptr<Form1> form;
 
     explicit Window(const QString& ini, const QString& appFolder = QString()) : settings(ini) {
+        services.settings = &settings;
         Form1::Config config;
         config.applicationFolder = appFolder;
         form = std::make_unique<Form1>(services, config);

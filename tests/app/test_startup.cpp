@@ -48,20 +48,15 @@ class FailingStore : public SettingsStore {
     QString failingKey_;
 };
 
-struct Window {
-    ScriptedMessageBoxes boxes;
-    ScriptedEventPump pump;
-    ScriptedFileDialogs dialogs;
-    ScriptedDesktop desktop;
-    ScriptedClipboard clipboard;
+struct Window : ScriptedServices {
     IniSettingsStore ini;
     std::unique_ptr<SettingsStore> wrapped;
-    Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &ini};
     std::unique_ptr<Form1> form;
     int endCalls = 0;
 
     Window(const QString& iniPath, Form1::Config config, const QString& failingKey = QString())
         : ini(iniPath) {
+        services.settings = &ini;
         if (!failingKey.isEmpty()) {
             wrapped = std::make_unique<FailingStore>(ini, failingKey);
             services.settings = wrapped.get();

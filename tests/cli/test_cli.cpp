@@ -87,16 +87,11 @@ class CliTest : public QObject {
     }
 
     // The window over the same files: its rows as the program prints them.
-    struct Window {
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedFileDialogs dialogs;
-        ScriptedDesktop desktop;
-        ScriptedClipboard clipboard;
+    struct Window : ScriptedServices {
         IniSettingsStore settings;
-        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
         std::unique_ptr<Form1> form;
         explicit Window(const QString& ini) : settings(ini) {
+            services.settings = &settings;
             Form1::Config config;
             config.runFormLoad = false;
             form = std::make_unique<Form1>(services, config);

@@ -63,17 +63,12 @@ const QString kCheckStart = QStringLiteral("These files could not be read:");
 class AddFilesTest : public QObject {
     Q_OBJECT
 
-    struct Window {
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedFileDialogs dialogs;
-        ScriptedDesktop desktop;
-        ScriptedClipboard clipboard;
+    struct Window : ScriptedServices {
         RecordingSettings settings;
-        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
         std::unique_ptr<RecordingForm1> form;
 
         Window(const QString& extractor, const QString& appFolder = QString()) {
+            services.settings = &settings;
             Form1::Config config;
             config.runFormLoad = false;
             config.applicationFolder = appFolder;

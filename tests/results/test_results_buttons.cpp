@@ -39,13 +39,7 @@ class RecordingForm1 : public Form1 {
 class ResultsButtonsTest : public QObject {
     Q_OBJECT
 
-    struct Window {
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedFileDialogs dialogs;
-        ScriptedDesktop desktop;
-        ScriptedClipboard clipboard;
-        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, nullptr};
+    struct Window : ScriptedServices {
         std::unique_ptr<RecordingForm1> form;
         std::vector<qsizetype> waits;  // documents opened when each wait began
 

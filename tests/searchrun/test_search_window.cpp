@@ -59,17 +59,12 @@ class SearchWindowTest : public QObject {
     QTemporaryDir dir_;
     QString alpha_, beta_, scan_, locked_, owner_, notPdf_, truncated_, missing_;
 
-    struct Window {
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedFileDialogs dialogs;
-        ScriptedDesktop desktop;
-        ScriptedClipboard clipboard;
+    struct Window : ScriptedServices {
         IniSettingsStore settings;
-        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
         std::unique_ptr<RecordingForm> form;
 
         explicit Window(const QString& ini) : settings(ini) {
+            services.settings = &settings;
             Form1::Config config;
             config.runFormLoad = false;
             form = std::make_unique<RecordingForm>(services, config);
