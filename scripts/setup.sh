@@ -5,7 +5,7 @@ set -euo pipefail
 
 QM_PACKAGES=(
   build-essential cmake pkg-config ninja-build
-  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils qpdf libxlsxwriter-dev
   fonts-liberation xvfb xauth xdg-utils
