@@ -177,6 +177,13 @@ FileText ParallelTextSource::obtain(const FileRequest& request) {
         dropAheadOf(i);
     }
 
+    // A file is copied before its password is asked for: one that can no longer
+    // be read is reported as not copied, without a prompt.
+    if (request.password && !FileExists(request.path)) {
+        FileText notCopied;
+        notCopied.outcome = TextOutcome::NotCopied;
+        return notCopied;
+    }
     const QString password = request.password ? request.password() : QString();
     std::shared_ptr<Job> job;
     auto it = ahead_.find(i);
