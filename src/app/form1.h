@@ -30,7 +30,7 @@ namespace qm {
 
 class Form1 : public QWidget, public ProgressBar, public MousePointer {
     Q_OBJECT
-public:
+  public:
     struct Config {
         // The folder of the program (optional files "x/o.cjs", "HAND-M.CUR",
         // "drag.ico" and the folder "Samples" are looked up there).
@@ -84,9 +84,9 @@ public:
     QProgressBar* ProgressBar1 = nullptr;
 
     // --- models and window-owned state ---
-    FileList fileList;       // shown by ListView1
-    ResultsList results;     // shown by ListView2
-    QString ExtractorPath;   // absolute path of pdftotext, empty when none was found
+    FileList fileList;      // shown by ListView1
+    ResultsList results;    // shown by ListView2
+    QString ExtractorPath;  // absolute path of pdftotext, empty when none was found
     bool StopRequested = false;
     Services& services() { return services_; }
     const Config& config() const { return config_; }
@@ -150,11 +150,11 @@ public:
     // Sets Text1 as a change of Text1 (stores it and selects "Search for this:").
     void SetSinglePhrase(const QString& text);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void connectHandlers();
 

@@ -32,8 +32,8 @@ int runProgram(QApplication& app) {
         ::_exit(0);
     };
 #ifdef QM_INSTALL_SAMPLES_DIR
-    config.installedSamplesFolder = QDir::cleanPath(config.applicationFolder + u'/' +
-                                                    QStringLiteral(QM_INSTALL_SAMPLES_DIR));
+    config.installedSamplesFolder =
+        QDir::cleanPath(config.applicationFolder + u'/' + QStringLiteral(QM_INSTALL_SAMPLES_DIR));
 #endif
     Form1 window(services, config);
     boxes.setParent(&window);

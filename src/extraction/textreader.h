@@ -17,7 +17,7 @@ inline constexpr std::size_t kChunkLength = 65536;  // code points per chunk
 // A text split into chunks of kChunkLength code points (the last holds the rest),
 // kept as one valid UTF-8 buffer. An empty text has one empty chunk.
 class TextChunks {
-public:
+  public:
     TextChunks() : bounds_{0, 0} {}
     // Takes valid UTF-8 and splits it.
     static TextChunks fromUtf8(std::string utf8);
@@ -28,7 +28,7 @@ public:
     QString chunkString(std::size_t i) const;  // for tests and small texts
     const std::string& utf8() const { return text_; }
 
-private:
+  private:
     std::string text_;
     std::vector<std::size_t> bounds_;  // count()+1 offsets into text_
 };

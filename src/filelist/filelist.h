@@ -9,7 +9,7 @@ namespace qm {
 
 class FileList : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     explicit FileList(QObject* parent = nullptr);
 
     void add(const QString& path);
@@ -30,10 +30,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void selectionChanged(int position);
 
-private:
+  private:
     QStringList paths_;
     int selected_ = 0;
 };

@@ -1,10 +1,10 @@
 #include "filelist/pathhelpers.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <QFileInfo>
 
 namespace qm {
 

@@ -2,7 +2,9 @@
 
 namespace qm {
 
-QString supportEmail() { return QStringLiteral(QM_SUPPORT_EMAIL); }
+QString supportEmail() {
+    return QStringLiteral(QM_SUPPORT_EMAIL);
+}
 
 QString errorLocation(const QString& object, const QString& procedure, const QString& stamp) {
     return QStringLiteral("in ") + stamp + u'.' + object + u'.' + procedure + u' ';

@@ -16,13 +16,13 @@ namespace qm {
 
 // An error with a user-readable description.
 class Error : public std::exception {
-public:
+  public:
     explicit Error(QString description)
         : description_(std::move(description)), utf8_(description_.toStdString()) {}
     const QString& description() const { return description_; }
     const char* what() const noexcept override { return utf8_.c_str(); }
 
-private:
+  private:
     QString description_;
     std::string utf8_;
 };
@@ -47,7 +47,7 @@ QString errorLocation(const QString& object, const QString& procedure,
 //   p.step(100, [&] { ... });
 //   p.step(102, [&] { ... });
 class Procedure {
-public:
+  public:
     Procedure(MessageBoxes& boxes, QString object, QString procedure,
               QString stamp = QString::fromLatin1(kDefaultStamp));
 
@@ -73,7 +73,7 @@ public:
     const QString& location() const { return location_; }
     int reportCount() const { return reports_; }
 
-private:
+  private:
     MessageBoxes& boxes_;
     QString location_;
     int current_ = 100;

@@ -10,7 +10,7 @@ namespace qm {
 
 // Modal message boxes and input boxes.
 class MessageBoxes {
-public:
+  public:
     enum class Icon { None, Information, Warning };
     virtual ~MessageBoxes() = default;
     // A box with an OK button only.
@@ -24,14 +24,14 @@ public:
 
 // "Pump pending window events".
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void pump() = 0;
 };
 
 // Open, save and folder dialogs.
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // Multi-select open dialog; the chosen paths in the dialog's order, empty when cancelled.
     // The filter uses Qt's form, e.g. "PDF Files (*.pdf)".
@@ -44,7 +44,7 @@ public:
 
 // The desktop's default applications.
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
     // Opens a document or folder with its default application; the outcome is not examined.
     virtual void openDocument(const QString& path) = 0;
@@ -54,7 +54,7 @@ public:
 };
 
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     virtual void clear() = 0;
     virtual void setText(const QString& text) = 0;
@@ -63,7 +63,7 @@ public:
 
 // The window's progress bar: a value 0..100 and a shown text.
 class ProgressBar {
-public:
+  public:
     virtual ~ProgressBar() = default;
     virtual int value() const = 0;
     virtual void setValue(int v) = 0;
@@ -73,7 +73,7 @@ public:
 
 // The main window's mouse pointer: 0 arrow, 11 busy, 99 hover hand.
 class MousePointer {
-public:
+  public:
     enum : int { Default = 0, Busy = 11, Hover = 99 };
     virtual ~MousePointer() = default;
     virtual int mousePointer() const = 0;
@@ -83,7 +83,7 @@ public:
 
 // Per-user key/value store: application "Veltrane", group "Quillmark".
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
     // The stored text, or `defaultValue` when the key is missing. Never creates the key.
     virtual QString getSetting(const QString& key, const QString& defaultValue) const = 0;

@@ -61,7 +61,9 @@ QString ResultsList::Cell(int row, int column) const {
                 QStringLiteral(" in the results list."));
 }
 
-bool ResultsList::IsChecked(int row) const { return Row(row).checked; }
+bool ResultsList::IsChecked(int row) const {
+    return Row(row).checked;
+}
 
 void ResultsList::SetChecked(int row, bool checked) {
     checkRow(row);
@@ -78,7 +80,9 @@ int ResultsList::SelectedRow() const {
     return 1;
 }
 
-void ResultsList::SetSelectedRow(int row) { selected_ = row; }
+void ResultsList::SetSelectedRow(int row) {
+    selected_ = row;
+}
 
 void ResultsList::publish() {
     const int total = RowCount();

@@ -18,7 +18,7 @@ struct ResultRow {
 
 class ResultsList : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit ResultsList(QObject* parent = nullptr);
 
     // --- the list's operations (positions count from 1) ---
@@ -49,7 +49,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     void checkRow(int row) const;
     std::vector<ResultRow> rows_;
     int published_ = 0;

@@ -73,7 +73,10 @@ class TextChecksTest : public QObject {
         QTest::newRow("Latin-1 bytes read as letters")
             << QByteArray("\xe9\xe8\xea\xeb\xe0\xe2\f") << false;
         QTest::newRow("codes 127-159 do not count")
-            << QByteArray("\x7f\xc2\x80\xc2\x85\xc2\x9f\xc2\x90\xc2\x91" "abc") << true;
+            << QByteArray(
+                   "\x7f\xc2\x80\xc2\x85\xc2\x9f\xc2\x90\xc2\x91"
+                   "abc")
+            << true;
         QTest::newRow("Greek and Cyrillic count")
             << QByteArray("\xce\xb1\xce\xb2\xd0\x96\xd0\xb6\xe4\xb8\xad\f")
             << true;  // five printable code points

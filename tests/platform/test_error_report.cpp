@@ -52,7 +52,9 @@ TEST(ErrorReport, EveryFailingStepReportsAndTheProcedureFinishes) {
 
 // A helper without a report of its own: its error is reported by the caller,
 // with the caller's location and the caller's current step.
-void helperWithoutReport() { throw Error(QStringLiteral("Type mismatch")); }
+void helperWithoutReport() {
+    throw Error(QStringLiteral("Type mismatch"));
+}
 
 TEST(ErrorReport, HelperErrorIsReportedWithCallersLocationAndStep) {
     ScriptedMessageBoxes boxes;

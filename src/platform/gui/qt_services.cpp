@@ -71,7 +71,9 @@ void QtDesktop::openDocument(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void QtDesktop::openUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void QtDesktop::openUrl(const QString& url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
 
 bool QtDesktop::hasDefaultApplication(const QString& mimeType) {
     const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
@@ -86,8 +88,14 @@ bool QtDesktop::hasDefaultApplication(const QString& mimeType) {
     return p.exitCode() == 0 && !p.readAllStandardOutput().trimmed().isEmpty();
 }
 
-void QtClipboard::clear() { QApplication::clipboard()->clear(); }
-void QtClipboard::setText(const QString& text) { QApplication::clipboard()->setText(text); }
-QString QtClipboard::text() const { return QApplication::clipboard()->text(); }
+void QtClipboard::clear() {
+    QApplication::clipboard()->clear();
+}
+void QtClipboard::setText(const QString& text) {
+    QApplication::clipboard()->setText(text);
+}
+QString QtClipboard::text() const {
+    return QApplication::clipboard()->text();
+}
 
 }  // namespace qm

@@ -12,38 +12,38 @@ namespace qm {
 QString displayTextForBox(const QString& text);
 
 class QtMessageBoxes : public MessageBoxes {
-public:
+  public:
     explicit QtMessageBoxes(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     void message(const QString& text, const QString& title, Icon icon) override;
     bool question(const QString& text, const QString& title) override;
     QString input(const QString& prompt, const QString& title, const QString& defaultText) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 
 class QtFileDialogs : public FileDialogs {
-public:
+  public:
     explicit QtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     QStringList openFiles(const QString& title, const QString& filter) override;
     QString saveFile(const QString& title, const QString& filter) override;
     QString chooseFolder(const QString& title, const QString& initialFolder) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 
 class QtDesktop : public Desktop {
-public:
+  public:
     void openDocument(const QString& path) override;
     void openUrl(const QString& url) override;
     bool hasDefaultApplication(const QString& mimeType) override;
 };
 
 class QtClipboard : public Clipboard {
-public:
+  public:
     void clear() override;
     void setText(const QString& text) override;
     QString text() const override;
