@@ -33,6 +33,21 @@ constexpr int px(int twips) {
     return twipsToPixels(twips);
 }
 
+// A progress bar that shows its text as given: the bar's own format would
+// read "%p", "%v" and "%m" in a file name as numbers.
+class TextProgressBar : public QProgressBar {
+  public:
+    using QProgressBar::QProgressBar;
+    QString text() const override { return shown_; }
+    void setShownText(const QString& t) {
+        shown_ = t;
+        update();
+    }
+
+  private:
+    QString shown_;
+};
+
 void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(px(left), px(top), px(width), px(height));
 }
@@ -213,14 +228,14 @@ void Form1::buildControls() {
     button(PushButton8, "PushButton8", "Copy Results To Clipboard", this, 8040, 5700, 3840, 405);
     button(PushButton2, "PushButton2", "Clear Results", this, 12000, 5700, 3840, 405);
 
-    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1 = new TextProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
     ProgressBar1->setFont(arial(9));
-    ProgressBar1->setFormat(progressText_);
+    static_cast<TextProgressBar*>(ProgressBar1)->setShownText(progressText_);
     place(ProgressBar1, 8040, 6210, 7800, 405);
 
     installEventFilter(this);
@@ -296,10 +311,7 @@ QString Form1::text() const {
 }
 void Form1::setText(const QString& t) {
     progressText_ = t;
-    // The bar's format knows %p, %v and %m; a "%" of a file name must show as itself.
-    QString shown = t;
-    shown.replace(u'%', QStringLiteral("%%"));
-    ProgressBar1->setFormat(shown);
+    static_cast<TextProgressBar*>(ProgressBar1)->setShownText(t);
 }
 
 void Form1::setMousePointer(int value) {

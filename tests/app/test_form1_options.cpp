@@ -93,6 +93,17 @@ class Form1OptionsTest : public QObject {
         ini = tmp->filePath(QStringLiteral("Veltrane.ini"));
     }
 
+    // The bar shows a file name as it is, "%" signs included.
+    void progressTextIsShownAsGiven() {
+        Window w(ini);
+        const QString name = QStringLiteral("Processing: 50%p off %v%m 100%%.pdf");
+        w.form->setText(name);
+        w.form->setValue(40);
+        QCOMPARE(w.form->ProgressBar1->text(), name);
+        QCOMPARE(w.form->text(), name);
+        QCOMPARE(w.form->ProgressBar1->value(), 40);
+    }
+
     void windowHasEveryControlByNameAndTheDesignedSize() {
         Window w(ini);
         Form1& f = *w.form;
