@@ -139,10 +139,7 @@ QString Form1::sampleFolder() const {
 
 void Form1::LoadSampleFiles(FileList& list) {
     const QString folder = sampleFolder();
-    QStringList names = ListFilesInFolder(folder, QStringLiteral("*.*"));
-    // The directory's own order differs from file system to file system; the
-    // examples are listed by name so every user sees the same list.
-    names.sort();
+    const QStringList names = ListFilesInFolder(folder, QStringLiteral("*.*"));
     for (const QString& name : names) {
         const QString path = folder + u'/' + name;
         if (PathExists(path) && !IsInList(list, path)) list.add(path);

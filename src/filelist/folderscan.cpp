@@ -1,5 +1,7 @@
 #include "filelist/folderscan.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -178,6 +180,14 @@ QString describe(const QString& folder, int error) {
     return QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder;
 }
 
+// The order in which a folder's entries are listed. The directory itself keeps
+// them in no order a user would recognise (hash order on most file systems), so
+// they are listed by name, letter case ignored first, as file managers show them.
+bool byName(QStringView a, QStringView b) {
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a.compare(b, Qt::CaseSensitive) < 0;
+}
+
 // Lists the subfolders of every entry of `level` that may be walked, in order.
 // Entries that cannot be listed are removed from `level`.
 QStringList walkLevel(Services& services, Procedure& report, QStringList& level) {
@@ -199,6 +209,7 @@ QStringList walkLevel(Services& services, Procedure& report, QStringList& level)
                 }
                 throw Error(describe(f, dir.error()));
             }
+            const qsizetype first = found.size();
             while (const dirent* e = dir.next()) {
                 if (entryType(dir.fd(), e) != DT_DIR)
                     continue;  // links to folders are not followed
@@ -210,6 +221,9 @@ QStringList walkLevel(Services& services, Procedure& report, QStringList& level)
                 if (HasOddCharacters(bytes)) continue;
                 found.push_back(f + QString::fromUtf8(bytes) + u'/');
             }
+            std::sort(found.begin() + first, found.end(), [](const QString& a, const QString& b) {
+                return byName(QStringView(a).chopped(1), QStringView(b).chopped(1));
+            });
             if (dir.error() != 0) {
                 if (isUnlistable(dir.error())) {
                     unlistable = true;
@@ -326,6 +340,8 @@ QStringList ListFilesInFolder(const QString& folder, const QString& pattern) {
         if (!openableFileAt(dir.fd(), name, type)) continue;
         names.push_back(std::move(qname));
     }
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return byName(a, b); });
     return names;
 }
 

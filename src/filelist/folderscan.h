@@ -46,7 +46,8 @@ class FilePattern {
 QString BrowseForFolder(FileDialogs& dialogs, const QString& title, const QString& initialFolder);
 
 // Appends to `folders` every folder below its entries, level by level: first
-// the subfolders of the entries, then the folders one level deeper (grouped by
+// the subfolders of the entries (each folder's by name, letter case ignored
+// first), then the folders one level deeper (grouped by
 // parent, parents in the order of the level above), and so on when `recurse`.
 // Folders whose names begin with "." and symbolic links to folders are neither
 // walked nor listed; an entry of `folders` itself is always walked. An entry
@@ -56,8 +57,8 @@ QString BrowseForFolder(FileDialogs& dialogs, const QString& title, const QStrin
 void GetSubDirectories2016(Services& services, QStringList& folders, bool recurse);
 
 // The names (no folder) of the files in `folder` that match `pattern` and open
-// for reading, in directory order. Folders, devices, pipes and sockets are
-// not listed; symbolic links count as the file they lead to. Names that are
+// for reading, by name (letter case ignored first, as file managers show them). Folders, devices,
+// pipes and sockets are not listed; symbolic links count as the file they lead to. Names that are
 // not valid UTF-8 cannot be named by the program and are left out. A folder
 // that cannot be read gives no names. Never throws.
 QStringList ListFilesInFolder(const QString& folder, const QString& pattern);

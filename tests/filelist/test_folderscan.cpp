@@ -100,6 +100,21 @@ TEST_F(FolderScan, WalkIsLevelOrderGroupedByParent) {
     EXPECT_EQ(oneLevel, (QStringList{"a/", "b/", "c/"}));
 }
 
+// The directory's own order is hash order on most file systems; the walk and the
+// listing give names in the order a file manager shows them.
+TEST_F(FolderScan, FoldersAndFilesComeByNameLetterCaseIgnoredFirst) {
+    for (const char* d :
+         {"zeta", "Beta", "alpha", "beta", "Gamma/y", "Gamma/X", "alpha/b", "alpha/A"})
+        mkdir(QString::fromLatin1(d));
+    for (const char* f : {"m.pdf", "B.pdf", "a b.pdf", "a.pdf", "b.pdf", "A.pdf", "c.PDF"})
+        touch(QString::fromLatin1(f));
+    EXPECT_EQ(relative(walk(root).mid(1)),
+              (QStringList{"alpha/", "Beta/", "beta/", "Gamma/", "zeta/", "alpha/A/", "alpha/b/",
+                           "Gamma/X/", "Gamma/y/"}));
+    EXPECT_EQ(ListFilesInFolder(root, QStringLiteral("*.pdf")),
+              (QStringList{"a b.pdf", "A.pdf", "a.pdf", "B.pdf", "b.pdf", "c.PDF", "m.pdf"}));
+}
+
 TEST_F(FolderScan, DotFoldersAndTheirTreesAreSkippedButAChosenOneIsWalked) {
     mkdir(QStringLiteral(".hidden/inner"));
     mkdir(QStringLiteral("visible/.git/objects"));
