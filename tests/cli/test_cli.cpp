@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -399,6 +401,49 @@ class CliTest : public QObject {
     }
 
     // Paths with blanks, quotes and letters beyond ASCII, given and found in folders.
+    // On a terminal, standard error carries a progress line redrawn in place
+    // (files done of all, files per second, the file's name); -q turns it off.
+    // `script` gives the program a pseudo-terminal.
+    void progressLineOnATerminal() {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty()) QSKIP("no 'script' command to make a pseudo-terminal");
+        auto quoted = [](QString a) {
+            a.replace(u'\'', QStringLiteral("'\\''"));
+            return u'\'' + a + u'\'';
+        };
+        auto onTerminal = [&](const QStringList& args) {
+            QStringList words{quoted(program())};
+            for (const QString& a : args) words << quoted(a);
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TEMP"), work_);
+            env.insert(QStringLiteral("COLUMNS"), QStringLiteral("200"));
+            p.setProcessEnvironment(env);
+            p.start(script, {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                             words.join(u' '), QStringLiteral("/dev/null")});
+            p.closeWriteChannel();
+            if (!p.waitForFinished(60000)) p.kill();
+            return p.readAllStandardOutput();
+        };
+        const QByteArray shown = onTerminal({QStringLiteral("fox"), alpha_, beta_});
+        QVERIFY2(shown.contains("\r\033[K"), shown.constData());
+        QVERIFY2(shown.contains(" files/s  "), shown.constData());
+        QVERIFY2(shown.contains("/2  "), shown.constData());
+        QVERIFY(shown.contains(QFileInfo(beta_).fileName().toUtf8()));
+        // The rows themselves still arrive, each on a line of its own.
+        QVERIFY(shown.contains(alpha_.toUtf8() + "\t"));
+
+        const QByteArray quiet = onTerminal({QStringLiteral("-q"), QStringLiteral("fox"), alpha_});
+        QVERIFY(!quiet.contains("\033[K"));
+        QVERIFY(!quiet.contains(" files/s"));
+        QVERIFY(quiet.contains(alpha_.toUtf8() + "\t"));
+
+        // Not a terminal (the other tests): no progress line at all.
+        const Outcome piped = run({QStringLiteral("fox"), alpha_});
+        QVERIFY(!piped.err.contains(" files/s"));
+        noWorkFolderLeft();
+    }
+
     void unusualPaths() {
         const Outcome o =
             run({QStringLiteral("-l"), QStringLiteral("dog"), QStringLiteral("dir with spaces")});
