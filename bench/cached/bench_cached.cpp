@@ -38,6 +38,7 @@
 #include "results/resultslist.h"
 #include "search/parallelsource.h"
 #include "search/searchrun.h"
+#include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 
 extern char** environ;
@@ -46,42 +47,17 @@ namespace {
 
 using namespace qm;
 
-class QuietHost : public SearchHost {
-  public:
-    QuietHost(const QStringList& files, QString extractor, QString work)
-        : extractor_(std::move(extractor)), work_(std::move(work)) {
-        services_.boxes = &boxes;
-        services_.pump = &pump_;
-        list_.add(files);
+// The host of the measured runs: events are really pumped, as in the window.
+struct QuietHost : test::HeadlessHost {
+    QuietHost(const QStringList& files, QString extractorPath, QString workFolder) {
+        list.add(files);
+        extractor = std::move(extractorPath);
+        work = std::move(workFolder);
         options.mode = SearchMode::Single;
         options.caseMode = CaseMode::IgnoreCase;
+        svc.pump = &qtPump;
     }
-    Services& services() override { return services_; }
-    ProgressBar& progress() override { return bar_; }
-    MousePointer& pointer() override { return pointer_; }
-    const FileList& files() override { return list_; }
-    ResultsList& results() override { return rows; }
-    SearchOptions currentOptions() override { return options; }
-    bool& stopRequested() override { return stop_; }
-    QString caption() override { return caption_; }
-    void setCaption(const QString& c) override { caption_ = c; }
-    QString extractorPath() override { return extractor_; }
-    QString workFolder() override { return work_; }
-
-    ScriptedMessageBoxes boxes;
-    ResultsList rows;
-    SearchOptions options;
-
-  private:
-    Services services_;
-    QtEventPump pump_;
-    ScriptedProgressBar bar_;
-    ScriptedMousePointer pointer_;
-    FileList list_;
-    bool stop_ = false;
-    QString caption_ = QString::fromLatin1(kStartCaption);
-    QString extractor_;
-    QString work_;
+    QtEventPump qtPump;
 };
 
 double peakMiB() {

@@ -26,6 +26,7 @@
 #include "results/resultslist.h"
 #include "search/matcher.h"
 #include "search/searchrun.h"
+#include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 
 namespace {
@@ -35,39 +36,14 @@ using namespace qm;
 const QString kPhrase = QStringLiteral("quillmark");
 
 // A search run's host without a window.
-class QuietHost : public SearchHost {
-  public:
-    QuietHost(const QStringList& files, QString extractor) : extractor_(std::move(extractor)) {
-        list_.add(files);
-        options_.singlePhrase = kPhrase;
-        options_.mode = SearchMode::Single;
-        options_.caseMode = CaseMode::IgnoreCase;
+struct QuietHost : test::HeadlessHost {
+    QuietHost(const QStringList& files, QString extractorPath) {
+        list.add(files);
+        extractor = std::move(extractorPath);
+        options.singlePhrase = kPhrase;
+        options.mode = SearchMode::Single;
+        options.caseMode = CaseMode::IgnoreCase;
     }
-    Services& services() override { return services_; }
-    ProgressBar& progress() override { return bar_; }
-    MousePointer& pointer() override { return pointer_; }
-    const FileList& files() override { return list_; }
-    ResultsList& results() override { return results_; }
-    SearchOptions currentOptions() override { return options_; }
-    bool& stopRequested() override { return stop_; }
-    QString caption() override { return caption_; }
-    void setCaption(const QString& c) override { caption_ = c; }
-    QString extractorPath() override { return extractor_; }
-    QString workFolder() override { return qm::workFolder(); }
-
-    ScriptedMessageBoxes boxes;
-    ResultsList results_;
-
-  private:
-    QString extractor_;
-    ScriptedEventPump pump_;
-    Services services_{&boxes, &pump_, nullptr, nullptr, nullptr, nullptr};
-    ScriptedProgressBar bar_;
-    ScriptedMousePointer pointer_;
-    FileList list_;
-    SearchOptions options_;
-    bool stop_ = false;
-    QString caption_ = QStringLiteral("Start Searching");
 };
 
 const QStringList kWords = {
@@ -185,7 +161,7 @@ int main(int argc, char** argv) {
         run.start();
         const double b = t.nsecsElapsed() / 1e9;
         engine = r == 0 ? b : std::min(engine, b);
-        engineRows = host.results_.RowCount();
+        engineRows = host.rows.RowCount();
         if (host.boxes.messageTexts().value(0) != QStringLiteral("Done."))
             std::fprintf(stderr, "unexpected report: %s\n",
                          qPrintable(host.boxes.messageTexts().value(0)));

@@ -19,43 +19,14 @@
 #include "results/resultslist.h"
 #include "search/parallelsource.h"
 #include "search/searchrun.h"
+#include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 
 namespace qm {
 
 namespace {
 
-class Host : public SearchHost {
-  public:
-    Host() {
-        svc.boxes = &boxes;
-        svc.pump = &pump;
-    }
-    Services& services() override { return svc; }
-    ProgressBar& progress() override { return bar; }
-    MousePointer& pointer() override { return ptr; }
-    const FileList& files() override { return list; }
-    ResultsList& results() override { return rows; }
-    SearchOptions currentOptions() override { return options; }
-    bool& stopRequested() override { return stop; }
-    QString caption() override { return caption_; }
-    void setCaption(const QString& c) override { caption_ = c; }
-    QString extractorPath() override { return extractor; }
-    QString workFolder() override { return work; }
-
-    ScriptedMessageBoxes boxes;
-    ScriptedEventPump pump;
-    Services svc;
-    ScriptedProgressBar bar;
-    ScriptedMousePointer ptr;
-    FileList list;
-    ResultsList rows;
-    SearchOptions options;
-    bool stop = false;
-    QString caption_ = QString::fromLatin1(kStartCaption);
-    QString extractor;
-    QString work;
-};
+using Host = test::HeadlessHost;
 
 // What a run showed: every row, then every message box text.
 QStringList outcome(const Host& h) {
