@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "extraction/textreader.h"
+#include "text/textfile.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
 
@@ -142,7 +142,7 @@ void readChunks(benchmark::State& state, const std::string& content) {
         f.write(content.data(), static_cast<qint64>(content.size()));
     }
     for (auto _ : state) {
-        const qm::TextChunks chunks = qm::ReadFileChunks(path);
+        const qm::TextChunks chunks = qm::readFileChunks(path);
         benchmark::DoNotOptimize(chunks.count());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *

@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
             NoTextPDF(txt);
             st[2] += t.nsecsElapsed() / 1e9;
             t.start();
-            const TextChunks chunks = ReadFileChunks(txt);
+            const TextChunks chunks = readFileChunks(txt);
             st[3] += t.nsecsElapsed() / 1e9;
             t.start();
             SearchChunks(f, chunks, o, rows);

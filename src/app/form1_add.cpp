@@ -12,7 +12,7 @@
 #include "app/form1.h"
 #include "extraction/checks.h"
 #include "filelist/folderscan.h"
-#include "filelist/pathhelpers.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 
@@ -90,7 +90,7 @@ void Form1::PushButton1_Click() {
         for (const QString& path : chosen) {
             p.step(106, [&] {
                 const auto [folder, name] = splitPath(path);
-                fileList.add(FixDoubleBackslashes(folder + u'/' + name));
+                fileList.add(fs::collapseSlashes(folder + u'/' + name));
             });
         }
     }
@@ -166,7 +166,7 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
         // A drop has no report of its own: a failing path is passed over and
         // the entries added so far stay.
         try {
-            if (FolderExists(path)) {
+            if (fs::isFolder(path)) {
                 QString folder = path;
                 while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
                 QStringList folders{folder + u'/'};

@@ -2,7 +2,7 @@
 #include <QFile>
 
 #include "app/form1.h"
-#include "filelist/pathhelpers.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "results/exports.h"
@@ -41,7 +41,7 @@ void Form1::PushButton3_Click() {
     for (const QString& path : paths) {
         if (path.isEmpty()) continue;
         p.step(106, [&] {
-            if (PathExists(path)) {
+            if (fs::exists(path)) {
                 OpenDocument(*services_.desktop, path);
                 if (waitSeconds_)
                     waitSeconds_(1);
@@ -96,7 +96,7 @@ void Form1::PushButton11_Click() {
     QString path;
     p.step(102, [&] { path = results.Cell(results.SelectedRow(), 1); });
     p.step(104, [&] {
-        if (PathExists(path))
+        if (fs::exists(path))
             OpenDocument(*services_.desktop, path);
         else
             services_.boxes->message(kMissingFile, applicationTitle());

@@ -21,7 +21,7 @@
 #include "extraction/extractor.h"
 #include "extraction/runandwait.h"
 #include "filelist/folderscan.h"
-#include "filelist/pathhelpers.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "terms/restoreoptions.h"
@@ -47,7 +47,7 @@ void Form1::Form_Load() {
     // The hand shown over push buttons.
     bool hasCursorFile = false;
     p.step(102, [&] {
-        hasCursorFile = PathExists(config_.applicationFolder + QStringLiteral("/HAND-M.CUR"));
+        hasCursorFile = fs::exists(config_.applicationFolder + QStringLiteral("/HAND-M.CUR"));
     });
     if (hasCursorFile)
         p.step(104, [&] { hoverCursor_ = LoadHoverCursor(config_.applicationFolder); });
@@ -133,7 +133,7 @@ void Form1::Form_Unload() {
 
 QString Form1::sampleFolder() const {
     const QString beside = config_.applicationFolder + QStringLiteral("/Samples");
-    if (FolderExists(beside) || config_.installedSamplesFolder.isEmpty()) return beside;
+    if (fs::isFolder(beside) || config_.installedSamplesFolder.isEmpty()) return beside;
     return config_.installedSamplesFolder;
 }
 
@@ -142,7 +142,7 @@ void Form1::LoadSampleFiles(FileList& list) {
     const QStringList names = ListFilesInFolder(folder, QStringLiteral("*.*"));
     for (const QString& name : names) {
         const QString path = folder + u'/' + name;
-        if (PathExists(path) && !IsInList(list, path)) list.add(path);
+        if (fs::exists(path) && !IsInList(list, path)) list.add(path);
     }
     if (services_.boxes->question(
             QStringLiteral("Would you like this software to open the folder where these sample "

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "filelist/pathhelpers.h"
+#include "fs/fs.h"
 
 namespace qm {
 
@@ -32,7 +32,7 @@ bool readHotSpot(const QString& path, int& x, int& y) {
 
 QCursor LoadHoverCursor(const QString& applicationFolder) {
     const QString path = applicationFolder + QStringLiteral("/HAND-M.CUR");
-    if (applicationFolder.isEmpty() || !PathExists(path)) return QCursor(Qt::PointingHandCursor);
+    if (applicationFolder.isEmpty() || !fs::exists(path)) return QCursor(Qt::PointingHandCursor);
     QImage image;
     if (!image.load(path, "cur") && !image.load(path)) return QCursor(Qt::PointingHandCursor);
     int x = -1, y = -1;

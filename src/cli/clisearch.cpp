@@ -1,4 +1,5 @@
 #include "cli/clisearch.h"
+#include "text/display.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -11,12 +12,11 @@
 #include "cli/cliopts.h"
 #include "cli/console.h"
 #include "extraction/extractor.h"
-#include "extraction/fileops.h"
+#include "fs/fs.h"
 #include "extraction/runandwait.h"
 #include "extraction/textcache.h"
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
-#include "filelist/pathhelpers.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "results/exports.h"
@@ -106,7 +106,7 @@ class Reporter {
         active_ = true;
         searched_ = false;
         firstRow_ = host_.resultsList().RowCount() + 1;
-        terminal_.progress(request.index - 1, host_.files().count(), FileNameOf(request.path));
+        terminal_.progress(request.index - 1, host_.files().count(), fs::fileName(request.path));
     }
     void obtained(const FileText& text) {
         searched_ = text.outcome == TextOutcome::Text;
@@ -122,15 +122,15 @@ class Reporter {
         switch (options_.output) {
             case OutputMode::Rows:
                 for (int r = firstRow_; r <= last; ++r) {
-                    bytes += displayCell(rows.Cell(r, 1)).toUtf8();
+                    bytes += text::blankControls(rows.Cell(r, 1)).toUtf8();
                     bytes += '\t';
-                    bytes += displayCell(rows.Cell(r, 2)).toUtf8();
+                    bytes += text::blankControls(rows.Cell(r, 2)).toUtf8();
                     bytes += '\n';
                 }
                 break;
             case OutputMode::Count:
                 if (searched_) {
-                    bytes += displayCell(current_).toUtf8();
+                    bytes += text::blankControls(current_).toUtf8();
                     bytes += '\t';
                     bytes += QByteArray::number(std::max(0, last - firstRow_ + 1));
                     bytes += '\n';
@@ -138,7 +138,7 @@ class Reporter {
                 break;
             case OutputMode::FilesWithMatches:
                 if (last >= firstRow_) {
-                    bytes += displayCell(current_).toUtf8();
+                    bytes += text::blankControls(current_).toUtf8();
                     bytes += '\n';
                 }
                 break;
@@ -209,7 +209,7 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
             phrases << s.text;
             continue;
         }
-        if (!PathExists(s.text) || !FileExists(s.text)) {
+        if (!fs::exists(s.text) || !fs::isFile(s.text)) {
             terminal.errorLine(kName + QStringLiteral(": ") + s.text +
                                QStringLiteral(": File not found"));
             return false;
@@ -229,7 +229,7 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
 void collectFiles(const CliOptions& options, Services& services, FileList& list) {
     const QString pattern = QStringLiteral("*.") + options.extension;
     for (const QString& path : options.paths) {
-        if (!FolderExists(path)) {
+        if (!fs::isFolder(path)) {
             list.add(path);
             continue;
         }

@@ -10,7 +10,8 @@
 #include <cerrno>
 #include <string>
 
-#include "extraction/fileops.h"
+#include "fs/fs.h"
+#include "text/display.h"
 
 namespace qm::cli {
 
@@ -101,10 +102,7 @@ void Terminal::draw() {
     QString line = QString::number(done_) + u'/' + QString::number(total_) + QStringLiteral("  ") +
                    QString::number(rate, 'f', 1) + QStringLiteral(" files/s  ");
     // The name's control characters would move the cursor; show them as blanks.
-    QString name = name_;
-    for (QChar& c : name)
-        if (c.unicode() < 32 || (c.unicode() >= 127 && c.unicode() <= 159)) c = u' ';
-    line += name;
+    line += text::blankControls(name_);
     const qsizetype room = terminalColumns(fileno(err_)) - 1;
     if (line.size() > room && room > 3) line = line.left(room - 3) + QStringLiteral("...");
     writeAll(err_, QByteArrayLiteral("\r\033[K") + line.toUtf8());

@@ -5,13 +5,13 @@
 #include <optional>
 
 #include "extraction/extractor.h"
-#include "extraction/fileops.h"
+#include "fs/fs.h"
 #include "extraction/runandwait.h"
 #include "extraction/textcache.h"
-#include "extraction/textreader.h"
-#include "extraction/utf8.h"
+#include "text/textfile.h"
+#include "text/display.h"
+#include "text/utf8.h"
 #include "filelist/filelist.h"
-#include "filelist/pathhelpers.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 
@@ -22,10 +22,6 @@ namespace {
 constexpr int kReadableCount = 6;  // printable characters that make a text readable
 constexpr std::int32_t kCheckMinimumSize = 10;
 constexpr qint64 kFirstLook = 64 * 1024;
-
-bool isPrintable(char32_t c) {
-    return (c >= 32 && c <= 126) || c >= 160;
-}
 
 // Counts printable characters of valid UTF-8 text; line ends (LF, and CR just
 // before LF) are not characters of any line and are passed over.
@@ -44,7 +40,7 @@ struct Tally {
             i += len == 0 ? 1 : len;
             if (c == u'\n') continue;
             if (c == u'\r' && i < n && s[i] == '\n') continue;
-            if (isPrintable(c))
+            if (text::isPrintable(c))
                 ++printable;
             else
                 nonPrintable = true;
@@ -80,9 +76,9 @@ bool noTextPdf(const QString& textPath) {
     if (whole) return tally.nonPrintable;
 
     Tally full;
-    for (const QString& line : ReadFileLines(textPath)) {
+    for (const QString& line : readFileLines(textPath)) {
         for (char32_t c : line.toStdU32String()) {
-            if (isPrintable(c)) {
+            if (text::isPrintable(c)) {
                 if (++full.printable >= kReadableCount) return false;
             } else {
                 full.nonPrintable = true;
@@ -117,7 +113,7 @@ void keepCheckOutput(TextCache& cache, const FileIdentity& file, const QString& 
             cache.store(file, QString(), CachedText::forOutcome(CachedOutcome::Unreadable, size));
             return;
         }
-        cache.store(file, QString(), CachedText::forText(ReadFileChunks(output).utf8(), size));
+        cache.store(file, QString(), CachedText::forText(readFileChunks(output).utf8(), size));
     } catch (const Error&) {
     }
 }
@@ -168,7 +164,7 @@ void CheckByCodeNotPreviewTextbox(const CheckContext& context, const FileList& l
             if (context.cache) {
                 identity = FileIdentity::of(path);
                 if (identity) kept = context.cache->find(*identity, QString());
-                if (kept && !FileExists(path)) kept = nullptr;  // no longer opens
+                if (kept && !fs::isFile(path)) kept = nullptr;  // no longer opens
             }
             if (!kept)
                 exitCode = RunAndWait(context.extractorPath, checkArguments(path, output), pump,
@@ -181,7 +177,10 @@ void CheckByCodeNotPreviewTextbox(const CheckContext& context, const FileList& l
         });
         if (!kept && identity && startedAndUnchanged(exitCode, path, *identity))
             keepCheckOutput(*context.cache, *identity, output);
-        p.step(112, [&] { DeleteFileQuietly(output, pump); });
+        p.step(112, [&] {
+            if (pump) pump->pump();
+            fs::removeQuietly(output);
+        });
     }
     p.step(114, [&] {
         if (context.pointer) context.pointer->setMousePointer(MousePointer::Default);

@@ -4,9 +4,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "extraction/fileops.h"
+#include "fs/fs.h"
 #include "extraction/runandwait.h"
-#include "filelist/pathhelpers.h"
 
 namespace qm {
 
@@ -31,7 +30,7 @@ QString temporaryTextPath(const QString& workFolder) {
 }
 
 QString checkOutputPath(const QString& workFolder, const QString& listedPath) {
-    return workFolder + u'/' + FileNameOf(StripExtension(listedPath)) + QStringLiteral(".txt");
+    return workFolder + u'/' + fs::fileName(fs::stripExtension(listedPath)) + QStringLiteral(".txt");
 }
 
 QStringList plainArguments(const QString& pdfPath) {
@@ -53,35 +52,28 @@ QString textPathFor(const QString& pdf) {
         return pdf.left(pdf.size() - 4) + QStringLiteral(".txt");
     return pdf + QStringLiteral(".txt");
 }
-
-void removeQuietly(const QString& path) {
-    if (!QFile::remove(path) && QFile::exists(path)) {
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        QFile::remove(path);
-    }
-}
 }  // namespace
 
 bool copyToTemporary(const QString& source, const QString& temporaryPdf) {
-    removeQuietly(temporaryPdf);
-    CopyFileIfPossible(source, temporaryPdf);
-    return FileExists(temporaryPdf);
+    fs::removeQuietly(temporaryPdf);
+    fs::copyFile(source, temporaryPdf);
+    return fs::isFile(temporaryPdf);
 }
 
 bool extractText(const QString& extractor, const QString& temporaryPdf, const QString& password,
                  EventPump* pump, const WaitDisplay& wait) {
     const QString text = textPathFor(temporaryPdf);
-    removeQuietly(text);
+    fs::removeQuietly(text);
     auto run = [&](const QStringList& args) {
         RunAndWait(extractor, args, pump, wait.bar, wait.statusText, wait.startPercent,
                    wait.fileCount);
     };
     if (!password.isEmpty()) {
         run(passwordArguments(temporaryPdf, password));
-        if (FileExists(text) || extractionsEnded()) return FileExists(text);
+        if (fs::isFile(text) || extractionsEnded()) return fs::isFile(text);
     }
     run(plainArguments(temporaryPdf));
-    return FileExists(text);
+    return fs::isFile(text);
 }
 
 }  // namespace qm

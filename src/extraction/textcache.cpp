@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "extraction/textreader.h"
+#include "text/textfile.h"
 #include "platform/error.h"
 
 namespace qm {

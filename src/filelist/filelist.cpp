@@ -1,6 +1,7 @@
 #include "filelist/filelist.h"
 
 #include "platform/error.h"
+#include "text/display.h"
 
 namespace qm {
 
@@ -70,10 +71,7 @@ int FileList::rowCount(const QModelIndex& parent) const {
 QVariant FileList::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count()) return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        QString t = paths_[index.row()];
-        for (QChar& c : t)
-            if (c.unicode() < 32 || (c.unicode() >= 127 && c.unicode() <= 159)) c = u' ';
-        return t;
+        return text::blankControls(paths_[index.row()]);
     }
     return {};
 }

@@ -13,7 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "filelist/pathhelpers.h"
+#include "fs/fs.h"
+#include "text/display.h"
 #include "platform/error.h"
 
 namespace qm {
@@ -57,7 +58,7 @@ std::size_t decodeUtf8(const unsigned char* data, std::size_t size, std::size_t 
 }
 
 bool isOddCodePoint(char32_t cp) {
-    return cp < 32 || (cp >= 127 && cp <= 159) || cp == U'?';
+    return text::isControl(cp) || cp == U'?';
 }
 
 char32_t lowerCodePoint(char32_t cp) {
@@ -197,7 +198,7 @@ QStringList walkLevel(Services& services, Procedure& report, QStringList& level)
         const QString f = level[i];
         bool unlistable = false;
         report.step(100, [&] {
-            if (!FolderExists(f)) return;
+            if (!fs::isFolder(f)) return;
             const QByteArray native = QFile::encodeName(f);
             if (native.size() >= kFolderPathLimit) return;
             if (services.pump) services.pump->pump();
@@ -315,7 +316,7 @@ void GetSubDirectories2016(Services& services, QStringList& folders, bool recurs
         for (QString& g : level) {
             report.step(102, [&] {
                 if (services.pump) services.pump->pump();
-                if (FolderExists(g)) folders.push_back(std::move(g));
+                if (fs::isFolder(g)) folders.push_back(std::move(g));
             });
         }
         level = QStringList();  // give the memory back level by level
@@ -356,7 +357,7 @@ QStringList FilesToAddFromFolder(const QString& folderEntry, const QString& patt
     out.reserve(names.size());
     for (const QString& name : names) {
         if (name.startsWith(u'~') || name.startsWith(u'.')) continue;
-        out.push_back(FixDoubleBackslashes(folder + u'/' + name));
+        out.push_back(fs::collapseSlashes(folder + u'/' + name));
     }
     return out;
 }

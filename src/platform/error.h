@@ -7,25 +7,12 @@
 
 #include <QString>
 #include <exception>
-#include <string>
 #include <utility>
 
 #include "platform/services.h"
+#include "text/error.h"
 
 namespace qm {
-
-// An error with a user-readable description.
-class Error : public std::exception {
-  public:
-    explicit Error(QString description)
-        : description_(std::move(description)), utf8_(description_.toStdString()) {}
-    const QString& description() const { return description_; }
-    const char* what() const noexcept override { return utf8_.c_str(); }
-
-  private:
-    QString description_;
-    std::string utf8_;
-};
 
 // The support address of the reports, set at configure time.
 QString supportEmail();

@@ -1,4 +1,5 @@
 #include "results/exports.h"
+#include "text/display.h"
 
 #include <QSaveFile>
 #include <algorithm>
@@ -38,7 +39,7 @@ QString ResultsText(const ResultsList& list, EventPump* pump) {
 
     for (int k = 1; k <= columns; ++k) {
         pumpEvents(pump);
-        if (!list.Cell(1, k).isEmpty()) text += displayCell(list.ColumnHeader(k)) + kTab;
+        if (!list.Cell(1, k).isEmpty()) text += qm::text::blankControls(list.ColumnHeader(k)) + kTab;
     }
     text += kCrLf;
 
@@ -47,7 +48,7 @@ QString ResultsText(const ResultsList& list, EventPump* pump) {
         for (int k = 1; k <= columns; ++k) {
             pumpEvents(pump);
             const QString cell = list.Cell(r, k);
-            if (!cell.isEmpty()) text += displayCell(cell) + kTab;
+            if (!cell.isEmpty()) text += qm::text::blankControls(cell) + kTab;
         }
         text += kCrLf;
     }
@@ -109,7 +110,7 @@ QString ClipboardText(const ResultsList& list, EventPump* pump) {
         QString line;
         for (int k = 1; k <= columns; ++k) {
             pumpEvents(pump);
-            const QString cell = displayCell(list.Cell(r, k));
+            const QString cell = qm::text::blankControls(list.Cell(r, k));
             line += cell;
             line += QString(width[static_cast<size_t>(k)] - characterCount(cell), u' ');
             line += kTab;

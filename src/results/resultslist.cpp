@@ -1,4 +1,5 @@
 #include "results/resultslist.h"
+#include "text/display.h"
 
 #include "platform/error.h"
 
@@ -104,7 +105,7 @@ QVariant ResultsList::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= published_ || index.column() > 1) return {};
     const ResultRow& r = rows_[static_cast<size_t>(index.row())];
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return displayCell(index.column() == 0 ? r.path : r.snippet);
+        return text::blankControls(index.column() == 0 ? r.path : r.snippet);
     if (role == Qt::CheckStateRole && index.column() == 0)
         return r.checked ? Qt::Checked : Qt::Unchecked;
     return {};
@@ -131,15 +132,6 @@ QVariant ResultsList::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 1)
         return {};
     return ColumnHeader(section + 1);
-}
-
-QString displayCell(const QString& text) {
-    QString out = text;
-    for (QChar& c : out) {
-        const char16_t u = c.unicode();
-        if (u < 32 || (u >= 127 && u <= 159)) c = u' ';
-    }
-    return out;
 }
 
 }  // namespace qm

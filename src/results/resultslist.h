@@ -56,8 +56,4 @@ class ResultsList : public QAbstractTableModel {
     int selected_ = 0;
 };
 
-// The text of a cell as shown and exported: every control character (below 32,
-// and 127 to 159) stands as one space, so a row stays on one line.
-QString displayCell(const QString& text);
-
 }  // namespace qm

@@ -1,4 +1,5 @@
 #include "results/spreadsheet.h"
+#include "text/display.h"
 
 #include <xlsxwriter.h>
 
@@ -122,7 +123,7 @@ void WriteResultsWorkbook(const ResultsList& list, const QString& path, EventPum
     for (int k = 1; k <= columns; ++k) {
         pumpEvents(pump);
         if (rows > 0 && !list.Cell(1, k).isEmpty())
-            book.writeText(1, c++, displayCell(list.ColumnHeader(k)));
+            book.writeText(1, c++, qm::text::blankControls(list.ColumnHeader(k)));
     }
     for (int r = 1; r <= rows; ++r) {
         pumpEvents(pump);
@@ -131,7 +132,7 @@ void WriteResultsWorkbook(const ResultsList& list, const QString& path, EventPum
             pumpEvents(pump);
             const QString cell = list.Cell(r, k);
             if (cell.isEmpty()) continue;
-            QString value = displayCell(cell);
+            QString value = qm::text::blankControls(cell);
             if (k > 1) value.remove(u'=');
             book.writeText(r + 1, c++, value);
         }

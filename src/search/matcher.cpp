@@ -5,7 +5,7 @@
 #include <array>
 #include <cstring>
 
-#include "extraction/utf8.h"
+#include "text/utf8.h"
 #include "results/resultslist.h"
 
 #if defined(__SSE2__)

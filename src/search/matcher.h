@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "extraction/textreader.h"
+#include "text/textfile.h"
 #include "terms/searchoptions.h"
 
 namespace qm {

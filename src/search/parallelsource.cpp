@@ -13,7 +13,7 @@
 #include "extraction/extractor.h"
 #include "extraction/pooledchild.h"
 #include "extraction/textcache.h"
-#include "filelist/pathhelpers.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/services.h"
 
@@ -32,13 +32,6 @@ struct ParallelTextSource::Job {
 
 namespace {
 
-void removeQuietly(const QString& path) {
-    if (!QFile::remove(path) && QFile::exists(path)) {
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        QFile::remove(path);
-    }
-}
-
 // The copy left by the last file that gave no text. As with one fixed copy,
 // the next copy made (in whichever worker's folder) replaces it.
 struct Leftover {
@@ -54,7 +47,7 @@ Leftover& leftover() {
 void replaceLeftover(const QString& pdf) {
     Leftover& l = leftover();
     std::lock_guard lock(l.mutex);
-    if (!l.path.isEmpty() && l.path != pdf) removeQuietly(l.path);
+    if (!l.path.isEmpty() && l.path != pdf) fs::removeQuietly(l.path);
     l.path.clear();
 }
 
@@ -62,7 +55,7 @@ void replaceLeftover(const QString& pdf) {
 void keepLeftover(const QString& pdf) {
     Leftover& l = leftover();
     std::lock_guard lock(l.mutex);
-    if (!l.path.isEmpty() && l.path != pdf) removeQuietly(l.path);
+    if (!l.path.isEmpty() && l.path != pdf) fs::removeQuietly(l.path);
     l.path = pdf;
 }
 
@@ -179,7 +172,7 @@ FileText ParallelTextSource::obtain(const FileRequest& request) {
 
     // A file is copied before its password is asked for: one that can no longer
     // be read is reported as not copied, without a prompt.
-    if (request.password && !FileExists(request.path)) {
+    if (request.password && !fs::isFile(request.path)) {
         FileText notCopied;
         notCopied.outcome = TextOutcome::NotCopied;
         return notCopied;
@@ -326,7 +319,7 @@ void ParallelTextSource::process(Job& job, int slot) {
 
     // A kept text serves as long as the file is unchanged and still opens.
     if (cache && id) {
-        if (auto entry = cache->find(*id, job.password); entry && FileExists(job.path)) {
+        if (auto entry = cache->find(*id, job.password); entry && fs::isFile(job.path)) {
             try {
                 out.chunks = entry->chunks();
                 out.outcome = outcomeOf(entry->outcome);
@@ -341,7 +334,7 @@ void ParallelTextSource::process(Job& job, int slot) {
     QDir().mkpath(folder);
     const QString pdf = folder + u'/' + QString::fromLatin1(kTemporaryPdfName);
     const QString txt = folder + u'/' + QString::fromLatin1(kTemporaryTextName);
-    removeQuietly(txt);
+    fs::removeQuietly(txt);
     replaceLeftover(pdf);
     if (!copyToTemporary(job.path, pdf)) {
         out.outcome = TextOutcome::NotCopied;
@@ -361,14 +354,14 @@ void ParallelTextSource::process(Job& job, int slot) {
     if (!ended && (job.password.isEmpty() || !QFile::exists(txt))) run(plainArguments(pdf));
     if (ended) {
         // Ended with its run (or the window): the result is dropped.
-        removeQuietly(txt);
+        fs::removeQuietly(txt);
         out.outcome = TextOutcome::Protected;
         return;
     }
     // Only what the extractor itself made is kept, for a file that stayed as it was.
     bool keep = cache && id && started && FileIdentity::of(job.path) == id;
 
-    if (!FileExists(txt)) {
+    if (!fs::isFile(txt)) {
         // The copy stays until the next copy replaces it.
         keepLeftover(pdf);
         out.outcome = TextOutcome::Protected;
@@ -381,8 +374,8 @@ void ParallelTextSource::process(Job& job, int slot) {
         const QString& txt;
         const QString& pdf;
         ~Cleanup() {
-            removeQuietly(txt);
-            removeQuietly(pdf);
+            fs::removeQuietly(txt);
+            fs::removeQuietly(pdf);
         }
     } cleanup{txt, pdf};
 
@@ -401,7 +394,7 @@ void ParallelTextSource::process(Job& job, int slot) {
         return;
     }
     try {
-        out.chunks = ReadFileChunks(txt);
+        out.chunks = readFileChunks(txt);
     } catch (const Error& e) {
         job.readError = e.description();
         return;

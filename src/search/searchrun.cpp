@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "extraction/fileops.h"
+#include "fs/fs.h"
 #include "extraction/runandwait.h"
 #include "filelist/filelist.h"
 #include "platform/error.h"
@@ -157,7 +157,7 @@ void SearchRun::runFiles() {
         QString path;
         p.step(122, [&] { path = host_.files().text(i); });
         p.step(124, [&] { bar.setValue(progressValue(i, n)); });
-        p.step(126, [&] { bar.setText(QStringLiteral("Processing: ") + FileNameOf(path)); });
+        p.step(126, [&] { bar.setText(QStringLiteral("Processing: ") + fs::fileName(path)); });
         p.step(128, [&] {
             if (services.pump) services.pump->pump();
             host_.pointer().setMousePointer(MousePointer::Busy);

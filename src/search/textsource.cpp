@@ -1,8 +1,7 @@
 #include "search/textsource.h"
 
 #include "extraction/checks.h"
-#include "extraction/fileops.h"
-#include "filelist/pathhelpers.h"
+#include "fs/fs.h"
 
 namespace qm {
 
@@ -27,8 +26,10 @@ FileText ExtractingTextSource::obtain(const FileRequest& request) {
         const QString& pdf;
         EventPump* pump;
         ~Cleanup() {
-            DeleteFileQuietly(txt, pump);
-            DeleteFileQuietly(pdf, pump);
+            if (pump) pump->pump();
+            fs::removeQuietly(txt);
+            if (pump) pump->pump();
+            fs::removeQuietly(pdf);
         }
     } cleanup{txt, pdf, setup_.pump};
 
@@ -37,7 +38,7 @@ FileText ExtractingTextSource::obtain(const FileRequest& request) {
         result.outcome = TextOutcome::Unreadable;
         return result;
     }
-    result.chunks = ReadFileChunks(txt);
+    result.chunks = readFileChunks(txt);
     result.outcome = TextOutcome::Text;
     return result;
 }

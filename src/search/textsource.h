@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "extraction/extractor.h"
-#include "extraction/textreader.h"
+#include "text/textfile.h"
 
 namespace qm {
 

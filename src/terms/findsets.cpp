@@ -1,7 +1,7 @@
 #include "terms/findsets.h"
 
-#include "extraction/textreader.h"
-#include "filelist/pathhelpers.h"
+#include "text/textfile.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 
@@ -56,7 +56,7 @@ QStringList ListFilePaths(const QStringList& chosen) {
     for (const QString& p : chosen) {
         QString folder, name;
         folderAndName(p, folder, name);
-        out << (p.contains(u'/') ? FixDoubleBackslashes(folder + u'/' + name) : p);
+        out << (p.contains(u'/') ? fs::collapseSlashes(folder + u'/' + name) : p);
     }
     return out;
 }
@@ -68,11 +68,11 @@ bool IsBlankLine(const QString& line) {
 }
 
 void LoadListFile(QStringList& list, const QString& path, MessageBoxes& boxes) {
-    if (!PathExists(path)) {
+    if (!fs::exists(path)) {
         boxes.message(QStringLiteral("File not found"), applicationTitle());
         return;
     }
-    const QStringList lines = ReadFileLines(path);
+    const QStringList lines = readFileLines(path);
     for (const QString& line : lines) {
         if (IsBlankLine(line)) continue;
         if (list.size() >= kMaxFindSets)

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "extraction/textcache.h"
-#include "extraction/textreader.h"
+#include "text/textfile.h"
 
 namespace qm {
 namespace {

@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include "app/form1.h"
+#include "text/display.h"
 #include "extraction/extractor.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
@@ -102,8 +103,8 @@ class CliTest : public QObject {
         QStringList rows() const {
             QStringList out;
             for (int r = 1; r <= form->results.RowCount(); ++r)
-                out << displayCell(form->results.Cell(r, 1)) + u'\t' +
-                           displayCell(form->results.Cell(r, 2));
+                out << text::blankControls(form->results.Cell(r, 1)) + u'\t' +
+                           text::blankControls(form->results.Cell(r, 2));
             return out;
         }
     };

@@ -6,7 +6,7 @@
 #include <QtTest>
 
 #include "extraction/extractor.h"
-#include "extraction/fileops.h"
+#include "fs/fs.h"
 #include "extraction/runandwait.h"
 #include "platform/scripted.h"
 #include "support/pdfmaker.h"
@@ -28,19 +28,19 @@ class ExtractionRunTest : public QObject {
 
   private Q_SLOTS:
     void pathHelpers() {
-        QCOMPARE(FileNameOf(QStringLiteral("/a/b/c.pdf")), QStringLiteral("c.pdf"));
-        QCOMPARE(FileNameOf(QStringLiteral("c.pdf")), QStringLiteral("c.pdf"));
-        QCOMPARE(FileNameOf(QStringLiteral("/a/b/")), QString());
-        QCOMPARE(FolderOf(QStringLiteral("/a/b/c.pdf")), QStringLiteral("/a/b/"));
-        QCOMPARE(FolderOf(QStringLiteral("c.pdf")), QString());
-        QCOMPARE(StripExtension(QStringLiteral(".profile")), QStringLiteral(".profile"));
-        QCOMPARE(StripExtension(QStringLiteral("a.tar.gz")), QStringLiteral("a.tar"));
-        QCOMPARE(StripExtension(QStringLiteral("ab.")), QStringLiteral("ab"));
-        QCOMPARE(StripExtension(QStringLiteral("noext")), QStringLiteral("noext"));
-        QCOMPARE(StripExtension(QString()), QString());
+        QCOMPARE(fs::fileName(QStringLiteral("/a/b/c.pdf")), QStringLiteral("c.pdf"));
+        QCOMPARE(fs::fileName(QStringLiteral("c.pdf")), QStringLiteral("c.pdf"));
+        QCOMPARE(fs::fileName(QStringLiteral("/a/b/")), QString());
+        QCOMPARE(fs::folderOf(QStringLiteral("/a/b/c.pdf")), QStringLiteral("/a/b/"));
+        QCOMPARE(fs::folderOf(QStringLiteral("c.pdf")), QString());
+        QCOMPARE(fs::stripExtension(QStringLiteral(".profile")), QStringLiteral(".profile"));
+        QCOMPARE(fs::stripExtension(QStringLiteral("a.tar.gz")), QStringLiteral("a.tar"));
+        QCOMPARE(fs::stripExtension(QStringLiteral("ab.")), QStringLiteral("ab"));
+        QCOMPARE(fs::stripExtension(QStringLiteral("noext")), QStringLiteral("noext"));
+        QCOMPARE(fs::stripExtension(QString()), QString());
         // The extension is taken off the whole path, so a dot in a folder name
         // counts when the file has none.
-        QCOMPARE(FileNameOf(StripExtension(QStringLiteral("/x.y/file"))), QStringLiteral("x"));
+        QCOMPARE(fs::fileName(fs::stripExtension(QStringLiteral("/x.y/file"))), QStringLiteral("x"));
         QCOMPARE(checkOutputPath(QStringLiteral("/w"), QStringLiteral("/d/Report 1.pdf")),
                  QStringLiteral("/w/Report 1.txt"));
     }
@@ -50,19 +50,19 @@ class ExtractionRunTest : public QObject {
         const QString dst = d() + QStringLiteral("/tmp.pdf");
         writeBytes(src, "new content");
         writeBytes(dst, "old content that is longer");
-        CopyFileIfPossible(src, dst);
+        fs::copyFile(src, dst);
         QCOMPARE(read(dst), QByteArray("new content"));
         // Doubled separators are cleaned first.
         QFile::remove(dst);
-        CopyFileIfPossible(d() + QStringLiteral("//src dir//ä \"q\" 'x'.pdf"), dst);
+        fs::copyFile(d() + QStringLiteral("//src dir//ä \"q\" 'x'.pdf"), dst);
         QCOMPARE(read(dst), QByteArray("new content"));
         // A missing source, a missing folder, blank paths: nothing happens.
-        CopyFileIfPossible(d() + QStringLiteral("/gone.pdf"), dst);
+        fs::copyFile(d() + QStringLiteral("/gone.pdf"), dst);
         QCOMPARE(read(dst), QByteArray("new content"));
-        CopyFileIfPossible(src, d() + QStringLiteral("/no such folder/tmp.pdf"));
+        fs::copyFile(src, d() + QStringLiteral("/no such folder/tmp.pdf"));
         QVERIFY(!QFile::exists(d() + QStringLiteral("/no such folder/tmp.pdf")));
-        CopyFileIfPossible(QStringLiteral("  "), dst);
-        CopyFileIfPossible(src, QStringLiteral(" "));
+        fs::copyFile(QStringLiteral("  "), dst);
+        fs::copyFile(src, QStringLiteral(" "));
         // A leftover copy never stands in for a file that cannot be copied.
         QVERIFY(!copyToTemporary(d() + QStringLiteral("/gone.pdf"), dst));
         QVERIFY(!QFile::exists(dst));
@@ -70,16 +70,13 @@ class ExtractionRunTest : public QObject {
     }
 
     void deleteQuietly() {
-        ScriptedEventPump pump;
         const QString ro = d() + QStringLiteral("/readonly.txt");
         writeBytes(ro, "x");
         QFile::setPermissions(ro, QFile::ReadOwner);
-        DeleteFileQuietly(ro, &pump);
+        fs::removeQuietly(ro);
         QVERIFY(!QFile::exists(ro));
-        QCOMPARE(pump.count, 1);
-        DeleteFileQuietly(d() + QStringLiteral("/never there"), &pump);  // no failure
-        DeleteFileQuietly(QString());
-        QCOMPARE(pump.count, 2);
+        fs::removeQuietly(d() + QStringLiteral("/never there"));  // no failure
+        fs::removeQuietly(QString());
     }
 
     void creep() {

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include "filelist/filelist.h"
 #include "filelist/folderscan.h"
 #include "platform/scripted.h"
 
@@ -366,6 +367,17 @@ TEST_F(FolderScan, NonFoldersAndMissingFoldersListNothing) {
     // A missing chosen folder stays in the collection but yields no folders.
     EXPECT_EQ(walk(root + QStringLiteral("missing/")),
               QStringList{root + QStringLiteral("missing/")});
+}
+
+TEST(IsInList, WholeTextsCompareByCharacterCode) {
+    FileList list;
+    list.add(QStringList{"/p/A.pdf", "/p/b.pdf", "/p/b.pdf"});
+    EXPECT_TRUE(IsInList(list, "/p/A.pdf"));
+    EXPECT_TRUE(IsInList(list, "/p/b.pdf"));
+    EXPECT_FALSE(IsInList(list, "/p/a.pdf"));
+    EXPECT_FALSE(IsInList(list, "/p/b.pdf "));
+    EXPECT_FALSE(IsInList(list, "/p//b.pdf"));
+    EXPECT_FALSE(IsInList(FileList(), QString()));
 }
 
 }  // namespace

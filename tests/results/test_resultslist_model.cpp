@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "platform/error.h"
+#include "text/display.h"
 #include "results/resultslist.h"
 
 namespace qm {
@@ -110,9 +111,9 @@ class ResultsListModelTest : public QObject {
     }
 
     void controlCharactersShowAsSpaces() {
-        QCOMPARE(displayCell(QStringLiteral("a\r\nb\fc\td\u0085e\u007Ff")),
+        QCOMPARE(text::blankControls(QStringLiteral("a\r\nb\fc\td\u0085e\u007Ff")),
                  QStringLiteral("a  b c d e f"));
-        QCOMPARE(displayCell(QStringLiteral("ä\u00A0€")), QStringLiteral("ä\u00A0€"));
+        QCOMPARE(text::blankControls(QStringLiteral("ä\u00A0€")), QStringLiteral("ä\u00A0€"));
 
         ResultsList list;
         list.SetCell(list.AddRow(QStringLiteral("/p.pdf")), 2, QStringLiteral("one\r\ntwo..."));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "extraction/textreader.h"
+#include "text/textfile.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
 

@@ -1,17 +1,24 @@
-#include "extraction/fileops.h"
+#include "fs/fs.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
 #include <cerrno>
 #include <vector>
 
-#include "filelist/pathhelpers.h"
-#include "platform/services.h"
-
-namespace qm {
+namespace qm::fs {
 
 namespace {
+QString collapse(const QString& p) {
+    QString out;
+    out.reserve(p.size());
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        out += p[i];
+        if (p[i] == u'/' && i + 1 < p.size() && p[i + 1] == u'/') ++i;  // skip the pair's second
+    }
+    return out;
+}
 // Copies the bytes of one file into a new file readable by the owner only.
 // A copy that fails half way is removed, so no partial copy is ever taken
 // for the whole file.
@@ -63,36 +70,64 @@ void copyBytes(const QString& from, const QString& to) {
 }
 }  // namespace
 
-QString FileNameOf(const QString& path) {
+QString collapseSlashes(const QString& path) {
+    if (path.isEmpty()) return path;
+    if (path[0] != u'/') return collapse(path);
+    qsizetype k = 0;
+    while (k < path.size() && path[k] == u'/') ++k;
+    return QStringLiteral("/") + collapse(path.mid(k));
+}
+
+bool isFile(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    // Only a regular file is ever opened: a FIFO or a device could block or never end.
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+bool isFolder(const QString& path) {
+    if (path.isEmpty()) return false;
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const QString& path) {
+    if (path.isEmpty()) return false;
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+QString fileName(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash < 0 ? path : path.mid(slash + 1);
 }
 
-QString FolderOf(const QString& path) {
+QString folderOf(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-QString StripExtension(const QString& name) {
+QString stripExtension(const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');
     // A dot at index 0 (position 1) or none leaves the name as it is.
     return dot >= 1 ? name.left(dot) : name;
 }
 
-void CopyFileIfPossible(const QString& source, const QString& destination) {
+void copyFile(const QString& source, const QString& destination) {
     if (source.trimmed().isEmpty() || destination.trimmed().isEmpty()) return;
-    const QString from = FixDoubleBackslashes(source);
-    const QString to = FixDoubleBackslashes(destination);
-    if (!FileExists(from) || !FolderExists(FolderOf(to))) return;
-    if (QFile::exists(to)) {
-        QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
-        QFile::remove(to);
-    }
+    const QString from = collapseSlashes(source);
+    const QString to = collapseSlashes(destination);
+    if (!isFile(from) || !isFolder(folderOf(to))) return;
+    removeQuietly(to);
     copyBytes(from, to);
 }
 
-void DeleteFileQuietly(const QString& path, EventPump* pump) {
-    if (pump) pump->pump();
+void removeQuietly(const QString& path) {
     if (path.isEmpty()) return;
     if (QFile::remove(path)) return;
     if (!QFile::exists(path)) return;
@@ -100,4 +135,4 @@ void DeleteFileQuietly(const QString& path, EventPump* pump) {
     QFile::remove(path);
 }
 
-}  // namespace qm
+}  // namespace qm::fs

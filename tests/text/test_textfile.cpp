@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
-#include "extraction/textreader.h"
-#include "extraction/utf8.h"
-#include "platform/error.h"
+#include "text/textfile.h"
+#include "text/utf8.h"
+#include "text/error.h"
 
 namespace qm {
 namespace {
@@ -33,19 +33,19 @@ std::string repeat(const std::string& s, std::size_t n) {
 
 TEST_F(TextReaders, EmptyFileGivesOneEmptyElement) {
     const QString path = write("");
-    EXPECT_EQ(ReadFileLines(path), QStringList{QString()});
-    const TextChunks chunks = ReadFileChunks(path);
+    EXPECT_EQ(readFileLines(path), QStringList{QString()});
+    const TextChunks chunks = readFileChunks(path);
     ASSERT_EQ(chunks.count(), 1u);
     EXPECT_TRUE(chunks.chunk(0).empty());
 }
 
 TEST_F(TextReaders, ChunksHold65536Characters) {
     // Counted in characters, not bytes: two-byte é.
-    const TextChunks exact = ReadFileChunks(write(repeat("é", 65536)));
+    const TextChunks exact = readFileChunks(write(repeat("é", 65536)));
     ASSERT_EQ(exact.count(), 1u);
     EXPECT_EQ(exact.chunkString(0), QString(65536, QChar(0xE9)));
 
-    const TextChunks over = ReadFileChunks(write(repeat("é", 65536) + "€"));
+    const TextChunks over = readFileChunks(write(repeat("é", 65536) + "€"));
     ASSERT_EQ(over.count(), 2u);
     EXPECT_EQ(over.chunkString(1), QStringLiteral("€"));
 
@@ -55,7 +55,7 @@ TEST_F(TextReaders, ChunksHold65536Characters) {
     const char* pieces[] = {"a", "\r\n", "ß", "€", "😀", "\f"};
     std::string text;
     while (text.size() < 600000) text += pieces[rng() % 6];
-    const TextChunks mixed = ReadFileChunks(write(text));
+    const TextChunks mixed = readFileChunks(write(text));
     std::string joined;
     for (std::size_t i = 0; i < mixed.count(); ++i) {
         if (i + 1 < mixed.count()) {
@@ -69,45 +69,45 @@ TEST_F(TextReaders, ChunksHold65536Characters) {
 
 TEST_F(TextReaders, LineEnds) {
     const QString crlf = write("first\r\nsecond\r\n");
-    EXPECT_EQ(ReadFileLines(crlf),
+    EXPECT_EQ(readFileLines(crlf),
               (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
-    const TextChunks chunks = ReadFileChunks(crlf);
+    const TextChunks chunks = readFileChunks(crlf);
     EXPECT_EQ(chunks.chunk(0), "first\r\nsecond\r\n");
 
     // LF alone ends a line, a lone CR stays, inner empty lines stay, a last line
     // without a line end counts.
-    EXPECT_EQ(ReadFileLines(write("a\n\nb\rc\r\r\nd")),
+    EXPECT_EQ(readFileLines(write("a\n\nb\rc\r\r\nd")),
               (QStringList{QStringLiteral("a"), QString(), QStringLiteral("b\rc\r"),
                            QStringLiteral("d")}));
-    EXPECT_EQ(ReadFileLines(write("\n")), QStringList{QString()});
-    EXPECT_EQ(ReadFileLines(write("x\r")), QStringList{QStringLiteral("x\r")});
+    EXPECT_EQ(readFileLines(write("\n")), QStringList{QString()});
+    EXPECT_EQ(readFileLines(write("x\r")), QStringList{QStringLiteral("x\r")});
 }
 
 TEST_F(TextReaders, FormFeedsStay) {
     const QString path = write("page 1\fpage 2\f");
-    EXPECT_EQ(ReadFileLines(path), QStringList{QStringLiteral("page 1\fpage 2\f")});
-    EXPECT_EQ(ReadFileChunks(path).chunk(0), "page 1\fpage 2\f");
+    EXPECT_EQ(readFileLines(path), QStringList{QStringLiteral("page 1\fpage 2\f")});
+    EXPECT_EQ(readFileChunks(path).chunk(0), "page 1\fpage 2\f");
 }
 
 TEST_F(TextReaders, InvalidUtf8ReadsAsLatin1) {
     // "café" in Latin-1, then valid UTF-8 "é", then a stray byte.
     const QString path = write("caf\xE9\n\xC3\xA9\x80");
-    EXPECT_EQ(ReadFileLines(path),
+    EXPECT_EQ(readFileLines(path),
               (QStringList{QStringLiteral("café"), QStringLiteral("é\u0080")}));
-    EXPECT_EQ(ReadFileChunks(path).chunkString(0), QStringLiteral("café\né\u0080"));
+    EXPECT_EQ(readFileChunks(path).chunkString(0), QStringLiteral("café\né\u0080"));
 }
 
 TEST_F(TextReaders, MissingFileOrFolderThrows) {
     const QString missing = dir_.filePath(QStringLiteral("nothing.txt"));
     try {
-        ReadFileChunks(missing);
+        readFileChunks(missing);
         FAIL() << "no error for a missing file";
     } catch (const Error& e) {
         EXPECT_EQ(e.description(), QStringLiteral("File not found: ") + missing);
     }
-    EXPECT_THROW(ReadFileLines(missing), Error);
+    EXPECT_THROW(readFileLines(missing), Error);
     // A folder cannot be read as a file, whoever runs the test.
-    EXPECT_THROW(ReadFileChunks(dir_.path()), Error);
+    EXPECT_THROW(readFileChunks(dir_.path()), Error);
 }
 
 TEST_F(TextReaders, FileWithoutReadPermissionThrows) {
@@ -115,7 +115,7 @@ TEST_F(TextReaders, FileWithoutReadPermissionThrows) {
     QFile::setPermissions(locked, QFileDevice::Permissions());
     if (geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
     try {
-        ReadFileLines(locked);
+        readFileLines(locked);
         FAIL() << "no error for an unreadable file";
     } catch (const Error& e) {
         EXPECT_TRUE(e.description().contains(QStringLiteral("Permission denied")))

@@ -39,10 +39,10 @@ std::string decodeToUtf8(std::string_view bytes);
 // One element per line; a line ends at LF or CR LF (not part of the element); an
 // empty file gives one empty element; a final line end adds no element.
 // Throws qm::Error when the file cannot be opened.
-QStringList ReadFileLines(const QString& path);
+QStringList readFileLines(const QString& path);
 
 // The whole file in chunks of 65,536 characters; nothing removed or converted.
 // Throws qm::Error when the file cannot be opened.
-TextChunks ReadFileChunks(const QString& path);
+TextChunks readFileChunks(const QString& path);
 
 }  // namespace qm

@@ -1,0 +1,38 @@
+#pragma once
+// File and path helpers shared by the whole program. "/" separates folders.
+// The tests among them answer with a value and never throw.
+
+#include <QString>
+
+namespace qm::fs {
+
+// Collapses doubled separators left to right without overlap ("//" -> "/",
+// "///" -> "//", "////" -> "//"); a leading run of separators becomes one "/".
+QString collapseSlashes(const QString& path);
+
+// The path names a regular file (or a link to one) that opens for reading.
+// A folder, a FIFO, a device or a socket is never a file here.
+bool isFile(const QString& path);
+// The path names an existing folder.
+bool isFolder(const QString& path);
+// The path's status (modification time) can be read: an existing file or folder.
+bool exists(const QString& path);
+
+// The text after the last "/"; the whole path when it has none.
+QString fileName(const QString& path);
+// The text up to and including the last "/"; empty when it has none.
+QString folderOf(const QString& path);
+// For a non-empty name whose last "." is at position 2 or later (1-based): the
+// text before that "."; otherwise the name unchanged.
+QString stripExtension(const QString& name);
+
+// Copies `source` over `destination` (owner-only) when the source is a file and
+// the destination's folder exists. A copy that fails half way is removed.
+// Failures are swallowed: callers look for the destination file instead.
+void copyFile(const QString& source, const QString& destination);
+
+// Deletes the file; a read-only file is made writable and deleted again.
+// Failures are ignored.
+void removeQuietly(const QString& path);
+
+}  // namespace qm::fs

@@ -1,0 +1,22 @@
+#pragma once
+// Which characters count as printable, and how text is shown on one line.
+
+#include <QString>
+
+namespace qm::text {
+
+// Code points 32 to 126 and 160 up.
+inline bool isPrintable(char32_t c) {
+    return (c >= 32 && c <= 126) || c >= 160;
+}
+
+// Control characters: below 32, and 127 to 159.
+inline bool isControl(char32_t c) {
+    return c < 32 || (c >= 127 && c <= 159);
+}
+
+// The text with every control character shown as one blank, so that it stays
+// on one line (a list cell, an export field, a terminal line).
+QString blankControls(const QString& text);
+
+}  // namespace qm::text
