@@ -27,17 +27,17 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "extraction/checks.h"
+#include "extraction/readability.h"
 #include "extraction/extractor.h"
-#include "extraction/pooledchild.h"
-#include "extraction/runandwait.h"
+#include "extraction/child.h"
+#include "extraction/child.h"
 #include "extraction/textcache.h"
 #include "filelist/filelist.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
 #include "results/resultslist.h"
-#include "search/parallelsource.h"
-#include "search/searchrun.h"
+#include "extraction/pipeline.h"
+#include "search/run.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 

@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "text/textfile.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
+#include "text/textfile.h"
 
 namespace {
 

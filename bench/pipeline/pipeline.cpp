@@ -17,15 +17,15 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "extraction/checks.h"
+#include "extraction/readability.h"
 #include "extraction/extractor.h"
-#include "extraction/runandwait.h"
+#include "extraction/child.h"
 #include "filelist/filelist.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
-#include "search/searchrun.h"
+#include "search/run.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 

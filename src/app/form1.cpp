@@ -300,6 +300,26 @@ SearchOptions Form1::searchOptions() const {
     return o;
 }
 
+namespace {
+// ProgressBar1 as a ProgressBar of the engine.
+class FormProgressBar : public ProgressBar {
+  public:
+    explicit FormProgressBar(Form1& form) : form_(form) {}
+    int value() const override { return form_.value(); }
+    void setValue(int v) override { form_.setValue(v); }
+    QString text() const override { return form_.text(); }
+    void setText(const QString& t) override { form_.setText(t); }
+
+  private:
+    Form1& form_;
+};
+}  // namespace
+
+ProgressBar& Form1::progressBar() {
+    if (!progressBar_) progressBar_ = std::make_unique<FormProgressBar>(*this);
+    return *progressBar_;
+}
+
 int Form1::value() const {
     return ProgressBar1->value();
 }

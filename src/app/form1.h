@@ -28,7 +28,9 @@ class QMouseEvent;
 
 namespace qm {
 
-class Form1 : public QWidget, public ProgressBar, public MousePointer {
+class TextPipeline;
+
+class Form1 : public QWidget {
     Q_OBJECT
   public:
     struct Config {
@@ -93,16 +95,21 @@ class Form1 : public QWidget, public ProgressBar, public MousePointer {
 
     // The search controls as they stand now.
     SearchOptions searchOptions() const;
+    // The one extraction pipeline of the searches and the add-time check.
+    TextPipeline& pipeline();
 
-    // --- ProgressBar (ProgressBar1: its Text and Value) ---
-    int value() const override;
-    void setValue(int v) override;
-    QString text() const override;
-    void setText(const QString& t) override;
+    // --- ProgressBar1: its Text and Value ---
+    int value() const;
+    void setValue(int v);
+    QString text() const;
+    void setText(const QString& t);
+    // ProgressBar1 as the engine's waits show themselves on it.
+    ProgressBar& progressBar();
 
-    // --- MousePointer (the window's pointer: 0, 11, 99) ---
-    int mousePointer() const override { return pointer_; }
-    void setMousePointer(int value) override;
+    // --- the window's pointer: 0 default, 11 busy, 99 hover hand ---
+    int mousePointer() const { return pointer_; }
+    void setMousePointer(int value);
+    bool isBusy() const { return pointer_ == MousePointer::Busy; }
     // The cursor shown for pointer value 99.
     QCursor hoverCursor() const { return hoverCursor_; }
     void setHoverCursor(const QCursor& c) { hoverCursor_ = c; }
@@ -171,6 +178,8 @@ class Form1 : public QWidget, public ProgressBar, public MousePointer {
     // window's whole life (memory only).
     std::shared_ptr<class TextCache> textCache_;
     TextCache& textCache();
+    std::shared_ptr<class TextPipeline> pipeline_;
+    std::unique_ptr<ProgressBar> progressBar_;  // adapter over ProgressBar1
     // adding files, drag and drop, reordering (form1_add.cpp)
     bool IsDragging = false;          // a mouse button is held down over ListView1
     QPersistentModelIndex DragItem;   // the entry being moved
@@ -188,5 +197,12 @@ class Form1 : public QWidget, public ProgressBar, public MousePointer {
     void LoadSampleFiles(FileList& list);
     bool unloaded_ = false;
 };
+
+// Texts of the search run and the add-time check.
+// The progress value as file i of n begins.
+int progressValue(int i, int n);
+QString doneMessage(const struct SearchSummary& summary);
+// The add-time check's message for the reported paths (each followed by CR LF).
+QString checkReportText(const QString& reportedPaths);
 
 }  // namespace qm

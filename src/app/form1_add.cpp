@@ -10,7 +10,6 @@
 #include <QUrl>
 
 #include "app/form1.h"
-#include "extraction/checks.h"
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
 #include "platform/error.h"
@@ -130,17 +129,6 @@ void Form1::PushButton6_Click() {
         p.step(114, [&] { setMousePointer(MousePointer::Default); });
     }
     p.step(116, [&] { runAddTimeCheck(); });
-}
-
-void Form1::runAddTimeCheck() {
-    CheckContext context;
-    context.services = &services_;
-    context.progress = this;
-    context.pointer = this;
-    context.extractorPath = ExtractorPath;
-    context.workFolder = workFolder();
-    context.cache = &textCache();
-    CheckByCodeNotPreviewTextbox(context, fileList);
 }
 
 // --- drops from other programs ---

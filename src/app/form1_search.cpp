@@ -1,47 +1,194 @@
-// The search run: "Start Searching" / "Stop Searching".
+// The search run: "Start Searching" / "Stop Searching". The run itself (list
+// order, extraction, matching) is the engine's; here are the button's toggle,
+// the window's progress, pointer and messages, and the rows of the results list.
 #include <QPushButton>
+#include <cmath>
 
 #include "app/form1.h"
+#include "extraction/pipeline.h"
 #include "extraction/textcache.h"
+#include "fs/fs.h"
+#include "platform/error.h"
 #include "platform/settings.h"
-#include "search/parallelsource.h"
-#include "search/searchrun.h"
+#include "search/run.h"
+#include "search/sink.h"
 
 namespace qm {
 
-// The window as the search run sees it.
-class FormSearch : public SearchHost {
-  public:
-    FormSearch(Form1& form, TextCache& cache) : form_(form), run(*this, makeSource(form, cache)) {}
+namespace {
 
-    Services& services() override { return form_.services(); }
-    ProgressBar& progress() override { return form_; }
-    MousePointer& pointer() override { return form_; }
-    const FileList& files() override { return form_.fileList; }
-    ResultsList& results() override { return form_.results; }
-    SearchOptions currentOptions() override { return form_.searchOptions(); }
-    bool& stopRequested() override { return form_.StopRequested; }
-    QString caption() override { return form_.PushButton7->text(); }
-    void setCaption(const QString& caption) override { form_.PushButton7->setText(caption); }
-    QString extractorPath() override { return form_.ExtractorPath; }
-    QString workFolder() override { return qm::workFolder(); }
+const QString kStartCaption = QStringLiteral("Start Searching");
+const QString kStopCaption = QStringLiteral("Stop Searching");
+
+// Trims blanks only (not tabs or line ends).
+QString trimBlanks(const QString& s) {
+    qsizetype a = 0;
+    qsizetype b = s.size();
+    while (a < b && s[a] == u' ') ++a;
+    while (b > a && s[b - 1] == u' ') --b;
+    return s.mid(a, b - a);
+}
+
+}  // namespace
+
+int progressValue(int i, int n) {
+    if (n <= 0) return 0;
+    return static_cast<int>(std::floor(static_cast<double>(i) / n * 100.0));
+}
+
+QString doneMessage(const SearchSummary& summary) {
+    QString unreadable;
+    for (const FileFailure& f : summary.failures)
+        unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.reason);
+    if (!trimBlanks(unreadable).isEmpty())
+        unreadable = QStringLiteral("\r\nThe following files could not be read:") + unreadable;
+    return QStringLiteral("Done.") + unreadable;
+}
+
+// The window as a search run sees it, and the results list as its sink.
+class FormSearch : public RunHost, public SearchSink {
+  public:
+    explicit FormSearch(Form1& form) : form_(form) {}
+
+    // PushButton7's click.
+    void click() {
+        Procedure p(boxes(), QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
+        bool stopClick = false;
+        p.step(100, [&] { form_.StopRequested = false; });
+        p.step(102, [&] { stopClick = form_.PushButton7->text() == kStopCaption; });
+        if (stopClick) {
+            p.step(104, [&] {
+                form_.StopRequested = true;
+                if (active_) abandoned_ = true;
+                restartPending_ = false;
+            });
+            p.step(106, [&] { form_.setMousePointer(MousePointer::Default); });
+            p.step(108, [&] {
+                form_.setValue(0);
+                form_.setText(QStringLiteral("Progress Bar"));
+            });
+            p.step(110, [&] { form_.PushButton7->setText(kStartCaption); });
+            return;
+        }
+        start();
+    }
 
   private:
-    // Extraction on every core, keeping the texts in the window's cache.
-    static std::shared_ptr<TextSource> makeSource(Form1& form, TextCache& cache) {
-        ParallelTextSource::Setup setup;
-        setup.extractorPath = form.ExtractorPath;
-        setup.workFolder = qm::workFolder();
-        setup.pump = form.services().pump;
-        setup.boxes = form.services().boxes;
-        setup.cache = &cache;
-        return std::make_shared<ParallelTextSource>(std::move(setup));
+    MessageBoxes& boxes() { return *form_.services().boxes; }
+
+    bool inputAccepted() {
+        Procedure p(boxes(), QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
+        bool ok = true;
+        p.step(112, [&] {
+            const SearchOptions o = form_.searchOptions();
+            if (o.mode == SearchMode::Single && trimBlanks(o.singlePhrase).isEmpty()) {
+                ok = false;
+                boxes().message(QStringLiteral("You forgot to input search text"),
+                                applicationTitle());
+                form_.PushButton7->setText(kStartCaption);
+            }
+        });
+        if (!ok) return false;
+        p.step(114, [&] {
+            if (form_.fileList.count() == 0) {
+                ok = false;
+                boxes().message(QStringLiteral("No files added."), applicationTitle());
+                form_.PushButton7->setText(kStartCaption);
+            }
+        });
+        return ok;
+    }
+
+    void start() {
+        if (!inputAccepted()) return;
+        if (active_) {
+            // A run that was asked to stop is still finishing its current file:
+            // the new run begins as soon as it has, and shows itself running now.
+            restartPending_ = true;
+            form_.PushButton7->setText(kStopCaption);
+            return;
+        }
+        active_ = true;
+        do {
+            restartPending_ = false;
+            abandoned_ = false;
+            runFiles();
+        } while (restartPending_ && !extractionsEnded());
+        active_ = false;
+    }
+
+    void runFiles() {
+        Procedure p(boxes(), QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
+        procedure_ = &p;
+        p.step(116, [&] { form_.PushButton7->setText(kStopCaption); });
+        p.step(118, [&] { form_.results.Clear(); });
+        p.step(120, [&] { (void)form_.fileList.count(); });
+        const SearchSummary summary = runSearch(form_.pipeline(), *this, *this);
+        procedure_ = nullptr;
+        // The window was closed during the run: nothing more to do.
+        if (summary.ended) return;
+
+        p.step(138, [&] {
+            form_.setMousePointer(MousePointer::Default);
+            form_.setValue(0);
+            form_.setText(QStringLiteral("Progress Bar"));
+        });
+        p.step(140, [&] {
+            if (!form_.StopRequested && !abandoned_)
+                boxes().message(doneMessage(summary), applicationTitle());
+        });
+        p.step(142, [&] {
+            if (!restartPending_) form_.PushButton7->setText(kStartCaption);
+        });
+    }
+
+    // --- RunHost ---
+    int fileCount() override { return form_.fileList.count(); }
+    QString fileAt(int position) override {
+        QString path;
+        procedure_->step(122, [&] { path = form_.fileList.text(position); });
+        return path;
+    }
+    SearchOptions options() override { return form_.searchOptions(); }
+    void fileBegins(int i, int n, const QString& path) override {
+        procedure_->step(124, [&] { form_.setValue(progressValue(i, n)); });
+        procedure_->step(
+            126, [&] { form_.setText(QStringLiteral("Processing: ") + fs::fileName(path)); });
+        procedure_->step(128, [&] {
+            if (EventPump* pump = form_.services().pump) pump->pump();
+            form_.setMousePointer(MousePointer::Busy);
+        });
+    }
+    bool stopRequested() override { return form_.StopRequested || abandoned_; }
+    QString password(const QString& path) override {
+        return boxes().input(passwordPrompt(path), QStringLiteral("Input Password"), QString());
+    }
+    WaitDisplay waitDisplay(int, int) override {
+        ProgressBar& bar = form_.progressBar();
+        return {&bar, bar.text(), bar.value(), form_.fileList.count()};
+    }
+    void fileSearched(const QString&) override {
+        procedure_->step(134, [&] { form_.results.publish(); });
+    }
+    void stageFailed(RunStage stage, const QString& description) override {
+        procedure_->reportAt(stage == RunStage::Extraction ? 130 : 132, description);
+    }
+    void readabilityFailed(const QString& description) override {
+        Procedure p(boxes(), QStringLiteral("Main"), QStringLiteral("NoTextPDF"));
+        p.reportAt(100, description);
+    }
+
+    // --- SearchSink: one row per occurrence ---
+    void occurrence(const Hit& hit) override {
+        const int row = form_.results.AddRow(hit.path);
+        form_.results.SetCell(row, 2, hit.snippet.toString());
     }
 
     Form1& form_;
-
-  public:
-    SearchRun run;
+    Procedure* procedure_ = nullptr;  // the report of the run in progress
+    bool active_ = false;
+    bool abandoned_ = false;       // the active run was asked to stop
+    bool restartPending_ = false;  // a start click came while a stopped run finished
 };
 
 TextCache& Form1::textCache() {
@@ -49,11 +196,24 @@ TextCache& Form1::textCache() {
     return *textCache_;
 }
 
+TextPipeline& Form1::pipeline() {
+    if (!pipeline_ || pipeline_->extractorPath() != ExtractorPath) {
+        // Extraction on every core, keeping the texts in the window's cache.
+        TextPipeline::Setup setup;
+        setup.extractorPath = ExtractorPath;
+        setup.workFolder = workFolder();
+        setup.pump = services_.pump;
+        setup.cache = &textCache();
+        pipeline_ = std::make_shared<TextPipeline>(std::move(setup));
+    }
+    return *pipeline_;
+}
+
 void Form1::PushButton7_Click() {
-    if (!search_) search_ = std::make_shared<FormSearch>(*this, textCache());
+    if (!search_) search_ = std::make_shared<FormSearch>(*this);
     // The run may outlive a later reset of the member; keep it alive meanwhile.
     std::shared_ptr<FormSearch> keep = search_;
-    keep->run.click();
+    keep->click();
 }
 
 }  // namespace qm

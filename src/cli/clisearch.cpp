@@ -12,18 +12,17 @@
 #include "cli/cliopts.h"
 #include "cli/console.h"
 #include "extraction/extractor.h"
-#include "fs/fs.h"
-#include "extraction/runandwait.h"
+#include "extraction/child.h"
+#include "extraction/pipeline.h"
 #include "extraction/textcache.h"
-#include "filelist/filelist.h"
 #include "filelist/folderscan.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "results/exports.h"
 #include "results/resultslist.h"
-#include "search/parallelsource.h"
-#include "search/searchrun.h"
-#include "search/textsource.h"
+#include "search/run.h"
+#include "search/sink.h"
 #include "terms/findsets.h"
 
 namespace qm::cli {
@@ -55,139 +54,100 @@ class Output {
     bool pipeClosed_ = false;
 };
 
-// The search as the run sees it: the window's parts, without a window.
-class ConsoleHost : public SearchHost {
+// Prints what a run finds, file by file, in the form the options ask for:
+// rows (path, TAB, snippet), counts per searched file, or the names of the
+// files with matches. With a text file to write, the rows are kept for it.
+class Printer : public SearchSink {
   public:
-    ConsoleHost(Services& services, SearchOptions options, QString extractor, QString work)
-        : services_(services),
-          options_(std::move(options)),
-          extractor_(std::move(extractor)),
-          work_(std::move(work)) {}
+    Printer(const CliOptions& options, Terminal& terminal, Output& out)
+        : options_(options), terminal_(terminal), out_(out) {}
 
-    Services& services() override { return services_; }
-    ProgressBar& progress() override { return bar_; }
-    MousePointer& pointer() override { return pointer_; }
-    const FileList& files() override { return files_; }
-    ResultsList& results() override { return results_; }
-    SearchOptions currentOptions() override { return options_; }
-    bool& stopRequested() override { return stop_; }
-    QString caption() override { return caption_; }
-    void setCaption(const QString& caption) override { caption_ = caption; }
-    QString extractorPath() override { return extractor_; }
-    QString workFolder() override { return work_; }
-
-    FileList& fileList() { return files_; }
-    ResultsList& resultsList() { return results_; }
-
-  private:
-    Services& services_;
-    SearchOptions options_;
-    QString extractor_;
-    QString work_;
-    QuietProgressBar bar_;
-    QuietPointer pointer_;
-    FileList files_;
-    ResultsList results_;
-    bool stop_ = false;
-    QString caption_ = QString::fromLatin1(kStartCaption);
-};
-
-// Follows the run file by file: shows the progress as each file begins and
-// prints a file's rows once the file is done (when the next one begins, or
-// when the run ends).
-class Reporter {
-  public:
-    Reporter(const CliOptions& options, ConsoleHost& host, Terminal& terminal, Output& out)
-        : options_(options), host_(host), terminal_(terminal), out_(out) {}
-
-    void begin(const FileRequest& request) {
-        finish();
-        current_ = request.path;
-        active_ = true;
-        searched_ = false;
-        firstRow_ = host_.resultsList().RowCount() + 1;
-        terminal_.progress(request.index - 1, host_.files().count(), fs::fileName(request.path));
+    void occurrence(const Hit& hit) override {
+        const QString snippet = hit.snippet.toString();
+        if (options_.output == OutputMode::Rows) {
+            pending_ += text::blankControls(hit.path).toUtf8();
+            pending_ += '\t';
+            pending_ += text::blankControls(snippet).toUtf8();
+            pending_ += '\n';
+        }
+        if (!options_.tsvPath.isEmpty()) kept_.push_back({hit.path, snippet});
     }
-    void obtained(const FileText& text) {
-        searched_ = text.outcome == TextOutcome::Text;
-        firstRow_ = host_.resultsList().RowCount() + 1;
-    }
-    // The current file is done: its rows go out.
-    void finish() {
-        if (!active_) return;
-        active_ = false;
-        const ResultsList& rows = host_.resultsList();
-        const int last = rows.RowCount();
-        QByteArray bytes;
+
+    void endFile(const QString& path, std::size_t found) override {
         switch (options_.output) {
             case OutputMode::Rows:
-                for (int r = firstRow_; r <= last; ++r) {
-                    bytes += text::blankControls(rows.Cell(r, 1)).toUtf8();
-                    bytes += '\t';
-                    bytes += text::blankControls(rows.Cell(r, 2)).toUtf8();
-                    bytes += '\n';
-                }
                 break;
             case OutputMode::Count:
-                if (searched_) {
-                    bytes += text::blankControls(current_).toUtf8();
-                    bytes += '\t';
-                    bytes += QByteArray::number(std::max(0, last - firstRow_ + 1));
-                    bytes += '\n';
-                }
+                pending_ += text::blankControls(path).toUtf8();
+                pending_ += '\t';
+                pending_ += QByteArray::number(static_cast<qulonglong>(found));
+                pending_ += '\n';
                 break;
             case OutputMode::FilesWithMatches:
-                if (last >= firstRow_) {
-                    bytes += text::blankControls(current_).toUtf8();
-                    bytes += '\n';
+                if (found > 0) {
+                    pending_ += text::blankControls(path).toUtf8();
+                    pending_ += '\n';
                 }
                 break;
         }
-        if (!bytes.isEmpty()) {
+        if (!pending_.isEmpty()) {
             terminal_.clear();
-            out_.write(bytes);
-        }
-        rowsFound_ += std::max(0, last - firstRow_ + 1);
-        // Rows that no text file needs are not kept: a long run's memory stays flat.
-        if (options_.tsvPath.isEmpty()) host_.resultsList().Clear();
-        if (out_.broken()) {
-            // Nobody reads any more: stop now, the current extraction included.
-            host_.stopRequested() = true;
-            endAllExtractions();
+            out_.write(pending_);
+            pending_.clear();
         }
     }
 
-    int rowsFound() const { return rowsFound_; }
+    // The rows kept for the text file, in the order found.
+    const std::vector<std::pair<QString, QString>>& kept() const { return kept_; }
 
   private:
     const CliOptions& options_;
-    ConsoleHost& host_;
     Terminal& terminal_;
     Output& out_;
-    QString current_;
-    bool active_ = false;
-    bool searched_ = false;
-    int firstRow_ = 1;
-    int rowsFound_ = 0;
+    QByteArray pending_;
+    std::vector<std::pair<QString, QString>> kept_;
 };
 
-// Any source of texts, followed by the reporter.
-class ReportingSource : public TextSource {
+// The run's questions, answered from the command line.
+class ConsoleRun : public RunHost {
   public:
-    ReportingSource(std::shared_ptr<TextSource> inner, Reporter& reporter)
-        : inner_(std::move(inner)), reporter_(reporter) {}
-    FileText obtain(const FileRequest& request) override {
-        reporter_.begin(request);
-        FileText text = inner_->obtain(request);
-        reporter_.obtained(text);
-        return text;
+    ConsoleRun(const CliOptions& cli, SearchOptions options, const QStringList& files,
+               Terminal& terminal, Output& out)
+        : cli_(cli), options_(std::move(options)), files_(files), terminal_(terminal), out_(out) {}
+
+    int fileCount() override { return static_cast<int>(files_.size()); }
+    QString fileAt(int position) override { return files_.at(position - 1); }
+    SearchOptions options() override { return options_; }
+    void fileBegins(int i, int n, const QString& path) override {
+        terminal_.progress(i - 1, n, fs::fileName(path));
     }
-    void beginRun(const RunPlan& plan) override { inner_->beginRun(plan); }
-    void endRun() override { inner_->endRun(); }
+    bool stopRequested() override { return stop; }
+    QString password(const QString& path) override {
+        if (cli_.hasPassword) return cli_.password;
+        return readPassword(passwordPrompt(path), terminal_);
+    }
+    void fileSearched(const QString&) override {
+        if (out_.broken()) {
+            // Nobody reads any more: stop now, the current extraction included.
+            stop = true;
+            endAllExtractions();
+        }
+    }
+    void stageFailed(RunStage, const QString& description) override {
+        terminal_.errorLine(kName + QStringLiteral(": ") + description);
+    }
+    void readabilityFailed(const QString& description) override {
+        terminal_.errorLine(kName + QStringLiteral(": ") + description);
+    }
+
+    bool stop = false;
 
   private:
-    std::shared_ptr<TextSource> inner_;
-    Reporter& reporter_;
+    const CliOptions& cli_;
+    SearchOptions options_;
+    const QStringList& files_;
+    Terminal& terminal_;
+    Output& out_;
 };
 
 bool extractorUsable(const QString& path) {
@@ -226,18 +186,18 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
 
 // The file list of the command line: a file as given, a folder with every
 // matching file below it, listed as "Add All PDF File(s) In Folder" lists them.
-void collectFiles(const CliOptions& options, Services& services, FileList& list) {
+void collectFiles(const CliOptions& options, Services& services, QStringList& list) {
     const QString pattern = QStringLiteral("*.") + options.extension;
     for (const QString& path : options.paths) {
         if (!fs::isFolder(path)) {
-            list.add(path);
+            list << path;
             continue;
         }
         QString folder = path;
         while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
         QStringList folders{folder == u"/" ? folder : folder + u'/'};
         GetSubDirectories2016(services, folders, true);
-        for (const QString& entry : folders) list.add(FilesToAddFromFolder(entry, pattern));
+        for (const QString& entry : folders) list << FilesToAddFromFolder(entry, pattern);
     }
 }
 
@@ -293,14 +253,6 @@ int runSearch(const QStringList& arguments) {
         search.singlePhrase = options.phrase;
     }
     search.promptForPassword = options.hasPassword || options.askPassword;
-    if (options.hasPassword) {
-        const QString pw = options.password;
-        boxes.answer = [pw](const QString&) { return pw; };
-    } else if (options.askPassword) {
-        boxes.answer = [&terminal](const QString& prompt) {
-            return readPassword(prompt, terminal);
-        };
-    }
 
     const QString work = createWorkFolder();
     if (work.isEmpty()) {
@@ -311,12 +263,13 @@ int runSearch(const QStringList& arguments) {
     // A reader that closes the pipe is noticed by the failing write.
     signal(SIGPIPE, SIG_IGN);
 
-    ConsoleHost host(services, search, extractor, work);
+    QStringList files;
     Output out;
-    Reporter reporter(options, host, terminal, out);
+    ConsoleRun host(options, search, files, terminal, out);
+    Printer printer(options, terminal, out);
     pump.onInterrupt = [&](int count) {
         if (count == 1) {
-            host.stopRequested() = true;
+            host.stop = true;
             terminal.errorLine(kName + QStringLiteral(": stopping after the current file "
                                                       "(Ctrl+C again to stop at once)"));
         } else {
@@ -324,7 +277,7 @@ int runSearch(const QStringList& arguments) {
         }
     };
 
-    collectFiles(options, services, host.fileList());
+    collectFiles(options, services, files);
     pump.checkInterrupts();
 
     // With --cache, texts are kept on disk between runs (memory holds only a few).
@@ -336,31 +289,38 @@ int runSearch(const QStringList& arguments) {
         cache = std::make_unique<TextCache>(kCliMemoryCache);
         if (disk->usable()) cache->attachDisk(disk.get());
     }
-    ParallelTextSource::Setup setup;
+    TextPipeline::Setup setup;
     setup.extractorPath = extractor;
     setup.workFolder = work;
     setup.pump = &pump;
-    setup.boxes = &boxes;
     setup.jobs = options.jobs;
     setup.cache = cache.get();
-    auto source = std::make_shared<ReportingSource>(
-        std::make_shared<ParallelTextSource>(std::move(setup)), reporter);
-    SearchRun run(host, source);
-    if (!host.stopRequested() && !extractionsEnded()) run.start();
-    reporter.finish();
+    TextPipeline pipeline(std::move(setup));
+    SearchSummary summary;
+    if (search.mode == SearchMode::Single && QString(search.singlePhrase).remove(u' ').isEmpty())
+        terminal.errorLine(kName + QStringLiteral(": You forgot to input search text"));
+    else if (files.isEmpty())
+        terminal.errorLine(kName + QStringLiteral(": No files added."));
+    else if (!host.stop && !extractionsEnded())
+        summary = runSearch(pipeline, host, printer);
     terminal.clear();
 
-    const std::vector<FileFailure>& failed = run.failures();
-    if (!failed.empty()) {
+    if (!summary.failures.empty()) {
         QString report = QStringLiteral("The following files could not be read:");
-        for (const FileFailure& f : failed) report += u'\n' + f.path + f.suffix;
+        for (const FileFailure& f : summary.failures)
+            report += u'\n' + f.path + failureSuffix(f.reason);
         terminal.errorLine(report);
     }
 
-    int status = reporter.rowsFound() > 0 ? kExitFound : kExitNothingFound;
+    int status = summary.occurrences > 0 ? kExitFound : kExitNothingFound;
     if (!options.tsvPath.isEmpty() && !out.broken()) {
         try {
-            SaveListViewToTextFile(host.resultsList(), options.tsvPath, services);
+            ResultsList rows;
+            for (const auto& [path, snippet] : printer.kept()) {
+                const int row = rows.AddRow(path);
+                rows.SetCell(row, 2, snippet);
+            }
+            SaveListViewToTextFile(rows, options.tsvPath, services);
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             status = kExitTrouble;

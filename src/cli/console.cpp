@@ -115,7 +115,6 @@ void Terminal::draw() {
 void ConsoleBoxes::message(const QString& text, const QString& title, Icon icon) {
     Q_UNUSED(title);
     Q_UNUSED(icon);
-    if (text.startsWith(QStringLiteral("Done."))) return;
     terminal_.errorLine(QStringLiteral("quillmark-search: ") + toLines(text).trimmed());
 }
 
@@ -128,9 +127,10 @@ bool ConsoleBoxes::question(const QString& text, const QString& title) {
 
 QString ConsoleBoxes::input(const QString& prompt, const QString& title,
                             const QString& defaultText) {
+    Q_UNUSED(prompt);
     Q_UNUSED(title);
     Q_UNUSED(defaultText);
-    return answer ? answer(prompt) : QString();
+    return QString();
 }
 
 // --- ConsolePump ---

@@ -52,15 +52,11 @@ class Terminal {
 class ConsoleBoxes : public MessageBoxes {
   public:
     explicit ConsoleBoxes(Terminal& terminal) : terminal_(terminal) {}
-    // Every message goes to standard error, except the search's closing
-    // "Done." report: the failures it lists are written once at the very end.
+    // Every message goes to standard error.
     void message(const QString& text, const QString& title, Icon icon) override;
     bool question(const QString& text, const QString& title) override;
-    // Only the search's password prompt asks for input.
+    // Nothing of the command line asks for input here: the answer is the empty text.
     QString input(const QString& prompt, const QString& title, const QString& defaultText) override;
-
-    // What input() answers; unset, it answers the empty text.
-    std::function<QString(const QString& prompt)> answer;
 
   private:
     Terminal& terminal_;
@@ -80,28 +76,6 @@ class ConsolePump : public EventPump {
   private:
     Terminal& terminal_;
     int interrupts_ = 0;
-};
-
-// The window's progress bar and pointer, kept without being shown.
-class QuietProgressBar : public ProgressBar {
-  public:
-    int value() const override { return value_; }
-    void setValue(int v) override { value_ = v; }
-    QString text() const override { return text_; }
-    void setText(const QString& t) override { text_ = t; }
-
-  private:
-    int value_ = 0;
-    QString text_ = QStringLiteral("Progress Bar");
-};
-
-class QuietPointer : public MousePointer {
-  public:
-    int mousePointer() const override { return value_; }
-    void setMousePointer(int v) override { value_ = v; }
-
-  private:
-    int value_ = Default;
 };
 
 // Reads a password for `prompt` (the search's prompt text): from the terminal

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "text/textfile.h"
 #include "platform/error.h"
+#include "text/textfile.h"
 
 namespace qm {
 

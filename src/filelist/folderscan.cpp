@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "fs/fs.h"
-#include "text/display.h"
 #include "platform/error.h"
+#include "text/display.h"
 
 namespace qm {
 

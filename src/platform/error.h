@@ -56,6 +56,11 @@ class Procedure {
 
     // Reports a description at the current step (for errors noticed without an exception).
     void report(const QString& description);
+    // Reports a description at step `number`, which becomes the current step.
+    void reportAt(int number, const QString& description) {
+        current_ = number;
+        report(description);
+    }
     int currentStep() const { return current_; }
     const QString& location() const { return location_; }
     int reportCount() const { return reports_; }

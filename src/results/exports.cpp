@@ -39,7 +39,8 @@ QString ResultsText(const ResultsList& list, EventPump* pump) {
 
     for (int k = 1; k <= columns; ++k) {
         pumpEvents(pump);
-        if (!list.Cell(1, k).isEmpty()) text += qm::text::blankControls(list.ColumnHeader(k)) + kTab;
+        if (!list.Cell(1, k).isEmpty())
+            text += qm::text::blankControls(list.ColumnHeader(k)) + kTab;
     }
     text += kCrLf;
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "search/sink.h"
 #include "text/utf8.h"
-#include "results/resultslist.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -317,41 +317,41 @@ std::size_t TermMatcher::countOccurrences(const TextChunks& text, const QString&
     return n;
 }
 
-void SearchChunks(const QString& path, const TextChunks& chunks, const SearchOptions& options,
-                  ResultsList& results) {
-    const QStringList phrases = options.phrases();
-    if (phrases.isEmpty()) return;
-    TermMatcher matcher(options.caseMode);
-    const auto addRow = [&](std::string_view chunk, std::size_t offset) {
-        const int row = results.AddRow(path);
-        results.SetCell(row, 2, snippetAt(chunk, offset).toString());
+std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
+                       CaseMode caseMode, SearchSink& sink) {
+    if (phrases.isEmpty()) return 0;
+    TermMatcher matcher(caseMode);
+    std::size_t found = 0;
+    const auto report = [&](std::size_t phrase, std::size_t c, std::size_t offset) {
+        const Snippet snippet = snippetAt(chunks.chunk(c), offset);
+        sink.occurrence(Hit{path, phrase, c, offset, snippet});
+        ++found;
     };
     std::vector<std::string> prepared;
     prepared.reserve(static_cast<std::size_t>(phrases.size()));
     for (const QString& phrase : phrases) prepared.push_back(matcher.prepare(phrase));
 
     if (prepared.size() == 1) {
-        // One phrase: rows in the order found.
-        for (std::size_t c = 0; c < chunks.count(); ++c) {
-            const std::string_view chunk = chunks.chunk(c);
-            matcher.findInChunk(chunk, prepared,
-                                [&](std::size_t, std::size_t offset) { addRow(chunk, offset); });
-        }
-        return;
+        // One phrase: occurrences in the order found.
+        for (std::size_t c = 0; c < chunks.count(); ++c)
+            matcher.findInChunk(chunks.chunk(c), prepared,
+                                [&](std::size_t, std::size_t offset) { report(0, c, offset); });
+        return found;
     }
     // Several phrases: each chunk is searched for all of them at once, and the
-    // rows are then added phrase by phrase.
-    struct Hit {
+    // occurrences are then reported phrase by phrase.
+    struct At {
         std::size_t chunk;
         std::size_t offset;
     };
-    std::vector<std::vector<Hit>> hits(prepared.size());
+    std::vector<std::vector<At>> hits(prepared.size());
     for (std::size_t c = 0; c < chunks.count(); ++c)
         matcher.findInChunk(chunks.chunk(c), prepared, [&](std::size_t k, std::size_t offset) {
             hits[k].push_back({c, offset});
         });
-    for (const std::vector<Hit>& list : hits)
-        for (const Hit& h : list) addRow(chunks.chunk(h.chunk), h.offset);
+    for (std::size_t k = 0; k < hits.size(); ++k)
+        for (const At& h : hits[k]) report(k, h.chunk, h.offset);
+    return found;
 }
 
 }  // namespace qm

@@ -18,12 +18,12 @@
 #include <utility>
 #include <vector>
 
-#include "text/textfile.h"
 #include "terms/searchoptions.h"
+#include "text/textfile.h"
 
 namespace qm {
 
-class ResultsList;
+class SearchSink;
 
 inline constexpr std::size_t kSnippetLeadIn = 15;  // code points shown before a match
 inline constexpr std::size_t kSnippetLength = 30;  // code points in a snippet
@@ -122,9 +122,10 @@ class TermMatcher {
 // Lowers every code point of valid UTF-8 on its own; appends to `out`.
 void lowerUtf8(std::string_view text, std::string& out);
 
-// Searches the text of one file for every phrase of `options` (in order) and
-// adds one row per occurrence to `results`: the path, then the snippet in column 2.
-void SearchChunks(const QString& path, const TextChunks& chunks, const SearchOptions& options,
-                  ResultsList& results);
+// Searches the text of one file for every phrase (in order) and reports each
+// occurrence to `sink`; returns the number reported. beginFile/endFile are the
+// caller's to send.
+std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
+                       CaseMode caseMode, SearchSink& sink);
 
 }  // namespace qm

@@ -1,9 +1,9 @@
 #include "terms/findsets.h"
 
-#include "text/textfile.h"
 #include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
+#include "text/textfile.h"
 
 namespace qm {
 

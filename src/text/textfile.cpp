@@ -9,8 +9,6 @@
 
 namespace qm {
 
-
-
 namespace {
 
 // Re-encodes bytes from `validUpTo` on: valid stretches are copied, every other

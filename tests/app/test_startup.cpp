@@ -20,11 +20,11 @@
 
 #include "app/form1.h"
 #include "extraction/extractor.h"
-#include "extraction/runandwait.h"
+#include "extraction/child.h"
 #include "platform/error.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
-#include "search/searchrun.h"
+#include "search/run.h"
 
 using namespace qm;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -89,6 +90,83 @@ TEST_F(Existence, FolderExistsAndPathExistsAreTestsOfTheirOwn) {
     EXPECT_FALSE(fs::exists(QString(5000, u'x')));  // a name the system refuses
 }
 
+
+TEST(PathNames, NameFolderAndExtension) {
+    EXPECT_EQ(fs::fileName("/a/b/c.pdf"), QStringLiteral("c.pdf"));
+    EXPECT_EQ(fs::fileName("c.pdf"), QStringLiteral("c.pdf"));
+    EXPECT_EQ(fs::fileName("/a/b/"), QString());
+    EXPECT_EQ(fs::folderOf("/a/b/c.pdf"), QStringLiteral("/a/b/"));
+    EXPECT_EQ(fs::folderOf("c.pdf"), QString());
+    EXPECT_EQ(fs::stripExtension(".profile"), QStringLiteral(".profile"));
+    EXPECT_EQ(fs::stripExtension("a.tar.gz"), QStringLiteral("a.tar"));
+    EXPECT_EQ(fs::stripExtension("ab."), QStringLiteral("ab"));
+    EXPECT_EQ(fs::stripExtension("noext"), QStringLiteral("noext"));
+    EXPECT_EQ(fs::stripExtension(QString()), QString());
+    // The extension is taken off the whole path, so a dot in a folder name
+    // counts when the file has none.
+    EXPECT_EQ(fs::fileName(fs::stripExtension("/x.y/file")), QStringLiteral("x"));
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(fs::folderOf(path));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+TEST(CopyAndRemove, CopyReplacesAndRefusesQuietly) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QString src = d + QStringLiteral("/src dir/ä \"q\" 'x'.pdf");
+    const QString dst = d + QStringLiteral("/tmp.pdf");
+    writeFile(src, "new content");
+    writeFile(dst, "old content that is longer");
+    fs::copyFile(src, dst);
+    EXPECT_EQ(contents(dst), QByteArray("new content"));
+    // The copy is the owner's alone: it may hold what the user keeps private.
+    EXPECT_EQ(QFile::permissions(dst) & (QFile::ReadGroup | QFile::ReadOther), 0);
+    // Doubled separators are cleaned first.
+    QFile::remove(dst);
+    fs::copyFile(d + QStringLiteral("//src dir//ä \"q\" 'x'.pdf"), dst);
+    EXPECT_EQ(contents(dst), QByteArray("new content"));
+    // A missing source, a missing folder, blank paths: nothing happens.
+    fs::copyFile(d + QStringLiteral("/gone.pdf"), dst);
+    EXPECT_EQ(contents(dst), QByteArray("new content"));
+    fs::copyFile(src, d + QStringLiteral("/no such folder/tmp.pdf"));
+    EXPECT_FALSE(QFile::exists(d + QStringLiteral("/no such folder/tmp.pdf")));
+    fs::copyFile(QStringLiteral("  "), dst);
+    fs::copyFile(src, QStringLiteral(" "));
+    EXPECT_EQ(contents(dst), QByteArray("new content"));
+}
+
+TEST(CopyAndRemove, ANamedPipeOrADeviceIsNeverCopied) {
+    // Reading a FIFO with no writer waits for ever, and a device may never end.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.pdf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(fs::isFile(fifo));
+    EXPECT_FALSE(fs::isFile(QStringLiteral("/dev/zero")));
+    fs::copyFile(fifo, dir.filePath("copy.pdf"));
+    fs::copyFile(QStringLiteral("/dev/zero"), dir.filePath("zero.pdf"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("copy.pdf")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("zero.pdf")));
+}
+
+TEST(CopyAndRemove, RemoveQuietlyTakesReadOnlyFilesAndIgnoresMissingOnes) {
+    QTemporaryDir dir;
+    const QString ro = dir.filePath("readonly.txt");
+    writeFile(ro, "x");
+    QFile::setPermissions(ro, QFile::ReadOwner);
+    fs::removeQuietly(ro);
+    EXPECT_FALSE(QFile::exists(ro));
+    fs::removeQuietly(dir.filePath("never there"));
+    fs::removeQuietly(QString());
+}
 
 }  // namespace
 }  // namespace qm

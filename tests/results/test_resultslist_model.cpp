@@ -3,8 +3,8 @@
 #include <QtTest>
 
 #include "platform/error.h"
-#include "text/display.h"
 #include "results/resultslist.h"
+#include "text/display.h"
 
 namespace qm {
 

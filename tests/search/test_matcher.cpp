@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "text/textfile.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
+#include "text/textfile.h"
 
 namespace qm {
 namespace {

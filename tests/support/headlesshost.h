@@ -1,48 +1,75 @@
 #pragma once
 // A search run's host without a window, for tests and benchmarks: the file
-// list, the results and the options are plain members; the boxes, the pump,
-// the bar and the pointer are the scripted stand-ins.
+// list and the options are plain members, every occurrence becomes a row, the
+// password prompt is a scripted input box, and the wait shows itself on a
+// scripted bar.
 
-#include "filelist/filelist.h"
+#include <QStringList>
+#include <utility>
+#include <vector>
+
+#include "extraction/pipeline.h"
 #include "platform/scripted.h"
-#include "platform/settings.h"
-#include "results/resultslist.h"
-#include "search/searchrun.h"
+#include "search/run.h"
+#include "search/sink.h"
 #include "terms/searchoptions.h"
 
 namespace qm::test {
 
-class HeadlessHost : public SearchHost {
+class HeadlessRun : public RunHost, public SearchSink {
   public:
-    HeadlessHost() {
-        svc.boxes = &boxes;
-        svc.pump = &pump;
+    // Runs a search over `list` with `pipeline`; rows and reports start afresh.
+    SearchSummary run(TextPipeline& pipeline) {
+        rows.clear();
+        begun.clear();
+        reports.clear();
+        summary = runSearch(pipeline, *this, *this);
+        return summary;
     }
-    Services& services() override { return svc; }
-    ProgressBar& progress() override { return bar; }
-    MousePointer& pointer() override { return ptr; }
-    const FileList& files() override { return list; }
-    ResultsList& results() override { return rows; }
-    SearchOptions currentOptions() override { return options; }
-    bool& stopRequested() override { return stop; }
-    QString caption() override { return caption_; }
-    void setCaption(const QString& c) override { caption_ = c; }
-    QString extractorPath() override { return extractor; }
-    // The program's own work folder unless `work` names another.
-    QString workFolder() override { return work.isEmpty() ? qm::workFolder() : work; }
 
+    // The failures of the last run as the window lists them after "Done.".
+    QString failureLines() const {
+        QString out;
+        for (const FileFailure& f : summary.failures)
+            out += QStringLiteral("\r\n") + f.path + failureSuffix(f.reason);
+        return out;
+    }
+    QStringList rowPaths() const {
+        QStringList out;
+        for (const auto& r : rows) out << r.first;
+        return out;
+    }
+
+    int fileCount() override { return static_cast<int>(list.size()); }
+    QString fileAt(int position) override { return list.value(position - 1); }
+    SearchOptions options() override { return searchOptions; }
+    void fileBegins(int i, int, const QString&) override {
+        begun.push_back(i);
+        pump.pump();
+    }
+    bool stopRequested() override { return stop; }
+    QString password(const QString& path) override {
+        return boxes.input(passwordPrompt(path), QStringLiteral("Input Password"), QString());
+    }
+    WaitDisplay waitDisplay(int, int) override {
+        return {&bar, bar.text(), bar.value(), fileCount()};
+    }
+    void stageFailed(RunStage, const QString& description) override { reports << description; }
+    void readabilityFailed(const QString& description) override { reports << description; }
+    void occurrence(const Hit& hit) override {
+        rows.emplace_back(hit.path, hit.snippet.toString());
+    }
+
+    QStringList list;
+    SearchOptions searchOptions;
+    bool stop = false;
     ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
-    Services svc;
     ScriptedProgressBar bar;
-    ScriptedMousePointer ptr;
-    FileList list;
-    ResultsList rows;
-    SearchOptions options;
-    bool stop = false;
-    QString caption_ = QString::fromLatin1(kStartCaption);
-    QString extractor;
-    QString work;
+    std::vector<std::pair<QString, QString>> rows;  // path, snippet
+    std::vector<int> begun;                         // positions of the files begun, in order
+    QStringList reports;                            // failures reported during the run
+    SearchSummary summary;
 };
 
 }  // namespace qm::test

@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
+#include "text/error.h"
 #include "text/textfile.h"
 #include "text/utf8.h"
-#include "text/error.h"
 
 namespace qm {
 namespace {

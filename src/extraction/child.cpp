@@ -1,4 +1,4 @@
-#include "extraction/pooledchild.h"
+#include "extraction/child.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -17,14 +17,14 @@ extern char** environ;
 
 namespace qm {
 
-struct PooledChildren {
+struct Children {
     std::mutex mutex;
     std::vector<std::pair<pid_t, ChildToken*>> running;
     bool ended = false;
     std::atomic<std::int64_t> started{0};
 
-    static PooledChildren& get() {
-        static PooledChildren r;
+    static Children& get() {
+        static Children r;
         return r;
     }
     // Kills the children of one token (null: all). Called with the lock held.
@@ -37,21 +37,21 @@ struct PooledChildren {
 };
 
 void ChildToken::cancel() {
-    auto& r = PooledChildren::get();
+    auto& r = Children::get();
     std::lock_guard lock(r.mutex);
-    PooledChildren::markCancelled(*this);
+    Children::markCancelled(*this);
     r.killLocked(this);
 }
 
 bool ChildToken::cancelled() const {
-    auto& r = PooledChildren::get();
+    auto& r = Children::get();
     std::lock_guard lock(r.mutex);
-    return PooledChildren::isCancelled(*this);
+    return Children::isCancelled(*this);
 }
 
-PooledChildResult runPooledChild(const QString& program, const QStringList& arguments,
+ChildResult runChild(const QString& program, const QStringList& arguments,
                                  ChildToken& token) {
-    PooledChildResult result;
+    ChildResult result;
     if (program.isEmpty()) return result;
 
     std::vector<std::string> args;
@@ -77,13 +77,13 @@ PooledChildResult runPooledChild(const QString& program, const QStringList& argu
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    auto& r = PooledChildren::get();
+    auto& r = Children::get();
     pid_t pid = 0;
     {
         // Started under the lock, so a cancel either comes before (and the
         // child is never started) or finds it in the list.
         std::lock_guard lock(r.mutex);
-        if (r.ended || PooledChildren::isCancelled(token)) {
+        if (r.ended || Children::isCancelled(token)) {
             result.ended = true;
         } else if (posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ) == 0) {
             result.started = true;
@@ -106,7 +106,7 @@ PooledChildResult runPooledChild(const QString& program, const QStringList& argu
         auto& v = r.running;
         v.erase(std::remove_if(v.begin(), v.end(), [&](const auto& e) { return e.first == pid; }),
                 v.end());
-        result.ended = r.ended || PooledChildren::isCancelled(token);
+        result.ended = r.ended || Children::isCancelled(token);
     }
     int status = 0;
     if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
@@ -114,27 +114,33 @@ PooledChildResult runPooledChild(const QString& program, const QStringList& argu
     return result;
 }
 
-void endPooledExtractions() {
-    auto& r = PooledChildren::get();
+void endAllExtractions() {
+    auto& r = Children::get();
     std::lock_guard lock(r.mutex);
     r.ended = true;
     r.killLocked(nullptr);
 }
 
-void allowPooledExtractions() {
-    auto& r = PooledChildren::get();
+void allowExtractions() {
+    auto& r = Children::get();
     std::lock_guard lock(r.mutex);
     r.ended = false;
 }
 
-int runningPooledChildren() {
-    auto& r = PooledChildren::get();
+bool extractionsEnded() {
+    auto& r = Children::get();
+    std::lock_guard lock(r.mutex);
+    return r.ended;
+}
+
+int runningChildren() {
+    auto& r = Children::get();
     std::lock_guard lock(r.mutex);
     return static_cast<int>(r.running.size());
 }
 
-std::int64_t pooledChildrenStarted() {
-    return PooledChildren::get().started.load();
+std::int64_t childrenStarted() {
+    return Children::get().started.load();
 }
 
 }  // namespace qm

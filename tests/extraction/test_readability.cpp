@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "extraction/checks.h"
+#include "extraction/readability.h"
 #include "extraction/extractor.h"
 #include "filelist/filelist.h"
 #include "platform/error.h"

@@ -10,7 +10,7 @@
 
 #include "app/form1.h"
 #include "extraction/extractor.h"
-#include "extraction/runandwait.h"
+#include "extraction/child.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
 #include "support/pdfmaker.h"

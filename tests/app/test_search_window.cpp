@@ -15,11 +15,11 @@
 
 #include "app/form1.h"
 #include "extraction/extractor.h"
-#include "extraction/pooledchild.h"
-#include "extraction/runandwait.h"
+#include "extraction/child.h"
+#include "extraction/child.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
-#include "search/searchrun.h"
+#include "search/run.h"
 #include "support/pdfmaker.h"
 
 namespace qm {

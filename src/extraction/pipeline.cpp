@@ -1,4 +1,4 @@
-#include "search/parallelsource.h"
+#include "extraction/pipeline.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,25 +9,23 @@
 #include <algorithm>
 #include <chrono>
 
-#include "extraction/checks.h"
+#include "extraction/readability.h"
 #include "extraction/extractor.h"
-#include "extraction/pooledchild.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
-#include "platform/error.h"
+#include "text/error.h"
 #include "platform/services.h"
 
 namespace qm {
 
-struct ParallelTextSource::Job {
+struct TextPipeline::Job {
     int index = 0;
     QString path;
     QString password;
     ChildToken token;
     bool done = false;  // guarded by the source's mutex
     FileText text;
-    QString noTextError;  // the readability test failed: reported, the text is searched
-    QString readError;    // the text could not be read: thrown to the run
+    QString readError;  // the text could not be read: thrown to the caller
 };
 
 namespace {
@@ -73,18 +71,18 @@ TextOutcome outcomeOf(CachedOutcome o) {
 
 }  // namespace
 
-int ParallelTextSource::coreCount() {
+int TextPipeline::coreCount() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-ParallelTextSource::ParallelTextSource(Setup setup) : setup_(std::move(setup)) {
+TextPipeline::TextPipeline(Setup setup) : setup_(std::move(setup)) {
     jobs_ = setup_.jobs > 0 ? setup_.jobs : coreCount();
     // Besides one file in flight per worker, as many ready and waiting, so the
     // workers never idle while the run is busy with the file before.
     window_ = 2 * jobs_ + 1;
 }
 
-ParallelTextSource::~ParallelTextSource() {
+TextPipeline::~TextPipeline() {
     cancelAll();
     {
         std::lock_guard lock(mutex_);
@@ -96,18 +94,18 @@ ParallelTextSource::~ParallelTextSource() {
     for (std::thread& t : workers_) t.join();
 }
 
-void ParallelTextSource::beginRun(const RunPlan& plan) {
+void TextPipeline::beginRun(const RunPlan& plan) {
     cancelAll();
     plan_ = plan;
     inRun_ = true;
 }
 
-void ParallelTextSource::endRun() {
+void TextPipeline::endRun() {
     cancelAll();
     inRun_ = false;
 }
 
-void ParallelTextSource::cancelAll() {
+void TextPipeline::cancelAll() {
     std::vector<std::shared_ptr<Job>> dropped;
     for (auto& [index, job] : ahead_) dropped.push_back(job);
     ahead_.clear();
@@ -119,7 +117,7 @@ void ParallelTextSource::cancelAll() {
     for (const auto& job : dropped) job->token.cancel();
 }
 
-std::shared_ptr<ParallelTextSource::Job> ParallelTextSource::submit(int index, const QString& path,
+std::shared_ptr<TextPipeline::Job> TextPipeline::submit(int index, const QString& path,
                                                                     const QString& password,
                                                                     bool first) {
     auto job = std::make_shared<Job>();
@@ -140,7 +138,7 @@ std::shared_ptr<ParallelTextSource::Job> ParallelTextSource::submit(int index, c
     return job;
 }
 
-void ParallelTextSource::scheduleAhead(int from) {
+void TextPipeline::scheduleAhead(int from) {
     const int last = std::min(plan_.count, from + window_ - 1);
     for (int k = from; k <= last; ++k) {
         const QString path = plan_.pathAt ? plan_.pathAt(k) : QString();
@@ -155,8 +153,13 @@ void ParallelTextSource::scheduleAhead(int from) {
     }
 }
 
-FileText ParallelTextSource::obtain(const FileRequest& request) {
+FileText TextPipeline::obtain(const FileRequest& request) {
     const int i = request.index;
+    if (i <= 0) {
+        // A file outside the run (the add-time check): the run's work ahead stays as it is.
+        std::shared_ptr<Job> job = submit(0, request.path, QString(), true);
+        return collect(job, request.wait);
+    }
     // Work for positions the run has passed is of no use any more.
     for (auto it = ahead_.begin(); it != ahead_.end() && it->first < i;) {
         it->second->token.cancel();
@@ -189,21 +192,24 @@ FileText ParallelTextSource::obtain(const FileRequest& request) {
     }
     if (!job) job = submit(i, request.path, password, true);
 
-    wait(*job, request.wait);
+    return collect(job, request.wait);
+}
+
+FileText TextPipeline::collect(const std::shared_ptr<Job>& job, const WaitDisplay& display) {
+    wait(*job, display);
     FileText result;
     {
         std::lock_guard lock(mutex_);
-        if (!job->done) return result;  // the window is closing: ended unfinished
-    }
-    if (!job->noTextError.isEmpty() && setup_.boxes) {
-        Procedure p(*setup_.boxes, QStringLiteral("Main"), QStringLiteral("NoTextPDF"));
-        p.step(100, [&] { throw Error(job->noTextError); });
+        if (!job->done) {  // the program is closing: ended unfinished
+            result.outcome = TextOutcome::Ended;
+            return result;
+        }
     }
     if (!job->readError.isEmpty()) throw Error(job->readError);
     return std::move(job->text);
 }
 
-void ParallelTextSource::dropAheadOf(int index) {
+void TextPipeline::dropAheadOf(int index) {
     std::vector<std::shared_ptr<Job>> dropped;
     for (auto it = ahead_.upper_bound(index); it != ahead_.end();) {
         dropped.push_back(it->second);
@@ -222,11 +228,11 @@ void ParallelTextSource::dropAheadOf(int index) {
     for (const auto& job : dropped) job->token.cancel();
 }
 
-bool ParallelTextSource::aheadAllowed() const {
+bool TextPipeline::aheadAllowed() const {
     return inRun_ && (!plan_.mayWorkAhead || plan_.mayWorkAhead());
 }
 
-void ParallelTextSource::wait(Job& job, const WaitDisplay& display) {
+void TextPipeline::wait(Job& job, const WaitDisplay& display) {
     auto done = [&] {
         std::lock_guard lock(mutex_);
         return job.done;
@@ -264,24 +270,12 @@ void ParallelTextSource::wait(Job& job, const WaitDisplay& display) {
         holdAhead();
         if (done() || extractionsEnded()) break;
 
-        if (display.bar) {
-            ++polls;
-            if (polls >= kPollsBeforeCounting) {
-                display.bar->setText(waitText(display.statusText, polls));
-                const int k = polls - kPollsBeforeCounting;
-                if (k % kPollsPerCreep == 0)
-                    display.bar->setValue(std::clamp(
-                        creepValue(display.startPercent, display.fileCount, k / kPollsPerCreep), 0,
-                        100));
-            }
-        }
+        display.poll(++polls);
     }
-    if (display.bar)
-        display.bar->setText(display.statusText.isEmpty() ? QStringLiteral("Progress Bar")
-                                                          : display.statusText);
+    display.finish();
 }
 
-void ParallelTextSource::workerLoop(int slot) {
+void TextPipeline::workerLoop(int slot) {
     for (;;) {
         std::shared_ptr<Job> job;
         {
@@ -291,7 +285,9 @@ void ParallelTextSource::workerLoop(int slot) {
             job = queue_.front();
             queue_.pop_front();
         }
-        if (!job->token.cancelled()) {
+        if (job->token.cancelled()) {
+            job->text.outcome = TextOutcome::Ended;
+        } else {
             try {
                 process(*job, slot);
             } catch (const std::exception& e) {
@@ -312,7 +308,7 @@ void ParallelTextSource::workerLoop(int slot) {
     }
 }
 
-void ParallelTextSource::process(Job& job, int slot) {
+void TextPipeline::process(Job& job, int slot) {
     FileText& out = job.text;
     TextCache* cache = setup_.cache;
     const std::optional<FileIdentity> id = FileIdentity::of(job.path);
@@ -323,6 +319,7 @@ void ParallelTextSource::process(Job& job, int slot) {
             try {
                 out.chunks = entry->chunks();
                 out.outcome = outcomeOf(entry->outcome);
+                out.textFileSize = entry->textFileSize;
                 return;
             } catch (const Error&) {
                 // A damaged entry: extract the file anew.
@@ -346,7 +343,7 @@ void ParallelTextSource::process(Job& job, int slot) {
     bool started = false;
     bool ended = false;
     auto run = [&](const QStringList& args) {
-        const PooledChildResult r = runPooledChild(setup_.extractorPath, args, job.token);
+        const ChildResult r = runChild(setup_.extractorPath, args, job.token);
         started = started || r.started;
         ended = ended || r.ended;
     };
@@ -355,7 +352,7 @@ void ParallelTextSource::process(Job& job, int slot) {
     if (ended) {
         // Ended with its run (or the window): the result is dropped.
         fs::removeQuietly(txt);
-        out.outcome = TextOutcome::Protected;
+        out.outcome = TextOutcome::Ended;
         return;
     }
     // Only what the extractor itself made is kept, for a file that stayed as it was.
@@ -370,6 +367,7 @@ void ParallelTextSource::process(Job& job, int slot) {
         return;
     }
     const std::int64_t size = QFileInfo(txt).size();
+    out.textFileSize = size;
     struct Cleanup {
         const QString& txt;
         const QString& pdf;
@@ -381,9 +379,9 @@ void ParallelTextSource::process(Job& job, int slot) {
 
     bool unreadable = false;
     try {
-        unreadable = NoTextPDF(txt);
+        unreadable = isUnreadableText(txt);
     } catch (const Error& e) {
-        job.noTextError = e.description();
+        out.readabilityError = e.description();
         keep = false;
     }
     if (unreadable) {

@@ -1,0 +1,55 @@
+// The add-time check: after every addition to the file list, every listed file
+// is extracted (texts kept from before cost nothing) and the files whose text
+// is shorter than 10 bytes are reported in one message.
+#include "app/form1.h"
+#include "extraction/pipeline.h"
+#include "extraction/readability.h"
+#include "platform/error.h"
+#include "platform/settings.h"
+
+namespace qm {
+
+QString checkReportText(const QString& reportedPaths) {
+    return QStringLiteral("These files could not be read:\r\n\r\n") + reportedPaths +
+           QStringLiteral(
+               "\r\nThis program will extract text from a PDF but this program will not extract "
+               "text within an image within a PDF.\r\n\r\nEmail ") +
+           supportEmail() + QStringLiteral(" if you have any questions.");
+}
+
+void Form1::runAddTimeCheck() {
+    MessageBoxes& boxes = *services_.boxes;
+    Procedure p(boxes, QStringLiteral("Check"), QStringLiteral("CheckByCodeNotPreviewTextbox"));
+    QString report;
+    int count = 0;
+
+    p.step(100, [&] { setMousePointer(MousePointer::Busy); });
+    p.step(102, [&] { count = fileList.count(); });
+    for (int i = 1; i <= count; ++i) {
+        if (extractionsEnded()) return;
+        if (i > fileList.count()) break;  // entries removed meanwhile are not checked
+        QString path;
+        p.step(104, [&] { path = fileList.text(i); });
+        FileText text;
+        p.step(108, [&] {
+            FileRequest request;
+            request.path = path;
+            request.wait = {&progressBar(), QString(), 0, 0};
+            text = pipeline().obtain(request);
+        });
+        if (extractionsEnded() || text.outcome == TextOutcome::Ended) return;
+        p.step(110, [&] {
+            if (lowSize(text.textFileSize) < kCheckMinimumSize)
+                report += path + QStringLiteral("\r\n");
+        });
+        p.step(112, [&] {
+            if (services_.pump) services_.pump->pump();
+        });
+    }
+    p.step(114, [&] { setMousePointer(MousePointer::Default); });
+    p.step(116, [&] {
+        if (!report.isEmpty()) boxes.message(checkReportText(report), applicationTitle());
+    });
+}
+
+}  // namespace qm

@@ -1,0 +1,141 @@
+#pragma once
+// The one way the program gets the text of a PDF file: the search run, the
+// add-time check and the command line all go through a TextPipeline.
+//
+// Worker threads, one per extractor process allowed at a time, take files from
+// a queue. Each worker has its own work files ("ex<k>/tmp.pdf" and
+// "ex<k>/tmp.txt" in the work folder): it copies the file there, runs the
+// extractor on the copy, checks and reads the text, and keeps it in the text
+// cache. The caller takes the files one at a time on its own thread; during a
+// run, files after the current one are extracted ahead. While the caller waits
+// for a file, its events are pumped and the progress bar counts and creeps
+// (WaitDisplay).
+//
+// With the password prompt on, nothing is done ahead: a file's extraction
+// starts once its prompt has been answered. When a run ends, work for later
+// files is ended and dropped.
+
+#include <QEventLoop>
+#include <QObject>
+#include <QString>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "extraction/child.h"
+#include "extraction/waitdisplay.h"
+#include "text/textfile.h"
+
+namespace qm {
+
+class EventPump;
+class TextCache;
+
+// What became of one file.
+enum class TextOutcome {
+    Text,        // readable text, in `chunks`
+    NotCopied,   // the file could not be copied (gone, unreadable)
+    Protected,   // the extractor wrote no text (password, copy protection, not a PDF)
+    Unreadable,  // the text holds no readable characters (a scanned image)
+    Ended,       // the extraction was ended (the program is closing)
+};
+
+struct FileText {
+    TextOutcome outcome = TextOutcome::Protected;
+    TextChunks chunks;
+    // Size in bytes of the text file the extractor wrote; -1 when it wrote none.
+    std::int64_t textFileSize = -1;
+    // The readability test could not read the text file: the text is searched
+    // as it is, and this is reported.
+    QString readabilityError;
+};
+
+struct FileRequest {
+    int index = 0;  // 1-based position in the run; 0 outside a run
+    QString path;   // as listed
+    // Asked once the file is known to be there; the password to try, empty
+    // for none. Not set: no password.
+    std::function<QString()> password;
+    WaitDisplay wait;  // how a long extraction shows itself
+};
+
+// What a run tells the pipeline before the first file, so that it can work
+// ahead of the file the run is at.
+struct RunPlan {
+    int count = 0;                       // files of the run
+    std::function<QString(int)> pathAt;  // the path at position i now ("" past the end)
+    // False while each file waits for its password prompt, and once a stop was asked for.
+    std::function<bool()> mayWorkAhead;
+};
+
+class TextPipeline {
+  public:
+    struct Setup {
+        QString extractorPath;
+        QString workFolder;
+        EventPump* pump = nullptr;   // pumped while the caller waits
+        int jobs = 0;                // extractors at once; 0: one per core
+        TextCache* cache = nullptr;  // not owned; null: nothing is kept
+        int pollMilliseconds = kPollMilliseconds;
+    };
+    explicit TextPipeline(Setup setup);
+    ~TextPipeline();
+    TextPipeline(const TextPipeline&) = delete;
+    TextPipeline& operator=(const TextPipeline&) = delete;
+
+    // A run begins; obtain() follows for files 1, 2, ... in order.
+    void beginRun(const RunPlan& plan);
+    // The text of one file, waiting for it with events pumped. Throws qm::Error
+    // when an extracted text cannot be read.
+    FileText obtain(const FileRequest& request);
+    // The run is over (finished or stopped): work begun for later files is dropped.
+    void endRun();
+
+    int jobs() const { return jobs_; }
+    const QString& extractorPath() const { return setup_.extractorPath; }
+    // The number of cores, at least 1.
+    static int coreCount();
+
+    struct Job;
+
+  private:
+    void scheduleAhead(int from);
+    std::shared_ptr<Job> submit(int index, const QString& path, const QString& password,
+                                bool first);
+    void wait(Job& job, const WaitDisplay& display);
+    // Waits for the job and hands over its text.
+    FileText collect(const std::shared_ptr<Job>& job, const WaitDisplay& display);
+    void workerLoop(int slot);
+    void process(Job& job, int slot);
+    void cancelAll();
+    // Ends and forgets the work begun for files after position `index`.
+    void dropAheadOf(int index);
+    bool aheadAllowed() const;
+
+    Setup setup_;
+    int jobs_ = 1;
+    int window_ = 1;  // files in the queue or in flight, the current one included
+    RunPlan plan_;
+    bool inRun_ = false;
+    std::map<int, std::shared_ptr<Job>> ahead_;  // by list position
+
+    // Shared with the workers.
+    std::mutex mutex_;
+    std::condition_variable wake_;  // work for the workers
+    std::condition_variable done_;  // a job is done (when no event loop runs)
+    std::deque<std::shared_ptr<Job>> queue_;
+    bool quit_ = false;
+    std::vector<std::thread> workers_;
+
+    // Lives on the caller's thread; the workers post their "done" to it.
+    QObject notifier_;
+    QEventLoop* waiting_ = nullptr;
+};
+
+}  // namespace qm

@@ -1,0 +1,37 @@
+#pragma once
+// Where matching reports what it finds. The window's results list, the
+// command line's printers and the tests each take the occurrences of a run
+// through a SearchSink; the matcher knows none of them.
+
+#include <QString>
+#include <cstddef>
+#include <string_view>
+
+#include "search/matcher.h"
+
+namespace qm {
+
+// One occurrence of a phrase in a file's text.
+struct Hit {
+    const QString& path;   // the file as listed
+    std::size_t phrase;    // index of the phrase that found it, in the run's phrase list
+    std::size_t chunk;     // chunk of the text, from 0
+    std::size_t offset;    // byte offset of the match within the chunk
+    const Snippet& snippet;
+};
+
+class SearchSink {
+  public:
+    virtual ~SearchSink() = default;
+    // A file's text is about to be searched.
+    virtual void beginFile(const QString& path) { (void)path; }
+    // One occurrence, in the order rows are shown: phrase by phrase, each by position.
+    virtual void occurrence(const Hit& hit) = 0;
+    // The file's text has been searched; `found` occurrences were reported.
+    virtual void endFile(const QString& path, std::size_t found) {
+        (void)path;
+        (void)found;
+    }
+};
+
+}  // namespace qm
