@@ -11,9 +11,9 @@
 #include "app/form1.h"
 #include "extraction/extractor.h"
 #include "extraction/runandwait.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace qm {
 

@@ -19,12 +19,12 @@
 #include <QtTest>
 
 #include "app/form1.h"
-#include "text/display.h"
 #include "extraction/extractor.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "search/searchrun.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
+#include "text/display.h"
 
 namespace qm {
 

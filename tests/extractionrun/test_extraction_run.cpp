@@ -6,10 +6,10 @@
 #include <QtTest>
 
 #include "extraction/extractor.h"
-#include "fs/fs.h"
 #include "extraction/runandwait.h"
-#include "platform/scripted.h"
+#include "fs/fs.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace qm {
 
@@ -40,7 +40,8 @@ class ExtractionRunTest : public QObject {
         QCOMPARE(fs::stripExtension(QString()), QString());
         // The extension is taken off the whole path, so a dot in a folder name
         // counts when the file has none.
-        QCOMPARE(fs::fileName(fs::stripExtension(QStringLiteral("/x.y/file"))), QStringLiteral("x"));
+        QCOMPARE(fs::fileName(fs::stripExtension(QStringLiteral("/x.y/file"))),
+                 QStringLiteral("x"));
         QCOMPARE(checkOutputPath(QStringLiteral("/w"), QStringLiteral("/d/Report 1.pdf")),
                  QStringLiteral("/w/Report 1.txt"));
     }

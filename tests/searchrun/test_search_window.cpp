@@ -17,10 +17,10 @@
 #include "extraction/extractor.h"
 #include "extraction/pooledchild.h"
 #include "extraction/runandwait.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "search/searchrun.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace qm {
 

@@ -4,10 +4,10 @@
 // the bar and the pointer are the scripted stand-ins.
 
 #include "filelist/filelist.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "results/resultslist.h"
 #include "search/searchrun.h"
+#include "support/scripted.h"
 #include "terms/searchoptions.h"
 
 namespace qm::test {
