@@ -6,7 +6,7 @@
 #   bench/compare.sh [FOLDER]
 #
 # Without FOLDER, a folder of a few hundred made PDFs of mixed size is made
-# first (by qm_makepdfs, built with the tests) and kept for later runs.
+# first (by qm_makepdfs, built with the benchmarks) and kept for later runs.
 # Environment: QM_BUILD_DIR (default: build), RUNS (default 3), COUNT (made
 # files, default 300), FREQUENT and RARE (the phrases).
 set -euo pipefail

@@ -1,27 +1,27 @@
 #!/usr/bin/env bash
-# Builds the program if needed, starts it on a virtual screen with a fresh
-# settings store, loads the example files, searches them for "salad" and
-# saves a picture of its window as docs/screenshot.png.
+# Builds quillmark-screenshot (tools/screenshot) if needed and runs it on a
+# virtual screen with a fresh settings store: it makes the program's window,
+# loads the example files, searches them for "salad" and saves a picture of
+# the window as docs/screenshot.png.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 BUILD=${QM_BUILD_DIR:-$QM_ROOT/build}
 OUT=${1:-$QM_ROOT/docs/screenshot.png}
-if [ ! -x "$BUILD/src/app/quillmark" ]; then
+TOOL=$BUILD/tools/screenshot/quillmark-screenshot
+if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   qm_install_packages
   qm_configure "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build "$BUILD" --target quillmark -j "$QM_JOBS"
 fi
-cmake --build "$BUILD" --target quillmark_samples >/dev/null
+cmake --build "$BUILD" --target quillmark-screenshot -j "$QM_JOBS"
 mkdir -p "$(dirname "$OUT")"
 rm -f "$OUT"
 
 CONFIG=$(mktemp -d)
 trap 'rm -rf "$CONFIG"' EXIT
 
-# The program saves the picture itself (QM_SCREENSHOT) and then ends.
 run() {
-  XDG_CONFIG_HOME="$CONFIG" QM_SCREENSHOT="$OUT" QM_SCREENSHOT_SEARCH=1 timeout 60 "$@" "$BUILD/src/app/quillmark"
+  XDG_CONFIG_HOME="$CONFIG" timeout 60 "$@" "$TOOL" --search "$OUT"
 }
 if command -v xvfb-run >/dev/null 2>&1; then
   run xvfb-run -a -s "-screen 0 1280x800x24"

@@ -33,13 +33,13 @@
 #include "extraction/child.h"
 #include "extraction/textcache.h"
 #include "filelist/filelist.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "results/resultslist.h"
 #include "extraction/pipeline.h"
 #include "search/run.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 extern char** environ;
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "filelist/folderscan.h"
-#include "platform/scripted.h"
+#include "support/scripted.h"
 
 namespace {
 

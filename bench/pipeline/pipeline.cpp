@@ -21,13 +21,13 @@
 #include "extraction/extractor.h"
 #include "extraction/child.h"
 #include "filelist/filelist.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
 #include "search/run.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include "app/hovercursor.h"
 #include "app/twips.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,13 +15,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTimer>
 #include <QTreeView>
 
 namespace qm {
@@ -73,36 +70,6 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
     // Opens centred on the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    // Documentation hook: QM_SCREENSHOT=<file.png> saves a picture of the window
-    // shortly after it is shown and ends the program.
-    // With QM_SCREENSHOT_SEARCH=1 it first loads the example files and searches
-    // them, answering every box with its default, so the picture shows results.
-    const QString screenshot = qEnvironmentVariable("QM_SCREENSHOT");
-    if (!screenshot.isEmpty()) {
-        QTimer::singleShot(1500, this, [this, screenshot] {
-            if (qEnvironmentVariableIntValue("QM_SCREENSHOT_SEARCH") == 1) {
-                auto* answer = new QTimer(this);
-                connect(answer, &QTimer::timeout, this, [] {
-                    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                        QAbstractButton* no = box->button(QMessageBox::No);
-                        (no ? no : box->button(QMessageBox::Ok))->click();
-                    }
-                });
-                answer->start(300);
-                PushButton10_Click();
-                PushButton7_Click();
-                answer->stop();
-                if (results.RowCount() >= 3) {
-                    results.SetChecked(1, true);
-                    results.SetChecked(3, true);
-                }
-                ListView1->setCurrentIndex(fileList.index(0));
-            }
-            if (!grab().save(screenshot, "PNG"))
-                qWarning("Could not save the screenshot to %s", qPrintable(screenshot));
-            QCoreApplication::quit();
-        });
-    }
 }
 
 Form1::~Form1() = default;

@@ -11,7 +11,7 @@
 
 namespace qm {
 
-int runProgram(QApplication& app) {
+int runProgram(QApplication& app, const ProgramStart& start) {
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     createWorkFolder();
     QtMessageBoxes boxes;
@@ -23,7 +23,9 @@ int runProgram(QApplication& app) {
     Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
 
     Form1::Config config;
-    config.applicationFolder = QCoreApplication::applicationDirPath();
+    config.applicationFolder = start.applicationFolder.isEmpty()
+                                   ? QCoreApplication::applicationDirPath()
+                                   : start.applicationFolder;
     // Closing the window ends the program at once, also in the middle of a
     // search or a wait whose loop would otherwise go on: every setting was
     // written when it changed, so nothing is lost.
@@ -39,6 +41,7 @@ int runProgram(QApplication& app) {
     boxes.setParent(&window);
     dialogs.setParent(&window);
     window.show();
+    if (start.shown) start.shown(window);
     const int rc = app.exec();
     removeWorkFolder();
     return rc;

@@ -1,6 +1,6 @@
 #pragma once
 // The platform services the program's logic talks to. The program uses the Qt
-// implementations of platform/gui; tests use the scripted ones of scripted.h,
+// implementations of platform/gui; tests use the scripted ones of tests/support/scripted.h,
 // which record every request and answer from a script.
 
 #include <QString>

@@ -24,8 +24,8 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
+#include "support/scripted.h"
 
 using namespace qm;
 

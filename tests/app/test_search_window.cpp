@@ -16,11 +16,11 @@
 #include "app/form1.h"
 #include "extraction/extractor.h"
 #include "extraction/child.h"
-#include "extraction/child.h"
-#include "platform/scripted.h"
+#include "support/scripted.h"
 #include "platform/settings.h"
 #include "search/run.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace qm {
 

@@ -22,9 +22,9 @@
 #include "extraction/extractor.h"
 #include "extraction/child.h"
 #include "platform/error.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "search/run.h"
+#include "support/scripted.h"
 
 using namespace qm;
 

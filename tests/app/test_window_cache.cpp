@@ -11,9 +11,10 @@
 #include "app/form1.h"
 #include "extraction/extractor.h"
 #include "extraction/child.h"
-#include "platform/scripted.h"
+#include "support/scripted.h"
 #include "platform/settings.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace qm {
 

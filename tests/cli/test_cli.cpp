@@ -20,10 +20,11 @@
 
 #include "app/form1.h"
 #include "extraction/extractor.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "search/run.h"
 #include "support/pdfmaker.h"
+
+#include "support/scripted.h"
 #include "text/display.h"
 
 namespace qm {

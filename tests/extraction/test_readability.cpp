@@ -10,9 +10,9 @@
 #include "extraction/extractor.h"
 #include "filelist/filelist.h"
 #include "platform/error.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace qm {
 

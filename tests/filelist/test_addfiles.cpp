@@ -18,8 +18,8 @@
 
 #include "app/form1.h"
 #include "platform/error.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
+#include "support/scripted.h"
 
 namespace qm {
 

@@ -12,7 +12,7 @@
 
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
-#include "platform/scripted.h"
+#include "support/scripted.h"
 
 namespace qm {
 namespace {

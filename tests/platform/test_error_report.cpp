@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
-#include "platform/scripted.h"
+#include "support/scripted.h"
 
 namespace qm {
 namespace {

@@ -12,10 +12,10 @@
 #include <QTemporaryDir>
 
 #include "platform/error.h"
-#include "platform/scripted.h"
 #include "results/exports.h"
 #include "results/opening.h"
 #include "results/spreadsheet.h"
+#include "support/scripted.h"
 
 namespace qm {
 namespace {

@@ -15,12 +15,12 @@
 #include "extraction/child.h"
 #include "extraction/textcache.h"
 #include "filelist/filelist.h"
-#include "platform/scripted.h"
 #include "results/resultslist.h"
 #include "extraction/pipeline.h"
 #include "search/run.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
+#include "support/scripted.h"
 
 namespace qm {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "extraction/pipeline.h"
-#include "platform/scripted.h"
+#include "support/scripted.h"
 #include "search/run.h"
 #include "search/sink.h"
 #include "terms/searchoptions.h"

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 
 #include "platform/error.h"
-#include "platform/scripted.h"
 #include "platform/settings.h"
+#include "support/scripted.h"
 #include "terms/findsets.h"
 
 namespace qm {

@@ -3,7 +3,7 @@
 #include <QMap>
 
 #include "platform/error.h"
-#include "platform/scripted.h"
+#include "support/scripted.h"
 #include "terms/restoreoptions.h"
 
 namespace qm {

@@ -1,4 +1,4 @@
-#include "platform/scripted.h"
+#include "support/scripted.h"
 
 #include <cstdio>
 #include <cstdlib>
