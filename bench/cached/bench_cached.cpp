@@ -9,7 +9,7 @@
 //   3. a second search of the same list for another phrase, in the same process,
 //      beside `pdfgrep -r -F` for that phrase;
 //   4. quillmark-search --cache run twice, beside `pdfgrep --cache` run twice;
-//   5. the add-time check of the list (all files checked before) with one file added.
+//   5. the window's add-time check of the list (all checked before) with one file added.
 // Each figure is printed with the peak resident memory (ru_maxrss) of the
 // process that did the work.
 #include <fcntl.h>
@@ -17,25 +17,22 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "extraction/readability.h"
+#include "app/form1.h"
+#include "extraction/child.h"
 #include "extraction/extractor.h"
-#include "extraction/child.h"
-#include "extraction/child.h"
-#include "extraction/textcache.h"
-#include "filelist/filelist.h"
-#include "platform/settings.h"
-#include "results/resultslist.h"
 #include "extraction/pipeline.h"
+#include "extraction/textcache.h"
+#include "platform/settings.h"
 #include "search/run.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
@@ -48,14 +45,11 @@ namespace {
 using namespace qm;
 
 // The host of the measured runs: events are really pumped, as in the window.
-struct QuietHost : test::HeadlessHost {
-    QuietHost(const QStringList& files, QString extractorPath, QString workFolder) {
-        list.add(files);
-        extractor = std::move(extractorPath);
-        work = std::move(workFolder);
-        options.mode = SearchMode::Single;
-        options.caseMode = CaseMode::IgnoreCase;
-        svc.pump = &qtPump;
+struct QuietHost : test::HeadlessRun {
+    explicit QuietHost(const QStringList& files) {
+        list = files;
+        searchOptions.mode = SearchMode::Single;
+        searchOptions.caseMode = CaseMode::IgnoreCase;
     }
     QtEventPump qtPump;
 };
@@ -163,7 +157,7 @@ void line(const char* what, double seconds, double mib, const QString& note = {}
 }  // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 500;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2;
     const QString pdftotext = FindExtractor();
@@ -172,7 +166,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pdftotext is not installed\n");
         return 1;
     }
-    const int cores = ParallelTextSource::coreCount();
+    const int cores = TextPipeline::coreCount();
 
     // The corpus is made once and kept beside the program.
     const QString corpus =
@@ -198,16 +192,14 @@ int main(int argc, char** argv) {
     // shared, so the best of each counts.
     QElapsedTimer t;
     TextCache cache;
-    QuietHost host(files, pdftotext, work);
-    ParallelTextSource::Setup setup;
+    QuietHost host(files);
+    TextPipeline::Setup setup;
     setup.extractorPath = pdftotext;
     setup.workFolder = work;
-    setup.pump = host.services().pump;
-    setup.boxes = &host.boxes;
+    setup.pump = &host.qtPump;
     setup.cache = &cache;
-    auto source = std::make_shared<ParallelTextSource>(std::move(setup));
-    SearchRun run(host, source);
-    host.options.singlePhrase = QStringLiteral("kiwi");
+    TextPipeline pipeline(std::move(setup));
+    host.searchOptions.singlePhrase = QStringLiteral("kiwi");
     double loop = 1e9;
     double first = 1e9;
     double firstCpu = 0;
@@ -224,20 +216,20 @@ int main(int argc, char** argv) {
                  .arg(cpuSeconds(RUSAGE_CHILDREN) - loopChildren, 0, 'f', 2));
 
         cache.clear();
-        const auto startedBefore = pooledChildrenStarted();
+        const auto startedBefore = childrenStarted();
         const double cpuBefore = cpuSeconds();
         const double childrenBefore = cpuSeconds(RUSAGE_CHILDREN);
         t.restart();
-        run.click();
+        host.run(pipeline);
         const double f = static_cast<double>(t.nsecsElapsed()) / 1e9;
         // Workers reap their children before the run takes their texts.
         const double childrenCpu = cpuSeconds(RUSAGE_CHILDREN) - childrenBefore;
         if (f < first) firstCpu = cpuSeconds() - cpuBefore;
         first = std::min(first, f);
-        extractions = pooledChildrenStarted() - startedBefore;
+        extractions = childrenStarted() - startedBefore;
         line("first search (\"kiwi\"), every core", f, peakMiB(),
              QStringLiteral("%1 rows, %2 extractions; extractors' CPU %3 s, %4 of %5 cores busy")
-                 .arg(host.rows.RowCount())
+                 .arg(host.rows.size())
                  .arg(extractions)
                  .arg(childrenCpu, 0, 'f', 2)
                  .arg(childrenCpu / f, 0, 'f', 2)
@@ -251,15 +243,15 @@ int main(int argc, char** argv) {
              .arg(firstCpu, 0, 'f', 2));
 
     // 3. The second search, another phrase.
-    host.options.singlePhrase = QStringLiteral("mango");
-    const auto startedSecond = pooledChildrenStarted();
+    host.searchOptions.singlePhrase = QStringLiteral("mango");
+    const auto startedSecond = childrenStarted();
     t.restart();
-    run.click();
+    host.run(pipeline);
     const double second = static_cast<double>(t.nsecsElapsed()) / 1e9;
     line("second search (\"mango\"), same process", second, peakMiB(),
          QStringLiteral("%1 rows, %2 extractions; cache %3 MiB of %4 MiB")
-             .arg(host.rows.RowCount())
-             .arg(pooledChildrenStarted() - startedSecond)
+             .arg(host.rows.size())
+             .arg(childrenStarted() - startedSecond)
              .arg(cache.bytesUsed() / 1048576.0, 0, 'f', 1)
              .arg(cache.bound() / 1048576));
     if (!pdfgrep.isEmpty()) {
@@ -302,38 +294,38 @@ int main(int argc, char** argv) {
         std::printf("(quillmark-search not built: %s)\n", qPrintable(cli));
     }
 
-    // 5. Adding one file to the checked list.
+    // 5. Adding one file to the checked list: the window's add-time check,
+    // once over the whole list (not timed), then again with one file added.
     {
         ScriptedMessageBoxes boxes;
         ScriptedEventPump pump;
-        Services services;
-        services.boxes = &boxes;
-        services.pump = &pump;
-        ScriptedProgressBar bar;
-        ScriptedMousePointer pointer;
-        CheckContext context;
-        context.services = &services;
-        context.progress = &bar;
-        context.pointer = &pointer;
-        context.extractorPath = pdftotext;
-        context.workFolder = work;
-        context.cache = &cache;
-        FileList list;
-        list.add(files);
-        list.add(extra);
+        ScriptedFileDialogs dialogs;
+        ScriptedDesktop desktop;
+        ScriptedClipboard clipboard;
+        IniSettingsStore settings(scratch.path() + QStringLiteral("/settings.ini"));
+        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        Form1::Config config;
+        config.runFormLoad = false;
+        Form1 form(services, config);
         // Counted by the extractor's invocations through a logging stand-in.
         const QString log = scratch.path() + QStringLiteral("/calls.log");
-        context.extractorPath = test::writeScript(
+        form.ExtractorPath = test::writeScript(
             scratch.path(), QStringLiteral("counting.sh"),
             QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"").arg(log, pdftotext));
+        form.fileList.add(files);
+        form.runAddTimeCheck();
+        QFile::remove(log);
+        form.fileList.add(extra);
         t.restart();
-        CheckByCodeNotPreviewTextbox(context, list);
+        form.runAddTimeCheck();
         const double add = static_cast<double>(t.nsecsElapsed()) / 1e9;
         QFile f(log);
         const int calls =
             f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
         line("add one file to a checked list (check)", add, peakMiB(),
-             QStringLiteral("%1 extraction(s) for %2 listed files").arg(calls).arg(list.count()));
+             QStringLiteral("%1 extraction(s) for %2 listed files")
+                 .arg(calls)
+                 .arg(form.fileList.count()));
     }
     return 0;
 }

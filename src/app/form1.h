@@ -100,7 +100,8 @@ class Form1 : public QWidget {
 
     // --- ProgressBar1: its Text and Value ---
     int value() const;
-    void setValue(int v);
+    // Virtual so that a test can keep a record of the values the window shows.
+    virtual void setValue(int v);
     QString text() const;
     void setText(const QString& t);
     // ProgressBar1 as the engine's waits show themselves on it.
@@ -108,7 +109,7 @@ class Form1 : public QWidget {
 
     // --- the window's pointer: 0 default, 11 busy, 99 hover hand ---
     int mousePointer() const { return pointer_; }
-    void setMousePointer(int value);
+    virtual void setMousePointer(int value);
     bool isBusy() const { return pointer_ == MousePointer::Busy; }
     // The cursor shown for pointer value 99.
     QCursor hoverCursor() const { return hoverCursor_; }
@@ -154,6 +155,10 @@ class Form1 : public QWidget {
     // Hover rules: the pointer for a mouse move over a control.
     void MouseMoveOver(QWidget* control);
 
+    // The add-time check after every addition to the list (form1_check.cpp):
+    // every listed file extracted, the short texts reported in one message.
+    void runAddTimeCheck();
+
     // Sets Text1 as a change of Text1 (stores it and selects "Search for this:").
     void SetSinglePhrase(const QString& text);
 
@@ -184,7 +189,6 @@ class Form1 : public QWidget {
     bool IsDragging = false;          // a mouse button is held down over ListView1
     QPersistentModelIndex DragItem;   // the entry being moved
     QPersistentModelIndex HoverItem;  // the entry under the pointer during one move
-    void runAddTimeCheck();           // the unreadable-file check after every add
     // results (form1_results.cpp)
     // The one-second pause after each file "Open All Files" opens; empty means
     // WaitSeconds on the real clock. Tests put a recorder here.

@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <chrono>
 
-#include "extraction/readability.h"
 #include "extraction/extractor.h"
+#include "extraction/readability.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
-#include "text/error.h"
 #include "platform/services.h"
+#include "text/error.h"
 
 namespace qm {
 
@@ -118,8 +118,7 @@ void TextPipeline::cancelAll() {
 }
 
 std::shared_ptr<TextPipeline::Job> TextPipeline::submit(int index, const QString& path,
-                                                                    const QString& password,
-                                                                    bool first) {
+                                                        const QString& password, bool first) {
     auto job = std::make_shared<Job>();
     job->index = index;
     job->path = path;
@@ -157,8 +156,8 @@ FileText TextPipeline::obtain(const FileRequest& request) {
     const int i = request.index;
     if (i <= 0) {
         // A file outside the run (the add-time check): the run's work ahead stays as it is.
-        std::shared_ptr<Job> job = submit(0, request.path, QString(), true);
-        return collect(job, request.wait);
+        const QString password = request.password ? request.password() : QString();
+        return collect(submit(0, request.path, password, true), request.wait);
     }
     // Work for positions the run has passed is of no use any more.
     for (auto it = ahead_.begin(); it != ahead_.end() && it->first < i;) {

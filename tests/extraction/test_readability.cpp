@@ -1,51 +1,25 @@
-// The unreadable-text checks: the readability test of extracted text, the
-// file size, and the add-time check over real PDFs (made here) and fake
-// extractors that write texts of chosen lengths.
+// Whether an extracted text can be read, the sizes the add-time check
+// compares, and finding the extractor.
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "extraction/readability.h"
 #include "extraction/extractor.h"
-#include "filelist/filelist.h"
-#include "platform/error.h"
-#include "platform/settings.h"
+#include "extraction/readability.h"
 #include "support/pdfmaker.h"
-#include "support/scripted.h"
+#include "text/error.h"
 
 namespace qm {
 
 using test::writeBytes;
 
-class TextChecksTest : public QObject {
+class ReadabilityTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
     QString work_;
     QString d() const { return dir_.path(); }
-
-    struct Check {
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedProgressBar bar;
-        ScriptedMousePointer pointer;
-        Services services{&boxes, &pump, nullptr, nullptr, nullptr, nullptr};
-        FileList list;
-        CheckContext context(const QString& extractor, const QString& work) {
-            return {&services, &bar, &pointer, extractor, work};
-        }
-    };
-
-    static QString reportFor(const QStringList& paths) {
-        QString listed;
-        for (const QString& p : paths) listed += p + QStringLiteral("\r\n");
-        return QStringLiteral("These files could not be read:\r\n\r\n") + listed +
-               QStringLiteral(
-                   "\r\nThis program will extract text from a PDF but this program will not "
-                   "extract text within an image within a PDF.\r\n\r\nEmail ") +
-               supportEmail() + QStringLiteral(" if you have any questions.");
-    }
 
   private Q_SLOTS:
     void initTestCase() {
@@ -99,104 +73,21 @@ class TextChecksTest : public QObject {
         QFETCH(bool, unreadable);
         const QString path = d() + QStringLiteral("/nt.txt");
         writeBytes(path, text);
-        QCOMPARE(NoTextPDF(path), unreadable);
-        ScriptedMessageBoxes boxes;
-        QCOMPARE(NoTextPDF(path, boxes), unreadable);
-        QVERIFY(boxes.shown.empty());
+        QCOMPARE(isUnreadableText(path), unreadable);
     }
 
-    void noTextPdfReportsAMissingFile() {
-        const QString missing = d() + QStringLiteral("/none.txt");
-        QVERIFY_THROWS_EXCEPTION(Error, NoTextPDF(missing));
-        ScriptedMessageBoxes boxes;
-        QCOMPARE(NoTextPDF(missing, boxes), false);
-        QCOMPARE(boxes.shown.size(), size_t(1));
-        QVERIFY(boxes.shown[0].text.contains(
-            QStringLiteral("in Kestrova2021/08/31.Main.NoTextPDF at line 100")));
-        QCOMPARE(boxes.shown[0].title, QStringLiteral("Application Error"));
+    void aMissingTextFileIsAnErrorNotAnAnswer() {
+        // Taken for "readable", a missing text would be searched and find nothing silently.
+        QVERIFY_THROWS_EXCEPTION(Error, isUnreadableText(d() + QStringLiteral("/none.txt")));
     }
 
-    void fileSize() {
-        writeBytes(d() + QStringLiteral("/twelve"), QByteArray(12, 'x'));
-        QCOMPARE(FileSize2(d() + QStringLiteral("/twelve")), 12);
-        writeBytes(d() + QStringLiteral("/zero"), QByteArray());
-        QCOMPARE(FileSize2(d() + QStringLiteral("/zero")), 0);
-        QCOMPARE(FileSize2(d() + QStringLiteral("/missing")), -1);
-        QCOMPARE(FileSize2(QString()), -1);
-        QCOMPARE(FileSize2(d()), -1);  // a folder does not open as a file
-    }
-
-    void tenByteRule() {
-        // A stand-in extractor that writes as many bytes as the file's name says.
-        const QString fake = test::writeScript(
-            d(), QStringLiteral("sized"),
-            QStringLiteral("case \"$1\" in\n"
-                           "*nine*) printf '123456789' > \"$2\";;\n"
-                           "*ten*) printf '1234567890' > \"$2\";;\n"
-                           "*ff3*) printf '\\f\\f\\f' > \"$2\";;\n"
-                           "*ff12*) printf '\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f' > \"$2\";;\n"
-                           "*empty*) : > \"$2\";;\n"
-                           "esac"));
-        Check c;
-        const QStringList names{"nine.pdf", "ten.pdf",   "ff3.pdf",
-                                "ff12.pdf", "empty.pdf", "none.pdf"};
-        for (const QString& n : names) c.list.add(d() + QStringLiteral("/in/") + n);
-        c.list.add(d() + QStringLiteral("/in/nine.pdf"));  // listed twice: reported twice
-        CheckByCodeNotPreviewTextbox(c.context(fake, work_), c.list);
-        const QString in = d() + QStringLiteral("/in/");
-        QCOMPARE(c.boxes.messageTexts(),
-                 QStringList{reportFor({in + "nine.pdf", in + "ff3.pdf", in + "empty.pdf",
-                                        in + "none.pdf", in + "nine.pdf"})});
-        QCOMPARE(c.boxes.shown[0].title, applicationTitle());
-        QCOMPARE(c.pointer.history, (std::vector<int>{11, 0}));
-        QVERIFY(QDir(work_).entryList(QDir::Files).isEmpty());  // every output deleted
-        QVERIFY(c.pump.count >= int(names.size()) + 1);
-    }
-
-    void realPdfs() {
-        const QString in = d() + QStringLiteral("/real dir/ünï 'q' \"dq\"/");
-        test::makeTextPdf(in + QStringLiteral("Good text.pdf"),
-                          {QStringLiteral("Plenty of readable text on this page.")});
-        test::makeTextPdf(in + QStringLiteral("plain.pdf"), {QStringLiteral("Also readable.")});
-        test::makeImagePdf(in + QStringLiteral("Scan.pdf"));
-        QVERIFY(test::encryptPdf(in + QStringLiteral("plain.pdf"),
-                                 in + QStringLiteral("Locked.pdf"), QStringLiteral("secret"),
-                                 QStringLiteral("secret")));
-        QVERIFY(test::encryptPdf(in + QStringLiteral("plain.pdf"),
-                                 in + QStringLiteral("Owner only.pdf"), QString(),
-                                 QStringLiteral("boss")));
-        writeBytes(in + QStringLiteral("Not a PDF.pdf"), "just some words, not a PDF");
-        // The same base name in another folder uses the same output file in turn.
-        test::makeTextPdf(d() + QStringLiteral("/other/Good text.pdf"),
-                          {QStringLiteral("More readable text.")});
-
-        Check c;
-        c.list.add({in + "Good text.pdf", in + "Scan.pdf", in + "Locked.pdf", in + "Owner only.pdf",
-                    in + "Not a PDF.pdf", d() + "/other/Good text.pdf"});
-        const QString extractor = FindExtractor();
-        QVERIFY2(!extractor.isEmpty(), "pdftotext is needed");
-        // The password option plays no part: the check never asks.
-        CheckByCodeNotPreviewTextbox(c.context(extractor, work_), c.list);
-        QCOMPARE(
-            c.boxes.messageTexts(),
-            QStringList{reportFor({in + "Scan.pdf", in + "Locked.pdf", in + "Not a PDF.pdf"})});
-        QVERIFY(c.boxes.questionAnswers.empty());
-        QVERIFY(QDir(work_).entryList(QDir::Files).isEmpty());
-        QCOMPARE(c.bar.texts.last(), QStringLiteral("Progress Bar"));
-
-        // Without an extractor every file is reported.
-        Check none;
-        none.list.add({in + "Good text.pdf", in + "Scan.pdf"});
-        CheckByCodeNotPreviewTextbox(none.context(QString(), work_), none.list);
-        QCOMPARE(none.boxes.messageTexts(),
-                 QStringList{reportFor({in + "Good text.pdf", in + "Scan.pdf"})});
-
-        // Nothing to report: no message at all.
-        Check fine;
-        fine.list.add(in + "Good text.pdf");
-        CheckByCodeNotPreviewTextbox(fine.context(extractor, work_), fine.list);
-        QVERIFY(fine.boxes.shown.empty());
-        QCOMPARE(fine.pointer.history, (std::vector<int>{11, 0}));
+    void checkedSizes() {
+        // The check compares the low 32 bits of a size, signed, as it always has.
+        QCOMPARE(lowSize(12), 12);
+        QCOMPARE(lowSize(0), 0);
+        QCOMPARE(lowSize(-1), -1);
+        QCOMPARE(lowSize((std::int64_t(1) << 32) + 5), 5);
+        QCOMPARE(lowSize(std::int64_t(0xFFFFFFFF)), -1);
     }
 
     void extractorSetUp() {
@@ -215,5 +106,5 @@ class TextChecksTest : public QObject {
 
 }  // namespace qm
 
-QTEST_MAIN(qm::TextChecksTest)
-#include "test_text_checks.moc"
+QTEST_MAIN(qm::ReadabilityTest)
+#include "test_readability.moc"

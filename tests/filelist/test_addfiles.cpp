@@ -92,20 +92,21 @@ class AddFilesTest : public QObject {
         QVERIFY(QDir().mkpath(QFileInfo(path(rel)).path()));
         QFile f(path(rel));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("%PDF-1.4\n");
+        f.write("%PDF-1.4\n% " + rel.toUtf8() + "\n");
     }
 
   private Q_SLOTS:
     void initTestCase() {
         QVERIFY(tmp.isValid());
         createWorkFolder();
-        // Writes readable text for every file except those whose path holds "bad".
+        // Writes readable text for every file except those whose path (written
+        // into the file by touch()) holds "bad".
         extractor = path(QStringLiteral("fake-pdftotext"));
         QFile f(extractor);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(
-            "#!/bin/sh\ncase \"$1\" in *bad*) exit 1;; esac\n"
-            "printf 'plenty of readable text' > \"$2\"\n");
+            "#!/bin/sh\ngrep -q bad \"$1\" && exit 1\n"
+            "printf 'plenty of readable text' > \"${1%.pdf}.txt\"\n");
         f.close();
         QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }

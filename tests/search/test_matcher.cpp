@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "results/resultslist.h"
 #include "search/matcher.h"
+#include "search/sink.h"
 #include "text/textfile.h"
 
 namespace qm {
@@ -35,15 +35,16 @@ SearchOptions multiple(const QStringList& phrases, CaseMode caseMode) {
 // must carry the path and be unticked.
 QStringList search(const QString& text, const SearchOptions& options) {
     const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
-    ResultsList results;
-    SearchChunks(kPath, chunks, options, results);
-    QStringList snippets;
-    for (int r = 1; r <= results.RowCount(); ++r) {
-        EXPECT_EQ(results.Cell(r, 1), kPath);
-        EXPECT_FALSE(results.IsChecked(r));
-        snippets << results.Cell(r, 2);
-    }
-    return snippets;
+    struct Snippets : SearchSink {
+        QStringList out;
+        void occurrence(const Hit& hit) override {
+            EXPECT_EQ(hit.path, kPath);
+            out << hit.snippet.toString();
+        }
+    } sink;
+    const std::size_t found = searchText(kPath, chunks, options.phrases(), options.caseMode, sink);
+    EXPECT_EQ(found, static_cast<std::size_t>(sink.out.size()));
+    return sink.out;
 }
 
 QStringList searchFor(const QString& text, const QString& phrase,

@@ -1,22 +1,21 @@
-// Searches with extraction on several cores and with kept texts: what the user
-// sees (rows, their order, the report, the prompts, the stop) is the same as
-// with one extraction at a time, and files are extracted only when needed.
-// Fake extractors are shell scripts that log their calls and then run the
-// real pdftotext.
+// The search run over the extraction pipeline: what the user gets (rows,
+// their order, the failures, the prompts, the stop) is the same with one
+// worker or several, with and without kept texts, and files are extracted only
+// when needed. Fake extractors are shell scripts that log their calls and then
+// run the real pdftotext.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "extraction/readability.h"
+#include "extraction/child.h"
 #include "extraction/extractor.h"
-#include "extraction/child.h"
-#include "extraction/child.h"
+#include "extraction/pipeline.h"
+#include "extraction/readability.h"
 #include "extraction/textcache.h"
 #include "filelist/filelist.h"
 #include "results/resultslist.h"
-#include "extraction/pipeline.h"
 #include "search/run.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
@@ -26,14 +25,13 @@ namespace qm {
 
 namespace {
 
-using Host = test::HeadlessHost;
+using Host = test::HeadlessRun;
 
-// What a run showed: every row, then every message box text.
+// What a run gave: every row, then the failures as the window lists them.
 QStringList outcome(const Host& h) {
     QStringList out;
-    for (int r = 1; r <= h.rows.RowCount(); ++r)
-        out << h.rows.Cell(r, 1) + u'|' + h.rows.Cell(r, 2);
-    for (const auto& s : h.boxes.shown) out << QStringLiteral("box: ") + s.text;
+    for (const auto& [path, snippet] : h.rows) out << path + u'|' + snippet;
+    out << QStringLiteral("failures:") + h.failureLines();
     return out;
 }
 
@@ -55,7 +53,7 @@ bool waitUntil(const std::function<bool()>& condition, int ms) {
 
 }  // namespace
 
-class ParallelSearchTest : public QObject {
+class SearchRunTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
@@ -72,27 +70,23 @@ class ParallelSearchTest : public QObject {
     }
     QString realTail() const { return QStringLiteral("exec '%1' \"$@\"").arg(pdftotext_); }
 
-    std::shared_ptr<ParallelTextSource> parallel(const QString& extractor, int jobs,
-                                                 TextCache* cache, Host& h) {
-        ParallelTextSource::Setup s;
+    std::unique_ptr<TextPipeline> pipeline(const QString& extractor, int jobs, TextCache* cache,
+                                           Host& h) {
+        TextPipeline::Setup s;
         s.extractorPath = extractor;
         s.workFolder = work_;
         s.pump = &h.pump;
-        s.boxes = &h.boxes;
         s.jobs = jobs;
         s.cache = cache;
         s.pollMilliseconds = 20;
-        return std::make_shared<ParallelTextSource>(std::move(s));
+        return std::make_unique<TextPipeline>(std::move(s));
     }
 
-    void prepare(Host& h, const QString& extractor, const QStringList& paths,
-                 const QString& phrase) {
-        h.extractor = extractor;
-        h.work = work_;
-        h.list.add(paths);
-        h.options.singlePhrase = phrase;
-        h.options.mode = SearchMode::Single;
-        h.options.caseMode = CaseMode::IgnoreCase;
+    void prepare(Host& h, const QStringList& paths, const QString& phrase) {
+        h.list = paths;
+        h.searchOptions.singlePhrase = phrase;
+        h.searchOptions.mode = SearchMode::Single;
+        h.searchOptions.caseMode = CaseMode::IgnoreCase;
     }
 
   private Q_SLOTS:
@@ -124,21 +118,21 @@ class ParallelSearchTest : public QObject {
 
     void init() { allowExtractions(); }
 
-    // One search, run every way: one extraction at a time in the work folder,
-    // then 1 and 3 workers, without and with kept texts (cold and warm).
+    // One search, run every way: 1 and 3 workers, without and with kept texts
+    // (cold and warm).
     void sameRowsOrderAndReportEveryWay() {
         QStringList baseline;
         {
             Host h;
-            prepare(h, pdftotext_, files_, QStringLiteral("alpha"));
-            SearchRun run(h);
-            run.click();
+            prepare(h, files_, QStringLiteral("alpha"));
+            h.run(*pipeline(pdftotext_, 1, nullptr, h));
             baseline = outcome(h);
         }
         QVERIFY(baseline.size() > 20);
-        QVERIFY(baseline.last().startsWith(QStringLiteral("box: Done.\r\nThe following files")));
-        QVERIFY(baseline.last().contains(d("scan.pdf") + QString::fromLatin1(kUnreadableSuffix)));
-        QVERIFY(baseline.last().contains(d("notapdf.pdf") + QString::fromLatin1(kProtectedSuffix)));
+        const QString failures = baseline.last();
+        QVERIFY(failures.contains(d("scan.pdf") + QString::fromLatin1(kUnreadableSuffix)));
+        QVERIFY(failures.contains(d("notapdf.pdf") + QString::fromLatin1(kProtectedSuffix)));
+        QVERIFY(failures.contains(d("missing.pdf") + QString::fromLatin1(kNotCopiedSuffix)));
 
         TextCache cache;
         struct Way {
@@ -147,29 +141,24 @@ class ParallelSearchTest : public QObject {
             TextCache* cache;
             bool extracts;
         };
-        const Way ways[] = {{"1 worker", 1, nullptr, true},
-                            {"3 workers", 3, nullptr, true},
+        const Way ways[] = {{"3 workers", 3, nullptr, true},
                             {"3 workers, cold cache", 3, &cache, true},
                             {"3 workers, warm cache", 3, &cache, false},
                             {"1 worker, warm cache", 1, &cache, false}};
         for (const Way& w : ways) {
             Host h;
-            prepare(h, pdftotext_, files_, QStringLiteral("alpha"));
-            const auto started = pooledChildrenStarted();
-            SearchRun run(h, parallel(pdftotext_, w.jobs, w.cache, h));
-            run.click();
+            prepare(h, files_, QStringLiteral("alpha"));
+            const auto started = childrenStarted();
+            const SearchSummary summary = h.run(*pipeline(pdftotext_, w.jobs, w.cache, h));
             QCOMPARE(outcome(h), baseline);
-            QCOMPARE(h.caption_, QString::fromLatin1(kStartCaption));
-            QCOMPARE(h.bar.value(), 0);
-            QCOMPARE(h.bar.text(), QStringLiteral("Progress Bar"));
-            // The progress value was set per file, in order.
+            QVERIFY(!summary.stopped);
+            QCOMPARE(summary.occurrences, static_cast<std::int64_t>(h.rows.size()));
+            // Every file was begun, in list order.
             std::vector<int> expected;
-            for (int i = 1; i <= files_.size(); ++i)
-                expected.push_back(SearchRun::progressValue(i, static_cast<int>(files_.size())));
-            expected.push_back(0);
-            QCOMPARE(h.bar.values, expected);
-            if (!w.extracts) QCOMPARE(pooledChildrenStarted(), started);
-            if (w.extracts) QVERIFY(pooledChildrenStarted() > started);
+            for (int i = 1; i <= files_.size(); ++i) expected.push_back(i);
+            QCOMPARE(h.begun, expected);
+            if (!w.extracts) QCOMPARE(childrenStarted(), started);
+            if (w.extracts) QVERIFY(childrenStarted() > started);
         }
         // Every worker's work files are gone: a copy that gave no text stays
         // only until the next copy is made, in whichever worker's folder.
@@ -178,6 +167,26 @@ class ParallelSearchTest : public QObject {
             for (const QString& name : QDir(work_ + u'/' + sub).entryList(QDir::Files))
                 left << sub + u'/' + name;
         QCOMPARE(left, QStringList());
+    }
+
+    // Several phrases: rows phrase by phrase, each by position, and every hit
+    // names the phrase that found it.
+    void findSetsReportPhraseByPhrase() {
+        Host h;
+        h.list = {d("t1.pdf")};
+        h.searchOptions.mode = SearchMode::Multiple;
+        h.searchOptions.findSets = {QStringLiteral("gamma"), QString(), QStringLiteral("Recipe")};
+        h.searchOptions.caseMode = CaseMode::MatchCase;
+        h.run(*pipeline(pdftotext_, 1, nullptr, h));
+        QStringList snippets;
+        for (const auto& r : h.rows) snippets << r.second;
+        // Two pages, each with one "gamma" and one "Recipe"; the empty entry finds nothing.
+        QCOMPARE(snippets.size(), 4);
+        QVERIFY(snippets[0].contains(QStringLiteral("gamma")));
+        QVERIFY(snippets[1].contains(QStringLiteral("gamma")));
+        QVERIFY(snippets[2].startsWith(QStringLiteral("Recipe 1 page 1")));
+        QVERIFY(snippets[3].contains(QStringLiteral("Recipe 1 page 2")));
+        QCOMPARE(h.phraseOf, (std::vector<std::size_t>{0, 0, 1, 1}));
     }
 
     void aFileChangedOnDiskIsExtractedAgain() {
@@ -192,35 +201,31 @@ class ParallelSearchTest : public QObject {
         const QString log = d(QStringLiteral("count.sh.log"));
 
         Host h;
-        prepare(h, ex, {a, b, c}, QStringLiteral("kiwi"));
-        SearchRun run(h, parallel(ex, 2, &cache, h));
-        run.click();
-        QCOMPARE(h.rows.RowCount(), 3);
+        prepare(h, {a, b, c}, QStringLiteral("kiwi"));
+        auto texts = pipeline(ex, 2, &cache, h);
+        h.run(*texts);
+        QCOMPARE(h.rows.size(), size_t(3));
         QCOMPARE(readLines(log).size(), 3);
 
         // Another phrase: nothing is extracted.
-        h.options.singlePhrase = QStringLiteral("file");
-        run.click();
-        QCOMPARE(h.rows.RowCount(), 3);
+        h.searchOptions.singlePhrase = QStringLiteral("file");
+        h.run(*texts);
+        QCOMPARE(h.rows.size(), size_t(3));
         QCOMPARE(readLines(log).size(), 3);
 
         // The second file is rewritten: it alone is extracted again, and its new text is found.
         test::makeTextPdf(b, {QStringLiteral("second file, now with kiwi and more words")});
-        h.options.singlePhrase = QStringLiteral("kiwi");
-        h.boxes.shown.clear();
-        run.click();
+        h.searchOptions.singlePhrase = QStringLiteral("kiwi");
+        h.run(*texts);
         QCOMPARE(readLines(log).size(), 4);
-        QStringList paths;
-        for (int r = 1; r <= h.rows.RowCount(); ++r) paths << h.rows.Cell(r, 1);
-        QCOMPARE(paths, (QStringList{a, b, c, c}));
-        QCOMPARE(h.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
+        QCOMPARE(h.rowPaths(), (QStringList{a, b, c, c}));
+        QVERIFY(h.summary.failures.empty());
 
         // A file that no longer opens is not served from the kept texts.
         QFile::rename(a, a + QStringLiteral(".gone"));
-        h.boxes.shown.clear();
-        run.click();
-        QVERIFY(
-            h.boxes.messageTexts().value(0).contains(a + QString::fromLatin1(kNotCopiedSuffix)));
+        h.run(*texts);
+        QCOMPARE(h.failureLines(),
+                 QStringLiteral("\r\n") + a + QString::fromLatin1(kNotCopiedSuffix));
     }
 
     // Without an extractor every file is reported as protected, and nothing of
@@ -231,57 +236,51 @@ class ParallelSearchTest : public QObject {
         {
             Host h;
             const QString none = d(QStringLiteral("no such extractor"));
-            prepare(h, none, paths, QStringLiteral("alpha"));
-            SearchRun run(h, parallel(none, 2, &cache, h));
-            run.click();
-            QCOMPARE(h.rows.RowCount(), 0);
-            QString expected = QStringLiteral("Done.\r\nThe following files could not be read:");
+            prepare(h, paths, QStringLiteral("alpha"));
+            h.run(*pipeline(none, 2, &cache, h));
+            QCOMPARE(h.rows.size(), size_t(0));
+            QString expected;
             for (const QString& p : paths)
                 expected += QStringLiteral("\r\n") + p + QString::fromLatin1(kProtectedSuffix);
-            QCOMPARE(h.boxes.messageTexts(), QStringList{expected});
+            QCOMPARE(h.failureLines(), expected);
             QCOMPARE(cache.entryCount(), 0u);
         }
         Host h;
-        prepare(h, pdftotext_, paths, QStringLiteral("alpha"));
-        SearchRun run(h, parallel(pdftotext_, 2, &cache, h));
-        run.click();
-        QVERIFY(h.rows.RowCount() >= 6);
-        QCOMPARE(h.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
+        prepare(h, paths, QStringLiteral("alpha"));
+        h.run(*pipeline(pdftotext_, 2, &cache, h));
+        QVERIFY(h.rows.size() >= 6);
+        QVERIFY(h.summary.failures.empty());
     }
 
-    // A stop click while the first of several slow extractions runs: that
-    // file's rows come, the run ends there without a report, and the
-    // extractions begun for later files are ended.
+    // A stop while the first of several slow extractions runs: that file's
+    // rows come, the run ends there as a stopped run, and the extractions
+    // begun for later files are ended.
     void stopDuringParallelExtraction() {
         const QString ex =
             loggingExtractor(QStringLiteral("slow.sh"), QStringLiteral("sleep 1\n") + realTail());
         QStringList paths;
         for (int n = 1; n <= 6; ++n) paths << d(QStringLiteral("t%1.pdf").arg(n));
         Host h;
-        prepare(h, ex, paths, QStringLiteral("alpha"));
-        SearchRun run(h, parallel(ex, 2, nullptr, h));
+        prepare(h, paths, QStringLiteral("alpha"));
+        auto texts = pipeline(ex, 2, nullptr, h);
         QElapsedTimer clock;
-        bool clicked = false;
-        int childrenAtClick = 0;
+        int childrenAtStop = 0;
         h.pump.onPump = [&] {
             // Once the first file and the one after it are being extracted.
-            if (!clicked && clock.elapsed() > 300 && runningPooledChildren() == 2) {
-                clicked = true;
-                childrenAtClick = runningPooledChildren();
-                run.click();
-                QCOMPARE(h.caption_, QString::fromLatin1(kStartCaption));
+            if (!h.stop && clock.elapsed() > 300 && runningChildren() == 2) {
+                h.stop = true;
+                childrenAtStop = runningChildren();
             }
         };
         clock.start();
-        run.click();
-        QVERIFY(clicked);
-        QCOMPARE(childrenAtClick, 2);
-        QVERIFY(h.rows.RowCount() > 0);
-        for (int r = 1; r <= h.rows.RowCount(); ++r) QCOMPARE(h.rows.Cell(r, 1), paths[0]);
-        QVERIFY(h.boxes.shown.empty());
-        QCOMPARE(h.bar.value(), 0);
-        QCOMPARE(h.bar.text(), QStringLiteral("Progress Bar"));
-        QVERIFY(waitUntil([] { return runningPooledChildren() == 0; }, 3000));
+        const SearchSummary summary = h.run(*texts);
+        QVERIFY(h.stop);
+        QVERIFY(summary.stopped);
+        QCOMPARE(childrenAtStop, 2);
+        QVERIFY(!h.rows.empty());
+        for (const QString& p : h.rowPaths()) QCOMPARE(p, paths[0]);
+        QCOMPARE(h.begun, (std::vector<int>{1, 2}));
+        QVERIFY(waitUntil([] { return runningChildren() == 0; }, 3000));
         // No later file was begun after the stop.
         QTest::qWait(300);
         QCOMPARE(readLines(d(QStringLiteral("slow.sh.log"))).size(), 2);
@@ -299,8 +298,8 @@ class ParallelSearchTest : public QObject {
         if (haveLocked) paths.insert(2, d(QStringLiteral("locked.pdf")));
         TextCache cache;
         Host h;
-        prepare(h, ex, paths, QStringLiteral("alpha"));
-        h.options.promptForPassword = true;
+        prepare(h, paths, QStringLiteral("alpha"));
+        h.searchOptions.promptForPassword = true;
         QStringList prompted;
         h.boxes.onShow = [&](const ScriptedMessageBoxes::Shown& s) {
             if (s.kind != ScriptedMessageBoxes::Kind::Input) return;
@@ -312,115 +311,49 @@ class ParallelSearchTest : public QObject {
         for (const QString& p : paths)
             h.boxes.answerInput(p.endsWith(QStringLiteral("locked.pdf")) ? QStringLiteral("secret")
                                                                          : QString());
-        SearchRun run(h, parallel(ex, 3, &cache, h));
-        run.click();
+        h.run(*pipeline(ex, 3, &cache, h));
 
         QStringList expectedPrompts;
-        for (const QString& p : paths) expectedPrompts << SearchRun::passwordPrompt(p);
+        for (const QString& p : paths) expectedPrompts << passwordPrompt(p);
         QCOMPARE(prompted, expectedPrompts);
         QStringList expectedLog;
         for (int i = 0; i < paths.size(); ++i)
             expectedLog << QStringLiteral("prompt") << QStringLiteral("run");
         QCOMPARE(readLines(log), expectedLog);
         // The locked file opened with its password: its rows are there, under its name.
-        QStringList rowPaths;
-        for (int r = 1; r <= h.rows.RowCount(); ++r) rowPaths << h.rows.Cell(r, 1);
-        if (haveLocked) QVERIFY(rowPaths.contains(d(QStringLiteral("locked.pdf"))));
-        QCOMPARE(h.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
+        if (haveLocked) QVERIFY(h.rowPaths().contains(d(QStringLiteral("locked.pdf"))));
+        QVERIFY(h.summary.failures.empty());
     }
 
-    // Closing the window ends hanging extractors of every worker at once.
+    // Ending all extractions (the window closing) ends hanging extractors of
+    // every worker at once, and the run ends without a summary of failures.
     void closingEndsEveryWorkersChild() {
         const QString ex =
             loggingExtractor(QStringLiteral("hang.sh"), QStringLiteral("exec sleep 60"));
         Host h;
-        prepare(h, ex, {d("t1.pdf"), d("t2.pdf"), d("t3.pdf"), d("t4.pdf")}, QStringLiteral("x"));
-        SearchRun run(h, parallel(ex, 2, nullptr, h));
+        prepare(h, {d("t1.pdf"), d("t2.pdf"), d("t3.pdf"), d("t4.pdf")}, QStringLiteral("x"));
+        auto texts = pipeline(ex, 2, nullptr, h);
         QElapsedTimer clock;
         bool ended = false;
         h.pump.onPump = [&] {
-            if (!ended && clock.elapsed() > 300 && runningPooledChildren() == 2) {
+            if (!ended && clock.elapsed() > 300 && runningChildren() == 2) {
                 ended = true;
                 endAllExtractions();
             }
         };
         clock.start();
-        run.click();
+        const SearchSummary summary = h.run(*texts);
         QVERIFY(ended);
+        QVERIFY(summary.ended);
+        QVERIFY(summary.failures.empty());
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(waitUntil([] { return runningPooledChildren() == 0; }, 3000));
+        QVERIFY(waitUntil([] { return runningChildren() == 0; }, 3000));
         QCOMPARE(readLines(d(QStringLiteral("hang.sh.log"))).size(), 2);
         allowExtractions();
-    }
-
-    // The add-time check extracts only files it has not seen as they are, and
-    // a search afterwards uses what it extracted.
-    void addTimeCheckExtractsOnlyNewOrChangedFiles() {
-        const QString ex = loggingExtractor(QStringLiteral("check.sh"), realTail());
-        const QString log = d(QStringLiteral("check.sh.log"));
-        TextCache cache;
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        Services svc;
-        svc.boxes = &boxes;
-        svc.pump = &pump;
-        ScriptedProgressBar bar;
-        ScriptedMousePointer ptr;
-        CheckContext context;
-        context.services = &svc;
-        context.progress = &bar;
-        context.pointer = &ptr;
-        context.extractorPath = ex;
-        context.workFolder = work_;
-        context.cache = &cache;
-        FileList list;
-        list.add(QStringList{d("t1.pdf"), d("scan.pdf"), d("t2.pdf"), d("notapdf.pdf")});
-        CheckByCodeNotPreviewTextbox(context, list);
-        QCOMPARE(readLines(log).size(), 4);
-        const QStringList firstReport = boxes.messageTexts();
-        QCOMPARE(firstReport.size(), 1);
-        QVERIFY(firstReport[0].contains(d("scan.pdf") + QStringLiteral("\r\n")));
-        QVERIFY(firstReport[0].contains(d("notapdf.pdf") + QStringLiteral("\r\n")));
-
-        // One file more: one extraction more, and the same files reported as
-        // without kept texts.
-        list.add(d("t3.pdf"));
-        CheckByCodeNotPreviewTextbox(context, list);
-        QCOMPARE(readLines(log).size(), 5);
-        CheckContext plain = context;
-        plain.cache = nullptr;
-        CheckByCodeNotPreviewTextbox(plain, list);
-        QCOMPARE(readLines(log).size(), 10);
-        QCOMPARE(boxes.messageTexts().size(), 3);
-        QCOMPARE(boxes.messageTexts()[1], boxes.messageTexts()[2]);
-        QCOMPARE(boxes.messageTexts()[1], firstReport[0]);
-
-        // A changed file is extracted again.
-        const QString changed = d(QStringLiteral("changing.pdf"));
-        test::makeTextPdf(changed, {QStringLiteral("short")});
-        list.add(changed);
-        CheckByCodeNotPreviewTextbox(context, list);
-        QCOMPARE(readLines(log).size(), 11);
-        test::makeTextPdf(changed, {QStringLiteral("a longer text than before, kiwi")});
-        CheckByCodeNotPreviewTextbox(context, list);
-        QCOMPARE(readLines(log).size(), 12);
-
-        // The search finds every text ready: no extraction at all.
-        Host h;
-        prepare(h, ex, {d("t1.pdf"), d("scan.pdf"), d("t2.pdf"), d("notapdf.pdf"), changed},
-                QStringLiteral("kiwi"));
-        SearchRun run(h, parallel(ex, 2, &cache, h));
-        run.click();
-        QCOMPARE(readLines(log).size(), 12);
-        QCOMPARE(h.rows.RowCount(), 1);
-        QCOMPARE(h.rows.Cell(1, 1), changed);
-        const QString report = h.boxes.messageTexts().value(0);
-        QVERIFY(report.contains(d("scan.pdf") + QString::fromLatin1(kUnreadableSuffix)));
-        QVERIFY(report.contains(d("notapdf.pdf") + QString::fromLatin1(kProtectedSuffix)));
     }
 };
 
 }  // namespace qm
 
-QTEST_MAIN(qm::ParallelSearchTest)
-#include "test_parallel_search.moc"
+QTEST_MAIN(qm::SearchRunTest)
+#include "test_search_run.moc"

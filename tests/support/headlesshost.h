@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "extraction/pipeline.h"
-#include "support/scripted.h"
 #include "search/run.h"
 #include "search/sink.h"
+#include "support/scripted.h"
 #include "terms/searchoptions.h"
 
 namespace qm::test {
@@ -21,6 +21,7 @@ class HeadlessRun : public RunHost, public SearchSink {
     // Runs a search over `list` with `pipeline`; rows and reports start afresh.
     SearchSummary run(TextPipeline& pipeline) {
         rows.clear();
+        phraseOf.clear();
         begun.clear();
         reports.clear();
         summary = runSearch(pipeline, *this, *this);
@@ -58,6 +59,7 @@ class HeadlessRun : public RunHost, public SearchSink {
     void readabilityFailed(const QString& description) override { reports << description; }
     void occurrence(const Hit& hit) override {
         rows.emplace_back(hit.path, hit.snippet.toString());
+        phraseOf.push_back(hit.phrase);
     }
 
     QStringList list;
@@ -67,6 +69,7 @@ class HeadlessRun : public RunHost, public SearchSink {
     ScriptedEventPump pump;
     ScriptedProgressBar bar;
     std::vector<std::pair<QString, QString>> rows;  // path, snippet
+    std::vector<std::size_t> phraseOf;              // of each row: its phrase's index
     std::vector<int> begun;                         // positions of the files begun, in order
     QStringList reports;                            // failures reported during the run
     SearchSummary summary;
