@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
         extractions = pooledChildrenStarted() - startedBefore;
         line("first search (\"kiwi\"), every core", f, peakMiB(),
              QStringLiteral("%1 rows, %2 extractions; extractors' CPU %3 s, %4 of %5 cores busy")
-                 .arg(host.rows.RowCount())
+                 .arg(host.rows.rowCount())
                  .arg(extractions)
                  .arg(childrenCpu, 0, 'f', 2)
                  .arg(childrenCpu / f, 0, 'f', 2)
@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
     const double second = static_cast<double>(t.nsecsElapsed()) / 1e9;
     line("second search (\"mango\"), same process", second, peakMiB(),
          QStringLiteral("%1 rows, %2 extractions; cache %3 MiB of %4 MiB")
-             .arg(host.rows.RowCount())
+             .arg(host.rows.rowCount())
              .arg(pooledChildrenStarted() - startedSecond)
              .arg(cache.bytesUsed() / 1048576.0, 0, 'f', 1)
              .arg(cache.bound() / 1048576));

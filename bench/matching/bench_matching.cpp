@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "text/textfile.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
+#include "text/textfile.h"
 
 namespace {
 
@@ -72,12 +72,13 @@ void runSearch(benchmark::State& state, const QStringList& phrases, qm::CaseMode
     const QString path = QStringLiteral("/data/sample.pdf");
     for (auto _ : state) {
         state.PauseTiming();
-        results.Clear();
+        results.clear();
         state.ResumeTiming();
         qm::SearchChunks(path, chunks, options, results);
-        benchmark::DoNotOptimize(results.RowCount());
+        results.publish();
+        benchmark::DoNotOptimize(results.rowCount());
     }
-    state.counters["rows"] = results.RowCount();
+    state.counters["rows"] = results.rowCount();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(chunks.utf8().size()));
 }

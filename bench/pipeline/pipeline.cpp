@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
         run.start();
         const double b = t.nsecsElapsed() / 1e9;
         engine = r == 0 ? b : std::min(engine, b);
-        engineRows = host.rows.RowCount();
+        engineRows = host.rows.rowCount();
         if (host.boxes.messageTexts().value(0) != QStringLiteral("Done."))
             std::fprintf(stderr, "unexpected report: %s\n",
                          qPrintable(host.boxes.messageTexts().value(0)));

@@ -92,9 +92,9 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
                 PushButton10_Click();
                 PushButton7_Click();
                 answer->stop();
-                if (results.RowCount() >= 3) {
-                    results.SetChecked(1, true);
-                    results.SetChecked(3, true);
+                if (results.rowCount() >= 3) {
+                    results.setChecked(0, true);
+                    results.setChecked(2, true);
                 }
                 ListView1->setCurrentIndex(fileList.index(0));
             }
@@ -284,7 +284,7 @@ void Form1::connectHandlers() {
             });
     connect(ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                results.SetSelectedRow(current.isValid() ? current.row() + 1 : 0);
+                results.setSelectedRow(current.isValid() ? current.row() : -1);
             });
 }
 

@@ -1,4 +1,5 @@
 #include "cli/clisearch.h"
+#include "app/folderwalkreport.h"
 #include "text/display.h"
 
 #include <signal.h>
@@ -12,11 +13,11 @@
 #include "cli/cliopts.h"
 #include "cli/console.h"
 #include "extraction/extractor.h"
-#include "fs/fs.h"
 #include "extraction/runandwait.h"
 #include "extraction/textcache.h"
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "results/exports.h"
@@ -105,26 +106,26 @@ class Reporter {
         current_ = request.path;
         active_ = true;
         searched_ = false;
-        firstRow_ = host_.resultsList().RowCount() + 1;
+        firstRow_ = host_.resultsList().rowCount() + 1;
         terminal_.progress(request.index - 1, host_.files().count(), fs::fileName(request.path));
     }
     void obtained(const FileText& text) {
         searched_ = text.outcome == TextOutcome::Text;
-        firstRow_ = host_.resultsList().RowCount() + 1;
+        firstRow_ = host_.resultsList().rowCount() + 1;
     }
     // The current file is done: its rows go out.
     void finish() {
         if (!active_) return;
         active_ = false;
         const ResultsList& rows = host_.resultsList();
-        const int last = rows.RowCount();
+        const int last = rows.rowCount();
         QByteArray bytes;
         switch (options_.output) {
             case OutputMode::Rows:
                 for (int r = firstRow_; r <= last; ++r) {
-                    bytes += text::blankControls(rows.Cell(r, 1)).toUtf8();
+                    bytes += text::blankControls(rows.row(r - 1).path).toUtf8();
                     bytes += '\t';
-                    bytes += text::blankControls(rows.Cell(r, 2)).toUtf8();
+                    bytes += text::blankControls(rows.row(r - 1).snippet).toUtf8();
                     bytes += '\n';
                 }
                 break;
@@ -149,7 +150,7 @@ class Reporter {
         }
         rowsFound_ += std::max(0, last - firstRow_ + 1);
         // Rows that no text file needs are not kept: a long run's memory stays flat.
-        if (options_.tsvPath.isEmpty()) host_.resultsList().Clear();
+        if (options_.tsvPath.isEmpty()) host_.resultsList().clear();
         if (out_.broken()) {
             // Nobody reads any more: stop now, the current extraction included.
             host_.stopRequested() = true;
@@ -215,7 +216,7 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
             return false;
         }
         try {
-            LoadListFile(phrases, s.text, boxes);
+            loadPhraseList(phrases, s.text, boxes);
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             return false;
@@ -236,8 +237,8 @@ void collectFiles(const CliOptions& options, Services& services, FileList& list)
         QString folder = path;
         while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
         QStringList folders{folder == u"/" ? folder : folder + u'/'};
-        GetSubDirectories2016(services, folders, true);
-        for (const QString& entry : folders) list.add(FilesToAddFromFolder(entry, pattern));
+        walkFolders(folders, true, services.pump, folderWalkReport(*services.boxes));
+        for (const QString& entry : folders) list.add(filesToAddFromFolder(entry, pattern));
     }
 }
 
@@ -360,7 +361,7 @@ int runSearch(const QStringList& arguments) {
     int status = reporter.rowsFound() > 0 ? kExitFound : kExitNothingFound;
     if (!options.tsvPath.isEmpty() && !out.broken()) {
         try {
-            SaveListViewToTextFile(host.resultsList(), options.tsvPath, services);
+            writeResultsText(host.resultsList(), options.tsvPath, services);
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             status = kExitTrouble;

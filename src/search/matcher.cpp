@@ -5,8 +5,8 @@
 #include <array>
 #include <cstring>
 
-#include "text/utf8.h"
 #include "results/resultslist.h"
+#include "text/utf8.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -323,8 +323,7 @@ void SearchChunks(const QString& path, const TextChunks& chunks, const SearchOpt
     if (phrases.isEmpty()) return;
     TermMatcher matcher(options.caseMode);
     const auto addRow = [&](std::string_view chunk, std::size_t offset) {
-        const int row = results.AddRow(path);
-        results.SetCell(row, 2, snippetAt(chunk, offset).toString());
+        results.addRow(path, snippetAt(chunk, offset).toString());
     };
     std::vector<std::string> prepared;
     prepared.reserve(static_cast<std::size_t>(phrases.size()));

@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "text/textfile.h"
 #include "terms/searchoptions.h"
+#include "text/textfile.h"
 
 namespace qm {
 
@@ -123,7 +123,7 @@ class TermMatcher {
 void lowerUtf8(std::string_view text, std::string& out);
 
 // Searches the text of one file for every phrase of `options` (in order) and
-// adds one row per occurrence to `results`: the path, then the snippet in column 2.
+// adds one row per occurrence to `results`: the path and the snippet.
 void SearchChunks(const QString& path, const TextChunks& chunks, const SearchOptions& options,
                   ResultsList& results);
 

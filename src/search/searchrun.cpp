@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "fs/fs.h"
 #include "extraction/runandwait.h"
 #include "filelist/filelist.h"
+#include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "results/resultslist.h"
@@ -133,7 +133,7 @@ void SearchRun::runFiles() {
     };
 
     p.step(116, [&] { host_.setCaption(str(kStopCaption)); });
-    p.step(118, [&] { host_.results().Clear(); });
+    p.step(118, [&] { host_.results().clear(); });
     p.step(120, [&] { n = host_.files().count(); });
     TextSource& texts = source();
     RunPlan plan;

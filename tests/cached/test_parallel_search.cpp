@@ -31,8 +31,8 @@ using Host = test::HeadlessHost;
 // What a run showed: every row, then every message box text.
 QStringList outcome(const Host& h) {
     QStringList out;
-    for (int r = 1; r <= h.rows.RowCount(); ++r)
-        out << h.rows.Cell(r, 1) + u'|' + h.rows.Cell(r, 2);
+    for (int r = 0; r < h.rows.rowCount(); ++r)
+        out << h.rows.row(r).path + u'|' + h.rows.row(r).snippet;
     for (const auto& s : h.boxes.shown) out << QStringLiteral("box: ") + s.text;
     return out;
 }
@@ -195,13 +195,13 @@ class ParallelSearchTest : public QObject {
         prepare(h, ex, {a, b, c}, QStringLiteral("kiwi"));
         SearchRun run(h, parallel(ex, 2, &cache, h));
         run.click();
-        QCOMPARE(h.rows.RowCount(), 3);
+        QCOMPARE(h.rows.rowCount(), 3);
         QCOMPARE(readLines(log).size(), 3);
 
         // Another phrase: nothing is extracted.
         h.options.singlePhrase = QStringLiteral("file");
         run.click();
-        QCOMPARE(h.rows.RowCount(), 3);
+        QCOMPARE(h.rows.rowCount(), 3);
         QCOMPARE(readLines(log).size(), 3);
 
         // The second file is rewritten: it alone is extracted again, and its new text is found.
@@ -211,7 +211,7 @@ class ParallelSearchTest : public QObject {
         run.click();
         QCOMPARE(readLines(log).size(), 4);
         QStringList paths;
-        for (int r = 1; r <= h.rows.RowCount(); ++r) paths << h.rows.Cell(r, 1);
+        for (int r = 0; r < h.rows.rowCount(); ++r) paths << h.rows.row(r).path;
         QCOMPARE(paths, (QStringList{a, b, c, c}));
         QCOMPARE(h.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
 
@@ -234,7 +234,7 @@ class ParallelSearchTest : public QObject {
             prepare(h, none, paths, QStringLiteral("alpha"));
             SearchRun run(h, parallel(none, 2, &cache, h));
             run.click();
-            QCOMPARE(h.rows.RowCount(), 0);
+            QCOMPARE(h.rows.rowCount(), 0);
             QString expected = QStringLiteral("Done.\r\nThe following files could not be read:");
             for (const QString& p : paths)
                 expected += QStringLiteral("\r\n") + p + QString::fromLatin1(kProtectedSuffix);
@@ -245,7 +245,7 @@ class ParallelSearchTest : public QObject {
         prepare(h, pdftotext_, paths, QStringLiteral("alpha"));
         SearchRun run(h, parallel(pdftotext_, 2, &cache, h));
         run.click();
-        QVERIFY(h.rows.RowCount() >= 6);
+        QVERIFY(h.rows.rowCount() >= 6);
         QCOMPARE(h.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
     }
 
@@ -276,8 +276,8 @@ class ParallelSearchTest : public QObject {
         run.click();
         QVERIFY(clicked);
         QCOMPARE(childrenAtClick, 2);
-        QVERIFY(h.rows.RowCount() > 0);
-        for (int r = 1; r <= h.rows.RowCount(); ++r) QCOMPARE(h.rows.Cell(r, 1), paths[0]);
+        QVERIFY(h.rows.rowCount() > 0);
+        for (int r = 0; r < h.rows.rowCount(); ++r) QCOMPARE(h.rows.row(r).path, paths[0]);
         QVERIFY(h.boxes.shown.empty());
         QCOMPARE(h.bar.value(), 0);
         QCOMPARE(h.bar.text(), QStringLiteral("Progress Bar"));
@@ -324,7 +324,7 @@ class ParallelSearchTest : public QObject {
         QCOMPARE(readLines(log), expectedLog);
         // The locked file opened with its password: its rows are there, under its name.
         QStringList rowPaths;
-        for (int r = 1; r <= h.rows.RowCount(); ++r) rowPaths << h.rows.Cell(r, 1);
+        for (int r = 0; r < h.rows.rowCount(); ++r) rowPaths << h.rows.row(r).path;
         if (haveLocked) QVERIFY(rowPaths.contains(d(QStringLiteral("locked.pdf"))));
         QCOMPARE(h.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
     }
@@ -412,8 +412,8 @@ class ParallelSearchTest : public QObject {
         SearchRun run(h, parallel(ex, 2, &cache, h));
         run.click();
         QCOMPARE(readLines(log).size(), 12);
-        QCOMPARE(h.rows.RowCount(), 1);
-        QCOMPARE(h.rows.Cell(1, 1), changed);
+        QCOMPARE(h.rows.rowCount(), 1);
+        QCOMPARE(h.rows.row(0).path, changed);
         const QString report = h.boxes.messageTexts().value(0);
         QVERIFY(report.contains(d("scan.pdf") + QString::fromLatin1(kUnreadableSuffix)));
         QVERIFY(report.contains(d("notapdf.pdf") + QString::fromLatin1(kProtectedSuffix)));

@@ -19,12 +19,12 @@
 #include <QtTest>
 
 #include "app/form1.h"
-#include "text/display.h"
 #include "extraction/extractor.h"
 #include "platform/scripted.h"
 #include "platform/settings.h"
 #include "search/searchrun.h"
 #include "support/pdfmaker.h"
+#include "text/display.h"
 
 namespace qm {
 
@@ -102,9 +102,9 @@ class CliTest : public QObject {
         }
         QStringList rows() const {
             QStringList out;
-            for (int r = 1; r <= form->results.RowCount(); ++r)
-                out << text::blankControls(form->results.Cell(r, 1)) + u'\t' +
-                           text::blankControls(form->results.Cell(r, 2));
+            for (int r = 0; r < form->results.rowCount(); ++r)
+                out << text::blankControls(form->results.row(r).path) + u'\t' +
+                           text::blankControls(form->results.row(r).snippet);
             return out;
         }
     };

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "text/textfile.h"
 #include "results/resultslist.h"
 #include "search/matcher.h"
+#include "text/textfile.h"
 
 namespace qm {
 namespace {
@@ -37,11 +37,12 @@ QStringList search(const QString& text, const SearchOptions& options) {
     const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
     ResultsList results;
     SearchChunks(kPath, chunks, options, results);
+    results.publish();
     QStringList snippets;
-    for (int r = 1; r <= results.RowCount(); ++r) {
-        EXPECT_EQ(results.Cell(r, 1), kPath);
-        EXPECT_FALSE(results.IsChecked(r));
-        snippets << results.Cell(r, 2);
+    for (int r = 0; r < results.rowCount(); ++r) {
+        EXPECT_EQ(results.row(r).path, kPath);
+        EXPECT_FALSE(results.row(r).checked);
+        snippets << results.row(r).snippet;
     }
     return snippets;
 }
