@@ -13,6 +13,7 @@
 #include "app/folderwalkreport.h"
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
+#include "platform/error.h"
 #include "platform/scripted.h"
 
 namespace qm {
@@ -256,6 +257,24 @@ TEST_F(FolderScan, OtherListingFailuresAreReportedAndTheWalkGoesOn) {
             "\r\nin OrvenTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 100\r\r")))
             << qPrintable(box.text);
     }
+}
+
+// A failure while the found folders are collected has a step of its own in the
+// window's report; the folder it happened at is left out and the rest come.
+TEST_F(FolderScan, CollectingFailuresAreReportedAtTheirOwnStep) {
+    mkdir(QStringLiteral("a"));
+    mkdir(QStringLiteral("b"));
+    // Pumps 1 to 3 list the root, "a" and "b"; pump 4 collects "a".
+    pump.onPump = [&] {
+        if (pump.count == 4) throw Error(QStringLiteral("Out of memory"));
+    };
+    EXPECT_EQ(relative(walk(root)), (QStringList{"", "b/"}));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Application Error"));
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(
+        QStringLiteral("Out of memory\r\nin OrvenTitle2021/08/31.AddFolder.GetSubDirectories2016 "
+                       "at line 102\r\r")))
+        << qPrintable(boxes.shown[0].text);
 }
 
 TEST_F(FolderScan, WalkStopsAtTheLongestPathTheSystemTakes) {
