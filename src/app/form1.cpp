@@ -251,7 +251,7 @@ void Form1::connectHandlers() {
             });
     connect(ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                results.SetSelectedRow(current.isValid() ? current.row() + 1 : 0);
+                results.setSelectedRow(current.isValid() ? current.row() : -1);
             });
 }
 

@@ -191,7 +191,7 @@ class Form1 : public QWidget {
     QPersistentModelIndex HoverItem;  // the entry under the pointer during one move
     // results (form1_results.cpp)
     // The one-second pause after each file "Open All Files" opens; empty means
-    // WaitSeconds on the real clock. Tests put a recorder here.
+    // waitSeconds on the real clock. Tests put a recorder here.
     std::function<void(int seconds)> waitSeconds_;
     friend class ResultsButtonsTest;
     // start-up, shutdown and samples (form1_startup.cpp)

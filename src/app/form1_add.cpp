@@ -9,6 +9,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include "app/folderwalkreport.h"
 #include "app/form1.h"
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
@@ -113,7 +114,7 @@ void Form1::PushButton6_Click() {
     p.step(104, [&] {
         const QString last =
             services_.settings->getSetting(QStringLiteral("LastFolder"), QString());
-        folder = BrowseForFolder(*services_.dialogs, QStringLiteral("Please select folder:"), last);
+        folder = services_.dialogs->chooseFolder(QStringLiteral("Please select folder:"), last);
     });
     if (!folder.isEmpty()) {
         p.step(106, [&] { services_.settings->saveSetting(QStringLiteral("LastFolder"), folder); });
@@ -121,11 +122,11 @@ void Form1::PushButton6_Click() {
         QStringList folders;
         p.step(110, [&] {
             folders.push_back(folder + u'/');
-            GetSubDirectories2016(services_, folders, true);
+            walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes));
         });
         const QString pattern = QStringLiteral("*.") + extension;
         for (const QString& entry : folders)
-            p.step(112, [&] { fileList.add(FilesToAddFromFolder(entry, pattern)); });
+            p.step(112, [&] { fileList.add(filesToAddFromFolder(entry, pattern)); });
         p.step(114, [&] { setMousePointer(MousePointer::Default); });
     }
     p.step(116, [&] { runAddTimeCheck(); });
@@ -158,9 +159,9 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
                 QString folder = path;
                 while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
                 QStringList folders{folder + u'/'};
-                GetSubDirectories2016(services_, folders, true);
+                walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes));
                 for (const QString& entry : folders)
-                    fileList.add(FilesToAddFromFolder(entry, QStringLiteral("*.*")));
+                    fileList.add(filesToAddFromFolder(entry, QStringLiteral("*.*")));
             } else {
                 fileList.add(path);
             }

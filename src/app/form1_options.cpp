@@ -63,7 +63,7 @@ QStringList findSets(const Form1& f) {
 }
 
 void StoreFindSets(Form1& f) {
-    f.services().settings->saveSetting(QStringLiteral("FindSets"), JoinFindSets(findSets(f)));
+    f.services().settings->saveSetting(QStringLiteral("FindSets"), joinFindSets(findSets(f)));
 }
 
 // Appends entries at the end. A pick-only list keeps "nothing picked" when
@@ -193,7 +193,7 @@ void Form1::PushButton16_Click() {
             QStringLiteral("Text Files (*.txt);;All Files (*)"));
         // The dialog hands back its selection in a buffer of 30000 characters; a
         // larger selection fails as a whole and nothing is loaded.
-        if (DialogReturnLength(answer) > kDialogBufferLength)
+        if (dialogSelectionLength(answer) > kDialogBufferLength)
             throw Error(QStringLiteral("The selection is too large: the names of the chosen "
                                        "files take more than ") +
                         QString::number(kDialogBufferLength) +
@@ -203,7 +203,7 @@ void Form1::PushButton16_Click() {
     if (chosen.isEmpty()) return;
 
     QStringList paths;
-    p.step(102, [&] { paths = ListFilePaths(chosen); });
+    p.step(102, [&] { paths = pathsToLoad(chosen); });
     // A load started while another operation holds the busy pointer leaves it
     // busy at its end, so that operation keeps its protection of the file list.
     const int pointerBefore = mousePointer();
@@ -213,7 +213,7 @@ void Form1::PushButton16_Click() {
             QStringList list = findSets(*this);
             const qsizetype before = list.size();
             try {
-                LoadListFile(list, path, *services_.boxes);
+                loadPhraseList(list, path, *services_.boxes);
             } catch (...) {
                 // Keep what was read before the failure, then report it.
                 appendFindSets(*this, list.mid(before));

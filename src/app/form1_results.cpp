@@ -20,7 +20,7 @@ const QString kMissingFile = QStringLiteral("Can not open this file. It does not
 // "Clear Results".
 void Form1::PushButton2_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
-    p.step(100, [&] { results.Clear(); });
+    p.step(100, [&] { results.clear(); });
 }
 
 // "Open All Files": every distinct file of the list, one second apart.
@@ -28,7 +28,7 @@ void Form1::PushButton3_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
     bool stop = false;
     p.step(100, [&] {
-        if (results.RowCount() == 0) {
+        if (results.rowCount() == 0) {
             services_.boxes->message(QStringLiteral("No file selected in Results list."),
                                      applicationTitle());
             stop = true;
@@ -37,16 +37,16 @@ void Form1::PushButton3_Click() {
     if (stop) return;
     p.step(102, [&] { setMousePointer(MousePointer::Busy); });
     QStringList paths;
-    p.step(104, [&] { paths = DistinctPaths(results, services_.pump); });
+    p.step(104, [&] { paths = distinctPaths(results, services_.pump); });
     for (const QString& path : paths) {
         if (path.isEmpty()) continue;
         p.step(106, [&] {
             if (fs::exists(path)) {
-                OpenDocument(*services_.desktop, path);
+                services_.desktop->openDocument(path);
                 if (waitSeconds_)
                     waitSeconds_(1);
                 else
-                    WaitSeconds(1, services_.pump);
+                    waitSeconds(1, services_.pump);
             } else {
                 services_.boxes->message(kMissingFile, applicationTitle());
             }
@@ -65,14 +65,14 @@ void Form1::PushButton4_Click() {
     });
     if (path.isEmpty()) return;
     p.step(102, [&] { setMousePointer(MousePointer::Busy); });
-    p.step(104, [&] { SaveListViewToTextFile(results, path, services_); });
+    p.step(104, [&] { writeResultsText(results, path, services_); });
     p.step(106, [&] { setMousePointer(MousePointer::Default); });
 }
 
 // "Copy Results To Clipboard".
 void Form1::PushButton8_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton8_Click"));
-    p.step(100, [&] { CopyListViewToClipboard(results, services_); });
+    p.step(100, [&] { copyResultsToClipboard(results, services_); });
     p.step(102, [&] {
         services_.boxes->message(
             QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where "
@@ -86,7 +86,7 @@ void Form1::PushButton11_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton11_Click"));
     bool stop = false;
     p.step(100, [&] {
-        if (results.RowCount() == 0) {
+        if (results.rowCount() == 0) {
             services_.boxes->message(QStringLiteral("No PDF selected in Results list."),
                                      applicationTitle());
             stop = true;
@@ -94,10 +94,10 @@ void Form1::PushButton11_Click() {
     });
     if (stop) return;
     QString path;
-    p.step(102, [&] { path = results.Cell(results.SelectedRow(), 1); });
+    p.step(102, [&] { path = results.row(results.selectedRow()).path; });
     p.step(104, [&] {
         if (fs::exists(path))
-            OpenDocument(*services_.desktop, path);
+            services_.desktop->openDocument(path);
         else
             services_.boxes->message(kMissingFile, applicationTitle());
     });
@@ -108,10 +108,10 @@ void Form1::PushButton11_Click() {
 void Form1::PushButton13_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton13_Click"));
     bool stop = false;
-    p.step(100, [&] { stop = results.RowCount() == 0; });
+    p.step(100, [&] { stop = results.rowCount() == 0; });
     if (stop) return;
     p.step(102, [&] {
-        if (!SaveResultsAsExcelFileIsExcelInstalled(services_)) {
+        if (!spreadsheetProgramAvailable(services_)) {
             services_.boxes->message(
                 QStringLiteral("A spreadsheet program is not installed on this computer. You need "
                                "to have it installed to use this feature."),
@@ -123,9 +123,9 @@ void Form1::PushButton13_Click() {
     p.step(104, [&] { setMousePointer(MousePointer::Busy); });
     QString path;
     const bool written = p.step(106, [&] {
-        path = NewWorkbookPath();
+        path = newWorkbookPath();
         try {
-            WriteResultsWorkbook(results, path, services_.pump);
+            writeResultsWorkbook(results, path, services_.pump);
         } catch (...) {
             QFile::remove(path);
             throw;

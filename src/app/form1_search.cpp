@@ -121,7 +121,7 @@ class FormSearch : public RunHost, public SearchSink {
         Procedure p(boxes(), QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
         procedure_ = &p;
         p.step(116, [&] { form_.PushButton7->setText(kStopCaption); });
-        p.step(118, [&] { form_.results.Clear(); });
+        p.step(118, [&] { form_.results.clear(); });
         p.step(120, [&] { (void)form_.fileList.count(); });
         const SearchSummary summary = runSearch(form_.pipeline(), *this, *this);
         procedure_ = nullptr;
@@ -180,8 +180,7 @@ class FormSearch : public RunHost, public SearchSink {
 
     // --- SearchSink: one row per occurrence ---
     void occurrence(const Hit& hit) override {
-        const int row = form_.results.AddRow(hit.path);
-        form_.results.SetCell(row, 2, hit.snippet.toString());
+        form_.results.addRow(hit.path, hit.snippet.toString());
     }
 
     Form1& form_;

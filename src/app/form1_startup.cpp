@@ -17,14 +17,13 @@
 #include "app/hovercursor.h"
 #include "app/searchcontrols.h"
 #include "app/twips.h"
-#include "extraction/readability.h"
-#include "extraction/extractor.h"
 #include "extraction/child.h"
+#include "extraction/extractor.h"
+#include "extraction/readability.h"
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
 #include "platform/error.h"
 #include "platform/settings.h"
-#include "terms/restoreoptions.h"
 
 namespace qm {
 
@@ -80,7 +79,7 @@ void Form1::Form_Load() {
 
     // Search controls from the settings store (steps 158 to 184).
     Form1SearchControls controls(*this);
-    RestoreSearchOptions(p, *services_.settings, controls);
+    restoreSearchOptions(p, *services_.settings, controls);
 }
 
 // With the skin file "x/o.cjs" beside the program, the window and its option
@@ -139,10 +138,10 @@ QString Form1::sampleFolder() const {
 
 void Form1::LoadSampleFiles(FileList& list) {
     const QString folder = sampleFolder();
-    const QStringList names = ListFilesInFolder(folder, QStringLiteral("*.*"));
+    const QStringList names = listMatchingFiles(folder, QStringLiteral("*.*"));
     for (const QString& name : names) {
         const QString path = folder + u'/' + name;
-        if (fs::exists(path) && !IsInList(list, path)) list.add(path);
+        if (fs::exists(path) && !list.contains(path)) list.add(path);
     }
     if (services_.boxes->question(
             QStringLiteral("Would you like this software to open the folder where these sample "

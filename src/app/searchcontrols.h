@@ -2,7 +2,7 @@
 // The window's search controls as the start-up restore sees them.
 
 #include "app/form1.h"
-#include "terms/restoreoptions.h"
+#include "app/restoreoptions.h"
 
 namespace qm {
 

@@ -11,8 +11,8 @@
 
 #include "cli/cliopts.h"
 #include "cli/console.h"
-#include "extraction/extractor.h"
 #include "extraction/child.h"
+#include "extraction/extractor.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "filelist/folderscan.h"
@@ -175,7 +175,7 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
             return false;
         }
         try {
-            LoadListFile(phrases, s.text, boxes);
+            loadPhraseList(phrases, s.text, boxes);
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             return false;
@@ -186,7 +186,8 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
 
 // The file list of the command line: a file as given, a folder with every
 // matching file below it, listed as "Add All PDF File(s) In Folder" lists them.
-void collectFiles(const CliOptions& options, Services& services, QStringList& list) {
+void collectFiles(const CliOptions& options, Services& services, Terminal& terminal,
+                  QStringList& list) {
     const QString pattern = QStringLiteral("*.") + options.extension;
     for (const QString& path : options.paths) {
         if (!fs::isFolder(path)) {
@@ -196,8 +197,10 @@ void collectFiles(const CliOptions& options, Services& services, QStringList& li
         QString folder = path;
         while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
         QStringList folders{folder == u"/" ? folder : folder + u'/'};
-        GetSubDirectories2016(services, folders, true);
-        for (const QString& entry : folders) list << FilesToAddFromFolder(entry, pattern);
+        walkFolders(folders, true, services.pump, [&](FolderWalkStage, const QString& description) {
+            terminal.errorLine(kName + QStringLiteral(": ") + description);
+        });
+        for (const QString& entry : folders) list << filesToAddFromFolder(entry, pattern);
     }
 }
 
@@ -277,7 +280,7 @@ int runSearch(const QStringList& arguments) {
         }
     };
 
-    collectFiles(options, services, files);
+    collectFiles(options, services, terminal, files);
     pump.checkInterrupts();
 
     // With --cache, texts are kept on disk between runs (memory holds only a few).
@@ -317,10 +320,10 @@ int runSearch(const QStringList& arguments) {
         try {
             ResultsList rows;
             for (const auto& [path, snippet] : printer.kept()) {
-                const int row = rows.AddRow(path);
-                rows.SetCell(row, 2, snippet);
+                rows.addRow(path, snippet);
             }
-            SaveListViewToTextFile(rows, options.tsvPath, services);
+            rows.publish();
+            writeResultsText(rows, options.tsvPath, services);
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             status = kExitTrouble;

@@ -87,11 +87,4 @@ Qt::ItemFlags FileList::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-bool IsInList(const FileList& list, const QString& text) {
-    bool found = false;
-    for (const QString& p : list.paths())
-        if (p == text) found = true;
-    return found;
-}
-
 }  // namespace qm

@@ -20,6 +20,8 @@ class FileList : public QAbstractListModel {
     void clear();
     void swapTexts(int a, int b);
     const QStringList& paths() const { return paths_; }
+    // True when an entry's text equals `text` exactly (case-sensitive, no trimming).
+    bool contains(const QString& text) const { return paths_.contains(text); }
 
     // The selected entry's position, 0 when none.
     int selected() const { return selected_; }
@@ -37,8 +39,5 @@ class FileList : public QAbstractListModel {
     QStringList paths_;
     int selected_ = 0;
 };
-
-// True when an entry's text equals `text` exactly (case-sensitive, no trimming).
-bool IsInList(const FileList& list, const QString& text);
 
 }  // namespace qm

@@ -10,52 +10,18 @@
 #include <QFile>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "fs/fs.h"
-#include "platform/error.h"
 #include "text/display.h"
+#include "text/error.h"
+#include "text/utf8.h"
 
 namespace qm {
 
 namespace {
-
-// Decodes one UTF-8 sequence at data[i]; returns its length, 0 when invalid.
-std::size_t decodeUtf8(const unsigned char* data, std::size_t size, std::size_t i, char32_t& out) {
-    const unsigned char c = data[i];
-    if (c < 0x80) {
-        out = c;
-        return 1;
-    }
-    std::size_t len;
-    char32_t cp;
-    char32_t min;
-    if ((c & 0xE0) == 0xC0) {
-        len = 2;
-        cp = c & 0x1F;
-        min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-        len = 3;
-        cp = c & 0x0F;
-        min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-        len = 4;
-        cp = c & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + len > size) return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const unsigned char t = data[i + k];
-        if ((t & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (t & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    out = cp;
-    return len;
-}
 
 bool isOddCodePoint(char32_t cp) {
     return text::isControl(cp) || cp == U'?';
@@ -189,19 +155,31 @@ bool byName(QStringView a, QStringView b) {
     return c != 0 ? c < 0 : a.compare(b, Qt::CaseSensitive) < 0;
 }
 
+// Runs one part of the walk; a failure in it goes to `failed` and the walk goes on.
+template <class F>
+void attempt(FolderWalkStage stage, const FolderWalkFailure& failed, F&& body) {
+    try {
+        std::forward<F>(body)();
+    } catch (const Error& e) {
+        if (failed) failed(stage, e.description());
+    } catch (const std::exception& e) {
+        if (failed) failed(stage, QString::fromLocal8Bit(e.what()));
+    }
+}
+
 // Lists the subfolders of every entry of `level` that may be walked, in order.
 // Entries that cannot be listed are removed from `level`.
-QStringList walkLevel(Services& services, Procedure& report, QStringList& level) {
+QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailure& failed) {
     QStringList found;
     qsizetype i = 0;
     while (i < level.size()) {
         const QString f = level[i];
         bool unlistable = false;
-        report.step(100, [&] {
+        attempt(FolderWalkStage::Listing, failed, [&] {
             if (!fs::isFolder(f)) return;
             const QByteArray native = QFile::encodeName(f);
             if (native.size() >= kFolderPathLimit) return;
-            if (services.pump) services.pump->pump();
+            if (pump) pump->pump();
             DirHandle dir(native);
             if (!dir.ok()) {
                 if (isUnlistable(dir.error())) {
@@ -219,7 +197,7 @@ QStringList walkLevel(Services& services, Procedure& report, QStringList& level)
                 if (len >= static_cast<std::size_t>(kNameLimit)) continue;
                 if (name[0] == '.') continue;  // hidden folders and their trees
                 const QByteArray bytes = QByteArray::fromRawData(name, static_cast<qsizetype>(len));
-                if (HasOddCharacters(bytes)) continue;
+                if (hasOddCharacters(bytes)) continue;
                 found.push_back(f + QString::fromUtf8(bytes) + u'/');
             }
             std::sort(found.begin() + first, found.end(), [](const QString& a, const QString& b) {
@@ -247,30 +225,18 @@ QStringList walkLevel(Services& services, Procedure& report, QStringList& level)
 
 }  // namespace
 
-bool IsValidUtf8(const char* data, std::size_t size) {
-    const auto* d = reinterpret_cast<const unsigned char*>(data);
-    char32_t cp;
-    for (std::size_t i = 0; i < size;) {
-        const std::size_t len = decodeUtf8(d, size, i, cp);
-        if (len == 0) return false;
-        i += len;
-    }
-    return true;
-}
-
-bool HasOddCharacters(const QByteArray& name) {
+bool hasOddCharacters(const QByteArray& name) {
     const auto* d = reinterpret_cast<const unsigned char*>(name.constData());
     const auto size = static_cast<std::size_t>(name.size());
-    char32_t cp = 0;
     for (std::size_t i = 0; i < size;) {
-        const std::size_t len = decodeUtf8(d, size, i, cp);
-        if (len == 0 || isOddCodePoint(cp)) return true;
+        const std::size_t len = utf8::validSequenceLength(d + i, size - i);
+        if (len == 0 || isOddCodePoint(utf8::decode(d + i, len))) return true;
         i += len;
     }
     return false;
 }
 
-bool HasOddCharacters(const QString& name) {
+bool hasOddCharacters(const QString& name) {
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
         if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
@@ -293,20 +259,13 @@ bool FilePattern::matches(const QString& name) const {
     return wildcardMatch(pattern_, loweredCodePoints(name));
 }
 
-QString BrowseForFolder(FileDialogs& dialogs, const QString& title, const QString& initialFolder) {
-    return dialogs.chooseFolder(title, initialFolder);
-}
-
-void GetSubDirectories2016(Services& services, QStringList& folders, bool recurse) {
-    Procedure report(*services.boxes, QString::fromLatin1(kFolderWalkObject),
-                     QStringLiteral("GetSubDirectories2016"),
-                     QString::fromLatin1(kFolderWalkStamp));
-
+void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
+                 const FolderWalkFailure& failed) {
     // The levels below the entries of `folders`, each listed from the one above.
     std::vector<QStringList> levels;
-    QStringList current = walkLevel(services, report, folders);
+    QStringList current = walkLevel(folders, pump, failed);
     while (recurse && !current.isEmpty()) {
-        QStringList next = walkLevel(services, report, current);
+        QStringList next = walkLevel(current, pump, failed);
         levels.push_back(std::move(current));
         current = std::move(next);
     }
@@ -314,8 +273,8 @@ void GetSubDirectories2016(Services& services, QStringList& folders, bool recurs
 
     for (QStringList& level : levels) {
         for (QString& g : level) {
-            report.step(102, [&] {
-                if (services.pump) services.pump->pump();
+            attempt(FolderWalkStage::Collecting, failed, [&] {
+                if (pump) pump->pump();
                 if (fs::isFolder(g)) folders.push_back(std::move(g));
             });
         }
@@ -323,7 +282,7 @@ void GetSubDirectories2016(Services& services, QStringList& folders, bool recurs
     }
 }
 
-QStringList ListFilesInFolder(const QString& folder, const QString& pattern) {
+QStringList listMatchingFiles(const QString& folder, const QString& pattern) {
     QStringList names;
     QString path = folder;
     if (!path.endsWith(u'/')) path += u'/';
@@ -335,7 +294,7 @@ QStringList ListFilesInFolder(const QString& folder, const QString& pattern) {
         if (type != DT_REG && type != DT_LNK) continue;
         const char* name = e->d_name;
         const std::size_t len = std::strlen(name);
-        if (!IsValidUtf8(name, len)) continue;
+        if (utf8::validPrefixLength(std::string_view(name, len)) != len) continue;
         QString qname = QString::fromUtf8(name, static_cast<qsizetype>(len));
         if (!match.matches(qname)) continue;
         if (!openableFileAt(dir.fd(), name, type)) continue;
@@ -346,14 +305,14 @@ QStringList ListFilesInFolder(const QString& folder, const QString& pattern) {
     return names;
 }
 
-QStringList FilesToAddFromFolder(const QString& folderEntry, const QString& pattern) {
+QStringList filesToAddFromFolder(const QString& folderEntry, const QString& pattern) {
     QString folder = folderEntry;
     if (folder.endsWith(u'/')) folder.chop(1);
     // The root folder's entry is "//": what is left is "/", and the doubled
     // separator of folder + "/" + name is collapsed below.
     QStringList out;
     const QStringList names =
-        ListFilesInFolder(folder.isEmpty() ? QStringLiteral("/") : folder, pattern);
+        listMatchingFiles(folder.isEmpty() ? QStringLiteral("/") : folder, pattern);
     out.reserve(names.size());
     for (const QString& name : names) {
         if (name.startsWith(u'~') || name.startsWith(u'.')) continue;

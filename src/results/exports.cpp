@@ -3,7 +3,6 @@
 
 #include <QSaveFile>
 #include <algorithm>
-#include <vector>
 
 #include "platform/error.h"
 #include "platform/settings.h"
@@ -31,24 +30,23 @@ int characterCount(const QString& text) {
     return n;
 }
 
-QString ResultsText(const ResultsList& list, EventPump* pump) {
+QString resultsText(const ResultsList& list, EventPump* pump) {
     QString text;
-    const int rows = list.RowCount();
-    const int columns = list.ColumnCount();
+    const int rows = list.rowCount();
     if (rows == 0) return text;
 
-    for (int k = 1; k <= columns; ++k) {
+    for (int k = 0; k < ResultsList::kColumnCount; ++k) {
         pumpEvents(pump);
-        if (!list.Cell(1, k).isEmpty())
-            text += qm::text::blankControls(list.ColumnHeader(k)) + kTab;
+        if (!list.row(0).text(k).isEmpty())
+            text += qm::text::blankControls(ResultsList::columnTitle(k)) + kTab;
     }
     text += kCrLf;
 
-    for (int r = 1; r <= rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         pumpEvents(pump);
-        for (int k = 1; k <= columns; ++k) {
+        for (int k = 0; k < ResultsList::kColumnCount; ++k) {
             pumpEvents(pump);
-            const QString cell = list.Cell(r, k);
+            const QString cell = list.row(r).text(k);
             if (!cell.isEmpty()) text += qm::text::blankControls(cell) + kTab;
         }
         text += kCrLf;
@@ -56,7 +54,7 @@ QString ResultsText(const ResultsList& list, EventPump* pump) {
     return text;
 }
 
-void WriteTextFile(const QString& text, const QString& path) {
+void writeTextFile(const QString& text, const QString& path) {
     auto failure = [&](const QString& what, const QString& reason) {
         return Error(QStringLiteral("Could not ") + what + QStringLiteral(" the file \"") + path +
                      QStringLiteral("\": ") + reason);
@@ -80,40 +78,39 @@ void WriteTextFile(const QString& text, const QString& path) {
     if (!file.commit()) throw failure(QStringLiteral("write"), file.errorString());
 }
 
-void SaveListViewToTextFile(const ResultsList& list, const QString& path, Services& services) {
-    if (list.RowCount() == 0) {
+void writeResultsText(const ResultsList& list, const QString& path, Services& services) {
+    if (list.rowCount() == 0) {
         services.boxes->message(QStringLiteral("There are no results to save."),
                                 applicationTitle());
         return;
     }
-    const QString text = ResultsText(list, services.pump);
-    WriteTextFile(text, path);
+    const QString text = resultsText(list, services.pump);
+    writeTextFile(text, path);
 }
 
-QString ClipboardText(const ResultsList& list, EventPump* pump) {
-    const int rows = list.RowCount();
-    const int columns = list.ColumnCount();
+QString clipboardText(const ResultsList& list, EventPump* pump) {
+    const int rows = list.rowCount();
+    constexpr int columns = ResultsList::kColumnCount;
 
     // Widths over all rows, ticked or not; the header does not count.
-    std::vector<int> width(static_cast<size_t>(columns) + 1, 0);
-    for (int k = 1; k <= columns; ++k) {
-        for (int r = 1; r <= rows; ++r) {
+    int width[columns] = {};
+    for (int k = 0; k < columns; ++k) {
+        for (int r = 0; r < rows; ++r) {
             pumpEvents(pump);
-            width[static_cast<size_t>(k)] =
-                std::max(width[static_cast<size_t>(k)], characterCount(list.Cell(r, k)));
+            width[k] = std::max(width[k], characterCount(list.row(r).text(k)));
         }
     }
 
     QString text;
-    for (int r = 1; r <= rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         pumpEvents(pump);
-        if (!list.IsChecked(r)) continue;
+        if (!list.row(r).checked) continue;
         QString line;
-        for (int k = 1; k <= columns; ++k) {
+        for (int k = 0; k < columns; ++k) {
             pumpEvents(pump);
-            const QString cell = qm::text::blankControls(list.Cell(r, k));
+            const QString cell = qm::text::blankControls(list.row(r).text(k));
             line += cell;
-            line += QString(width[static_cast<size_t>(k)] - characterCount(cell), u' ');
+            line += QString(width[k] - characterCount(cell), u' ');
             line += kTab;
         }
         line.chop(1);  // the TAB after the last cell
@@ -125,21 +122,11 @@ QString ClipboardText(const ResultsList& list, EventPump* pump) {
     return text;
 }
 
-void ClearClipboard(Clipboard& clipboard) {
-    clipboard.clear();
-}
-
-bool SetClipboardText(Clipboard& clipboard, const QString& text, int format) {
-    if (format != 0) return false;
-    clipboard.setText(text);
-    return true;
-}
-
-void CopyListViewToClipboard(const ResultsList& list, Services& services) {
-    if (list.RowCount() == 0) return;
-    const QString text = ClipboardText(list, services.pump);
-    ClearClipboard(*services.clipboard);
-    SetClipboardText(*services.clipboard, text, 0);
+void copyResultsToClipboard(const ResultsList& list, Services& services) {
+    if (list.rowCount() == 0) return;
+    const QString text = clipboardText(list, services.pump);
+    services.clipboard->clear();
+    services.clipboard->setText(text);
 }
 
 }  // namespace qm

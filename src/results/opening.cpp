@@ -7,13 +7,13 @@
 
 namespace qm {
 
-QStringList DistinctPaths(const ResultsList& list, EventPump* pump) {
+QStringList distinctPaths(const ResultsList& list, EventPump* pump) {
     QStringList paths{QString()};
     QSet<QString> seen{QString()};
-    const int rows = list.RowCount();
-    for (int r = 1; r <= rows; ++r) {
+    const int rows = list.rowCount();
+    for (int r = 0; r < rows; ++r) {
         if (pump) pump->pump();
-        const QString path = list.Cell(r, 1);
+        const QString path = list.row(r).path;
         if (!seen.contains(path)) {
             seen.insert(path);
             paths << path;
@@ -22,11 +22,7 @@ QStringList DistinctPaths(const ResultsList& list, EventPump* pump) {
     return paths;
 }
 
-void OpenDocument(Desktop& desktop, const QString& path) {
-    desktop.openDocument(path);
-}
-
-void WaitSeconds(int seconds, EventPump* pump) {
+void waitSeconds(int seconds, EventPump* pump) {
     const QDeadlineTimer deadline(std::chrono::seconds(std::max(seconds, 0)), Qt::PreciseTimer);
     while (!deadline.hasExpired()) {
         if (pump) pump->pump();

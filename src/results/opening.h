@@ -12,14 +12,10 @@ namespace qm {
 // path that is not yet present (exact, case-sensitive comparison), in the
 // order of first occurrence. A row with an empty path matches the first entry.
 // Pumps events once per row.
-QStringList DistinctPaths(const ResultsList& list, EventPump* pump);
-
-// Asks the desktop to open the document with its default application, the
-// path passed whole; the outcome is not examined.
-void OpenDocument(Desktop& desktop, const QString& path);
+QStringList distinctPaths(const ResultsList& list, EventPump* pump);
 
 // Returns after `seconds` have passed on a monotonic clock, pumping events
 // meanwhile (with short sleeps between pumps so the wait does not spin).
-void WaitSeconds(int seconds, EventPump* pump);
+void waitSeconds(int seconds, EventPump* pump);
 
 }  // namespace qm

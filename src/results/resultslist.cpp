@@ -1,96 +1,60 @@
 #include "results/resultslist.h"
-#include "text/display.h"
 
 #include "platform/error.h"
+#include "text/display.h"
 
 namespace qm {
 
+QString ResultsList::columnTitle(int column) {
+    if (column == 0) return QStringLiteral("Results (File)");
+    if (column == 1) return QStringLiteral(" Where");
+    throw Error(QStringLiteral("Invalid column number ") + QString::number(column) +
+                QStringLiteral(" in the results list."));
+}
+
 ResultsList::ResultsList(QObject* parent) : QAbstractTableModel(parent) {}
 
-void ResultsList::Clear() {
+void ResultsList::clear() {
     beginResetModel();
     rows_.clear();
     published_ = 0;
-    selected_ = 0;
+    selected_ = -1;
     endResetModel();
 }
 
-int ResultsList::AddRow(const QString& path) {
-    rows_.push_back(ResultRow{path, QString(), false});
-    return static_cast<int>(rows_.size());
-}
-
-void ResultsList::checkRow(int row) const {
-    if (row < 1 || row > RowCount())
-        throw Error(QStringLiteral("Invalid row number ") + QString::number(row) +
-                    QStringLiteral(" in the results list."));
-}
-
-void ResultsList::SetCell(int row, int column, const QString& text) {
-    checkRow(row);
-    auto& r = rows_[static_cast<size_t>(row - 1)];
-    if (column == 1)
-        r.path = text;
-    else if (column == 2)
-        r.snippet = text;
-    else
-        throw Error(QStringLiteral("Invalid column number ") + QString::number(column) +
-                    QStringLiteral(" in the results list."));
-    if (row <= published_) {
-        const QModelIndex i = index(row - 1, column - 1);
-        Q_EMIT dataChanged(i, i);
-    }
-}
-
-const ResultRow& ResultsList::Row(int row) const {
-    checkRow(row);
-    return rows_[static_cast<size_t>(row - 1)];
-}
-
-QString ResultsList::ColumnHeader(int column) const {
-    if (column == 1) return QStringLiteral("Results (File)");
-    if (column == 2) return QStringLiteral(" Where");
-    throw Error(QStringLiteral("Invalid column number ") + QString::number(column) +
-                QStringLiteral(" in the results list."));
-}
-
-QString ResultsList::Cell(int row, int column) const {
-    const ResultRow& r = Row(row);
-    if (column == 1) return r.path;
-    if (column == 2) return r.snippet;
-    throw Error(QStringLiteral("Invalid column number ") + QString::number(column) +
-                QStringLiteral(" in the results list."));
-}
-
-bool ResultsList::IsChecked(int row) const {
-    return Row(row).checked;
-}
-
-void ResultsList::SetChecked(int row, bool checked) {
-    checkRow(row);
-    rows_[static_cast<size_t>(row - 1)].checked = checked;
-    if (row <= published_) {
-        const QModelIndex i = index(row - 1, 0);
-        Q_EMIT dataChanged(i, i, {Qt::CheckStateRole});
-    }
-}
-
-int ResultsList::SelectedRow() const {
-    if (rows_.empty()) return 0;
-    if (selected_ >= 1 && selected_ <= RowCount()) return selected_;
-    return 1;
-}
-
-void ResultsList::SetSelectedRow(int row) {
-    selected_ = row;
+void ResultsList::addRow(const QString& path, const QString& snippet) {
+    rows_.push_back(ResultRow{path, snippet, false});
 }
 
 void ResultsList::publish() {
-    const int total = RowCount();
+    const int total = static_cast<int>(rows_.size());
     if (total <= published_) return;
     beginInsertRows(QModelIndex(), published_, total - 1);
     published_ = total;
     endInsertRows();
+}
+
+const ResultRow& ResultsList::row(int r) const {
+    if (r < 0 || r >= published_)
+        throw Error(QStringLiteral("Invalid row number ") + QString::number(r) +
+                    QStringLiteral(" in the results list."));
+    return rows_[static_cast<size_t>(r)];
+}
+
+void ResultsList::setChecked(int r, bool checked) {
+    row(r);  // throws outside the published rows
+    rows_[static_cast<size_t>(r)].checked = checked;
+    const QModelIndex i = index(r, 0);
+    Q_EMIT dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+int ResultsList::selectedRow() const {
+    if (published_ == 0) return -1;
+    return selected_ >= 0 && selected_ < published_ ? selected_ : 0;
+}
+
+void ResultsList::setSelectedRow(int r) {
+    selected_ = r;
 }
 
 int ResultsList::rowCount(const QModelIndex& parent) const {
@@ -98,14 +62,14 @@ int ResultsList::rowCount(const QModelIndex& parent) const {
 }
 
 int ResultsList::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : kColumnCount;
 }
 
 QVariant ResultsList::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= published_ || index.column() > 1) return {};
+    if (!index.isValid() || index.row() >= published_ || index.column() >= kColumnCount) return {};
     const ResultRow& r = rows_[static_cast<size_t>(index.row())];
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return text::blankControls(index.column() == 0 ? r.path : r.snippet);
+        return text::blankControls(r.text(index.column()));
     if (role == Qt::CheckStateRole && index.column() == 0)
         return r.checked ? Qt::Checked : Qt::Unchecked;
     return {};
@@ -129,9 +93,10 @@ Qt::ItemFlags ResultsList::flags(const QModelIndex& index) const {
 }
 
 QVariant ResultsList::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 1)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kColumnCount)
         return {};
-    return ColumnHeader(section + 1);
+    return columnTitle(section);
 }
 
 }  // namespace qm

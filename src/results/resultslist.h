@@ -1,8 +1,10 @@
 #pragma once
 // The results list: one row per occurrence (file path, snippet, a check box
-// only the user ticks). A Qt table model over it feeds the view; rows appended
-// by a search are published to the view in batches (`publish`), so thousands
-// of rows cost one view update, not one each.
+// only the user ticks), as a Qt table model. Rows appended by a search wait
+// until `publish` shows them in one batch, so thousands of rows cost one view
+// update, not one each. Everything that reads the list -- the view, the
+// exports, the window's buttons -- sees the published rows only, so all of
+// them agree on what the list holds. Rows count from 0.
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -11,37 +13,41 @@
 namespace qm {
 
 struct ResultRow {
-    QString path;     // column 1, "Results (File)"
-    QString snippet;  // column 2, " Where"; empty until set
+    QString path;     // column 0, "Results (File)"
+    QString snippet;  // column 1, " Where"; may be empty
     bool checked = false;
+
+    // The raw text of column 0 or 1.
+    const QString& text(int column) const { return column == 0 ? path : snippet; }
 };
 
 class ResultsList : public QAbstractTableModel {
     Q_OBJECT
   public:
+    static constexpr int kColumnCount = 2;
+    // The title of column 0 or 1.
+    static QString columnTitle(int column);
+
     explicit ResultsList(QObject* parent = nullptr);
 
-    // --- the list's operations (positions count from 1) ---
-    void Clear();
-    // Appends an unticked row with column 1 set; returns its position.
-    int AddRow(const QString& path);
-    // Sets cell `column` (1 = path, 2 = snippet) of row `row`.
-    void SetCell(int row, int column, const QString& text);
-    int RowCount() const { return static_cast<int>(rows_.size()); }
-    const ResultRow& Row(int row) const;
-    int ColumnCount() const { return 2; }
-    QString ColumnHeader(int column) const;
-    QString Cell(int row, int column) const;
-    bool IsChecked(int row) const;
-    void SetChecked(int row, bool checked);
-    // The row the user picked, or 1 while rows exist and none was picked; 0 when empty.
-    int SelectedRow() const;
-    void SetSelectedRow(int row);  // 0 = none picked
-
-    // Shows the rows appended since the last call in the view, in one batch.
+    // Removes every row, published or not; nothing is picked afterwards.
+    void clear();
+    // Appends an unticked row; it shows at the next `publish`.
+    void addRow(const QString& path, const QString& snippet);
+    // Shows the rows appended since the last call, in one batch.
     void publish();
 
-    // --- QAbstractTableModel ---
+    // Row `r` of the published rows (0 to rowCount() - 1). Throws qm::Error
+    // for any other number, so a reader that pumps events notices rows cleared
+    // meanwhile. The reference holds until the list next changes.
+    const ResultRow& row(int r) const;
+    void setChecked(int r, bool checked);  // throws like `row`
+    // The row the user picked, or 0 while rows exist and none was picked; -1
+    // when the list shows no rows.
+    int selectedRow() const;
+    void setSelectedRow(int r);  // -1: none picked
+
+    // --- QAbstractTableModel; rowCount() counts the published rows ---
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -50,10 +56,9 @@ class ResultsList : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
-    void checkRow(int row) const;
-    std::vector<ResultRow> rows_;
+    std::vector<ResultRow> rows_;  // the published rows, then the waiting ones
     int published_ = 0;
-    int selected_ = 0;
+    int selected_ = -1;
 };
 
 }  // namespace qm

@@ -100,7 +100,7 @@ class Workbook {
 
 }  // namespace
 
-bool SaveResultsAsExcelFileIsExcelInstalled(Services& services) {
+bool spreadsheetProgramAvailable(Services& services) {
     if (services.desktop->hasDefaultApplication(QString::fromLatin1(kSpreadsheetMimeType)))
         return true;
     services.boxes->message(
@@ -110,37 +110,38 @@ bool SaveResultsAsExcelFileIsExcelInstalled(Services& services) {
     return false;
 }
 
-void WriteResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump) {
-    const int rows = list.RowCount();
-    const int columns = list.ColumnCount();
+void writeResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump) {
+    const int rows = list.rowCount();
     if (rows >= static_cast<int>(LXW_ROW_MAX))
         throw Error(QStringLiteral("The results list has ") + QString::number(rows) +
                     QStringLiteral(" rows; a worksheet holds at most ") +
                     QString::number(LXW_ROW_MAX - 1) + QStringLiteral(" results."));
 
+    // Sheet rows and columns count from 1: the header is row 1, list row r is
+    // sheet row r + 2.
     Workbook book(path);
     int c = 1;
-    for (int k = 1; k <= columns; ++k) {
+    for (int k = 0; k < ResultsList::kColumnCount; ++k) {
         pumpEvents(pump);
-        if (rows > 0 && !list.Cell(1, k).isEmpty())
-            book.writeText(1, c++, qm::text::blankControls(list.ColumnHeader(k)));
+        if (rows > 0 && !list.row(0).text(k).isEmpty())
+            book.writeText(1, c++, qm::text::blankControls(ResultsList::columnTitle(k)));
     }
-    for (int r = 1; r <= rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         pumpEvents(pump);
         c = 1;
-        for (int k = 1; k <= columns; ++k) {
+        for (int k = 0; k < ResultsList::kColumnCount; ++k) {
             pumpEvents(pump);
-            const QString cell = list.Cell(r, k);
+            const QString cell = list.row(r).text(k);
             if (cell.isEmpty()) continue;
             QString value = qm::text::blankControls(cell);
-            if (k > 1) value.remove(u'=');
-            book.writeText(r + 1, c++, value);
+            if (k > 0) value.remove(u'=');
+            book.writeText(r + 2, c++, value);
         }
     }
     book.close();
 }
 
-QString NewWorkbookPath() {
+QString newWorkbookPath() {
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/Quillmark Results XXXXXX.xlsx"));
     file.setAutoRemove(false);
     if (!file.open())

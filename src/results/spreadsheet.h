@@ -19,19 +19,20 @@ inline constexpr int kMaxCellCharacters = 32767;
 // otherwise shows "A spreadsheet program is not installed on this computer.
 // You need to have it installed to use this software without error." and
 // gives false.
-bool SaveResultsAsExcelFileIsExcelInstalled(Services& services);
+bool spreadsheetProgramAvailable(Services& services);
 
-// Writes the list as a workbook at `path` (replacing any file there): row 1
-// the titles of the columns filled in the first row, then list row r in sheet
-// row r + 1, empty cells skipped so later cells move left, "=" removed from
-// every column but the first, every value a text cell, every column as wide as
-// its longest text. Pumps events once per header column, per row and per cell.
-// Throws qm::Error when the workbook cannot be written.
-void WriteResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump);
+// Writes the list as a workbook at `path` (replacing any file there): the
+// first sheet row holds the titles of the columns filled in the first list
+// row, then each list row follows in the next sheet row, empty cells skipped
+// so later cells move left, "=" removed from every column but the first, every
+// value a text cell, every column as wide as its longest text. Pumps events
+// once per header column, per row and per cell. Throws qm::Error when the
+// workbook cannot be written.
+void writeResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump);
 
 // A new, uniquely named, empty file "Quillmark Results XXXXXX.xlsx" in the
 // user's temporary folder (QDir::tempPath()), which outlives the program.
 // Throws qm::Error when none can be made.
-QString NewWorkbookPath();
+QString newWorkbookPath();
 
 }  // namespace qm

@@ -7,7 +7,7 @@
 
 namespace qm {
 
-QString JoinFindSets(const QStringList& entries) {
+QString joinFindSets(const QStringList& entries) {
     QString out;
     for (const QString& e : entries) {
         out += QLatin1String(kFindSetSeparator);
@@ -16,7 +16,7 @@ QString JoinFindSets(const QStringList& entries) {
     return out;
 }
 
-QStringList SplitFindSets(const QString& stored) {
+QStringList splitFindSets(const QString& stored) {
     QStringList out;
     for (const QString& piece : stored.split(QLatin1String(kFindSetSeparator)))
         if (!piece.isEmpty()) out << piece;
@@ -37,7 +37,7 @@ void folderAndName(const QString& path, QString& folder, QString& name) {
 }
 }  // namespace
 
-qsizetype DialogReturnLength(const QStringList& chosen) {
+qsizetype dialogSelectionLength(const QStringList& chosen) {
     if (chosen.isEmpty()) return 0;
     if (chosen.size() == 1) return chosen.first().size();
     QString folder, name;
@@ -50,7 +50,7 @@ qsizetype DialogReturnLength(const QStringList& chosen) {
     return length;
 }
 
-QStringList ListFilePaths(const QStringList& chosen) {
+QStringList pathsToLoad(const QStringList& chosen) {
     if (chosen.size() <= 1) return chosen;
     QStringList out;
     for (const QString& p : chosen) {
@@ -61,20 +61,20 @@ QStringList ListFilePaths(const QStringList& chosen) {
     return out;
 }
 
-bool IsBlankLine(const QString& line) {
+bool isBlankLine(const QString& line) {
     for (const QChar c : line)
         if (c != u' ' && c != u'\t') return false;
     return true;
 }
 
-void LoadListFile(QStringList& list, const QString& path, MessageBoxes& boxes) {
+void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes) {
     if (!fs::exists(path)) {
         boxes.message(QStringLiteral("File not found"), applicationTitle());
         return;
     }
     const QStringList lines = readFileLines(path);
     for (const QString& line : lines) {
-        if (IsBlankLine(line)) continue;
+        if (isBlankLine(line)) continue;
         if (list.size() >= kMaxFindSets)
             throw Error(QStringLiteral("The find-set list is full: it holds at most ") +
                         QString::number(kMaxFindSets) + QStringLiteral(" entries."));

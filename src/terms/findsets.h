@@ -16,32 +16,33 @@ inline constexpr int kMaxFindSets = 32767;
 
 // The stored form: every entry preceded by "::", nothing else; an empty list
 // gives the empty text.
-QString JoinFindSets(const QStringList& entries);
+QString joinFindSets(const QStringList& entries);
 
 // Splits a stored text at every "::" and keeps the non-empty pieces in order.
 // An entry that itself held "::" comes back as several entries.
-QStringList SplitFindSets(const QString& stored);
+QStringList splitFindSets(const QString& stored);
 
 // True when a line is made of blanks (spaces or tabs) only, or is empty.
-bool IsBlankLine(const QString& line);
+bool isBlankLine(const QString& line);
 
 // Appends the usable lines of a list file to `list`: every line that holds more
 // than blanks, as it stands (its blanks kept). A path that does not exist shows
 // "File not found" under the application title and adds nothing. Throws
 // qm::Error when the file cannot be read or the list would grow past
 // kMaxFindSets entries (the lines before that point are kept).
-void LoadListFile(QStringList& list, const QString& path, MessageBoxes& boxes);
+void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes);
 
-// The open dialog of "Load" hands back at most this many characters.
+// The open dialog for phrase list files hands back at most this many characters.
 inline constexpr qsizetype kDialogBufferLength = 30000;
 
-// The length of the text the list-file dialog returns for a selection: for one
-// file its path; for several the folder, then each name, joined by single NUL
-// characters.
-qsizetype DialogReturnLength(const QStringList& chosen);
+// The length of the text the phrase-list dialog returns for a selection: for
+// one file its path; for several the folder, then each name, joined by single
+// NUL characters.
+qsizetype dialogSelectionLength(const QStringList& chosen);
 
 // The paths to load for a selection: one file as chosen; for several, the
-// folder and each name joined by "/" and cleaned by FixDoubleBackslashes.
-QStringList ListFilePaths(const QStringList& chosen);
+// folder and each name joined by "/" with doubled separators collapsed
+// (fs::collapseSlashes).
+QStringList pathsToLoad(const QStringList& chosen);
 
 }  // namespace qm

@@ -10,11 +10,11 @@ enum class SearchMode { None, Single, Multiple };  // None: neither option selec
 enum class CaseMode { MatchCase, IgnoreCase };
 
 struct SearchOptions {
-    QString singlePhrase;  // Text1, exactly as typed
-    QStringList findSets;  // Combo1's entries in order
+    QString singlePhrase;  // the one phrase, exactly as typed
+    QStringList findSets;  // the find-set list's entries in order
     SearchMode mode = SearchMode::Single;
     CaseMode caseMode = CaseMode::IgnoreCase;
-    bool promptForPassword = false;  // Check1
+    bool promptForPassword = false;  // ask for a password for every file
 
     // The phrases a file is searched for, in order: the single phrase, or every
     // find-set entry; empty entries are left out (they would match everywhere).

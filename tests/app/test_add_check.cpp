@@ -200,8 +200,8 @@ class AddCheckTest : public QObject {
         w.form->Option3->setChecked(true);
         w.form->PushButton7_Click();
         QCOMPARE(lineCount(log), 7);
-        QCOMPARE(w.form->results.RowCount(), 1);
-        QCOMPARE(w.form->results.Cell(1, 1), changed);
+        QCOMPARE(w.form->results.rowCount(), 1);
+        QCOMPARE(w.form->results.row(0).path, changed);
         const QString report = w.boxes.messageTexts().value(0);
         QVERIFY(report.startsWith(QStringLiteral("Done.")));
         QVERIFY(report.contains(in + QStringLiteral("scan.pdf  - text unreadable.")));

@@ -92,8 +92,8 @@ class SearchWindowTest : public QObject {
         QString caption() const { return form->PushButton7->text(); }
         QStringList rows() const {
             QStringList out;
-            for (int r = 1; r <= form->results.RowCount(); ++r)
-                out << form->results.Cell(r, 1) + u'|' + form->results.Cell(r, 2);
+            for (int r = 0; r < form->results.rowCount(); ++r)
+                out << form->results.row(r).path + u'|' + form->results.row(r).snippet;
             return out;
         }
     };
@@ -209,7 +209,8 @@ class SearchWindowTest : public QObject {
 
         // A phrase list without entries runs through every file and finds nothing;
         // the old rows are cleared all the same.
-        w->form->results.AddRow(QStringLiteral("old row"));
+        w->form->results.addRow(QStringLiteral("old row"), QString());
+        w->form->results.publish();
         w->phrases({});
         w->form->fileList.add({alpha_, scan_});
         w->search();
@@ -359,7 +360,7 @@ class SearchWindowTest : public QObject {
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({feeds, many});
         w->search();
-        QCOMPARE(w->form->results.RowCount(), 50000);
+        QCOMPARE(w->form->results.rowCount(), 50000);
         QCOMPARE(w->form->results.rowCount(), 50000);
         QCOMPARE(w->boxes.messageTexts(), QStringList{done({feeds + kUnreadable})});
         // The work files of both files are gone, wherever they were made.

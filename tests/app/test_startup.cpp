@@ -19,8 +19,8 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "extraction/extractor.h"
 #include "extraction/child.h"
+#include "extraction/extractor.h"
 #include "platform/error.h"
 #include "platform/settings.h"
 #include "search/run.h"
@@ -71,8 +71,8 @@ struct Window : ScriptedServices {
     }
     QStringList rows() const {
         QStringList out;
-        for (int r = 1; r <= form->results.RowCount(); ++r)
-            out << form->results.Cell(r, 1) + u'|' + form->results.Cell(r, 2);
+        for (int r = 0; r < form->results.rowCount(); ++r)
+            out << form->results.row(r).path + u'|' + form->results.row(r).snippet;
         return out;
     }
 };

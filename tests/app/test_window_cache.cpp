@@ -9,9 +9,8 @@
 #include <QtTest>
 
 #include "app/form1.h"
-#include "extraction/extractor.h"
 #include "extraction/child.h"
-#include "support/scripted.h"
+#include "extraction/extractor.h"
 #include "platform/settings.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
@@ -68,12 +67,12 @@ class WindowCacheTest : public QObject {
         form.Text1->setText(QStringLiteral("plums"));
         form.Option3->setChecked(true);
         form.PushButton7->click();
-        QCOMPARE(form.results.RowCount(), 4);
+        QCOMPARE(form.results.rowCount(), 4);
         QCOMPARE(boxes.messageTexts().value(0), QStringLiteral("Done."));
         form.Text1->setText(QStringLiteral("Document 3"));
         form.PushButton7->click();
-        QCOMPARE(form.results.RowCount(), 1);
-        QCOMPARE(form.results.Cell(1, 1), files[2]);
+        QCOMPARE(form.results.rowCount(), 1);
+        QCOMPARE(form.results.row(0).path, files[2]);
         QCOMPARE(calls(), 4);
 
         // Adding one more file extracts that one only; it is reported as before.
@@ -89,7 +88,7 @@ class WindowCacheTest : public QObject {
         form.Text1->setText(QStringLiteral("plums"));
         form.PushButton7->click();
         QCOMPARE(calls(), 6);
-        QCOMPARE(form.results.RowCount(), 3);
+        QCOMPARE(form.results.rowCount(), 3);
         QVERIFY(boxes.messageTexts().last().contains(d(QStringLiteral("scan.pdf")) +
                                                      QString::fromLatin1("  - text unreadable.")));
     }

@@ -23,6 +23,7 @@
 #include "platform/settings.h"
 #include "search/run.h"
 #include "support/pdfmaker.h"
+#include "text/display.h"
 
 #include "support/scripted.h"
 #include "text/display.h"
@@ -103,9 +104,9 @@ class CliTest : public QObject {
         }
         QStringList rows() const {
             QStringList out;
-            for (int r = 1; r <= form->results.RowCount(); ++r)
-                out << text::blankControls(form->results.Cell(r, 1)) + u'\t' +
-                           text::blankControls(form->results.Cell(r, 2));
+            for (int r = 0; r < form->results.rowCount(); ++r)
+                out << text::blankControls(form->results.row(r).path) + u'\t' +
+                           text::blankControls(form->results.row(r).snippet);
             return out;
         }
     };

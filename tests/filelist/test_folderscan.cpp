@@ -10,8 +10,10 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include "app/folderwalkreport.h"
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
+#include "platform/error.h"
 #include "support/scripted.h"
 
 namespace qm {
@@ -22,8 +24,6 @@ class FolderScan : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
         root = tmp.path() + u'/';
-        services.boxes = &boxes;
-        services.pump = &pump;
     }
 
     void mkdir(const QString& rel) { ASSERT_TRUE(QDir().mkpath(root + rel)); }
@@ -46,7 +46,7 @@ class FolderScan : public ::testing::Test {
 
     QStringList walk(const QString& seed, bool recurse = true) {
         QStringList folders{seed};
-        GetSubDirectories2016(services, folders, recurse);
+        walkFolders(folders, recurse, &pump, folderWalkReport(boxes));
         return folders;
     }
     QStringList relative(const QStringList& paths) {
@@ -59,7 +59,6 @@ class FolderScan : public ::testing::Test {
     QString root;
     ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
-    Services services;
 };
 
 int depth(const QString& rel) {
@@ -112,7 +111,7 @@ TEST_F(FolderScan, FoldersAndFilesComeByNameLetterCaseIgnoredFirst) {
     EXPECT_EQ(relative(walk(root).mid(1)),
               (QStringList{"alpha/", "Beta/", "beta/", "Gamma/", "zeta/", "alpha/A/", "alpha/b/",
                            "Gamma/X/", "Gamma/y/"}));
-    EXPECT_EQ(ListFilesInFolder(root, QStringLiteral("*.pdf")),
+    EXPECT_EQ(listMatchingFiles(root, QStringLiteral("*.pdf")),
               (QStringList{"a b.pdf", "A.pdf", "a.pdf", "B.pdf", "b.pdf", "c.PDF", "m.pdf"}));
 }
 
@@ -130,7 +129,7 @@ TEST_F(FolderScan, DotFoldersAndTheirTreesAreSkippedButAChosenOneIsWalked) {
     EXPECT_EQ(chosen, (QStringList{".hidden/", ".hidden/inner/"}));
     QStringList files;
     for (const QString& f : walk(root + QStringLiteral(".hidden/")))
-        files += FilesToAddFromFolder(f, QStringLiteral("*.pdf"));
+        files += filesToAddFromFolder(f, QStringLiteral("*.pdf"));
     EXPECT_EQ(relative(files), (QStringList{".hidden/a.pdf", ".hidden/inner/b.pdf"}));
 }
 
@@ -151,7 +150,7 @@ TEST_F(FolderScan, SymbolicLinksToFoldersAreNotFollowedLinksToFilesAreListed) {
     const QStringList folders = walk(root);  // must end although the links loop
     EXPECT_EQ(relative(folders), (QStringList{"", "a/", "a/b/"}));
     QStringList files;
-    for (const QString& f : folders) files += FilesToAddFromFolder(f, QStringLiteral("*"));
+    for (const QString& f : folders) files += filesToAddFromFolder(f, QStringLiteral("*"));
     files.sort();
     EXPECT_EQ(relative(files), (QStringList{"a/link.pdf", "real.pdf"}));
 }
@@ -162,20 +161,20 @@ TEST_F(FolderScan, ListingFiltersByPatternInAnyCaseAndSkipsTildeAndDotFiles) {
         touch(QString::fromLatin1(f));
     mkdir(QStringLiteral("folder.pdf"));
 
-    QStringList raw = ListFilesInFolder(tmp.path(), QStringLiteral("*.pdf"));
+    QStringList raw = listMatchingFiles(tmp.path(), QStringLiteral("*.pdf"));
     raw.sort();
     EXPECT_EQ(raw,
               (QStringList{".secret.pdf", "B.PDF", "a.pdf", "c.Pdf", "f.tar.pdf", "~lock.pdf"}));
 
-    QStringList added = relative(FilesToAddFromFolder(root, QStringLiteral("*.PDF")));
+    QStringList added = relative(filesToAddFromFolder(root, QStringLiteral("*.PDF")));
     added.sort();
     EXPECT_EQ(added, (QStringList{"B.PDF", "a.pdf", "c.Pdf", "f.tar.pdf"}));
 
-    QStringList all = relative(FilesToAddFromFolder(root, QStringLiteral("*.*")));
+    QStringList all = relative(filesToAddFromFolder(root, QStringLiteral("*.*")));
     all.sort();
     EXPECT_EQ(all, (QStringList{"B.PDF", "a.pdf", "c.Pdf", "d.txt", "e.pdfx", "f.tar.pdf", "pdf"}));
 
-    QStringList txt = relative(FilesToAddFromFolder(root, QStringLiteral("*.TxT")));
+    QStringList txt = relative(filesToAddFromFolder(root, QStringLiteral("*.TxT")));
     EXPECT_EQ(txt, QStringList{"d.txt"});
 }
 
@@ -209,7 +208,7 @@ TEST_F(FolderScan, FolderThatVanishesDuringTheWalkIsDroppedSilently) {
     EXPECT_EQ(relative(folders), (QStringList{"", "c/"}));
     EXPECT_TRUE(boxes.shown.empty());
     QStringList files;
-    for (const QString& f : folders) files += FilesToAddFromFolder(f, QStringLiteral("*.pdf"));
+    for (const QString& f : folders) files += filesToAddFromFolder(f, QStringLiteral("*.pdf"));
     EXPECT_EQ(relative(files), (QStringList{"top.pdf", "c/in-c.pdf"}));
 }
 
@@ -258,6 +257,24 @@ TEST_F(FolderScan, OtherListingFailuresAreReportedAndTheWalkGoesOn) {
             "\r\nin OrvenTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 100\r\r")))
             << qPrintable(box.text);
     }
+}
+
+// A failure while the found folders are collected has a step of its own in the
+// window's report; the folder it happened at is left out and the rest come.
+TEST_F(FolderScan, CollectingFailuresAreReportedAtTheirOwnStep) {
+    mkdir(QStringLiteral("a"));
+    mkdir(QStringLiteral("b"));
+    // Pumps 1 to 3 list the root, "a" and "b"; pump 4 collects "a".
+    pump.onPump = [&] {
+        if (pump.count == 4) throw Error(QStringLiteral("Out of memory"));
+    };
+    EXPECT_EQ(relative(walk(root)), (QStringList{"", "b/"}));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Application Error"));
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(
+        QStringLiteral("Out of memory\r\nin OrvenTitle2021/08/31.AddFolder.GetSubDirectories2016 "
+                       "at line 102\r\r")))
+        << qPrintable(boxes.shown[0].text);
 }
 
 TEST_F(FolderScan, WalkStopsAtTheLongestPathTheSystemTakes) {
@@ -312,7 +329,7 @@ TEST_F(FolderScan, FoldersWithOddNamesAreNeitherWalkedNorListed) {
     const QStringList folders = walk(root);
     EXPECT_EQ(relative(folders), (QStringList{"", QStringLiteral("café/")}));
     QStringList files;
-    for (const QString& f : folders) files += FilesToAddFromFolder(f, QStringLiteral("*.pdf"));
+    for (const QString& f : folders) files += filesToAddFromFolder(f, QStringLiteral("*.pdf"));
     files.sort();
     // A file whose name is not UTF-8 cannot be named and is left out.
     EXPECT_EQ(relative(files), (QStringList{QStringLiteral("café/inside.pdf"), "ok?.pdf"}));
@@ -323,61 +340,61 @@ TEST_F(FolderScan, FoldersWithOddNamesAreNeitherWalkedNorListed) {
 }
 
 TEST(OddCharacters, BytesAndText) {
-    EXPECT_FALSE(HasOddCharacters(QByteArray()));
-    EXPECT_FALSE(HasOddCharacters(QByteArray("plain name ~!")));
-    EXPECT_FALSE(HasOddCharacters(QByteArray("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("tab\there")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("q?")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("del\x7f")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("c1\xc2\x9f")));
-    EXPECT_FALSE(HasOddCharacters(QByteArray("nbsp\xc2\xa0")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("latin1 \xe9")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("overlong \xc0\xaf")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("surrogate \xed\xa0\x80")));
-    EXPECT_TRUE(HasOddCharacters(QByteArray("cut \xe2\x82")));
+    EXPECT_FALSE(hasOddCharacters(QByteArray()));
+    EXPECT_FALSE(hasOddCharacters(QByteArray("plain name ~!")));
+    EXPECT_FALSE(hasOddCharacters(QByteArray("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("tab\there")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("q?")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("del\x7f")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("c1\xc2\x9f")));
+    EXPECT_FALSE(hasOddCharacters(QByteArray("nbsp\xc2\xa0")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("latin1 \xe9")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("overlong \xc0\xaf")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("surrogate \xed\xa0\x80")));
+    EXPECT_TRUE(hasOddCharacters(QByteArray("cut \xe2\x82")));
 
-    EXPECT_FALSE(HasOddCharacters(QStringLiteral("café 😀")));
-    EXPECT_TRUE(HasOddCharacters(QStringLiteral("new\nline")));
-    EXPECT_TRUE(HasOddCharacters(QString(QChar(0x85))));
-    EXPECT_TRUE(HasOddCharacters(QStringLiteral("?")));
-    EXPECT_TRUE(HasOddCharacters(QString(QChar(0xD800))));
+    EXPECT_FALSE(hasOddCharacters(QStringLiteral("café 😀")));
+    EXPECT_TRUE(hasOddCharacters(QStringLiteral("new\nline")));
+    EXPECT_TRUE(hasOddCharacters(QString(QChar(0x85))));
+    EXPECT_TRUE(hasOddCharacters(QStringLiteral("?")));
+    EXPECT_TRUE(hasOddCharacters(QString(QChar(0xD800))));
 }
 
 TEST_F(FolderScan, RootFolderGivesPathsWithOneLeadingSeparator) {
     // The chosen root "/" is seeded as "//"; its subfolders carry the doubled separator...
     QStringList top{QStringLiteral("//")};
-    GetSubDirectories2016(services, top, false);
+    walkFolders(top, false, &pump, folderWalkReport(boxes));
     ASSERT_GE(top.size(), 2);
     for (qsizetype i = 1; i < top.size(); ++i) EXPECT_TRUE(top[i].startsWith(QStringLiteral("//")));
-    for (const QString& f : FilesToAddFromFolder(top.front(), QStringLiteral("*")))
+    for (const QString& f : filesToAddFromFolder(top.front(), QStringLiteral("*")))
         EXPECT_FALSE(f.startsWith(QStringLiteral("//"))) << qPrintable(f);
     // ...which is collapsed when a file of such a folder is added.
     touch(QStringLiteral("x.pdf"));
-    const QStringList files = FilesToAddFromFolder(u'/' + root, QStringLiteral("*.pdf"));
+    const QStringList files = filesToAddFromFolder(u'/' + root, QStringLiteral("*.pdf"));
     EXPECT_EQ(files, QStringList{root + QStringLiteral("x.pdf")});
 }
 
 TEST_F(FolderScan, NonFoldersAndMissingFoldersListNothing) {
     touch(QStringLiteral("file.pdf"));
-    EXPECT_TRUE(ListFilesInFolder(root + QStringLiteral("missing"), QStringLiteral("*")).isEmpty());
+    EXPECT_TRUE(listMatchingFiles(root + QStringLiteral("missing"), QStringLiteral("*")).isEmpty());
     EXPECT_TRUE(
-        ListFilesInFolder(root + QStringLiteral("file.pdf"), QStringLiteral("*")).isEmpty());
+        listMatchingFiles(root + QStringLiteral("file.pdf"), QStringLiteral("*")).isEmpty());
     ASSERT_EQ(::mkfifo(QFile::encodeName(root + QStringLiteral("pipe.pdf")).constData(), 0644), 0);
-    EXPECT_EQ(ListFilesInFolder(root, QStringLiteral("*.pdf")), QStringList{"file.pdf"});
+    EXPECT_EQ(listMatchingFiles(root, QStringLiteral("*.pdf")), QStringList{"file.pdf"});
     // A missing chosen folder stays in the collection but yields no folders.
     EXPECT_EQ(walk(root + QStringLiteral("missing/")),
               QStringList{root + QStringLiteral("missing/")});
 }
 
-TEST(IsInList, WholeTextsCompareByCharacterCode) {
+TEST(FileListContains, WholeTextsCompareByCharacterCode) {
     FileList list;
     list.add(QStringList{"/p/A.pdf", "/p/b.pdf", "/p/b.pdf"});
-    EXPECT_TRUE(IsInList(list, "/p/A.pdf"));
-    EXPECT_TRUE(IsInList(list, "/p/b.pdf"));
-    EXPECT_FALSE(IsInList(list, "/p/a.pdf"));
-    EXPECT_FALSE(IsInList(list, "/p/b.pdf "));
-    EXPECT_FALSE(IsInList(list, "/p//b.pdf"));
-    EXPECT_FALSE(IsInList(FileList(), QString()));
+    EXPECT_TRUE(list.contains("/p/A.pdf"));
+    EXPECT_TRUE(list.contains("/p/b.pdf"));
+    EXPECT_FALSE(list.contains("/p/a.pdf"));
+    EXPECT_FALSE(list.contains("/p/b.pdf "));
+    EXPECT_FALSE(list.contains("/p//b.pdf"));
+    EXPECT_FALSE(FileList().contains(QString()));
 }
 
 }  // namespace

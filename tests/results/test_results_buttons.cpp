@@ -53,8 +53,7 @@ class ResultsButtonsTest : public QObject {
             };
         }
         void add(const QString& path, const QString& snippet) {
-            const int r = form->results.AddRow(path);
-            form->results.SetCell(r, 2, snippet);
+            form->results.addRow(path, snippet);
             form->results.publish();
         }
         // The texts of the OK-only boxes, in order.
@@ -124,9 +123,8 @@ class ResultsButtonsTest : public QObject {
         QVERIFY(w.boxes.shown.empty());
         QVERIFY(w.form->pointerHistory().empty());
 
-        w.form->results.SetChecked(1, true);
+        w.form->results.setChecked(0, true);
         w.form->PushButton2_Click();
-        QCOMPARE(w.form->results.RowCount(), 0);
         QCOMPARE(w.form->results.rowCount(), 0);
         w.form->PushButton2_Click();
         QVERIFY(w.boxes.shown.empty());
@@ -198,8 +196,8 @@ class ResultsButtonsTest : public QObject {
         QCOMPARE(w.clipboard.value, QString());  // nothing ticked
         QCOMPARE(w.clipboard.sets, 1);
 
-        w.form->results.SetChecked(1, true);
-        w.form->results.SetChecked(2, true);
+        w.form->results.setChecked(0, true);
+        w.form->results.setChecked(1, true);
         w.form->PushButton8_Click();
         QCOMPARE(w.clipboard.value, QStringLiteral("/d/ten.pdf") + QString(11, u' ') +
                                         QStringLiteral("\tone\r\n") +
@@ -221,10 +219,10 @@ class ResultsButtonsTest : public QObject {
         w.add(b, QStringLiteral("s"));
         w.add(dir.path() + QStringLiteral("/gone.pdf"), QStringLiteral("s"));
         w.form->PushButton11_Click();
-        w.form->results.SetSelectedRow(2);
+        w.form->results.setSelectedRow(1);
         w.form->PushButton11_Click();
         QCOMPARE(w.desktop.opened, (QStringList{a, b}));
-        w.form->results.SetSelectedRow(3);
+        w.form->results.setSelectedRow(2);
         w.form->PushButton11_Click();
         QCOMPARE(w.desktop.opened.size(), 2);
         QCOMPARE(w.messages(),
@@ -320,16 +318,16 @@ class ResultsButtonsTest : public QObject {
             view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
         QVERIFY(box.isValid());
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
-        QVERIFY(w.form->results.IsChecked(2));
-        QVERIFY(!w.form->results.IsChecked(1));
+        QVERIFY(w.form->results.row(1).checked);
+        QVERIFY(!w.form->results.row(0).checked);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
-        QVERIFY(!w.form->results.IsChecked(2));
+        QVERIFY(!w.form->results.row(1).checked);
         // Ticking is not picking; a click on the row's text picks it.
-        QCOMPARE(w.form->results.SelectedRow(), 1);
+        QCOMPARE(w.form->results.selectedRow(), 0);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                           view->visualRect(view->model()->index(1, 1)).center());
-        QCOMPARE(w.form->results.SelectedRow(), 2);
-        QVERIFY(!w.form->results.IsChecked(2));
+        QCOMPARE(w.form->results.selectedRow(), 1);
+        QVERIFY(!w.form->results.row(1).checked);
     }
 };
 

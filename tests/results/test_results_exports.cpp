@@ -32,9 +32,10 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
+// Appends a row as a search does and shows it.
 void addRow(ResultsList& list, const QString& path, const QString& snippet) {
-    const int r = list.AddRow(path);
-    if (!snippet.isNull()) list.SetCell(r, 2, snippet);
+    list.addRow(path, snippet);
+    list.publish();
 }
 
 TEST(TextFile, BytesAreHeaderThenRowsEachEndingWithTabCrLf) {
@@ -52,7 +53,7 @@ TEST(TextFile, BytesAreHeaderThenRowsEachEndingWithTabCrLf) {
     Services services;
     services.boxes = &boxes;
     services.pump = &pump;
-    SaveListViewToTextFile(list, target, services);
+    writeResultsText(list, target, services);
 
     const QByteArray expected = QByteArray("Results (File)\t Where\t\r\n") + source.toUtf8() +
                                 "\tline end here  x\t\r\n"
@@ -63,14 +64,14 @@ TEST(TextFile, BytesAreHeaderThenRowsEachEndingWithTabCrLf) {
     // Once per header column, once per row and once per cell.
     EXPECT_EQ(pump.count, 2 + 3 + 3 * 2);
     // The stored rows keep their raw text.
-    EXPECT_EQ(list.Cell(1, 2), QStringLiteral("line\nend\fhere\r\tx"));
+    EXPECT_EQ(list.row(0).snippet, QStringLiteral("line\nend\fhere\r\tx"));
 }
 
 TEST(TextFile, HeaderShowsOnlyTheColumnsFilledInTheFirstRow) {
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QString());
     addRow(list, QStringLiteral("/b.pdf"), QStringLiteral("s"));
-    EXPECT_EQ(ResultsText(list, nullptr),
+    EXPECT_EQ(resultsText(list, nullptr),
               QStringLiteral("Results (File)\t\r\n/a.pdf\t\r\n/b.pdf\ts\t\r\n"));
 }
 
@@ -82,7 +83,7 @@ TEST(TextFile, EmptyListShowsTheMessageAndWritesNothing) {
     ScriptedMessageBoxes boxes;
     Services services;
     services.boxes = &boxes;
-    SaveListViewToTextFile(list, target, services);
+    writeResultsText(list, target, services);
     EXPECT_EQ(boxes.messageTexts(), QStringList{QStringLiteral("There are no results to save.")});
     EXPECT_EQ(readAll(target), QByteArray("old content"));
 }
@@ -93,7 +94,7 @@ TEST(TextFile, SavingOverALongerFileLeavesNothingOfIt) {
     writeBytes(target, QByteArray(100000, 'x'));
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
-    WriteTextFile(ResultsText(list, nullptr), target);
+    writeTextFile(resultsText(list, nullptr), target);
     EXPECT_EQ(readAll(target), QByteArray("Results (File)\t Where\t\r\n/a.pdf\thit\t\r\n"));
 }
 
@@ -103,7 +104,7 @@ TEST(TextFile, FailedWritesThrowAndLeaveWhatWasThere) {
     const QString plain = dir.path() + QStringLiteral("/plain");
     writeBytes(plain, "keep");
     try {
-        WriteTextFile(QStringLiteral("text"), plain + QStringLiteral("/out.txt"));
+        writeTextFile(QStringLiteral("text"), plain + QStringLiteral("/out.txt"));
         ADD_FAILURE() << "no error for a path below a regular file";
     } catch (const Error& e) {
         EXPECT_TRUE(e.description().contains(plain + QStringLiteral("/out.txt"))) << e.what();
@@ -114,7 +115,7 @@ TEST(TextFile, FailedWritesThrowAndLeaveWhatWasThere) {
     const QString folder = dir.path() + QStringLiteral("/folder.txt");
     ASSERT_TRUE(QDir().mkpath(folder));
     writeBytes(folder + QStringLiteral("/inner"), "inner");
-    EXPECT_THROW(WriteTextFile(QStringLiteral("text"), folder), Error);
+    EXPECT_THROW(writeTextFile(QStringLiteral("text"), folder), Error);
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_EQ(readAll(folder + QStringLiteral("/inner")), QByteArray("inner"));
     // No temporary files are left beside the targets.
@@ -131,12 +132,12 @@ TEST(TextFile, ClearingTheListWhileWritingFailsWithoutWritingAFile) {
     ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
     pump.onPump = [&] {
-        if (pump.count == 4) list.Clear();  // "Clear Results" clicked during the first row
+        if (pump.count == 4) list.clear();  // "Clear Results" clicked during the first row
     };
     Services services;
     services.boxes = &boxes;
     services.pump = &pump;
-    EXPECT_THROW(SaveListViewToTextFile(list, target, services), Error);
+    EXPECT_THROW(writeResultsText(list, target, services), Error);
     EXPECT_FALSE(QFile::exists(target));
 }
 
@@ -145,14 +146,14 @@ void fillClipboardList(ResultsList& list) {
     addRow(list, QStringLiteral("/d/ten.pdf"), QStringLiteral("first  hit   "));
     addRow(list, QStringLiteral("/unticked/long.pdf"), QStringLiteral("not copied"));
     addRow(list, QStringLiteral("/d/fourteen.pdf"), QStringLiteral("a\nb\f"));
-    list.SetChecked(1, true);
-    list.SetChecked(3, true);
+    list.setChecked(0, true);
+    list.setChecked(2, true);
 }
 
 TEST(Clipboard, TickedRowsArePaddedToTheLongestPathOfAllRows) {
     ResultsList list;
     fillClipboardList(list);
-    EXPECT_EQ(list.Cell(2, 1).size(), 18);
+    EXPECT_EQ(list.row(1).path.size(), 18);
     const QString expected =
         QStringLiteral("/d/ten.pdf") + QString(8, u' ') + QStringLiteral("\tfirst  hit\r\n") +
         QStringLiteral("/d/fourteen.pdf") + QString(3, u' ') + QStringLiteral("\ta b\r\n");
@@ -164,7 +165,7 @@ TEST(Clipboard, TickedRowsArePaddedToTheLongestPathOfAllRows) {
     services.boxes = &boxes;
     services.pump = &pump;
     services.clipboard = &clipboard;
-    CopyListViewToClipboard(list, services);
+    copyResultsToClipboard(list, services);
     EXPECT_EQ(clipboard.value, expected);
     EXPECT_EQ(clipboard.clears, 1);
     EXPECT_EQ(clipboard.sets, 1);
@@ -176,8 +177,8 @@ TEST(Clipboard, WidthsCountCharactersNotUtf16Units) {
     ResultsList list;
     addRow(list, QStringLiteral("/\U0001D11E.pdf"), QStringLiteral("x"));  // 6 characters
     addRow(list, QStringLiteral("/abcd.pdf"), QStringLiteral("y"));        // 9 characters
-    list.SetChecked(1, true);
-    EXPECT_EQ(ClipboardText(list, nullptr),
+    list.setChecked(0, true);
+    EXPECT_EQ(clipboardText(list, nullptr),
               QStringLiteral("/\U0001D11E.pdf") + QString(3, u' ') + QStringLiteral("\tx\r\n"));
 }
 
@@ -188,20 +189,16 @@ TEST(Clipboard, NothingTickedGivesEmptyTextAndEmptyListLeavesTheClipboard) {
     services.clipboard = &clipboard;
 
     ResultsList empty;
-    CopyListViewToClipboard(empty, services);
+    copyResultsToClipboard(empty, services);
     EXPECT_EQ(clipboard.value, QStringLiteral("before"));
     EXPECT_EQ(clipboard.clears + clipboard.sets, 0);
 
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
-    CopyListViewToClipboard(list, services);
+    copyResultsToClipboard(list, services);
     EXPECT_EQ(clipboard.value, QString());
     EXPECT_EQ(clipboard.clears, 1);
     EXPECT_EQ(clipboard.sets, 1);
-
-    EXPECT_TRUE(SetClipboardText(clipboard, QStringLiteral("t"), 0));
-    EXPECT_FALSE(SetClipboardText(clipboard, QStringLiteral("u"), 13));
-    EXPECT_EQ(clipboard.value, QStringLiteral("t"));
 }
 
 TEST(Opening, DistinctPathsKeepFirstSeenOrderAndLetterCase) {
@@ -209,7 +206,7 @@ TEST(Opening, DistinctPathsKeepFirstSeenOrderAndLetterCase) {
     for (const char* p : {"/d/a.pdf", "/d/A.pdf", "/d/b.pdf", "/d/a.pdf", "", "/d/b.pdf"})
         addRow(list, QString::fromUtf8(p), QStringLiteral("s"));
     ScriptedEventPump pump;
-    EXPECT_EQ(DistinctPaths(list, &pump),
+    EXPECT_EQ(distinctPaths(list, &pump),
               (QStringList{QString(), QStringLiteral("/d/a.pdf"), QStringLiteral("/d/A.pdf"),
                            QStringLiteral("/d/b.pdf")}));
     EXPECT_EQ(pump.count, 6);
@@ -219,7 +216,7 @@ TEST(Opening, WaitSecondsWaitsOnTheClockPumpingEvents) {
     ScriptedEventPump pump;
     QElapsedTimer timer;
     timer.start();
-    WaitSeconds(1, &pump);
+    waitSeconds(1, &pump);
     EXPECT_GE(timer.elapsed(), 1000);
     EXPECT_GT(pump.count, 1);
 }
@@ -258,7 +255,7 @@ TEST(Workbook, ReadBackCellsTextTypesEqualsSignsAndWidths) {
     addRow(list, QStringLiteral("/d/only path.pdf"), QString());
     addRow(list, QStringLiteral("/") + QString(40000, u'q'), QStringLiteral("=1+1"));
     ScriptedEventPump pump;
-    WriteResultsWorkbook(list, path, &pump);
+    writeResultsWorkbook(list, path, &pump);
     EXPECT_EQ(pump.count, 2 + 4 + 4 * 2);
 
     const QJsonObject book = readWorkbook(path);
@@ -293,8 +290,8 @@ TEST(Workbook, ReadBackCellsTextTypesEqualsSignsAndWidths) {
 }
 
 TEST(Workbook, NewPathsAreUniqueFilesInTheUserTemporaryFolder) {
-    const QString first = NewWorkbookPath();
-    const QString second = NewWorkbookPath();
+    const QString first = newWorkbookPath();
+    const QString second = newWorkbookPath();
     EXPECT_NE(first, second);
     for (const QString& p : {first, second}) {
         EXPECT_TRUE(QFile::exists(p));

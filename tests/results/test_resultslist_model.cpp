@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "platform/error.h"
+#include "results/exports.h"
 #include "results/resultslist.h"
 #include "text/display.h"
 
@@ -19,95 +20,128 @@ class ResultsListModelTest : public QObject {
         QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
 
         // Rows added by a search show in the view only when published, in one batch.
-        for (int i = 1; i <= 3; ++i) {
-            const int row = list.AddRow(QStringLiteral("/a/f%1.pdf").arg(i));
-            QCOMPARE(row, i);
-            list.SetCell(row, 2, QStringLiteral("...snippet %1...").arg(i));
-        }
-        QCOMPARE(list.RowCount(), 3);
+        for (int i = 1; i <= 3; ++i)
+            list.addRow(QStringLiteral("/a/f%1.pdf").arg(i),
+                        QStringLiteral("...snippet %1...").arg(i));
         QCOMPARE(list.rowCount(), 0);
         list.publish();
         QCOMPARE(list.rowCount(), 3);
         QCOMPARE(inserted.count(), 1);
         list.publish();  // nothing new: no signal
         QCOMPARE(inserted.count(), 1);
-
-        // A cell set after publishing reaches the view.
-        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
-        list.SetCell(2, 2, QStringLiteral("new"));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(list.data(list.index(1, 1), Qt::DisplayRole).toString(), QStringLiteral("new"));
+        QCOMPARE(list.row(1).path, QStringLiteral("/a/f2.pdf"));
+        QCOMPARE(list.row(1).snippet, QStringLiteral("...snippet 2..."));
 
         // A clear during a run: the run goes on adding rows afterwards.
-        list.Clear();
-        QCOMPARE(list.RowCount(), 0);
+        list.addRow(QStringLiteral("/waiting.pdf"), QStringLiteral("s"));
+        list.clear();
         QCOMPARE(list.rowCount(), 0);
-        QCOMPARE(list.AddRow(QStringLiteral("/b.pdf")), 1);
+        list.addRow(QStringLiteral("/b.pdf"), QString());
         list.publish();
+        QCOMPARE(list.rowCount(), 1);  // the row waiting before the clear went with it
+        QCOMPARE(list.row(0).path, QStringLiteral("/b.pdf"));
+        QCOMPARE(list.row(0).snippet, QString());
+        list.clear();
+        list.clear();  // clearing an empty list is harmless
+    }
+
+    // Every reader sees the rows the view shows and nothing else: rows still
+    // waiting for `publish` are neither counted, read, picked nor exported.
+    // Catches a reader that counts all rows while the view shows fewer (an
+    // export or "Open Selected File" acting on rows the user cannot see).
+    void waitingRowsAreInvisibleToEveryReader() {
+        ResultsList list;
+        list.addRow(QStringLiteral("/shown.pdf"), QStringLiteral("one"));
+        list.publish();
+        list.addRow(QStringLiteral("/waiting.pdf"), QStringLiteral("two"));
         QCOMPARE(list.rowCount(), 1);
-        QCOMPARE(list.Cell(1, 1), QStringLiteral("/b.pdf"));
-        QCOMPARE(list.Cell(1, 2), QString());  // an unset snippet reads empty
-        list.Clear();
-        list.Clear();  // clearing an empty list is harmless
+        QCOMPARE(list.selectedRow(), 0);
+        list.setSelectedRow(1);
+        QCOMPARE(list.selectedRow(), 0);  // a waiting row cannot be picked
+        QVERIFY_THROWS_EXCEPTION(Error, list.row(1));
+        QVERIFY_THROWS_EXCEPTION(Error, list.setChecked(1, true));
+        QVERIFY(!list.data(list.index(1, 0), Qt::DisplayRole).isValid());
+        QCOMPARE(resultsText(list, nullptr),
+                 QStringLiteral("Results (File)\t Where\t\r\n/shown.pdf\tone\t\r\n"));
+        list.publish();
+        QCOMPARE(list.selectedRow(), 1);
+        QCOMPARE(resultsText(list, nullptr),
+                 QStringLiteral("Results (File)\t Where\t\r\n/shown.pdf\tone\t\r\n"
+                                "/waiting.pdf\ttwo\t\r\n"));
     }
 
     void checkBoxIsTheUsersOnly() {
         ResultsList list;
         QAbstractItemModelTester tester(&list,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        list.AddRow(QStringLiteral("/x.pdf"));
-        list.AddRow(QStringLiteral("/y.pdf"));
+        list.addRow(QStringLiteral("/x.pdf"), QString());
+        list.addRow(QStringLiteral("/y.pdf"), QString());
         list.publish();
         const QModelIndex first = list.index(0, 0);
         QVERIFY(list.flags(first) & Qt::ItemIsUserCheckable);
         QVERIFY(!(list.flags(list.index(0, 1)) & Qt::ItemIsUserCheckable));
         QCOMPARE(list.data(first, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-        QVERIFY(!list.IsChecked(1));
+        QVERIFY(!list.row(0).checked);
 
         QVERIFY(list.setData(first, Qt::Checked, Qt::CheckStateRole));
-        QVERIFY(list.IsChecked(1));
-        QVERIFY(!list.IsChecked(2));
+        QVERIFY(list.row(0).checked);
+        QVERIFY(!list.row(1).checked);
         QCOMPARE(list.data(first, Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QVERIFY(!list.setData(list.index(0, 1), Qt::Checked, Qt::CheckStateRole));
         QVERIFY(!list.setData(first, QStringLiteral("edited"), Qt::EditRole));
         QVERIFY(list.setData(first, Qt::Unchecked, Qt::CheckStateRole));
-        QVERIFY(!list.IsChecked(1));
+        QVERIFY(!list.row(0).checked);
+
+        // A tick set by the program reaches the view.
+        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+        list.setChecked(1, true);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].value<QModelIndex>(), list.index(1, 0));
+        QCOMPARE(list.data(list.index(1, 0), Qt::CheckStateRole).toInt(), int(Qt::Checked));
 
         // Ticks are lost with the rows.
-        list.SetChecked(2, true);
-        list.Clear();
-        list.AddRow(QStringLiteral("/y.pdf"));
-        QVERIFY(!list.IsChecked(1));
+        list.clear();
+        list.addRow(QStringLiteral("/y.pdf"), QString());
+        list.publish();
+        QVERIFY(!list.row(0).checked);
     }
 
     void selectedRowIsTheFirstUntilOneIsPicked() {
         ResultsList list;
-        QCOMPARE(list.SelectedRow(), 0);
-        list.AddRow(QStringLiteral("/1.pdf"));
-        list.AddRow(QStringLiteral("/2.pdf"));
-        list.AddRow(QStringLiteral("/3.pdf"));
-        QCOMPARE(list.SelectedRow(), 1);
-        list.SetSelectedRow(3);
-        QCOMPARE(list.SelectedRow(), 3);
-        list.Clear();
-        QCOMPARE(list.SelectedRow(), 0);
-        list.AddRow(QStringLiteral("/4.pdf"));
-        QCOMPARE(list.SelectedRow(), 1);
+        QCOMPARE(list.selectedRow(), -1);
+        list.addRow(QStringLiteral("/1.pdf"), QString());
+        list.addRow(QStringLiteral("/2.pdf"), QString());
+        list.addRow(QStringLiteral("/3.pdf"), QString());
+        list.publish();
+        QCOMPARE(list.selectedRow(), 0);
+        list.setSelectedRow(2);
+        QCOMPARE(list.selectedRow(), 2);
+        list.setSelectedRow(-1);
+        QCOMPARE(list.selectedRow(), 0);
+        list.setSelectedRow(2);
+        list.clear();
+        QCOMPARE(list.selectedRow(), -1);
+        list.addRow(QStringLiteral("/4.pdf"), QString());
+        list.publish();
+        QCOMPARE(list.selectedRow(), 0);
     }
 
     void headersAndBadAddresses() {
         ResultsList list;
-        QCOMPARE(list.ColumnCount(), 2);
-        QCOMPARE(list.ColumnHeader(1), QStringLiteral("Results (File)"));
-        QCOMPARE(list.ColumnHeader(2), QStringLiteral(" Where"));
+        QCOMPARE(list.columnCount(), 2);
+        QCOMPARE(ResultsList::columnTitle(0), QStringLiteral("Results (File)"));
+        QCOMPARE(ResultsList::columnTitle(1), QStringLiteral(" Where"));
+        QVERIFY_THROWS_EXCEPTION(Error, ResultsList::columnTitle(2));
         QCOMPARE(list.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Results (File)"));
         QCOMPARE(list.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral(" Where"));
-        list.AddRow(QStringLiteral("/1.pdf"));
-        QVERIFY_THROWS_EXCEPTION(Error, list.Cell(2, 1));
-        QVERIFY_THROWS_EXCEPTION(Error, list.Cell(1, 3));
-        QVERIFY_THROWS_EXCEPTION(Error, list.SetCell(0, 2, QString()));
+        QVERIFY(!list.headerData(2, Qt::Horizontal, Qt::DisplayRole).isValid());
+        list.addRow(QStringLiteral("/1.pdf"), QString());
+        list.publish();
+        QVERIFY_THROWS_EXCEPTION(Error, list.row(1));
+        QVERIFY_THROWS_EXCEPTION(Error, list.row(-1));
+        QVERIFY_THROWS_EXCEPTION(Error, list.setChecked(-1, true));
     }
 
     void controlCharactersShowAsSpaces() {
@@ -116,11 +150,11 @@ class ResultsListModelTest : public QObject {
         QCOMPARE(text::blankControls(QStringLiteral("ä\u00A0€")), QStringLiteral("ä\u00A0€"));
 
         ResultsList list;
-        list.SetCell(list.AddRow(QStringLiteral("/p.pdf")), 2, QStringLiteral("one\r\ntwo..."));
+        list.addRow(QStringLiteral("/p.pdf"), QStringLiteral("one\r\ntwo..."));
         list.publish();
         QCOMPARE(list.data(list.index(0, 1), Qt::DisplayRole).toString(),
                  QStringLiteral("one  two..."));
-        QCOMPARE(list.Cell(1, 2), QStringLiteral("one\r\ntwo..."));  // kept raw for the exports
+        QCOMPARE(list.row(0).snippet, QStringLiteral("one\r\ntwo..."));  // kept raw for the exports
     }
 };
 

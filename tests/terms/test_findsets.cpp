@@ -19,23 +19,23 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 TEST(FindSetsFormat, StoredFormHasASeparatorBeforeEachEntryAndNoneAtTheEnd) {
-    EXPECT_EQ(JoinFindSets({}), QString());
-    EXPECT_EQ(JoinFindSets({"X", "Y", "Z"}), QStringLiteral("::X::Y::Z"));
-    EXPECT_EQ(JoinFindSets({"A"}), QStringLiteral("::A"));
+    EXPECT_EQ(joinFindSets({}), QString());
+    EXPECT_EQ(joinFindSets({"X", "Y", "Z"}), QStringLiteral("::X::Y::Z"));
+    EXPECT_EQ(joinFindSets({"A"}), QStringLiteral("::A"));
 }
 
 TEST(FindSetsFormat, RoundTripKeepsBlanksAndSplitsAnEntryHoldingTheSeparator) {
     const QStringList entries{"salad", "   ", "A::B", " lead and trail ", "salad"};
-    const QStringList back = SplitFindSets(JoinFindSets(entries));
+    const QStringList back = splitFindSets(joinFindSets(entries));
     EXPECT_EQ(back, (QStringList{"salad", "   ", "A", "B", " lead and trail ", "salad"}));
 }
 
 TEST(FindSetsFormat, EmptyPiecesFromDoubledLeadingOrTrailingSeparatorsAreSkipped) {
-    EXPECT_EQ(SplitFindSets(QStringLiteral("a::::b::")), (QStringList{"a", "b"}));
-    EXPECT_EQ(SplitFindSets(QStringLiteral("::")), QStringList());
-    EXPECT_EQ(SplitFindSets(QString()), QStringList());
+    EXPECT_EQ(splitFindSets(QStringLiteral("a::::b::")), (QStringList{"a", "b"}));
+    EXPECT_EQ(splitFindSets(QStringLiteral("::")), QStringList());
+    EXPECT_EQ(splitFindSets(QString()), QStringList());
     // A single colon is part of an entry.
-    EXPECT_EQ(SplitFindSets(QStringLiteral("::a:b:::c")), (QStringList{"a:b", ":c"}));
+    EXPECT_EQ(splitFindSets(QStringLiteral("::a:b:::c")), (QStringList{"a:b", ":c"}));
 }
 
 class ListFile : public ::testing::Test {
@@ -48,7 +48,7 @@ class ListFile : public ::testing::Test {
 TEST_F(ListFile, UsableLinesAreAppendedWithTheirBlanksAndBlankLinesSkipped) {
     writeFile(path("list.txt"), "first\r\n  padded  \r\n   \r\n\r\n\t \r\nlast");
     QStringList list{"already"};
-    LoadListFile(list, path("list.txt"), boxes);
+    loadPhraseList(list, path("list.txt"), boxes);
     EXPECT_EQ(list, (QStringList{"already", "first", "  padded  ", "last"}));
     EXPECT_TRUE(boxes.shown.empty());
 }
@@ -56,21 +56,21 @@ TEST_F(ListFile, UsableLinesAreAppendedWithTheirBlanksAndBlankLinesSkipped) {
 TEST_F(ListFile, DuplicatesAreKeptAndNonUtf8BytesReadAsLatin1) {
     writeFile(path("dup.txt"), "salad\nsalad\ncaf\xe9\n");
     QStringList list{"salad"};
-    LoadListFile(list, path("dup.txt"), boxes);
+    loadPhraseList(list, path("dup.txt"), boxes);
     EXPECT_EQ(list, (QStringList{"salad", "salad", "salad", QString::fromUtf8("caf\xc3\xa9")}));
 }
 
 TEST_F(ListFile, EmptyFileAddsNothing) {
     writeFile(path("empty.txt"), "");
     QStringList list;
-    LoadListFile(list, path("empty.txt"), boxes);
+    loadPhraseList(list, path("empty.txt"), boxes);
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(ListFile, MissingFileShowsFileNotFoundUnderTheApplicationTitle) {
     QStringList list{"kept"};
-    LoadListFile(list, path("missing.txt"), boxes);
+    loadPhraseList(list, path("missing.txt"), boxes);
     EXPECT_EQ(list, QStringList{"kept"});
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, ScriptedMessageBoxes::Kind::Message);
@@ -82,7 +82,7 @@ TEST_F(ListFile, MissingFileShowsFileNotFoundUnderTheApplicationTitle) {
 TEST_F(ListFile, AFolderExistsButCannotBeReadAsAList) {
     QDir(dir.path()).mkdir(QStringLiteral("sub"));
     QStringList list;
-    EXPECT_THROW(LoadListFile(list, path("sub"), boxes), Error);
+    EXPECT_THROW(loadPhraseList(list, path("sub"), boxes), Error);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -90,18 +90,18 @@ TEST_F(ListFile, TheListStopsGrowingAtItsLimit) {
     writeFile(path("three.txt"), "a\nb\nc\n");
     QStringList list;
     for (int i = 0; i < kMaxFindSets - 2; ++i) list << QStringLiteral("x");
-    EXPECT_THROW(LoadListFile(list, path("three.txt"), boxes), Error);
+    EXPECT_THROW(loadPhraseList(list, path("three.txt"), boxes), Error);
     EXPECT_EQ(list.size(), kMaxFindSets);
     EXPECT_EQ(list.last(), QStringLiteral("b"));
 }
 
 TEST(ListFileDialog, ReturnedLengthIsPathOrFolderAndNamesJoinedByNul) {
-    EXPECT_EQ(DialogReturnLength({}), 0);
-    EXPECT_EQ(DialogReturnLength({"/home/u/list.txt"}), 16);
+    EXPECT_EQ(dialogSelectionLength({}), 0);
+    EXPECT_EQ(dialogSelectionLength({"/home/u/list.txt"}), 16);
     // "/home/u" NUL "a.txt" NUL "bb.txt"
-    EXPECT_EQ(DialogReturnLength({"/home/u/a.txt", "/home/u/bb.txt"}), 7 + 1 + 5 + 1 + 6);
+    EXPECT_EQ(dialogSelectionLength({"/home/u/a.txt", "/home/u/bb.txt"}), 7 + 1 + 5 + 1 + 6);
     // A root folder is named "/".
-    EXPECT_EQ(DialogReturnLength({"/a.txt", "/b.txt"}), 1 + 1 + 5 + 1 + 5);
+    EXPECT_EQ(dialogSelectionLength({"/a.txt", "/b.txt"}), 1 + 1 + 5 + 1 + 5);
 }
 
 TEST(ListFileDialog, ThirtyThousandCharactersIsTheLargestSelection) {
@@ -110,20 +110,20 @@ TEST(ListFileDialog, ThirtyThousandCharactersIsTheLargestSelection) {
     // 100 + n * (1 + 199) <= 30000 for n = 149 (29900); 150 files make 30100.
     for (int i = 0; i < 149; ++i)
         chosen << folder + u'/' + QString::number(i).rightJustified(195, u'n') + ".txt";
-    EXPECT_EQ(DialogReturnLength(chosen), 29900);
-    EXPECT_LE(DialogReturnLength(chosen), kDialogBufferLength);
+    EXPECT_EQ(dialogSelectionLength(chosen), 29900);
+    EXPECT_LE(dialogSelectionLength(chosen), kDialogBufferLength);
     chosen << folder + u'/' + QString(195, u'z') + ".txt";
-    EXPECT_GT(DialogReturnLength(chosen), kDialogBufferLength);
+    EXPECT_GT(dialogSelectionLength(chosen), kDialogBufferLength);
     // One file is measured by its path only.
-    EXPECT_GT(DialogReturnLength({QString(30001, u'p')}), kDialogBufferLength);
-    EXPECT_EQ(DialogReturnLength({QString(30000, u'p')}), kDialogBufferLength);
+    EXPECT_GT(dialogSelectionLength({QString(30001, u'p')}), kDialogBufferLength);
+    EXPECT_EQ(dialogSelectionLength({QString(30000, u'p')}), kDialogBufferLength);
 }
 
 TEST(ListFileDialog, PathsOfSeveralFilesHaveSingleSeparatorsAndOneFileStaysAsChosen) {
-    EXPECT_EQ(ListFilePaths({"/a.txt", "/b.txt"}), (QStringList{"/a.txt", "/b.txt"}));
-    EXPECT_EQ(ListFilePaths({"/home//u/a.txt", "/home//u/b.txt"}),
+    EXPECT_EQ(pathsToLoad({"/a.txt", "/b.txt"}), (QStringList{"/a.txt", "/b.txt"}));
+    EXPECT_EQ(pathsToLoad({"/home//u/a.txt", "/home//u/b.txt"}),
               (QStringList{"/home/u/a.txt", "/home/u/b.txt"}));
-    EXPECT_EQ(ListFilePaths({"/home//u/a.txt"}), QStringList{"/home//u/a.txt"});
+    EXPECT_EQ(pathsToLoad({"/home//u/a.txt"}), QStringList{"/home//u/a.txt"});
 }
 
 }  // namespace

@@ -34,9 +34,9 @@ void searchSamples(qm::Form1& window) {
     window.PushButton10_Click();
     window.PushButton7_Click();  // returns when the search is done
     answer.stop();
-    if (window.results.RowCount() >= 3) {
-        window.results.SetChecked(1, true);
-        window.results.SetChecked(3, true);
+    if (window.results.rowCount() >= 3) {
+        window.results.setChecked(0, true);
+        window.results.setChecked(2, true);
     }
     window.ListView1->setCurrentIndex(window.fileList.index(0));
 }

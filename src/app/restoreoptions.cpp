@@ -1,51 +1,11 @@
-#include "terms/restoreoptions.h"
-
-#include <QLocale>
-#include <cmath>
-#include <limits>
+#include "app/restoreoptions.h"
 
 #include "terms/findsets.h"
+#include "terms/storedvalues.h"
 
 namespace qm {
 
-namespace {
-
-Error notConvertible(const QString& key, const QString& text, const char* what) {
-    return Error(QStringLiteral("Type mismatch: the stored value \"") + text +
-                 QStringLiteral("\" of \"") + key + QStringLiteral("\" is not ") +
-                 QLatin1String(what) + u'.');
-}
-
-bool toNumber(const QString& text, double& out) {
-    bool ok = false;
-    const double d = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(d)) return false;
-    out = d;
-    return true;
-}
-
-}  // namespace
-
-bool SettingToBoolean(const QString& key, const QString& text) {
-    const QString t = text.trimmed();
-    if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;
-    if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0) return false;
-    double d = 0;
-    if (!toNumber(t, d)) throw notConvertible(key, text, "True, False or a number");
-    return d != 0;
-}
-
-int SettingToWholeNumber(const QString& key, const QString& text) {
-    double d = 0;
-    if (!toNumber(text, d)) throw notConvertible(key, text, "a number");
-    const double r = std::nearbyint(d);  // the default rounding mode rounds halves to even
-    if (r < std::numeric_limits<int>::min() || r > std::numeric_limits<int>::max())
-        throw Error(QStringLiteral("Overflow: the stored value \"") + text +
-                    QStringLiteral("\" of \"") + key + QStringLiteral("\" is too large."));
-    return static_cast<int>(r);
-}
-
-void RestoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchControls& controls) {
+void restoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchControls& controls) {
     const struct {
         int step;
         const char* key;
@@ -74,7 +34,7 @@ void RestoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchCon
     QStringList entries;
     p.step(160, [&] { findSets = settings.getSetting(QStringLiteral("FindSets"), QString()); });
     p.step(162, [&] {
-        if (!findSets.isEmpty()) entries = SplitFindSets(findSets);
+        if (!findSets.isEmpty()) entries = splitFindSets(findSets);
     });
     p.step(164, [&] {
         if (entries.size() > kMaxFindSets) {
@@ -88,12 +48,12 @@ void RestoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchCon
     for (int i = 0; i < 4; ++i) {
         p.step(options[i].step, [&] {
             controls.setOption(i + 1,
-                               SettingToBoolean(QString::fromLatin1(options[i].key), stored[i]));
+                               parseStoredBoolean(QString::fromLatin1(options[i].key), stored[i]));
         });
     }
 
     p.step(184, [&] {
-        const int n = SettingToWholeNumber(QStringLiteral("Check1"), stored[4]);
+        const int n = parseStoredWholeNumber(QStringLiteral("Check1"), stored[4]);
         if (n != 0 && n != 1)
             throw Error(QStringLiteral("Invalid property value: the stored value \"") + stored[4] +
                         QStringLiteral("\" of \"Check1\" is not 0 or 1."));

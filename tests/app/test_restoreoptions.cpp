@@ -2,31 +2,32 @@
 
 #include <QMap>
 
+#include "app/restoreoptions.h"
 #include "platform/error.h"
 #include "support/scripted.h"
-#include "terms/restoreoptions.h"
+#include "terms/storedvalues.h"
 
 namespace qm {
 namespace {
 
 TEST(OptionValues, TruthWordsInAnyCaseAndNumbers) {
     const QString k = QStringLiteral("Option1");
-    EXPECT_TRUE(SettingToBoolean(k, "True"));
-    EXPECT_TRUE(SettingToBoolean(k, "TRUE"));
-    EXPECT_TRUE(SettingToBoolean(k, " true "));
-    EXPECT_FALSE(SettingToBoolean(k, "False"));
-    EXPECT_FALSE(SettingToBoolean(k, "fAlSe"));
-    EXPECT_FALSE(SettingToBoolean(k, "0"));
-    EXPECT_TRUE(SettingToBoolean(k, "1"));
-    EXPECT_TRUE(SettingToBoolean(k, "-1"));
-    EXPECT_TRUE(SettingToBoolean(k, "2.5"));
-    EXPECT_FALSE(SettingToBoolean(k, "0.0"));
+    EXPECT_TRUE(parseStoredBoolean(k, "True"));
+    EXPECT_TRUE(parseStoredBoolean(k, "TRUE"));
+    EXPECT_TRUE(parseStoredBoolean(k, " true "));
+    EXPECT_FALSE(parseStoredBoolean(k, "False"));
+    EXPECT_FALSE(parseStoredBoolean(k, "fAlSe"));
+    EXPECT_FALSE(parseStoredBoolean(k, "0"));
+    EXPECT_TRUE(parseStoredBoolean(k, "1"));
+    EXPECT_TRUE(parseStoredBoolean(k, "-1"));
+    EXPECT_TRUE(parseStoredBoolean(k, "2.5"));
+    EXPECT_FALSE(parseStoredBoolean(k, "0.0"));
 }
 
 TEST(OptionValues, TextThatIsNoTruthWordOrNumberIsAnErrorNamingTheKey) {
     for (const char* bad : {"", "yes", "Truee", "1x", "nan", "inf"}) {
         try {
-            SettingToBoolean(QStringLiteral("Option3"), QString::fromLatin1(bad));
+            parseStoredBoolean(QStringLiteral("Option3"), QString::fromLatin1(bad));
             ADD_FAILURE() << "accepted " << bad;
         } catch (const Error& e) {
             EXPECT_TRUE(e.description().contains(QStringLiteral("\"Option3\"")));
@@ -36,14 +37,14 @@ TEST(OptionValues, TextThatIsNoTruthWordOrNumberIsAnErrorNamingTheKey) {
 
 TEST(OptionValues, WholeNumbersRoundHalvesToEven) {
     const QString k = QStringLiteral("Check1");
-    EXPECT_EQ(SettingToWholeNumber(k, "0"), 0);
-    EXPECT_EQ(SettingToWholeNumber(k, " 1 "), 1);
-    EXPECT_EQ(SettingToWholeNumber(k, "0.5"), 0);
-    EXPECT_EQ(SettingToWholeNumber(k, "1.5"), 2);
-    EXPECT_EQ(SettingToWholeNumber(k, "-3"), -3);
-    EXPECT_THROW(SettingToWholeNumber(k, "True"), Error);
-    EXPECT_THROW(SettingToWholeNumber(k, "one"), Error);
-    EXPECT_THROW(SettingToWholeNumber(k, "1e20"), Error);
+    EXPECT_EQ(parseStoredWholeNumber(k, "0"), 0);
+    EXPECT_EQ(parseStoredWholeNumber(k, " 1 "), 1);
+    EXPECT_EQ(parseStoredWholeNumber(k, "0.5"), 0);
+    EXPECT_EQ(parseStoredWholeNumber(k, "1.5"), 2);
+    EXPECT_EQ(parseStoredWholeNumber(k, "-3"), -3);
+    EXPECT_THROW(parseStoredWholeNumber(k, "True"), Error);
+    EXPECT_THROW(parseStoredWholeNumber(k, "one"), Error);
+    EXPECT_THROW(parseStoredWholeNumber(k, "1e20"), Error);
 }
 
 class MapStore : public SettingsStore {
@@ -76,7 +77,7 @@ TEST(RestoreSearchOptions, FirstStartUsesTheDefaultsAndTouchesNoEmptyControl) {
     MapStore store;
     RecordingControls controls;
     Procedure p(boxes, "Form1", "Form_Load");
-    RestoreSearchOptions(p, store, controls);
+    restoreSearchOptions(p, store, controls);
     EXPECT_EQ(controls.calls, (QStringList{"Option1=False", "Option2=True", "Option3=True",
                                            "Option4=False", "Check1=0"}));
     store.reads.sort();  // exactly the seven keys, each read once
@@ -93,7 +94,7 @@ TEST(RestoreSearchOptions, PhraseThenFindSetsThenOptionsInOrderThenCheck) {
                     {"Check1", "1"}};
     RecordingControls controls;
     Procedure p(boxes, "Form1", "Form_Load");
-    RestoreSearchOptions(p, store, controls);
+    restoreSearchOptions(p, store, controls);
     EXPECT_EQ(controls.calls,
               (QStringList{"Text1=salad", "Combo1+a|b", "Option1=True", "Option2=False",
                            "Option3=False", "Option4=True", "Check1=1"}));
@@ -133,7 +134,7 @@ TEST(RestoreSearchOptions, ValuesStoredAtTheStartWinOverWritesOfTheRestoreItself
                     {"Option4", "True"}};
     CouplingControls controls(store);
     Procedure p(boxes, "Form1", "Form_Load");
-    RestoreSearchOptions(p, store, controls);
+    restoreSearchOptions(p, store, controls);
     EXPECT_EQ(controls.calls, (QStringList{"Text1=salad", "Option1=True", "Option2=True",
                                            "Option3=False", "Option4=True", "Check1=0"}));
     EXPECT_EQ(store.values["Option4"], QStringLiteral("True"));
@@ -147,7 +148,7 @@ TEST(RestoreSearchOptions, BadValuesAreReportedAtTheirStepsAndTheRestoreGoesOn) 
     store.values = {{"Option1", "maybe"}, {"Check1", "2"}, {"Option4", "True"}};
     RecordingControls controls;
     Procedure p(boxes, "Form1", "Form_Load");
-    RestoreSearchOptions(p, store, controls);
+    restoreSearchOptions(p, store, controls);
     EXPECT_EQ(controls.calls, (QStringList{"Option2=True", "Option3=True", "Option4=True"}));
     const QStringList texts = boxes.messageTexts();
     ASSERT_EQ(texts.size(), 2);

@@ -1,5 +1,5 @@
 #pragma once
-// Stored option values and the restore of the search controls at start-up.
+// The restore of the search controls at start-up, as steps of Form_Load.
 
 #include <QString>
 #include <QStringList>
@@ -8,14 +8,6 @@
 #include "platform/services.h"
 
 namespace qm {
-
-// "True"/"False" in any letter case, or a number (0 false, any other true);
-// blanks around the text are ignored. Throws qm::Error naming `key` otherwise.
-bool SettingToBoolean(const QString& key, const QString& text);
-
-// A number rounded to a whole number (halves to the even neighbour); throws
-// qm::Error naming `key` when the text is no number or out of range.
-int SettingToWholeNumber(const QString& key, const QString& text);
 
 // The search controls as the restore sees them. Every call is a change of the
 // control, so its own change handling runs.
@@ -33,6 +25,6 @@ class SearchControls {
 // `p`. The option and check values are the ones stored at the start, whatever
 // the change handling of earlier steps writes meanwhile. A value that cannot be
 // converted is reported at its step and its control keeps its state.
-void RestoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchControls& controls);
+void restoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchControls& controls);
 
 }  // namespace qm
