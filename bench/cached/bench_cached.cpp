@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 500;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 2;
-    const QString pdftotext = FindExtractor();
+    const QString pdftotext = findExtractor();
     const QString pdfgrep = QStandardPaths::findExecutable(QStringLiteral("pdfgrep"));
     if (pdftotext.isEmpty()) {
         std::fprintf(stderr, "pdftotext is not installed\n");

@@ -105,7 +105,7 @@ void print(const char* what, double seconds, int files, int pages) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QString extractor = FindExtractor();
+    const QString extractor = findExtractor();
     if (extractor.isEmpty()) {
         std::fprintf(stderr, "pdftotext not found\n");
         return 1;

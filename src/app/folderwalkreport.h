@@ -1,10 +1,9 @@
 #pragma once
-// The error report of the folder walk, as "Add All PDF File(s) In Folder", a
-// drop of folders and the command line show it. Header only, so that the
-// command line, which has no window, shows the same report.
+// The error report of the folder walk, as "Add All PDF File(s) In Folder" and a
+// drop of folders show it.
 
+#include "app/errorreport.h"
 #include "filelist/folderscan.h"
-#include "platform/error.h"
 
 namespace qm {
 

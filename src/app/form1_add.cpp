@@ -9,11 +9,11 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include "app/errorreport.h"
 #include "app/folderwalkreport.h"
 #include "app/form1.h"
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 
 namespace qm {

@@ -1,10 +1,10 @@
 // The add-time check: after every addition to the file list, every listed file
 // is extracted (texts kept from before cost nothing) and the files whose text
 // is shorter than 10 bytes are reported in one message.
+#include "app/errorreport.h"
 #include "app/form1.h"
 #include "extraction/pipeline.h"
 #include "extraction/readability.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 
 namespace qm {

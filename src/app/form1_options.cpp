@@ -7,9 +7,9 @@
 #include <QRadioButton>
 #include <QTreeView>
 
+#include "app/errorreport.h"
 #include "app/form1.h"
 #include "app/searchcontrols.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "terms/findsets.h"
 

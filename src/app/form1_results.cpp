@@ -1,9 +1,9 @@
 // The results list's buttons: clear, save, spreadsheet, clipboard, open.
 #include <QFile>
 
+#include "app/errorreport.h"
 #include "app/form1.h"
 #include "fs/fs.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "results/exports.h"
 #include "results/opening.h"

@@ -4,11 +4,11 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "app/errorreport.h"
 #include "app/form1.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "search/run.h"
 #include "search/sink.h"

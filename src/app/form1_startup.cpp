@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <cmath>
 
+#include "app/errorreport.h"
 #include "app/form1.h"
 #include "app/hovercursor.h"
 #include "app/searchcontrols.h"
@@ -22,7 +23,6 @@
 #include "extraction/readability.h"
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 
 namespace qm {
@@ -69,7 +69,7 @@ void Form1::Form_Load() {
 
     // The text extractor (steps 144 to 156).
     QString found;
-    p.step(144, [&] { found = FindExtractor(); });
+    p.step(144, [&] { found = findExtractor(); });
     p.step(146, [&] {
         if (found.isEmpty())
             services_.boxes->message(extractorMissingMessage(), applicationTitle(),

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/error.h"
+#include "app/errorreport.h"
 #include "platform/services.h"
 
 namespace qm {

@@ -17,13 +17,13 @@
 #include "extraction/textcache.h"
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "results/exports.h"
 #include "results/resultslist.h"
 #include "search/run.h"
 #include "search/sink.h"
 #include "terms/findsets.h"
+#include "text/error.h"
 
 namespace qm::cli {
 
@@ -158,7 +158,7 @@ bool extractorUsable(const QString& path) {
 
 QString chooseExtractor() {
     const QString override = qEnvironmentVariable(kExtractorVariable);
-    return override.isEmpty() ? FindExtractor() : override;
+    return override.isEmpty() ? findExtractor() : override;
 }
 
 // The find-set list of the command line: phrases and list files in the order given.

@@ -7,7 +7,7 @@
 
 namespace qm {
 
-QString FindExtractor() {
+QString findExtractor() {
     const QString found = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
 }

@@ -8,9 +8,9 @@
 namespace qm {
 
 // The absolute path of `pdftotext` found on PATH; empty when there is none.
-QString FindExtractor();
+QString findExtractor();
 
-// The message shown once at start-up when FindExtractor() found nothing.
+// The message shown once at start-up when findExtractor() found nothing.
 QString extractorMissingMessage();
 
 // Names of the work files of an extraction, inside a worker's folder.

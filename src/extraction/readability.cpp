@@ -41,7 +41,7 @@ struct Tally {
 
 // Most texts are decided by their first few characters: look at the start of
 // the file first and read it whole only when that does not settle it.
-bool noTextPdf(const QString& textPath) {
+bool unreadableText(const QString& textPath) {
     QFile f(textPath);
     if (!f.open(QIODevice::ReadOnly)) throw Error(QStringLiteral("File not found: ") + textPath);
     const QByteArray head = f.read(kFirstLook);
@@ -82,7 +82,7 @@ bool noTextPdf(const QString& textPath) {
 }  // namespace
 
 bool isUnreadableText(const QString& textPath) {
-    return noTextPdf(textPath);
+    return unreadableText(textPath);
 }
 
 std::int32_t lowSize(std::int64_t size) {

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/error.h"
+#include "text/error.h"
 #include "text/textfile.h"
 
 namespace qm {

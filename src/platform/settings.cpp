@@ -5,7 +5,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "platform/error.h"
+#include "text/error.h"
 
 namespace qm {
 

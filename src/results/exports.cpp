@@ -4,8 +4,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
-#include "platform/error.h"
 #include "platform/settings.h"
+#include "text/error.h"
 
 namespace qm {
 

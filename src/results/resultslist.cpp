@@ -1,7 +1,7 @@
 #include "results/resultslist.h"
 
-#include "platform/error.h"
 #include "text/display.h"
+#include "text/error.h"
 
 namespace qm {
 

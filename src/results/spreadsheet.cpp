@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <map>
 
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "results/exports.h"
+#include "text/error.h"
 
 namespace qm {
 

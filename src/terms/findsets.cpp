@@ -1,8 +1,8 @@
 #include "terms/findsets.h"
 
 #include "fs/fs.h"
-#include "platform/error.h"
 #include "platform/settings.h"
+#include "text/error.h"
 #include "text/textfile.h"
 
 namespace qm {

@@ -11,10 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/errorreport.h"
 #include "app/form1.h"
 #include "extraction/child.h"
 #include "extraction/extractor.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
@@ -133,7 +133,7 @@ class AddCheckTest : public QObject {
         // The same base name in another folder.
         test::makeTextPdf(d() + QStringLiteral("/other/Good text.pdf"),
                           {QStringLiteral("More readable text.")});
-        const QString extractor = FindExtractor();
+        const QString extractor = findExtractor();
         QVERIFY2(!extractor.isEmpty(), "pdftotext is needed");
 
         Window w(ini(), extractor);
@@ -161,7 +161,7 @@ class AddCheckTest : public QObject {
     // The check extracts only files it has not seen as they are, and a search
     // afterwards uses what it extracted.
     void onlyNewOrChangedFilesAreExtracted() {
-        const QString real = FindExtractor();
+        const QString real = findExtractor();
         QVERIFY2(!real.isEmpty(), "pdftotext is needed");
         const QString log = d() + QStringLiteral("/check.log");
         const QString ex = test::writeScript(

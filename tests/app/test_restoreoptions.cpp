@@ -2,8 +2,8 @@
 
 #include <QMap>
 
+#include "app/errorreport.h"
 #include "app/restoreoptions.h"
-#include "platform/error.h"
 #include "support/scripted.h"
 #include "terms/storedvalues.h"
 

@@ -77,7 +77,7 @@ class SearchWindowTest : public QObject {
             Form1::Config config;
             config.runFormLoad = false;
             form = std::make_unique<RecordingForm>(services, config);
-            form->ExtractorPath = FindExtractor();
+            form->ExtractorPath = findExtractor();
         }
         void phrase(const QString& p) {
             form->Text1->setText(p);
@@ -136,7 +136,7 @@ class SearchWindowTest : public QObject {
         QVERIFY(whole.open(QIODevice::ReadOnly));
         test::writeBytes(truncated_, whole.read(whole.size() / 3));
         missing_ = d + QStringLiteral("/deleted since listed.pdf");
-        QVERIFY(!FindExtractor().isEmpty());
+        QVERIFY(!findExtractor().isEmpty());
     }
 
     void cleanupTestCase() { removeWorkFolder(); }

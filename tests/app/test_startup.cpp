@@ -21,10 +21,10 @@
 #include "app/form1.h"
 #include "extraction/child.h"
 #include "extraction/extractor.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "search/run.h"
 #include "support/scripted.h"
+#include "text/error.h"
 
 using namespace qm;
 
@@ -139,7 +139,7 @@ class StartupTest : public QObject {
         QCOMPARE(f.ListView2->columnWidth(0), 233);
         QCOMPARE(f.ListView2->columnWidth(1), 233);
         // The extractor found on PATH, by its absolute path.
-        QCOMPARE(f.ExtractorPath, FindExtractor());
+        QCOMPARE(f.ExtractorPath, findExtractor());
         QVERIFY(QFileInfo(f.ExtractorPath).isAbsolute());
     }
 
@@ -164,7 +164,7 @@ class StartupTest : public QObject {
         // The steps after the failing one still ran.
         QCOMPARE(w.findSets(), QStringList{QStringLiteral("x")});
         QVERIFY(w.form->Option4->isChecked());
-        QCOMPARE(w.form->ExtractorPath, FindExtractor());
+        QCOMPARE(w.form->ExtractorPath, findExtractor());
     }
 
     void withoutAnExtractorTheUserIsToldOnce() {

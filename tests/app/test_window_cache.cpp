@@ -30,7 +30,7 @@ class WindowCacheTest : public QObject {
 
   private Q_SLOTS:
     void addsAndSearchesShareTheTexts() {
-        const QString real = FindExtractor();
+        const QString real = findExtractor();
         if (real.isEmpty()) QSKIP("pdftotext is not installed");
         allowExtractions();
         const QString extractor =

@@ -100,7 +100,7 @@ class CliTest : public QObject {
             Form1::Config config;
             config.runFormLoad = false;
             form = std::make_unique<Form1>(services, config);
-            form->ExtractorPath = FindExtractor();
+            form->ExtractorPath = findExtractor();
         }
         QStringList rows() const {
             QStringList out;
@@ -122,7 +122,7 @@ class CliTest : public QObject {
   private Q_SLOTS:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        QVERIFY(!FindExtractor().isEmpty());
+        QVERIFY(!findExtractor().isEmpty());
         const QString d = dir_.path();
         work_ = d + QStringLiteral("/work");
         QVERIFY(QDir().mkpath(work_));

@@ -52,7 +52,7 @@ class CliCacheTest : public QObject {
 
   private Q_SLOTS:
     void initTestCase() {
-        const QString real = FindExtractor();
+        const QString real = findExtractor();
         if (real.isEmpty()) QSKIP("pdftotext is not installed");
         QDir().mkpath(d(QStringLiteral("work")));
         log_ = d(QStringLiteral("calls.log"));

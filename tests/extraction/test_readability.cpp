@@ -91,13 +91,13 @@ class ReadabilityTest : public QObject {
     }
 
     void extractorSetUp() {
-        const QString found = FindExtractor();
+        const QString found = findExtractor();
         QVERIFY(QFileInfo(found).isAbsolute());
         QVERIFY(QFileInfo(found).isExecutable());
         QCOMPARE(QFileInfo(found).fileName(), QStringLiteral("pdftotext"));
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", d().toUtf8());
-        const QString missing = FindExtractor();
+        const QString missing = findExtractor();
         qputenv("PATH", oldPath);
         QCOMPARE(missing, QString());
         QVERIFY(extractorMissingMessage().contains(QStringLiteral("poppler-utils")));

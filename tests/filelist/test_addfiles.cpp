@@ -16,8 +16,8 @@
 #include <QtTest>
 #include <map>
 
+#include "app/errorreport.h"
 #include "app/form1.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "support/scripted.h"
 

@@ -13,8 +13,8 @@
 #include "app/folderwalkreport.h"
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
-#include "platform/error.h"
 #include "support/scripted.h"
+#include "text/error.h"
 
 namespace qm {
 namespace {

@@ -14,9 +14,9 @@
 #include <csignal>
 
 #include "app/form1.h"
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "support/scripted.h"
+#include "text/error.h"
 
 namespace qm {
 

@@ -11,11 +11,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "platform/error.h"
 #include "results/exports.h"
 #include "results/opening.h"
 #include "results/spreadsheet.h"
 #include "support/scripted.h"
+#include "text/error.h"
 
 namespace qm {
 namespace {

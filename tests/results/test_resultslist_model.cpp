@@ -2,10 +2,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "platform/error.h"
 #include "results/exports.h"
 #include "results/resultslist.h"
 #include "text/display.h"
+#include "text/error.h"
 
 namespace qm {
 

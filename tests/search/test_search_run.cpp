@@ -91,7 +91,7 @@ class SearchRunTest : public QObject {
 
   private Q_SLOTS:
     void initTestCase() {
-        pdftotext_ = FindExtractor();
+        pdftotext_ = findExtractor();
         if (pdftotext_.isEmpty()) QSKIP("pdftotext is not installed");
         work_ = d(QStringLiteral("work"));
         QDir().mkpath(work_);

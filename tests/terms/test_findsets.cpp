@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/error.h"
 #include "platform/settings.h"
 #include "support/scripted.h"
 #include "terms/findsets.h"
+#include "text/error.h"
 
 namespace qm {
 namespace {

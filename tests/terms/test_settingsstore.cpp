@@ -4,8 +4,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "platform/error.h"
 #include "platform/settings.h"
+#include "text/error.h"
 
 namespace qm {
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// The one error report of the program. A user-facing procedure runs its work as
+// The one error report of the window. A user-facing procedure runs its work as
 // numbered steps (100, 102, 104, ...); an exception thrown in a step -- also one
 // thrown deep inside a helper without a report of its own -- is shown in the
 // report box with the procedure's location and the step's number, and the

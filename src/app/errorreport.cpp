@@ -1,4 +1,4 @@
-#include "platform/error.h"
+#include "app/errorreport.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
+#include "app/errorreport.h"
 #include "support/scripted.h"
 
 namespace qm {
