@@ -10,6 +10,7 @@ QM_PACKAGES=(
   poppler-utils qpdf libxlsxwriter-dev
   fonts-liberation xvfb xauth xdg-utils
   python3 python3-openpyxl hyperfine pdfgrep clang-format
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 qm_install_packages() {

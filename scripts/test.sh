@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs every test; then does the same with
-# AddressSanitizer and UndefinedBehaviorSanitizer in a second build folder.
+# AddressSanitizer and UndefinedBehaviorSanitizer in a second build folder;
+# then makes the Debian package from the first build and checks it.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 qm_install_packages
@@ -14,3 +15,7 @@ cmake --build "$QM_ROOT/build-asan" -j "$QM_JOBS"
 (cd "$QM_ROOT/build-asan" &&
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$QM_JOBS")
+
+# The package, unpacked into a scratch folder: its programs run from there and
+# search the examples it installs.
+QM_PACKAGE_BUILD_DIR="$QM_ROOT/build" bash "$QM_ROOT/scripts/package.sh" --check

@@ -148,6 +148,9 @@ class Form1 : public QWidget {
     // Drops from other programs and reordering by dragging (form1_add.cpp).
     void ListView1_OLEDragOver(QDragMoveEvent* event);
     void ListView1_OLEDragDrop(QDropEvent* event);
+    // Adds full paths as a drop of them does: folders walked, files as given,
+    // then the add-time check. The drop and the program's arguments use it.
+    void addPaths(const QStringList& paths);
     void ListView1_ItemClick(int position);
     void ListView1_MouseDown(QMouseEvent* event);
     void ListView1_MouseMove(QMouseEvent* event);

@@ -151,6 +151,10 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
+    addPaths(paths);
+}
+
+void Form1::addPaths(const QStringList& paths) {
     for (const QString& path : paths) {
         // A drop has no report of its own: a failing path is passed over and
         // the entries added so far stay.

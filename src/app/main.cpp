@@ -1,8 +1,37 @@
 #include <QApplication>
+#include <QFile>
+#include <cstdio>
 
 #include "app/program.h"
 
+namespace {
+
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList out;
+    for (int i = 1; i < argc; ++i) out << QFile::decodeName(argv[i]);
+    return out;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // --help and --version are answered before Qt starts, so they need no display.
+    const qm::ProgramArguments early = qm::parseProgramArguments(argumentsOf(argc, argv));
+    if (early.help || early.version) {
+        const QString text = early.help ? qm::programUsageText() : qm::programVersionText() + u'\n';
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    // Qt takes its own options (-platform, -style, ...) out of the list first.
     QApplication app(argc, argv);
-    return qm::runProgram(app);
+    const qm::ProgramArguments args =
+        qm::parseProgramArguments(QCoreApplication::arguments().mid(1));
+    if (!args.error.isEmpty()) {
+        std::fprintf(stderr, "quillmark: %s\nTry 'quillmark --help' for more information.\n",
+                     args.error.toLocal8Bit().constData());
+        return 2;
+    }
+    qm::ProgramStart start;
+    start.paths = args.paths;
+    return qm::runProgram(app, start);
 }

@@ -3,9 +3,12 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QMetaObject>
 #include <cstdio>
 
 #include "app/form1.h"
+#include "fs/fs.h"
 #include "platform/gui/qt_services.h"
 #include "platform/settings.h"
 
@@ -42,9 +45,80 @@ int runProgram(QApplication& app, const ProgramStart& start) {
     dialogs.setParent(&window);
     window.show();
     if (start.shown) start.shown(window);
+    if (!start.paths.isEmpty()) {
+        // Once the loop runs, so the window is drawn while the check works.
+        const QStringList paths = start.paths;
+        QMetaObject::invokeMethod(
+            &window,
+            [&window, paths] {
+                QStringList missing;
+                openPaths(window, paths, QString(), &missing);
+                for (const QString& path : missing)
+                    std::fprintf(stderr, "quillmark: no such file or folder: %s\n",
+                                 QFile::encodeName(path).constData());
+            },
+            Qt::QueuedConnection);
+    }
     const int rc = app.exec();
     removeWorkFolder();
     return rc;
+}
+
+ProgramArguments parseProgramArguments(const QStringList& arguments) {
+    ProgramArguments r;
+    bool optionsEnded = false;
+    for (const QString& arg : arguments) {
+        if (optionsEnded || arg == u"-" || !arg.startsWith(u'-')) {
+            r.paths << arg;
+        } else if (arg == u"--") {
+            optionsEnded = true;
+        } else if (arg == u"--help" || arg == u"-h") {
+            r.help = true;
+        } else if (arg == u"--version") {
+            r.version = true;
+        } else if (r.error.isEmpty()) {
+            r.error = QStringLiteral("unknown option: ") + arg;
+        }
+    }
+    return r;
+}
+
+QString programUsageText() {
+    return QStringLiteral(
+        "Usage: quillmark [FILE|FOLDER]...\n"
+        "\n"
+        "Opens the Quillmark window, which searches the text of many PDF files at\n"
+        "once. The files and folders given are added to its file list as dropping\n"
+        "them on the list would: a file as given, a folder with every file in it and\n"
+        "in the folders below it; then the files are checked for readable text.\n"
+        "Paths that do not exist are left out.\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help     show this text\n"
+        "      --version  show the version\n"
+        "      --         every later argument is a path, also one beginning with -\n"
+        "\n"
+        "quillmark-search searches from the command line without a window.\n");
+}
+
+QString programVersionText() {
+    return QStringLiteral("quillmark (Quillmark) ") + QStringLiteral(QM_VERSION);
+}
+
+void openPaths(Form1& window, const QStringList& paths, const QString& currentFolder,
+               QStringList* missing) {
+    const QDir here(currentFolder.isEmpty() ? QDir::currentPath() : currentFolder);
+    QStringList existing;
+    for (const QString& given : paths) {
+        const QString path = given.isEmpty() || QDir::isAbsolutePath(given)
+                                 ? given
+                                 : QDir::cleanPath(here.absoluteFilePath(given));
+        if (fs::exists(path))
+            existing << path;
+        else if (missing)
+            *missing << given;
+    }
+    if (!existing.isEmpty()) window.addPaths(existing);
 }
 
 }  // namespace qm

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 class QApplication;
 namespace qm {
@@ -12,8 +13,32 @@ struct ProgramStart {
     QString applicationFolder;
     // Runs once the window is shown, before the event loop starts.
     std::function<void(Form1&)> shown;
+    // Files and folders to add to the list once the event loop runs, as given
+    // on the command line (see openPaths).
+    QStringList paths;
 };
 
 // Makes the platform services and the main window, runs the event loop.
 int runProgram(QApplication& app, const ProgramStart& start = {});
+
+// The command line of `quillmark [--help|--version] [--] [FILE|FOLDER]...`.
+struct ProgramArguments {
+    bool help = false;
+    bool version = false;
+    QString error;      // the first argument that is no option of ours
+    QStringList paths;  // the other arguments, in order
+};
+// Reads the arguments after the program's name. Every argument is read, so
+// --help and --version are seen also after an unknown option.
+ProgramArguments parseProgramArguments(const QStringList& arguments);
+QString programUsageText();
+QString programVersionText();
+
+// Adds the paths of the command line to the window's file list as a drop of
+// them does. A relative path is taken from `currentFolder` (the process's
+// current folder when empty); a path that does not exist is passed over and,
+// when `missing` is given, appended to it. Nothing happens, not even the
+// add-time check, when no path is left.
+void openPaths(Form1& window, const QStringList& paths, const QString& currentFolder = QString(),
+               QStringList* missing = nullptr);
 }  // namespace qm
