@@ -1,4 +1,6 @@
 #include "app/form1.h"
+#include "extraction/pipeline.h"
+#include "extraction/textcache.h"
 
 #include "app/hovercursor.h"
 #include "app/twips.h"
@@ -72,7 +74,12 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The workers go first: they may still be storing texts in the caches.
+    pipeline_.reset();
+    checkPipeline_.reset();
+    if (textCache_) textCache_->attachDisk(nullptr);
+}
 
 void Form1::buildControls() {
     setWindowTitle(QStringLiteral("Quillmark"));

@@ -95,8 +95,11 @@ class Form1 : public QWidget {
 
     // The search controls as they stand now.
     SearchOptions searchOptions() const;
-    // The one extraction pipeline of the searches and the add-time check.
+    // The extraction pipelines of the searches and of the add-time check: the
+    // same extractor and text cache, workers of their own (the check may run
+    // in the middle of a search).
     TextPipeline& pipeline();
+    TextPipeline& checkPipeline();
 
     // --- ProgressBar1: its Text and Value ---
     int value() const;
@@ -187,6 +190,12 @@ class Form1 : public QWidget {
     std::shared_ptr<class TextCache> textCache_;
     TextCache& textCache();
     std::shared_ptr<class TextPipeline> pipeline_;
+    std::shared_ptr<class TextPipeline> checkPipeline_;
+    // The texts kept on disk between sessions (settings key "TextCache", on
+    // unless "False"), for the extractor they were made with.
+    std::shared_ptr<class DiskTextCache> diskCache_;
+    QString diskSalt_;
+    std::shared_ptr<TextPipeline> makePipeline(const QString& workerFolderPrefix);
     std::unique_ptr<ProgressBar> progressBar_;  // adapter over ProgressBar1
     // adding files, drag and drop, reordering (form1_add.cpp)
     bool IsDragging = false;          // a mouse button is held down over ListView1

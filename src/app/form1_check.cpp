@@ -5,6 +5,7 @@
 #include "app/form1.h"
 #include "extraction/pipeline.h"
 #include "extraction/readability.h"
+#include "fs/fs.h"
 #include "platform/settings.h"
 
 namespace qm {
@@ -25,17 +26,37 @@ void Form1::runAddTimeCheck() {
 
     p.step(100, [&] { setMousePointer(MousePointer::Busy); });
     p.step(102, [&] { count = fileList.count(); });
+    // The files are extracted on every core, ahead of the one the check is at;
+    // the report keeps the list's order.
+    TextPipeline& texts = checkPipeline();
+    RunPlan plan;
+    plan.count = count;
+    plan.pathAt = [this](int i) {
+        return i >= 1 && i <= fileList.count() ? fileList.text(i) : QString();
+    };
+    texts.beginRun(plan);
+    struct RunEnd {
+        TextPipeline& texts;
+        ~RunEnd() { texts.endRun(); }
+    } runEnd{texts};
+
     for (int i = 1; i <= count; ++i) {
         if (extractionsEnded()) return;
         if (i > fileList.count()) break;  // entries removed meanwhile are not checked
         QString path;
         p.step(104, [&] { path = fileList.text(i); });
+        p.step(106, [&] {
+            setValue(progressValue(i - 1, count));
+            setText(QStringLiteral("Checking: ") + fs::fileName(path) + QStringLiteral(" (") +
+                    QString::number(i) + QStringLiteral(" of ") + QString::number(count) + u')');
+        });
         FileText text;
         p.step(108, [&] {
             FileRequest request;
+            request.index = i;
             request.path = path;
-            request.wait = {&progressBar(), QString(), 0, 0};
-            text = pipeline().obtain(request);
+            request.wait = {&progressBar(), this->text(), value(), count};
+            text = texts.obtain(request);
         });
         if (extractionsEnded() || text.outcome == TextOutcome::Ended) return;
         p.step(110, [&] {
@@ -46,7 +67,11 @@ void Form1::runAddTimeCheck() {
             if (services_.pump) services_.pump->pump();
         });
     }
-    p.step(114, [&] { setMousePointer(MousePointer::Default); });
+    p.step(114, [&] {
+        setMousePointer(MousePointer::Default);
+        setValue(0);
+        setText(QStringLiteral("Progress Bar"));
+    });
     p.step(116, [&] {
         if (!report.isEmpty()) boxes.message(checkReportText(report), applicationTitle());
     });

@@ -195,17 +195,42 @@ TextCache& Form1::textCache() {
     return *textCache_;
 }
 
-TextPipeline& Form1::pipeline() {
-    if (!pipeline_ || pipeline_->extractorPath() != ExtractorPath) {
-        // Extraction on every core, keeping the texts in the window's cache.
-        TextPipeline::Setup setup;
-        setup.extractorPath = ExtractorPath;
-        setup.workFolder = workFolder();
-        setup.pump = services_.pump;
-        setup.cache = &textCache();
-        pipeline_ = std::make_shared<TextPipeline>(std::move(setup));
+std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPrefix) {
+    TextCache& cache = textCache();
+    const QString store =
+        services_.settings ? services_.settings->getSetting(QStringLiteral("TextCache"), QString())
+                           : QString();
+    const bool onDisk = store.trimmed().compare(QStringLiteral("False"), Qt::CaseInsensitive) != 0;
+    const QString salt = extractorSalt(ExtractorPath);
+    if (!onDisk || ExtractorPath.isEmpty()) {
+        cache.attachDisk(nullptr);
+        diskCache_.reset();
+    } else if (!diskCache_ || diskSalt_ != salt) {
+        cache.attachDisk(nullptr);
+        diskCache_ = std::make_shared<DiskTextCache>(DiskTextCache::defaultFolder(), salt);
+        diskSalt_ = salt;
+        if (diskCache_->usable()) cache.attachDisk(diskCache_.get());
     }
+    TextPipeline::Setup setup;
+    setup.extractorPath = ExtractorPath;
+    setup.workFolder = workFolder();
+    setup.pump = services_.pump;
+    setup.cache = &cache;
+    setup.workerFolderPrefix = workerFolderPrefix;
+    return std::make_shared<TextPipeline>(std::move(setup));
+}
+
+TextPipeline& Form1::pipeline() {
+    // Extraction on every core, keeping the texts in the window's cache.
+    if (!pipeline_ || pipeline_->extractorPath() != ExtractorPath)
+        pipeline_ = makePipeline(QStringLiteral("ex"));
     return *pipeline_;
+}
+
+TextPipeline& Form1::checkPipeline() {
+    if (!checkPipeline_ || checkPipeline_->extractorPath() != ExtractorPath)
+        checkPipeline_ = makePipeline(QStringLiteral("ck"));
+    return *checkPipeline_;
 }
 
 void Form1::PushButton7_Click() {

@@ -21,6 +21,8 @@ enum class Id {
     Version,
     Jobs,
     Cache,
+    NoCache,
+    ClearCache,
 };
 
 struct OptionSpec {
@@ -44,6 +46,8 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("version"), {Id::Version, false}},
         {QStringLiteral("jobs"), {Id::Jobs, true}},
         {QStringLiteral("cache"), {Id::Cache, false}},
+        {QStringLiteral("no-cache"), {Id::NoCache, false}},
+        {QStringLiteral("clear-cache"), {Id::ClearCache, false}},
     };
     return m;
 }
@@ -117,6 +121,12 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
         }
         case Id::Cache:
             o.cache = true;
+            break;
+        case Id::NoCache:
+            o.cache = false;
+            break;
+        case Id::ClearCache:
+            o.clearCache = true;
             break;
     }
     return {};
@@ -201,6 +211,8 @@ ParseResult parseArguments(const QStringList& arguments) {
     }
 
     if (o.help || o.version) return r;
+    // Emptying the store needs nothing else; with a search it comes first.
+    if (o.clearCache && positional.isEmpty() && !o.findSetMode()) return r;
     if (countSeen && listSeen) {
         r.error = QStringLiteral("options -c and -l cannot be used together");
         return r;
@@ -256,6 +268,8 @@ QString usageText() {
         "                           (default: the number of processors)\n"
         "      --cache              keep extracted text between runs in the user's\n"
         "                           cache folder (XDG_CACHE_HOME/quillmark)\n"
+        "      --no-cache           keep nothing between runs (the default)\n"
+        "      --clear-cache        empty that folder first (alone: only that)\n"
         "      --help               show this text\n"
         "      --version            show the version\n"
         "\n"

@@ -39,8 +39,9 @@ struct CliOptions {
     bool quiet = false;  // no progress display
     bool help = false;
     bool version = false;
-    int jobs = 0;        // text extractors at once (-j N); 0: one per processor
-    bool cache = false;  // keep extracted texts between runs (--cache)
+    int jobs = 0;             // text extractors at once (-j N); 0: one per processor
+    bool cache = false;       // keep extracted texts between runs (--cache, --no-cache)
+    bool clearCache = false;  // empty the store of kept texts first (--clear-cache)
 
     bool findSetMode() const { return !phraseSources.empty(); }
 };

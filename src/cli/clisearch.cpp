@@ -232,6 +232,17 @@ int runSearch(const QStringList& arguments) {
         std::fputs((versionText() + u'\n').toUtf8().constData(), stdout);
         return kExitFound;
     }
+    if (options.clearCache) {
+        DiskTextCache disk(DiskTextCache::defaultFolder(), QString());
+        if (!disk.clear()) {
+            std::fprintf(stderr, "%s: cannot empty the folder of kept texts %s\n",
+                         kName.toUtf8().constData(), disk.folder().toUtf8().constData());
+            return kExitTrouble;
+        }
+        // Only that was asked for.
+        if (options.paths.isEmpty() && !options.findSetMode() && options.phrase.isEmpty())
+            return kExitFound;
+    }
 
     Terminal terminal(stderr, !options.quiet && isatty(STDERR_FILENO) == 1);
     const QString extractor = chooseExtractor();

@@ -326,7 +326,8 @@ void TextPipeline::process(Job& job, int slot) {
         }
     }
 
-    const QString folder = setup_.workFolder + QStringLiteral("/ex") + QString::number(slot);
+    const QString folder =
+        setup_.workFolder + u'/' + setup_.workerFolderPrefix + QString::number(slot);
     QDir().mkpath(folder);
     const QString pdf = folder + u'/' + QString::fromLatin1(kTemporaryPdfName);
     const QString txt = folder + u'/' + QString::fromLatin1(kTemporaryTextName);

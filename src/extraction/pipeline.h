@@ -83,6 +83,9 @@ class TextPipeline {
         int jobs = 0;                // extractors at once; 0: one per core
         TextCache* cache = nullptr;  // not owned; null: nothing is kept
         int pollMilliseconds = kPollMilliseconds;
+        // Worker k works in "<workFolder>/<workerFolderPrefix><k>"; two pipelines
+        // in one work folder need prefixes of their own.
+        QString workerFolderPrefix = QStringLiteral("ex");
     };
     explicit TextPipeline(Setup setup);
     ~TextPipeline();

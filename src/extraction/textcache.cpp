@@ -344,6 +344,18 @@ void DiskTextCache::prune() {
     used_ = total;
 }
 
+bool DiskTextCache::clear() {
+    std::lock_guard lock(mutex_);
+    bool all = true;
+    const QFileInfoList list =
+        QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QFileInfo& fi : list)
+        if (fi.fileName().contains(kEntrySuffix) && !QFile::remove(fi.absoluteFilePath()))
+            all = false;
+    used_ = 0;
+    return all;
+}
+
 std::int64_t DiskTextCache::bytesUsed() const {
     std::lock_guard lock(mutex_);
     return used_;

@@ -141,6 +141,9 @@ class DiskTextCache {
     void store(const std::string& key, const CachedText& entry);
     // Removes least recently used files until the folder holds at most the bound.
     void prune();
+    // Removes every entry (and any temporary file a writer left). True when
+    // the folder holds no entry afterwards.
+    bool clear();
     // Bytes in the folder's entry files, as last counted.
     std::int64_t bytesUsed() const;
 

@@ -110,11 +110,13 @@ class AddCheckTest : public QObject {
         for (int p : w.pointers) QCOMPARE(p, int(MousePointer::Busy));
         QCOMPARE(w.form->mousePointer(), int(MousePointer::Default));
         QCOMPARE(w.form->text(), QStringLiteral("Progress Bar"));
-        // Every work file is gone.
+        // Every text is gone; of the copies, at most the last one that gave no
+        // text stays, until the next copy is made.
         QStringList left;
         for (const QString& sub : QDir(workFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             left << QDir(workFolder() + u'/' + sub).entryList(QDir::Files);
-        QCOMPARE(left, QStringList());
+        QVERIFY2(left.size() <= 1, qPrintable(left.join(u' ')));
+        if (!left.isEmpty()) QCOMPARE(left[0], QStringLiteral("tmp.pdf"));
     }
 
     void realPdfs() {

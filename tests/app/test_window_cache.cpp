@@ -11,6 +11,7 @@
 #include "app/form1.h"
 #include "extraction/child.h"
 #include "extraction/extractor.h"
+#include "extraction/pipeline.h"
 #include "platform/settings.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
@@ -91,6 +92,95 @@ class WindowCacheTest : public QObject {
         QCOMPARE(form.results.rowCount(), 3);
         QVERIFY(boxes.messageTexts().last().contains(d(QStringLiteral("scan.pdf")) +
                                                      QString::fromLatin1("  - text unreadable.")));
+    }
+
+    // The texts outlive the window: a new window (a new session) finds them on
+    // disk and extracts nothing; with "TextCache" set to "False" nothing is
+    // kept or read there.
+    void textsAreKeptOnDiskBetweenSessions() {
+        const QString real = findExtractor();
+        if (real.isEmpty()) QSKIP("pdftotext is not installed");
+        allowExtractions();
+        const QString log = d(QStringLiteral("disk.log"));
+        const QString extractor =
+            test::writeScript(dir_.path(), QStringLiteral("disk.sh"),
+                              QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"").arg(log, real));
+        const QStringList files{d(QStringLiteral("k1.pdf")), d(QStringLiteral("k2.pdf"))};
+        for (const QString& f : files) test::makeTextPdf(f, {QStringLiteral("kept quinces")});
+        const auto lines = [&] {
+            QFile f(log);
+            return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
+        };
+        const auto session = [&](const QString& ini, bool keep) {
+            ScriptedMessageBoxes boxes;
+            ScriptedEventPump pump;
+            ScriptedFileDialogs dialogs;
+            ScriptedDesktop desktop;
+            ScriptedClipboard clipboard;
+            IniSettingsStore settings(ini);
+            if (!keep) settings.saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
+            Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+            Form1::Config config;
+            config.runFormLoad = false;
+            Form1 form(services, config);
+            form.ExtractorPath = extractor;
+            form.fileList.add(files);
+            form.Text1->setText(QStringLiteral("quinces"));
+            form.Option3->setChecked(true);
+            form.PushButton7->click();
+            QCOMPARE(form.results.rowCount(), 2);
+        };
+        session(d(QStringLiteral("on.ini")), true);
+        QCOMPARE(lines(), 2);
+        session(d(QStringLiteral("on.ini")), true);
+        QCOMPARE(lines(), 2);  // read from disk
+        session(d(QStringLiteral("off.ini")), false);
+        QCOMPARE(lines(), 4);  // not read from disk
+    }
+
+    // The check works on every core, ahead of the file it is at, and shows
+    // which file it is at.
+    void theCheckWorksAheadAndShowsItsProgress() {
+        if (TextPipeline::coreCount() < 2) QSKIP("one core: nothing to work ahead on");
+        allowExtractions();
+        const QString real = findExtractor();
+        if (real.isEmpty()) QSKIP("pdftotext is not installed");
+        const QString slow =
+            test::writeScript(dir_.path(), QStringLiteral("slowcheck.sh"),
+                              QStringLiteral("sleep 0.3\nexec '%1' \"$@\"").arg(real));
+        QStringList files;
+        for (int n = 1; n <= 4; ++n) {
+            files << d(QStringLiteral("c%1.pdf").arg(n));
+            test::makeTextPdf(files.last(), {QStringLiteral("check %1").arg(n)});
+        }
+        ScriptedMessageBoxes boxes;
+        ScriptedEventPump pump;
+        ScriptedFileDialogs dialogs;
+        ScriptedDesktop desktop;
+        ScriptedClipboard clipboard;
+        IniSettingsStore settings(d(QStringLiteral("check.ini")));
+        settings.saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
+        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        Form1::Config config;
+        config.runFormLoad = false;
+        Form1 form(services, config);
+        form.ExtractorPath = slow;
+        int most = 0;
+        QStringList texts;
+        pump.onPump = [&] {
+            most = std::max(most, runningChildren());
+            if (texts.isEmpty() || texts.last() != form.text()) texts << form.text();
+        };
+        form.fileList.add(files);
+        form.runAddTimeCheck();
+        QVERIFY2(most >= 2, "the check extracted one file at a time");
+        QVERIFY(texts.contains(QStringLiteral("Checking: c1.pdf (1 of 4)")));
+        QVERIFY(texts.contains(QStringLiteral("Checking: c4.pdf (4 of 4)")));
+        QVERIFY(texts.indexOf(QStringLiteral("Checking: c1.pdf (1 of 4)")) <
+                texts.indexOf(QStringLiteral("Checking: c4.pdf (4 of 4)")));
+        QCOMPARE(form.text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(form.value(), 0);
+        QVERIFY(boxes.shown.empty());
     }
 };
 

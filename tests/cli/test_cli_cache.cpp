@@ -97,6 +97,21 @@ class CliCacheTest : public QObject {
             run({QStringLiteral("--cache"), QStringLiteral("pear"), QStringLiteral("docs")});
         QCOMPARE(pear.out.count('\n'), 6);
         QCOMPARE(calls(), 21);
+
+        // --no-cache neither reads nor writes the store.
+        const Outcome off = run({QStringLiteral("--cache"), QStringLiteral("--no-cache"),
+                                 QStringLiteral("pear"), QStringLiteral("docs")});
+        QCOMPARE(off.out, pear.out);
+        QCOMPARE(calls(), 28);
+
+        // --clear-cache alone empties the store and searches nothing; the next
+        // --cache run extracts every file again.
+        const Outcome cleared = run({QStringLiteral("--clear-cache")});
+        QCOMPARE(cleared.status, 0);
+        QVERIFY(cleared.out.isEmpty());
+        QCOMPARE(QDir(cacheFolder()).entryList(QDir::Files).size(), 0);
+        run({QStringLiteral("--cache"), QStringLiteral("pear"), QStringLiteral("docs")});
+        QCOMPARE(calls(), 35);
     }
 
     void aDamagedEntryIsIgnoredAndWrittenAgain() {
