@@ -39,8 +39,10 @@ struct CliOptions {
     bool quiet = false;  // no progress display
     bool help = false;
     bool version = false;
-    int jobs = 0;        // text extractors at once (-j N); 0: one per processor
-    bool cache = false;  // keep extracted texts between runs (--cache)
+    int jobs = 0;              // text extractors at once (-j N); 0: one per processor
+    bool cache = false;        // keep extracted texts between runs (--cache)
+    int timeoutSeconds = 600;  // a file's extraction is ended after this (0: never)
+    QString passwordFile;      // its first line is the password for every file
 
     bool findSetMode() const { return !phraseSources.empty(); }
 };

@@ -299,8 +299,8 @@ class CliTest : public QObject {
         QCOMPARE(o.lines().size(), 2);
         QCOMPARE(o.errLines(),
                  (QStringList{QStringLiteral("The following files could not be read:"),
-                              scan_ + kUnreadable, notPdf_ + kProtected, missing_ + kNotCopied,
-                              locked_ + kProtected}));
+                              scan_ + kUnreadable, notPdf_ + QString::fromLatin1(kDamagedSuffix),
+                              missing_ + kNotCopied, locked_ + kProtected}));
         const Outcome allFailed = run({QStringLiteral("fox"), scan_});
         QCOMPARE(allFailed.status, 1);
         QCOMPARE(allFailed.out, QByteArray());
