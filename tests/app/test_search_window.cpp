@@ -303,6 +303,8 @@ class SearchWindowTest : public QObject {
                      QStringLiteral("): \r\nNote: Leave this box blank if file is not password "
                                     "protected"));
         QCOMPARE(w->boxes.shown[0].title, QStringLiteral("Input Password"));
+        // What is typed is not shown.
+        QVERIFY(w->boxes.shown[0].concealed);
         QCOMPARE(w->boxes.shown[0].defaultText, QString());
         QVERIFY(w->boxes.inputAnswers.empty());
 
