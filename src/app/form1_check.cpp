@@ -7,6 +7,7 @@
 #include "extraction/readability.h"
 #include "fs/fs.h"
 #include "platform/settings.h"
+#include "search/run.h"
 
 namespace qm {
 
@@ -60,8 +61,17 @@ void Form1::runAddTimeCheck() {
         });
         if (extractionsEnded() || text.outcome == TextOutcome::Ended) return;
         p.step(110, [&] {
-            if (lowSize(text.textFileSize) < kCheckMinimumSize)
-                report += path + QStringLiteral("\r\n");
+            if (lowSize(text.textFileSize) < kCheckMinimumSize) {
+                report += path;
+                // A file without text for a reason the check alone would not
+                // explain (damaged, failed, ended, not copied into the work
+                // folder) says why.
+                FailureReason reason;
+                if (failureReasonOf(text.outcome, reason) && reason != FailureReason::Protected &&
+                    reason != FailureReason::Unreadable && reason != FailureReason::NotCopied)
+                    report += failureSuffix(reason);
+                report += QStringLiteral("\r\n");
+            }
         });
         p.step(112, [&] {
             if (services_.pump) services_.pump->pump();

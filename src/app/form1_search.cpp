@@ -160,8 +160,10 @@ class FormSearch : public RunHost, public SearchSink {
         });
     }
     bool stopRequested() override { return form_.StopRequested || abandoned_; }
+    // A stop click ends the current file's extraction at once.
+    bool stopEndsCurrentFile() override { return true; }
     QString password(const QString& path) override {
-        return boxes().input(passwordPrompt(path), QStringLiteral("Input Password"), QString());
+        return boxes().password(passwordPrompt(path), QStringLiteral("Input Password"));
     }
     WaitDisplay waitDisplay(int, int) override {
         ProgressBar& bar = form_.progressBar();

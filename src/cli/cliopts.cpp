@@ -23,6 +23,8 @@ enum class Id {
     Cache,
     NoCache,
     ClearCache,
+    Timeout,
+    PasswordFile,
 };
 
 struct OptionSpec {
@@ -48,6 +50,8 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("cache"), {Id::Cache, false}},
         {QStringLiteral("no-cache"), {Id::NoCache, false}},
         {QStringLiteral("clear-cache"), {Id::ClearCache, false}},
+        {QStringLiteral("timeout"), {Id::Timeout, true}},
+        {QStringLiteral("password-file"), {Id::PasswordFile, true}},
     };
     return m;
 }
@@ -127,6 +131,18 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             break;
         case Id::ClearCache:
             o.clearCache = true;
+            break;
+        case Id::Timeout: {
+            bool number = false;
+            const int n = value.toInt(&number);
+            if (!number || n < 0 || n > 24 * 3600)
+                return QStringLiteral("option --timeout needs a number of seconds from 0 to 86400");
+            o.timeoutSeconds = n;
+            break;
+        }
+        case Id::PasswordFile:
+            if (value.isEmpty()) return QStringLiteral("option --password-file needs a file name");
+            o.passwordFile = value;
             break;
     }
     return {};
@@ -217,8 +233,9 @@ ParseResult parseArguments(const QStringList& arguments) {
         r.error = QStringLiteral("options -c and -l cannot be used together");
         return r;
     }
-    if (o.hasPassword && o.askPassword) {
-        r.error = QStringLiteral("options --password and --ask-password cannot be used together");
+    if (int(o.hasPassword) + int(o.askPassword) + int(!o.passwordFile.isEmpty()) > 1) {
+        r.error = QStringLiteral(
+            "options --password, --password-file and --ask-password cannot be used together");
         return r;
     }
     if (!o.findSetMode()) {
@@ -257,7 +274,9 @@ QString usageText() {
         "  -i, --ignore-case        ignore case (without it, case matters)\n"
         "      --ext EXT            list the files ending in .EXT from folders\n"
         "                           (default pdf; * for every file)\n"
-        "      --password PW        try the password PW on every file\n"
+        "      --password PW        try the password PW on every file (other users\n"
+        "                           of the computer can see it; --password-file not)\n"
+        "      --password-file FILE try the first line of FILE as password on every file\n"
         "      --ask-password       ask for a password for each file\n"
         "      --tsv FILE           also write the results to FILE as tab-separated\n"
         "                           text, as \"Save Results As Text File\" does\n"
@@ -266,6 +285,8 @@ QString usageText() {
         "  -q, --quiet              no progress display\n"
         "  -j, --jobs N             run up to N text extractors at once\n"
         "                           (default: the number of processors)\n"
+        "      --timeout SECONDS    end a file's text extraction after SECONDS and\n"
+        "                           report the file (default 600; 0: no limit)\n"
         "      --cache              keep extracted text between runs in the user's\n"
         "                           cache folder (XDG_CACHE_HOME/quillmark)\n"
         "      --no-cache           keep nothing between runs (the default)\n"

@@ -39,9 +39,11 @@ struct CliOptions {
     bool quiet = false;  // no progress display
     bool help = false;
     bool version = false;
-    int jobs = 0;             // text extractors at once (-j N); 0: one per processor
-    bool cache = false;       // keep extracted texts between runs (--cache, --no-cache)
-    bool clearCache = false;  // empty the store of kept texts first (--clear-cache)
+    int jobs = 0;              // text extractors at once (-j N); 0: one per processor
+    bool cache = false;        // keep extracted texts between runs (--cache, --no-cache)
+    bool clearCache = false;   // empty the store of kept texts first (--clear-cache)
+    int timeoutSeconds = 600;  // a file's extraction is ended after this (0: never)
+    QString passwordFile;      // its first line is the password for every file
 
     bool findSetMode() const { return !phraseSources.empty(); }
 };

@@ -24,6 +24,7 @@
 #include "search/sink.h"
 #include "terms/findsets.h"
 #include "text/error.h"
+#include "text/textfile.h"
 
 namespace qm::cli {
 
@@ -161,6 +162,27 @@ QString chooseExtractor() {
     return override.isEmpty() ? findExtractor() : override;
 }
 
+QString chooseQpdf() {
+    const QString override = qEnvironmentVariable(kQpdfVariable);
+    return override.isEmpty() ? findQpdf() : override;
+}
+
+// The first line of a password file (without its line end). False, with a
+// message, when it cannot be read.
+bool readPasswordFile(const QString& path, Terminal& terminal, QString& password) {
+    constexpr std::int64_t kMaxPasswordFile = 64 * 1024;
+    try {
+        if (!fs::isFile(path)) throw Error(QStringLiteral("File not found: ") + path);
+        const QStringList lines = readFileLines(
+            path, kMaxPasswordFile, QStringLiteral("The password file is too large: ") + path);
+        password = lines.isEmpty() ? QString() : lines.first();
+        return true;
+    } catch (const Error& e) {
+        terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+        return false;
+    }
+}
+
 // The find-set list of the command line: phrases and list files in the order given.
 bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes& boxes,
                     QStringList& phrases) {
@@ -266,7 +288,14 @@ int runSearch(const QStringList& arguments) {
         search.mode = SearchMode::Single;
         search.singlePhrase = options.phrase;
     }
-    search.promptForPassword = options.hasPassword || options.askPassword;
+    search.promptForPassword =
+        options.hasPassword || options.askPassword || !options.passwordFile.isEmpty();
+    CliOptions withPassword = options;
+    if (!options.passwordFile.isEmpty()) {
+        if (!readPasswordFile(options.passwordFile, terminal, withPassword.password))
+            return kExitTrouble;
+        withPassword.hasPassword = true;
+    }
 
     const QString work = createWorkFolder();
     if (work.isEmpty()) {
@@ -279,7 +308,7 @@ int runSearch(const QStringList& arguments) {
 
     QStringList files;
     Output out;
-    ConsoleRun host(options, search, files, terminal, out);
+    ConsoleRun host(withPassword, search, files, terminal, out);
     Printer printer(options, terminal, out);
     pump.onInterrupt = [&](int count) {
         if (count == 1) {
@@ -309,6 +338,8 @@ int runSearch(const QStringList& arguments) {
     setup.pump = &pump;
     setup.jobs = options.jobs;
     setup.cache = cache.get();
+    setup.timeLimitSeconds = options.timeoutSeconds;
+    setup.qpdfPath = chooseQpdf();
     TextPipeline pipeline(std::move(setup));
     SearchSummary summary;
     if (search.mode == SearchMode::Single && QString(search.singlePhrase).remove(u' ').isEmpty())

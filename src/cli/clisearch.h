@@ -18,6 +18,8 @@ inline constexpr int kExitAborted = 130;  // a second Ctrl+C ended the run at on
 
 // Environment variable naming the extractor to run instead of the one on PATH.
 inline constexpr const char* kExtractorVariable = "QM_EXTRACTOR";
+// The qpdf to use instead of the one on PATH (tests).
+inline constexpr const char* kQpdfVariable = "QM_QPDF";
 
 // Runs the program with `arguments` (the program's name left out); returns
 // its exit status. Needs a QCoreApplication.

@@ -2,9 +2,11 @@
 
 #include <poll.h>
 #include <signal.h>
+
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <QCoreApplication>
 #include <cerrno>
@@ -21,6 +23,15 @@ sigset_t interruptSet() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
+    return set;
+}
+
+// A request to end (kill's default, a closed terminal): an orderly shutdown.
+sigset_t terminationSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -46,8 +57,22 @@ constexpr qint64 kRefreshMilliseconds = 500;
 }  // namespace
 
 void holdInterrupts() {
-    const sigset_t set = interruptSet();
+    sigset_t set = interruptSet();
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+bool takeTermination() {
+    const sigset_t set = terminationSet();
+    const timespec none{0, 0};
+    bool any = false;
+    for (;;) {
+        const int sig = sigtimedwait(&set, nullptr, &none);
+        if (sig != SIGTERM && sig != SIGHUP) break;
+        any = true;
+    }
+    return any;
 }
 
 int takeInterrupts() {
@@ -136,6 +161,11 @@ QString ConsoleBoxes::input(const QString& prompt, const QString& title,
 // --- ConsolePump ---
 
 void ConsolePump::checkInterrupts() {
+    if (takeTermination()) {
+        // Ends at once, as a second Ctrl+C does.
+        interrupts_ = std::max(interrupts_ + 1, 2);
+        if (onInterrupt) onInterrupt(interrupts_);
+    }
     const int n = takeInterrupts();
     for (int k = 0; k < n; ++k) {
         ++interrupts_;

@@ -12,12 +12,16 @@
 
 namespace qm::cli {
 
-// Ctrl+C is held back (blocked) in the whole process and in the extractor
-// processes it starts, so a Ctrl+C at the terminal never kills an extraction
-// half-way; the pump collects it instead. Call before any thread exists.
+// Ctrl+C, SIGTERM and SIGHUP are held back (blocked) in the whole process, so
+// they end a run in order (children ended, work folder removed); the pump
+// collects them. Extractors run in process groups of their own, so a Ctrl+C at
+// the terminal never reaches them. Call before any thread exists.
 void holdInterrupts();
 // Number of Ctrl+C (SIGINT) received since the last call; never waits.
 int takeInterrupts();
+// True when SIGTERM or SIGHUP came since the last call (held back with Ctrl+C);
+// never waits.
+bool takeTermination();
 
 // Standard error, with the progress line that is redrawn in place.
 class Terminal {

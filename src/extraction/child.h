@@ -1,11 +1,16 @@
 #pragma once
 // Extractor processes. Each call starts one child (an argument list, never a
-// shell; input and output go nowhere) and blocks its thread until the child
-// ends, so children run on worker threads, never on the window's. Any thread
-// may end a child through its token, and endAllExtractions() ends every child
-// at once and refuses new ones (the window is closing, or the command line
-// was interrupted twice).
+// shell; output goes nowhere, input is empty or the bytes given) and blocks
+// its thread until the child ends, so children run on worker threads, never on
+// the window's. Any thread may end a child through its token, and
+// endAllExtractions() ends every child at once and refuses new ones (the
+// window is closing, or the command line was interrupted).
+//
+// Each child leads a process group of its own: a Ctrl+C typed at the terminal
+// reaches only this program, which ends its children itself; and ending a
+// child ends everything it started.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -27,12 +32,17 @@ class ChildToken {
 
 struct ChildResult {
     bool started = false;
-    bool ended = false;  // killed through its token or endAllExtractions()
-    int exitCode = -1;
+    bool ended = false;     // killed through its token or endAllExtractions()
+    bool timedOut = false;  // killed when its time limit was reached
+    bool exited = false;    // ended by itself through exit (not by a signal)
+    int exitCode = -1;      // when `exited`
 };
 
 // Starts `program` with `arguments` and waits on this thread until it ends.
-ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token);
+// `input` is written to its standard input (then closed). A child still
+// running after `timeLimitMs` milliseconds (0: no limit) is killed.
+ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
+                     const QByteArray& input = {}, int timeLimitMs = 0);
 
 // Kills every child and refuses new ones, now and from now on.
 void endAllExtractions();

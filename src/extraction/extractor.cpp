@@ -23,14 +23,29 @@ QStringList plainArguments(const QString& pdfPath) {
     return {pdfPath};
 }
 
-QStringList passwordArguments(const QString& pdfPath, const QString& password) {
-    return {QStringLiteral("-opw"), password, QStringLiteral("-upw"), password, pdfPath};
+QString findQpdf() {
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
 }
 
-bool copyToTemporary(const QString& source, const QString& temporaryPdf) {
+QStringList decryptArguments(const QString& pdfPath, const QString& outPath) {
+    return {QStringLiteral("--password-file=-"), QStringLiteral("--decrypt"), pdfPath, outPath};
+}
+
+QStringList requiresPasswordArguments(const QString& pdfPath) {
+    return {QStringLiteral("--requires-password"), pdfPath};
+}
+
+QByteArray passwordInput(const QString& password) {
+    return password.toUtf8() + '\n';
+}
+
+fs::CopyResult copyToTemporary(const QString& source, const QString& temporaryPdf) {
     fs::removeQuietly(temporaryPdf);
-    fs::copyFile(source, temporaryPdf);
-    return fs::isFile(temporaryPdf);
+    const fs::CopyResult r = fs::copyFileReporting(source, temporaryPdf);
+    if (r == fs::CopyResult::Copied && !fs::isFile(temporaryPdf))
+        return fs::CopyResult::WriteFailed;
+    return r;
 }
 
 }  // namespace qm

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "fs/fs.h"
+
 namespace qm {
 
 // The absolute path of `pdftotext` found on PATH; empty when there is none.
@@ -13,19 +15,39 @@ QString findExtractor();
 // The message shown once at start-up when findExtractor() found nothing.
 QString extractorMissingMessage();
 
+// The absolute path of `qpdf` found on PATH; empty when there is none. It
+// decrypts files opened with a password and tells a file that needs one from
+// a damaged one.
+QString findQpdf();
+
 // Names of the work files of an extraction, inside a worker's folder.
 inline constexpr const char* kTemporaryPdfName = "tmp.pdf";
 inline constexpr const char* kTemporaryTextName = "tmp.txt";
+// The decrypted copy of a file opened with a password; removed once extracted.
+inline constexpr const char* kDecryptedPdfName = "open.pdf";
+
+// The time an extraction may take by default before it is ended.
+inline constexpr int kDefaultTimeLimitSeconds = 600;
 
 // Extractor arguments. The extractor names its output after its input
 // ("x.pdf" gives "x.txt") when no output path is given.
 QStringList plainArguments(const QString& pdfPath);
-// The password is given as owner and as user password: either may open the file.
-QStringList passwordArguments(const QString& pdfPath, const QString& password);
+// qpdf: decrypt `pdfPath` into `outPath` with the password read from standard
+// input (a password never stands on a command line, which every local user
+// can read).
+QStringList decryptArguments(const QString& pdfPath, const QString& outPath);
+// qpdf: exit status 0 when the file cannot be opened without a password.
+QStringList requiresPasswordArguments(const QString& pdfPath);
+// What qpdf reads as the password from its standard input.
+QByteArray passwordInput(const QString& password);
+
+// Exit status of pdftotext when the PDF cannot be opened (a password, damage).
+inline constexpr int kExtractorCannotOpen = 1;
+// Exit status of pdftotext when the PDF's permissions forbid copying its text.
+inline constexpr int kExtractorPermissions = 3;
 
 // Replaces the temporary copy by a copy of `source`. Any older copy is deleted
-// first, so a copy of an earlier file is never taken for this one. True when
-// the copy exists afterwards.
-bool copyToTemporary(const QString& source, const QString& temporaryPdf);
+// first, so a copy of an earlier file is never taken for this one.
+fs::CopyResult copyToTemporary(const QString& source, const QString& temporaryPdf);
 
 }  // namespace qm

@@ -1,5 +1,7 @@
 #include "extraction/pipeline.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -63,6 +65,8 @@ TextOutcome outcomeOf(CachedOutcome o) {
             return TextOutcome::Text;
         case CachedOutcome::Unreadable:
             return TextOutcome::Unreadable;
+        case CachedOutcome::Damaged:
+            return TextOutcome::Damaged;
         case CachedOutcome::NoTextFile:
             break;
     }
@@ -76,6 +80,7 @@ int TextPipeline::coreCount() {
 }
 
 TextPipeline::TextPipeline(Setup setup) : setup_(std::move(setup)) {
+    if (setup_.qpdfPath.isEmpty()) setup_.qpdfPath = findQpdf();
     jobs_ = setup_.jobs > 0 ? setup_.jobs : coreCount();
     // Besides one file in flight per worker, as many ready and waiting, so the
     // workers never idle while the run is busy with the file before.
@@ -157,7 +162,7 @@ FileText TextPipeline::obtain(const FileRequest& request) {
     if (i <= 0) {
         // A file outside the run (the add-time check): the run's work ahead stays as it is.
         const QString password = request.password ? request.password() : QString();
-        return collect(submit(0, request.path, password, true), request.wait);
+        return collect(submit(0, request.path, password, true), request);
     }
     // Work for positions the run has passed is of no use any more.
     for (auto it = ahead_.begin(); it != ahead_.end() && it->first < i;) {
@@ -191,12 +196,17 @@ FileText TextPipeline::obtain(const FileRequest& request) {
     }
     if (!job) job = submit(i, request.path, password, true);
 
-    return collect(job, request.wait);
+    return collect(job, request);
 }
 
-FileText TextPipeline::collect(const std::shared_ptr<Job>& job, const WaitDisplay& display) {
-    wait(*job, display);
+FileText TextPipeline::collect(const std::shared_ptr<Job>& job, const FileRequest& request) {
     FileText result;
+    if (!wait(*job, request.wait, request.stopRequested)) {
+        // Stopped: the extraction ends now and its result is dropped.
+        job->token.cancel();
+        result.outcome = TextOutcome::Stopped;
+        return result;
+    }
     {
         std::lock_guard lock(mutex_);
         if (!job->done) {  // the program is closing: ended unfinished
@@ -231,47 +241,61 @@ bool TextPipeline::aheadAllowed() const {
     return inRun_ && (!plan_.mayWorkAhead || plan_.mayWorkAhead());
 }
 
-void TextPipeline::wait(Job& job, const WaitDisplay& display) {
+bool TextPipeline::wait(Job& job, const WaitDisplay& display,
+                        const std::function<bool()>& stopRequested) {
     auto done = [&] {
         std::lock_guard lock(mutex_);
         return job.done;
     };
+    auto stopped = [&] { return stopRequested && stopRequested(); };
     int polls = 0;
     // A stop click (or the password option ticked) while the run waits ends
     // the work begun for later files at once.
     auto holdAhead = [&] {
         if (!ahead_.empty() && !aheadAllowed()) dropAheadOf(job.index);
     };
+    bool wasStopped = false;
     while (!done()) {
         if (setup_.pump) setup_.pump->pump();
         holdAhead();
+        if ((wasStopped = stopped())) break;
         if (done() || extractionsEnded()) break;
 
         // One poll: until the job is done or the period has passed, with the
-        // window's events handled meanwhile.
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QEventLoop* outer = waiting_;
-        waiting_ = &loop;
-        timer.start(setup_.pollMilliseconds);
-        if (!done()) loop.exec();
-        waiting_ = outer;
-        // An event loop does not run while the application is quitting; then
-        // wait for the workers' signal for the rest of the period.
-        if (timer.isActive() && !extractionsEnded()) {
-            std::unique_lock lock(mutex_);
-            done_.wait_for(lock, std::chrono::milliseconds(std::max(1, timer.remainingTime())),
-                           [&] { return job.done; });
+        // window's events handled meanwhile. Another worker finishing quits
+        // the loop too; then the loop runs again for the rest of the period.
+        const QDeadlineTimer period(setup_.pollMilliseconds, Qt::PreciseTimer);
+        while (!done() && !period.hasExpired() && !extractionsEnded()) {
+            QEventLoop loop;
+            QTimer timer;
+            timer.setSingleShot(true);
+            timer.setTimerType(Qt::PreciseTimer);
+            QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+            QEventLoop* outer = waiting_;
+            waiting_ = &loop;
+            timer.start(std::max<qint64>(1, period.remainingTime()));
+            int rc = 0;
+            if (!done()) rc = loop.exec();
+            waiting_ = outer;
+            if (rc < 0 || QCoreApplication::closingDown()) {
+                // No event loop runs while the application is quitting: wait
+                // for the workers' signal for the rest of the period.
+                std::unique_lock lock(mutex_);
+                done_.wait_for(
+                    lock, std::chrono::milliseconds(std::max<qint64>(1, period.remainingTime())),
+                    [&] { return job.done; });
+                break;
+            }
+            if (stopped()) break;
         }
         holdAhead();
+        if ((wasStopped = stopped())) break;
         if (done() || extractionsEnded()) break;
 
         display.poll(++polls);
     }
     display.finish();
+    return !wasStopped;
 }
 
 void TextPipeline::workerLoop(int slot) {
@@ -331,51 +355,114 @@ void TextPipeline::process(Job& job, int slot) {
     QDir().mkpath(folder);
     const QString pdf = folder + u'/' + QString::fromLatin1(kTemporaryPdfName);
     const QString txt = folder + u'/' + QString::fromLatin1(kTemporaryTextName);
+    const QString opened = folder + u'/' + QString::fromLatin1(kDecryptedPdfName);
     fs::removeQuietly(txt);
+    fs::removeQuietly(opened);
     replaceLeftover(pdf);
-    if (!copyToTemporary(job.path, pdf)) {
-        out.outcome = TextOutcome::NotCopied;
-        return;
+    switch (copyToTemporary(job.path, pdf)) {
+        case fs::CopyResult::Copied:
+            break;
+        case fs::CopyResult::SourceUnreadable:
+            out.outcome = TextOutcome::NotCopied;
+            return;
+        case fs::CopyResult::WriteFailed:
+            out.outcome = TextOutcome::CopyFailed;
+            return;
     }
 
-    // As for a single extraction: with a password the password command line
-    // first, then the plain one when that wrote no text.
-    bool started = false;
+    const int limitMs = setup_.timeLimitSeconds > 0 ? setup_.timeLimitSeconds * 1000 : 0;
     bool ended = false;
-    auto run = [&](const QStringList& args) {
-        const ChildResult r = runChild(setup_.extractorPath, args, job.token);
-        started = started || r.started;
+    bool timedOut = false;
+    auto run = [&](const QString& program, const QStringList& args, const QByteArray& input) {
+        const ChildResult r = runChild(program, args, job.token, input, limitMs);
         ended = ended || r.ended;
+        timedOut = timedOut || r.timedOut;
+        return r;
     };
-    if (!job.password.isEmpty()) run(passwordArguments(pdf, job.password));
-    if (!ended && (job.password.isEmpty() || !QFile::exists(txt))) run(plainArguments(pdf));
+    // With a password, qpdf decrypts the copy (the password goes to it on
+    // standard input) and the decrypted copy is extracted; when that fails
+    // (a wrong password, a file without one) the copy is extracted as it is.
+    bool decrypted = false;
+    if (!job.password.isEmpty() && !setup_.qpdfPath.isEmpty()) {
+        const ChildResult r =
+            run(setup_.qpdfPath, decryptArguments(pdf, opened), passwordInput(job.password));
+        // qpdf's 3: done, with warnings.
+        decrypted = r.exited && (r.exitCode == 0 || r.exitCode == 3) && fs::isFile(opened);
+        if (!decrypted) fs::removeQuietly(opened);
+    }
+    ChildResult extracted;
+    if (!ended && !timedOut) {
+        extracted = decrypted ? run(setup_.extractorPath, {opened, txt}, {})
+                              : run(setup_.extractorPath, plainArguments(pdf), {});
+    }
+    fs::removeQuietly(opened);
+
+    struct Cleanup {
+        const QString& txt;
+        const QString& pdf;
+        bool keepPdf = false;
+        ~Cleanup() {
+            fs::removeQuietly(txt);
+            if (keepPdf)
+                keepLeftover(pdf);  // the copy stays until the next copy replaces it
+            else
+                fs::removeQuietly(pdf);
+        }
+    } cleanup{txt, pdf};
+
     if (ended) {
         // Ended with its run (or the window): the result is dropped.
-        fs::removeQuietly(txt);
         out.outcome = TextOutcome::Ended;
         return;
     }
-    // Only what the extractor itself made is kept, for a file that stayed as it was.
-    bool keep = cache && id && started && FileIdentity::of(job.path) == id;
+    if (timedOut) {
+        out.outcome = TextOutcome::TimedOut;
+        return;
+    }
+    // Only what the extractor itself made, having run to its end, is kept,
+    // for a file that stayed as it was.
+    bool keep = cache && id && extracted.exited && FileIdentity::of(job.path) == id;
 
+    if (!extracted.exited || extracted.exitCode != 0) {
+        // No text: a half-written one is never taken for the file's text.
+        cleanup.keepPdf = true;
+        out.outcome = TextOutcome::Failed;
+        if (!extracted.started) {
+            // The extractor is missing or cannot be started: as before, the
+            // file is reported as giving no text.
+            out.outcome = TextOutcome::Protected;
+            return;
+        }
+        CachedOutcome cached = CachedOutcome::NoTextFile;
+        if (extracted.exited && extracted.exitCode == kExtractorPermissions) {
+            out.outcome = TextOutcome::Protected;
+        } else if (extracted.exited && extracted.exitCode == kExtractorCannotOpen) {
+            // A password needed, or a file no password would open?
+            out.outcome = TextOutcome::Protected;
+            keep = keep && !setup_.qpdfPath.isEmpty();
+            if (!setup_.qpdfPath.isEmpty()) {
+                const ChildResult q = run(setup_.qpdfPath, requiresPasswordArguments(pdf), {});
+                if (ended || timedOut || !q.exited) {
+                    keep = false;
+                } else if (q.exitCode != 0) {
+                    out.outcome = TextOutcome::Damaged;
+                    cached = CachedOutcome::Damaged;
+                }
+            }
+        } else {
+            keep = false;  // a passing cause: a signal, no room, no memory
+        }
+        if (keep) cache->store(*id, job.password, CachedText::forOutcome(cached, -1));
+        return;
+    }
     if (!fs::isFile(txt)) {
-        // The copy stays until the next copy replaces it.
-        keepLeftover(pdf);
+        // Done, and no text file: as ever, a file that gives no text.
+        cleanup.keepPdf = true;
         out.outcome = TextOutcome::Protected;
-        if (keep)
-            cache->store(*id, job.password, CachedText::forOutcome(CachedOutcome::NoTextFile, -1));
         return;
     }
     const std::int64_t size = QFileInfo(txt).size();
     out.textFileSize = size;
-    struct Cleanup {
-        const QString& txt;
-        const QString& pdf;
-        ~Cleanup() {
-            fs::removeQuietly(txt);
-            fs::removeQuietly(pdf);
-        }
-    } cleanup{txt, pdf};
 
     bool unreadable = false;
     try {

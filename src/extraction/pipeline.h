@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "extraction/child.h"
+#include "extraction/extractor.h"
 #include "extraction/waitdisplay.h"
 #include "text/textfile.h"
 
@@ -40,9 +41,14 @@ class TextCache;
 // What became of one file.
 enum class TextOutcome {
     Text,        // readable text, in `chunks`
-    NotCopied,   // the file could not be copied (gone, unreadable)
-    Protected,   // the extractor wrote no text (password, copy protection, not a PDF)
+    NotCopied,   // the file could not be copied (gone, unreadable, not a regular file)
+    CopyFailed,  // the copy could not be written (the work folder is full)
+    Protected,   // the file needs a password, or forbids copying its text
+    Damaged,     // the extractor cannot open it, and no password would help
+    Failed,      // the extractor failed otherwise (a signal, a crash, no room for the text)
+    TimedOut,    // the extraction reached its time limit and was ended
     Unreadable,  // the text holds no readable characters (a scanned image)
+    Stopped,     // a stop was asked for while the file was being extracted
     Ended,       // the extraction was ended (the program is closing)
 };
 
@@ -63,6 +69,9 @@ struct FileRequest {
     // for none. Not set: no password.
     std::function<QString()> password;
     WaitDisplay wait;  // how a long extraction shows itself
+    // Asked while the caller waits: true ends the file's extraction at once
+    // (the outcome is Stopped). Not set: the wait lasts until the file is done.
+    std::function<bool()> stopRequested;
 };
 
 // What a run tells the pipeline before the first file, so that it can work
@@ -86,6 +95,11 @@ class TextPipeline {
         // Worker k works in "<workFolder>/<workerFolderPrefix><k>"; two pipelines
         // in one work folder need prefixes of their own.
         QString workerFolderPrefix = QStringLiteral("ex");
+        // An extraction still running after this many seconds is ended (0: no limit).
+        int timeLimitSeconds = kDefaultTimeLimitSeconds;
+        // qpdf (decrypting, and telling a protected file from a damaged one);
+        // empty: looked up on PATH.
+        QString qpdfPath;
     };
     explicit TextPipeline(Setup setup);
     ~TextPipeline();
@@ -111,9 +125,10 @@ class TextPipeline {
     void scheduleAhead(int from);
     std::shared_ptr<Job> submit(int index, const QString& path, const QString& password,
                                 bool first);
-    void wait(Job& job, const WaitDisplay& display);
+    // False when the wait was stopped through `stopRequested`.
+    bool wait(Job& job, const WaitDisplay& display, const std::function<bool()>& stopRequested);
     // Waits for the job and hands over its text.
-    FileText collect(const std::shared_ptr<Job>& job, const WaitDisplay& display);
+    FileText collect(const std::shared_ptr<Job>& job, const FileRequest& request);
     void workerLoop(int slot);
     void process(Job& job, int slot);
     void cancelAll();

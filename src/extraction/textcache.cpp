@@ -53,6 +53,8 @@ std::optional<FileIdentity> FileIdentity::of(const QString& path) {
     id.size = static_cast<std::int64_t>(st.st_size);
     id.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000ll +
                     static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    id.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000ll +
+                   static_cast<std::int64_t>(st.st_ctim.tv_nsec);
     id.device = static_cast<std::uint64_t>(st.st_dev);
     id.inode = static_cast<std::uint64_t>(st.st_ino);
     return id;
@@ -63,7 +65,8 @@ std::string textCacheKey(const FileIdentity& file, const QString& password) {
     std::string key = file.absolutePath.toStdString();
     key += '\0';
     key += std::to_string(file.size) + ':' + std::to_string(file.modifiedNs) + ':' +
-           std::to_string(file.device) + ':' + std::to_string(file.inode);
+           std::to_string(file.changedNs) + ':' + std::to_string(file.device) + ':' +
+           std::to_string(file.inode);
     key += '\0';
     key += password.toStdString();
     return key;
@@ -97,11 +100,14 @@ CachedText CachedText::forOutcome(CachedOutcome outcome, std::int64_t textFileSi
 
 TextChunks CachedText::chunks() const {
     if (outcome != CachedOutcome::Text) return TextChunks();
-    if (!compressed) return TextChunks::fromUtf8(std::string(data.constData(), data.size()));
+    // Whatever bytes an entry holds are read by the rule of text files, so the
+    // matcher only ever sees valid UTF-8.
+    if (!compressed)
+        return TextChunks::fromUtf8(decodeToUtf8(std::string_view(data.constData(), data.size())));
     const QByteArray plain = qUncompress(data);
     const bool expectsText = data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) > 0;
     if (plain.isEmpty() && expectsText) throw Error(QStringLiteral("A cached text is damaged."));
-    return TextChunks::fromUtf8(std::string(plain.constData(), plain.size()));
+    return TextChunks::fromUtf8(decodeToUtf8(std::string_view(plain.constData(), plain.size())));
 }
 
 std::int64_t CachedText::footprint(std::size_t keyBytes) const {
@@ -257,7 +263,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
     const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
     const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
-    if (outcome < 1 || outcome > 3 || compressed > 1) return bad();
+    if (outcome < 1 || outcome > 4 || compressed > 1) return bad();
     if (dataLength < 0 || dataLength != all.size() - kHeaderBytes - kDigestBytes) return bad();
     const QByteArray sum = QCryptographicHash::hash(
         QByteArrayView(p, kHeaderBytes + static_cast<qsizetype>(dataLength)),

@@ -1,7 +1,7 @@
 #pragma once
 // A cache of extracted texts, shared by the search run and the add-time check.
 // An entry belongs to one state of one file (absolute path, size, modification
-// time, device and inode) and one password; a file changed on disk no longer
+// and change times, device and inode) and one password; a file changed on disk no longer
 // matches its entry and is extracted again. Entries hold the text (compressed
 // when that saves room), what became of a file without text, and the size of
 // the text file the extractor wrote. The memory taken is bounded: the least
@@ -29,6 +29,8 @@ struct FileIdentity {
     QString absolutePath;
     std::int64_t size = 0;
     std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+    // Change time: moves with a chmod, or a rewrite whose modification time was put back.
+    std::int64_t changedNs = 0;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 
@@ -41,9 +43,12 @@ struct FileIdentity {
 // What the extractor made of a file.
 enum class CachedOutcome : std::uint8_t {
     Text = 1,        // readable text
-    NoTextFile = 2,  // no text file was written (protected, not a PDF, failed)
+    NoTextFile = 2,  // no text: the file needs a password or forbids copying its text
     Unreadable = 3,  // a text without readable characters (a scanned image)
+    Damaged = 4,     // no text: not a PDF, or a damaged one
 };
+// Only outcomes that belong to the file's content are kept: a failure with a
+// passing cause (a signal, a full disk, a time limit) is never stored.
 
 struct CachedText {
     CachedOutcome outcome = CachedOutcome::NoTextFile;

@@ -21,17 +21,23 @@ QString collapse(const QString& p) {
 }
 // Copies the bytes of one file into a new file readable by the owner only.
 // A copy that fails half way is removed, so no partial copy is ever taken
-// for the whole file.
-void copyBytes(const QString& from, const QString& to) {
-    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return;
+// for the whole file. The source is opened without blocking and must turn
+// out a regular file once open (it may have been swapped since it was looked at).
+CopyResult copyBytes(const QString& from, const QString& to) {
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) return CopyResult::SourceUnreadable;
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return CopyResult::SourceUnreadable;
+    }
     const QByteArray target = QFile::encodeName(to);
     const int out = ::open(target.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (out < 0) {
         ::close(in);
-        return;
+        return CopyResult::WriteFailed;
     }
-    bool ok = true;
+    CopyResult result = CopyResult::Copied;
     for (;;) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
         if (n > 0) continue;
@@ -45,28 +51,30 @@ void copyBytes(const QString& from, const QString& to) {
                 if (r == 0) break;
                 if (r < 0) {
                     if (errno == EINTR) continue;
-                    ok = false;
+                    result = CopyResult::SourceUnreadable;
                     break;
                 }
                 for (ssize_t done = 0; done < r;) {
                     const ssize_t w = ::write(out, buffer.data() + done, size_t(r - done));
                     if (w < 0 && errno == EINTR) continue;
                     if (w <= 0) {
-                        ok = false;
+                        result = CopyResult::WriteFailed;
                         break;
                     }
                     done += w;
                 }
-                if (!ok) break;
+                if (result != CopyResult::Copied) break;
             }
         } else {
-            ok = false;
+            // A read error (EIO) is the source's; anything else the copy's.
+            result = errno == EIO ? CopyResult::SourceUnreadable : CopyResult::WriteFailed;
         }
         break;
     }
     ::close(in);
-    if (::close(out) != 0) ok = false;
-    if (!ok) ::unlink(target.constData());
+    if (::close(out) != 0 && result == CopyResult::Copied) result = CopyResult::WriteFailed;
+    if (result != CopyResult::Copied) ::unlink(target.constData());
+    return result;
 }
 }  // namespace
 
@@ -82,12 +90,8 @@ bool isFile(const QString& path) {
     if (path.isEmpty()) return false;
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
-    // Only a regular file is ever opened: a FIFO or a device could block or never end.
-    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    // Follows links; a FIFO or a device could block a reader or never end.
+    return ::fstatat(AT_FDCWD, native.constData(), &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
 bool isFolder(const QString& path) {
@@ -119,12 +123,18 @@ QString stripExtension(const QString& name) {
 }
 
 void copyFile(const QString& source, const QString& destination) {
-    if (source.trimmed().isEmpty() || destination.trimmed().isEmpty()) return;
+    copyFileReporting(source, destination);
+}
+
+CopyResult copyFileReporting(const QString& source, const QString& destination) {
+    if (source.trimmed().isEmpty()) return CopyResult::SourceUnreadable;
+    if (destination.trimmed().isEmpty()) return CopyResult::WriteFailed;
     const QString from = collapseSlashes(source);
     const QString to = collapseSlashes(destination);
-    if (!isFile(from) || !isFolder(folderOf(to))) return;
+    if (!isFile(from)) return CopyResult::SourceUnreadable;
+    if (!isFolder(folderOf(to))) return CopyResult::WriteFailed;
     removeQuietly(to);
-    copyBytes(from, to);
+    return copyBytes(from, to);
 }
 
 void removeQuietly(const QString& path) {

@@ -10,8 +10,10 @@ namespace qm::fs {
 // "///" -> "//", "////" -> "//"); a leading run of separators becomes one "/".
 QString collapseSlashes(const QString& path);
 
-// The path names a regular file (or a link to one) that opens for reading.
-// A folder, a FIFO, a device or a socket is never a file here.
+// The path names a regular file (or a link to one); read access is not
+// needed. A folder, a FIFO, a device or a socket is never a file here, and
+// nothing but a file is ever opened for reading: such a path could block the
+// reader or never end.
 bool isFile(const QString& path);
 // The path names an existing folder.
 bool isFolder(const QString& path);
@@ -30,6 +32,15 @@ QString stripExtension(const QString& name);
 // the destination's folder exists. A copy that fails half way is removed.
 // Failures are swallowed: callers look for the destination file instead.
 void copyFile(const QString& source, const QString& destination);
+
+// What became of a copy.
+enum class CopyResult {
+    Copied,
+    SourceUnreadable,  // no such file, not a regular file, or it cannot be read
+    WriteFailed,       // the copy could not be written (disk full, no room, no folder)
+};
+// copyFile, telling why a copy was not made.
+CopyResult copyFileReporting(const QString& source, const QString& destination);
 
 // Deletes the file; a read-only file is made writable and deleted again.
 // Failures are ignored.

@@ -20,6 +20,11 @@ class MessageBoxes {
     // A text prompt with OK and Cancel; Cancel gives the empty text.
     virtual QString input(const QString& prompt, const QString& title,
                           const QString& defaultText) = 0;
+    // A text prompt for a password: what is typed is not shown. Cancel gives
+    // the empty text. By default the plain prompt.
+    virtual QString password(const QString& prompt, const QString& title) {
+        return input(prompt, title, QString());
+    }
 };
 
 // "Pump pending window events".

@@ -237,13 +237,16 @@ std::size_t Snippet::appendTo(char* out) const {
 }
 
 std::string Snippet::toUtf8() const {
-    char buf[maxBytes()];
-    return std::string(buf, appendTo(buf));
+    // Sized by the text itself: bytes that are not valid UTF-8 make a snippet
+    // longer than thirty characters' worth.
+    std::string out(text.size() + 2 * kSnippetMarker.size(), '\0');
+    out.resize(appendTo(out.data()));
+    return out;
 }
 
 QString Snippet::toString() const {
-    char buf[maxBytes()];
-    return QString::fromUtf8(buf, static_cast<qsizetype>(appendTo(buf)));
+    const std::string bytes = toUtf8();
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 std::size_t positionInChunk(std::string_view chunk, std::size_t offset) {

@@ -36,8 +36,8 @@ struct Snippet {
     bool leadingMarker = false;
     std::string_view text;  // UTF-8, points into the chunk
 
-    std::size_t appendTo(char* out) const;  // writes at most maxBytes(); returns bytes written
-    static constexpr std::size_t maxBytes() { return kSnippetLength * 4 + 6; }
+    // Writes text.size() + 6 bytes at most; returns the bytes written.
+    std::size_t appendTo(char* out) const;
     std::string toUtf8() const;
     QString toString() const;
 };

@@ -11,12 +11,51 @@ QString failureSuffix(FailureReason reason) {
     switch (reason) {
         case FailureReason::NotCopied:
             return QString::fromLatin1(kNotCopiedSuffix);
+        case FailureReason::CopyFailed:
+            return QString::fromLatin1(kCopyFailedSuffix);
         case FailureReason::Protected:
             return QString::fromLatin1(kProtectedSuffix);
+        case FailureReason::Damaged:
+            return QString::fromLatin1(kDamagedSuffix);
+        case FailureReason::Failed:
+            return QString::fromLatin1(kFailedSuffix);
+        case FailureReason::TimedOut:
+            return QString::fromLatin1(kTimedOutSuffix);
         case FailureReason::Unreadable:
             break;
     }
     return QString::fromLatin1(kUnreadableSuffix);
+}
+
+bool failureReasonOf(TextOutcome outcome, FailureReason& reason) {
+    switch (outcome) {
+        case TextOutcome::NotCopied:
+            reason = FailureReason::NotCopied;
+            return true;
+        case TextOutcome::CopyFailed:
+            reason = FailureReason::CopyFailed;
+            return true;
+        case TextOutcome::Protected:
+            reason = FailureReason::Protected;
+            return true;
+        case TextOutcome::Damaged:
+            reason = FailureReason::Damaged;
+            return true;
+        case TextOutcome::Failed:
+            reason = FailureReason::Failed;
+            return true;
+        case TextOutcome::TimedOut:
+            reason = FailureReason::TimedOut;
+            return true;
+        case TextOutcome::Unreadable:
+            reason = FailureReason::Unreadable;
+            return true;
+        case TextOutcome::Text:
+        case TextOutcome::Stopped:
+        case TextOutcome::Ended:
+            break;
+    }
+    return false;
 }
 
 QString passwordPrompt(const QString& path) {
@@ -80,6 +119,8 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         if (host.options().promptForPassword)
             request.password = [&host, &path] { return host.password(path); };
         request.wait = host.waitDisplay(i, n);
+        if (host.stopEndsCurrentFile())
+            request.stopRequested = [&host] { return host.stopRequested(); };
         FileText text;
         const bool obtained =
             guarded(host, RunStage::Extraction, [&] { text = texts.obtain(request); });
@@ -91,33 +132,27 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         if (!obtained) continue;
         if (!text.readabilityError.isEmpty()) host.readabilityFailed(text.readabilityError);
 
-        switch (text.outcome) {
-            case TextOutcome::NotCopied:
-                summary.failures.push_back({path, FailureReason::NotCopied});
-                break;
-            case TextOutcome::Protected:
-                summary.failures.push_back({path, FailureReason::Protected});
-                break;
-            case TextOutcome::Unreadable:
-                summary.failures.push_back({path, FailureReason::Unreadable});
-                break;
-            case TextOutcome::Ended:
-                break;
-            case TextOutcome::Text: {
-                const SearchOptions options = host.options();
-                std::size_t found = 0;
-                sink.beginFile(path);
-                guarded(host, RunStage::Matching, [&] {
-                    found = searchText(path, text.chunks, options.phrases(), options.caseMode,
-                                       sink);
-                });
-                sink.endFile(path, found);
-                ++summary.filesSearched;
-                summary.occurrences += static_cast<std::int64_t>(found);
-                host.fileSearched(path);
-                break;
-            }
+        if (text.outcome == TextOutcome::Stopped) {
+            // Stopped during the file's extraction: it is neither searched nor reported.
+            summary.stopped = true;
+            break;
         }
+        FailureReason reason;
+        if (failureReasonOf(text.outcome, reason)) {
+            summary.failures.push_back({path, reason});
+            continue;
+        }
+        if (text.outcome != TextOutcome::Text) continue;
+        const SearchOptions options = host.options();
+        std::size_t found = 0;
+        sink.beginFile(path);
+        guarded(host, RunStage::Matching, [&] {
+            found = searchText(path, text.chunks, options.phrases(), options.caseMode, sink);
+        });
+        sink.endFile(path, found);
+        ++summary.filesSearched;
+        summary.occurrences += static_cast<std::int64_t>(found);
+        host.fileSearched(path);
     }
     if (host.stopRequested()) summary.stopped = true;
     return summary;

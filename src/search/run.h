@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "extraction/pipeline.h"
 #include "extraction/waitdisplay.h"
 #include "terms/searchoptions.h"
 
@@ -17,13 +18,29 @@ class SearchSink;
 class TextPipeline;
 
 // Why a file could not be searched, and the suffix its report line carries.
-enum class FailureReason { NotCopied, Protected, Unreadable };
+enum class FailureReason {
+    NotCopied,   // gone, unreadable, or not a regular file
+    CopyFailed,  // the copy into the work folder could not be written
+    Protected,   // needs a password, or forbids copying its text
+    Damaged,     // not a PDF, or a damaged one
+    Failed,      // the extractor failed (a signal, a crash)
+    TimedOut,    // the extraction reached its time limit
+    Unreadable,  // no readable characters (a scanned image)
+};
 inline constexpr const char* kProtectedSuffix = "  - password protected or text is protected.";
+inline constexpr const char* kDamagedSuffix = "  - not a PDF file, or the file is damaged.";
+inline constexpr const char* kCopyFailedSuffix =
+    "  - could not be copied to the temporary folder (disk full?).";
+inline constexpr const char* kFailedSuffix = "  - text extraction failed.";
+inline constexpr const char* kTimedOutSuffix = "  - text extraction took too long.";
 inline constexpr const char* kUnreadableSuffix =
     "  - text unreadable. Please view the file yourself to see if it is really a scanned image "
     "of text and not proper PDF text.";
 inline constexpr const char* kNotCopiedSuffix = "  - file not found or could not be read.";
 QString failureSuffix(FailureReason reason);
+// The reason a file's outcome is reported with; false for text and for a run
+// that was stopped or ended.
+bool failureReasonOf(TextOutcome outcome, FailureReason& reason);
 
 // The question a run asks for a file's password when the options say so.
 QString passwordPrompt(const QString& path);
@@ -62,6 +79,9 @@ class RunHost {
     }
     // Read once per file, after fileBegins, and while extraction works ahead.
     virtual bool stopRequested() = 0;
+    // True when a stop also ends the current file's extraction at once (the
+    // window's stop click); false when the current file is finished first.
+    virtual bool stopEndsCurrentFile() { return false; }
     // The password for a file when the options ask for one; empty for none.
     virtual QString password(const QString& path) {
         (void)path;

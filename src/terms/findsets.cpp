@@ -7,6 +7,11 @@
 
 namespace qm {
 
+QString findSetsFullMessage() {
+    return QStringLiteral("The find-set list is full: it holds at most ") +
+           QString::number(kMaxFindSets) + QStringLiteral(" entries.");
+}
+
 QString joinFindSets(const QStringList& entries) {
     QString out;
     for (const QString& e : entries) {
@@ -72,12 +77,10 @@ void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes)
         boxes.message(QStringLiteral("File not found"), applicationTitle());
         return;
     }
-    const QStringList lines = readFileLines(path);
+    const QStringList lines = readFileLines(path, kMaxListFileBytes, findSetsFullMessage());
     for (const QString& line : lines) {
         if (isBlankLine(line)) continue;
-        if (list.size() >= kMaxFindSets)
-            throw Error(QStringLiteral("The find-set list is full: it holds at most ") +
-                        QString::number(kMaxFindSets) + QStringLiteral(" entries."));
+        if (list.size() >= kMaxFindSets) throw Error(findSetsFullMessage());
         list << line;
     }
 }

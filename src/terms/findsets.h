@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 #include "platform/services.h"
 
@@ -13,6 +14,11 @@ namespace qm {
 inline constexpr const char* kFindSetSeparator = "::";
 // The list holds at most this many entries.
 inline constexpr int kMaxFindSets = 32767;
+// A list file of more bytes than this is refused as a list too long to hold
+// (room for every entry at 512 bytes each), before it is read into memory.
+inline constexpr std::int64_t kMaxListFileBytes = std::int64_t(kMaxFindSets) * 512;
+// The message of a list that cannot grow any more.
+QString findSetsFullMessage();
 
 // The stored form: every entry preceded by "::", nothing else; an empty list
 // gives the empty text.
@@ -28,8 +34,9 @@ bool isBlankLine(const QString& line);
 // Appends the usable lines of a list file to `list`: every line that holds more
 // than blanks, as it stands (its blanks kept). A path that does not exist shows
 // "File not found" under the application title and adds nothing. Throws
-// qm::Error when the file cannot be read or the list would grow past
-// kMaxFindSets entries (the lines before that point are kept).
+// qm::Error when the file cannot be read (a FIFO or a device is never read),
+// when it is larger than kMaxListFileBytes (nothing is added), or when the list
+// would grow past kMaxFindSets entries (the lines before that point are kept).
 void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes);
 
 // The open dialog for phrase list files hands back at most this many characters.

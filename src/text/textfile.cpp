@@ -1,7 +1,11 @@
 #include "text/textfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
-#include <QFileInfo>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "text/error.h"
@@ -38,39 +42,57 @@ std::string decodeOwned(std::string bytes) {
     return decodeFrom(bytes, ok);
 }
 
-// The whole file, read in one go.
-std::string readWholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        if (!QFileInfo::exists(path)) throw Error(QStringLiteral("File not found: ") + path);
+// The whole file, read in one go. Only a regular file is read: a FIFO or a
+// device could block the reader or never end. A file of more than `maxBytes`
+// bytes (when not negative) is refused with `tooLarge`.
+std::string readWholeFile(const QString& path, std::int64_t maxBytes = -1,
+                          const QString& tooLarge = QString()) {
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR) throw Error(QStringLiteral("File not found: ") + path);
         throw Error(QStringLiteral("Cannot open the file ") + path + QStringLiteral(": ") +
-                    file.errorString());
+                    QString::fromLocal8Bit(std::strerror(err)));
     }
-    const auto fail = [&] {
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    const auto fail = [&](int err) {
         throw Error(QStringLiteral("Cannot read the file ") + path + QStringLiteral(": ") +
-                    file.errorString());
+                    QString::fromLocal8Bit(std::strerror(err)));
     };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) fail(errno);
+    if (!S_ISREG(st.st_mode))
+        throw Error(QStringLiteral("Cannot open the file ") + path +
+                    QStringLiteral(": not a regular file"));
+    if (maxBytes >= 0 && st.st_size > maxBytes) throw Error(tooLarge);
     std::string data;
-    const qint64 expected = file.size();
-    if (expected > 0) {
-        data.resize(static_cast<std::size_t>(expected));
-        std::size_t got = 0;
-        while (got < data.size()) {
-            const qint64 r = file.read(data.data() + got, static_cast<qint64>(data.size() - got));
-            if (r < 0) fail();
-            if (r == 0) break;
-            got += static_cast<std::size_t>(r);
-        }
-        data.resize(got);
-    }
-    // Whatever the size said, read on to the end (a file that grew, a device).
-    char more[16384];
+    data.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
     for (;;) {
-        const qint64 r = file.read(more, sizeof more);
-        if (r < 0) fail();
+        if (got == data.size()) {
+            // Whatever the size said, read on to the end (a file that grew).
+            if (maxBytes >= 0 && static_cast<std::int64_t>(got) >= maxBytes) {
+                char probe;
+                const ssize_t r = ::read(fd, &probe, 1);
+                if (r > 0) throw Error(tooLarge);
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0) fail(errno);
+                break;
+            }
+            data.resize(got + 16384);
+        }
+        const ssize_t r = ::read(fd, data.data() + got, data.size() - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) fail(errno);
         if (r == 0) break;
-        data.append(more, static_cast<std::size_t>(r));
+        got += static_cast<std::size_t>(r);
     }
+    data.resize(got);
+    if (maxBytes >= 0 && static_cast<std::int64_t>(got) > maxBytes) throw Error(tooLarge);
     return data;
 }
 
@@ -102,8 +124,8 @@ QString TextChunks::chunkString(std::size_t i) const {
     return QString::fromUtf8(c.data(), static_cast<qsizetype>(c.size()));
 }
 
-QStringList readFileLines(const QString& path) {
-    const std::string text = decodeOwned(readWholeFile(path));
+QStringList readFileLines(const QString& path, std::int64_t maxBytes, const QString& tooLarge) {
+    const std::string text = decodeOwned(readWholeFile(path, maxBytes, tooLarge));
     QStringList lines;
     if (text.empty()) {
         lines << QString();

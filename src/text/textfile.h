@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,11 +39,14 @@ std::string decodeToUtf8(std::string_view bytes);
 
 // One element per line; a line ends at LF or CR LF (not part of the element); an
 // empty file gives one empty element; a final line end adds no element.
-// Throws qm::Error when the file cannot be opened.
-QStringList readFileLines(const QString& path);
+// Throws qm::Error when the file cannot be opened or is not a regular file,
+// and the error `tooLarge` when it holds more than `maxBytes` bytes (when
+// `maxBytes` is not negative).
+QStringList readFileLines(const QString& path, std::int64_t maxBytes = -1,
+                          const QString& tooLarge = QString());
 
 // The whole file in chunks of 65,536 characters; nothing removed or converted.
-// Throws qm::Error when the file cannot be opened.
+// Throws qm::Error when the file cannot be opened or is not a regular file.
 TextChunks readFileChunks(const QString& path);
 
 }  // namespace qm

@@ -190,8 +190,9 @@ class ArgumentsTest : public QObject {
         QCOMPARE(opened.list(), expected);
         // One add-time check over the whole list.
         QCOMPARE(opened.checkReports(),
-                 QStringList{checkReportText(path(QStringLiteral("tree/inner/bad.pdf")) +
-                                             QStringLiteral("\r\n"))});
+                 QStringList{checkReportText(
+                     path(QStringLiteral("tree/inner/bad.pdf")) +
+                     QStringLiteral("  - not a PDF file, or the file is damaged.\r\n"))});
         QCOMPARE(opened.boxes.shown.size(), size_t(1));
         QCOMPARE(opened.form->mousePointer(), int(MousePointer::Default));
 

@@ -299,8 +299,8 @@ class CliTest : public QObject {
         QCOMPARE(o.lines().size(), 2);
         QCOMPARE(o.errLines(),
                  (QStringList{QStringLiteral("The following files could not be read:"),
-                              scan_ + kUnreadable, notPdf_ + kProtected, missing_ + kNotCopied,
-                              locked_ + kProtected}));
+                              scan_ + kUnreadable, notPdf_ + QString::fromLatin1(kDamagedSuffix),
+                              missing_ + kNotCopied, locked_ + kProtected}));
         const Outcome allFailed = run({QStringLiteral("fox"), scan_});
         QCOMPARE(allFailed.status, 1);
         QCOMPARE(allFailed.out, QByteArray());
@@ -323,6 +323,28 @@ class CliTest : public QObject {
         QCOMPARE(asked.err.count("Enter password for file (" + locked_.toUtf8() + "): "), 2);
         QCOMPARE(asked.err.count("Enter password for file ("), 3);
         QVERIFY(asked.err.contains(locked_.toUtf8() + kProtected.toUtf8()));
+    }
+
+    // A password from a file (its first line); a stuck extractor ended at its time limit.
+    void passwordFileAndTimeout() {
+        const QString pwFile = dir_.path() + QStringLiteral("/pw.txt");
+        test::writeBytes(pwFile, "secret\nnot this line\n");
+        const Outcome given =
+            run({QStringLiteral("--password-file"), pwFile, QStringLiteral("fox"), locked_});
+        QCOMPARE(given.status, 0);
+        QCOMPARE(given.lines().size(), 1);
+        QCOMPARE(run({QStringLiteral("--password-file"), pwFile, QStringLiteral("--password"),
+                      QStringLiteral("x"), QStringLiteral("fox"), locked_})
+                     .status,
+                 2);
+
+        const Outcome stuck =
+            run({QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("fox"), alpha_},
+                {}, stuck_);
+        QCOMPARE(stuck.status, 1);
+        QVERIFY2(stuck.err.contains(alpha_.toUtf8() + "  - text extraction took too long."),
+                 stuck.err.constData());
+        noWorkFolderLeft();
     }
 
     // --tsv writes byte for byte what "Save Results As Text File" writes after

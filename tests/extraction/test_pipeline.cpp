@@ -2,17 +2,25 @@
 // ending them all), the wait with its poll counter and creep, the password
 // command line and its fallback, and the work files. Fake extractors are small
 // shell scripts.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
+
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/pipeline.h"
+#include "extraction/textcache.h"
 #include "fs/fs.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "text/error.h"
+#include "text/textfile.h"
 
 namespace qm {
 
@@ -109,8 +117,6 @@ class PipelineTest : public QObject {
         QCOMPARE(runChild(echo, args, token).exitCode, 0);
         QCOMPARE(QString::fromUtf8(read(out)),
                  QStringLiteral("a b|\"q\"|it's|Zürich €|$HOME;`x`|"));
-        QCOMPARE(passwordArguments(QStringLiteral("/w/tmp.pdf"), QStringLiteral("pw")),
-                 (QStringList{"-opw", "pw", "-upw", "pw", "/w/tmp.pdf"}));
     }
 
     void endingAllExtractionsEndsTheChildAndRefusesNewOnes() {
@@ -190,9 +196,9 @@ class PipelineTest : public QObject {
     }
 
     void lastFileCreepsNoFurtherThanTheEnd() {
-        auto p = pipeline(
-            textAfter(QStringLiteral("slow2"), QStringLiteral("0.6"), QStringLiteral("t")),
-            nullptr, 1);
+        auto p =
+            pipeline(textAfter(QStringLiteral("slow2"), QStringLiteral("0.6"), QStringLiteral("t")),
+                     nullptr, 1);
         ScriptedProgressBar bar;
         FileRequest request;
         request.path = anyPdf();
@@ -202,27 +208,236 @@ class PipelineTest : public QObject {
         for (int v : bar.values) QCOMPARE(v, 100);
     }
 
-    void passwordRunFallsBackToThePlainCommandLine() {
-        // A stand-in that refuses any password, like pdftotext on a file with
-        // only an owner password given a wrong one.
-        const QString fake =
-            writeScript(d(), QStringLiteral("nopw"),
-                        QStringLiteral("echo \"$@\" >> \"%1/calls\"\n"
-                                       "[ \"$1\" = -opw ] && exit 1\n"
-                                       "printf 'some text here' > \"${1%.pdf}.txt\"")
-                            .arg(d()));
-        auto p = pipeline(fake, nullptr, 5);
+    void passwordGoesToQpdfOnStandardInputNeverOnACommandLine() {
+        // Stand-ins that log their argument lists: a qpdf that takes the
+        // password "pw" only (read from standard input) and an extractor.
+        const QString log = d() + QStringLiteral("/calls");
+        const QString qpdf = writeScript(d(), QStringLiteral("qpdf"),
+                                         QStringLiteral("echo \"qpdf $*\" >> \"%1\"\n"
+                                                        "read -r pw\n"
+                                                        "[ \"$pw\" = pw ] || exit 2\n"
+                                                        "cp \"$3\" \"$4\"")
+                                             .arg(log));
+        const QString fake = writeScript(d(), QStringLiteral("logging"),
+                                         QStringLiteral("echo \"pdftotext $*\" >> \"%1\"\n"
+                                                        "out=\"${2:-${1%.pdf}.txt}\"\n"
+                                                        "printf 'some text here' > \"$out\"")
+                                             .arg(log));
+        TextPipeline::Setup s;
+        s.extractorPath = fake;
+        s.qpdfPath = qpdf;
+        s.workFolder = d() + QStringLiteral("/work");
+        s.jobs = 1;
+        TextPipeline p(std::move(s));
         FileRequest request;
         request.path = anyPdf();
         request.password = [] { return QStringLiteral("pw"); };
-        const FileText text = p->obtain(request);
+        const FileText text = p.obtain(request);
         QCOMPARE(text.outcome, TextOutcome::Text);
         QCOMPARE(text.chunks.chunkString(0), QStringLiteral("some text here"));
-        const QString copy = d() + QStringLiteral("/work/ex1/tmp.pdf");
-        QCOMPARE(read(d() + QStringLiteral("/calls")),
-                 QByteArray("-opw pw -upw pw ") + copy.toUtf8() + "\n" + copy.toUtf8() + "\n");
-        // Both work files are gone once the text is read.
-        QVERIFY(QDir(d() + QStringLiteral("/work/ex1")).entryList(QDir::Files).isEmpty());
+        const QString folder = d() + QStringLiteral("/work/ex1/");
+        QCOMPARE(QString::fromUtf8(read(log)),
+                 QStringLiteral("qpdf --password-file=- --decrypt %1tmp.pdf %1open.pdf\n"
+                                "pdftotext %1open.pdf %1tmp.txt\n")
+                     .arg(folder));
+        // The decrypted copy and the work files are gone once the text is read.
+        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+
+        // A wrong password: the copy is extracted as it is, still without a password.
+        QFile::remove(log);
+        request.password = [] { return QStringLiteral("wrong"); };
+        QCOMPARE(p.obtain(request).outcome, TextOutcome::Text);
+        const QString calls = QString::fromUtf8(read(log));
+        QCOMPARE(calls, QStringLiteral("qpdf --password-file=- --decrypt %1tmp.pdf %1open.pdf\n"
+                                       "pdftotext %1tmp.pdf\n")
+                            .arg(folder));
+        QVERIFY(!calls.contains(QStringLiteral("wrong")));
+    }
+
+    void aFifoIsReportedNeverOpened() {
+        // A named pipe without a writer blocks whoever opens it for reading.
+        const QString fifo = d() + QStringLiteral("/pipe.pdf");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString ok =
+            textAfter(QStringLiteral("fifo-ok"), QStringLiteral("0"), QStringLiteral("never used"));
+        auto p = pipeline(ok, nullptr, 5);
+        FileRequest request;
+        request.path = fifo;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        request.path = QStringLiteral("/dev/zero");
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        QVERIFY_THROWS_EXCEPTION(Error, readFileLines(fifo));
+    }
+
+    void anExtractionThatTakesTooLongIsEnded() {
+        const QString pidFile = d() + QStringLiteral("/sleeper.pid");
+        const QString hang =
+            writeScript(d(), QStringLiteral("sleeper"),
+                        QStringLiteral("sleep 300 &\necho $! > '%1'\nwait\nexit 0").arg(pidFile));
+        TextPipeline::Setup s;
+        s.extractorPath = hang;
+        s.workFolder = d() + QStringLiteral("/work");
+        s.jobs = 1;
+        s.timeLimitSeconds = 1;
+        TextPipeline p(std::move(s));
+        FileRequest request;
+        request.path = anyPdf();
+        QCOMPARE(p.obtain(request).outcome, TextOutcome::TimedOut);
+        // The extractor's own children went with it.
+        QCOMPARE(runningChildren(), 0);
+        const pid_t sleeper = static_cast<pid_t>(read(pidFile).trimmed().toInt());
+        QVERIFY(sleeper > 0);
+        QTRY_VERIFY(::kill(sleeper, 0) != 0);
+    }
+
+    void aStopEndsTheCurrentExtraction() {
+        const QString hang =
+            writeScript(d(), QStringLiteral("stopme"), QStringLiteral("exec sleep 301"));
+        ScriptedEventPump pump;
+        auto p = pipeline(hang, &pump, 5);
+        bool stop = false;
+        pump.onPump = [&] { stop = runningChildren() == 1; };
+        FileRequest request;
+        request.path = anyPdf();
+        request.stopRequested = [&] { return stop; };
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Stopped);
+        QTRY_COMPARE(runningChildren(), 0);
+    }
+
+    void anotherWorkerFinishingDoesNotBlockTheWait() {
+        // File 1's extractor waits for a file that only an event of this
+        // thread makes, once file 2 (extracted ahead) is done. A wait that
+        // blocks for the rest of its period after file 2 is done (here ten
+        // minutes) would not see that event; the extractor gives up after 30 s.
+        const QString go = d() + QStringLiteral("/go");
+        const QString bDone = d() + QStringLiteral("/b-done");
+        const QString fake = writeScript(
+            d(), QStringLiteral("waiter"),
+            QStringLiteral(
+                "if grep -q first \"$1\"; then\n"
+                "  n=0; while [ ! -e '%1' ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n+1)); done\n"
+                "  [ -e '%1' ] && printf 'on time' > \"${1%.pdf}.txt\" || printf 'late' > "
+                "\"${1%.pdf}.txt\"\n"
+                "else printf 'second' > \"${1%.pdf}.txt\"; touch '%2'; fi")
+                .arg(go, bDone));
+        const QString first = d() + QStringLiteral("/first.pdf");
+        const QString second = d() + QStringLiteral("/second.pdf");
+        writeBytes(first, "first");
+        writeBytes(second, "other");
+        TextPipeline::Setup s;
+        s.extractorPath = fake;
+        s.workFolder = d() + QStringLiteral("/work2");
+        s.jobs = 2;
+        s.pollMilliseconds = 600000;
+        TextPipeline p(std::move(s));
+        RunPlan plan;
+        plan.count = 2;
+        plan.pathAt = [&](int i) { return i == 1 ? first : i == 2 ? second : QString(); };
+        p.beginRun(plan);
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            // File 2's work files are gone once it is done.
+            if (QFile::exists(bDone) &&
+                !QFile::exists(d() + QStringLiteral("/work2/ex2/tmp.txt")) &&
+                !QFile::exists(d() + QStringLiteral("/work2/ex1/tmp.txt")))
+                writeBytes(go, "");
+        });
+        watch.start(5);
+        FileRequest request;
+        request.index = 1;
+        request.path = first;
+        const FileText text = p.obtain(request);
+        p.endRun();
+        QCOMPARE(text.chunks.chunkString(0), QStringLiteral("on time"));
+    }
+
+    void aHalfTextIsNeverTakenNorKept() {
+        // An extractor that writes part of a text and then dies by a signal;
+        // another that fails once for a passing cause, then works.
+        const QString dies =
+            writeScript(d(), QStringLiteral("dies"),
+                        QStringLiteral("printf 'half a te' > \"${1%.pdf}.txt\"\nkill -9 $$"));
+        TextCache cache;
+        TextPipeline::Setup s;
+        s.extractorPath = dies;
+        s.workFolder = d() + QStringLiteral("/work3");
+        s.jobs = 1;
+        s.cache = &cache;
+        auto p = std::make_unique<TextPipeline>(s);
+        FileRequest request;
+        request.path = anyPdf();
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
+        QCOMPARE(cache.entryCount(), 0u);
+
+        const QString marker = d() + QStringLiteral("/failed-once");
+        s.extractorPath =
+            writeScript(d(), QStringLiteral("once"),
+                        QStringLiteral("if [ ! -e '%1' ]; then touch '%1'; kill -TERM $$; fi\n"
+                                       "printf 'the whole text' > \"${1%.pdf}.txt\"")
+                            .arg(marker));
+        p = std::make_unique<TextPipeline>(s);
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
+        const FileText again = p->obtain(request);
+        QCOMPARE(again.outcome, TextOutcome::Text);
+        QCOMPARE(again.chunks.chunkString(0), QStringLiteral("the whole text"));
+        QCOMPARE(cache.entryCount(), 1u);
+    }
+
+    void aDamagedFileIsToldFromAProtectedOne() {
+        const QString extractor = findExtractor();
+        if (extractor.isEmpty() || findQpdf().isEmpty()) QSKIP("pdftotext and qpdf are needed");
+        // qpdf makes the PDFs: one blank page (its text a lone page break), and it encrypted.
+        const QString raw = d() + QStringLiteral("/raw.pdf");
+        writeBytes(raw,
+                   "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+                   "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+                   "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 200 200]>>endobj\n"
+                   "trailer<</Root 1 0 R>>\n%%EOF\n");
+        const QString plain = d() + QStringLiteral("/plain.pdf");
+        const QString locked = d() + QStringLiteral("/locked.pdf");
+        QProcess::execute(findQpdf(), {raw, plain});  // repaired, with warnings
+        QVERIFY(QFile::exists(plain));
+        QProcess::execute(findQpdf(), {"--encrypt", "pw", "pw", "256", "--", plain, locked});
+        QVERIFY(QFile::exists(locked));
+        const QString empty = d() + QStringLiteral("/empty.pdf");
+        writeBytes(empty, "");
+        QFile whole(plain);
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        const QString cut = d() + QStringLiteral("/cut.pdf");
+        writeBytes(cut, whole.read(whole.size() / 3));
+        auto p = pipeline(extractor, nullptr, 5);
+        FileRequest request;
+        request.path = locked;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Protected);
+        request.path = empty;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+        request.path = cut;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+        // With the password, the real qpdf opens it: its text is a lone page break.
+        request.path = locked;
+        request.password = [] { return QStringLiteral("pw"); };
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Unreadable);
+    }
+
+    void aFullWorkFolderIsNotTakenForAMissingFile() {
+        // A file size limit stands in for a full disk: the copy's writes fail.
+        const QString big = d() + QStringLiteral("/big.pdf");
+        writeBytes(big, QByteArray(256 * 1024, 'x'));
+        auto p =
+            pipeline(textAfter(QStringLiteral("full-ok"), QStringLiteral("0"), QStringLiteral("x")),
+                     nullptr, 5);
+        rlimit old{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 64 * 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        FileRequest request;
+        request.path = big;
+        const TextOutcome outcome = p->obtain(request).outcome;
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        ::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(outcome, TextOutcome::CopyFailed);
     }
 
     void aStaleTextIsNeverTakenForTheFilesText() {
@@ -234,14 +449,15 @@ class PipelineTest : public QObject {
         FileRequest request;
         request.path = anyPdf();
         const FileText text = p->obtain(request);
-        QCOMPARE(text.outcome, TextOutcome::Protected);
+        QCOMPARE(text.outcome, TextOutcome::Damaged);  // the stand-in is no PDF
         QCOMPARE(text.textFileSize, -1);
         QVERIFY(!QFile::exists(d() + QStringLiteral("/work/ex1/tmp.txt")));
         // A file that is gone cannot be copied, and a leftover copy never stands in for it.
         request.path = d() + QStringLiteral("/gone.pdf");
         QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
-        QVERIFY(!copyToTemporary(d() + QStringLiteral("/gone.pdf"),
-                                 d() + QStringLiteral("/work/ex1/tmp.pdf")));
+        QCOMPARE(copyToTemporary(d() + QStringLiteral("/gone.pdf"),
+                                 d() + QStringLiteral("/work/ex1/tmp.pdf")),
+                 fs::CopyResult::SourceUnreadable);
         QVERIFY(!QFile::exists(d() + QStringLiteral("/work/ex1/tmp.pdf")));
     }
 };

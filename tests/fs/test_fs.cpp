@@ -67,12 +67,13 @@ TEST_F(Existence, FileExistsOnlyForFilesThatOpen) {
     EXPECT_FALSE(fs::isFile(dir.filePath("dangling.pdf")));
 }
 
-TEST_F(Existence, FileExistsIsFalseForAFileWithoutReadPermission) {
+TEST_F(Existence, AFileWithoutReadPermissionIsAFileThatCannotBeCopied) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "running as root, which opens files whatever their permissions";
     ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::Permissions()));
-    EXPECT_FALSE(fs::isFile(file));
-    EXPECT_TRUE(fs::exists(file));  // its date can still be read
+    EXPECT_TRUE(fs::isFile(file));  // a regular file, whoever may read it
+    EXPECT_EQ(fs::copyFileReporting(file, dir.filePath("copy.pdf")),
+              fs::CopyResult::SourceUnreadable);
 }
 
 TEST_F(Existence, FolderExistsAndPathExistsAreTestsOfTheirOwn) {
@@ -89,7 +90,6 @@ TEST_F(Existence, FolderExistsAndPathExistsAreTestsOfTheirOwn) {
     EXPECT_FALSE(fs::exists(file + "/inside"));
     EXPECT_FALSE(fs::exists(QString(5000, u'x')));  // a name the system refuses
 }
-
 
 TEST(PathNames, NameFolderAndExtension) {
     EXPECT_EQ(fs::fileName("/a/b/c.pdf"), QStringLiteral("c.pdf"));

@@ -62,6 +62,20 @@ QString tail(const QString& s) {
 // 46 distinct characters, so every position is found by its own letter.
 const QString kAlphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ");
 
+TEST(TermMatching, ASnippetOfBytesThatAreNotUtf8IsCutSafely) {
+    // A run of continuation bytes (as a forged cache entry could hold) makes
+    // a "character" of any length: the snippet must still be whole and safe.
+    std::string bytes = "ab";
+    bytes += std::string(4000, '\x80');
+    bytes += "fox";
+    bytes += std::string(4000, '\x80');
+    const Snippet s = snippetAt(bytes, bytes.find("fox"));
+    const std::string out = s.toUtf8();
+    EXPECT_EQ(out.size(), s.text.size() + (s.leadingMarker ? 6 : 3));
+    EXPECT_NE(out.find("fox"), std::string::npos);
+    EXPECT_FALSE(s.toString().isEmpty());
+}
+
 TEST(TermMatching, SnippetDependsOnThePositionOfTheMatch) {
     // Position 1 of a short chunk: all of it, then the marker.
     EXPECT_EQ(searchFor(QStringLiteral("abcdef"), QStringLiteral("a")),

@@ -131,7 +131,7 @@ class SearchRunTest : public QObject {
         QVERIFY(baseline.size() > 20);
         const QString failures = baseline.last();
         QVERIFY(failures.contains(d("scan.pdf") + QString::fromLatin1(kUnreadableSuffix)));
-        QVERIFY(failures.contains(d("notapdf.pdf") + QString::fromLatin1(kProtectedSuffix)));
+        QVERIFY(failures.contains(d("notapdf.pdf") + QString::fromLatin1(kDamagedSuffix)));
         QVERIFY(failures.contains(d("missing.pdf") + QString::fromLatin1(kNotCopiedSuffix)));
 
         TextCache cache;

@@ -30,6 +30,12 @@ bool ScriptedMessageBoxes::question(const QString& text, const QString& title) {
     return answer;
 }
 
+QString ScriptedMessageBoxes::password(const QString& prompt, const QString& title) {
+    const QString answer = input(prompt, title, QString());
+    shown.back().concealed = true;
+    return answer;
+}
+
 QString ScriptedMessageBoxes::input(const QString& prompt, const QString& title,
                                     const QString& defaultText) {
     shown.push_back({Kind::Input, prompt, title, Icon::None, defaultText});

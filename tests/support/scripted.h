@@ -28,11 +28,14 @@ class ScriptedMessageBoxes : public MessageBoxes {
         QString title;
         Icon icon = Icon::None;
         QString defaultText;
+        bool concealed = false;  // a password prompt: what is typed is not shown
     };
 
     void message(const QString& text, const QString& title, Icon icon) override;
     bool question(const QString& text, const QString& title) override;
     QString input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    // Recorded as an input box that conceals its text; answered from inputAnswers.
+    QString password(const QString& prompt, const QString& title) override;
 
     void answerQuestion(bool yes) { questionAnswers.push_back(yes); }
     void answerInput(const QString& text) { inputAnswers.push_back(text); }

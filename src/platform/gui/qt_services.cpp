@@ -47,6 +47,13 @@ QString QtMessageBoxes::input(const QString& prompt, const QString& title,
     return ok ? answer : QString();
 }
 
+QString QtMessageBoxes::password(const QString& prompt, const QString& title) {
+    bool ok = false;
+    QString answer = QInputDialog::getText(parent_, title, displayTextForBox(prompt),
+                                           QLineEdit::Password, QString(), &ok);
+    return ok ? answer : QString();
+}
+
 QStringList QtFileDialogs::openFiles(const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileNames(parent_, title, QString(), filter);
 }

@@ -18,6 +18,7 @@ class QtMessageBoxes : public MessageBoxes {
     void message(const QString& text, const QString& title, Icon icon) override;
     bool question(const QString& text, const QString& title) override;
     QString input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString password(const QString& prompt, const QString& title) override;
 
   private:
     QPointer<QWidget> parent_;
