@@ -502,6 +502,27 @@ class CliTest : public QObject {
         QVERIFY(reader.waitForFinished(-1));
         QCOMPARE(reader.readAllStandardOutput(), expected);
 
+        // A shell's >(cmd): a pipe on a descriptor the program inherits.
+        const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+        if (!bash.isEmpty()) {
+            const QString piped = dir_.path() + QStringLiteral("/through a pipe.txt");
+            QProcess shell;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TEMP"), work_);
+            env.insert(QStringLiteral("QM"), program());
+            env.insert(QStringLiteral("OUT"), piped);
+            env.insert(QStringLiteral("PDF"), alpha_);
+            shell.setProcessEnvironment(env);
+            shell.start(bash, {QStringLiteral("-c"),
+                               QStringLiteral("\"$QM\" --tsv >(cat > \"$OUT\") -i fox \"$PDF\" "
+                                              ">/dev/null; rc=$?; wait $!; exit $rc")});
+            QVERIFY(shell.waitForFinished(-1));
+            QCOMPARE(shell.exitCode(), 0);
+            QFile pipedFile(piped);
+            QVERIFY(pipedFile.open(QIODevice::ReadOnly));
+            QCOMPARE(pipedFile.readAll(), expected);
+        }
+
         // A full device is written in place and its error reported.
         const Outcome full =
             run(QStringList{QStringLiteral("--tsv"), QStringLiteral("/dev/full")} + search);
