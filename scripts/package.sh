@@ -48,7 +48,7 @@ if [ -n "$check" ]; then
     usr/share/metainfo/invalid.quillmark.Quillmark.metainfo.xml \
     usr/share/man/man1/quillmark.1.gz usr/share/man/man1/quillmark-search.1.gz \
     usr/share/bash-completion/completions/quillmark-search \
-    usr/share/doc/quillmark/copyright \
+    usr/share/doc/quillmark/copyright usr/share/quillmark/drag.ico \
     "usr/share/quillmark/Samples/Garden salad.pdf"; do
     grep -qxF "./$f" <<<"$contents" || fail "holds no /$f"
   done

@@ -7,7 +7,7 @@ QM_PACKAGES=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils qpdf libxlsxwriter-dev
+  poppler-utils qpdf libxlsxwriter-dev zlib1g-dev
   fonts-liberation xvfb xauth xdg-utils
   python3 python3-openpyxl hyperfine pdfgrep clang-format
   dpkg-dev file desktop-file-utils appstream man-db

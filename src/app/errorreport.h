@@ -72,4 +72,21 @@ class Procedure {
     int reports_ = 0;
 };
 
+// Names `procedure` as the caller of the handlers a step runs, for as long as
+// the scope lives: errors of a handler without a report of its own then go to
+// the caller's report, with its location and current step.
+class CallingProcedure {
+  public:
+    CallingProcedure(Procedure*& slot, Procedure& procedure) : slot_(slot), previous_(slot) {
+        slot_ = &procedure;
+    }
+    ~CallingProcedure() { slot_ = previous_; }
+    CallingProcedure(const CallingProcedure&) = delete;
+    CallingProcedure& operator=(const CallingProcedure&) = delete;
+
+  private:
+    Procedure*& slot_;
+    Procedure* previous_;
+};
+
 }  // namespace qm

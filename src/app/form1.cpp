@@ -252,10 +252,12 @@ void Form1::connectHandlers() {
     ListView1->setAcceptDrops(true);
     ListView1->viewport()->setAcceptDrops(true);
     ListView1->setDragDropMode(QAbstractItemView::DropOnly);
-    connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                fileList.setSelected(current.isValid() ? current.row() + 1 : 0);
-            });
+    // The selected entry is the highlighted one: tabbing into the list makes a
+    // row current without highlighting it, and removal must not act on that.
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+        fileList.setSelected(rows.isEmpty() ? 0 : rows.front().row() + 1);
+    });
     connect(ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 results.setSelectedRow(current.isValid() ? current.row() : -1);
@@ -334,6 +336,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             case QEvent::MouseButtonRelease:
                 ListView1_MouseUp(static_cast<QMouseEvent*>(event));
                 break;
+            case QEvent::Leave:
+                // A release that never arrives (a box opened while the button was
+                // held) must not leave the list reordering under a free pointer.
+                if (IsDragging) ListView1_MouseUp(nullptr);
+                break;
             default:
                 break;
         }
@@ -346,6 +353,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (watched == ListView1->viewport()) ListView1_MouseMove(static_cast<QMouseEvent*>(event));
     } else if (event->type() == QEvent::FocusIn && watched == Combo1) {
         Combo1_GotFocus();
+    } else if (event->type() == QEvent::FocusOut && watched == ListView1) {
+        if (IsDragging) ListView1_MouseUp(nullptr);
     } else if (event->type() == QEvent::KeyPress && watched == ListView1) {
         ListView1_KeyDown(static_cast<QKeyEvent*>(event)->key());
     }

@@ -29,6 +29,7 @@ class QMouseEvent;
 namespace qm {
 
 class TextPipeline;
+class Procedure;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -49,6 +50,8 @@ class Form1 : public QWidget {
         // Where the example files are looked for when no "Samples" folder is
         // beside the program (the installed share folder).
         QString installedSamplesFolder;
+        // The drag pointer used when no "drag.ico" is beside the program.
+        QString installedDragPointer;
     };
 
     Form1(Services& services, Config config, QWidget* parent = nullptr);
@@ -167,6 +170,11 @@ class Form1 : public QWidget {
 
     // Sets Text1 as a change of Text1 (stores it and selects "Search for this:").
     void SetSinglePhrase(const QString& text);
+
+    // The procedure whose step is changing a search control right now (the
+    // start-up restore, the sample files' phrase); the control's handler reports
+    // its errors there. None while the user changes the control.
+    Procedure* callingProcedure = nullptr;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

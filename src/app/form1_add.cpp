@@ -63,6 +63,8 @@ QStringList droppedPaths(const QMimeData* data) {
     return out;
 }
 
+// Lists what a drop brought: a file as dropped, a folder with every file of its
+// tree; then the add-time check over the whole list.
 }  // namespace
 
 void Form1::PushButton1_Click() {
@@ -135,23 +137,31 @@ void Form1::PushButton6_Click() {
 // --- drops from other programs ---
 
 void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
-    if (droppedPaths(event->mimeData()).isEmpty()) {
+    if (droppedPaths(event->mimeData()).isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    // Dropped files are listed, never moved: always a copy.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
 }
 
+// A drop is accepted at once, so the program the files come from is free
+// again; the walk and the check run right after the drop event, drops in the
+// order they came.
 void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
     const QStringList paths = droppedPaths(event->mimeData());
-    if (paths.isEmpty()) {
+    if (paths.isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
-    addPaths(paths);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // The dragging program is let go at once; the walk and the check follow.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { addPaths(paths); }, Qt::QueuedConnection);
 }
 
 void Form1::addPaths(const QStringList& paths) {
@@ -181,9 +191,15 @@ void Form1::addPaths(const QStringList& paths) {
 // --- reordering by dragging ---
 
 void Form1::ListView1_ItemClick(int position) {
-    const QString icon = QDir(config_.applicationFolder).filePath(QStringLiteral("drag.ico"));
+    // "drag.ico" beside the program, else the installed one, else a closed hand.
+    QStringList icons;
+    if (!config_.applicationFolder.isEmpty())
+        icons << QDir(config_.applicationFolder).filePath(QStringLiteral("drag.ico"));
+    if (!config_.installedDragPointer.isEmpty()) icons << config_.installedDragPointer;
     QPixmap picture;
-    if (!config_.applicationFolder.isEmpty() && QFileInfo::exists(icon) && picture.load(icon))
+    for (const QString& icon : icons)
+        if (QFileInfo::exists(icon) && picture.load(icon)) break;
+    if (!picture.isNull())
         ListView1->viewport()->setCursor(QCursor(picture));
     else
         ListView1->viewport()->setCursor(Qt::ClosedHandCursor);
@@ -198,6 +214,12 @@ void Form1::ListView1_MouseDown(QMouseEvent*) {
 void Form1::ListView1_MouseMove(QMouseEvent* event) {
     if (!isBusy()) setMousePointer(MousePointer::Default);
     if (!IsDragging) return;
+    // Only a move with the left button held reorders; without it the release
+    // was lost (swallowed by a box or a window switch) and the drag is over.
+    if (!(event->buttons() & Qt::LeftButton)) {
+        ListView1_MouseUp(nullptr);
+        return;
+    }
     const QPoint at = event->position().toPoint();
     HoverItem = QPersistentModelIndex(ListView1->indexAt(at));
     if (HoverItem.isValid() && DragItem.isValid() && HoverItem.row() != DragItem.row()) {

@@ -23,11 +23,16 @@ QString trueFalse(bool on) {
     return on ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-// Handlers without a report of their own still must not let an error escape
-// into the event loop: a failure (a settings write, say) is reported under the
-// handler's own name.
+// Handlers without a report of their own: a failure (a settings write, say)
+// goes to the procedure that changed the control (its location, its current
+// step); after a change by the user it is reported under the handler's own
+// name, so that no error escapes into the event loop.
 template <class F>
 void guarded(Form1& form, const char* procedure, F&& body) {
+    if (Procedure* caller = form.callingProcedure) {
+        caller->step(caller->currentStep(), std::forward<F>(body));
+        return;
+    }
     Procedure p(*form.services().boxes, kForm, QString::fromLatin1(procedure));
     p.step(100, std::forward<F>(body));
 }
@@ -241,10 +246,10 @@ void Form1::SetSinglePhrase(const QString& text) {
 }
 
 void Form1::Text1_Change() {
-    guarded(*this, "Text1_Change", [&] {
-        services_.settings->saveSetting(QStringLiteral("Text1"), Text1->text());
-        selectMode(*this, Option3);
-    });
+    // The mode switches also when the phrase cannot be stored.
+    guarded(*this, "Text1_Change",
+            [&] { services_.settings->saveSetting(QStringLiteral("Text1"), Text1->text()); });
+    guarded(*this, "Text1_Change", [&] { selectMode(*this, Option3); });
 }
 
 void Form1::Combo1_GotFocus() {

@@ -79,6 +79,7 @@ void Form1::Form_Load() {
 
     // Search controls from the settings store (steps 158 to 184).
     Form1SearchControls controls(*this);
+    const CallingProcedure caller(callingProcedure, p);
     restoreSearchOptions(p, *services_.settings, controls);
 }
 
@@ -154,7 +155,10 @@ void Form1::LoadSampleFiles(FileList& list) {
 void Form1::PushButton10_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton10_Click"));
     p.step(100, [&] { LoadSampleFiles(fileList); });
-    p.step(102, [&] { SetSinglePhrase(QStringLiteral("salad")); });
+    p.step(102, [&] {
+        const CallingProcedure caller(callingProcedure, p);
+        SetSinglePhrase(QStringLiteral("salad"));
+    });
     p.step(104, [&] { runAddTimeCheck(); });
 }
 

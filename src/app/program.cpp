@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QMetaObject>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "app/form1.h"
 #include "fs/fs.h"
@@ -13,6 +15,10 @@
 #include "platform/settings.h"
 
 namespace qm {
+
+namespace {
+constexpr std::chrono::seconds kForcedExitAfter{5};
+}
 
 int runProgram(QApplication& app, const ProgramStart& start) {
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
@@ -29,16 +35,25 @@ int runProgram(QApplication& app, const ProgramStart& start) {
     config.applicationFolder = start.applicationFolder.isEmpty()
                                    ? QCoreApplication::applicationDirPath()
                                    : start.applicationFolder;
-    // Closing the window ends the program at once, also in the middle of a
-    // search or a wait whose loop would otherwise go on: every setting was
-    // written when it changed, so nothing is lost.
+    // Closing the window ends the event loop (and every loop inside it), so
+    // the program ends normally: the window and the application object are
+    // destroyed, which hands the clipboard over to the desktop. Should that not
+    // finish within a few seconds, the process ends anyway.
     config.endProgram = [] {
-        std::fflush(nullptr);
-        ::_exit(0);
+        std::thread([] {
+            std::this_thread::sleep_for(kForcedExitAfter);
+            std::fflush(nullptr);
+            ::_exit(0);
+        }).detach();
+        QCoreApplication::exit(0);
     };
 #ifdef QM_INSTALL_SAMPLES_DIR
     config.installedSamplesFolder =
         QDir::cleanPath(config.applicationFolder + u'/' + QStringLiteral(QM_INSTALL_SAMPLES_DIR));
+#endif
+#ifdef QM_INSTALL_DRAG_POINTER
+    config.installedDragPointer =
+        QDir::cleanPath(config.applicationFolder + u'/' + QStringLiteral(QM_INSTALL_DRAG_POINTER));
 #endif
     Form1 window(services, config);
     boxes.setParent(&window);

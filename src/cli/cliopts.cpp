@@ -76,6 +76,7 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             o.caseMode = CaseMode::IgnoreCase;
             break;
         case Id::Phrase:
+            if (value.isEmpty()) return QStringLiteral("the search phrase is empty");
             o.phraseSources.push_back({PhraseSource::Kind::Phrase, value});
             break;
         case Id::ListFile:
@@ -238,6 +239,13 @@ ParseResult parseArguments(const QStringList& arguments) {
             "options --password, --password-file and --ask-password cannot be used together");
         return r;
     }
+    for (const PhraseSource& s : o.phraseSources) {
+        if (s.kind == PhraseSource::Kind::ListFile && s.text == u"-" && o.askPassword) {
+            r.error =
+                QStringLiteral("options -f - and --ask-password cannot both read standard input");
+            return r;
+        }
+    }
     if (!o.findSetMode()) {
         if (positional.isEmpty()) {
             r.error = QStringLiteral("no search phrase given");
@@ -271,6 +279,7 @@ QString usageText() {
         "Options:\n"
         "  -e, --phrase PHRASE      search for PHRASE; may be given several times\n"
         "  -f, --file LISTFILE      search for every non-blank line of LISTFILE\n"
+        "                           (- for standard input)\n"
         "  -i, --ignore-case        ignore case (without it, case matters)\n"
         "      --ext EXT            list the files ending in .EXT from folders\n"
         "                           (default pdf; * for every file)\n"
@@ -280,6 +289,7 @@ QString usageText() {
         "      --ask-password       ask for a password for each file\n"
         "      --tsv FILE           also write the results to FILE as tab-separated\n"
         "                           text, as \"Save Results As Text File\" does\n"
+        "                           (- for standard output, instead of the rows)\n"
         "  -c, --count              print each searched file's number of results\n"
         "  -l, --files-with-matches print each file with a result once\n"
         "  -q, --quiet              no progress display\n"

@@ -11,6 +11,7 @@
 
 #include "cli/cliopts.h"
 #include "cli/console.h"
+#include "cli/tsvtarget.h"
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/pipeline.h"
@@ -60,12 +61,13 @@ class Output {
 // files with matches. With a text file to write, the rows are kept for it.
 class Printer : public SearchSink {
   public:
-    Printer(const CliOptions& options, Terminal& terminal, Output& out)
-        : options_(options), terminal_(terminal), out_(out) {}
+    // `quiet`: the text file goes to standard output, so nothing else does.
+    Printer(const CliOptions& options, Terminal& terminal, Output& out, bool quiet)
+        : options_(options), terminal_(terminal), out_(out), quiet_(quiet) {}
 
     void occurrence(const Hit& hit) override {
         const QString snippet = hit.snippet.toString();
-        if (options_.output == OutputMode::Rows) {
+        if (options_.output == OutputMode::Rows && !quiet_) {
             pending_ += text::blankControls(hit.path).toUtf8();
             pending_ += '\t';
             pending_ += text::blankControls(snippet).toUtf8();
@@ -75,6 +77,7 @@ class Printer : public SearchSink {
     }
 
     void endFile(const QString& path, std::size_t found) override {
+        if (quiet_) return;
         switch (options_.output) {
             case OutputMode::Rows:
                 break;
@@ -105,6 +108,7 @@ class Printer : public SearchSink {
     const CliOptions& options_;
     Terminal& terminal_;
     Output& out_;
+    bool quiet_ = false;
     QByteArray pending_;
     std::vector<std::pair<QString, QString>> kept_;
 };
@@ -183,12 +187,38 @@ bool readPasswordFile(const QString& path, Terminal& terminal, QString& password
     }
 }
 
+// "-f -": the list read from standard input, by the rules of a list file.
+void readPhrasesFromStandardInput(QStringList& phrases) {
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) return;
+    // No more than a list file may hold: input without end is refused, not read on.
+    const QByteArray bytes = in.read(kMaxListFileBytes + 1);
+    if (bytes.size() > kMaxListFileBytes) throw Error(findSetsFullMessage());
+    const std::string text = decodeToUtf8(bytes.toStdString());
+    const QStringList lines = QString::fromStdString(text).split(u'\n');
+    for (QString line : lines) {
+        if (line.endsWith(u'\r')) line.chop(1);
+        if (isBlankLine(line)) continue;
+        if (phrases.size() >= kMaxFindSets) throw Error(findSetsFullMessage());
+        phrases << line;
+    }
+}
+
 // The find-set list of the command line: phrases and list files in the order given.
 bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes& boxes,
                     QStringList& phrases) {
     for (const PhraseSource& s : options.phraseSources) {
         if (s.kind == PhraseSource::Kind::Phrase) {
             phrases << s.text;
+            continue;
+        }
+        if (s.text == u"-") {
+            try {
+                readPhrasesFromStandardInput(phrases);
+            } catch (const Error& e) {
+                terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+                return false;
+            }
             continue;
         }
         if (!fs::exists(s.text) || !fs::isFile(s.text)) {
@@ -273,6 +303,16 @@ int runSearch(const QStringList& arguments) {
         return kExitTrouble;
     }
 
+    // The text file's target is checked before anything is searched.
+    TsvTarget tsv;
+    if (!options.tsvPath.isEmpty()) {
+        const QString problem = prepareTsvTarget(options.tsvPath, tsv);
+        if (!problem.isEmpty()) {
+            terminal.errorLine(kName + QStringLiteral(": ") + problem);
+            return kExitTrouble;
+        }
+    }
+
     ConsoleBoxes boxes(terminal);
     ConsolePump pump(terminal);
     Services services;
@@ -309,7 +349,7 @@ int runSearch(const QStringList& arguments) {
     QStringList files;
     Output out;
     ConsoleRun host(withPassword, search, files, terminal, out);
-    Printer printer(options, terminal, out);
+    Printer printer(options, terminal, out, !options.tsvPath.isEmpty() && tsv.isStandardOutput());
     pump.onInterrupt = [&](int count) {
         if (count == 1) {
             host.stop = true;
@@ -365,7 +405,15 @@ int runSearch(const QStringList& arguments) {
                 rows.addRow(path, snippet);
             }
             rows.publish();
-            writeResultsText(rows, options.tsvPath, services);
+            if (tsv.kind == TsvTarget::Kind::Atomic) {
+                writeResultsText(rows, options.tsvPath, services);
+            } else if (rows.rowCount() == 0) {
+                writeResultsText(rows, options.tsvPath, services);  // says there is nothing
+                writeToTarget(tsv, QByteArray());                   // a FIFO's reader sees its end
+            } else {
+                std::fflush(stdout);
+                writeToTarget(tsv, resultsText(rows, services.pump).toUtf8());
+            }
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             status = kExitTrouble;

@@ -1,6 +1,7 @@
 #include "extraction/textcache.h"
 
 #include <sys/stat.h>
+#include <zlib.h>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -98,16 +99,37 @@ CachedText CachedText::forOutcome(CachedOutcome outcome, std::int64_t textFileSi
     return t;
 }
 
+namespace {
+
+// Unpacks what qCompress packed (the length, 4 bytes big-endian, then a zlib
+// stream) without qUncompress's warning on damaged data: a damaged entry is
+// dropped quietly and its file extracted again. Throws qm::Error when damaged.
+std::string unpack(const QByteArray& packed) {
+    const auto damaged = [] { return Error(QStringLiteral("A cached text is damaged.")); };
+    if (packed.size() < 4) throw damaged();
+    const quint32 length = qFromBigEndian<quint32>(packed.constData());
+    // zlib packs at most about 1032 to 1; a larger length is no real entry.
+    constexpr std::uint64_t kMaxRatio = 1100;
+    if (static_cast<std::uint64_t>(length) > static_cast<std::uint64_t>(packed.size()) * kMaxRatio)
+        throw damaged();
+    std::string plain(length, '\0');
+    uLongf produced = length;
+    const int rc = ::uncompress(reinterpret_cast<Bytef*>(plain.data()), &produced,
+                                reinterpret_cast<const Bytef*>(packed.constData() + 4),
+                                static_cast<uLong>(packed.size() - 4));
+    if (rc != Z_OK || produced != length) throw damaged();
+    return plain;
+}
+
+}  // namespace
+
 TextChunks CachedText::chunks() const {
     if (outcome != CachedOutcome::Text) return TextChunks();
     // Whatever bytes an entry holds are read by the rule of text files, so the
     // matcher only ever sees valid UTF-8.
     if (!compressed)
         return TextChunks::fromUtf8(decodeToUtf8(std::string_view(data.constData(), data.size())));
-    const QByteArray plain = qUncompress(data);
-    const bool expectsText = data.size() >= 4 && qFromBigEndian<quint32>(data.constData()) > 0;
-    if (plain.isEmpty() && expectsText) throw Error(QStringLiteral("A cached text is damaged."));
-    return TextChunks::fromUtf8(decodeToUtf8(std::string_view(plain.constData(), plain.size())));
+    return TextChunks::fromUtf8(decodeToUtf8(unpack(data)));
 }
 
 std::int64_t CachedText::footprint(std::size_t keyBytes) const {

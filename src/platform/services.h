@@ -92,7 +92,8 @@ class SettingsStore {
     virtual ~SettingsStore() = default;
     // The stored text, or `defaultValue` when the key is missing. Never creates the key.
     virtual QString getSetting(const QString& key, const QString& defaultValue) const = 0;
-    // Writes and syncs at once; throws qm::Error when the store cannot be written.
+    // Writes and syncs at once. Throws qm::Error when the store cannot be written,
+    // the first time in a session only (later failed writes are silent).
     virtual void saveSetting(const QString& key, const QString& value) = 0;
 };
 

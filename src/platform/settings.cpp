@@ -36,11 +36,18 @@ QString IniSettingsStore::getSetting(const QString& key, const QString& defaultV
 }
 
 void IniSettingsStore::saveSetting(const QString& key, const QString& value) {
-    settings_->setValue(kGroup + u'/' + key, value);
-    settings_->sync();
-    if (settings_->status() != QSettings::NoError)
-        throw Error(QStringLiteral("The settings could not be written to ") +
-                    settings_->fileName() + QStringLiteral("."));
+    // Each write on its own store object: QSettings keeps the first error it
+    // meets for the object's whole life, and counts a line it cannot parse in a
+    // hand-edited file as one although the write itself goes through.
+    QSettings store(settings_->fileName(), QSettings::IniFormat);
+    store.setValue(kGroup + u'/' + key, value);
+    store.sync();
+    if (store.status() != QSettings::AccessError) return;
+    // A store that cannot be written is reported once; later writes fail quietly.
+    if (writeFailureReported_) return;
+    writeFailureReported_ = true;
+    throw Error(QStringLiteral("The settings could not be written to ") + store.fileName() +
+                QStringLiteral("."));
 }
 
 namespace {

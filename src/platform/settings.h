@@ -24,6 +24,7 @@ class IniSettingsStore : public SettingsStore {
 
   private:
     std::unique_ptr<QSettings> settings_;
+    bool writeFailureReported_ = false;
 };
 
 // The running program's private work folder: made at start-up inside TEMP,

@@ -26,6 +26,7 @@
 #include "app/form1.h"
 #include "platform/settings.h"
 #include "support/scripted.h"
+#include "text/error.h"
 
 using namespace qm;
 
@@ -509,20 +510,108 @@ class Form1OptionsTest : public QObject {
         QCOMPARE(w.findSets(), QStringList{"a"});
     }
 
-    void aStoreThatCannotBeWrittenIsReportedByTheHandler() {
+    // A store that cannot be written is reported once, with its path; the
+    // phrase still switches the mode.
+    void aStoreThatCannotBeWrittenIsReportedOnce() {
         writeFile("blocker", "");
         Window w(path("blocker/Veltrane.ini"));
         Form1& f = *w.form;
-        QTest::mouseClick(f.Option1, Qt::LeftButton);
+        QTest::mouseClick(f.Option4, Qt::LeftButton);
         QCOMPARE(w.reports().size(), 1);
-        QVERIFY(w.reports()[0].contains(at("Option1_Click", 100)));
-        QVERIFY(f.Option1->isChecked());
+        QVERIFY(w.reports()[0].contains(at("Option4_Click", 100)));
+        QVERIFY(w.reports()[0].contains(path("blocker/Veltrane.ini")));
+        QVERIFY(f.Option4->isChecked());
 
+        QTest::keyClicks(f.Text1, QStringLiteral("salad"));
+        QVERIFY(f.Option3->isChecked());
         w.boxes.answerInput(QStringLiteral("x"));
         QTest::mouseClick(f.PushButton12, Qt::LeftButton);
-        QCOMPARE(w.reports().size(), 2);
-        QVERIFY(w.reports()[1].contains(at("PushButton12_Click", 104)));
+        QTest::mouseClick(f.Check1, Qt::LeftButton);
+        QCOMPARE(w.reports().size(), 1);
         QCOMPARE(w.findSets(), QStringList{"x"});
+        QCOMPARE(f.searchOptions().singlePhrase, QStringLiteral("salad"));
+    }
+
+    // A line Qt cannot parse in a hand-edited store: typing still stores each
+    // keystroke and switches to "Search for this:", without a report.
+    void aHandEditedStoreKeepsWorking() {
+        writeFile("Veltrane.ini",
+                  "[Quillmark]\nOption3=False\nOption4=True\nFindSets=::soup\n# my note\n");
+        Window w(ini);
+        Form1& f = *w.form;
+        QVERIFY(f.Option4->isChecked());
+        QCOMPARE(w.findSets(), QStringList{"soup"});
+        QTest::keyClicks(f.Text1, QStringLiteral("salad"));
+        QVERIFY(w.boxes.shown.empty());
+        QVERIFY(f.Option3->isChecked());
+        QCOMPARE(f.searchOptions().mode, SearchMode::Single);
+        QCOMPARE(stored("Text1"), QStringLiteral("salad"));
+        QCOMPARE(stored("Option3"), QStringLiteral("True"));
+        QCOMPARE(stored("Option4"), QStringLiteral("False"));
+    }
+
+    // A control changed by a procedure reports its failures under that
+    // procedure and its step; a change by the user under the handler's name.
+    void handlerErrorsAreReportedByTheCallingProcedure() {
+        struct FailingStore : SettingsStore {
+            QString getSetting(const QString& key, const QString& fallback) const override {
+                return key == QStringLiteral("Text1") ? QStringLiteral("soup") : fallback;
+            }
+            void saveSetting(const QString&, const QString&) override {
+                throw Error(QStringLiteral("Disk full"));
+            }
+        } store;
+        QTemporaryDir app;
+        QVERIFY(QDir(app.path()).mkpath(QStringLiteral("Samples")));
+        ScriptedServices s(&store);
+        Form1::Config config;
+        config.applicationFolder = app.path();
+        Form1 f(s.services, config);
+        auto reports = [&] {
+            QStringList out;
+            for (const auto& b : s.boxes.shown)
+                if (b.title == QStringLiteral("Application Error")) out << b.text;
+            return out;
+        };
+        // The restore of "Text1" stores it and the mode: both fail at step 158.
+        QCOMPARE(reports().size(), 2);
+        for (const QString& r : reports()) {
+            QVERIFY2(r.startsWith(QStringLiteral("Disk full") + at("Form_Load", 158)),
+                     qPrintable(r));
+        }
+        QCOMPARE(f.Text1->text(), QStringLiteral("soup"));
+
+        s.boxes.answerQuestion(false);
+        f.PushButton10_Click();
+        QCOMPARE(reports().size(), 4);
+        for (const QString& r : reports().mid(2))
+            QVERIFY2(r.contains(at("PushButton10_Click", 102)), qPrintable(r));
+        QCOMPARE(f.Text1->text(), QStringLiteral("salad"));
+
+        QTest::mouseClick(f.Option1, Qt::LeftButton);
+        QCOMPARE(reports().size(), 5);
+        QVERIFY(reports()[4].contains(at("Option1_Click", 100)));
+    }
+
+    // Tabbing into the list makes its first entry current, not highlighted:
+    // Delete and double-click then remove nothing.
+    void removalActsOnTheHighlightedEntryOnly() {
+        Window w(ini);
+        Form1& f = *w.form;
+        f.fileList.add(QStringList{"/p/a.pdf", "/p/b.pdf", "/p/c.pdf"});
+        QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(f.ListView1, &tabIn);
+        QCOMPARE(f.ListView1->currentIndex().row(), 0);
+        QCOMPARE(f.fileList.selected(), 0);
+        f.ListView1_KeyDown(Qt::Key_Delete);
+        f.ListView1_DblClick();
+        QCOMPARE(f.fileList.count(), 3);
+
+        f.ListView1->selectionModel()->select(
+            f.fileList.index(1), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(f.fileList.selected(), 2);
+        f.ListView1_KeyDown(Qt::Key_Delete);
+        QCOMPARE(f.fileList.paths(), (QStringList{"/p/a.pdf", "/p/c.pdf"}));
     }
 
     void removalAndClearListDoNothingWhileBusy() {

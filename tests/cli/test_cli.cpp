@@ -3,6 +3,8 @@
 // status checked, and its rows and text file compared with what the window
 // finds and saves for the same search.
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +19,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 
 #include "app/form1.h"
 #include "extraction/extractor.h"
@@ -202,13 +206,19 @@ class CliTest : public QObject {
              {QStringList{}, QStringList{QStringLiteral("fox")},
               QStringList{QStringLiteral("--nope"), QStringLiteral("fox"), alpha_},
               QStringList{QStringLiteral("-c"), QStringLiteral("-l"), QStringLiteral("x"), alpha_},
-              QStringList{QStringLiteral("   "), alpha_},
+              QStringList{QStringLiteral("   "), alpha_}, QStringList{QString(), alpha_},
+              QStringList{QStringLiteral("-e"), QString(), alpha_},
+              QStringList{QStringLiteral("-e"), QStringLiteral("fox"), QStringLiteral("--phrase="),
+                          alpha_},
+              QStringList{QStringLiteral("-f"), QStringLiteral("-"),
+                          QStringLiteral("--ask-password"), alpha_},
               QStringList{QStringLiteral("x"), alpha_, QStringLiteral("--tsv")},
               QStringList{QStringLiteral("--password=a"), QStringLiteral("--ask-password"),
                           QStringLiteral("x"), alpha_}}) {
             const Outcome o = run(bad);
             QCOMPARE(o.status, 2);
             QVERIFY2(o.err.startsWith("quillmark-search: "), o.err.constData());
+            QCOMPARE(o.errLines().size(), 2);  // the problem and the hint at --help
             QCOMPARE(o.out, QByteArray());
         }
         const Outcome help = run({QStringLiteral("--help")});
@@ -467,6 +477,128 @@ class CliTest : public QObject {
         const Outcome piped = run({QStringLiteral("fox"), alpha_});
         QVERIFY(!piped.err.contains(" files/s"));
         noWorkFolderLeft();
+    }
+
+    // "-f -" reads the list from standard input, as "Load" reads a list file.
+    void phrasesFromStandardInput() {
+        const Outcome piped =
+            run({QStringLiteral("-f"), QStringLiteral("-"), alpha_}, "quick\r\n   \r\n\nlazy\n");
+        QCOMPARE(piped.status, 0);
+        const Outcome given = run({QStringLiteral("-e"), QStringLiteral("quick"),
+                                   QStringLiteral("-e"), QStringLiteral("lazy"), alpha_});
+        QCOMPARE(piped.lines(), given.lines());
+        QCOMPARE(piped.lines().size(), 2);
+    }
+
+    // --tsv writes into FIFOs, devices and descriptors in place, never
+    // replacing them; "-" and /dev/stdout put the text file on standard output
+    // instead of the rows; a target that cannot be written fails before the
+    // search.
+    void textFileTargets() {
+        const QStringList search{QStringLiteral("-i"), QStringLiteral("fox"), alpha_};
+        const QString file = dir_.path() + QStringLiteral("/targets.txt");
+        QCOMPARE(run(QStringList{QStringLiteral("--tsv"), file} + search).status, 0);
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray expected = saved.readAll();
+        QVERIFY(expected.startsWith("Results (File)\t Where\t\r\n"));
+
+        for (const QString& out : {QStringLiteral("-"), QStringLiteral("/dev/stdout")}) {
+            const Outcome o = run(QStringList{QStringLiteral("--tsv"), out} + search);
+            QCOMPARE(o.status, 0);
+            QCOMPARE(o.out, expected);
+        }
+
+        const QString fifo = dir_.path() + QStringLiteral("/results.fifo");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QProcess reader;
+        reader.start(QStringLiteral("cat"), {fifo});
+        QVERIFY(reader.waitForStarted());
+        const Outcome toFifo = run(QStringList{QStringLiteral("--tsv"), fifo} + search);
+        QCOMPARE(toFifo.status, 0);
+        QCOMPARE(toFifo.out.count('\n'), 3);  // the rows are printed as well
+        struct stat st {};
+        QVERIFY(::lstat(QFile::encodeName(fifo).constData(), &st) == 0);
+        if (!S_ISFIFO(st.st_mode)) reader.kill();  // replaced: cat waits for a writer for ever
+        QVERIFY(S_ISFIFO(st.st_mode));
+        QVERIFY(reader.waitForFinished(-1));
+        QCOMPARE(reader.readAllStandardOutput(), expected);
+
+        // A shell's >(cmd): a pipe on a descriptor the program inherits.
+        const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+        if (!bash.isEmpty()) {
+            const QString piped = dir_.path() + QStringLiteral("/through a pipe.txt");
+            QProcess shell;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TEMP"), work_);
+            env.insert(QStringLiteral("QM"), program());
+            env.insert(QStringLiteral("OUT"), piped);
+            env.insert(QStringLiteral("PDF"), alpha_);
+            shell.setProcessEnvironment(env);
+            shell.start(bash, {QStringLiteral("-c"),
+                               QStringLiteral("\"$QM\" --tsv >(cat > \"$OUT\") -i fox \"$PDF\" "
+                                              ">/dev/null; rc=$?; wait $!; exit $rc")});
+            QVERIFY(shell.waitForFinished(-1));
+            QCOMPARE(shell.exitCode(), 0);
+            QFile pipedFile(piped);
+            QVERIFY(pipedFile.open(QIODevice::ReadOnly));
+            QCOMPARE(pipedFile.readAll(), expected);
+        }
+
+        // A full device is written in place and its error reported.
+        const Outcome full =
+            run(QStringList{QStringLiteral("--tsv"), QStringLiteral("/dev/full")} + search);
+        QCOMPARE(full.status, 2);
+        QVERIFY2(full.err.contains("/dev/full: " + QByteArray(std::strerror(ENOSPC))),
+                 full.err.constData());
+        QVERIFY(::stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode));
+
+        // Failing at once, before anything is searched (no rows printed), with the reason.
+        const Outcome proc =
+            run(QStringList{QStringLiteral("--tsv"), QStringLiteral("/proc/version")} + search);
+        QCOMPARE(proc.status, 2);
+        QCOMPARE(proc.out, QByteArray());
+        QCOMPARE(proc.errLines().size(), 1);
+        QVERIFY2(proc.err.startsWith("quillmark-search: --tsv /proc/version: "),
+                 proc.err.constData());
+        QVERIFY2(::geteuid() == 0 ? proc.err.contains("cannot make a new file in the folder /proc")
+                                  : proc.err.contains(std::strerror(EACCES)),
+                 proc.err.constData());
+        const Outcome noFolder =
+            run(QStringList{QStringLiteral("--tsv"), dir_.path() + QStringLiteral("/none/r.txt")} +
+                search);
+        QCOMPARE(noFolder.status, 2);
+        QCOMPARE(noFolder.out, QByteArray());
+        noWorkFolderLeft();
+    }
+
+    // A link another user planted in a shared sticky folder is not followed
+    // (its target is left alone); one's own link there is written through.
+    void linksInASharedFolder() {
+        if (::geteuid() != 0) QSKIP("needs root to make a link owned by another user");
+        const QString shared = dir_.path() + QStringLiteral("/shared");
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+        const QString victim = dir_.path() + QStringLiteral("/victim.txt");
+        test::writeBytes(victim, "keep me");
+        const QString planted = shared + QStringLiteral("/results.txt");
+        QVERIFY(QFile::link(victim, planted));
+        QVERIFY(::lchown(QFile::encodeName(planted).constData(), 65534, 65534) == 0);
+
+        const Outcome o = run({QStringLiteral("--tsv"), planted, QStringLiteral("fox"), alpha_});
+        QCOMPARE(o.status, 2);
+        QCOMPARE(o.out, QByteArray());
+        QVERIFY2(o.err.contains("another user"), o.err.constData());
+        QFile kept(victim);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep me"));
+
+        const QString own = shared + QStringLiteral("/mine.txt");
+        QVERIFY(QFile::link(victim, own));
+        QCOMPARE(run({QStringLiteral("--tsv"), own, QStringLiteral("fox"), alpha_}).status, 0);
+        kept.close();
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll().startsWith("Results (File)"));
     }
 
     void unusualPaths() {

@@ -120,7 +120,17 @@ TEST(TextCacheTest, TextsAndOutcomesRoundTrip) {
     damaged.data[damaged.data.size() / 2] =
         static_cast<char>(damaged.data[damaged.data.size() / 2] ^ 0x55);
     damaged.data.truncate(damaged.data.size() - 10);
+    // Damaged data is refused without a Qt warning on standard error.
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { warnings << text; });
     EXPECT_ANY_THROW(damaged.chunks());
+    CachedText forged = packed;
+    forged.data[0] = '\x7f';  // a length no real entry has
+    EXPECT_ANY_THROW(forged.chunks());
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
 }
 
 FileIdentity fakeIdentity(int n) {

@@ -6,6 +6,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QImage>
 #include <QImageWriter>
 #include <QMimeData>
@@ -299,9 +300,18 @@ class AddFilesTest : public QObject {
         QCoreApplication::sendEvent(w.form->ListView1->viewport(), &over);
         QVERIFY(over.isAccepted());
 
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        // Shift proposes a move; a drop is always taken as a copy, and at once:
+        // nothing is walked or checked inside the drop event.
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,
+                        Qt::ShiftModifier);
+        QCOMPARE(drop.proposedAction(), Qt::MoveAction);
         QCoreApplication::sendEvent(w.form->ListView1->viewport(), &drop);
         QVERIFY(drop.isAccepted());
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        QVERIFY(w.list().isEmpty());
+        QCOMPARE(w.pump.count, 0);
+        QVERIFY(w.boxes.shown.empty());
+        QCoreApplication::sendPostedEvents(w.form.get(), QEvent::MetaCall);
         QCOMPARE(w.list(), (QStringList{path(QStringLiteral("drop/loose.txt")),
                                         path(QStringLiteral("drop/bad.pdf"))}));
         QCOMPARE(w.checkReports().size(), 1);
@@ -316,6 +326,8 @@ class AddFilesTest : public QObject {
         };
         QDropEvent drop2(QPointF(5, 5), Qt::CopyAction, &folders, Qt::LeftButton, Qt::NoModifier);
         w.form->ListView1_OLEDragDrop(&drop2);
+        QCOMPARE(w.list().size(), 2);
+        QCoreApplication::sendPostedEvents(w.form.get(), QEvent::MetaCall);
         QCOMPARE(w.list().mid(2), (QStringList{path(QStringLiteral("drop/one/a.txt")),
                                                path(QStringLiteral("drop/one/inner/b.pdf")),
                                                path(QStringLiteral("drop/two/c.bin"))}));
@@ -352,8 +364,10 @@ class AddFilesTest : public QObject {
     // --- reordering ---
 
     void dragMovesTheEntryStepByStep();
+    void aLostReleaseEndsTheDrag();
     void jumpSwapsOnlyTwoAndDuplicatesStay();
     void dragPointerAndScrolling();
+    void theProgramsOwnDragPointerIsBesideIt();
 };
 
 namespace {
@@ -397,6 +411,43 @@ void AddFilesTest::dragMovesTheEntryStepByStep() {
     // Moving without a held button changes nothing.
     d.send(QEvent::MouseMove, d.centre(1), Qt::NoButton, Qt::NoButton);
     QCOMPARE(w.list(), (QStringList{"/second.pdf", "/third.pdf", "/first.pdf", "/fourth.pdf"}));
+}
+
+// The release can be swallowed (a box opened while the button was held): a
+// later move without the button, leaving the list or losing the focus ends
+// the drag, and moves after that reorder nothing.
+void AddFilesTest::aLostReleaseEndsTheDrag() {
+    Window w(extractor);
+    w.form->fileList.add(QStringList{"/1.pdf", "/2.pdf", "/3.pdf"});
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    Drag d{w.form->ListView1};
+    const QStringList afterOne{"/2.pdf", "/1.pdf", "/3.pdf"};
+    d.press(1);
+    d.moveTo(2);
+    QCOMPARE(w.list(), afterOne);
+    d.send(QEvent::MouseMove, d.centre(3), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(w.list(), afterOne);
+    QCOMPARE(w.form->ListView1->viewport()->cursor().shape(), Qt::ArrowCursor);
+    d.moveTo(3);  // the button is reported held again, but no press began a drag
+    QCOMPARE(w.list(), afterOne);
+
+    d.press(2);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(w.form->ListView1->viewport(), &leave);
+    d.moveTo(3);
+    QCOMPARE(w.list(), afterOne);
+
+    d.press(2);
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(w.form->ListView1, &out);
+    d.moveTo(1);
+    QCOMPARE(w.list(), afterOne);
+
+    // A drag with the button held still works.
+    d.press(2);
+    d.moveTo(3);
+    QCOMPARE(w.list(), (QStringList{"/2.pdf", "/3.pdf", "/1.pdf"}));
 }
 
 void AddFilesTest::jumpSwapsOnlyTwoAndDuplicatesStay() {
@@ -468,6 +519,30 @@ void AddFilesTest::dragPointerAndScrolling() {
     QVERIFY(view->visualRect(w.form->fileList.index(9)).top() >= 0);
     d.release(d.centre(11));
     QCOMPARE(view->viewport()->cursor().shape(), Qt::ArrowCursor);
+}
+
+// The build puts the project's own drag pointer beside the program, and the
+// list shows it while an entry is held.
+void AddFilesTest::theProgramsOwnDragPointerIsBesideIt() {
+    const QString folder = qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/app");
+    QVERIFY(QFile::exists(folder + QStringLiteral("/quillmark")));
+    QImage picture(folder + QStringLiteral("/drag.ico"));
+    QVERIFY(!picture.isNull());
+    QCOMPARE(picture.size(), QSize(32, 32));
+    int opaque = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) opaque += qAlpha(picture.pixel(x, y)) > 0;
+    QVERIFY(opaque > 100);
+
+    Window w(extractor, folder);
+    w.form->fileList.add(QStringList{"/1.pdf", "/2.pdf"});
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    Drag d{w.form->ListView1};
+    d.press(1);
+    QCOMPARE(w.form->ListView1->viewport()->cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(w.form->ListView1->viewport()->cursor().pixmap().size(), QSize(32, 32));
+    d.release(d.centre(1));
 }
 
 }  // namespace qm

@@ -49,7 +49,33 @@ TEST(SettingsStore, AWriteThatCannotReachTheFileIsAnError) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     IniSettingsStore store(dir.filePath("blocker/Veltrane.ini"));
-    EXPECT_THROW(store.saveSetting("Text1", "x"), Error);
+    try {
+        store.saveSetting("Text1", "x");
+        ADD_FAILURE() << "no error for a store that cannot be written";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.description().contains(dir.filePath("blocker/Veltrane.ini")));
+    }
+    // Reported once a session: every later failed write is silent.
+    EXPECT_NO_THROW(store.saveSetting("Text1", "xy"));
+    EXPECT_NO_THROW(store.saveSetting("Option3", "True"));
+}
+
+// A line Qt cannot parse in a hand-edited file must not turn every later write
+// into an error: each write is judged on its own.
+TEST(SettingsStore, AHandEditedLineDoesNotFailLaterWrites) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("Veltrane.ini");
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Quillmark]\nOption3=False\nOption4=True\nFindSets=::soup\n# my note\n");
+    f.close();
+    IniSettingsStore store(ini);
+    EXPECT_EQ(store.getSetting("FindSets", ""), QStringLiteral("::soup"));
+    for (const char* typed : {"s", "sa", "sal"}) EXPECT_NO_THROW(store.saveSetting("Text1", typed));
+    EXPECT_NO_THROW(store.saveSetting("Option3", "True"));
+    EXPECT_EQ(store.getSetting("Text1", ""), QStringLiteral("sal"));
+    EXPECT_EQ(IniSettingsStore(ini).getSetting("Option3", ""), QStringLiteral("True"));
+    EXPECT_EQ(IniSettingsStore(ini).getSetting("FindSets", ""), QStringLiteral("::soup"));
 }
 
 TEST(SettingsStore, UserStoreFollowsXdgConfigHome) {

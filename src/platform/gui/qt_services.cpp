@@ -3,12 +3,23 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
 
 namespace qm {
 
@@ -19,15 +30,95 @@ QString displayTextForBox(const QString& text) {
     return t;
 }
 
+bool isLongMessage(const QString& text) {
+    return displayTextForBox(text).count(u'\n') + 1 > kLongMessageLines;
+}
+
+namespace {
+
+QMessageBox::Icon boxIcon(MessageBoxes::Icon icon) {
+    return icon == MessageBoxes::Icon::Warning       ? QMessageBox::Warning
+           : icon == MessageBoxes::Icon::Information ? QMessageBox::Information
+                                                     : QMessageBox::NoIcon;
+}
+
+// Room kept for the window manager's title bar and frame, which the box's own
+// height does not include.
+constexpr int kWindowFrameAllowance = 48;
+
+// A long message: the icon, the text in a read-only text area that scrolls and
+// can be selected and copied, and OK below it.
+std::unique_ptr<QDialog> makeLongMessageBox(const QString& shown, const QString& title,
+                                            MessageBoxes::Icon icon, QWidget* parent,
+                                            const QRect& available) {
+    auto box = std::make_unique<QDialog>(parent);
+    box->setWindowTitle(title);
+    box->setModal(true);
+    auto* layout = new QVBoxLayout(box.get());
+    auto* row = new QHBoxLayout;
+    if (icon != MessageBoxes::Icon::None) {
+        auto* picture = new QLabel(box.get());
+        const QStyle::StandardPixmap which = icon == MessageBoxes::Icon::Warning
+                                                 ? QStyle::SP_MessageBoxWarning
+                                                 : QStyle::SP_MessageBoxInformation;
+        const int side = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+        picture->setPixmap(box->style()->standardIcon(which).pixmap(side, side));
+        picture->setAlignment(Qt::AlignTop);
+        row->addWidget(picture, 0, Qt::AlignTop);
+    }
+    auto* area = new QPlainTextEdit(box.get());
+    area->setObjectName(QStringLiteral("messageText"));
+    area->setReadOnly(true);
+    area->setLineWrapMode(QPlainTextEdit::NoWrap);
+    area->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    area->setPlainText(shown);
+    row->addWidget(area, 1);
+    layout->addLayout(row, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box.get());
+    QObject::connect(buttons, &QDialogButtonBox::accepted, box.get(), &QDialog::accept);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    layout->addWidget(buttons);
+
+    // As large as the text wants, within the available area.
+    const QFontMetrics metrics(area->font());
+    const QStringList lines = shown.split(u'\n');
+    int widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+    const int textFrame =
+        2 * area->frameWidth() + 16 + area->verticalScrollBar()->sizeHint().width();
+    const int maxWidth = std::max(320, available.width() * 4 / 5);
+    const int maxHeight = std::max(160, available.height() - kWindowFrameAllowance);
+    const int width = std::clamp(widest + textFrame + 80, 420, maxWidth);
+    layout->activate();
+    const int chrome = box->sizeHint().height() - area->sizeHint().height();
+    const int wanted = metrics.lineSpacing() * (static_cast<int>(lines.size()) + 1) + textFrame +
+                       std::max(0, chrome);
+    box->setMaximumHeight(maxHeight);
+    box->resize(width, std::min(wanted, maxHeight));
+    box->move(available.center() - box->rect().center());
+    return box;
+}
+
+}  // namespace
+
+std::unique_ptr<QDialog> makeMessageBox(const QString& text, const QString& title,
+                                        MessageBoxes::Icon icon, QWidget* parent,
+                                        const QRect& available) {
+    const QString shown = displayTextForBox(text);
+    if (isLongMessage(text)) return makeLongMessageBox(shown, title, icon, parent, available);
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(title);
+    box->setText(shown);
+    box->setIcon(boxIcon(icon));
+    box->setStandardButtons(QMessageBox::Ok);
+    return box;
+}
+
 void QtMessageBoxes::message(const QString& text, const QString& title, Icon icon) {
-    QMessageBox box(parent_);
-    box.setWindowTitle(title);
-    box.setText(displayTextForBox(text));
-    box.setIcon(icon == Icon::Warning       ? QMessageBox::Warning
-                : icon == Icon::Information ? QMessageBox::Information
-                                            : QMessageBox::NoIcon);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    const QScreen* screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const std::unique_ptr<QDialog> box = makeMessageBox(text, title, icon, parent_, available);
+    box->exec();
 }
 
 bool QtMessageBoxes::question(const QString& text, const QString& title) {

@@ -2,14 +2,32 @@
 // The Qt Widgets implementations of the platform services, used by the program.
 
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
+#include <memory>
 
 #include "platform/services.h"
+
+class QDialog;
 
 namespace qm {
 
 // Shows CR LF and a lone CR as line breaks; the text passed in is not changed.
 QString displayTextForBox(const QString& text);
+
+// A message of more lines than this (a report of many files) shows its text in
+// a scrollable, selectable text area instead of a plain label.
+inline constexpr int kLongMessageLines = 20;
+bool isLongMessage(const QString& text);
+
+// The box `QtMessageBoxes::message` shows, made but not shown, for a screen
+// whose available area is `available`. A long message gets the text area with
+// the OK button below it, and the box is never taller than the available area
+// (title bar included), so OK can always be reached. The text shown is always
+// `displayTextForBox(text)`, whole.
+std::unique_ptr<QDialog> makeMessageBox(const QString& text, const QString& title,
+                                        MessageBoxes::Icon icon, QWidget* parent,
+                                        const QRect& available);
 
 class QtMessageBoxes : public MessageBoxes {
   public:

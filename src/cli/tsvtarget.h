@@ -1,0 +1,36 @@
+#pragma once
+// Where --tsv writes, decided and checked before the search starts, so that a
+// target that cannot be written fails at once and not after the search.
+//   - "-", /dev/stdout, /dev/fd/N, /proc/self/fd/N: straight into that
+//     descriptor of this process (a shell's >(...) gives /dev/fd/N);
+//   - an existing FIFO or device: opened and written directly, never replaced;
+//   - anything else: the atomic save (a new file renamed over the target).
+// A link that another user planted in a shared sticky folder (such as /tmp) is
+// not followed, by the kernel's own rule for such links.
+
+#include <sys/types.h>
+#include <QByteArray>
+#include <QString>
+
+namespace qm::cli {
+
+struct TsvTarget {
+    enum class Kind { Descriptor, Direct, Atomic };
+    Kind kind = Kind::Atomic;
+    QString path;
+    int descriptor = -1;  // for Kind::Descriptor
+    bool isStandardOutput() const { return kind == Kind::Descriptor && descriptor == 1; }
+};
+
+// Decides how `path` is written and checks that it can be; on failure returns
+// a one-line reason (naming the path), else an empty text.
+QString prepareTsvTarget(const QString& path, TsvTarget& target);
+
+// The kernel's rule for links in a folder writable by all and sticky: a link
+// is followed only by its owner or when the folder's owner owns it.
+bool isProtectedLink(uid_t linkOwner, uid_t folderOwner, mode_t folderMode, uid_t follower);
+
+// Writes `bytes` to a Descriptor or Direct target. Throws qm::Error.
+void writeToTarget(const TsvTarget& target, const QByteArray& bytes);
+
+}  // namespace qm::cli
