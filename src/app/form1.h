@@ -52,6 +52,9 @@ class Form1 : public QWidget {
         QString installedSamplesFolder;
         // The drag pointer used when no "drag.ico" is beside the program.
         QString installedDragPointer;
+        // Where a workbook for the spreadsheet program is written; empty: the
+        // user's documents folder (else the temporary folder).
+        QString workbookFolder;
     };
 
     Form1(Services& services, Config config, QWidget* parent = nullptr);

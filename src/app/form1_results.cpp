@@ -1,5 +1,7 @@
 // The results list's buttons: clear, save, spreadsheet, clipboard, open.
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 #include "app/errorreport.h"
 #include "app/form1.h"
@@ -108,6 +110,7 @@ void Form1::PushButton11_Click() {
 void Form1::PushButton13_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton13_Click"));
     bool stop = false;
+    bool saveInstead = false;
     p.step(100, [&] { stop = results.rowCount() == 0; });
     if (stop) return;
     p.step(102, [&] {
@@ -116,14 +119,27 @@ void Form1::PushButton13_Click() {
                 QStringLiteral("A spreadsheet program is not installed on this computer. You need "
                                "to have it installed to use this feature."),
                 applicationTitle());
-            stop = true;
+            saveInstead = true;
         }
     });
-    if (stop) return;
-    p.step(104, [&] { setMousePointer(MousePointer::Busy); });
     QString path;
+    if (saveInstead) {
+        // Without a program to open it, the workbook can still be saved for later.
+        p.step(103, [&] {
+            path = services_.dialogs->saveFile(QStringLiteral("Save Results As Excel File"),
+                                               QStringLiteral("Excel Workbook (*.xlsx)"));
+            if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+                path += QStringLiteral(".xlsx");
+        });
+        if (path.isEmpty()) return;
+    }
+    p.step(104, [&] { setMousePointer(MousePointer::Busy); });
     const bool written = p.step(106, [&] {
-        path = newWorkbookPath();
+        if (!saveInstead) {
+            const QString folder =
+                config_.workbookFolder.isEmpty() ? workbookFolder() : config_.workbookFolder;
+            path = newWorkbookPath(folder, QDateTime::currentDateTime());
+        }
         try {
             writeResultsWorkbook(results, path, services_.pump);
         } catch (...) {
@@ -132,7 +148,7 @@ void Form1::PushButton13_Click() {
         }
     });
     // A workbook that could not be written is not handed to the spreadsheet program.
-    if (written) p.step(108, [&] { services_.desktop->openDocument(path); });
+    if (written && !saveInstead) p.step(108, [&] { services_.desktop->openDocument(path); });
     p.step(110, [&] { setMousePointer(MousePointer::Default); });
 }
 

@@ -1,16 +1,19 @@
 #include "results/spreadsheet.h"
-#include "text/display.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
-
 #include <QDir>
 #include <QFile>
-#include <QTemporaryFile>
+#include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 #include "platform/settings.h"
 #include "results/exports.h"
+#include "text/display.h"
 #include "text/error.h"
 
 namespace qm {
@@ -141,16 +144,30 @@ void writeResultsWorkbook(const ResultsList& list, const QString& path, EventPum
     book.close();
 }
 
-QString newWorkbookPath() {
-    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/Quillmark Results XXXXXX.xlsx"));
-    file.setAutoRemove(false);
-    if (!file.open())
-        throw Error(QStringLiteral("Could not create a file in the folder \"") +
-                    QDir::toNativeSeparators(QDir::tempPath()) + QStringLiteral("\": ") +
-                    file.errorString());
-    const QString path = file.fileName();
-    file.close();
-    return path;
+QString workbookFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QDir().mkpath(documents)) return documents;
+    return QDir::tempPath();
+}
+
+QString newWorkbookPath(const QString& folder, const QDateTime& now) {
+    const QString stem = folder + QStringLiteral("/Quillmark results ") +
+                         now.toString(QStringLiteral("yyyy-MM-dd HHmmss"));
+    for (int n = 1; n < 1000; ++n) {
+        const QString path =
+            stem + (n == 1 ? QString() : QStringLiteral(" (%1)").arg(n)) + QStringLiteral(".xlsx");
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST)
+            throw Error(QStringLiteral("Could not create a file in the folder \"") + folder +
+                        QStringLiteral("\": ") + QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    throw Error(QStringLiteral("Could not create a file in the folder \"") + folder +
+                QStringLiteral("\": every name is taken"));
 }
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 // The results list as a new spreadsheet workbook (.xlsx, written with
 // libxlsxwriter) that the desktop's spreadsheet program then opens.
 
+#include <QDateTime>
 #include <QString>
 
 #include "platform/services.h"
@@ -30,9 +31,13 @@ bool spreadsheetProgramAvailable(Services& services);
 // workbook cannot be written.
 void writeResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump);
 
-// A new, uniquely named, empty file "Quillmark Results XXXXXX.xlsx" in the
-// user's temporary folder (QDir::tempPath()), which outlives the program.
-// Throws qm::Error when none can be made.
-QString newWorkbookPath();
+// The folder a workbook for the spreadsheet program goes to: the user's
+// documents folder when it exists or can be made, else the temporary folder.
+QString workbookFolder();
+// A new, empty file "Quillmark results YYYY-MM-DD HHMMSS.xlsx" in `folder` (" (2)",
+// " (3)", ... before ".xlsx" when that name is taken), made owner-only, so the
+// name says what the workbook is and a save in the spreadsheet program keeps
+// it with the user's files. Throws qm::Error when none can be made.
+QString newWorkbookPath(const QString& folder, const QDateTime& now);
 
 }  // namespace qm

@@ -43,9 +43,10 @@ class ResultsButtonsTest : public QObject {
         std::unique_ptr<RecordingForm1> form;
         std::vector<qsizetype> waits;  // documents opened when each wait began
 
-        Window() {
+        explicit Window(const QString& workbookFolder = QString()) {
             Form1::Config config;
             config.runFormLoad = false;
+            config.workbookFolder = workbookFolder;
             form = std::make_unique<RecordingForm1>(services, config);
             form->waitSeconds_ = [this](int seconds) {
                 QCOMPARE(seconds, 1);
@@ -263,6 +264,7 @@ class ResultsButtonsTest : public QObject {
         Window w;
         w.add(QStringLiteral("/a.pdf"), QStringLiteral("hit"));
         w.desktop.hasDefault = false;
+        w.dialogs.saveAnswers.push_back(QString());  // the offer to save instead: Cancel
         w.form->PushButton13_Click();
         QCOMPARE(w.desktop.asked,
                  QStringList{QStringLiteral(
@@ -279,19 +281,45 @@ class ResultsButtonsTest : public QObject {
         QVERIFY(w.desktop.opened.isEmpty());
     }
 
-    void spreadsheetIsWrittenToTheTemporaryFolderAndOpened() {
-        Window w;
+    void spreadsheetIsWrittenToTheWorkbookFolderAndOpened() {
+        QTemporaryDir folder;
+        Window w(folder.path());
         w.add(QStringLiteral("/a.pdf"), QStringLiteral("x=1"));
         w.add(QStringLiteral("/b.pdf"), QStringLiteral("y"));
         w.form->PushButton13_Click();
         QCOMPARE(w.desktop.opened.size(), 1);
         const QString book = w.desktop.opened[0];
-        QCOMPARE(QFileInfo(book).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QCOMPARE(QFileInfo(book).absolutePath(), folder.path());
+        QVERIFY(QFileInfo(book).fileName().startsWith(QStringLiteral("Quillmark results ")));
         QVERIFY(book.endsWith(QStringLiteral(".xlsx")));
         // An .xlsx file is a zip archive.
         QVERIFY(readAll(book).startsWith("PK\x03\x04"));
-        QVERIFY(QFile::remove(book));
         QVERIFY(w.boxes.shown.empty());
+        QCOMPARE(w.form->pointerHistory(), (std::vector<int>{11, 0}));
+    }
+
+    // Without a spreadsheet program the two messages are followed by an offer
+    // to save the workbook; Cancel ends the click as before.
+    void withoutASpreadsheetProgramTheWorkbookCanBeSaved() {
+        QTemporaryDir folder;
+        Window w(folder.path());
+        w.add(QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+        w.desktop.hasDefault = false;
+        const QString target = folder.path() + QStringLiteral("/kept results");
+        w.dialogs.saveAnswers.push_back(target);
+        w.form->PushButton13_Click();
+        QCOMPARE(w.messages().size(), 2);
+        QCOMPARE(w.dialogs.requests.size(), size_t(1));
+        QCOMPARE(w.dialogs.requests[0].kind, QStringLiteral("save"));
+        QCOMPARE(w.dialogs.requests[0].filter, QStringLiteral("Excel Workbook (*.xlsx)"));
+        QVERIFY(readAll(target + QStringLiteral(".xlsx")).startsWith("PK\x03\x04"));
+        QVERIFY(w.desktop.opened.isEmpty());
+        QCOMPARE(w.form->pointerHistory(), (std::vector<int>{11, 0}));
+
+        w.dialogs.saveAnswers.push_back(QString());  // Cancel
+        w.form->PushButton13_Click();
+        QCOMPARE(w.dialogs.requests.size(), size_t(2));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);
         QCOMPARE(w.form->pointerHistory(), (std::vector<int>{11, 0}));
     }
 

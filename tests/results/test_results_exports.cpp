@@ -2,6 +2,7 @@
 // the workbook as a real reader sees it, the distinct paths and the wait.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -289,16 +290,19 @@ TEST(Workbook, ReadBackCellsTextTypesEqualsSignsAndWidths) {
     EXPECT_LT(b, 30.0);
 }
 
-TEST(Workbook, NewPathsAreUniqueFilesInTheUserTemporaryFolder) {
-    const QString first = newWorkbookPath();
-    const QString second = newWorkbookPath();
-    EXPECT_NE(first, second);
+TEST(Workbook, NewPathsSayWhatTheyAreAndNeverReplaceAFile) {
+    // A second export in the same second must not overwrite the first one.
+    QTemporaryDir dir;
+    const QDateTime at(QDate(2026, 12, 7), QTime(9, 5, 3));
+    const QString first = newWorkbookPath(dir.path(), at);
+    const QString second = newWorkbookPath(dir.path(), at);
+    EXPECT_EQ(first, dir.path() + QStringLiteral("/Quillmark results 2026-12-07 090503.xlsx"));
+    EXPECT_EQ(second, dir.path() + QStringLiteral("/Quillmark results 2026-12-07 090503 (2).xlsx"));
     for (const QString& p : {first, second}) {
         EXPECT_TRUE(QFile::exists(p));
-        EXPECT_EQ(QFileInfo(p).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
-        EXPECT_TRUE(p.endsWith(QStringLiteral(".xlsx")));
-        QFile::remove(p);
+        EXPECT_EQ(QFile::permissions(p) & (QFile::ReadGroup | QFile::ReadOther), 0);
     }
+    EXPECT_THROW(newWorkbookPath(dir.path() + QStringLiteral("/missing"), at), Error);
 }
 
 }  // namespace
