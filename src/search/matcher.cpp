@@ -317,14 +317,41 @@ std::size_t TermMatcher::countOccurrences(const TextChunks& text, const QString&
     return n;
 }
 
+std::size_t PageFinder::pageAtByte(std::size_t offset) {
+    if (!scanned_) {
+        scanned_ = true;
+        const std::string& all = text_.utf8();
+        const char* begin = all.data();
+        const char* end = begin + all.size();
+        for (const char* p = begin; p < end;) {
+            const void* ff = std::memchr(p, '\f', static_cast<std::size_t>(end - p));
+            if (!ff) break;
+            const char* at = static_cast<const char*>(ff);
+            formFeeds_.push_back(static_cast<std::size_t>(at - begin));
+            p = at + 1;
+        }
+    }
+    return 1 +
+           static_cast<std::size_t>(std::lower_bound(formFeeds_.begin(), formFeeds_.end(), offset) -
+                                    formFeeds_.begin());
+}
+
+std::size_t PageFinder::pageAt(std::size_t chunk, std::size_t offset) {
+    const std::size_t start =
+        static_cast<std::size_t>(text_.chunk(chunk).data() - text_.utf8().data());
+    return pageAtByte(start + offset);
+}
+
 std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
                        CaseMode caseMode, SearchSink& sink) {
     if (phrases.isEmpty()) return 0;
     TermMatcher matcher(caseMode);
+    PageFinder pages(chunks);
     std::size_t found = 0;
     const auto report = [&](std::size_t phrase, std::size_t c, std::size_t offset) {
         const Snippet snippet = snippetAt(chunks.chunk(c), offset);
-        sink.occurrence(Hit{path, phrase, c, offset, snippet});
+        sink.occurrence(Hit{path, phrase, c, offset, snippet, pages.pageAt(c, offset),
+                            phrases[static_cast<qsizetype>(phrase)]});
         ++found;
     };
     std::vector<std::string> prepared;

@@ -147,6 +147,54 @@ TEST(TermMatching, OccurrencesDoNotCrossChunks) {
               QStringList{tail(QStringLiteral("b") + QString(29, QChar(0xE9)))});
 }
 
+// The page and phrase of every occurrence, as the sink gets them.
+std::vector<std::pair<std::size_t, QString>> pagesOf(const QString& text,
+                                                     const SearchOptions& options) {
+    const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
+    struct Pages : SearchSink {
+        std::vector<std::pair<std::size_t, QString>> out;
+        void occurrence(const Hit& hit) override { out.emplace_back(hit.page, hit.phraseText); }
+    } sink;
+    searchText(kPath, chunks, options.phrases(), options.caseMode, sink);
+    return sink.out;
+}
+
+using PageList = std::vector<std::pair<std::size_t, QString>>;
+
+TEST(TermMatching, EveryOccurrenceKnowsItsPageAndPhrase) {
+    const QString cat = QStringLiteral("cat");
+    const QString dog = QStringLiteral("dog");
+    // Page 1, an empty page 2, page 3, and the last page without a final form feed.
+    const QString text = QStringLiteral("cat dog\fcat\f\fdog cat\fcat");
+    EXPECT_EQ(pagesOf(text, multiple({dog, cat}, CaseMode::MatchCase)),
+              (PageList{{1, dog}, {4, dog}, {1, cat}, {2, cat}, {4, cat}, {5, cat}}));
+    // An occurrence that begins with the form feed itself is on the page it ends.
+    EXPECT_EQ(pagesOf(text, single(QStringLiteral("\fcat"), CaseMode::MatchCase)),
+              (PageList{{1, QStringLiteral("\fcat")}, {4, QStringLiteral("\fcat")}}));
+    // Ignoring case changes no page, also after characters that lower to another length.
+    EXPECT_EQ(pagesOf(QStringLiteral("\u0130\fCAT\f\u0130 cat"), single(cat, CaseMode::IgnoreCase)),
+              (PageList{{2, cat}, {3, cat}}));
+}
+
+TEST(TermMatching, PagesAreCountedAcrossChunks) {
+    // Form feeds in the first chunk count for occurrences in the second; the
+    // second phrase starts counting again from the first chunk.
+    QString text = QString(65536, QChar(u'x'));
+    text[10] = u'\f';
+    text[65535] = u'\f';
+    text += QStringLiteral("\fab\fab");
+    text[20] = u'a';
+    text[21] = u'b';
+    EXPECT_EQ(
+        pagesOf(text, multiple({QStringLiteral("ab"), QStringLiteral("b")}, CaseMode::MatchCase)),
+        (PageList{{2, QStringLiteral("ab")},
+                  {4, QStringLiteral("ab")},
+                  {5, QStringLiteral("ab")},
+                  {2, QStringLiteral("b")},
+                  {4, QStringLiteral("b")},
+                  {5, QStringLiteral("b")}}));
+}
+
 TEST(TermMatching, SnippetsAreCountedInCharacters) {
     // Mixed widths: 2, 3 and 4 bytes per character.
     QString text;
