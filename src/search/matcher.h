@@ -34,7 +34,8 @@ inline constexpr std::string_view kSnippetMarker = "...";
 // the match is at code point 16 or later, and "..." always behind.
 struct Snippet {
     bool leadingMarker = false;
-    std::string_view text;  // UTF-8, points into the chunk
+    std::string_view text;    // UTF-8, points into the chunk
+    std::size_t matchAt = 0;  // byte of `text` where the occurrence begins
 
     std::size_t appendTo(char* out) const;  // writes at most maxBytes(); returns bytes written
     static constexpr std::size_t maxBytes() { return kSnippetLength * 4 + 6; }
@@ -143,7 +144,8 @@ class PageFinder {
 // Searches the text of one file for every phrase (in order) and reports each
 // occurrence to `sink`; returns the number reported. beginFile/endFile are the
 // caller's to send.
+// With `loose`, the line-break-tolerant search of search/loose.h.
 std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
-                       CaseMode caseMode, SearchSink& sink);
+                       CaseMode caseMode, SearchSink& sink, bool loose = false);
 
 }  // namespace qm
