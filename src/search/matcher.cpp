@@ -348,6 +348,11 @@ namespace {
 
 // Bytes of `chunk` from `offset` on whose lowered form is `loweredLength` bytes long.
 std::size_t originalLength(std::string_view chunk, std::size_t offset, std::size_t loweredLength) {
+    // ASCII lowers byte for byte: the usual case costs one look at the bytes.
+    const std::string_view same = chunk.substr(offset, loweredLength);
+    if (same.size() == loweredLength &&
+        std::all_of(same.begin(), same.end(), [](char c) { return (c & 0x80) == 0; }))
+        return loweredLength;
     std::size_t i = offset;
     std::size_t lowered = 0;
     std::string one;
