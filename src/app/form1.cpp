@@ -262,6 +262,9 @@ void Form1::connectHandlers() {
             [this](const QModelIndex& current) {
                 results.setSelectedRow(current.isValid() ? current.row() : -1);
             });
+    connect(ListView2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) ListView2_DblClick(index.row());
+    });
 }
 
 SearchOptions Form1::searchOptions() const {

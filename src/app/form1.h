@@ -140,6 +140,7 @@ class Form1 : public QWidget {
     void PushButton9_Click();
     void PushButton10_Click();
     void PushButton11_Click();
+    void ListView2_DblClick(int row);  // 0-based
     void PushButton12_Click();
     void PushButton13_Click();
     void PushButton14_Click();

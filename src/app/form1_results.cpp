@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include "app/errorreport.h"
 #include "app/form1.h"
@@ -10,6 +11,7 @@
 #include "results/exports.h"
 #include "results/opening.h"
 #include "results/spreadsheet.h"
+#include "results/viewer.h"
 
 namespace qm {
 
@@ -39,12 +41,21 @@ void Form1::PushButton3_Click() {
     if (stop) return;
     p.step(102, [&] { setMousePointer(MousePointer::Busy); });
     QStringList paths;
-    p.step(104, [&] { paths = distinctPaths(results, services_.pump); });
+    // Each file opens at the page of its first row, finding that row's phrase.
+    QHash<QString, std::pair<int, QString>> firstRow;
+    p.step(104, [&] {
+        paths = distinctPaths(results, services_.pump);
+        for (int r = 0; r < results.rowCount(); ++r) {
+            const ResultRow& row = results.row(r);
+            if (!firstRow.contains(row.path)) firstRow.insert(row.path, {row.page, row.phrase});
+        }
+    });
     for (const QString& path : paths) {
         if (path.isEmpty()) continue;
         p.step(106, [&] {
             if (fs::exists(path)) {
-                services_.desktop->openDocument(path);
+                const auto at = firstRow.value(path);
+                openAtPage(*services_.desktop, path, at.first, at.second);
                 if (waitSeconds_)
                     waitSeconds_(1);
                 else
@@ -95,11 +106,29 @@ void Form1::PushButton11_Click() {
         }
     });
     if (stop) return;
-    QString path;
-    p.step(102, [&] { path = results.row(results.selectedRow()).path; });
+    ResultRow row;
+    p.step(102, [&] { row = results.row(results.selectedRow()); });
     p.step(104, [&] {
-        if (fs::exists(path))
-            services_.desktop->openDocument(path);
+        if (fs::exists(row.path))
+            openAtPage(*services_.desktop, row.path, row.page, row.phrase);
+        else
+            services_.boxes->message(kMissingFile, applicationTitle());
+    });
+}
+
+// A double click on a result row: that row's file at its page.
+void Form1::ListView2_DblClick(int r) {
+    Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("ListView2_DblClick"));
+    ResultRow row;
+    bool stop = false;
+    p.step(100, [&] {
+        stop = r < 0 || r >= results.rowCount();
+        if (!stop) row = results.row(r);
+    });
+    if (stop) return;
+    p.step(102, [&] {
+        if (fs::exists(row.path))
+            openAtPage(*services_.desktop, row.path, row.page, row.phrase);
         else
             services_.boxes->message(kMissingFile, applicationTitle());
     });

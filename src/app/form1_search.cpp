@@ -182,7 +182,8 @@ class FormSearch : public RunHost, public SearchSink {
 
     // --- SearchSink: one row per occurrence ---
     void occurrence(const Hit& hit) override {
-        form_.results.addRow(hit.path, hit.snippet.toString());
+        form_.results.addRow(hit.path, hit.snippet.toString(), static_cast<int>(hit.page),
+                             hit.phraseText);
     }
 
     Form1& form_;

@@ -25,11 +25,19 @@ enum class Id {
     ClearCache,
     Timeout,
     PasswordFile,
+    Color,
+    PageNumber,
+    MaxCount,
+    Null,
+    FilesFrom,
+    Json,
+    Loose,
 };
 
 struct OptionSpec {
     Id id;
     bool takesValue;
+    bool valueOptional = false;  // "--color" alone, or "--color=WHEN"
 };
 
 const std::map<QString, OptionSpec>& longOptions() {
@@ -52,6 +60,14 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("clear-cache"), {Id::ClearCache, false}},
         {QStringLiteral("timeout"), {Id::Timeout, true}},
         {QStringLiteral("password-file"), {Id::PasswordFile, true}},
+        {QStringLiteral("color"), {Id::Color, true, true}},
+        {QStringLiteral("colour"), {Id::Color, true, true}},
+        {QStringLiteral("page-number"), {Id::PageNumber, false}},
+        {QStringLiteral("max-count"), {Id::MaxCount, true}},
+        {QStringLiteral("null"), {Id::Null, false}},
+        {QStringLiteral("files-from"), {Id::FilesFrom, true}},
+        {QStringLiteral("json"), {Id::Json, false}},
+        {QStringLiteral("loose"), {Id::Loose, false}},
     };
     return m;
 }
@@ -65,6 +81,9 @@ const std::map<QChar, OptionSpec>& shortOptions() {
         {u'l', {Id::FilesWithMatches, false}},
         {u'q', {Id::Quiet, false}},
         {u'j', {Id::Jobs, true}},
+        {u'n', {Id::PageNumber, false}},
+        {u'm', {Id::MaxCount, true}},
+        {u'0', {Id::Null, false}},
     };
     return m;
 }
@@ -145,6 +164,44 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             if (value.isEmpty()) return QStringLiteral("option --password-file needs a file name");
             o.passwordFile = value;
             break;
+        case Id::Color:
+            if (value.isEmpty() || value == u"auto")
+                o.color = CliOptions::Color::Auto;
+            else if (value == u"always")
+                o.color = CliOptions::Color::Always;
+            else if (value == u"never")
+                o.color = CliOptions::Color::Never;
+            else
+                return QStringLiteral("option --color takes auto, always or never, not '") + value +
+                       u'\'';
+            break;
+        case Id::PageNumber:
+            o.pageNumbers = true;
+            break;
+        case Id::MaxCount: {
+            bool number = false;
+            const int n = value.toInt(&number);
+            if (!number || n < 1)
+                return QStringLiteral("option -m needs a number of rows from 1 on, not '") + value +
+                       u'\'';
+            o.maxCount = n;
+            break;
+        }
+        case Id::Null:
+            o.nullAfterPath = true;
+            break;
+        case Id::FilesFrom:
+            if (value.isEmpty())
+                return QStringLiteral(
+                    "option --files-from needs a file name (- for standard input)");
+            o.filesFrom << value;
+            break;
+        case Id::Json:
+            o.json = true;
+            break;
+        case Id::Loose:
+            o.loose = true;
+            break;
     }
     return {};
 }
@@ -185,7 +242,9 @@ ParseResult parseArguments(const QStringList& arguments) {
                 r.error = QStringLiteral("unknown option: --") + name;
                 return r;
             }
-            if (it->second.takesValue && !attached) {
+            if (it->second.takesValue && !attached && it->second.valueOptional) {
+                value.clear();
+            } else if (it->second.takesValue && !attached) {
                 if (i + 1 >= arguments.size()) {
                     r.error = QStringLiteral("option --") + name + QStringLiteral(" needs a value");
                     return r;
@@ -258,7 +317,12 @@ ParseResult parseArguments(const QStringList& arguments) {
             return r;
         }
     }
-    if (positional.isEmpty()) {
+    if (o.askPassword && o.filesFrom.contains(QStringLiteral("-"))) {
+        r.error =
+            QStringLiteral("options --files-from - and --ask-password cannot be used together");
+        return r;
+    }
+    if (positional.isEmpty() && o.filesFrom.isEmpty()) {
         r.error = QStringLiteral("no file or folder to search given");
         return r;
     }
@@ -301,6 +365,22 @@ QString usageText() {
         "                           cache folder (XDG_CACHE_HOME/quillmark)\n"
         "      --no-cache           keep nothing between runs (the default)\n"
         "      --clear-cache        empty that folder first (alone: only that)\n"
+        "  -n, --page-number        print the page between the path and the snippet\n"
+        "  -m, --max-count N        print at most N rows of each file\n"
+        "  -0, --null               a NUL after each path instead of the TAB (or line\n"
+        "                           end), for paths with tabs or line ends\n"
+        "      --files-from FILE    search the paths in FILE too, one a line (NUL-\n"
+        "                           separated with -0); - reads standard input\n"
+        "      --json               one JSON object a line: path, page, phrase, snippet\n"
+        "                           (with -c: path and count; with -l: path)\n"
+        "      --color[=WHEN]       highlight the phrase in the snippet: auto (on a\n"
+        "                           terminal, unless NO_COLOR is set; the default),\n"
+        "                           always or never\n"
+        "      --loose              a run of blanks or line ends in the phrase matches\n"
+        "                           any run of white space; ligatures match their\n"
+        "                           letters; soft hyphens and zero-width characters are\n"
+        "                           skipped; a phrase may cross a page or line end; with\n"
+        "                           -i, full case folding (ss matches \u00df)\n"
         "      --help               show this text\n"
         "      --version            show the version\n"
         "\n"

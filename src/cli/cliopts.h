@@ -44,6 +44,15 @@ struct CliOptions {
     bool clearCache = false;   // empty the store of kept texts first (--clear-cache)
     int timeoutSeconds = 600;  // a file's extraction is ended after this (0: never)
     QString passwordFile;      // its first line is the password for every file
+    // Output in the manner of grep, and the search without line breaks.
+    enum class Color { Auto, Always, Never };
+    Color color = Color::Auto;   // --color: the phrase highlighted in the snippet
+    bool pageNumbers = false;    // -n: the page between the path and the snippet
+    int maxCount = 0;            // -m N: at most N rows a file; 0: every row
+    bool nullAfterPath = false;  // -0: a NUL after the path (and between --files-from paths)
+    QStringList filesFrom;       // --files-from FILE: more paths, one a line; "-": standard input
+    bool json = false;           // --json: one JSON object a line
+    bool loose = false;          // --loose: blanks, line ends, ligatures and soft hyphens tolerated
 
     bool findSetMode() const { return !phraseSources.empty(); }
 };

@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -56,41 +58,121 @@ class Output {
     bool pipeClosed_ = false;
 };
 
+// A JSON string: quotes, backslashes and control characters escaped.
+void appendJsonString(QByteArray& out, const QString& text) {
+    out += '"';
+    for (const char c : text.toUtf8()) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+constexpr const char* kHighlightOn = "\033[01;31m";
+constexpr const char* kHighlightOff = "\033[m";
+
+// The snippet of a row as a line shows it: control characters as blanks, and
+// with `color` the occurrence (as far as the snippet shows it) highlighted.
+QByteArray displaySnippet(const Hit& hit, bool color) {
+    const Snippet& s = hit.snippet;
+    if (!color) return text::blankControls(s.toString()).toUtf8();
+    const auto part = [&](std::size_t from, std::size_t to) {
+        return text::blankControls(
+                   QString::fromUtf8(s.text.data() + from, static_cast<qsizetype>(to - from)))
+            .toUtf8();
+    };
+    const std::size_t a = std::min(s.matchAt, s.text.size());
+    const std::size_t b = std::min(a + hit.length, s.text.size());
+    QByteArray out;
+    if (s.leadingMarker) out += kSnippetMarker.data();
+    out += part(0, a);
+    out += kHighlightOn;
+    out += part(a, b);
+    out += kHighlightOff;
+    out += part(b, s.text.size());
+    out += kSnippetMarker.data();
+    return out;
+}
+
 // Prints what a run finds, file by file, in the form the options ask for:
-// rows (path, TAB, snippet), counts per searched file, or the names of the
-// files with matches. With a text file to write, the rows are kept for it.
+// rows (path, TAB, [page, TAB,] snippet), counts per searched file, or the
+// names of the files with matches; as plain lines or JSON objects. With a
+// text file to write, the rows are kept for it.
 class Printer : public SearchSink {
   public:
     // `quiet`: the text file goes to standard output, so nothing else does.
-    Printer(const CliOptions& options, Terminal& terminal, Output& out, bool quiet)
-        : options_(options), terminal_(terminal), out_(out), quiet_(quiet) {}
+    Printer(const CliOptions& options, Terminal& terminal, Output& out, bool quiet, bool color)
+        : options_(options),
+          terminal_(terminal),
+          out_(out),
+          quiet_(quiet),
+          color_(color && !options.json) {}
+
+    void beginFile(const QString&) override { rows_ = 0; }
 
     void occurrence(const Hit& hit) override {
-        const QString snippet = hit.snippet.toString();
+        // -m: the rest of the file is left out everywhere.
+        if (options_.maxCount > 0 && rows_ >= static_cast<std::size_t>(options_.maxCount)) return;
+        ++rows_;
         if (options_.output == OutputMode::Rows && !quiet_) {
-            pending_ += text::blankControls(hit.path).toUtf8();
-            pending_ += '\t';
-            pending_ += text::blankControls(snippet).toUtf8();
-            pending_ += '\n';
+            if (options_.json) {
+                pending_ += "{\"path\":";
+                appendJsonString(pending_, hit.path);
+                pending_ += ",\"page\":" + QByteArray::number(static_cast<qulonglong>(hit.page));
+                pending_ += ",\"phrase\":";
+                appendJsonString(pending_, hit.phraseText);
+                pending_ += ",\"snippet\":";
+                appendJsonString(pending_, hit.snippet.toString());
+                pending_ += "}\n";
+            } else {
+                appendPath(hit.path, '\t');
+                if (options_.pageNumbers) {
+                    pending_ += QByteArray::number(static_cast<qulonglong>(hit.page));
+                    pending_ += '\t';
+                }
+                pending_ += displaySnippet(hit, color_);
+                pending_ += '\n';
+            }
         }
-        if (!options_.tsvPath.isEmpty()) kept_.push_back({hit.path, snippet});
+        if (!options_.tsvPath.isEmpty()) kept_.push_back({hit.path, hit.snippet.toString()});
     }
 
-    void endFile(const QString& path, std::size_t found) override {
+    void endFile(const QString& path, std::size_t) override {
         if (quiet_) return;
         switch (options_.output) {
             case OutputMode::Rows:
                 break;
             case OutputMode::Count:
-                pending_ += text::blankControls(path).toUtf8();
-                pending_ += '\t';
-                pending_ += QByteArray::number(static_cast<qulonglong>(found));
-                pending_ += '\n';
+                if (options_.json) {
+                    pending_ += "{\"path\":";
+                    appendJsonString(pending_, path);
+                    pending_ += ",\"count\":" + QByteArray::number(static_cast<qulonglong>(rows_));
+                    pending_ += "}\n";
+                } else {
+                    appendPath(path, '\t');
+                    pending_ += QByteArray::number(static_cast<qulonglong>(rows_));
+                    pending_ += '\n';
+                }
                 break;
             case OutputMode::FilesWithMatches:
-                if (found > 0) {
-                    pending_ += text::blankControls(path).toUtf8();
-                    pending_ += '\n';
+                if (rows_ > 0) {
+                    if (options_.json) {
+                        pending_ += "{\"path\":";
+                        appendJsonString(pending_, path);
+                        pending_ += "}\n";
+                    } else {
+                        appendPath(path, '\n');
+                    }
                 }
                 break;
         }
@@ -105,13 +187,47 @@ class Printer : public SearchSink {
     const std::vector<std::pair<QString, QString>>& kept() const { return kept_; }
 
   private:
+    // The path and what follows it; with -0 the path as it is and a NUL instead.
+    void appendPath(const QString& path, char after) {
+        if (options_.nullAfterPath) {
+            pending_ += path.toUtf8();
+            pending_ += '\0';
+        } else {
+            pending_ += text::blankControls(path).toUtf8();
+            pending_ += after;
+        }
+    }
+
     const CliOptions& options_;
     Terminal& terminal_;
     Output& out_;
     bool quiet_ = false;
+    bool color_;
+    std::size_t rows_ = 0;  // rows of the current file
     QByteArray pending_;
     std::vector<std::pair<QString, QString>> kept_;
 };
+
+// The paths of --files-from: one a line (a CR before the LF is dropped), or
+// NUL-separated with -0; empty entries are skipped. False when a file cannot be read.
+bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& terminal) {
+    for (const QString& name : options.filesFrom) {
+        QFile f;
+        const bool open = name == u"-" ? f.open(stdin, QIODevice::ReadOnly)
+                                       : (f.setFileName(name), f.open(QIODevice::ReadOnly));
+        if (!open) {
+            terminal.errorLine(kName + QStringLiteral(": ") + name +
+                               QStringLiteral(": cannot read the list of paths"));
+            return false;
+        }
+        const QByteArray all = f.readAll();
+        for (QByteArray entry : all.split(options.nullAfterPath ? '\0' : '\n')) {
+            if (!options.nullAfterPath && entry.endsWith('\r')) entry.chop(1);
+            if (!entry.isEmpty()) paths << QString::fromUtf8(entry);
+        }
+    }
+    return true;
+}
 
 // The run's questions, answered from the command line.
 class ConsoleRun : public RunHost {
@@ -238,10 +354,10 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
 
 // The file list of the command line: a file as given, a folder with every
 // matching file below it, listed as "Add All PDF File(s) In Folder" lists them.
-void collectFiles(const CliOptions& options, Services& services, Terminal& terminal,
-                  QStringList& list) {
+void collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
+                  Terminal& terminal, QStringList& list) {
     const QString pattern = QStringLiteral("*.") + options.extension;
-    for (const QString& path : options.paths) {
+    for (const QString& path : paths) {
         if (!fs::isFolder(path)) {
             list << path;
             continue;
@@ -336,6 +452,9 @@ int runSearch(const QStringList& arguments) {
             return kExitTrouble;
         withPassword.hasPassword = true;
     }
+    search.loose = options.loose;
+    QStringList paths = options.paths;
+    if (!readFilesFrom(options, paths, terminal)) return kExitTrouble;
 
     const QString work = createWorkFolder();
     if (work.isEmpty()) {
@@ -349,7 +468,11 @@ int runSearch(const QStringList& arguments) {
     QStringList files;
     Output out;
     ConsoleRun host(withPassword, search, files, terminal, out);
-    Printer printer(options, terminal, out, !options.tsvPath.isEmpty() && tsv.isStandardOutput());
+    const bool color = options.color == CliOptions::Color::Always ||
+                       (options.color == CliOptions::Color::Auto && isatty(STDOUT_FILENO) == 1 &&
+                        qEnvironmentVariable("NO_COLOR").isEmpty());
+    Printer printer(options, terminal, out, !options.tsvPath.isEmpty() && tsv.isStandardOutput(),
+                    color);
     pump.onInterrupt = [&](int count) {
         if (count == 1) {
             host.stop = true;
@@ -360,7 +483,7 @@ int runSearch(const QStringList& arguments) {
         }
     };
 
-    collectFiles(options, services, terminal, files);
+    collectFiles(options, paths, services, terminal, files);
     pump.checkInterrupts();
 
     // With --cache, texts are kept on disk between runs (memory holds only a few).

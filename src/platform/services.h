@@ -56,6 +56,12 @@ class Desktop {
     virtual void openUrl(const QString& url) = 0;
     // True when the desktop has a default application for the MIME type.
     virtual bool hasDefaultApplication(const QString& mimeType) = 0;
+    // The desktop entry of the default application for the MIME type (for
+    // example "org.gnome.Evince.desktop"); empty when there is none or it cannot be asked.
+    virtual QString defaultApplication(const QString& mimeType) = 0;
+    // Starts a program with an argument list, detached (its outcome is not
+    // followed); false when it could not be started.
+    virtual bool startDetached(const QString& program, const QStringList& arguments) = 0;
 };
 
 class Clipboard {

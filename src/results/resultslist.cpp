@@ -22,8 +22,9 @@ void ResultsList::clear() {
     endResetModel();
 }
 
-void ResultsList::addRow(const QString& path, const QString& snippet) {
-    rows_.push_back(ResultRow{path, snippet, false});
+void ResultsList::addRow(const QString& path, const QString& snippet, int page,
+                         const QString& phrase) {
+    rows_.push_back(ResultRow{path, snippet, false, page, phrase});
 }
 
 void ResultsList::publish() {

@@ -16,6 +16,9 @@ struct ResultRow {
     QString path;     // column 0, "Results (File)"
     QString snippet;  // column 1, " Where"; may be empty
     bool checked = false;
+    // Kept for opening the file where the occurrence is; never shown or exported.
+    int page = 0;    // 1-based; 0 when not known
+    QString phrase;  // the phrase that found it
 
     // The raw text of column 0 or 1.
     const QString& text(int column) const { return column == 0 ? path : snippet; }
@@ -33,7 +36,8 @@ class ResultsList : public QAbstractTableModel {
     // Removes every row, published or not; nothing is picked afterwards.
     void clear();
     // Appends an unticked row; it shows at the next `publish`.
-    void addRow(const QString& path, const QString& snippet);
+    void addRow(const QString& path, const QString& snippet, int page = 0,
+                const QString& phrase = QString());
     // Shows the rows appended since the last call, in one batch.
     void publish();
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 
+#include "search/loose.h"
 #include "search/sink.h"
 #include "text/utf8.h"
 
@@ -221,6 +222,7 @@ Snippet snippetAt(std::string_view chunk, std::size_t offset) {
     snippet.leadingMarker = back == kSnippetLeadIn;
     const std::size_t end = utf8::advanceCodePoints(chunk, start, kSnippetLength);
     snippet.text = chunk.substr(start, end - start);
+    snippet.matchAt = offset - start;
     return snippet;
 }
 
@@ -320,19 +322,113 @@ std::size_t TermMatcher::countOccurrences(const TextChunks& text, const QString&
     return n;
 }
 
-std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
-                       CaseMode caseMode, SearchSink& sink) {
-    if (phrases.isEmpty()) return 0;
-    TermMatcher matcher(caseMode);
+std::size_t PageFinder::pageAtByte(std::size_t offset) {
+    if (!scanned_) {
+        scanned_ = true;
+        const std::string& all = text_.utf8();
+        const char* begin = all.data();
+        const char* end = begin + all.size();
+        for (const char* p = begin; p < end;) {
+            const void* ff = std::memchr(p, '\f', static_cast<std::size_t>(end - p));
+            if (!ff) break;
+            const char* at = static_cast<const char*>(ff);
+            formFeeds_.push_back(static_cast<std::size_t>(at - begin));
+            p = at + 1;
+        }
+    }
+    return 1 +
+           static_cast<std::size_t>(std::lower_bound(formFeeds_.begin(), formFeeds_.end(), offset) -
+                                    formFeeds_.begin());
+}
+
+std::size_t PageFinder::pageAt(std::size_t chunk, std::size_t offset) {
+    const std::size_t start =
+        static_cast<std::size_t>(text_.chunk(chunk).data() - text_.utf8().data());
+    return pageAtByte(start + offset);
+}
+
+namespace {
+
+// Bytes of `chunk` from `offset` on whose lowered form is `loweredLength` bytes long.
+std::size_t originalLength(std::string_view chunk, std::size_t offset, std::size_t loweredLength) {
+    // ASCII lowers byte for byte: the usual case costs one look at the bytes.
+    const std::string_view same = chunk.substr(offset, loweredLength);
+    if (same.size() == loweredLength &&
+        std::all_of(same.begin(), same.end(), [](char c) { return (c & 0x80) == 0; }))
+        return loweredLength;
+    std::size_t i = offset;
+    std::size_t lowered = 0;
+    std::string one;
+    while (lowered < loweredLength && i < chunk.size()) {
+        const std::size_t next = utf8::advanceCodePoints(chunk, i, 1);
+        one.clear();
+        lowerUtf8(chunk.substr(i, next - i), one);
+        lowered += one.size();
+        i = next;
+    }
+    return i - offset;
+}
+
+std::size_t searchLoose(const QString& path, const TextChunks& chunks, const QStringList& phrases,
+                        CaseMode caseMode, SearchSink& sink) {
+    const bool fold = caseMode == CaseMode::IgnoreCase;
+    std::vector<std::string> prepared;
+    for (const QString& phrase : phrases) prepared.push_back(loosePhrase(phrase, fold));
+    if (std::all_of(prepared.begin(), prepared.end(), [](const auto& p) { return p.empty(); }))
+        return 0;
+    const LooseText text(chunks.utf8(), fold);
+    const std::string_view normal = text.normal();
+    std::vector<std::size_t> starts;
+    for (std::size_t c = 0; c < chunks.count(); ++c)
+        starts.push_back(static_cast<std::size_t>(chunks.chunk(c).data() - chunks.utf8().data()));
+    PageFinder pages(chunks);
     std::size_t found = 0;
-    const auto report = [&](std::size_t phrase, std::size_t c, std::size_t offset) {
-        const Snippet snippet = snippetAt(chunks.chunk(c), offset);
-        sink.occurrence(Hit{path, phrase, c, offset, snippet});
-        ++found;
-    };
+    for (std::size_t k = 0; k < prepared.size(); ++k) {
+        if (prepared[k].empty()) continue;
+        std::size_t last = npos;
+        for (std::size_t pos = findBytes(normal, prepared[k], 0); pos != npos;
+             pos = findBytes(normal, prepared[k], pos + 1)) {
+            // Several places of one ligature or blank run are one place of the text.
+            const std::size_t at = text.toOriginal(pos);
+            if (at == last) continue;
+            last = at;
+            const std::size_t end = text.toOriginalEnd(pos + prepared[k].size());
+            const std::size_t c =
+                static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) -
+                                         starts.begin()) -
+                1;
+            const std::size_t offset = at - starts[c];
+            const Snippet snippet = snippetAt(chunks.chunk(c), offset);
+            sink.occurrence(Hit{path, k, c, offset, snippet, pages.pageAtByte(at),
+                                phrases[static_cast<qsizetype>(k)], end - at});
+            ++found;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
+                       CaseMode caseMode, SearchSink& sink, bool loose) {
+    if (phrases.isEmpty()) return 0;
+    if (loose) return searchLoose(path, chunks, phrases, caseMode, sink);
+    TermMatcher matcher(caseMode);
+    PageFinder pages(chunks);
     std::vector<std::string> prepared;
     prepared.reserve(static_cast<std::size_t>(phrases.size()));
     for (const QString& phrase : phrases) prepared.push_back(matcher.prepare(phrase));
+    std::size_t found = 0;
+    const auto report = [&](std::size_t phrase, std::size_t c, std::size_t offset) {
+        const std::string_view chunk = chunks.chunk(c);
+        const Snippet snippet = snippetAt(chunk, offset);
+        const std::size_t length = caseMode == CaseMode::IgnoreCase
+                                       ? originalLength(chunk, offset, prepared[phrase].size())
+                                       : prepared[phrase].size();
+        sink.occurrence(Hit{path, phrase, c, offset, snippet, pages.pageAt(c, offset),
+                            phrases[static_cast<qsizetype>(phrase)], length});
+        ++found;
+    };
 
     if (prepared.size() == 1) {
         // One phrase: occurrences in the order found.

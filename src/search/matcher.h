@@ -34,7 +34,8 @@ inline constexpr std::string_view kSnippetMarker = "...";
 // the match is at code point 16 or later, and "..." always behind.
 struct Snippet {
     bool leadingMarker = false;
-    std::string_view text;  // UTF-8, points into the chunk
+    std::string_view text;    // UTF-8, points into the chunk
+    std::size_t matchAt = 0;  // byte of `text` where the occurrence begins
 
     // Writes text.size() + 6 bytes at most; returns the bytes written.
     std::size_t appendTo(char* out) const;
@@ -122,10 +123,29 @@ class TermMatcher {
 // Lowers every code point of valid UTF-8 on its own; appends to `out`.
 void lowerUtf8(std::string_view text, std::string& out);
 
+// The page of a place in a text: 1 + the form feeds before it (the extractor
+// writes one after each page). The form feeds are found once, on the first
+// question, so a text without occurrences costs nothing and each occurrence a
+// binary search.
+class PageFinder {
+  public:
+    explicit PageFinder(const TextChunks& text) : text_(text) {}
+    // The page of byte `offset` of chunk `chunk`.
+    std::size_t pageAt(std::size_t chunk, std::size_t offset);
+    // The page of byte `offset` of the whole text.
+    std::size_t pageAtByte(std::size_t offset);
+
+  private:
+    const TextChunks& text_;
+    bool scanned_ = false;
+    std::vector<std::size_t> formFeeds_;  // byte offsets in the whole text
+};
+
 // Searches the text of one file for every phrase (in order) and reports each
 // occurrence to `sink`; returns the number reported. beginFile/endFile are the
 // caller's to send.
+// With `loose`, the line-break-tolerant search of search/loose.h.
 std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
-                       CaseMode caseMode, SearchSink& sink);
+                       CaseMode caseMode, SearchSink& sink, bool loose = false);
 
 }  // namespace qm

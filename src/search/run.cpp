@@ -147,7 +147,8 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         std::size_t found = 0;
         sink.beginFile(path);
         guarded(host, RunStage::Matching, [&] {
-            found = searchText(path, text.chunks, options.phrases(), options.caseMode, sink);
+            found = searchText(path, text.chunks, options.phrases(), options.caseMode, sink,
+                               options.loose);
         });
         sink.endFile(path, found);
         ++summary.filesSearched;

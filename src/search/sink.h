@@ -13,11 +13,14 @@ namespace qm {
 
 // One occurrence of a phrase in a file's text.
 struct Hit {
-    const QString& path;   // the file as listed
-    std::size_t phrase;    // index of the phrase that found it, in the run's phrase list
-    std::size_t chunk;     // chunk of the text, from 0
-    std::size_t offset;    // byte offset of the match within the chunk
+    const QString& path;  // the file as listed
+    std::size_t phrase;   // index of the phrase that found it, in the run's phrase list
+    std::size_t chunk;    // chunk of the text, from 0
+    std::size_t offset;   // byte offset of the match within the chunk
     const Snippet& snippet;
+    std::size_t page = 1;    // 1 + the form feeds before the match in the file's text
+    QString phraseText;      // the phrase that found it, as given
+    std::size_t length = 0;  // bytes of the chunk the occurrence covers (may run past the snippet)
 };
 
 class SearchSink {

@@ -15,6 +15,7 @@ struct SearchOptions {
     SearchMode mode = SearchMode::Single;
     CaseMode caseMode = CaseMode::IgnoreCase;
     bool promptForPassword = false;  // ask for a password for every file
+    bool loose = false;  // white space, ligatures and soft hyphens tolerated (command line only)
 
     // The phrases a file is searched for, in order: the single phrase, or every
     // find-set entry; empty entries are left out (they would match everywhere).

@@ -12,6 +12,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -599,6 +602,162 @@ class CliTest : public QObject {
         kept.close();
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QVERIFY(kept.readAll().startsWith("Results (File)"));
+    }
+
+    // -n puts the page between path and snippet; counts and the text file stay as they are.
+    void pageNumbers() {
+        const Outcome n =
+            run({QStringLiteral("-n"), QStringLiteral("-i"), QStringLiteral("fox"), alpha_});
+        const Outcome plain = run({QStringLiteral("-i"), QStringLiteral("fox"), alpha_});
+        QCOMPARE(n.lines().size(), 3);
+        const QStringList pages{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("2")};
+        for (int i = 0; i < 3; ++i) {
+            const QStringList fields = n.lines().at(i).split(u'\t');
+            QCOMPARE(fields.size(), 3);
+            QCOMPARE(fields.at(1), pages.at(i));
+            QCOMPARE(fields.at(0) + u'\t' + fields.at(2), plain.lines().at(i));
+        }
+        QCOMPARE(run({QStringLiteral("-nc"), QStringLiteral("-i"), QStringLiteral("fox"), alpha_})
+                     .lines(),
+                 QStringList{alpha_ + QStringLiteral("\t3")});
+        const QString a = dir_.path() + QStringLiteral("/n.tsv");
+        const QString b = dir_.path() + QStringLiteral("/plain.tsv");
+        run({QStringLiteral("-n"), QStringLiteral("--tsv"), a, QStringLiteral("fox"), alpha_});
+        run({QStringLiteral("--tsv"), b, QStringLiteral("fox"), alpha_});
+        QFile fa(a), fb(b);
+        QVERIFY(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
+        QVERIFY(fa.size() > 20);
+        QCOMPARE(fa.readAll(), fb.readAll());
+    }
+
+    // --json, -m, -0, --files-from and --color, each as grep users expect it.
+    void grepHabits() {
+        // One JSON object a line, the snippet as extracted.
+        const Outcome j =
+            run({QStringLiteral("--json"), QStringLiteral("-i"), QStringLiteral("fox"), alpha_});
+        QCOMPARE(j.lines().size(), 3);
+        QList<QJsonObject> objects;
+        for (const QString& line : j.lines()) {
+            QJsonParseError e;
+            const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &e);
+            QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(line));
+            objects << doc.object();
+        }
+        QCOMPARE(objects[0].keys(),
+                 (QStringList{QStringLiteral("page"), QStringLiteral("path"),
+                              QStringLiteral("phrase"), QStringLiteral("snippet")}));
+        QCOMPARE(objects[0][QStringLiteral("path")].toString(), alpha_);
+        QCOMPARE(objects[2][QStringLiteral("page")].toInt(), 2);
+        QCOMPARE(objects[2][QStringLiteral("phrase")].toString(), QStringLiteral("fox"));
+        QVERIFY(objects[1][QStringLiteral("snippet")].toString().contains(
+            QStringLiteral("dog.\nA second fox.")));
+        QCOMPARE(
+            run({QStringLiteral("--json"), QStringLiteral("-c"), QStringLiteral("fox"), alpha_})
+                .out,
+            QByteArray("{\"path\":\"") + alpha_.toUtf8() + "\",\"count\":2}\n");
+
+        // -m: at most N rows of each file, in rows and in counts.
+        const Outcome m = run({QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-i"),
+                               QStringLiteral("fox"), alpha_, beta_});
+        QCOMPARE(m.lines().size(), 2);
+        QVERIFY(m.lines().at(0).startsWith(alpha_ + u'\t'));
+        QVERIFY(m.lines().at(1).startsWith(beta_ + u'\t'));
+        QCOMPARE(run({QStringLiteral("-cm2"), QStringLiteral("-i"), QStringLiteral("fox"), alpha_})
+                     .lines(),
+                 QStringList{alpha_ + QStringLiteral("\t2")});
+
+        // -0: a NUL after the path instead of the TAB or the line end.
+        const Outcome z = run({QStringLiteral("-0"), QStringLiteral("lazy"), alpha_});
+        QVERIFY(z.out.startsWith(alpha_.toUtf8() + '\0' + "...jumps over the lazy dog. A"));
+        QVERIFY(!z.out.contains('\t'));
+        QCOMPARE(run({QStringLiteral("-l0"), QStringLiteral("dog"), alpha_, beta_}).out,
+                 alpha_.toUtf8() + '\0' + beta_.toUtf8() + '\0');
+
+        // --files-from: lines (CR LF too), NUL-separated with -0, or standard input.
+        const QString list = dir_.path() + QStringLiteral("/list.txt");
+        test::writeBytes(list, alpha_.toUtf8() + "\r\n\n" + beta_.toUtf8() + "\n");
+        QCOMPARE(
+            run({QStringLiteral("-l"), QStringLiteral("--files-from"), list, QStringLiteral("dog")})
+                .lines(),
+            (QStringList{alpha_, beta_}));
+        QCOMPARE(run({QStringLiteral("-l"), QStringLiteral("-0"), QStringLiteral("--files-from=-"),
+                      QStringLiteral("dog"), scan_},
+                     beta_.toUtf8() + '\0' + alpha_.toUtf8() + '\0')
+                     .out,
+                 beta_.toUtf8() + '\0' + alpha_.toUtf8() + '\0');
+
+        // --color: the occurrence highlighted; never in a pipe unless asked for.
+        const Outcome always = run({QStringLiteral("--color=always"), QStringLiteral("-i"),
+                                    QStringLiteral("FOX"), alpha_});
+        QVERIFY(always.out.contains("brown \033[01;31mfox\033[m jumps"));
+        QVERIFY(always.out.contains("\033[01;31mFOX\033[m in"));
+        QVERIFY(
+            !run({QStringLiteral("--color"), QStringLiteral("fox"), alpha_}).out.contains('\033'));
+        QVERIFY(!run({QStringLiteral("--color=never"), QStringLiteral("fox"), alpha_})
+                     .out.contains('\033'));
+
+        // Bad values: a usage error, exit 2, and nothing searched.
+        const QList<QStringList> bad{
+            {QStringLiteral("--color=sometimes"), QStringLiteral("fox"), alpha_},
+            {QStringLiteral("-m"), QStringLiteral("0"), QStringLiteral("fox"), alpha_},
+            {QStringLiteral("--max-count=x"), QStringLiteral("fox"), alpha_},
+            {QStringLiteral("--files-from"), QStringLiteral("-"), QStringLiteral("--ask-password"),
+             QStringLiteral("fox")},
+            {QStringLiteral("--files-from="), QStringLiteral("fox")},
+            {QStringLiteral("--json=yes"), QStringLiteral("fox"), alpha_}};
+        for (const QStringList& args : bad) {
+            const Outcome o = run(args);
+            QCOMPARE(o.status, 2);
+            QCOMPARE(o.out, QByteArray());
+            QVERIFY2(
+                o.errLines().size() == 2 && o.errLines().at(1).startsWith(QStringLiteral("Try ")),
+                o.err.constData());
+        }
+        const Outcome unreadable =
+            run({QStringLiteral("--files-from"), dir_.path() + QStringLiteral("/none.txt"),
+                 QStringLiteral("fox")});
+        QCOMPARE(unreadable.status, 2);
+        QCOMPARE(unreadable.errLines().size(), 1);
+        noWorkFolderLeft();
+    }
+
+    // --color=auto highlights on a terminal, unless NO_COLOR is set.
+    void colorOnATerminalAndNoColor() {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty()) QSKIP("no 'script' command to make a pseudo-terminal");
+        auto onTerminal = [&](bool noColor) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TEMP"), work_);
+            env.remove(QStringLiteral("NO_COLOR"));
+            if (noColor) env.insert(QStringLiteral("NO_COLOR"), QStringLiteral("1"));
+            p.setProcessEnvironment(env);
+            p.start(script, {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                             u'\'' + program() + QStringLiteral("' -q lazy '") + alpha_ + u'\'',
+                             QStringLiteral("/dev/null")});
+            p.closeWriteChannel();
+            if (!p.waitForFinished(60000)) p.kill();
+            return p.readAllStandardOutput();
+        };
+        QVERIFY(onTerminal(false).contains("\033[01;31mlazy\033[m"));
+        const QByteArray plain = onTerminal(true);
+        QVERIFY(plain.contains("lazy dog"));
+        QVERIFY(!plain.contains("\033[01;31m"));
+    }
+
+    // --loose finds a phrase that the page wraps at a line end; the default does not.
+    void looseFindsWrappedPhrases() {
+        const QString wrapped = dir_.path() + QStringLiteral("/wrapped.pdf");
+        test::makeTextPdf(
+            wrapped, {QStringLiteral("nothing"), QStringLiteral("the net total\nof the invoice")});
+        QCOMPARE(run({QStringLiteral("total of"), wrapped}).status, 1);
+        const Outcome o = run(
+            {QStringLiteral("--loose"), QStringLiteral("-n"), QStringLiteral("total of"), wrapped});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.lines().size(), 1);
+        // The snippet is the text as extracted, its line end shown as a blank.
+        QVERIFY(o.lines().at(0).startsWith(wrapped + QStringLiteral("\t2\t...")));
+        QVERIFY(o.lines().at(0).endsWith(QStringLiteral("the net total of the in...")));
     }
 
     void unusualPaths() {

@@ -36,7 +36,7 @@ options=$("$program" --help | sed -n 's/^ \{1,\}\(-[^ ].*\)$/\1/p' | sed 's/  .*
 [ -n "$options" ] || { echo "FAIL: $program --help shows no options"; exit 1; }
 expect "$options" -
 expect "$options" phrase -
-expect "--file --files-with-matches" --f
+expect "--file --files-from --files-with-matches" --f
 expect "--ignore-case" -e x --ig
 
 cd "$(mktemp -d)" || exit 1

@@ -15,6 +15,7 @@
 
 #include "app/form1.h"
 #include "platform/settings.h"
+#include "results/exports.h"
 #include "support/scripted.h"
 #include "text/error.h"
 
@@ -258,6 +259,73 @@ class ResultsButtonsTest : public QObject {
         QCOMPARE(w.form->mousePointer(), 0);
         QVERIFY(w.pump.count >= 9);  // once per row at least
         checkTitles(w);
+    }
+
+    // With a viewer that takes a page: each button, and a double click, open
+    // at the row's page with its phrase; everything else stays as it was.
+    void openAtThePageOfTheRow() {
+        Window w;
+        w.desktop.defaultApp = QStringLiteral("okularApplication_pdf.desktop");
+        QTemporaryDir dir;
+        const QString a = dir.path() + QStringLiteral("/a.pdf");
+        const QString b = dir.path() + QStringLiteral("/b.pdf");
+        touch(a);
+        touch(b);
+        const auto add = [&](const QString& path, int page, const QString& phrase) {
+            w.form->results.addRow(path, QStringLiteral("s"), page, phrase);
+            w.form->results.publish();
+        };
+        add(a, 4, QStringLiteral("kiwi"));
+        add(b, 2, QStringLiteral("mango"));
+        add(a, 9, QStringLiteral("lime"));
+        add(dir.path() + QStringLiteral("/gone.pdf"), 1, QStringLiteral("kiwi"));
+        const auto okular = [](const QString& path, int page, const QString& phrase) {
+            return QStringList{QStringLiteral("okular"),
+                               QStringLiteral("-p"),
+                               QString::number(page),
+                               QStringLiteral("--find"),
+                               phrase,
+                               path};
+        };
+
+        w.form->results.setSelectedRow(2);
+        w.form->PushButton11_Click();
+        QCOMPARE(w.desktop.started,
+                 (std::vector<QStringList>{okular(a, 9, QStringLiteral("lime"))}));
+
+        // "Open All Files": every distinct file at its first row, one wait after each.
+        w.desktop.started.clear();
+        w.form->PushButton3_Click();
+        QCOMPARE(w.desktop.started,
+                 (std::vector<QStringList>{okular(a, 4, QStringLiteral("kiwi")),
+                                           okular(b, 2, QStringLiteral("mango"))}));
+        QCOMPARE(w.waits, (std::vector<qsizetype>{0, 0}));
+        QCOMPARE(w.messages(),
+                 QStringList{QStringLiteral("Can not open this file. It does not exist.")});
+
+        // A double click on the view opens that row.
+        w.desktop.started.clear();
+        Q_EMIT w.form->ListView2->doubleClicked(w.form->results.index(1, 1));
+        QCOMPARE(w.desktop.started,
+                 (std::vector<QStringList>{okular(b, 2, QStringLiteral("mango"))}));
+        Q_EMIT w.form->ListView2->doubleClicked(w.form->results.index(3, 0));
+        QCOMPARE(w.messages().size(), 2);
+        QVERIFY(w.desktop.opened.isEmpty());
+
+        // The page and phrase are hidden: the text export is the same without them.
+        const QString with = dir.path() + QStringLiteral("/with.txt");
+        const QString without = dir.path() + QStringLiteral("/without.txt");
+        writeResultsText(w.form->results, with, w.services);
+        ResultsList plain;
+        for (int r = 0; r < w.form->results.rowCount(); ++r)
+            plain.addRow(w.form->results.row(r).path, w.form->results.row(r).snippet);
+        plain.publish();
+        writeResultsText(plain, without, w.services);
+        QFile fw(with), fo(without);
+        QVERIFY(fw.open(QIODevice::ReadOnly) && fo.open(QIODevice::ReadOnly));
+        QVERIFY(fw.size() > 0);
+        QCOMPARE(fw.readAll(), fo.readAll());
+        QCOMPARE(w.form->results.columnCount(), 2);
     }
 
     void spreadsheetMissingGivesTwoMessagesInOrder() {

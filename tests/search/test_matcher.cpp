@@ -161,6 +161,54 @@ TEST(TermMatching, OccurrencesDoNotCrossChunks) {
               QStringList{tail(QStringLiteral("b") + QString(29, QChar(0xE9)))});
 }
 
+// The page and phrase of every occurrence, as the sink gets them.
+std::vector<std::pair<std::size_t, QString>> pagesOf(const QString& text,
+                                                     const SearchOptions& options) {
+    const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
+    struct Pages : SearchSink {
+        std::vector<std::pair<std::size_t, QString>> out;
+        void occurrence(const Hit& hit) override { out.emplace_back(hit.page, hit.phraseText); }
+    } sink;
+    searchText(kPath, chunks, options.phrases(), options.caseMode, sink);
+    return sink.out;
+}
+
+using PageList = std::vector<std::pair<std::size_t, QString>>;
+
+TEST(TermMatching, EveryOccurrenceKnowsItsPageAndPhrase) {
+    const QString cat = QStringLiteral("cat");
+    const QString dog = QStringLiteral("dog");
+    // Page 1, an empty page 2, page 3, and the last page without a final form feed.
+    const QString text = QStringLiteral("cat dog\fcat\f\fdog cat\fcat");
+    EXPECT_EQ(pagesOf(text, multiple({dog, cat}, CaseMode::MatchCase)),
+              (PageList{{1, dog}, {4, dog}, {1, cat}, {2, cat}, {4, cat}, {5, cat}}));
+    // An occurrence that begins with the form feed itself is on the page it ends.
+    EXPECT_EQ(pagesOf(text, single(QStringLiteral("\fcat"), CaseMode::MatchCase)),
+              (PageList{{1, QStringLiteral("\fcat")}, {4, QStringLiteral("\fcat")}}));
+    // Ignoring case changes no page, also after characters that lower to another length.
+    EXPECT_EQ(pagesOf(QStringLiteral("\u0130\fCAT\f\u0130 cat"), single(cat, CaseMode::IgnoreCase)),
+              (PageList{{2, cat}, {3, cat}}));
+}
+
+TEST(TermMatching, PagesAreCountedAcrossChunks) {
+    // Form feeds in the first chunk count for occurrences in the second; the
+    // second phrase starts counting again from the first chunk.
+    QString text = QString(65536, QChar(u'x'));
+    text[10] = u'\f';
+    text[65535] = u'\f';
+    text += QStringLiteral("\fab\fab");
+    text[20] = u'a';
+    text[21] = u'b';
+    EXPECT_EQ(
+        pagesOf(text, multiple({QStringLiteral("ab"), QStringLiteral("b")}, CaseMode::MatchCase)),
+        (PageList{{2, QStringLiteral("ab")},
+                  {4, QStringLiteral("ab")},
+                  {5, QStringLiteral("ab")},
+                  {2, QStringLiteral("b")},
+                  {4, QStringLiteral("b")},
+                  {5, QStringLiteral("b")}}));
+}
+
 TEST(TermMatching, SnippetsAreCountedInCharacters) {
     // Mixed widths: 2, 3 and 4 bytes per character.
     QString text;
@@ -289,6 +337,202 @@ TEST(TermMatcher, ReportsChunkAndOffsetOfEachOccurrence) {
     EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}}));
     EXPECT_EQ(matcher.countOccurrences(chunks, QStringLiteral("x")), 65537u);
     EXPECT_EQ(positionInChunk("äöü", 4), 3u);
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// --- the line-break-tolerant search ----------------------------------------
+
+struct LooseHit {
+    std::size_t chunk, offset, page, length;
+    QString snippet;
+};
+
+std::vector<LooseHit> looseHits(const TextChunks& chunks, const QStringList& phrases,
+                                CaseMode caseMode, bool loose = true) {
+    struct Sink : SearchSink {
+        std::vector<LooseHit> out;
+        void occurrence(const Hit& hit) override {
+            out.push_back({hit.chunk, hit.offset, hit.page, hit.length, hit.snippet.toString()});
+        }
+    } sink;
+    searchText(kPath, chunks, phrases, caseMode, sink, loose);
+    return sink.out;
+}
+
+std::vector<LooseHit> looseHits(const QString& text, const QString& phrase,
+                                CaseMode caseMode = CaseMode::MatchCase, bool loose = true) {
+    return looseHits(TextChunks::fromUtf8(text.toStdString()), {phrase}, caseMode, loose);
+}
+
+TEST(LooseSearch, WrappedPhrasesAreFoundWhereTheyBegin) {
+    const QString text = QStringLiteral("one quick\r\n  brown fox; quick\tbrown\fquick\u00A0brown");
+    const auto hits = looseHits(text, QStringLiteral("quick brown"));
+    ASSERT_EQ(hits.size(), 3u);
+    EXPECT_EQ(hits[0].offset, 4u);
+    EXPECT_EQ(hits[0].snippet, tail(QStringLiteral("one quick\r\n  brown fox; quick\t")));
+    EXPECT_EQ(hits[0].length, 14u);  // "quick\r\n  brown", the highlight of the original
+    EXPECT_EQ(hits[1].page, 1u);
+    EXPECT_EQ(hits[2].page, 2u);
+    // The default search finds none of them: a blank is a blank there.
+    EXPECT_TRUE(looseHits(text, QStringLiteral("quick brown"), CaseMode::MatchCase, false).empty());
+    // Blanks of the phrase are one run too; a phrase of blanks finds each run once.
+    EXPECT_EQ(looseHits(text, QStringLiteral("quick \n brown")).size(), 3u);
+    EXPECT_EQ(looseHits(QStringLiteral("a  b\n\nc"), QStringLiteral(" ")).size(), 2u);
+}
+
+TEST(LooseSearch, LigaturesSoftHyphensAndZeroWidthCharacters) {
+    const QString text = QStringLiteral(
+        "the o\uFB03ce, an exam\u00ADple, a hy\u00AD\nphen, zero\u200Bwidth, \uFB02ow");
+    EXPECT_EQ(looseHits(text, QStringLiteral("office")).size(), 1u);
+    EXPECT_EQ(looseHits(text, QStringLiteral("example")).size(), 1u);
+    EXPECT_EQ(looseHits(text, QStringLiteral("hyphen")).size(), 1u);
+    EXPECT_EQ(looseHits(text, QStringLiteral("zerowidth")).size(), 1u);
+    EXPECT_EQ(looseHits(text, QStringLiteral("flow")).size(), 1u);
+    // The letters of a ligature are one place: "f" is found once in "ﬃ", at the ligature.
+    const auto f = looseHits(QStringLiteral("o\uFB03"), QStringLiteral("f"));
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_EQ(f[0].offset, 1u);
+    EXPECT_EQ(f[0].length, 3u);  // the whole ligature
+    // A ligature in the phrase matches the letters in the text.
+    EXPECT_EQ(looseHits(QStringLiteral("office"), QStringLiteral("o\uFB03ce")).size(), 1u);
+    EXPECT_TRUE(looseHits(text, QStringLiteral("office"), CaseMode::MatchCase, false).empty());
+}
+
+TEST(LooseSearch, OccurrencesAcrossChunksAreFound) {
+    const QString text = QString(65533, QChar(u'x')) + QStringLiteral(" needle \f\fin hay");
+    const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
+    ASSERT_EQ(chunks.count(), 2u);
+    const auto hits = looseHits(chunks, {QStringLiteral("needle in")}, CaseMode::MatchCase);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].chunk, 0u);
+    EXPECT_EQ(hits[0].offset, 65534u);
+    EXPECT_EQ(hits[0].page, 1u);
+    // The snippet stays within the chunk where the occurrence begins.
+    EXPECT_EQ(hits[0].snippet, dots(QString(14, QChar(u'x')) + QStringLiteral(" ne")));
+    EXPECT_EQ(looseHits(chunks, {QStringLiteral("needle")}, CaseMode::MatchCase).size(), 1u);
+    EXPECT_TRUE(looseHits(chunks, {QStringLiteral("needle")}, CaseMode::MatchCase, false).empty());
+}
+
+TEST(LooseSearch, FullCaseFoldingWhenIgnoringCase) {
+    const QString text = QStringLiteral(
+        "STRASSE, Stra\u00DFe, \u1E9E, \u039F\u0394\u039F\u03A3 \u03BF\u03B4\u03BF\u03C2");
+    EXPECT_EQ(looseHits(text, QStringLiteral("strasse"), CaseMode::IgnoreCase).size(), 2u);
+    EXPECT_EQ(looseHits(text, QStringLiteral("stra\u00DFe"), CaseMode::IgnoreCase).size(), 2u);
+    EXPECT_EQ(looseHits(text, QStringLiteral("ss"), CaseMode::IgnoreCase).size(), 3u);
+    EXPECT_EQ(
+        looseHits(text, QStringLiteral("\u03BF\u03B4\u03BF\u03C3"), CaseMode::IgnoreCase).size(),
+        2u);
+    // Case matters: no folding at all.
+    EXPECT_EQ(looseHits(text, QStringLiteral("strasse")).size(), 0u);
+    EXPECT_EQ(looseHits(text, QStringLiteral("Stra\u00DFe")).size(), 1u);
+}
+
+// The obvious loose search on code points: a table of the characters used
+// below, each text position's normal form, and a plain search of the joined form.
+std::vector<std::size_t> referenceLoose(const QList<uint>& text, const QList<uint>& phrase,
+                                        bool fold) {
+    const auto isSpace = [](uint c) { return c == ' ' || c == '\n' || c == '\f' || c == 0xA0; };
+    const auto isSkipped = [](uint c) { return c == 0xAD || c == 0x200B; };
+    const auto normal = [&](const QList<uint>& in, std::vector<std::size_t>* from) {
+        QList<uint> out;
+        for (qsizetype i = 0; i < in.size();) {
+            const uint c = in[i];
+            const auto put = [&](std::initializer_list<uint> cs) {
+                for (uint x : cs) {
+                    out << x;
+                    if (from) from->push_back(static_cast<std::size_t>(i));
+                }
+            };
+            if (isSpace(c)) {
+                put({' '});
+                while (i < in.size() && (isSpace(in[i]) || isSkipped(in[i]))) ++i;
+                continue;
+            }
+            ++i;
+            if (c == 0xAD) {
+                qsizetype j = i;
+                bool lineEnd = false;
+                while (j < in.size() && (isSpace(in[j]) || isSkipped(in[j])))
+                    lineEnd = lineEnd || in[j] == '\n' || in[j] == '\f', ++j;
+                if (lineEnd) i = j;
+                continue;
+            }
+            if (c == 0x200B) continue;
+            --i;
+            if (c == 0xFB01)
+                put({'f', 'i'});
+            else if (c == 0xFB00)
+                put({'f', 'f'});
+            else if (fold && c == 0xDF)
+                put({'s', 's'});
+            else if (fold && c == 'S')
+                put({'s'});
+            else
+                put({c});
+            ++i;
+        }
+        return out;
+    };
+    std::vector<std::size_t> from;
+    const QList<uint> t = normal(text, &from);
+    const QList<uint> p = normal(phrase, nullptr);
+    std::vector<std::size_t> out;
+    for (qsizetype i = 0; !p.isEmpty() && i + p.size() <= t.size(); ++i)
+        if (t.mid(i, p.size()) == p && (out.empty() || out.back() != from[i]))
+            out.push_back(from[i]);
+    return out;
+}
+
+TEST(LooseSearch, AgreesWithAPlainReferenceOnRandomText) {
+    const uint alphabet[] = {'a',  'b',  'f',  'i',    's',    'S',    ' ', '\n',
+                             '\f', 0xA0, 0xAD, 0x200B, 0xFB01, 0xFB00, 0xDF};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        QList<uint> text;
+        const int n = 1 + static_cast<int>(rng() % 60);
+        for (int i = 0; i < n; ++i) text << alphabet[rng() % std::size(alphabet)];
+        QList<uint> phrase;
+        const int m = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < m; ++i) phrase << alphabet[rng() % 10];
+        const QString t =
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(text.constData()), text.size());
+        const QString p =
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(phrase.constData()), phrase.size());
+        for (const bool fold : {false, true}) {
+            std::vector<std::size_t> got;
+            const std::string utf8 = t.toStdString();
+            for (const LooseHit& h :
+                 looseHits(t, p, fold ? CaseMode::IgnoreCase : CaseMode::MatchCase))
+                got.push_back(positionInChunk(utf8, h.offset) - 1);
+            EXPECT_EQ(got, referenceLoose(text, phrase, fold))
+                << t.toStdString() << " / " << p.toStdString() << " " << fold;
+        }
+    }
+}
+
+TEST(LooseSearch, PlainTextGivesTheDefaultResults) {
+    // Without white space or special characters, the loose search is the default one.
+    std::mt19937 rng(11);
+    for (int round = 0; round < 100; ++round) {
+        QString text;
+        for (int i = 0; i < 200; ++i) text += QChar(u"abAB\u00E9\u00C9"[rng() % 6]);
+        const QString phrase = text.mid(static_cast<qsizetype>(rng() % 190), 3);
+        for (const CaseMode mode : {CaseMode::MatchCase, CaseMode::IgnoreCase}) {
+            const auto loose = looseHits(text, phrase, mode, true);
+            const auto exact = looseHits(text, phrase, mode, false);
+            ASSERT_EQ(loose.size(), exact.size());
+            for (std::size_t i = 0; i < loose.size(); ++i) {
+                EXPECT_EQ(loose[i].offset, exact[i].offset);
+                EXPECT_EQ(loose[i].snippet, exact[i].snippet);
+                EXPECT_EQ(loose[i].length, exact[i].length);
+            }
+        }
+    }
 }
 
 }  // namespace

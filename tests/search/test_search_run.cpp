@@ -189,6 +189,19 @@ class SearchRunTest : public QObject {
         QCOMPARE(h.phraseOf, (std::vector<std::size_t>{0, 0, 1, 1}));
     }
 
+    // Pages on a made PDF as the extractor writes them: the first page, a page
+    // after an empty one, and the last page.
+    void everyRowKnowsItsPage() {
+        const QString pdf = d(QStringLiteral("pages.pdf"));
+        test::makeTextPdf(pdf, {QStringLiteral("kiwi on the first page"), QString(),
+                                QStringLiteral("page three\nkiwi and kiwi"),
+                                QStringLiteral("nothing here"), QStringLiteral("the last kiwi")});
+        Host h;
+        prepare(h, {pdf}, QStringLiteral("kiwi"));
+        h.run(*pipeline(pdftotext_, 1, nullptr, h));
+        QCOMPARE(h.pages, (std::vector<std::size_t>{1, 3, 3, 5}));
+    }
+
     void aFileChangedOnDiskIsExtractedAgain() {
         const QString ex = loggingExtractor(QStringLiteral("count.sh"), realTail());
         const QString a = d(QStringLiteral("c1.pdf"));

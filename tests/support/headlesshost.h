@@ -22,6 +22,7 @@ class HeadlessRun : public RunHost, public SearchSink {
     SearchSummary run(TextPipeline& pipeline) {
         rows.clear();
         phraseOf.clear();
+        pages.clear();
         begun.clear();
         reports.clear();
         summary = runSearch(pipeline, *this, *this);
@@ -60,6 +61,7 @@ class HeadlessRun : public RunHost, public SearchSink {
     void occurrence(const Hit& hit) override {
         rows.emplace_back(hit.path, hit.snippet.toString());
         phraseOf.push_back(hit.phrase);
+        pages.push_back(hit.page);
     }
 
     QStringList list;
@@ -70,6 +72,7 @@ class HeadlessRun : public RunHost, public SearchSink {
     ScriptedProgressBar bar;
     std::vector<std::pair<QString, QString>> rows;  // path, snippet
     std::vector<std::size_t> phraseOf;              // of each row: its phrase's index
+    std::vector<std::size_t> pages;                 // of each row: its page
     std::vector<int> begun;                         // positions of the files begun, in order
     QStringList reports;                            // failures reported during the run
     SearchSummary summary;

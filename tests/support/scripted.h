@@ -82,10 +82,21 @@ class ScriptedDesktop : public Desktop {
         asked.push_back(mimeType);
         return hasDefault;
     }
+    QString defaultApplication(const QString& mimeType) override {
+        asked.push_back(mimeType);
+        return defaultApp;
+    }
+    bool startDetached(const QString& program, const QStringList& arguments) override {
+        started.push_back(QStringList{program} + arguments);
+        return startable;
+    }
     QStringList opened;
     QStringList urls;
     QStringList asked;
     bool hasDefault = true;
+    QString defaultApp;                // the answer of defaultApplication
+    bool startable = true;             // the answer of startDetached
+    std::vector<QStringList> started;  // each start: the program, then its arguments
     std::function<void(const QString&)> onOpen;
 };
 

@@ -186,6 +186,25 @@ bool QtDesktop::hasDefaultApplication(const QString& mimeType) {
     return p.exitCode() == 0 && !p.readAllStandardOutput().trimmed().isEmpty();
 }
 
+QString QtDesktop::defaultApplication(const QString& mimeType) {
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (xdgMime.isEmpty()) return QString();
+    QProcess p;
+    p.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished();
+        return QString();
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return QString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+bool QtDesktop::startDetached(const QString& program, const QStringList& arguments) {
+    const QString found = QStandardPaths::findExecutable(program);
+    return !found.isEmpty() && QProcess::startDetached(found, arguments);
+}
+
 void QtClipboard::clear() {
     QApplication::clipboard()->clear();
 }

@@ -57,6 +57,8 @@ class QtFileDialogs : public FileDialogs {
 class QtDesktop : public Desktop {
   public:
     void openDocument(const QString& path) override;
+    QString defaultApplication(const QString& mimeType) override;
+    bool startDetached(const QString& program, const QStringList& arguments) override;
     void openUrl(const QString& url) override;
     bool hasDefaultApplication(const QString& mimeType) override;
 };

@@ -1,0 +1,80 @@
+#include "results/viewer.h"
+
+namespace qm {
+
+namespace {
+
+enum class Viewer { Unknown, GnomeFamily, GnomeFamilyNoFind, Okular, Zathura, Qpdfview, MuPdf };
+
+// The viewer behind a desktop entry such as "org.gnome.Evince.desktop",
+// "okularApplication_pdf.desktop" or "org.pwmt.zathura-pdf-mupdf.desktop".
+Viewer viewerOf(const QString& desktopEntry) {
+    const QString id = desktopEntry.toLower();
+    if (id.contains(QStringLiteral("zathura"))) return Viewer::Zathura;
+    if (id.contains(QStringLiteral("evince"))) return Viewer::GnomeFamily;
+    if (id.contains(QStringLiteral("atril")) || id.contains(QStringLiteral("xreader")))
+        return Viewer::GnomeFamilyNoFind;
+    if (id.contains(QStringLiteral("okular"))) return Viewer::Okular;
+    if (id.contains(QStringLiteral("qpdfview"))) return Viewer::Qpdfview;
+    if (id.contains(QStringLiteral("mupdf"))) return Viewer::MuPdf;
+    return Viewer::Unknown;
+}
+
+}  // namespace
+
+ViewerCommand viewerCommand(const QString& desktopEntry, const QString& path, int page,
+                            const QString& phrase) {
+    ViewerCommand c;
+    if (page < 1 || path.isEmpty()) return c;
+    const QString n = QString::number(page);
+    const QString id = desktopEntry.toLower();
+    switch (viewerOf(desktopEntry)) {
+        case Viewer::Unknown:
+            return c;
+        case Viewer::GnomeFamily:
+            // evince: -i/--page-index is the page's number, not its label.
+            c.program = QStringLiteral("evince");
+            c.arguments << QStringLiteral("--page-index=") + n;
+            if (!phrase.isEmpty()) c.arguments << QStringLiteral("--find=") + phrase;
+            c.arguments << path;
+            return c;
+        case Viewer::GnomeFamilyNoFind:
+            // atril (MATE) and xreader (Cinnamon) take the page index but no phrase.
+            c.program = id.contains(QStringLiteral("atril")) ? QStringLiteral("atril")
+                                                             : QStringLiteral("xreader");
+            c.arguments << QStringLiteral("--page-index=") + n << path;
+            return c;
+        case Viewer::Okular:
+            c.program = QStringLiteral("okular");
+            c.arguments << QStringLiteral("-p") << n;
+            if (!phrase.isEmpty()) c.arguments << QStringLiteral("--find") << phrase;
+            c.arguments << path;
+            return c;
+        case Viewer::Zathura:
+            c.program = QStringLiteral("zathura");
+            c.arguments << QStringLiteral("-P") << n << path;
+            return c;
+        case Viewer::Qpdfview:
+            // The page follows the file name after a '#'.
+            c.program = QStringLiteral("qpdfview");
+            if (!phrase.isEmpty()) c.arguments << QStringLiteral("--search") << phrase;
+            c.arguments << path + u'#' + n;
+            return c;
+        case Viewer::MuPdf:
+            c.program = QStringLiteral("mupdf");
+            c.arguments << path << n;
+            return c;
+    }
+    return c;
+}
+
+void openAtPage(Desktop& desktop, const QString& path, int page, const QString& phrase) {
+    if (page >= 1) {
+        const ViewerCommand c = viewerCommand(
+            desktop.defaultApplication(QStringLiteral("application/pdf")), path, page, phrase);
+        if (!c.program.isEmpty() && desktop.startDetached(c.program, c.arguments)) return;
+    }
+    desktop.openDocument(path);
+}
+
+}  // namespace qm

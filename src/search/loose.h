@@ -1,0 +1,45 @@
+#pragma once
+// The line-break-tolerant search (--loose). The text and the phrase are both
+// brought to one form before a plain byte search: every run of white space
+// (blanks, tabs, line ends, page breaks, no-break spaces) becomes one blank,
+// ligatures become their letters, soft hyphens and zero-width characters go
+// (a soft hyphen with the line end after it joins the word), and ignoring case
+// folds case fully (the sharp s is "ss"). The whole text is brought to that
+// form at once, so a phrase may straddle chunks; each occurrence is mapped
+// back to the place in the original text where it begins, so snippets and
+// pages are those of the text as extracted.
+
+#include <QString>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+class LooseText {
+  public:
+    // `text`: valid UTF-8.
+    LooseText(std::string_view text, bool foldCase);
+
+    const std::string& normal() const { return normal_; }
+    // The original byte where the normal form's byte `n` comes from.
+    std::size_t toOriginal(std::size_t n) const;
+    // The original byte just past what the normal form's bytes before `n` come from.
+    std::size_t toOriginalEnd(std::size_t n) const;
+
+  private:
+    struct Segment {
+        std::size_t normal;    // from this byte of the normal form on
+        std::size_t original;  // ... it lines up with this byte of the original
+        bool whole;            // the segment stands for one piece of the original as a whole
+    };
+    std::string normal_;
+    std::vector<Segment> segments_;
+    friend class LooseBuilder;
+};
+
+// A phrase in the normal form (empty when nothing of it is left).
+std::string loosePhrase(const QString& phrase, bool foldCase);
+
+}  // namespace qm

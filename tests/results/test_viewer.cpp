@@ -1,0 +1,95 @@
+// The viewer command lines built for each known PDF viewer from the desktop's
+// default application, and the fall-back to the desktop's plain opening. No
+// viewer is started: the scripted desktop records the argument lists.
+#include <gtest/gtest.h>
+
+#include "results/viewer.h"
+#include "support/scripted.h"
+
+namespace qm {
+namespace {
+
+const QString kPdf = QStringLiteral("/home/u/My Files/report #2.pdf");
+const QString kPhrase = QStringLiteral("net total");
+
+QStringList commandFor(const QString& entry, int page = 7, const QString& phrase = kPhrase) {
+    const ViewerCommand c = viewerCommand(entry, kPdf, page, phrase);
+    if (c.program.isEmpty()) return {};
+    return QStringList{c.program} + c.arguments;
+}
+
+QStringList list(std::initializer_list<const char*> items) {
+    QStringList out;
+    for (const char* i : items) out << QString::fromUtf8(i);
+    return out;
+}
+
+TEST(ViewerCommand, EachKnownViewerGetsItsOwnOptions) {
+    const QStringList evince = list({"evince", "--page-index=7", "--find=net total"}) << kPdf;
+    EXPECT_EQ(commandFor(QStringLiteral("org.gnome.Evince.desktop")), evince);
+    EXPECT_EQ(commandFor(QStringLiteral("evince.desktop")), evince);
+    // MATE's and Cinnamon's viewers take the page index but document no phrase option.
+    EXPECT_EQ(commandFor(QStringLiteral("atril.desktop")), list({"atril", "--page-index=7"})
+                                                               << kPdf);
+    EXPECT_EQ(commandFor(QStringLiteral("xreader.desktop")), list({"xreader", "--page-index=7"})
+                                                                 << kPdf);
+    const QStringList okular = list({"okular", "-p", "7", "--find", "net total"}) << kPdf;
+    EXPECT_EQ(commandFor(QStringLiteral("okularApplication_pdf.desktop")), okular);
+    EXPECT_EQ(commandFor(QStringLiteral("org.kde.okular.desktop")), okular);
+    // zathura with its MuPDF plug-in is still zathura.
+    EXPECT_EQ(commandFor(QStringLiteral("org.pwmt.zathura-pdf-mupdf.desktop")),
+              list({"zathura", "-P", "7"}) << kPdf);
+    EXPECT_EQ(commandFor(QStringLiteral("org.pwmt.zathura.desktop")), list({"zathura", "-P", "7"})
+                                                                          << kPdf);
+    EXPECT_EQ(commandFor(QStringLiteral("qpdfview.desktop")),
+              list({"qpdfview", "--search", "net total"}) << kPdf + QStringLiteral("#7"));
+    EXPECT_EQ(commandFor(QStringLiteral("mupdf.desktop")),
+              (QStringList{QStringLiteral("mupdf"), kPdf, QStringLiteral("7")}));
+}
+
+TEST(ViewerCommand, NoPhraseNoFindAndNoPageOrUnknownViewerNoCommand) {
+    EXPECT_EQ(commandFor(QStringLiteral("org.gnome.Evince.desktop"), 2, QString()),
+              list({"evince", "--page-index=2"}) << kPdf);
+    EXPECT_EQ(commandFor(QStringLiteral("okularApplication_pdf.desktop"), 2, QString()),
+              list({"okular", "-p", "2"}) << kPdf);
+    EXPECT_EQ(commandFor(QStringLiteral("qpdfview.desktop"), 2, QString()),
+              QStringList{QStringLiteral("qpdfview")} << kPdf + QStringLiteral("#2"));
+    EXPECT_TRUE(commandFor(QStringLiteral("firefox.desktop")).isEmpty());
+    EXPECT_TRUE(commandFor(QString()).isEmpty());
+    EXPECT_TRUE(commandFor(QStringLiteral("org.gnome.Evince.desktop"), 0).isEmpty());
+}
+
+TEST(OpenAtPage, StartsTheViewerOrOpensAsTheDesktopDoes) {
+    ScriptedDesktop desktop;
+    desktop.defaultApp = QStringLiteral("org.gnome.Evince.desktop");
+    openAtPage(desktop, kPdf, 3, kPhrase);
+    ASSERT_EQ(desktop.started.size(), 1u);
+    EXPECT_EQ(desktop.started[0], list({"evince", "--page-index=3", "--find=net total"}) << kPdf);
+    EXPECT_EQ(desktop.asked, QStringList{QStringLiteral("application/pdf")});
+    EXPECT_TRUE(desktop.opened.isEmpty());
+
+    // The viewer cannot be started: the file still opens.
+    desktop.startable = false;
+    openAtPage(desktop, kPdf, 3, kPhrase);
+    EXPECT_EQ(desktop.opened, QStringList{kPdf});
+
+    // An unknown viewer, or no default at all: opened as the desktop opens it.
+    desktop.startable = true;
+    for (const QString& entry : {QStringLiteral("foxit.desktop"), QString()}) {
+        desktop.defaultApp = entry;
+        desktop.opened.clear();
+        openAtPage(desktop, kPdf, 3, kPhrase);
+        EXPECT_EQ(desktop.opened, QStringList{kPdf});
+    }
+    EXPECT_EQ(desktop.started.size(), 2u);
+
+    // A row without a page asks nothing.
+    desktop.asked.clear();
+    desktop.opened.clear();
+    openAtPage(desktop, kPdf, 0, kPhrase);
+    EXPECT_TRUE(desktop.asked.isEmpty());
+    EXPECT_EQ(desktop.opened, QStringList{kPdf});
+}
+
+}  // namespace
+}  // namespace qm
