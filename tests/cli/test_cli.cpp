@@ -284,6 +284,18 @@ class CliTest : public QObject {
         const Outcome all = run({QStringLiteral("-lq"), QStringLiteral("--ext=*"),
                                  QStringLiteral("fox"), QStringLiteral("tree")});
         QCOMPARE(names(all).size(), 3);
+        // A file that is no PDF at all, listed by "*", is reported as such, not
+        // as protected.
+        const QString mixed = dir_.path() + QStringLiteral("/mixed");
+        test::writeBytes(mixed + QStringLiteral("/plain.txt"), "the quick brown fox, as text");
+        test::makeTextPdf(mixed + QStringLiteral("/real.pdf"),
+                          {QStringLiteral("a quick brown fox jumps")});
+        const Outcome mix =
+            run({QStringLiteral("-q"), QStringLiteral("--ext=*"), QStringLiteral("fox"), mixed});
+        QVERIFY2(mix.lines().size() == 1, (mix.out + mix.err).constData());
+        QVERIFY2(mix.err.contains(QFile::encodeName(mixed) +
+                                  "/plain.txt  - not a PDF file, or the file is damaged."),
+                 (mix.out + mix.err).constData());
         // A file named directly is searched whatever its name.
         const Outcome direct = run({QStringLiteral("fox"), tree_ + QStringLiteral("/a/~lock.pdf")});
         QCOMPARE(direct.lines().size(), 1);
