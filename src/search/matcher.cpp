@@ -357,4 +357,26 @@ std::size_t searchText(const QString& path, const TextChunks& chunks, const QStr
     return found;
 }
 
+std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
+                           CaseMode caseMode, SearchSink& sink) {
+    TermMatcher matcher(caseMode);
+    std::size_t found = 0;
+    // Occurrences never straddle two chunks, so one chunk at a time finds
+    // what the whole text would; phrase by phrase keeps the order of rows.
+    for (qsizetype k = 0; k < phrases.size(); ++k) {
+        const std::vector<std::string> prepared{matcher.prepare(phrases[k])};
+        if (prepared[0].empty()) continue;
+        std::size_t c = 0;
+        forEachFileChunk(textPath, [&](std::string_view chunk) {
+            matcher.findInChunk(chunk, prepared, [&](std::size_t, std::size_t offset) {
+                const Snippet snippet = snippetAt(chunk, offset);
+                sink.occurrence(Hit{path, static_cast<std::size_t>(k), c, offset, snippet});
+                ++found;
+            });
+            ++c;
+        });
+    }
+    return found;
+}
+
 }  // namespace qm

@@ -147,7 +147,10 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         std::size_t found = 0;
         sink.beginFile(path);
         guarded(host, RunStage::Matching, [&] {
-            found = searchText(path, text.chunks, options.phrases(), options.caseMode, sink);
+            found = text.onDisk
+                        ? searchTextFile(path, text.onDisk->path, options.phrases(),
+                                         options.caseMode, sink)
+                        : searchText(path, text.chunks, options.phrases(), options.caseMode, sink);
         });
         sink.endFile(path, found);
         ++summary.filesSearched;
