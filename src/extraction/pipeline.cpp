@@ -20,7 +20,18 @@
 
 namespace qm {
 
+TextOnDisk::~TextOnDisk() {
+    fs::removeQuietly(path);
+}
+
 struct TextPipeline::Job {
+    TextPipeline* owner = nullptr;
+    std::int64_t held = 0;  // bytes of `text` counted against the memory budget
+    ~Job() { release(); }
+    void release() {
+        if (held > 0) owner->released(held);
+        held = 0;
+    }
     int index = 0;
     QString path;
     QString password;
@@ -82,9 +93,20 @@ int TextPipeline::coreCount() {
 TextPipeline::TextPipeline(Setup setup) : setup_(std::move(setup)) {
     if (setup_.qpdfPath.isEmpty()) setup_.qpdfPath = findQpdf();
     jobs_ = setup_.jobs > 0 ? setup_.jobs : coreCount();
-    // Besides one file in flight per worker, as many ready and waiting, so the
-    // workers never idle while the run is busy with the file before.
-    window_ = 2 * jobs_ + 1;
+}
+
+void TextPipeline::released(std::int64_t bytes) {
+    held_ -= bytes;
+    // Not under the lock (a job may die with it held); a worker waiting for
+    // room looks again at its next poll if this wake-up comes too early.
+    wake_.notify_all();
+}
+
+bool TextPipeline::mayBegin(const Job& job) const {
+    // The file waited for, a file outside the run and ended work always go;
+    // work ahead only while the texts waiting leave room.
+    return job.index <= current_.load() || job.token.cancelled() ||
+           held_.load() < setup_.memoryBudget;
 }
 
 TextPipeline::~TextPipeline() {
@@ -103,6 +125,7 @@ void TextPipeline::beginRun(const RunPlan& plan) {
     cancelAll();
     plan_ = plan;
     inRun_ = true;
+    current_ = 0;
 }
 
 void TextPipeline::endRun() {
@@ -125,6 +148,7 @@ void TextPipeline::cancelAll() {
 std::shared_ptr<TextPipeline::Job> TextPipeline::submit(int index, const QString& path,
                                                         const QString& password, bool first) {
     auto job = std::make_shared<Job>();
+    job->owner = this;
     job->index = index;
     job->path = path;
     job->password = password;
@@ -143,16 +167,13 @@ std::shared_ptr<TextPipeline::Job> TextPipeline::submit(int index, const QString
 }
 
 void TextPipeline::scheduleAhead(int from) {
-    const int last = std::min(plan_.count, from + window_ - 1);
-    for (int k = from; k <= last; ++k) {
+    // Every later file of the run is queued once; how far the workers get is
+    // the memory budget's to say (mayBegin). A list changed under the run is
+    // seen when a queued file's path no longer matches (obtain).
+    const int first = ahead_.empty() ? from : std::max(from, ahead_.rbegin()->first + 1);
+    for (int k = first; k <= plan_.count; ++k) {
         const QString path = plan_.pathAt ? plan_.pathAt(k) : QString();
         if (path.isEmpty()) break;
-        auto it = ahead_.find(k);
-        if (it != ahead_.end()) {
-            if (it->second->path == path && it->second->password.isEmpty()) continue;
-            it->second->token.cancel();  // the list changed under the run
-            ahead_.erase(it);
-        }
         ahead_[k] = submit(k, path, QString(), false);
     }
 }
@@ -169,6 +190,8 @@ FileText TextPipeline::obtain(const FileRequest& request) {
         it->second->token.cancel();
         it = ahead_.erase(it);
     }
+    current_ = i;
+    wake_.notify_all();
     const bool ahead = aheadAllowed();
     if (ahead) {
         scheduleAhead(i);
@@ -188,11 +211,16 @@ FileText TextPipeline::obtain(const FileRequest& request) {
     std::shared_ptr<Job> job;
     auto it = ahead_.find(i);
     if (it != ahead_.end()) {
-        if (it->second->path == request.path && it->second->password == password)
+        if (it->second->path == request.path && it->second->password == password) {
             job = it->second;
-        else
+            ahead_.erase(it);
+        } else if (it->second->path != request.path) {
+            // The list changed under the run: what was queued ahead is for other files.
+            dropAheadOf(i - 1);
+        } else {
             it->second->token.cancel();
-        ahead_.erase(it);
+            ahead_.erase(it);
+        }
     }
     if (!job) job = submit(i, request.path, password, true);
 
@@ -215,6 +243,7 @@ FileText TextPipeline::collect(const std::shared_ptr<Job>& job, const FileReques
         }
     }
     if (!job->readError.isEmpty()) throw Error(job->readError);
+    job->release();
     return std::move(job->text);
 }
 
@@ -303,7 +332,10 @@ void TextPipeline::workerLoop(int slot) {
         std::shared_ptr<Job> job;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return quit_ || !queue_.empty(); });
+            const auto ready = [&] {
+                return quit_ || (!queue_.empty() && mayBegin(*queue_.front()));
+            };
+            while (!ready()) wake_.wait_for(lock, std::chrono::milliseconds(50));
             if (quit_) return;
             job = queue_.front();
             queue_.pop_front();
@@ -319,6 +351,11 @@ void TextPipeline::workerLoop(int slot) {
         }
         {
             std::lock_guard lock(mutex_);
+            // A text done ahead counts against the budget until it is collected.
+            if (job->index > 0 && job->text.outcome == TextOutcome::Text && !job->text.onDisk) {
+                job->held = static_cast<std::int64_t>(job->text.chunks.utf8().size());
+                held_ += job->held;
+            }
             job->done = true;
         }
         done_.notify_all();
@@ -476,6 +513,21 @@ void TextPipeline::process(Job& job, int slot) {
         if (keep)
             cache->store(*id, job.password,
                          CachedText::forOutcome(CachedOutcome::Unreadable, size));
+        return;
+    }
+    if (size > setup_.largeTextBytes) {
+        // Too large to hold: the text file itself waits for its turn, beside
+        // the worker's folder, and goes when its reader lets it go. Not kept
+        // in the cache, whose entries are held whole.
+        const QString kept = setup_.workFolder + u'/' + setup_.workerFolderPrefix +
+                             QStringLiteral("text%1.txt").arg(++spoolSerial_);
+        fs::removeQuietly(kept);
+        if (!QFile::rename(txt, kept)) {
+            job.readError = QStringLiteral("Cannot keep the text file ") + txt;
+            return;
+        }
+        out.onDisk = std::make_shared<TextOnDisk>(kept);
+        out.outcome = TextOutcome::Text;
         return;
     }
     try {

@@ -7,7 +7,11 @@
 // "ex<k>/tmp.txt" in the work folder): it copies the file there, runs the
 // extractor on the copy, checks and reads the text, and keeps it in the text
 // cache. The caller takes the files one at a time on its own thread; during a
-// run, files after the current one are extracted ahead. While the caller waits
+// run, files after the current one are extracted ahead, as far as the memory
+// budget allows: texts done and waiting for their turn count against it, so a
+// long file holds up no other worker while there is room. A text larger than
+// `largeTextBytes` is never held in memory: it waits as its text file on disk
+// and is searched from there, chunk by chunk. While the caller waits
 // for a file, its events are pumped and the progress bar counts and creeps
 // (WaitDisplay).
 //
@@ -18,6 +22,7 @@
 #include <QEventLoop>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -52,9 +57,21 @@ enum class TextOutcome {
     Ended,       // the extraction was ended (the program is closing)
 };
 
+// A text file kept on disk for its reader; removed with the last reference.
+struct TextOnDisk {
+    QString path;
+    explicit TextOnDisk(QString p) : path(std::move(p)) {}
+    ~TextOnDisk();
+    TextOnDisk(const TextOnDisk&) = delete;
+    TextOnDisk& operator=(const TextOnDisk&) = delete;
+};
+
 struct FileText {
     TextOutcome outcome = TextOutcome::Protected;
-    TextChunks chunks;
+    TextChunks chunks;  // the text, unless it is on disk
+    // Set for a text too large to hold in memory: its text file, to be read
+    // chunk by chunk (forEachFileChunk); `chunks` is then empty.
+    std::shared_ptr<TextOnDisk> onDisk;
     // Size in bytes of the text file the extractor wrote; -1 when it wrote none.
     std::int64_t textFileSize = -1;
     // The readability test could not read the text file: the text is searched
@@ -100,7 +117,14 @@ class TextPipeline {
         // qpdf (decrypting, and telling a protected file from a damaged one);
         // empty: looked up on PATH.
         QString qpdfPath;
+        // Bytes of texts extracted ahead and waiting for their turn: no worker
+        // begins a later file while they reach this.
+        std::int64_t memoryBudget = kDefaultMemoryBudget;
+        // A text file larger than this stays on disk (FileText::onDisk).
+        std::int64_t largeTextBytes = kDefaultLargeTextBytes;
     };
+    static constexpr std::int64_t kDefaultMemoryBudget = 128ll * 1024 * 1024;
+    static constexpr std::int64_t kDefaultLargeTextBytes = 64ll * 1024 * 1024;
     explicit TextPipeline(Setup setup);
     ~TextPipeline();
     TextPipeline(const TextPipeline&) = delete;
@@ -138,7 +162,9 @@ class TextPipeline {
 
     Setup setup_;
     int jobs_ = 1;
-    int window_ = 1;  // files in the queue or in flight, the current one included
+    // Whether a worker may begin `job` now (called with mutex_ held).
+    bool mayBegin(const Job& job) const;
+    void released(std::int64_t bytes);
     RunPlan plan_;
     bool inRun_ = false;
     std::map<int, std::shared_ptr<Job>> ahead_;  // by list position
@@ -148,6 +174,9 @@ class TextPipeline {
     std::condition_variable wake_;  // work for the workers
     std::condition_variable done_;  // a job is done (when no event loop runs)
     std::deque<std::shared_ptr<Job>> queue_;
+    std::atomic<std::int64_t> held_{0};  // bytes of texts done ahead, not yet collected
+    std::atomic<int> current_{0};        // the run's position being waited for
+    std::atomic<int> spoolSerial_{0};
     bool quit_ = false;
     std::vector<std::thread> workers_;
 

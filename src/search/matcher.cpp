@@ -453,4 +453,40 @@ std::size_t searchText(const QString& path, const TextChunks& chunks, const QStr
     return found;
 }
 
+std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
+                           CaseMode caseMode, SearchSink& sink) {
+    TermMatcher matcher(caseMode);
+    std::size_t found = 0;
+    // Occurrences never straddle two chunks, so one chunk at a time finds
+    // what the whole text would; phrase by phrase keeps the order of rows.
+    for (qsizetype k = 0; k < phrases.size(); ++k) {
+        const std::vector<std::string> prepared{matcher.prepare(phrases[k])};
+        if (prepared[0].empty()) continue;
+        std::size_t c = 0;
+        std::size_t feedsBefore = 0;  // form feeds in the chunks before this one
+        forEachFileChunk(textPath, [&](std::string_view chunk) {
+            // Offsets of one phrase come in order, so the form feeds before
+            // each one are counted once.
+            std::size_t counted = 0;
+            std::size_t feeds = 0;
+            matcher.findInChunk(chunk, prepared, [&](std::size_t, std::size_t offset) {
+                feeds += static_cast<std::size_t>(
+                    std::count(chunk.begin() + static_cast<std::ptrdiff_t>(counted),
+                               chunk.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
+                counted = offset;
+                const Snippet snippet = snippetAt(chunk, offset);
+                const std::size_t length = caseMode == CaseMode::IgnoreCase
+                                               ? originalLength(chunk, offset, prepared[0].size())
+                                               : prepared[0].size();
+                sink.occurrence(Hit{path, static_cast<std::size_t>(k), c, offset, snippet,
+                                    1 + feedsBefore + feeds, phrases[k], length});
+                ++found;
+            });
+            feedsBefore += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\f'));
+            ++c;
+        });
+    }
+    return found;
+}
+
 }  // namespace qm

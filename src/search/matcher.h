@@ -148,4 +148,11 @@ class PageFinder {
 std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
                        CaseMode caseMode, SearchSink& sink, bool loose = false);
 
+// The same, reading the text file `textPath` chunk by chunk (forEachFileChunk):
+// the same occurrences in the same order, in memory bounded by a chunk
+// whatever the text's size. With several phrases the file is read once per
+// phrase. Throws qm::Error when the file cannot be read.
+std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
+                           CaseMode caseMode, SearchSink& sink);
+
 }  // namespace qm

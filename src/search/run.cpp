@@ -4,6 +4,7 @@
 #include "search/matcher.h"
 #include "search/sink.h"
 #include "text/error.h"
+#include "text/textfile.h"
 
 namespace qm {
 
@@ -147,8 +148,17 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         std::size_t found = 0;
         sink.beginFile(path);
         guarded(host, RunStage::Matching, [&] {
-            found = searchText(path, text.chunks, options.phrases(), options.caseMode, sink,
-                               options.loose);
+            if (text.onDisk && !options.loose) {
+                // A large text is searched chunk by chunk from its file.
+                found = searchTextFile(path, text.onDisk->path, options.phrases(), options.caseMode,
+                                       sink);
+            } else {
+                // The loose search reads across chunks, so it takes the whole text.
+                const TextChunks chunks =
+                    text.onDisk ? readFileChunks(text.onDisk->path) : std::move(text.chunks);
+                found = searchText(path, chunks, options.phrases(), options.caseMode, sink,
+                                   options.loose);
+            }
         });
         sink.endFile(path, found);
         ++summary.filesSearched;

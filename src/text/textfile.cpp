@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -42,11 +43,8 @@ std::string decodeOwned(std::string bytes) {
     return decodeFrom(bytes, ok);
 }
 
-// The whole file, read in one go. Only a regular file is read: a FIFO or a
-// device could block the reader or never end. A file of more than `maxBytes`
-// bytes (when not negative) is refused with `tooLarge`.
-std::string readWholeFile(const QString& path, std::int64_t maxBytes = -1,
-                          const QString& tooLarge = QString()) {
+// Opens a regular file for reading; throws as the readers say.
+int openRegularFile(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -55,6 +53,27 @@ std::string readWholeFile(const QString& path, std::int64_t maxBytes = -1,
         throw Error(QStringLiteral("Cannot open the file ") + path + QStringLiteral(": ") +
                     QString::fromLocal8Bit(std::strerror(err)));
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw Error(QStringLiteral("Cannot read the file ") + path + QStringLiteral(": ") +
+                    QString::fromLocal8Bit(std::strerror(err)));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Error(QStringLiteral("Cannot open the file ") + path +
+                    QStringLiteral(": not a regular file"));
+    }
+    return fd;
+}
+
+// The whole file, read in one go. Only a regular file is read: a FIFO or a
+// device could block the reader or never end. A file of more than `maxBytes`
+// bytes (when not negative) is refused with `tooLarge`.
+std::string readWholeFile(const QString& path, std::int64_t maxBytes = -1,
+                          const QString& tooLarge = QString()) {
+    const int fd = openRegularFile(path);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -65,9 +84,6 @@ std::string readWholeFile(const QString& path, std::int64_t maxBytes = -1,
     };
     struct stat st {};
     if (::fstat(fd, &st) != 0) fail(errno);
-    if (!S_ISREG(st.st_mode))
-        throw Error(QStringLiteral("Cannot open the file ") + path +
-                    QStringLiteral(": not a regular file"));
     if (maxBytes >= 0 && st.st_size > maxBytes) throw Error(tooLarge);
     std::string data;
     data.resize(static_cast<std::size_t>(st.st_size));
@@ -148,6 +164,81 @@ QStringList readFileLines(const QString& path, std::int64_t maxBytes, const QStr
 
 TextChunks readFileChunks(const QString& path) {
     return TextChunks::fromUtf8(decodeOwned(readWholeFile(path)));
+}
+
+}  // namespace qm
+
+namespace qm {
+
+void forEachFileChunk(const QString& path, const std::function<void(std::string_view)>& chunk,
+                      std::size_t blockBytes) {
+    blockBytes = std::max<std::size_t>(blockBytes, 16);
+    const int fd = openRegularFile(path);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    std::string raw;      // bytes read and not yet decoded
+    std::size_t at = 0;   // first byte of `raw` not yet decoded
+    std::string current;  // the chunk being filled, valid UTF-8
+    current.reserve(kChunkLength + kChunkLength / 2);
+    std::size_t codePoints = 0;  // in `current`
+    bool handedAny = false;
+    const auto hand = [&] {
+        chunk(current);
+        handedAny = true;
+        current.clear();
+        codePoints = 0;
+    };
+    bool end = false;
+    while (!end) {
+        // Keep the undecoded tail, then read one more block behind it.
+        raw.erase(0, at);
+        at = 0;
+        const std::size_t kept = raw.size();
+        raw.resize(kept + blockBytes);
+        ssize_t r;
+        do {
+            r = ::read(fd, raw.data() + kept, blockBytes);
+        } while (r < 0 && errno == EINTR);
+        if (r < 0) {
+            const int err = errno;
+            throw Error(QStringLiteral("Cannot read the file ") + path + QStringLiteral(": ") +
+                        QString::fromLocal8Bit(std::strerror(err)));
+        }
+        raw.resize(kept + static_cast<std::size_t>(r));
+        end = r == 0;
+        // A sequence is at most 4 bytes: a byte with 3 more behind it is
+        // decoded just as it would be in the whole file. The last 3 wait for
+        // the next block, unless the file has ended.
+        const std::size_t limit = end ? raw.size() : (raw.size() > 3 ? raw.size() - 3 : 0);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(raw.data());
+        while (at < limit) {
+            if (bytes[at] < 0x80) {
+                std::size_t run = at + 1;
+                const std::size_t stop = std::min(limit, at + (kChunkLength - codePoints));
+                while (run < stop && bytes[run] < 0x80) ++run;
+                current.append(raw.data() + at, run - at);
+                codePoints += run - at;
+                at = run;
+            } else if (const std::size_t len =
+                           utf8::validSequenceLength(bytes + at, raw.size() - at)) {
+                current.append(raw.data() + at, len);
+                ++codePoints;
+                at += len;
+            } else {
+                char two[2];
+                utf8::encode(bytes[at], two);
+                current.append(two, 2);
+                ++codePoints;
+                ++at;
+            }
+            if (codePoints == kChunkLength) hand();
+        }
+    }
+    // The last chunk holds the rest; an empty text is one empty chunk.
+    if (!current.empty() || !handedAny) hand();
 }
 
 }  // namespace qm

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,5 +49,12 @@ QStringList readFileLines(const QString& path, std::int64_t maxBytes = -1,
 // The whole file in chunks of 65,536 characters; nothing removed or converted.
 // Throws qm::Error when the file cannot be opened or is not a regular file.
 TextChunks readFileChunks(const QString& path);
+
+// The same chunks as readFileChunks, handed to `chunk` one at a time in order
+// (the view lasts for the call only), with no more than one chunk and one
+// block of `blockBytes` bytes of the file in memory: a text of any size is
+// read in bounded memory. Throws as readFileChunks does.
+void forEachFileChunk(const QString& path, const std::function<void(std::string_view)>& chunk,
+                      std::size_t blockBytes = std::size_t(1) << 20);
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 // status checked, and its rows and text file compared with what the window
 // finds and saves for the same search.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -369,6 +370,71 @@ class CliTest : public QObject {
         QCOMPARE(stuck.status, 1);
         QVERIFY2(stuck.err.contains(alpha_.toUtf8() + "  - text extraction took too long."),
                  stuck.err.constData());
+        noWorkFolderLeft();
+    }
+
+    // A text of 200 MB, searched under an address-space limit of 160 MiB for
+    // the whole program: it can only pass with the text never held whole
+    // (nor its 2 GiB cousin, see the benchmarks). Rows and counts are those
+    // of a run without the limit.
+    void aLargeTextUnderAMemoryLimit() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("an address-space limit leaves no room for the sanitizer's shadow memory");
+#endif
+        const QString d = dir_.path();
+        const QString big = test::writeScript(
+            d, QStringLiteral("big.sh"),
+            QString::fromUtf8("for a; do last=$a; done\nout=\"${last%.pdf}.txt\"\n"
+                              "{ echo 'a needle first'; yes 'lorem ipsum dolor sit amet,' | head "
+                              "-c 100000000; echo ' a needle ' \"$(cat \"$last\")\"; yes 'Ipsum "
+                              "\xc3\xa9t\xc3\xa9' | head -c 100000000; echo 'the last needle'; } > "
+                              "\"$out\""));
+        const QString one = d + QStringLiteral("/big/one.pdf");
+        const QString two = d + QStringLiteral("/big/two.pdf");
+        test::writeBytes(one, "in one");
+        test::writeBytes(two, "in two");
+        const auto runLimited = [&](const QStringList& args, bool limited) {
+            auto* p = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TEMP"), work_);
+            env.insert(QStringLiteral("QM_EXTRACTOR"), big);
+            p->setProcessEnvironment(env);
+            if (limited)
+                p->setChildProcessModifier([] {
+                    const rlimit limit{160ul << 20, 160ul << 20};
+                    ::setrlimit(RLIMIT_AS, &limit);
+                });
+            p->start(program(), args);
+            return finish(p);
+        };
+        const QStringList rows{QStringLiteral("-q"),
+                               QStringLiteral("-j"),
+                               QStringLiteral("2"),
+                               QStringLiteral("needle"),
+                               one,
+                               two};
+        const Outcome free = runLimited(rows, false);
+        const Outcome limited = runLimited(rows, true);
+        QCOMPARE(free.status, 0);
+        QCOMPARE(free.lines().size(), 6);
+        QVERIFY(free.out.contains("a needle  in two"));
+        QCOMPARE(limited.status, 0);
+        QCOMPARE(limited.out, free.out);
+        QCOMPARE(limited.err, free.err);
+
+        const QStringList counts{QStringLiteral("-q"),
+                                 QStringLiteral("-c"),
+                                 QStringLiteral("-i"),
+                                 QStringLiteral("-e"),
+                                 QStringLiteral("ipsum"),
+                                 QStringLiteral("-e"),
+                                 QStringLiteral("\u00c9T\u00c9"),
+                                 one};
+        const Outcome freeCounts = runLimited(counts, false);
+        const Outcome limitedCounts = runLimited(counts, true);
+        QCOMPARE(freeCounts.status, 0);
+        QCOMPARE(limitedCounts.status, 0);
+        QCOMPARE(limitedCounts.out, freeCounts.out);
         noWorkFolderLeft();
     }
 

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <csignal>
+#include <functional>
 
 #include <QDir>
 #include <QFile>
@@ -60,6 +61,68 @@ class PipelineTest : public QObject {
         const QString pdf = d() + QStringLiteral("/in.pdf");
         if (!QFile::exists(pdf)) writeBytes(pdf, "%PDF-1.4 stand-in");
         return pdf;
+    }
+
+    // A run over `count` files where file 1 is slow: its extractor waits for
+    // a "go" file, which `release` writes from the wait's poll once it sees
+    // fit (it gets the number of other files done so far, read from the
+    // extractors' log). Every other file's text is "text of <n>" padded to
+    // `textBytes`. Returns the texts in list order; file 1's is "on time" or,
+    // when the go never came (the extractor gives up after 30 s), "late".
+    QStringList slowFirstRun(const QString& tag, int count, int textBytes, std::int64_t budget,
+                             const std::function<bool(int)>& release, int* doneWhenReleased) {
+        const QString go = d() + u'/' + tag + QStringLiteral("-go");
+        const QString log = d() + u'/' + tag + QStringLiteral("-log");
+        const QString fake = writeScript(
+            d(), tag + QStringLiteral("-fake"),
+            QStringLiteral(
+                "if grep -q slow \"$1\"; then\n"
+                "  n=0; while [ ! -e '%1' ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n+1)); done\n"
+                "  [ -e '%1' ] && printf 'on time' > \"${1%.pdf}.txt\" || printf 'late' > "
+                "\"${1%.pdf}.txt\"\n"
+                "else printf 'text of %-*s' %3 \"$(cat \"$1\")\" > \"${1%.pdf}.txt\"; "
+                "echo done >> '%2'; fi")
+                .arg(go, log, QString::number(textBytes - 8)));
+        QStringList paths;
+        for (int i = 1; i <= count; ++i) {
+            const QString path = d() + u'/' + tag + QStringLiteral("-%1.pdf").arg(i);
+            writeBytes(path, i == 1 ? QByteArray("slow") : QByteArray::number(i));
+            paths << path;
+        }
+        TextPipeline::Setup s;
+        s.extractorPath = fake;
+        s.workFolder = d() + u'/' + tag + QStringLiteral("-work");
+        s.jobs = 2;
+        s.pollMilliseconds = 10;
+        s.memoryBudget = budget;
+        TextPipeline p(std::move(s));
+        RunPlan plan;
+        plan.count = count;
+        plan.pathAt = [&](int i) { return i >= 1 && i <= count ? paths[i - 1] : QString(); };
+        p.beginRun(plan);
+        const auto othersDone = [&] {
+            const QByteArray l = read(log);
+            return l == "<missing>" ? 0 : static_cast<int>(l.count('\n'));
+        };
+        QStringList texts;
+        for (int i = 1; i <= count; ++i) {
+            FileRequest request;
+            request.index = i;
+            request.path = paths[i - 1];
+            if (i == 1)
+                request.stopRequested = [&] {
+                    if (!QFile::exists(go) && release(othersDone())) {
+                        *doneWhenReleased = othersDone();
+                        writeBytes(go, "");
+                    }
+                    return false;
+                };
+            const FileText t = p.obtain(request);
+            texts << (t.outcome == TextOutcome::Text ? t.chunks.chunkString(0).trimmed()
+                                                     : QStringLiteral("no text"));
+        }
+        p.endRun();
+        return texts;
     }
 
   private Q_SLOTS:
@@ -302,6 +365,92 @@ class PipelineTest : public QObject {
         request.stopRequested = [&] { return stop; };
         QCOMPARE(p->obtain(request).outcome, TextOutcome::Stopped);
         QTRY_COMPARE(runningChildren(), 0);
+    }
+
+    void aLongFileHoldsUpNoOtherFile() {
+        // While file 1 is extracted, the other worker goes on through all of
+        // the other files (a fixed window of files ahead would stop after a
+        // few, and file 1 would never be released); texts come in list order.
+        int doneWhenReleased = -1;
+        const QStringList texts = slowFirstRun(
+            QStringLiteral("stall"), 12, 40, TextPipeline::kDefaultMemoryBudget,
+            [](int othersDone) { return othersDone == 11; }, &doneWhenReleased);
+        QCOMPARE(doneWhenReleased, 11);
+        QStringList expected{QStringLiteral("on time")};
+        for (int i = 2; i <= 12; ++i) expected << QStringLiteral("text of %1").arg(i);
+        QCOMPARE(texts, expected);
+    }
+
+    void textsWaitingAheadStayWithinTheMemoryBudget() {
+        // Texts of 600 bytes, a budget of 1000: once two wait, no later file
+        // is begun until file 1 is taken (one more may be in flight as the
+        // budget fills). File 1 is released after 2 others are done and 100
+        // polls more, time enough for a run that ignored the budget to do all.
+        int polls = 0;
+        int doneWhenReleased = -1;
+        const QStringList texts = slowFirstRun(
+            QStringLiteral("budget"), 12, 600, 1000,
+            [&](int othersDone) { return othersDone >= 2 && ++polls > 100; }, &doneWhenReleased);
+        QVERIFY2(doneWhenReleased >= 2 && doneWhenReleased <= 3,
+                 qPrintable(QString::number(doneWhenReleased)));
+        QStringList expected{QStringLiteral("on time")};
+        for (int i = 2; i <= 12; ++i) expected << QStringLiteral("text of %1").arg(i);
+        QCOMPARE(texts, expected);
+    }
+
+    void aTextAboveTheLimitWaitsOnDiskAndGoesWithItsReader() {
+        const QString big = QString(300, u'x');
+        const QString fake = writeScript(
+            d(), QStringLiteral("bigsmall"),
+            QStringLiteral("if grep -q big \"$1\"; then printf '%1' > \"${1%.pdf}.txt\"; "
+                           "else printf 'small' > \"${1%.pdf}.txt\"; fi")
+                .arg(big));
+        const QString bigPdf = d() + QStringLiteral("/big.pdf");
+        const QString smallPdf = d() + QStringLiteral("/small.pdf");
+        writeBytes(bigPdf, "big");
+        writeBytes(smallPdf, "tiny");
+        TextPipeline::Setup s;
+        s.extractorPath = fake;
+        s.workFolder = d() + QStringLiteral("/bigwork");
+        s.jobs = 2;
+        s.largeTextBytes = 100;
+        TextCache cache;
+        s.cache = &cache;
+        auto owned = std::make_unique<TextPipeline>(std::move(s));
+        TextPipeline& p = *owned;
+        const QStringList order{bigPdf, smallPdf, bigPdf};
+        RunPlan plan;
+        plan.count = 3;
+        plan.pathAt = [&](int i) { return i >= 1 && i <= 3 ? order[i - 1] : QString(); };
+        p.beginRun(plan);
+        FileRequest request;
+        request.index = 1;
+        request.path = bigPdf;
+        QString onDisk;
+        {
+            const FileText t = p.obtain(request);
+            QCOMPARE(t.outcome, TextOutcome::Text);
+            QVERIFY(t.onDisk);
+            QCOMPARE(t.chunks.utf8(), std::string());
+            QCOMPARE(t.textFileSize, std::int64_t(300));
+            onDisk = t.onDisk->path;
+            QCOMPARE(read(onDisk), big.toLatin1());
+        }
+        QVERIFY(!QFile::exists(onDisk));  // gone with its reader
+        request.index = 2;
+        request.path = smallPdf;
+        const FileText small = p.obtain(request);
+        QVERIFY(!small.onDisk);
+        QCOMPARE(small.chunks.chunkString(0), QStringLiteral("small"));
+        // File 3 (big again) was extracted ahead, never taken: its text file
+        // goes with the run (and its workers); only the small text was kept
+        // in the cache.
+        p.endRun();
+        owned.reset();
+        QCOMPARE(cache.entryCount(), std::size_t(1));
+        const QStringList left = QDir(d() + QStringLiteral("/bigwork"))
+                                     .entryList(QStringList{QStringLiteral("*.txt")}, QDir::Files);
+        QCOMPARE(left, QStringList());
     }
 
     void anotherWorkerFinishingDoesNotBlockTheWait() {

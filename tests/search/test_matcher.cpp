@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "search/matcher.h"
 #include "search/sink.h"
+#include "text/error.h"
 #include "text/textfile.h"
 
 namespace qm {
@@ -337,6 +340,63 @@ TEST(TermMatcher, ReportsChunkAndOffsetOfEachOccurrence) {
     EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}}));
     EXPECT_EQ(matcher.countOccurrences(chunks, QStringLiteral("x")), 65537u);
     EXPECT_EQ(positionInChunk("äöü", 4), 3u);
+}
+
+// Searching the text file chunk by chunk must report the very rows of a
+// search of the whole text: same phrase, chunk, offset and snippet, in the
+// same order, for one phrase and several, with and without case, across
+// chunk boundaries and with bytes that are not UTF-8 in the file.
+TEST(TermMatching, ATextFileSearchedChunkByChunkGivesTheWholeTextRows) {
+    struct Rows : SearchSink {
+        std::vector<std::string> out;
+        void occurrence(const Hit& hit) override {
+            out.push_back(std::to_string(hit.phrase) + ':' + std::to_string(hit.chunk) + ':' +
+                          std::to_string(hit.offset) + ':' + hit.snippet.toUtf8() + ':' +
+                          std::to_string(hit.page) + ':' + hit.phraseText.toStdString() + ':' +
+                          std::to_string(hit.length));
+        }
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::mt19937 rng(7);
+    const char* pieces[] = {"ab",           "AB",       " ",
+                            "\n",           "\xC3\xA4", "\xC3\x84",
+                            "\xE2\x82\xAC", "\xFF",     "\xF0\x9F\x98\x80",
+                            "\xE1\xBA\x9E", "\f"};
+    for (int round = 0; round < 4; ++round) {
+        std::string bytes;
+        while (bytes.size() < 400000u + static_cast<unsigned>(round) * 777u)
+            bytes += pieces[rng() % 11];
+        const QString file = dir.filePath(QStringLiteral("t%1.txt").arg(round));
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        }
+        const TextChunks whole = readFileChunks(file);
+        ASSERT_GT(whole.count(), 3u);
+        const QStringList sets[] = {
+            {QStringLiteral("ab")},
+            {QStringLiteral("b\u00E4"), QString(), QStringLiteral("\u20AC"), QStringLiteral("A")},
+            {QString::fromUtf8("\xC3\xBF"), QStringLiteral("\u00DF")},
+        };
+        for (const QStringList& phrases : sets) {
+            for (const CaseMode mode : {CaseMode::MatchCase, CaseMode::IgnoreCase}) {
+                Rows a;
+                Rows b;
+                const std::size_t na = searchText(kPath, whole, phrases, mode, a);
+                const std::size_t nb = searchTextFile(kPath, file, phrases, mode, b);
+                ASSERT_GT(na, 0u);
+                EXPECT_EQ(na, nb);
+                ASSERT_EQ(a.out, b.out)
+                    << "round " << round << ", " << phrases.join(u'|').toStdString();
+            }
+        }
+    }
+    Rows none;
+    EXPECT_THROW(searchTextFile(kPath, dir.filePath(QStringLiteral("absent.txt")),
+                                {QStringLiteral("a")}, CaseMode::MatchCase, none),
+                 Error);
 }
 
 }  // namespace

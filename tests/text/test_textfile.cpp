@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "text/error.h"
 #include "text/textfile.h"
@@ -162,6 +163,41 @@ TEST(DecodeToUtf8, RandomBytesGiveValidUtf8AndValidTextStays) {
         EXPECT_GE(utf8::countCodePoints(out),
                   static_cast<std::size_t>(QString::fromStdString(bytes).toUcs4().size()));
     }
+}
+
+// Chunk by chunk from the file must give exactly the chunks of the whole-file
+// reader, whatever falls on a block boundary: a multi-byte character, a
+// truncated sequence, a bad byte, a chunk boundary, or the end of the file.
+TEST_F(TextReaders, ChunkByChunkGivesTheWholeFileChunks) {
+    std::mt19937 rng(5);
+    const char* pieces[] = {
+        "a",    "\r\n",     "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF0\x9F\x98",
+        "\xFF", "\x80\x80", "\xE2\x82", "\xC3"};
+    std::vector<std::string> texts = {"", "x", repeat("a", 65536), repeat("a", 65536 * 2),
+                                      repeat("\xC3\xA9", 65536) + "\xF0\x9F"};
+    for (int round = 0; round < 6; ++round) {
+        std::string text;
+        const std::size_t length = round < 3 ? 300000 : 140000 + rng() % 1000;
+        while (text.size() < length) text += pieces[rng() % 10];
+        texts.push_back(text);
+    }
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        const QString path = write(texts[t]);
+        const TextChunks whole = readFileChunks(path);
+        for (const std::size_t block :
+             {std::size_t(16), std::size_t(17), std::size_t(4099), std::size_t(1) << 20}) {
+            std::vector<std::string> got;
+            forEachFileChunk(
+                path, [&](std::string_view c) { got.emplace_back(c); }, block);
+            ASSERT_EQ(got.size(), whole.count()) << "text " << t << ", block " << block;
+            for (std::size_t i = 0; i < got.size(); ++i)
+                ASSERT_EQ(got[i], whole.chunk(i))
+                    << "text " << t << ", block " << block << ", chunk " << i;
+        }
+    }
+    EXPECT_THROW(
+        forEachFileChunk(dir_.filePath(QStringLiteral("absent.txt")), [](std::string_view) {}),
+        Error);
 }
 
 }  // namespace
