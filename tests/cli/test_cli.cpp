@@ -488,6 +488,37 @@ class CliTest : public QObject {
         noWorkFolderLeft();
     }
 
+    // Without a safe temporary folder nothing is searched: each folder tried is
+    // named with its reason and the status is 2. /tmp is made unsafe in a mount
+    // namespace of its own (root only; skipped elsewhere).
+    void withoutASafeTemporaryFolderNothingIsSearched() {
+        const QString open = dir_.path() + QStringLiteral("/open-tmp");
+        QVERIFY(QDir().mkpath(open));
+        QCOMPARE(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+        QProcess shell;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TEMP"), open);
+        env.remove(QStringLiteral("TMPDIR"));
+        shell.setProcessEnvironment(env);
+        shell.start(QStringLiteral("unshare"),
+                    {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+                     QStringLiteral("mount --make-rprivate / 2>/dev/null; mount --bind \"$0\" "
+                                    "/tmp || exit 99; exec \"$1\" fox \"$2\""),
+                     open, program(), alpha_});
+        QVERIFY(shell.waitForStarted());
+        QVERIFY(shell.waitForFinished(60000));
+        if (shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 99)
+            QSKIP("no mount namespace here");
+        const QByteArray err = shell.readAllStandardError();
+        if (err.startsWith("unshare:")) QSKIP("no mount namespace here");
+        QCOMPARE(shell.exitCode(), 2);
+        // TEMP is named too (under the mount it may not even be there any more).
+        QVERIFY2(err.contains((open + QStringLiteral(": ")).toUtf8()), err.constData());
+        QVERIFY2(err.contains("/tmp: other users can write"), err.constData());
+        QCOMPARE(shell.readAllStandardOutput(), QByteArray());
+        QVERIFY(QDir(open).isEmpty());
+    }
+
     // A list that never ends, or is larger than "Load" takes, is refused with
     // the clear message instead of growing until memory runs out.
     void listFilesWithoutEndAreRefused() {
