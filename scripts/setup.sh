@@ -3,13 +3,15 @@
 # needs (as root), or prints the one apt-get line to run; then configures.
 set -euo pipefail
 
+# clang with libclang-rt-dev (its sanitizer and libFuzzer run-times, only a
+# recommendation of clang) builds the fuzz targets.
 QM_PACKAGES=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils qpdf libxlsxwriter-dev zlib1g-dev
   fonts-liberation xvfb xauth xdg-utils
-  python3 python3-openpyxl hyperfine pdfgrep clang-format
+  python3 python3-openpyxl hyperfine pdfgrep clang libclang-rt-dev clang-format
   dpkg-dev file desktop-file-utils appstream man-db
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs every test; then does the same with
 # AddressSanitizer and UndefinedBehaviorSanitizer in a second build folder;
-# then makes the Debian package from the first build and checks it.
+# then runs each fuzz target for 30 seconds (clang, third build folder); then
+# makes the Debian package from the first build and checks it.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 qm_install_packages
@@ -15,6 +16,8 @@ cmake --build "$QM_ROOT/build-asan" -j "$QM_JOBS"
 (cd "$QM_ROOT/build-asan" &&
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$QM_JOBS")
+
+bash "$QM_ROOT/scripts/fuzz.sh" 30
 
 # The package, unpacked into a scratch folder: its programs run from there and
 # search the examples it installs.

@@ -24,6 +24,8 @@ void Form1::runAddTimeCheck() {
     Procedure p(boxes, QStringLiteral("Check"), QStringLiteral("CheckByCodeNotPreviewTextbox"));
     QString report;
     int count = 0;
+    // Without a work folder nothing can be extracted; start-up said why.
+    if (workFolder().isEmpty()) return;
 
     p.step(100, [&] { setMousePointer(MousePointer::Busy); });
     p.step(102, [&] { count = fileList.count(); });

@@ -96,6 +96,12 @@ class FormSearch : public RunHost, public SearchSink {
                 form_.PushButton7->setText(kStartCaption);
             }
         });
+        if (!ok) return false;
+        if (workFolder().isEmpty()) {
+            boxes().message(workFolderProblem(), applicationTitle(), MessageBoxes::Icon::Warning);
+            form_.PushButton7->setText(kStartCaption);
+            return false;
+        }
         return ok;
     }
 

@@ -77,6 +77,12 @@ void Form1::Form_Load() {
     });
     p.step(156, [&] { ExtractorPath = found; });
 
+    // Without a safe place for the work files no search can run: said once here,
+    // and again by every start of a search.
+    if (workFolder().isEmpty())
+        services_.boxes->message(workFolderProblem(), applicationTitle(),
+                                 MessageBoxes::Icon::Warning);
+
     // Search controls from the settings store (steps 158 to 184).
     Form1SearchControls controls(*this);
     const CallingProcedure caller(callingProcedure, p);

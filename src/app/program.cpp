@@ -1,10 +1,14 @@
 #include "app/program.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMetaObject>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -18,10 +22,65 @@ namespace qm {
 
 namespace {
 constexpr std::chrono::seconds kForcedExitAfter{5};
+
+// SIGTERM, SIGHUP and SIGINT end the program as closing the window does: the
+// handler only writes the signal's number into a pipe, and the event loop
+// reads it and shuts down in order (extractions ended, work folder removed).
+int signalPipe[2] = {-1, -1};
+
+extern "C" void onShutdownSignal(int signo) {
+    const int saved = errno;
+    const unsigned char b = static_cast<unsigned char>(signo);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &b, 1);
+    errno = saved;
 }
+
+class ShutdownSignals {
+  public:
+    ShutdownSignals(std::function<void(int)> onSignal) : onSignal_(std::move(onSignal)) {
+        if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            unsigned char b = 0;
+            while (::read(signalPipe[0], &b, 1) == 1) {
+                if (received_ == 0) {
+                    received_ = b;
+                    onSignal_(b);
+                }
+            }
+        });
+        struct sigaction sa {};
+        sa.sa_handler = onShutdownSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (const int signo : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(signo, &sa, nullptr);
+    }
+    ~ShutdownSignals() {
+        struct sigaction sa {};
+        sa.sa_handler = SIG_DFL;
+        sigemptyset(&sa.sa_mask);
+        for (const int signo : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(signo, &sa, nullptr);
+        notifier_.reset();
+        for (int& fd : signalPipe) {
+            if (fd >= 0) ::close(fd);
+            fd = -1;
+        }
+    }
+    // The signal that ended the program, 0 when none did.
+    int received() const { return received_; }
+
+  private:
+    std::function<void(int)> onSignal_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    int received_ = 0;
+};
+
+}  // namespace
 
 int runProgram(QApplication& app, const ProgramStart& start) {
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
+    // Work folders that ended runs left behind go first.
+    removeStaleWorkFolders();
     createWorkFolder();
     QtMessageBoxes boxes;
     QtEventPump pump;
@@ -56,6 +115,7 @@ int runProgram(QApplication& app, const ProgramStart& start) {
         QDir::cleanPath(config.applicationFolder + u'/' + QStringLiteral(QM_INSTALL_DRAG_POINTER));
 #endif
     Form1 window(services, config);
+    ShutdownSignals shutdownSignals([&window](int) { window.Form_Unload(); });
     boxes.setParent(&window);
     dialogs.setParent(&window);
     window.show();
@@ -76,7 +136,8 @@ int runProgram(QApplication& app, const ProgramStart& start) {
     }
     const int rc = app.exec();
     removeWorkFolder();
-    return rc;
+    // Ended by a signal: the status a shell expects of it.
+    return shutdownSignals.received() ? 128 + shutdownSignals.received() : rc;
 }
 
 ProgramArguments parseProgramArguments(const QStringList& arguments) {

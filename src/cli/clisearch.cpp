@@ -308,7 +308,13 @@ void readPhrasesFromStandardInput(QStringList& phrases) {
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly)) return;
     // No more than a list file may hold: input without end is refused, not read on.
-    const QByteArray bytes = in.read(kMaxListFileBytes + 1);
+    // A pipe hands its bytes over in pieces as they are written: read to the end.
+    QByteArray bytes;
+    while (bytes.size() <= kMaxListFileBytes) {
+        const QByteArray more = in.read(kMaxListFileBytes + 1 - bytes.size());
+        if (more.isEmpty()) break;  // the end, or nothing more can be read
+        bytes += more;
+    }
     if (bytes.size() > kMaxListFileBytes) throw Error(findSetsFullMessage());
     const std::string text = decodeToUtf8(bytes.toStdString());
     const QStringList lines = QString::fromStdString(text).split(u'\n');
@@ -456,10 +462,11 @@ int runSearch(const QStringList& arguments) {
     QStringList paths = options.paths;
     if (!readFilesFrom(options, paths, terminal)) return kExitTrouble;
 
+    // Work folders that ended runs left behind go first.
+    removeStaleWorkFolders();
     const QString work = createWorkFolder();
     if (work.isEmpty()) {
-        terminal.errorLine(kName +
-                           QStringLiteral(": cannot make a work folder for the extracted text"));
+        terminal.errorLine(kName + QStringLiteral(": ") + workFolderProblem());
         return kExitTrouble;
     }
     // A reader that closes the pipe is noticed by the failing write.

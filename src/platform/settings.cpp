@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include "text/error.h"
 
@@ -51,43 +50,11 @@ void IniSettingsStore::saveSetting(const QString& key, const QString& value) {
 }
 
 namespace {
-std::unique_ptr<QTemporaryDir>& workDir() {
-    static std::unique_ptr<QTemporaryDir> dir;
-    return dir;
-}
 QString& titleValue() {
     static QString t = QStringLiteral("Quillmark");
     return t;
 }
 }  // namespace
-
-QString createWorkFolder() {
-    auto& dir = workDir();
-    if (dir && dir->isValid()) return dir->path();
-    QString base = qEnvironmentVariable("TEMP");
-    if (base.isEmpty()) base = qEnvironmentVariable("TMPDIR");
-    if (base.isEmpty()) base = QStringLiteral("/tmp");
-    dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/quillmark-XXXXXX"));
-    if (!dir->isValid()) {
-        dir.reset();
-        return QString();
-    }
-    // QTemporaryDir already creates the folder with owner-only rights (0700).
-    return dir->path();
-}
-
-QString workFolder() {
-    auto& dir = workDir();
-    return dir && dir->isValid() ? dir->path() : createWorkFolder();
-}
-
-void removeWorkFolder() {
-    auto& dir = workDir();
-    if (dir) {
-        dir->remove();
-        dir.reset();
-    }
-}
 
 QString applicationTitle() {
     return titleValue();

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/services.h"
+#include "platform/workfolder.h"
 
 class QSettings;
 
@@ -26,13 +27,6 @@ class IniSettingsStore : public SettingsStore {
     std::unique_ptr<QSettings> settings_;
     bool writeFailureReported_ = false;
 };
-
-// The running program's private work folder: made at start-up inside TEMP,
-// else TMPDIR, else /tmp, owner-only, removed by `removeWorkFolder`.
-QString workFolder();
-// Creates it (once); returns its path without a trailing "/", empty on failure.
-QString createWorkFolder();
-void removeWorkFolder();
 
 // The application title shown on message boxes ("Quillmark").
 QString applicationTitle();

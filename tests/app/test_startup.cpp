@@ -3,6 +3,7 @@
 // skin rule, the occasional web-site visit, the removal of the private work
 // folder, and a whole first search over the example files.
 
+#include <sys/stat.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -175,6 +176,31 @@ class StartupTest : public QObject {
         QCOMPARE(w.boxes.messageTexts(), QStringList{extractorMissingMessage()});
         QVERIFY(extractorMissingMessage().contains(QStringLiteral("poppler-utils")));
         QVERIFY(w.form->ExtractorPath.isEmpty());
+    }
+
+    // A fault caught: a work folder silently made at "" (every work path at
+    // "/"), or the search blaming the PDFs instead of the temporary folder.
+    void withoutASafeTemporaryFolderTheUserIsToldAndSearchesAreRefused() {
+        removeWorkFolder();
+        const QString open = tmp->filePath(QStringLiteral("open"));
+        QVERIFY(QDir().mkpath(open));
+        QCOMPARE(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+        QVERIFY(createWorkFolder({open}).isEmpty());
+        const QString problem = workFolderProblem();
+        QVERIFY2(problem.contains(open + QStringLiteral(": other users can write")),
+                 qPrintable(problem));
+
+        Window w(ini, config());
+        QCOMPARE(w.boxes.messageTexts(), QStringList{problem});
+        w.form->Text1->setText(QStringLiteral("the"));
+        w.form->fileList.add(qEnvironmentVariable("QM_SOURCE_DIR") +
+                             QStringLiteral("/samples/Garden salad.pdf"));
+        w.form->PushButton7->click();
+        QCOMPARE(w.boxes.messageTexts(), (QStringList{problem, problem}));
+        QVERIFY(w.rows().isEmpty());
+        QCOMPARE(w.form->PushButton7->text(), QStringLiteral("Start Searching"));
+        QVERIFY(QDir(open).isEmpty());
+        removeWorkFolder();
     }
 
     void skinColoursOnlyWithTheSkinFile() {

@@ -31,6 +31,7 @@
 #include "platform/settings.h"
 #include "search/run.h"
 #include "support/pdfmaker.h"
+#include "terms/findsets.h"
 #include "text/display.h"
 
 #include "support/scripted.h"
@@ -513,6 +514,134 @@ class CliTest : public QObject {
         QVERIFY(stopped.elapsed() < 5000);
         QCOMPARE(q->exitCode(), 130);
         delete q;
+        noWorkFolderLeft();
+    }
+
+    // Ctrl+C at a terminal goes to the whole foreground process group. A fault
+    // caught: the extractor in that group too, cut in the middle of its text
+    // (the file then searched short, or reported as failed).
+    void interruptOfTheWholeProcessGroup() {
+        const QString d = dir_.path();
+        const QString started = d + QStringLiteral("/group-started");
+        const QString go = d + QStringLiteral("/group-go");
+        const QString extractor =
+            test::writeScript(d, QStringLiteral("waiting.sh"),
+                              QStringLiteral("for a; do last=$a; done\necho $$ > '") + started +
+                                  QStringLiteral("'\nwhile [ ! -e '") + go +
+                                  QStringLiteral("' ]; do sleep 0.05; done\ncp '") + d +
+                                  QStringLiteral("/fake.txt' \"${last%.pdf}.txt\"\n"));
+        auto* p = new QProcess(this);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TEMP"), work_);
+        env.insert(QStringLiteral("QM_EXTRACTOR"), extractor);
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(d);
+        // A session of its own: the program leads its process group, as a
+        // shell's foreground job does.
+        p->setChildProcessModifier([] { ::setsid(); });
+        p->start(program(), {QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("fox"),
+                             QStringLiteral("many")});
+        QVERIFY(p->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(started).size() > 0, 30000);
+
+        const pid_t group = static_cast<pid_t>(p->processId());
+        QCOMPARE(::getpgid(group), group);
+        QCOMPARE(::kill(-group, SIGINT), 0);
+        QByteArray err;
+        for (int i = 0; i < 600 && !err.contains("stopping after the current file"); ++i) {
+            p->waitForReadyRead(100);
+            err += p->readAllStandardError();
+        }
+        QVERIFY2(err.contains("stopping after the current file"), err.constData());
+        test::writeBytes(go, "");
+        QVERIFY(p->waitForFinished(60000));
+        const int status = p->exitCode();
+        const QByteArray out = p->readAllStandardOutput();
+        err += p->readAllStandardError();
+        delete p;
+        QFile::remove(started);
+        QFile::remove(go);
+        // The file under way was extracted whole and searched (two rows);
+        // nothing after it; no file reported as failed.
+        QCOMPARE(status, 0);
+        QCOMPARE(out.count('\n'), 2);
+        QVERIFY2(!err.contains("could not be read"), err.constData());
+        noWorkFolderLeft();
+    }
+
+    // Without a safe temporary folder nothing is searched: each folder tried is
+    // named with its reason and the status is 2. /tmp is made unsafe in a mount
+    // namespace of its own (root only; skipped elsewhere).
+    void withoutASafeTemporaryFolderNothingIsSearched() {
+        const QString open = dir_.path() + QStringLiteral("/open-tmp");
+        QVERIFY(QDir().mkpath(open));
+        QCOMPARE(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+        QProcess shell;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TEMP"), open);
+        env.remove(QStringLiteral("TMPDIR"));
+        shell.setProcessEnvironment(env);
+        shell.start(QStringLiteral("unshare"),
+                    {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+                     QStringLiteral("mount --make-rprivate / 2>/dev/null; mount --bind \"$0\" "
+                                    "/tmp || exit 99; exec \"$1\" fox \"$2\""),
+                     open, program(), alpha_});
+        QVERIFY(shell.waitForStarted());
+        QVERIFY(shell.waitForFinished(60000));
+        if (shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 99)
+            QSKIP("no mount namespace here");
+        const QByteArray err = shell.readAllStandardError();
+        if (err.startsWith("unshare:")) QSKIP("no mount namespace here");
+        QCOMPARE(shell.exitCode(), 2);
+        // TEMP is named too (under the mount it may not even be there any more).
+        QVERIFY2(err.contains((open + QStringLiteral(": ")).toUtf8()), err.constData());
+        QVERIFY2(err.contains("/tmp: other users can write"), err.constData());
+        QCOMPARE(shell.readAllStandardOutput(), QByteArray());
+        QVERIFY(QDir(open).isEmpty());
+    }
+
+    // A list that never ends, or is larger than "Load" takes, is refused with
+    // the clear message instead of growing until memory runs out.
+    void listFilesWithoutEndAreRefused() {
+        const QByteArray full = findSetsFullMessage().toUtf8();
+        const Outcome zero = run({QStringLiteral("-f"), QStringLiteral("/dev/zero"), alpha_});
+        QCOMPARE(zero.status, 2);
+        QVERIFY2(zero.err.contains("/dev/zero"), zero.err.constData());
+        QCOMPARE(zero.out, QByteArray());
+
+        const QString big = dir_.path() + QStringLiteral("/big-list.txt");
+        test::writeBytes(big, QByteArray(kMaxListFileBytes + 1, 'a'));
+        const Outcome tooLarge = run({QStringLiteral("-f"), big, alpha_});
+        QCOMPARE(tooLarge.status, 2);
+        QVERIFY2(tooLarge.err.contains(full), tooLarge.err.constData());
+
+        // Standard input fed without end: `yes` ends once the program stops reading.
+        QProcess shell;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TEMP"), work_);
+        shell.setProcessEnvironment(env);
+        shell.start(QStringLiteral("bash"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("yes phrase | \"$0\" -f - \"$1\"; echo \"status $?\""),
+                     program(), alpha_});
+        QVERIFY(shell.waitForFinished(60000));
+        const QByteArray shellErr = shell.readAllStandardError();
+        QVERIFY2(shellErr.contains(full), shellErr.constData());
+        QCOMPARE(shell.readAllStandardOutput(), QByteArray("status 2\n"));
+
+        // A list written in pieces is read whole. A fault caught: only the
+        // first piece taken as the list.
+        QProcess pieces;
+        pieces.setProcessEnvironment(env);
+        pieces.start(QStringLiteral("bash"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("{ echo quick; sleep 0.3; echo lazy; } | \"$0\" -f - \"$1\""),
+                      program(), alpha_});
+        QVERIFY(pieces.waitForFinished(60000));
+        const Outcome given = run({QStringLiteral("-e"), QStringLiteral("quick"),
+                                   QStringLiteral("-e"), QStringLiteral("lazy"), alpha_});
+        QCOMPARE(pieces.exitCode(), 0);
+        QCOMPARE(pieces.readAllStandardOutput(), given.out);
         noWorkFolderLeft();
     }
 

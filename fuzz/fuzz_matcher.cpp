@@ -1,0 +1,102 @@
+// The matcher and its snippets on any bytes: the text made valid by the rule
+// of text files, and the same bytes taken as they are (a text that skipped
+// validation must still not overrun a buffer).
+//
+// Input: a flags byte (bit 0: ignore case, bit 1: bytes taken as they are,
+// bit 2: two phrases; bits 3 to 7 equal to 1: the text repeated past the
+// first chunk's end, which is slow, so for few inputs), a
+// length byte per phrase, the phrases, then the text.
+
+#include <QString>
+#include <QStringList>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzzsupport.h"
+#include "search/matcher.h"
+#include "search/sink.h"
+#include "text/textfile.h"
+#include "text/utf8.h"
+
+namespace {
+
+using qm::fuzz::require;
+
+struct CheckingSink : qm::SearchSink {
+    const qm::TextChunks* text = nullptr;
+    const std::vector<std::string>* prepared = nullptr;
+    bool valid = false;
+    bool matchCase = false;
+    std::size_t count = 0;
+
+    void occurrence(const qm::Hit& hit) override {
+        ++count;
+        require(hit.chunk < text->count(), "hit in an existing chunk");
+        const std::string_view chunk = text->chunk(hit.chunk);
+        require(hit.offset < chunk.size(), "hit inside its chunk");
+        const std::string_view snip = hit.snippet.text;
+        require(
+            snip.data() >= chunk.data() && snip.data() + snip.size() <= chunk.data() + chunk.size(),
+            "snippet inside its chunk");
+        const std::string bytes = hit.snippet.toUtf8();
+        require(bytes.size() == snip.size() + (hit.snippet.leadingMarker ? 6 : 3),
+                "snippet bytes are the text and its markers");
+        const QString shown = hit.snippet.toString();
+        if (!valid) return;
+        const std::string& phrase = (*prepared)[hit.phrase];
+        if (matchCase)
+            require(chunk.substr(hit.offset, phrase.size()) == phrase, "the phrase is at the hit");
+        require(static_cast<std::size_t>(snip.data() - chunk.data()) <= hit.offset,
+                "snippet starts at or before the hit");
+        require(qm::utf8::validPrefixLength(snip) == snip.size(), "snippet is valid UTF-8");
+        require(qm::utf8::countCodePoints(snip) <= qm::kSnippetLength, "snippet of 30 at most");
+        require(shown.toUtf8() == QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                "snippet shown as it is");
+    }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const std::uint8_t flags = data[0];
+    const int phraseCount = (flags & 4) ? 2 : 1;
+    if (size < 1 + static_cast<std::size_t>(phraseCount)) return 0;
+    std::size_t pos = 1 + phraseCount;
+    QStringList phrases;
+    for (int k = 0; k < phraseCount; ++k) {
+        const std::size_t len = std::min<std::size_t>(data[1 + k] % 16, size - pos);
+        phrases << QString::fromUtf8(reinterpret_cast<const char*>(data + pos),
+                                     static_cast<qsizetype>(len));
+        pos += len;
+    }
+    std::string_view bytes(reinterpret_cast<const char*>(data + pos), size - pos);
+    std::string repeated;
+    if ((flags & 0xF8) == 0x08 && !bytes.empty()) {
+        // Chunks end after 65,536 code points: matches and snippets at the seam.
+        while (repeated.size() <= qm::kChunkLength + 64) repeated += bytes;
+        bytes = repeated;
+    }
+    const bool raw = flags & 2;
+    const qm::CaseMode mode = (flags & 1) ? qm::CaseMode::IgnoreCase : qm::CaseMode::MatchCase;
+    const qm::TextChunks text =
+        qm::TextChunks::fromUtf8(raw ? std::string(bytes) : qm::decodeToUtf8(bytes));
+
+    qm::TermMatcher matcher(mode);
+    std::vector<std::string> prepared;
+    for (const QString& p : phrases) prepared.push_back(matcher.prepare(p));
+
+    CheckingSink sink;
+    sink.text = &text;
+    sink.prepared = &prepared;
+    sink.valid = !raw;
+    sink.matchCase = mode == qm::CaseMode::MatchCase;
+    const std::size_t found = qm::searchText(QStringLiteral("f.pdf"), text, phrases, mode, sink);
+    require(found == sink.count, "the count returned is the count reported");
+    std::size_t each = 0;
+    for (const QString& p : phrases) each += qm::TermMatcher(mode).countOccurrences(text, p);
+    require(each == found, "phrases found together as one by one");
+    return 0;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Helpers shared by the fuzz targets: a scratch folder of the process's own
+// and a check that stops the run with a message (libFuzzer keeps the input).
+
+#include <unistd.h>
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace qm::fuzz {
+
+// A folder made once per process under TMPDIR (or /tmp), removed at exit.
+inline const QString& scratchFolder() {
+    static const QString folder = [] {
+        QByteArray base = qgetenv("TMPDIR");
+        if (base.isEmpty()) base = "/tmp";
+        std::string templ = base.toStdString() + "/qm-fuzz-XXXXXX";
+        if (!::mkdtemp(templ.data())) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        static const std::string made = templ;
+        std::atexit([] { QDir(QString::fromStdString(made)).removeRecursively(); });
+        return QString::fromStdString(templ);
+    }();
+    return folder;
+}
+
+// Writes `bytes` to the file `name` of the scratch folder; returns its path.
+inline QString writeScratch(const char* name, const std::uint8_t* data, std::size_t size) {
+    const QString path = scratchFolder() + u'/' + QLatin1StringView(name);
+    std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
+    if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0) {
+        std::perror("scratch file");
+        std::abort();
+    }
+    return path;
+}
+
+// Stops the run when a property that must hold for every input does not.
+inline void require(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "property broken: %s\n", what);
+        std::abort();
+    }
+}
+
+}  // namespace qm::fuzz
