@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "fs/fs.h"
@@ -78,7 +79,7 @@ bool append(QFile& out, const QString& part) {
 
 SplitResult extractInRanges(const QString& extractor, const QString& pdf, const QString& txt,
                             const QString& folder, const std::vector<PageRange>& ranges,
-                            ChildToken& token, int timeLimitMs) {
+                            int threads, ChildToken& token, int timeLimitMs) {
     SplitResult result;
     fs::removeQuietly(txt);
     const std::size_t n = ranges.size();
@@ -88,13 +89,19 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
         parts[k] = folder + QStringLiteral("/part%1.txt").arg(k + 1);
         fs::removeQuietly(parts[k]);
     }
-    const auto runRange = [&](std::size_t k) {
-        runs[k] =
-            runChild(extractor, rangeArguments(pdf, ranges[k], parts[k]), token, {}, timeLimitMs);
+    std::atomic<std::size_t> next{0};
+    const auto runRanges = [&] {
+        for (std::size_t k = next++; k < n; k = next++) {
+            runs[k] = runChild(extractor, rangeArguments(pdf, ranges[k], parts[k]), token, {},
+                               timeLimitMs);
+            // A failed range leaves the file to a whole-file run: the rest are of no use.
+            if (!runs[k].exited || runs[k].exitCode != 0) next = n;
+        }
     };
     std::vector<std::thread> helpers;
-    for (std::size_t k = 1; k < n; ++k) helpers.emplace_back(runRange, k);
-    if (n > 0) runRange(0);
+    for (int t = 1; t < std::min<int>(threads, static_cast<int>(n)); ++t)
+        helpers.emplace_back(runRanges);
+    runRanges();
     for (std::thread& t : helpers) t.join();
 
     bool allGood = n > 0;

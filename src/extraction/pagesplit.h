@@ -40,12 +40,14 @@ struct SplitResult {
     bool timedOut = false;  // a range reached the time limit
 };
 
-// Extracts `pdf` into `txt` as `ranges`, each range on a thread of its own
-// (the first on the caller's), and joins their texts in page order. The
+// Extracts `pdf` into `txt` as `ranges`, `threads` of them at a time (the
+// caller's thread is one), each thread taking the next range not yet begun,
+// so a thread slowed by other work takes fewer; then joins the texts in page
+// order. The
 // ranges' texts are written into `folder` and removed. Not done: `txt` is
 // absent.
 SplitResult extractInRanges(const QString& extractor, const QString& pdf, const QString& txt,
                             const QString& folder, const std::vector<PageRange>& ranges,
-                            ChildToken& token, int timeLimitMs);
+                            int threads, ChildToken& token, int timeLimitMs);
 
 }  // namespace qm

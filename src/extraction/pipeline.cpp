@@ -586,10 +586,11 @@ bool TextPipeline::extractSplit(Job& job, const QString& pdf, const QString& txt
     if (spare == 0) return false;
     const int pages = countPages(setup_.pdfinfoPath, pdf, folder + QStringLiteral("/info.txt"),
                                  job.token, limitMs);
-    const std::vector<PageRange> ranges = planPageRanges(pages, spare + 1, setup_.splitMinPages);
+    const std::vector<PageRange> ranges = planPageRanges(
+        pages, (spare + 1) * std::max(1, setup_.splitRangesPerWorker), setup_.splitMinPages);
     if (ranges.size() < 2) return false;
-    const SplitResult r =
-        extractInRanges(setup_.extractorPath, pdf, txt, folder, ranges, job.token, limitMs);
+    const SplitResult r = extractInRanges(setup_.extractorPath, pdf, txt, folder, ranges, spare + 1,
+                                          job.token, limitMs);
     ended = ended || r.ended;
     timedOut = timedOut || r.timedOut;
     return r.done;

@@ -131,6 +131,8 @@ class TextPipeline {
         std::int64_t splitMinBytes = kDefaultSplitMinBytes;
         // Pages of one range at least: a file shorter than two is not split.
         int splitMinPages = kDefaultSplitMinPages;
+        // Ranges per worker taking part: a worker slowed by other work takes fewer.
+        int splitRangesPerWorker = 4;
         // pdfinfo (the page count of a file to split); empty: looked up on PATH.
         QString pdfinfoPath;
     };

@@ -62,7 +62,8 @@ class PageSplitTest : public QObject {
         return test::writeScript(dir_.path(), name, body);
     }
 
-    TextPipeline::Setup setup(const QString& extractor, int jobs, bool split) {
+    TextPipeline::Setup setup(const QString& extractor, int jobs, bool split,
+                              int rangesPerWorker = 1) {
         TextPipeline::Setup s;
         s.extractorPath = extractor;
         s.workFolder = d(QStringLiteral("work-") + QFileInfo(extractor).fileName());
@@ -71,6 +72,7 @@ class PageSplitTest : public QObject {
         s.pollMilliseconds = 10;
         s.splitMinBytes = split ? 0 : -1;
         s.splitMinPages = 10;
+        s.splitRangesPerWorker = rangesPerWorker;
         s.largeTextBytes = 0;  // every text stays on disk: its bytes are compared as they are
         return s;
     }
@@ -185,11 +187,19 @@ class PageSplitTest : public QObject {
         host.searchOptions.caseMode = CaseMode::IgnoreCase;
 
         const QString log = d(QStringLiteral("rows.log"));
-        TextPipeline split(setup(loggingExtractor(QStringLiteral("rows"), log), 2, true));
+        // Four ranges per worker, taken in turn: together they cover every page once.
+        TextPipeline split(setup(loggingExtractor(QStringLiteral("rows"), log), 2, true, 4));
         host.run(split);
         const auto rows = host.rows;
         const auto pages = host.pages;
-        QCOMPARE(rangeCalls(log).size(), 2);
+        const QStringList ranges = rangeCalls(log);
+        QCOMPARE(ranges.size(), 8);
+        int next = 1;
+        for (const QString& r : ranges) {
+            QCOMPARE(r.section(u' ', 1, 1).toInt(), next);
+            next = r.section(u' ', 3, 3).toInt() + 1;
+        }
+        QCOMPARE(next, kPages + 1);
 
         TextPipeline whole(setup(
             loggingExtractor(QStringLiteral("rows-whole"), d(QStringLiteral("rows-whole.log"))), 2,
