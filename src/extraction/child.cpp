@@ -116,7 +116,7 @@ void feed(int fd, const QByteArray& input) {
 }  // namespace
 
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
-                     const QByteArray& input, int timeLimitMs) {
+                     const QByteArray& input, int timeLimitMs, const QString& outputPath) {
     ChildResult result;
     if (program.isEmpty()) return result;
 
@@ -135,7 +135,11 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
     else
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const std::string output = outputPath.isEmpty() ? std::string("/dev/null")
+                                                    : QFile::encodeName(outputPath).toStdString();
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(),
+                                     outputPath.isEmpty() ? O_WRONLY : O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);

@@ -40,9 +40,11 @@ struct ChildResult {
 
 // Starts `program` with `arguments` and waits on this thread until it ends.
 // `input` is written to its standard input (then closed). A child still
-// running after `timeLimitMs` milliseconds (0: no limit) is killed.
+// running after `timeLimitMs` milliseconds (0: no limit) is killed. With
+// `outputPath`, its standard output is written to that file (made owner-only).
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
-                     const QByteArray& input = {}, int timeLimitMs = 0);
+                     const QByteArray& input = {}, int timeLimitMs = 0,
+                     const QString& outputPath = {});
 
 // Kills every child and refuses new ones, now and from now on.
 void endAllExtractions();

@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "extraction/extractor.h"
+#include "extraction/pagesplit.h"
 #include "extraction/readability.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
@@ -92,6 +93,7 @@ int TextPipeline::coreCount() {
 
 TextPipeline::TextPipeline(Setup setup) : setup_(std::move(setup)) {
     if (setup_.qpdfPath.isEmpty()) setup_.qpdfPath = findQpdf();
+    if (setup_.pdfinfoPath.isEmpty()) setup_.pdfinfoPath = findPdfinfo();
     jobs_ = setup_.jobs > 0 ? setup_.jobs : coreCount();
 }
 
@@ -333,12 +335,14 @@ void TextPipeline::workerLoop(int slot) {
         {
             std::unique_lock lock(mutex_);
             const auto ready = [&] {
-                return quit_ || (!queue_.empty() && mayBegin(*queue_.front()));
+                // Workers lent to a split file's ranges begin nothing meanwhile.
+                return quit_ || (!queue_.empty() && busy_ < jobs_ && mayBegin(*queue_.front()));
             };
             while (!ready()) wake_.wait_for(lock, std::chrono::milliseconds(50));
             if (quit_) return;
             job = queue_.front();
             queue_.pop_front();
+            ++busy_;
         }
         if (job->token.cancelled()) {
             job->text.outcome = TextOutcome::Ended;
@@ -357,6 +361,7 @@ void TextPipeline::workerLoop(int slot) {
                 held_ += job->held;
             }
             job->done = true;
+            --busy_;
         }
         done_.notify_all();
         QMetaObject::invokeMethod(
@@ -428,7 +433,12 @@ void TextPipeline::process(Job& job, int slot) {
         if (!decrypted) fs::removeQuietly(opened);
     }
     ChildResult extracted;
-    if (!ended && !timedOut) {
+    if (!ended && !timedOut && job.password.isEmpty() &&
+        extractSplit(job, pdf, txt, folder, limitMs, ended, timedOut)) {
+        extracted.started = extracted.exited = true;
+        extracted.exitCode = 0;
+    }
+    if (!ended && !timedOut && !extracted.exited) {
         extracted = decrypted ? run(setup_.extractorPath, {opened, txt}, {})
                               : run(setup_.extractorPath, plainArguments(pdf), {});
     }
@@ -538,6 +548,52 @@ void TextPipeline::process(Job& job, int slot) {
     }
     out.outcome = TextOutcome::Text;
     if (keep) cache->store(*id, job.password, CachedText::forText(out.chunks.utf8(), size));
+}
+
+}  // namespace qm
+
+namespace qm {
+
+int TextPipeline::claimSpareWorkers() {
+    std::lock_guard lock(mutex_);
+    for (const auto& queued : queue_)
+        if (mayBegin(*queued)) return 0;  // the other workers have work of their own
+    const int spare = std::max(0, jobs_ - busy_);
+    busy_ += spare;
+    return spare;
+}
+
+void TextPipeline::returnWorkers(int count) {
+    if (count <= 0) return;
+    {
+        std::lock_guard lock(mutex_);
+        busy_ -= count;
+    }
+    wake_.notify_all();
+}
+
+bool TextPipeline::extractSplit(Job& job, const QString& pdf, const QString& txt,
+                                const QString& folder, int limitMs, bool& ended, bool& timedOut) {
+    if (setup_.splitMinBytes < 0 || setup_.pdfinfoPath.isEmpty() ||
+        QFileInfo(pdf).size() < setup_.splitMinBytes)
+        return false;
+    const int spare = claimSpareWorkers();
+    struct Lent {
+        TextPipeline* pipeline;
+        int count;
+        ~Lent() { pipeline->returnWorkers(count); }
+    } lent{this, spare};
+    if (spare == 0) return false;
+    const int pages = countPages(setup_.pdfinfoPath, pdf, folder + QStringLiteral("/info.txt"),
+                                 job.token, limitMs);
+    const std::vector<PageRange> ranges = planPageRanges(
+        pages, (spare + 1) * std::max(1, setup_.splitRangesPerWorker), setup_.splitMinPages);
+    if (ranges.size() < 2) return false;
+    const SplitResult r = extractInRanges(setup_.extractorPath, pdf, txt, folder, ranges, spare + 1,
+                                          job.token, limitMs);
+    ended = ended || r.ended;
+    timedOut = timedOut || r.timedOut;
+    return r.done;
 }
 
 }  // namespace qm

@@ -15,6 +15,10 @@
 // for a file, its events are pumped and the progress bar counts and creeps
 // (WaitDisplay).
 //
+// A large file that a worker begins while other workers have nothing to begin
+// is extracted as page ranges at once, one per such worker, and the texts are
+// joined in page order (pagesplit.h): the same bytes as one whole-file run.
+//
 // With the password prompt on, nothing is done ahead: a file's extraction
 // starts once its prompt has been answered. When a run ends, work for later
 // files is ended and dropped.
@@ -122,7 +126,18 @@ class TextPipeline {
         std::int64_t memoryBudget = kDefaultMemoryBudget;
         // A text file larger than this stays on disk (FileText::onDisk).
         std::int64_t largeTextBytes = kDefaultLargeTextBytes;
+        // A file of at least this many bytes may be extracted as page ranges
+        // on the workers that would otherwise wait; -1: never.
+        std::int64_t splitMinBytes = kDefaultSplitMinBytes;
+        // Pages of one range at least: a file shorter than two is not split.
+        int splitMinPages = kDefaultSplitMinPages;
+        // Ranges per worker taking part: a worker slowed by other work takes fewer.
+        int splitRangesPerWorker = 4;
+        // pdfinfo (the page count of a file to split); empty: looked up on PATH.
+        QString pdfinfoPath;
     };
+    static constexpr std::int64_t kDefaultSplitMinBytes = 4ll * 1024 * 1024;
+    static constexpr int kDefaultSplitMinPages = 40;
     static constexpr std::int64_t kDefaultMemoryBudget = 128ll * 1024 * 1024;
     static constexpr std::int64_t kDefaultLargeTextBytes = 64ll * 1024 * 1024;
     explicit TextPipeline(Setup setup);
@@ -159,6 +174,13 @@ class TextPipeline {
     // Ends and forgets the work begun for files after position `index`.
     void dropAheadOf(int index);
     bool aheadAllowed() const;
+    // Extracts the copy `pdf` into `txt` as page ranges when it is worth it
+    // and workers are spare; false when it was not, or a range failed.
+    bool extractSplit(Job& job, const QString& pdf, const QString& txt, const QString& folder,
+                      int limitMs, bool& ended, bool& timedOut);
+    // The workers with nothing they may begin, now counted busy; and their return.
+    int claimSpareWorkers();
+    void returnWorkers(int count);
 
     Setup setup_;
     int jobs_ = 1;
@@ -178,6 +200,7 @@ class TextPipeline {
     std::atomic<int> current_{0};        // the run's position being waited for
     std::atomic<int> spoolSerial_{0};
     bool quit_ = false;
+    int busy_ = 0;  // workers on a job, and workers lent to a split file's ranges
     std::vector<std::thread> workers_;
 
     // Lives on the caller's thread; the workers post their "done" to it.

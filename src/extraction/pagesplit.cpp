@@ -1,0 +1,126 @@
+#include "extraction/pagesplit.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "fs/fs.h"
+
+namespace qm {
+
+std::vector<PageRange> planPageRanges(int pages, int parts, int minPages) {
+    std::vector<PageRange> out;
+    if (pages <= 0) return out;
+    parts = std::max(1, std::min(parts, pages / std::max(1, minPages)));
+    const int base = pages / parts;
+    const int extra = pages % parts;
+    int first = 1;
+    for (int k = 0; k < parts; ++k) {
+        const int size = base + (k < extra ? 1 : 0);
+        out.push_back({first, first + size - 1});
+        first += size;
+    }
+    return out;
+}
+
+QString findPdfinfo() {
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
+}
+
+int countPages(const QString& pdfinfoPath, const QString& pdf, const QString& reportPath,
+               ChildToken& token, int timeLimitMs) {
+    if (pdfinfoPath.isEmpty()) return 0;
+    fs::removeQuietly(reportPath);
+    const ChildResult r = runChild(pdfinfoPath, {pdf}, token, {}, timeLimitMs, reportPath);
+    int pages = 0;
+    QFile f(reportPath);
+    if (r.exited && r.exitCode == 0 && f.open(QIODevice::ReadOnly)) {
+        // "Pages:          123"
+        for (QByteArray line = f.readLine(); !line.isEmpty(); line = f.readLine()) {
+            if (!line.startsWith("Pages:")) continue;
+            bool ok = false;
+            const int n = line.mid(6).trimmed().toInt(&ok);
+            pages = ok && n > 0 ? n : 0;
+            break;
+        }
+        f.close();
+    }
+    fs::removeQuietly(reportPath);
+    return pages;
+}
+
+QStringList rangeArguments(const QString& pdf, const PageRange& range, const QString& out) {
+    return {QStringLiteral("-f"),
+            QString::number(range.first),
+            QStringLiteral("-l"),
+            QString::number(range.last),
+            pdf,
+            out};
+}
+
+namespace {
+
+// Appends the file `part` to `out`; false when either fails.
+bool append(QFile& out, const QString& part) {
+    QFile in(part);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    for (;;) {
+        const QByteArray block = in.read(1 << 20);
+        if (block.isEmpty()) return !in.error() || in.atEnd();
+        if (out.write(block) != block.size()) return false;
+    }
+}
+
+}  // namespace
+
+SplitResult extractInRanges(const QString& extractor, const QString& pdf, const QString& txt,
+                            const QString& folder, const std::vector<PageRange>& ranges,
+                            int threads, ChildToken& token, int timeLimitMs) {
+    SplitResult result;
+    fs::removeQuietly(txt);
+    const std::size_t n = ranges.size();
+    std::vector<QString> parts(n);
+    std::vector<ChildResult> runs(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        parts[k] = folder + QStringLiteral("/part%1.txt").arg(k + 1);
+        fs::removeQuietly(parts[k]);
+    }
+    std::atomic<std::size_t> next{0};
+    const auto runRanges = [&] {
+        for (std::size_t k = next++; k < n; k = next++) {
+            runs[k] = runChild(extractor, rangeArguments(pdf, ranges[k], parts[k]), token, {},
+                               timeLimitMs);
+            // A failed range leaves the file to a whole-file run: the rest are of no use.
+            if (!runs[k].exited || runs[k].exitCode != 0) next = n;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < std::min<int>(threads, static_cast<int>(n)); ++t)
+        helpers.emplace_back(runRanges);
+    runRanges();
+    for (std::thread& t : helpers) t.join();
+
+    bool allGood = n > 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        result.ended = result.ended || runs[k].ended;
+        result.timedOut = result.timedOut || runs[k].timedOut;
+        allGood = allGood && runs[k].exited && runs[k].exitCode == 0 && fs::isFile(parts[k]);
+    }
+    if (allGood && !result.ended && !result.timedOut) {
+        QFile out(txt);
+        bool ok = out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        for (std::size_t k = 0; ok && k < n; ++k) ok = append(out, parts[k]);
+        ok = out.isOpen() && out.flush() && ok;
+        out.close();
+        result.done = ok;
+        if (!ok) fs::removeQuietly(txt);
+    }
+    for (const QString& p : parts) fs::removeQuietly(p);
+    return result;
+}
+
+}  // namespace qm
