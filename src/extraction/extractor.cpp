@@ -40,9 +40,10 @@ QByteArray passwordInput(const QString& password) {
     return password.toUtf8() + '\n';
 }
 
-fs::CopyResult copyToTemporary(const QString& source, const QString& temporaryPdf) {
+fs::CopyResult copyToTemporary(const QString& source, const QString& temporaryPdf,
+                               const std::function<bool()>& cancelled) {
     fs::removeQuietly(temporaryPdf);
-    const fs::CopyResult r = fs::copyFileReporting(source, temporaryPdf);
+    const fs::CopyResult r = fs::copyFileReporting(source, temporaryPdf, cancelled);
     if (r == fs::CopyResult::Copied && !fs::isFile(temporaryPdf))
         return fs::CopyResult::WriteFailed;
     return r;

@@ -48,6 +48,7 @@ inline constexpr int kExtractorPermissions = 3;
 
 // Replaces the temporary copy by a copy of `source`. Any older copy is deleted
 // first, so a copy of an earlier file is never taken for this one.
-fs::CopyResult copyToTemporary(const QString& source, const QString& temporaryPdf);
+fs::CopyResult copyToTemporary(const QString& source, const QString& temporaryPdf,
+                               const std::function<bool()>& cancelled = {});
 
 }  // namespace qm

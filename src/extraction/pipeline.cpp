@@ -401,9 +401,14 @@ void TextPipeline::process(Job& job, int slot) {
     fs::removeQuietly(txt);
     fs::removeQuietly(opened);
     replaceLeftover(pdf);
-    switch (copyToTemporary(job.path, pdf)) {
+    // A stop at once (or the end of the run's work) ends a long copy too.
+    const auto copyEnded = [&job] { return job.token.cancelled() || extractionsEnded(); };
+    switch (copyToTemporary(job.path, pdf, copyEnded)) {
         case fs::CopyResult::Copied:
             break;
+        case fs::CopyResult::Cancelled:
+            out.outcome = TextOutcome::Ended;
+            return;
         case fs::CopyResult::SourceUnreadable:
             out.outcome = TextOutcome::NotCopied;
             return;

@@ -23,7 +23,10 @@ QString collapse(const QString& p) {
 // A copy that fails half way is removed, so no partial copy is ever taken
 // for the whole file. The source is opened without blocking and must turn
 // out a regular file once open (it may have been swapped since it was looked at).
-CopyResult copyBytes(const QString& from, const QString& to) {
+CopyResult copyBytes(const QString& from, const QString& to,
+                     const std::function<bool()>& cancelled) {
+    constexpr std::size_t kPiece = std::size_t(16) << 20;
+    const auto stop = [&] { return cancelled && cancelled(); };
     const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) return CopyResult::SourceUnreadable;
     struct stat st {};
@@ -39,7 +42,11 @@ CopyResult copyBytes(const QString& from, const QString& to) {
     }
     CopyResult result = CopyResult::Copied;
     for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        if (stop()) {
+            result = CopyResult::Cancelled;
+            break;
+        }
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kPiece, 0);
         if (n > 0) continue;
         if (n == 0) break;
         if (errno == EINTR) continue;
@@ -47,6 +54,10 @@ CopyResult copyBytes(const QString& from, const QString& to) {
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
             std::vector<char> buffer(1 << 20);
             for (;;) {
+                if (stop()) {
+                    result = CopyResult::Cancelled;
+                    break;
+                }
                 const ssize_t r = ::read(in, buffer.data(), buffer.size());
                 if (r == 0) break;
                 if (r < 0) {
@@ -126,7 +137,8 @@ void copyFile(const QString& source, const QString& destination) {
     copyFileReporting(source, destination);
 }
 
-CopyResult copyFileReporting(const QString& source, const QString& destination) {
+CopyResult copyFileReporting(const QString& source, const QString& destination,
+                             const std::function<bool()>& cancelled) {
     if (source.trimmed().isEmpty()) return CopyResult::SourceUnreadable;
     if (destination.trimmed().isEmpty()) return CopyResult::WriteFailed;
     const QString from = collapseSlashes(source);
@@ -134,7 +146,7 @@ CopyResult copyFileReporting(const QString& source, const QString& destination) 
     if (!isFile(from)) return CopyResult::SourceUnreadable;
     if (!isFolder(folderOf(to))) return CopyResult::WriteFailed;
     removeQuietly(to);
-    return copyBytes(from, to);
+    return copyBytes(from, to, cancelled);
 }
 
 void removeQuietly(const QString& path) {

@@ -3,6 +3,7 @@
 // The tests among them answer with a value and never throw.
 
 #include <QString>
+#include <functional>
 
 namespace qm::fs {
 
@@ -38,9 +39,13 @@ enum class CopyResult {
     Copied,
     SourceUnreadable,  // no such file, not a regular file, or it cannot be read
     WriteFailed,       // the copy could not be written (disk full, no room, no folder)
+    Cancelled,         // `cancelled` said so between two pieces of the copy
 };
-// copyFile, telling why a copy was not made.
-CopyResult copyFileReporting(const QString& source, const QString& destination);
+// copyFile, telling why a copy was not made. `cancelled`, when given, is asked
+// between pieces of the copy (a few MiB each), so a large copy can be ended at
+// once; the piece written so far is removed.
+CopyResult copyFileReporting(const QString& source, const QString& destination,
+                             const std::function<bool()>& cancelled = {});
 
 // Deletes the file; a read-only file is made writable and deleted again.
 // Failures are ignored.

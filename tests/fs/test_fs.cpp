@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "fs/fs.h"
@@ -166,6 +167,27 @@ TEST(CopyAndRemove, RemoveQuietlyTakesReadOnlyFilesAndIgnoresMissingOnes) {
     EXPECT_FALSE(QFile::exists(ro));
     fs::removeQuietly(dir.filePath("never there"));
     fs::removeQuietly(QString());
+}
+
+TEST(CopyAndRemove, ALongCopyEndsWhenCancelledAndLeavesNothing) {
+    // Without the check between pieces a stop could not end a copy of a huge
+    // file: it would run on to the end.
+    QTemporaryDir dir;
+    const QString big = dir.filePath("big.pdf");
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(qint64(64) << 20));
+    }
+    int asked = 0;
+    const fs::CopyResult r =
+        fs::copyFileReporting(big, dir.filePath("copy.pdf"), [&] { return ++asked > 1; });
+    EXPECT_EQ(r, fs::CopyResult::Cancelled);
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(QFile::exists(dir.filePath("copy.pdf")));
+    EXPECT_EQ(fs::copyFileReporting(big, dir.filePath("whole.pdf"), [] { return false; }),
+              fs::CopyResult::Copied);
+    EXPECT_EQ(QFileInfo(dir.filePath("whole.pdf")).size(), qint64(64) << 20);
 }
 
 }  // namespace
