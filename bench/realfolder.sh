@@ -1,5 +1,6 @@
 #!/bin/bash
-# Issue 15 figures on one folder of real PDFs, every tool in the same run.
+# The command line on one folder of real PDFs beside a plain pdftotext loop, an
+# xargs -P2 loop and pdfgrep, every tool in the same run; prints the ratios.
 F=${1:?usage: bench/realfolder.sh FOLDER}
 Q=${QM_BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}/src/cli/quillmark-search
 W=$(mktemp -d); export TEMP=$W XDG_CACHE_HOME=$W/cache
