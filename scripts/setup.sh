@@ -11,7 +11,7 @@ QM_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils qpdf libxlsxwriter-dev zlib1g-dev
   fonts-liberation xvfb xauth xdg-utils
-  python3 python3-openpyxl hyperfine pdfgrep clang libclang-rt-dev clang-format
+  python3 python3-openpyxl hyperfine pdfgrep bc time clang libclang-rt-dev clang-format
   dpkg-dev file desktop-file-utils appstream man-db
 )
 
