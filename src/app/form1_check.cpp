@@ -37,11 +37,7 @@ void Form1::runAddTimeCheck() {
     plan.pathAt = [this](int i) {
         return i >= 1 && i <= fileList.count() ? fileList.text(i) : QString();
     };
-    texts.beginRun(plan);
-    struct RunEnd {
-        TextPipeline& texts;
-        ~RunEnd() { texts.endRun(); }
-    } runEnd{texts};
+    const TextPipeline::RunScope scope(texts, plan);
 
     for (int i = 1; i <= count; ++i) {
         if (extractionsEnded()) return;

@@ -316,14 +316,7 @@ void readPhrasesFromStandardInput(QStringList& phrases) {
         bytes += more;
     }
     if (bytes.size() > kMaxListFileBytes) throw Error(findSetsFullMessage());
-    const std::string text = decodeToUtf8(bytes.toStdString());
-    const QStringList lines = QString::fromStdString(text).split(u'\n');
-    for (QString line : lines) {
-        if (line.endsWith(u'\r')) line.chop(1);
-        if (isBlankLine(line)) continue;
-        if (phrases.size() >= kMaxFindSets) throw Error(findSetsFullMessage());
-        phrases << line;
-    }
+    appendPhraseLines(phrases, splitLines(decodeToUtf8(bytes.toStdString())));
 }
 
 // The find-set list of the command line: phrases and list files in the order given.

@@ -106,6 +106,20 @@ struct RunPlan {
 
 class TextPipeline {
   public:
+    // beginRun() now, endRun() when the scope ends, however it ends.
+    class RunScope {
+      public:
+        RunScope(TextPipeline& texts, const RunPlan& plan) : texts_(texts) {
+            texts_.beginRun(plan);
+        }
+        ~RunScope() { texts_.endRun(); }
+        RunScope(const RunScope&) = delete;
+        RunScope& operator=(const RunScope&) = delete;
+
+      private:
+        TextPipeline& texts_;
+    };
+
     struct Setup {
         QString extractorPath;
         QString workFolder;

@@ -93,12 +93,8 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
     plan.mayWorkAhead = [&host] {
         return !host.stopRequested() && !host.options().promptForPassword;
     };
-    texts.beginRun(plan);
     // Work begun ahead for later files ends with the run, however it ends.
-    struct RunEnd {
-        TextPipeline& texts;
-        ~RunEnd() { texts.endRun(); }
-    } runEnd{texts};
+    const TextPipeline::RunScope scope(texts, plan);
 
     for (int i = 1; i <= n; ++i) {
         // Entries removed during the run are not searched.

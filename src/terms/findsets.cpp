@@ -77,7 +77,10 @@ void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes)
         boxes.message(QStringLiteral("File not found"), applicationTitle());
         return;
     }
-    const QStringList lines = readFileLines(path, kMaxListFileBytes, findSetsFullMessage());
+    appendPhraseLines(list, readFileLines(path, kMaxListFileBytes, findSetsFullMessage()));
+}
+
+void appendPhraseLines(QStringList& list, const QStringList& lines) {
     for (const QString& line : lines) {
         if (isBlankLine(line)) continue;
         if (list.size() >= kMaxFindSets) throw Error(findSetsFullMessage());

@@ -38,6 +38,9 @@ bool isBlankLine(const QString& line);
 // when it is larger than kMaxListFileBytes (nothing is added), or when the list
 // would grow past kMaxFindSets entries (the lines before that point are kept).
 void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes);
+// Appends the usable lines (more than blanks) of a phrase list to `list`;
+// throws qm::Error once the list would grow past kMaxFindSets entries.
+void appendPhraseLines(QStringList& list, const QStringList& lines);
 
 // The open dialog for phrase list files hands back at most this many characters.
 inline constexpr qsizetype kDialogBufferLength = 30000;

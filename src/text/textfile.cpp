@@ -141,7 +141,10 @@ QString TextChunks::chunkString(std::size_t i) const {
 }
 
 QStringList readFileLines(const QString& path, std::int64_t maxBytes, const QString& tooLarge) {
-    const std::string text = decodeOwned(readWholeFile(path, maxBytes, tooLarge));
+    return splitLines(decodeOwned(readWholeFile(path, maxBytes, tooLarge)));
+}
+
+QStringList splitLines(const std::string& text) {
     QStringList lines;
     if (text.empty()) {
         lines << QString();

@@ -43,6 +43,9 @@ std::string decodeToUtf8(std::string_view bytes);
 // Throws qm::Error when the file cannot be opened or is not a regular file,
 // and the error `tooLarge` when it holds more than `maxBytes` bytes (when
 // `maxBytes` is not negative).
+// Valid UTF-8 split into lines by the rule of readFileLines.
+QStringList splitLines(const std::string& text);
+
 QStringList readFileLines(const QString& path, std::int64_t maxBytes = -1,
                           const QString& tooLarge = QString());
 
