@@ -43,13 +43,11 @@ int lineCount(const QString& path) {
 
 // A window without a screen's worth of set-up, with scripted services.
 struct Window {
-    ScriptedMessageBoxes boxes;
-    ScriptedEventPump pump;
-    ScriptedFileDialogs dialogs;
-    ScriptedDesktop desktop;
-    ScriptedClipboard clipboard;
     IniSettingsStore settings;
-    Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+    ScriptedServices scripted{&settings};
+    ScriptedMessageBoxes& boxes = scripted.boxes;
+    ScriptedEventPump& pump = scripted.pump;
+    Services& services = scripted.services;
     std::unique_ptr<Form1> form;
     std::vector<int> pointers;  // the window's pointer at every pump
 

@@ -17,6 +17,7 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "platform/settings.h"
+#include "support/pdfmaker.h"
 #include "support/scripted.h"
 
 using namespace qm;
@@ -108,14 +109,10 @@ class ArgumentsTest : public QObject {
         createWorkFolder();
         // Writes readable text for every file except those that hold "bad"
         // (the extractor sees only a copy, named after nothing of the original).
-        extractor = path(QStringLiteral("fake-pdftotext"));
-        QFile f(extractor);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            "#!/bin/sh\ngrep -q bad \"$1\" && exit 1\n"
-            "printf 'plenty of readable text' > \"${1%.pdf}.txt\"\n");
-        f.close();
-        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        extractor = test::writeScript(tmp.path(), QStringLiteral("fake-pdftotext"),
+                                      QStringLiteral("grep -q bad \"$1\" && exit 1\n"
+                                                     "printf 'plenty of readable text' > "
+                                                     "\"${1%.pdf}.txt\"\n"));
 
         touch(QStringLiteral("tree/z.pdf"));
         touch(QStringLiteral("tree/notes.txt"));

@@ -112,17 +112,12 @@ class WindowCacheTest : public QObject {
             return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
         };
         const auto session = [&](const QString& ini, bool keep) {
-            ScriptedMessageBoxes boxes;
-            ScriptedEventPump pump;
-            ScriptedFileDialogs dialogs;
-            ScriptedDesktop desktop;
-            ScriptedClipboard clipboard;
             IniSettingsStore settings(ini);
             if (!keep) settings.saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
-            Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+            ScriptedServices scripted(&settings);
             Form1::Config config;
             config.runFormLoad = false;
-            Form1 form(services, config);
+            Form1 form(scripted.services, config);
             form.ExtractorPath = extractor;
             form.fileList.add(files);
             form.Text1->setText(QStringLiteral("quinces"));
@@ -153,17 +148,14 @@ class WindowCacheTest : public QObject {
             files << d(QStringLiteral("c%1.pdf").arg(n));
             test::makeTextPdf(files.last(), {QStringLiteral("check %1").arg(n)});
         }
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedFileDialogs dialogs;
-        ScriptedDesktop desktop;
-        ScriptedClipboard clipboard;
         IniSettingsStore settings(d(QStringLiteral("check.ini")));
         settings.saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
-        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        ScriptedServices scripted(&settings);
+        ScriptedMessageBoxes& boxes = scripted.boxes;
+        ScriptedEventPump& pump = scripted.pump;
         Form1::Config config;
         config.runFormLoad = false;
-        Form1 form(services, config);
+        Form1 form(scripted.services, config);
         form.ExtractorPath = slow;
         int most = 0;
         QStringList texts;

@@ -20,6 +20,7 @@
 #include "app/errorreport.h"
 #include "app/form1.h"
 #include "platform/settings.h"
+#include "support/pdfmaker.h"
 #include "support/scripted.h"
 
 namespace qm {
@@ -102,14 +103,10 @@ class AddFilesTest : public QObject {
         createWorkFolder();
         // Writes readable text for every file except those whose path (written
         // into the file by touch()) holds "bad".
-        extractor = path(QStringLiteral("fake-pdftotext"));
-        QFile f(extractor);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            "#!/bin/sh\ngrep -q bad \"$1\" && exit 1\n"
-            "printf 'plenty of readable text' > \"${1%.pdf}.txt\"\n");
-        f.close();
-        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        extractor = test::writeScript(tmp.path(), QStringLiteral("fake-pdftotext"),
+                                      QStringLiteral("grep -q bad \"$1\" && exit 1\n"
+                                                     "printf 'plenty of readable text' > "
+                                                     "\"${1%.pdf}.txt\"\n"));
     }
     void cleanupTestCase() { removeWorkFolder(); }
 
