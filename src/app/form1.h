@@ -180,6 +180,9 @@ class Form1 : public QWidget {
     // its errors there. None while the user changes the control.
     Procedure* callingProcedure = nullptr;
 
+    // The texts the searches and the add-time check share for the window's life.
+    class TextCache& textCache();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -200,7 +203,6 @@ class Form1 : public QWidget {
     // Extracted texts, shared by the searches and the add-time check for the
     // window's whole life (memory only).
     std::shared_ptr<class TextCache> textCache_;
-    TextCache& textCache();
     std::shared_ptr<class TextPipeline> pipeline_;
     std::shared_ptr<class TextPipeline> checkPipeline_;
     // The texts kept on disk between sessions (settings key "TextCache", on
