@@ -79,7 +79,7 @@ bool append(QFile& out, const QString& part) {
 
 SplitResult extractInRanges(const QString& extractor, const QString& pdf, const QString& txt,
                             const QString& folder, const std::vector<PageRange>& ranges,
-                            int threads, ChildToken& token, int timeLimitMs) {
+                            const RangeHelpers& helpers, ChildToken& token, int timeLimitMs) {
     SplitResult result;
     fs::removeQuietly(txt);
     const std::size_t n = ranges.size();
@@ -98,11 +98,18 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
             if (!runs[k].exited || runs[k].exitCode != 0) next = n;
         }
     };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < std::min<int>(threads, static_cast<int>(n)); ++t)
-        helpers.emplace_back(runRanges);
+    const auto wanted = [&] { return next.load() < n && !token.cancelled(); };
+    std::vector<std::thread> threads;
+    const int helperCount = std::min(helpers.count, static_cast<int>(n) - 1);
+    for (int t = 0; t < helperCount && helpers.join; ++t)
+        threads.emplace_back([&] {
+            if (!helpers.join(wanted)) return;
+            runRanges();
+            if (helpers.leave) helpers.leave();
+        });
     runRanges();
-    for (std::thread& t : helpers) t.join();
+    if (helpers.wake) helpers.wake();
+    for (std::thread& t : threads) t.join();
 
     bool allGood = n > 0;
     for (std::size_t k = 0; k < n; ++k) {

@@ -1,11 +1,12 @@
 #pragma once
 // One large file extracted as page ranges at once, on cores that would
-// otherwise wait. pdftotext ends every page with a form feed, so the texts of
-// consecutive ranges, joined in page order, are byte for byte the text of one
+// otherwise wait, now or before the file is done. pdftotext ends every page with a form feed, so
+// the texts of consecutive ranges, joined in page order, are byte for byte the text of one
 // whole-file run. Any range that fails leaves the file to one whole-file run.
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "extraction/child.h"
@@ -40,14 +41,25 @@ struct SplitResult {
     bool timedOut = false;  // a range reached the time limit
 };
 
-// Extracts `pdf` into `txt` as `ranges`, `threads` of them at a time (the
-// caller's thread is one), each thread taking the next range not yet begun,
-// so a thread slowed by other work takes fewer; then joins the texts in page
-// order. The
-// ranges' texts are written into `folder` and removed. Not done: `txt` is
-// absent.
+// Further workers for one file's ranges while they run: each of `count`
+// threads waits in `join` for a worker to be free (true) or for `wanted` to
+// turn false (false: all ranges are begun, or the file's work was ended); a
+// thread that joined gives its worker back through `leave`. `wake` is called
+// once every range has been begun, so that threads still waiting see it at once.
+struct RangeHelpers {
+    int count = 0;
+    std::function<bool(const std::function<bool()>& wanted)> join;
+    std::function<void()> leave;
+    std::function<void()> wake;
+};
+
+// Extracts `pdf` into `txt` as `ranges`: the caller's thread takes the next
+// range not yet begun, and so does each helper from the moment it joins, so
+// a worker that becomes free half way takes the ranges still left; then the
+// texts are joined in page order. The ranges' texts are written into
+// `folder` and removed. Not done: `txt` is absent.
 SplitResult extractInRanges(const QString& extractor, const QString& pdf, const QString& txt,
                             const QString& folder, const std::vector<PageRange>& ranges,
-                            int threads, ChildToken& token, int timeLimitMs);
+                            const RangeHelpers& helpers, ChildToken& token, int timeLimitMs);
 
 }  // namespace qm

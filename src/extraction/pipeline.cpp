@@ -364,6 +364,7 @@ void TextPipeline::workerLoop(int slot) {
             --busy_;
         }
         done_.notify_all();
+        wake_.notify_all();  // a worker is free: a split file's ranges may take it
         QMetaObject::invokeMethod(
             &notifier_,
             [this] {
@@ -559,42 +560,56 @@ void TextPipeline::process(Job& job, int slot) {
 
 namespace qm {
 
-int TextPipeline::claimSpareWorkers() {
+bool TextPipeline::nearTheEnd() {
+    // Fewer files that may begin than workers: before long some worker will
+    // have nothing of its own to do.
     std::lock_guard lock(mutex_);
+    int mayBeginCount = 0;
     for (const auto& queued : queue_)
-        if (mayBegin(*queued)) return 0;  // the other workers have work of their own
-    const int spare = std::max(0, jobs_ - busy_);
-    busy_ += spare;
-    return spare;
+        if (mayBegin(*queued) && ++mayBeginCount >= jobs_) return false;
+    return true;
 }
 
-void TextPipeline::returnWorkers(int count) {
-    if (count <= 0) return;
+bool TextPipeline::lendWorker(const std::function<bool()>& wanted) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (quit_ || !wanted()) return false;
+        // A file of its own comes first for a free worker.
+        const bool other = std::any_of(queue_.begin(), queue_.end(),
+                                       [&](const auto& queued) { return mayBegin(*queued); });
+        if (busy_ < jobs_ && !other) {
+            ++busy_;
+            return true;
+        }
+        wake_.wait_for(lock, std::chrono::milliseconds(50));
+    }
+}
+
+void TextPipeline::returnWorker() {
     {
         std::lock_guard lock(mutex_);
-        busy_ -= count;
+        --busy_;
     }
     wake_.notify_all();
 }
 
 bool TextPipeline::extractSplit(Job& job, const QString& pdf, const QString& txt,
                                 const QString& folder, int limitMs, bool& ended, bool& timedOut) {
-    if (setup_.splitMinBytes < 0 || setup_.pdfinfoPath.isEmpty() ||
-        QFileInfo(pdf).size() < setup_.splitMinBytes)
+    if (jobs_ < 2 || setup_.splitMinBytes < 0 || setup_.pdfinfoPath.isEmpty() ||
+        QFileInfo(pdf).size() < setup_.splitMinBytes || !nearTheEnd())
         return false;
-    const int spare = claimSpareWorkers();
-    struct Lent {
-        TextPipeline* pipeline;
-        int count;
-        ~Lent() { pipeline->returnWorkers(count); }
-    } lent{this, spare};
-    if (spare == 0) return false;
     const int pages = countPages(setup_.pdfinfoPath, pdf, folder + QStringLiteral("/info.txt"),
                                  job.token, limitMs);
     const std::vector<PageRange> ranges = planPageRanges(
-        pages, (spare + 1) * std::max(1, setup_.splitRangesPerWorker), setup_.splitMinPages);
+        pages, jobs_ * std::max(1, setup_.splitRangesPerWorker), setup_.splitMinPages);
     if (ranges.size() < 2) return false;
-    const SplitResult r = extractInRanges(setup_.extractorPath, pdf, txt, folder, ranges, spare + 1,
+    // Every other worker joins the ranges as soon as it has nothing else to do.
+    RangeHelpers helpers;
+    helpers.count = jobs_ - 1;
+    helpers.join = [this](const std::function<bool()>& wanted) { return lendWorker(wanted); };
+    helpers.leave = [this] { returnWorker(); };
+    helpers.wake = [this] { wake_.notify_all(); };
+    const SplitResult r = extractInRanges(setup_.extractorPath, pdf, txt, folder, ranges, helpers,
                                           job.token, limitMs);
     ended = ended || r.ended;
     timedOut = timedOut || r.timedOut;

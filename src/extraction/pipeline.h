@@ -15,8 +15,9 @@
 // for a file, its events are pumped and the progress bar counts and creeps
 // (WaitDisplay).
 //
-// A large file that a worker begins while other workers have nothing to begin
-// is extracted as page ranges at once, one per such worker, and the texts are
+// A large file that a worker begins near the end of the work (fewer files left
+// to begin than workers) is extracted as page ranges, and every other worker
+// takes ranges from the moment it has nothing else to do; the texts are
 // joined in page order (pagesplit.h): the same bytes as one whole-file run.
 //
 // With the password prompt on, nothing is done ahead: a file's extraction
@@ -141,7 +142,8 @@ class TextPipeline {
         // A text file larger than this stays on disk (FileText::onDisk).
         std::int64_t largeTextBytes = kDefaultLargeTextBytes;
         // A file of at least this many bytes may be extracted as page ranges
-        // on the workers that would otherwise wait; -1: never.
+        // near the end of the work, on the workers that would otherwise wait;
+        // -1: never.
         std::int64_t splitMinBytes = kDefaultSplitMinBytes;
         // Pages of one range at least: a file shorter than two is not split.
         int splitMinPages = kDefaultSplitMinPages;
@@ -189,12 +191,15 @@ class TextPipeline {
     void dropAheadOf(int index);
     bool aheadAllowed() const;
     // Extracts the copy `pdf` into `txt` as page ranges when it is worth it
-    // and workers are spare; false when it was not, or a range failed.
+    // near the end of the work; false when it was not, or a range failed.
     bool extractSplit(Job& job, const QString& pdf, const QString& txt, const QString& folder,
                       int limitMs, bool& ended, bool& timedOut);
-    // The workers with nothing they may begin, now counted busy; and their return.
-    int claimSpareWorkers();
-    void returnWorkers(int count);
+    // True when fewer files may begin than there are workers.
+    bool nearTheEnd();
+    // Waits until a worker has nothing it may begin and counts it busy (true),
+    // or until `wanted` is false (false); returnWorker() gives it back.
+    bool lendWorker(const std::function<bool()>& wanted);
+    void returnWorker();
 
     Setup setup_;
     int jobs_ = 1;

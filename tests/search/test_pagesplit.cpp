@@ -179,6 +179,51 @@ class PageSplitTest : public QObject {
                     .isEmpty());
     }
 
+    // Catches a large file begun while the other worker is still busy being
+    // extracted whole (or as ranges the busy worker never joins), so that a
+    // core idles for the rest of it. The small file's extraction lasts until
+    // the big file's ranges have begun; the first range waits for a second to
+    // begin beside it, which only a worker freed later can do.
+    void aWorkerFreedHalfWayJoinsTheRanges() {
+        const QString log = d(QStringLiteral("late.log"));
+        const QString flag = d(QStringLiteral("late.flag"));
+        const QString extractor = test::writeScript(
+            dir_.path(), QStringLiteral("late"),
+            QStringLiteral(
+                "echo \"$*\" >> '%1'\n"
+                "i=0\n"
+                "if [ \"$1\" = -f ]; then\n"
+                "  touch '%2'\n"
+                "  if [ \"$2\" = 1 ]; then\n"
+                "    while [ $(grep -c '^-f' '%1') -lt 2 ] && [ $i -lt 300 ]; do\n"
+                "      sleep 0.1; i=$((i+1)); done\n"
+                "    [ $i -ge 300 ] && echo alone >> '%1'\n"
+                "  fi\n"
+                "else\n"
+                "  while [ ! -e '%2' ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
+                "fi\n"
+                "exec pdftotext \"$@\"")
+                .arg(log, flag));
+        const QString small = d(QStringLiteral("small.pdf"));
+        test::makeTextPdf(small, {QStringLiteral("a short file with marker2 in it")});
+
+        TextPipeline::Setup s = setup(extractor, 2, true, 4);
+        s.splitMinBytes = QFileInfo(big_).size();  // the big file only
+        TextPipeline p(std::move(s));
+        test::HeadlessRun host;
+        host.list = {small, big_};
+        host.searchOptions.singlePhrase = QStringLiteral("marker2");
+        host.searchOptions.mode = SearchMode::Single;
+        host.searchOptions.caseMode = CaseMode::IgnoreCase;
+        host.run(p);
+
+        QVERIFY(!readAll(log).contains("alone"));
+        QCOMPARE(rangeCalls(log).size(), 8);
+        QCOMPARE(wholeFileCalls(log), 1);  // the small file
+        QCOMPARE(host.rows.size(), std::size_t(1 + 1 + 10 + 99));
+        QCOMPARE(host.rows.front().first, small);
+    }
+
     void aSearchFindsTheSameRowsOnTheSamePages() {
         test::HeadlessRun host;
         host.list = {big_};
