@@ -41,13 +41,8 @@ struct RowSink : qm::SearchSink {
     void occurrence(const qm::Hit& hit) override {
         rows.emplace_back(hit.phrase, hit.page, hit.snippet.toString());
         if (!text) return;
-        require(hit.chunk < text->count(), "hit in an existing chunk");
-        const std::string_view chunk = text->chunk(hit.chunk);
-        require(hit.offset < chunk.size(), "hit inside its chunk");
+        qm::fuzz::requireInsideChunk(hit, *text);
         const std::string_view snip = hit.snippet.text;
-        require(
-            snip.data() >= chunk.data() && snip.data() + snip.size() <= chunk.data() + chunk.size(),
-            "snippet inside its chunk");
         require(qm::utf8::validPrefixLength(snip) == snip.size(), "snippet is valid UTF-8");
         require(qm::utf8::countCodePoints(snip) <= qm::kSnippetLength, "snippet of 30 at most");
     }

@@ -33,13 +33,9 @@ struct CheckingSink : qm::SearchSink {
 
     void occurrence(const qm::Hit& hit) override {
         ++count;
-        require(hit.chunk < text->count(), "hit in an existing chunk");
+        qm::fuzz::requireInsideChunk(hit, *text);
         const std::string_view chunk = text->chunk(hit.chunk);
-        require(hit.offset < chunk.size(), "hit inside its chunk");
         const std::string_view snip = hit.snippet.text;
-        require(
-            snip.data() >= chunk.data() && snip.data() + snip.size() <= chunk.data() + chunk.size(),
-            "snippet inside its chunk");
         const std::string bytes = hit.snippet.toUtf8();
         require(bytes.size() == snip.size() + (hit.snippet.leadingMarker ? 6 : 3),
                 "snippet bytes are the text and its markers");

@@ -11,6 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+
+#include "search/sink.h"
+#include "text/textfile.h"
 
 namespace qm::fuzz {
 
@@ -48,6 +52,16 @@ inline void require(bool ok, const char* what) {
         std::fprintf(stderr, "property broken: %s\n", what);
         std::abort();
     }
+}
+
+// A hit and its snippet lie inside the chunk they name.
+inline void requireInsideChunk(const Hit& hit, const TextChunks& text) {
+    require(hit.chunk < text.count(), "hit in an existing chunk");
+    const std::string_view chunk = text.chunk(hit.chunk);
+    require(hit.offset < chunk.size(), "hit inside its chunk");
+    const std::string_view snip = hit.snippet.text;
+    require(snip.data() >= chunk.data() && snip.data() + snip.size() <= chunk.data() + chunk.size(),
+            "snippet inside its chunk");
 }
 
 }  // namespace qm::fuzz

@@ -297,16 +297,11 @@ int main(int argc, char** argv) {
     // 5. Adding one file to the checked list: the window's add-time check,
     // once over the whole list (not timed), then again with one file added.
     {
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedFileDialogs dialogs;
-        ScriptedDesktop desktop;
-        ScriptedClipboard clipboard;
         IniSettingsStore settings(scratch.path() + QStringLiteral("/settings.ini"));
-        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        ScriptedServices scripted(&settings);
         Form1::Config config;
         config.runFormLoad = false;
-        Form1 form(services, config);
+        Form1 form(scripted.services, config);
         // Counted by the extractor's invocations through a logging stand-in.
         const QString log = scratch.path() + QStringLiteral("/calls.log");
         form.ExtractorPath = test::writeScript(

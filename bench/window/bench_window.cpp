@@ -12,8 +12,6 @@
 // Each step prints its wall time and the peak resident memory of the process
 // that did it, with the window's memory cache beside it.
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <QApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -38,11 +36,9 @@ namespace {
 using namespace qm;
 
 double peakMiB() {
-    QFile st(QStringLiteral("/proc/self/status"));
-    if (!st.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& l : st.readAll().split('\n'))
-        if (l.startsWith("VmHWM:")) return l.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return 0;
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;
 }
 
 double seconds(const QElapsedTimer& t) {
@@ -57,21 +53,17 @@ struct WindowFigures {
 
 // A new window, as a user would find it: adds the folder, then searches.
 WindowFigures addAndSearch(const QString& folder, const QString& phrase, const QString& scratch) {
-    ScriptedMessageBoxes boxes;
-    ScriptedEventPump pump;
-    ScriptedFileDialogs dialogs;
-    ScriptedDesktop desktop;
-    ScriptedClipboard clipboard;
     IniSettingsStore settings(scratch + QStringLiteral("/settings.ini"));
-    Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+    ScriptedServices scripted(&settings);
+    ScriptedMessageBoxes& boxes = scripted.boxes;
     Form1::Config config;
     config.runFormLoad = false;
-    Form1 form(services, config);
+    Form1 form(scripted.services, config);
     form.ExtractorPath = findExtractor();
 
     WindowFigures w;
     boxes.answerInput(QStringLiteral("pdf"));
-    dialogs.folderAnswers.push_back(folder);
+    scripted.dialogs.folderAnswers.push_back(folder);
     QElapsedTimer t;
     t.start();
     form.PushButton6->click();

@@ -560,14 +560,18 @@ void TextPipeline::process(Job& job, int slot) {
 
 namespace qm {
 
+int TextPipeline::queuedThatMayBegin(int atMost) const {
+    int count = 0;
+    for (const auto& queued : queue_)
+        if (mayBegin(*queued) && ++count >= atMost) break;
+    return count;
+}
+
 bool TextPipeline::nearTheEnd() {
     // Fewer files that may begin than workers: before long some worker will
     // have nothing of its own to do.
     std::lock_guard lock(mutex_);
-    int mayBeginCount = 0;
-    for (const auto& queued : queue_)
-        if (mayBegin(*queued) && ++mayBeginCount >= jobs_) return false;
-    return true;
+    return queuedThatMayBegin(jobs_) < jobs_;
 }
 
 bool TextPipeline::lendWorker(const std::function<bool()>& wanted) {
@@ -575,9 +579,7 @@ bool TextPipeline::lendWorker(const std::function<bool()>& wanted) {
     for (;;) {
         if (quit_ || !wanted()) return false;
         // A file of its own comes first for a free worker.
-        const bool other = std::any_of(queue_.begin(), queue_.end(),
-                                       [&](const auto& queued) { return mayBegin(*queued); });
-        if (busy_ < jobs_ && !other) {
+        if (busy_ < jobs_ && queuedThatMayBegin(1) == 0) {
             ++busy_;
             return true;
         }

@@ -194,6 +194,8 @@ class TextPipeline {
     // near the end of the work; false when it was not, or a range failed.
     bool extractSplit(Job& job, const QString& pdf, const QString& txt, const QString& folder,
                       int limitMs, bool& ended, bool& timedOut);
+    // Queued files a worker may begin now, counted up to `atMost` (with mutex_ held).
+    int queuedThatMayBegin(int atMost) const;
     // True when fewer files may begin than there are workers.
     bool nearTheEnd();
     // Waits until a worker has nothing it may begin and counts it busy (true),

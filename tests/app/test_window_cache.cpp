@@ -46,16 +46,13 @@ class WindowCacheTest : public QObject {
         }
         test::makeImagePdf(d(QStringLiteral("scan.pdf")));
 
-        ScriptedMessageBoxes boxes;
-        ScriptedEventPump pump;
-        ScriptedFileDialogs dialogs;
-        ScriptedDesktop desktop;
-        ScriptedClipboard clipboard;
         IniSettingsStore settings(d(QStringLiteral("settings.ini")));
-        Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};
+        ScriptedServices scripted(&settings);
+        ScriptedMessageBoxes& boxes = scripted.boxes;
+        ScriptedFileDialogs& dialogs = scripted.dialogs;
         Form1::Config config;
         config.runFormLoad = false;
-        Form1 form(services, config);
+        Form1 form(scripted.services, config);
         form.ExtractorPath = extractor;
 
         // Adding four files checks four.

@@ -13,16 +13,13 @@
 #include <thread>
 
 #include "extraction/textcache.h"
+#include "support/pdfmaker.h"
 #include "text/textfile.h"
 
 namespace qm {
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using test::writeBytes;
 
 // Sets a file's modification time (seconds since the epoch).
 void setModified(const QString& path, long seconds) {
@@ -46,7 +43,7 @@ std::string repetitive(std::size_t bytes) {
 TEST(TextCacheTest, EntriesFollowTheFileStateAndThePassword) {
     QTemporaryDir dir;
     const QString pdf = dir.path() + QStringLiteral("/a.pdf");
-    writeFile(pdf, "one");
+    writeBytes(pdf, "one");
     setModified(pdf, 1000000);
     TextCache cache;
     const FileIdentity id = *FileIdentity::of(pdf);
@@ -68,12 +65,12 @@ TEST(TextCacheTest, EntriesFollowTheFileStateAndThePassword) {
     // The modification time put back: the change time still tells.
     setModified(pdf, 1000000);
     EXPECT_FALSE(cache.find(*FileIdentity::of(pdf), QString()));
-    writeFile(pdf, "two!");
+    writeBytes(pdf, "two!");
     setModified(pdf, 1000000);
     EXPECT_FALSE(cache.find(*FileIdentity::of(pdf), QString()));
     QFile::remove(pdf);
-    writeFile(dir.path() + QStringLiteral("/spacer"), "x");  // keeps the old inode taken
-    writeFile(pdf, "one");
+    writeBytes(dir.path() + QStringLiteral("/spacer"), "x");  // keeps the old inode taken
+    writeBytes(pdf, "one");
     setModified(pdf, 1000000);
     const FileIdentity again = *FileIdentity::of(pdf);
     EXPECT_EQ(again.size, id.size);
@@ -261,18 +258,18 @@ TEST_F(DiskCacheTest, AFileCutShortOrDamagedIsIgnoredAndRewritten) {
     // Cut short at several points, and one byte changed: never used.
     for (qsizetype cut :
          {qsizetype(0), qsizetype(3), qsizetype(40), whole.size() / 2, whole.size() - 1}) {
-        writeFile(path, whole.left(cut));
+        writeBytes(path, whole.left(cut));
         EXPECT_FALSE(disk.find(key)) << "cut at " << cut;
     }
     QByteArray flipped = whole;
     flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 1);
-    writeFile(path, flipped);
+    writeBytes(path, flipped);
     EXPECT_FALSE(disk.find(key));
 
     // The next store writes it whole again.
     TextCache cache;
     cache.attachDisk(&disk);
-    writeFile(path, whole.left(whole.size() / 3));
+    writeBytes(path, whole.left(whole.size() / 3));
     EXPECT_FALSE(cache.find(fakeIdentity(1), QString()));
     cache.store(fakeIdentity(1), QString(), entry);
     QFile g(path);
@@ -282,7 +279,7 @@ TEST_F(DiskCacheTest, AFileCutShortOrDamagedIsIgnoredAndRewritten) {
 
     // A temporary file left by a writer that died is not an entry, and goes when old.
     const QString left = path + QStringLiteral(".AbCdEf");
-    writeFile(left, whole.left(10));
+    writeBytes(left, whole.left(10));
     setModified(left, 1000);
     disk.prune();
     EXPECT_FALSE(QFile::exists(left));

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "platform/settings.h"
+#include "support/pdfmaker.h"
 #include "support/scripted.h"
 #include "terms/findsets.h"
 #include "text/error.h"
@@ -12,11 +13,7 @@
 namespace qm {
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using test::writeBytes;
 
 TEST(FindSetsFormat, StoredFormHasASeparatorBeforeEachEntryAndNoneAtTheEnd) {
     EXPECT_EQ(joinFindSets({}), QString());
@@ -46,7 +43,7 @@ class ListFile : public ::testing::Test {
 };
 
 TEST_F(ListFile, UsableLinesAreAppendedWithTheirBlanksAndBlankLinesSkipped) {
-    writeFile(path("list.txt"), "first\r\n  padded  \r\n   \r\n\r\n\t \r\nlast");
+    writeBytes(path("list.txt"), "first\r\n  padded  \r\n   \r\n\r\n\t \r\nlast");
     QStringList list{"already"};
     loadPhraseList(list, path("list.txt"), boxes);
     EXPECT_EQ(list, (QStringList{"already", "first", "  padded  ", "last"}));
@@ -54,14 +51,14 @@ TEST_F(ListFile, UsableLinesAreAppendedWithTheirBlanksAndBlankLinesSkipped) {
 }
 
 TEST_F(ListFile, DuplicatesAreKeptAndNonUtf8BytesReadAsLatin1) {
-    writeFile(path("dup.txt"), "salad\nsalad\ncaf\xe9\n");
+    writeBytes(path("dup.txt"), "salad\nsalad\ncaf\xe9\n");
     QStringList list{"salad"};
     loadPhraseList(list, path("dup.txt"), boxes);
     EXPECT_EQ(list, (QStringList{"salad", "salad", "salad", QString::fromUtf8("caf\xc3\xa9")}));
 }
 
 TEST_F(ListFile, EmptyFileAddsNothing) {
-    writeFile(path("empty.txt"), "");
+    writeBytes(path("empty.txt"), "");
     QStringList list;
     loadPhraseList(list, path("empty.txt"), boxes);
     EXPECT_TRUE(list.isEmpty());
@@ -87,7 +84,7 @@ TEST_F(ListFile, AFolderExistsButCannotBeReadAsAList) {
 }
 
 TEST_F(ListFile, TheListStopsGrowingAtItsLimit) {
-    writeFile(path("three.txt"), "a\nb\nc\n");
+    writeBytes(path("three.txt"), "a\nb\nc\n");
     QStringList list;
     for (int i = 0; i < kMaxFindSets - 2; ++i) list << QStringLiteral("x");
     EXPECT_THROW(loadPhraseList(list, path("three.txt"), boxes), Error);
