@@ -185,13 +185,16 @@ class TextPipeline {
     // Waits for the job and hands over its text.
     FileText collect(const std::shared_ptr<Job>& job, const FileRequest& request);
     void workerLoop(int slot);
+    // One file's extraction, step by step (extractfile.cpp).
+    class FileWork;
     void process(Job& job, int slot);
     void cancelAll();
     // Ends and forgets the work begun for files after position `index`.
     void dropAheadOf(int index);
     bool aheadAllowed() const;
-    // Extracts the copy `pdf` into `txt` as page ranges when it is worth it
-    // near the end of the work; false when it was not, or a range failed.
+    // Worker lending (lending.cpp). Extracts the copy `pdf` into `txt` as page
+    // ranges when it is worth it near the end of the work; false when it was
+    // not, or a range failed.
     bool extractSplit(Job& job, const QString& pdf, const QString& txt, const QString& folder,
                       int limitMs, bool& ended, bool& timedOut);
     // Queued files a worker may begin now, counted up to `atMost` (with mutex_ held).

@@ -1,0 +1,325 @@
+// One file's extraction on a worker (TextPipeline::process), step by step:
+// the text cache, the copy into the worker's folder, qpdf for a password, the
+// extractor (whole, or as page ranges), the time limit, and what the result
+// is: a text held or spooled to disk, or an outcome without text.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+#include "extraction/extractor.h"
+#include "extraction/job.h"
+#include "extraction/pipeline.h"
+#include "extraction/readability.h"
+#include "extraction/textcache.h"
+#include "fs/fs.h"
+#include "text/error.h"
+
+namespace qm {
+
+namespace {
+
+// The copy left by the last file that gave no text. As with one fixed copy,
+// the next copy made (in whichever worker's folder) replaces it.
+struct Leftover {
+    std::mutex mutex;
+    QString path;
+};
+Leftover& leftover() {
+    static Leftover l;
+    return l;
+}
+
+// Before a copy is made into `pdf`: an older copy left elsewhere goes.
+void replaceLeftover(const QString& pdf) {
+    Leftover& l = leftover();
+    std::lock_guard lock(l.mutex);
+    if (!l.path.isEmpty() && l.path != pdf) fs::removeQuietly(l.path);
+    l.path.clear();
+}
+
+// The copy `pdf` stays: it is now the one left.
+void keepLeftover(const QString& pdf) {
+    Leftover& l = leftover();
+    std::lock_guard lock(l.mutex);
+    if (!l.path.isEmpty() && l.path != pdf) fs::removeQuietly(l.path);
+    l.path = pdf;
+}
+
+TextOutcome outcomeOf(CachedOutcome o) {
+    switch (o) {
+        case CachedOutcome::Text:
+            return TextOutcome::Text;
+        case CachedOutcome::Unreadable:
+            return TextOutcome::Unreadable;
+        case CachedOutcome::Damaged:
+            return TextOutcome::Damaged;
+        case CachedOutcome::NoTextFile:
+            break;
+    }
+    return TextOutcome::Protected;
+}
+
+}  // namespace
+
+// The state of one file's extraction between the steps of process().
+class TextPipeline::FileWork {
+  public:
+    FileWork(TextPipeline& owner, Job& job, int slot);
+    // Once the extractor has run: the text file goes, and the copy too unless
+    // it gave no text (then it stays until the next copy replaces it).
+    ~FileWork();
+    FileWork(const FileWork&) = delete;
+    FileWork& operator=(const FileWork&) = delete;
+
+    bool servedFromCache();
+    bool copied();
+    void extract();
+    bool interrupted();
+    void decideKeeping();
+    bool extractorFailed() const { return !extracted_.exited || extracted_.exitCode != 0; }
+    void classifyFailure();
+    bool textFileMissing();
+    bool unreadable();
+    bool spooled();
+    void readText();
+
+  private:
+    ChildResult run(const QString& program, const QStringList& args, const QByteArray& input);
+    void store(const CachedText& entry) { owner_.setup_.cache->store(*id_, job_.password, entry); }
+
+    TextPipeline& owner_;
+    const Setup& setup_;
+    Job& job_;
+    FileText& out_;
+    const std::optional<FileIdentity> id_;
+    // The worker's folder and its work files: the copy, the text, the decrypted copy.
+    QString folder_, pdf_, txt_, opened_;
+    int limitMs_ = 0;
+    bool ended_ = false;     // a child was ended through the token or with all extractions
+    bool timedOut_ = false;  // a child reached the time limit
+    ChildResult extracted_;
+    bool keep_ = false;  // the outcome may go into the text cache
+    bool cleanUp_ = false;
+    bool keepPdf_ = false;
+};
+
+TextPipeline::FileWork::FileWork(TextPipeline& owner, Job& job, int slot)
+    : owner_(owner),
+      setup_(owner.setup_),
+      job_(job),
+      out_(job.text),
+      id_(FileIdentity::of(job.path)),
+      folder_(setup_.workFolder + u'/' + setup_.workerFolderPrefix + QString::number(slot)),
+      pdf_(folder_ + u'/' + QString::fromLatin1(kTemporaryPdfName)),
+      txt_(folder_ + u'/' + QString::fromLatin1(kTemporaryTextName)),
+      opened_(folder_ + u'/' + QString::fromLatin1(kDecryptedPdfName)),
+      limitMs_(setup_.timeLimitSeconds > 0 ? setup_.timeLimitSeconds * 1000 : 0) {}
+
+TextPipeline::FileWork::~FileWork() {
+    if (!cleanUp_) return;
+    fs::removeQuietly(txt_);
+    if (keepPdf_)
+        keepLeftover(pdf_);
+    else
+        fs::removeQuietly(pdf_);
+}
+
+ChildResult TextPipeline::FileWork::run(const QString& program, const QStringList& args,
+                                        const QByteArray& input) {
+    const ChildResult r = runChild(program, args, job_.token, input, limitMs_);
+    ended_ = ended_ || r.ended;
+    timedOut_ = timedOut_ || r.timedOut;
+    return r;
+}
+
+// A kept text serves as long as the file is unchanged and still opens.
+bool TextPipeline::FileWork::servedFromCache() {
+    if (!setup_.cache || !id_) return false;
+    const auto entry = setup_.cache->find(*id_, job_.password);
+    if (!entry || !fs::isFile(job_.path)) return false;
+    try {
+        out_.chunks = entry->chunks();
+        out_.outcome = outcomeOf(entry->outcome);
+        out_.textFileSize = entry->textFileSize;
+        return true;
+    } catch (const Error&) {
+        return false;  // a damaged entry: the file is extracted anew
+    }
+}
+
+// The file is copied into the worker's folder; the extractor only ever sees the copy.
+bool TextPipeline::FileWork::copied() {
+    QDir().mkpath(folder_);
+    fs::removeQuietly(txt_);
+    fs::removeQuietly(opened_);
+    replaceLeftover(pdf_);
+    // A stop at once (or the end of the run's work) ends a long copy too.
+    Job& job = job_;
+    const auto copyEnded = [&job] { return job.token.cancelled() || extractionsEnded(); };
+    switch (copyToTemporary(job_.path, pdf_, copyEnded)) {
+        case fs::CopyResult::Copied:
+            return true;
+        case fs::CopyResult::Cancelled:
+            out_.outcome = TextOutcome::Ended;
+            break;
+        case fs::CopyResult::SourceUnreadable:
+            out_.outcome = TextOutcome::NotCopied;
+            break;
+        case fs::CopyResult::WriteFailed:
+            out_.outcome = TextOutcome::CopyFailed;
+            break;
+    }
+    return false;
+}
+
+// With a password, qpdf decrypts the copy (the password goes to it on
+// standard input) and the decrypted copy is extracted; when that fails (a
+// wrong password, a file without one) the copy is extracted as it is. A file
+// without a password may be extracted as page ranges on workers lent to it.
+void TextPipeline::FileWork::extract() {
+    bool decrypted = false;
+    if (!job_.password.isEmpty() && !setup_.qpdfPath.isEmpty()) {
+        const ChildResult r =
+            run(setup_.qpdfPath, decryptArguments(pdf_, opened_), passwordInput(job_.password));
+        // qpdf's 3: done, with warnings.
+        decrypted = r.exited && (r.exitCode == 0 || r.exitCode == 3) && fs::isFile(opened_);
+        if (!decrypted) fs::removeQuietly(opened_);
+    }
+    if (!ended_ && !timedOut_ && job_.password.isEmpty() &&
+        owner_.extractSplit(job_, pdf_, txt_, folder_, limitMs_, ended_, timedOut_)) {
+        extracted_.started = extracted_.exited = true;
+        extracted_.exitCode = 0;
+    }
+    if (!ended_ && !timedOut_ && !extracted_.exited) {
+        extracted_ = decrypted ? run(setup_.extractorPath, {opened_, txt_}, {})
+                               : run(setup_.extractorPath, plainArguments(pdf_), {});
+    }
+    fs::removeQuietly(opened_);
+    cleanUp_ = true;
+}
+
+bool TextPipeline::FileWork::interrupted() {
+    if (ended_) {
+        // Ended with its run (or the window): the result is dropped.
+        out_.outcome = TextOutcome::Ended;
+        return true;
+    }
+    if (timedOut_) {
+        out_.outcome = TextOutcome::TimedOut;
+        return true;
+    }
+    return false;
+}
+
+// Only what the extractor itself made, having run to its end, is kept, for a
+// file that stayed as it was.
+void TextPipeline::FileWork::decideKeeping() {
+    keep_ = setup_.cache && id_ && extracted_.exited && FileIdentity::of(job_.path) == id_;
+}
+
+// No text: a half-written one is never taken for the file's text. The
+// extractor's exit code tells a protected file; qpdf tells a damaged one.
+void TextPipeline::FileWork::classifyFailure() {
+    keepPdf_ = true;
+    out_.outcome = TextOutcome::Failed;
+    if (!extracted_.started) {
+        // The extractor is missing or cannot be started: as before, the file
+        // is reported as giving no text.
+        out_.outcome = TextOutcome::Protected;
+        return;
+    }
+    CachedOutcome cached = CachedOutcome::NoTextFile;
+    if (extracted_.exited && extracted_.exitCode == kExtractorPermissions) {
+        out_.outcome = TextOutcome::Protected;
+    } else if (extracted_.exited && extracted_.exitCode == kExtractorCannotOpen) {
+        // A password needed, or a file no password would open?
+        out_.outcome = TextOutcome::Protected;
+        keep_ = keep_ && !setup_.qpdfPath.isEmpty();
+        if (!setup_.qpdfPath.isEmpty()) {
+            const ChildResult q = run(setup_.qpdfPath, requiresPasswordArguments(pdf_), {});
+            if (ended_ || timedOut_ || !q.exited) {
+                keep_ = false;
+            } else if (q.exitCode != 0) {
+                out_.outcome = TextOutcome::Damaged;
+                cached = CachedOutcome::Damaged;
+            }
+        }
+    } else {
+        keep_ = false;  // a passing cause: a signal, no room, no memory
+    }
+    if (keep_) store(CachedText::forOutcome(cached, -1));
+}
+
+bool TextPipeline::FileWork::textFileMissing() {
+    if (fs::isFile(txt_)) {
+        out_.textFileSize = QFileInfo(txt_).size();
+        return false;
+    }
+    // Done, and no text file: as ever, a file that gives no text.
+    keepPdf_ = true;
+    out_.outcome = TextOutcome::Protected;
+    return true;
+}
+
+// A text without readable characters (a scanned image). When the test cannot
+// read the text file, the text is searched as it is and this is reported.
+bool TextPipeline::FileWork::unreadable() {
+    bool unreadable = false;
+    try {
+        unreadable = isUnreadableText(txt_);
+    } catch (const Error& e) {
+        out_.readabilityError = e.description();
+        keep_ = false;
+    }
+    if (!unreadable) return false;
+    out_.outcome = TextOutcome::Unreadable;
+    if (keep_) store(CachedText::forOutcome(CachedOutcome::Unreadable, out_.textFileSize));
+    return true;
+}
+
+// Too large to hold: the text file itself waits for its turn, beside the
+// worker's folder, and goes when its reader lets it go. Not kept in the
+// cache, whose entries are held whole.
+bool TextPipeline::FileWork::spooled() {
+    if (out_.textFileSize <= setup_.largeTextBytes) return false;
+    const QString kept = setup_.workFolder + u'/' + setup_.workerFolderPrefix +
+                         QStringLiteral("text%1.txt").arg(++owner_.spoolSerial_);
+    fs::removeQuietly(kept);
+    if (!QFile::rename(txt_, kept)) {
+        job_.readError = QStringLiteral("Cannot keep the text file ") + txt_;
+        return true;
+    }
+    out_.onDisk = std::make_shared<TextOnDisk>(kept);
+    out_.outcome = TextOutcome::Text;
+    return true;
+}
+
+void TextPipeline::FileWork::readText() {
+    try {
+        out_.chunks = readFileChunks(txt_);
+    } catch (const Error& e) {
+        job_.readError = e.description();
+        return;
+    }
+    out_.outcome = TextOutcome::Text;
+    if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize));
+}
+
+// One file, on worker `slot`: each step either settles the outcome (and the
+// file is done) or hands on to the next.
+void TextPipeline::process(Job& job, int slot) {
+    FileWork file(*this, job, slot);
+    if (file.servedFromCache()) return;
+    if (!file.copied()) return;
+    file.extract();
+    if (file.interrupted()) return;
+    file.decideKeeping();
+    if (file.extractorFailed()) return file.classifyFailure();
+    if (file.textFileMissing()) return;
+    if (file.unreadable()) return;
+    if (file.spooled()) return;
+    file.readText();
+}
+
+}  // namespace qm
