@@ -156,23 +156,15 @@ std::shared_ptr<const CachedText> TextCache::find(const FileIdentity& file,
         auto it = index_.find(key);
         if (it != index_.end()) {
             lru_.splice(lru_.begin(), lru_, it->second);
-            ++hits_;
             return it->second->entry;
         }
         disk = password.isEmpty() ? disk_ : nullptr;
-        if (!disk) {
-            ++misses_;
-            return nullptr;
-        }
+        if (!disk) return nullptr;
     }
     // The disk is read without holding the lock.
     std::optional<CachedText> found = disk->find(key);
     std::lock_guard lock(mutex_);
-    if (!found) {
-        ++misses_;
-        return nullptr;
-    }
-    ++hits_;
+    if (!found) return nullptr;
     auto entry = std::make_shared<const CachedText>(std::move(*found));
     insertLocked(key, entry);
     return entry;
@@ -217,14 +209,6 @@ std::int64_t TextCache::bytesUsed() const {
 std::size_t TextCache::entryCount() const {
     std::lock_guard lock(mutex_);
     return lru_.size();
-}
-std::int64_t TextCache::hits() const {
-    std::lock_guard lock(mutex_);
-    return hits_;
-}
-std::int64_t TextCache::misses() const {
-    std::lock_guard lock(mutex_);
-    return misses_;
 }
 void TextCache::clear() {
     std::lock_guard lock(mutex_);

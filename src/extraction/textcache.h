@@ -98,9 +98,6 @@ class TextCache {
     std::int64_t bound() const { return bound_; }
     std::int64_t bytesUsed() const;
     std::size_t entryCount() const;
-    // Hits and misses so far (memory and disk together).
-    std::int64_t hits() const;
-    std::int64_t misses() const;
     void clear();
 
   private:
@@ -116,8 +113,6 @@ class TextCache {
     std::list<Node> lru_;  // most recently used first
     std::unordered_map<std::string, std::list<Node>::iterator> index_;
     std::int64_t used_ = 0;
-    std::int64_t hits_ = 0;
-    std::int64_t misses_ = 0;
     DiskTextCache* disk_ = nullptr;
 };
 

@@ -127,16 +127,6 @@ QString folderOf(const QString& path) {
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-QString stripExtension(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(u'.');
-    // A dot at index 0 (position 1) or none leaves the name as it is.
-    return dot >= 1 ? name.left(dot) : name;
-}
-
-void copyFile(const QString& source, const QString& destination) {
-    copyFileReporting(source, destination);
-}
-
 CopyResult copyFileReporting(const QString& source, const QString& destination,
                              const std::function<bool()>& cancelled) {
     if (source.trimmed().isEmpty()) return CopyResult::SourceUnreadable;

@@ -25,14 +25,6 @@ bool exists(const QString& path);
 QString fileName(const QString& path);
 // The text up to and including the last "/"; empty when it has none.
 QString folderOf(const QString& path);
-// For a non-empty name whose last "." is at position 2 or later (1-based): the
-// text before that "."; otherwise the name unchanged.
-QString stripExtension(const QString& name);
-
-// Copies `source` over `destination` (owner-only) when the source is a file and
-// the destination's folder exists. A copy that fails half way is removed.
-// Failures are swallowed: callers look for the destination file instead.
-void copyFile(const QString& source, const QString& destination);
 
 // What became of a copy.
 enum class CopyResult {
@@ -41,9 +33,11 @@ enum class CopyResult {
     WriteFailed,       // the copy could not be written (disk full, no room, no folder)
     Cancelled,         // `cancelled` said so between two pieces of the copy
 };
-// copyFile, telling why a copy was not made. `cancelled`, when given, is asked
-// between pieces of the copy (a few MiB each), so a large copy can be ended at
-// once; the piece written so far is removed.
+// Copies `source` over `destination` (owner-only) when the source is a file and
+// the destination's folder exists, telling why a copy was not made. A copy that
+// fails half way is removed. `cancelled`, when given, is asked between pieces
+// of the copy (a few MiB each), so a large copy can be ended at once; the piece
+// written so far is removed.
 CopyResult copyFileReporting(const QString& source, const QString& destination,
                              const std::function<bool()>& cancelled = {});
 

@@ -204,6 +204,41 @@ class PipelineTest : public QObject {
         QVERIFY(runChild(ok, {}, token).started);
     }
 
+    void aFileEndedWhileExtractedAheadIsReportedEndedInItsTurn() {
+        // File 2 is extracted ahead while the run is at file 1, and the
+        // extractions are ended (the window closing) before its turn: it is
+        // reported as ended, not as a file the extractor failed on.
+        const QString fake = writeScript(
+            d(), QStringLiteral("endahead"),
+            QStringLiteral(
+                "grep -q slow \"$1\" && exec sleep 302\nprintf 'text' > \"${1%.pdf}.txt\""));
+        const QStringList paths{d() + QStringLiteral("/endahead-1.pdf"),
+                                d() + QStringLiteral("/endahead-2.pdf")};
+        writeBytes(paths[0], "quick");
+        writeBytes(paths[1], "slow");
+        TextPipeline::Setup s;
+        s.extractorPath = fake;
+        s.workFolder = d() + QStringLiteral("/endahead-work");
+        s.jobs = 2;
+        s.pollMilliseconds = 10;
+        TextPipeline p(std::move(s));
+        RunPlan plan;
+        plan.count = 2;
+        plan.pathAt = [&](int i) { return i >= 1 && i <= 2 ? paths[i - 1] : QString(); };
+        TextPipeline::RunScope run(p, plan);
+        FileRequest request;
+        request.index = 1;
+        request.path = paths[0];
+        QCOMPARE(p.obtain(request).outcome, TextOutcome::Text);
+        QTRY_COMPARE(runningChildren(), 1);  // file 2's extractor
+        endAllExtractions();
+        QTRY_COMPARE(runningChildren(), 0);
+        allowExtractions();
+        request.index = 2;
+        request.path = paths[1];
+        QCOMPARE(p.obtain(request).outcome, TextOutcome::Ended);
+    }
+
     void returnsWhenTheTextIsReadyNotAtTheNextPoll() {
         // With a poll period of ten minutes the test would time out if the
         // wait slept out its period after the extraction ended.

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "extraction/textcache.h"
 #include "support/pdfmaker.h"
@@ -327,6 +328,30 @@ TEST_F(DiskCacheTest, TheFolderIsBoundedAndTwoWritersAtOnceLeaveWholeEntries) {
     EXPECT_GT(found, 3);
     // The newest survived the pruning.
     EXPECT_TRUE(disk.find(textCacheKey(fakeIdentity(29), QString())));
+}
+
+TEST_F(DiskCacheTest, PruningRemovesTheLeastRecentlyUsedEntriesFirst) {
+    // Ten entries of one size, last used in another order than they were
+    // written (0: the longest ago); then entry 3 is used and becomes the newest.
+    constexpr int kEntries = 10;
+    const int useOrder[kEntries] = {7, 2, 9, 0, 5, 8, 1, 6, 3, 4};
+    std::vector<QString> paths;
+    {
+        DiskTextCache disk(folder(), QStringLiteral("x"));
+        for (int n = 0; n < kEntries; ++n) {
+            const std::string key = textCacheKey(fakeIdentity(n), QString());
+            disk.store(key, CachedText::forOutcome(CachedOutcome::Unreadable, n));
+            paths.push_back(disk.pathFor(key));
+            setModified(paths.back(), 1000000 + 1000L * useOrder[n]);
+        }
+        ASSERT_TRUE(disk.find(textCacheKey(fakeIdentity(3), QString())));
+    }
+    // Room for five and a half: pruned to nine tenths of that, four entries stay,
+    // the four used last.
+    const qint64 entryBytes = QFileInfo(paths[0]).size();
+    DiskTextCache pruned(folder(), QStringLiteral("x"), entryBytes * 11 / 2);
+    for (int n = 0; n < kEntries; ++n)
+        EXPECT_EQ(QFile::exists(paths[n]), n == 3 || useOrder[n] >= 7) << "entry " << n;
 }
 
 TEST(DiskCacheFolderTest, FollowsXdgCacheHome) {

@@ -92,20 +92,12 @@ TEST_F(Existence, FolderExistsAndPathExistsAreTestsOfTheirOwn) {
     EXPECT_FALSE(fs::exists(QString(5000, u'x')));  // a name the system refuses
 }
 
-TEST(PathNames, NameFolderAndExtension) {
+TEST(PathNames, NameAndFolder) {
     EXPECT_EQ(fs::fileName("/a/b/c.pdf"), QStringLiteral("c.pdf"));
     EXPECT_EQ(fs::fileName("c.pdf"), QStringLiteral("c.pdf"));
     EXPECT_EQ(fs::fileName("/a/b/"), QString());
     EXPECT_EQ(fs::folderOf("/a/b/c.pdf"), QStringLiteral("/a/b/"));
     EXPECT_EQ(fs::folderOf("c.pdf"), QString());
-    EXPECT_EQ(fs::stripExtension(".profile"), QStringLiteral(".profile"));
-    EXPECT_EQ(fs::stripExtension("a.tar.gz"), QStringLiteral("a.tar"));
-    EXPECT_EQ(fs::stripExtension("ab."), QStringLiteral("ab"));
-    EXPECT_EQ(fs::stripExtension("noext"), QStringLiteral("noext"));
-    EXPECT_EQ(fs::stripExtension(QString()), QString());
-    // The extension is taken off the whole path, so a dot in a folder name
-    // counts when the file has none.
-    EXPECT_EQ(fs::fileName(fs::stripExtension("/x.y/file")), QStringLiteral("x"));
 }
 
 QByteArray contents(const QString& path) {
@@ -127,21 +119,24 @@ TEST(CopyAndRemove, CopyReplacesAndRefusesQuietly) {
     const QString dst = d + QStringLiteral("/tmp.pdf");
     writeFile(src, "new content");
     writeFile(dst, "old content that is longer");
-    fs::copyFile(src, dst);
+    EXPECT_EQ(fs::copyFileReporting(src, dst), fs::CopyResult::Copied);
     EXPECT_EQ(contents(dst), QByteArray("new content"));
     // The copy is the owner's alone: it may hold what the user keeps private.
     EXPECT_EQ(QFile::permissions(dst) & (QFile::ReadGroup | QFile::ReadOther), 0);
     // Doubled separators are cleaned first.
     QFile::remove(dst);
-    fs::copyFile(d + QStringLiteral("//src dir//ä \"q\" 'x'.pdf"), dst);
+    EXPECT_EQ(fs::copyFileReporting(d + QStringLiteral("//src dir//ä \"q\" 'x'.pdf"), dst),
+              fs::CopyResult::Copied);
     EXPECT_EQ(contents(dst), QByteArray("new content"));
     // A missing source, a missing folder, blank paths: nothing happens.
-    fs::copyFile(d + QStringLiteral("/gone.pdf"), dst);
+    EXPECT_EQ(fs::copyFileReporting(d + QStringLiteral("/gone.pdf"), dst),
+              fs::CopyResult::SourceUnreadable);
     EXPECT_EQ(contents(dst), QByteArray("new content"));
-    fs::copyFile(src, d + QStringLiteral("/no such folder/tmp.pdf"));
+    EXPECT_EQ(fs::copyFileReporting(src, d + QStringLiteral("/no such folder/tmp.pdf")),
+              fs::CopyResult::WriteFailed);
     EXPECT_FALSE(QFile::exists(d + QStringLiteral("/no such folder/tmp.pdf")));
-    fs::copyFile(QStringLiteral("  "), dst);
-    fs::copyFile(src, QStringLiteral(" "));
+    EXPECT_EQ(fs::copyFileReporting(QStringLiteral("  "), dst), fs::CopyResult::SourceUnreadable);
+    EXPECT_EQ(fs::copyFileReporting(src, QStringLiteral(" ")), fs::CopyResult::WriteFailed);
     EXPECT_EQ(contents(dst), QByteArray("new content"));
 }
 
@@ -152,8 +147,10 @@ TEST(CopyAndRemove, ANamedPipeOrADeviceIsNeverCopied) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_FALSE(fs::isFile(fifo));
     EXPECT_FALSE(fs::isFile(QStringLiteral("/dev/zero")));
-    fs::copyFile(fifo, dir.filePath("copy.pdf"));
-    fs::copyFile(QStringLiteral("/dev/zero"), dir.filePath("zero.pdf"));
+    EXPECT_EQ(fs::copyFileReporting(fifo, dir.filePath("copy.pdf")),
+              fs::CopyResult::SourceUnreadable);
+    EXPECT_EQ(fs::copyFileReporting(QStringLiteral("/dev/zero"), dir.filePath("zero.pdf")),
+              fs::CopyResult::SourceUnreadable);
     EXPECT_FALSE(QFile::exists(dir.filePath("copy.pdf")));
     EXPECT_FALSE(QFile::exists(dir.filePath("zero.pdf")));
 }
