@@ -1,0 +1,231 @@
+// One file's extraction: the password through qpdf on standard input and its
+// fallback, what a file gives when it cannot be copied, times out, is
+// damaged or protected, or its extractor dies, and the work files left
+// behind. Fake extractors are small shell scripts.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include "extraction/child.h"
+#include "extraction/extractor.h"
+#include "extraction/pipeline.h"
+#include "extraction/textcache.h"
+#include "fs/fs.h"
+#include "pipelinefixture.h"
+#include "support/pdfmaker.h"
+#include "text/error.h"
+#include "text/textfile.h"
+
+namespace qm {
+
+using test::writeBytes;
+using test::writeScript;
+
+class ExtractFileTest : public QObject, test::PipelineFixture {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void init() { allowExtractions(); }
+
+    void passwordGoesToQpdfOnStandardInputNeverOnACommandLine() {
+        // Stand-ins that log their argument lists: a qpdf that takes the
+        // password "pw" only (read from standard input) and an extractor.
+        const QString log = d() + QStringLiteral("/calls");
+        const QString qpdf = writeScript(d(), QStringLiteral("qpdf"),
+                                         QStringLiteral("echo \"qpdf $*\" >> \"%1\"\n"
+                                                        "read -r pw\n"
+                                                        "[ \"$pw\" = pw ] || exit 2\n"
+                                                        "cp \"$3\" \"$4\"")
+                                             .arg(log));
+        const QString fake = writeScript(d(), QStringLiteral("logging"),
+                                         QStringLiteral("echo \"pdftotext $*\" >> \"%1\"\n"
+                                                        "out=\"${2:-${1%.pdf}.txt}\"\n"
+                                                        "printf 'some text here' > \"$out\"")
+                                             .arg(log));
+        TextPipeline::Setup s;
+        s.extractorPath = fake;
+        s.qpdfPath = qpdf;
+        s.workFolder = d() + QStringLiteral("/work");
+        s.jobs = 1;
+        TextPipeline p(std::move(s));
+        FileRequest request;
+        request.path = anyPdf();
+        request.password = [] { return QStringLiteral("pw"); };
+        const FileText text = p.obtain(request);
+        QCOMPARE(text.outcome, TextOutcome::Text);
+        QCOMPARE(text.chunks.chunkString(0), QStringLiteral("some text here"));
+        const QString folder = d() + QStringLiteral("/work/ex1/");
+        QCOMPARE(QString::fromUtf8(read(log)),
+                 QStringLiteral("qpdf --password-file=- --decrypt %1tmp.pdf %1open.pdf\n"
+                                "pdftotext %1open.pdf %1tmp.txt\n")
+                     .arg(folder));
+        // The decrypted copy and the work files are gone once the text is read.
+        QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+
+        // A wrong password: the copy is extracted as it is, still without a password.
+        QFile::remove(log);
+        request.password = [] { return QStringLiteral("wrong"); };
+        QCOMPARE(p.obtain(request).outcome, TextOutcome::Text);
+        const QString calls = QString::fromUtf8(read(log));
+        QCOMPARE(calls, QStringLiteral("qpdf --password-file=- --decrypt %1tmp.pdf %1open.pdf\n"
+                                       "pdftotext %1tmp.pdf\n")
+                            .arg(folder));
+        QVERIFY(!calls.contains(QStringLiteral("wrong")));
+    }
+
+    void aFifoIsReportedNeverOpened() {
+        // A named pipe without a writer blocks whoever opens it for reading.
+        const QString fifo = d() + QStringLiteral("/pipe.pdf");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString ok =
+            textAfter(QStringLiteral("fifo-ok"), QStringLiteral("0"), QStringLiteral("never used"));
+        auto p = pipeline(ok, nullptr, 5);
+        FileRequest request;
+        request.path = fifo;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        request.path = QStringLiteral("/dev/zero");
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        QVERIFY_THROWS_EXCEPTION(Error, readFileLines(fifo));
+    }
+
+    void anExtractionThatTakesTooLongIsEnded() {
+        const QString pidFile = d() + QStringLiteral("/sleeper.pid");
+        const QString hang =
+            writeScript(d(), QStringLiteral("sleeper"),
+                        QStringLiteral("sleep 300 &\necho $! > '%1'\nwait\nexit 0").arg(pidFile));
+        TextPipeline::Setup s;
+        s.extractorPath = hang;
+        s.workFolder = d() + QStringLiteral("/work");
+        s.jobs = 1;
+        s.timeLimitSeconds = 1;
+        TextPipeline p(std::move(s));
+        FileRequest request;
+        request.path = anyPdf();
+        QCOMPARE(p.obtain(request).outcome, TextOutcome::TimedOut);
+        // The extractor's own children went with it.
+        QCOMPARE(runningChildren(), 0);
+        const pid_t sleeper = static_cast<pid_t>(read(pidFile).trimmed().toInt());
+        QVERIFY(sleeper > 0);
+        QTRY_VERIFY(::kill(sleeper, 0) != 0);
+    }
+
+    void aHalfTextIsNeverTakenNorKept() {
+        // An extractor that writes part of a text and then dies by a signal;
+        // another that fails once for a passing cause, then works.
+        const QString dies =
+            writeScript(d(), QStringLiteral("dies"),
+                        QStringLiteral("printf 'half a te' > \"${1%.pdf}.txt\"\nkill -9 $$"));
+        TextCache cache;
+        TextPipeline::Setup s;
+        s.extractorPath = dies;
+        s.workFolder = d() + QStringLiteral("/work3");
+        s.jobs = 1;
+        s.cache = &cache;
+        auto p = std::make_unique<TextPipeline>(s);
+        FileRequest request;
+        request.path = anyPdf();
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
+        QCOMPARE(cache.entryCount(), 0u);
+
+        const QString marker = d() + QStringLiteral("/failed-once");
+        s.extractorPath =
+            writeScript(d(), QStringLiteral("once"),
+                        QStringLiteral("if [ ! -e '%1' ]; then touch '%1'; kill -TERM $$; fi\n"
+                                       "printf 'the whole text' > \"${1%.pdf}.txt\"")
+                            .arg(marker));
+        p = std::make_unique<TextPipeline>(s);
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
+        const FileText again = p->obtain(request);
+        QCOMPARE(again.outcome, TextOutcome::Text);
+        QCOMPARE(again.chunks.chunkString(0), QStringLiteral("the whole text"));
+        QCOMPARE(cache.entryCount(), 1u);
+    }
+
+    void aDamagedFileIsToldFromAProtectedOne() {
+        const QString extractor = findExtractor();
+        if (extractor.isEmpty() || findQpdf().isEmpty()) QSKIP("pdftotext and qpdf are needed");
+        // qpdf makes the PDFs: one blank page (its text a lone page break), and it encrypted.
+        const QString raw = d() + QStringLiteral("/raw.pdf");
+        writeBytes(raw,
+                   "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+                   "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+                   "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 200 200]>>endobj\n"
+                   "trailer<</Root 1 0 R>>\n%%EOF\n");
+        const QString plain = d() + QStringLiteral("/plain.pdf");
+        const QString locked = d() + QStringLiteral("/locked.pdf");
+        QProcess::execute(findQpdf(), {raw, plain});  // repaired, with warnings
+        QVERIFY(QFile::exists(plain));
+        QProcess::execute(findQpdf(), {"--encrypt", "pw", "pw", "256", "--", plain, locked});
+        QVERIFY(QFile::exists(locked));
+        const QString empty = d() + QStringLiteral("/empty.pdf");
+        writeBytes(empty, "");
+        QFile whole(plain);
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        const QString cut = d() + QStringLiteral("/cut.pdf");
+        writeBytes(cut, whole.read(whole.size() / 3));
+        auto p = pipeline(extractor, nullptr, 5);
+        FileRequest request;
+        request.path = locked;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Protected);
+        request.path = empty;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+        request.path = cut;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+        // With the password, the real qpdf opens it: its text is a lone page break.
+        request.path = locked;
+        request.password = [] { return QStringLiteral("pw"); };
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Unreadable);
+    }
+
+    void aFullWorkFolderIsNotTakenForAMissingFile() {
+        // A file size limit stands in for a full disk: the copy's writes fail.
+        const QString big = d() + QStringLiteral("/big.pdf");
+        writeBytes(big, QByteArray(256 * 1024, 'x'));
+        auto p =
+            pipeline(textAfter(QStringLiteral("full-ok"), QStringLiteral("0"), QStringLiteral("x")),
+                     nullptr, 5);
+        rlimit old{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 64 * 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        FileRequest request;
+        request.path = big;
+        const TextOutcome outcome = p->obtain(request).outcome;
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        ::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(outcome, TextOutcome::CopyFailed);
+    }
+
+    void aStaleTextIsNeverTakenForTheFilesText() {
+        // A text file left in the worker's folder (a crash, an earlier run) is
+        // removed first, so an extractor that writes nothing gives no text.
+        const QString fails = writeScript(d(), QStringLiteral("fails"), QStringLiteral("exit 1"));
+        auto p = pipeline(fails, nullptr, 5);
+        writeBytes(d() + QStringLiteral("/work/ex1/tmp.txt"), "stale text of another file");
+        FileRequest request;
+        request.path = anyPdf();
+        const FileText text = p->obtain(request);
+        QCOMPARE(text.outcome, TextOutcome::Damaged);  // the stand-in is no PDF
+        QCOMPARE(text.textFileSize, -1);
+        QVERIFY(!QFile::exists(d() + QStringLiteral("/work/ex1/tmp.txt")));
+        // A file that is gone cannot be copied, and a leftover copy never stands in for it.
+        request.path = d() + QStringLiteral("/gone.pdf");
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        QCOMPARE(copyToTemporary(d() + QStringLiteral("/gone.pdf"),
+                                 d() + QStringLiteral("/work/ex1/tmp.pdf")),
+                 fs::CopyResult::SourceUnreadable);
+        QVERIFY(!QFile::exists(d() + QStringLiteral("/work/ex1/tmp.pdf")));
+    }
+};
+
+}  // namespace qm
+
+QTEST_GUILESS_MAIN(qm::ExtractFileTest)
+#include "test_extractfile.moc"
