@@ -86,7 +86,7 @@ class TextPipeline::FileWork {
 
   private:
     ChildResult run(const QString& program, const QStringList& args, const QByteArray& input);
-    void store(const CachedText& entry) { owner_.setup_.cache->store(*id_, job_.password, entry); }
+    void store(const CachedText& entry) { setup_.cache->store(*id_, job_.password, entry); }
 
     TextPipeline& owner_;
     const Setup& setup_;

@@ -21,17 +21,32 @@ class PipelineFixture {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
+    // `jobs` workers in the work folder `folder` (below the temporary folder).
+    TextPipeline::Setup setup(const QString& extractor, const QString& folder, int jobs,
+                              int pollMilliseconds) {
+        TextPipeline::Setup s;
+        s.extractorPath = extractor;
+        s.workFolder = d() + u'/' + folder;
+        QDir().mkpath(s.workFolder);
+        s.jobs = jobs;
+        s.pollMilliseconds = pollMilliseconds;
+        return s;
+    }
     // A pipeline with one worker in a work folder of its own.
     std::unique_ptr<TextPipeline> pipeline(const QString& extractor, EventPump* pump,
                                            int pollMilliseconds) {
-        TextPipeline::Setup s;
-        s.extractorPath = extractor;
-        s.workFolder = d() + QStringLiteral("/work");
-        QDir().mkpath(s.workFolder);
+        TextPipeline::Setup s = setup(extractor, QStringLiteral("work"), 1, pollMilliseconds);
         s.pump = pump;
-        s.jobs = 1;
-        s.pollMilliseconds = pollMilliseconds;
         return std::make_unique<TextPipeline>(std::move(s));
+    }
+    // A run over `paths`, file i at paths[i - 1].
+    static RunPlan planOf(const QStringList& paths) {
+        RunPlan plan;
+        plan.count = static_cast<int>(paths.size());
+        plan.pathAt = [paths](int i) {
+            return i >= 1 && i <= paths.size() ? paths[i - 1] : QString();
+        };
+        return plan;
     }
     // An extractor that writes `text` beside its input after `seconds`.
     QString textAfter(const QString& name, const QString& seconds, const QString& text) {

@@ -179,16 +179,8 @@ class PipelineTest : public QObject, test::PipelineFixture {
                                 d() + QStringLiteral("/endahead-2.pdf")};
         writeBytes(paths[0], "quick");
         writeBytes(paths[1], "slow");
-        TextPipeline::Setup s;
-        s.extractorPath = fake;
-        s.workFolder = d() + QStringLiteral("/endahead-work");
-        s.jobs = 2;
-        s.pollMilliseconds = 10;
-        TextPipeline p(std::move(s));
-        RunPlan plan;
-        plan.count = 2;
-        plan.pathAt = [&](int i) { return i >= 1 && i <= 2 ? paths[i - 1] : QString(); };
-        TextPipeline::RunScope run(p, plan);
+        TextPipeline p(setup(fake, QStringLiteral("endahead-work"), 2, 10));
+        TextPipeline::RunScope run(p, planOf(paths));
         FileRequest request;
         request.index = 1;
         request.path = paths[0];
@@ -389,16 +381,8 @@ class PipelineTest : public QObject, test::PipelineFixture {
         const QString second = d() + QStringLiteral("/second.pdf");
         writeBytes(first, "first");
         writeBytes(second, "other");
-        TextPipeline::Setup s;
-        s.extractorPath = fake;
-        s.workFolder = d() + QStringLiteral("/work2");
-        s.jobs = 2;
-        s.pollMilliseconds = 600000;
-        TextPipeline p(std::move(s));
-        RunPlan plan;
-        plan.count = 2;
-        plan.pathAt = [&](int i) { return i == 1 ? first : i == 2 ? second : QString(); };
-        p.beginRun(plan);
+        TextPipeline p(setup(fake, QStringLiteral("work2"), 2, 600000));
+        p.beginRun(planOf({first, second}));
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             // File 2's work files are gone once it is done.
