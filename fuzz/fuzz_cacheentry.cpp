@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (mode == 2) {
         qm::CachedText entry;
-        entry.outcome = qm::CachedOutcome::Text;
+        entry.outcome = qm::TextOutcome::Text;
         entry.compressed = size > 1 && (data[0] & 2);
         entry.data = bytes;
         useEntry(entry);

@@ -234,5 +234,7 @@ int progressValue(int i, int n);
 QString doneMessage(const struct SearchSummary& summary);
 // The add-time check's message for the reported paths (each followed by CR LF).
 QString checkReportText(const QString& reportedPaths);
+// The message shown once at start-up when no text extractor was found.
+QString extractorMissingMessage();
 
 }  // namespace qm

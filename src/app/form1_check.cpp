@@ -8,6 +8,7 @@
 #include "fs/fs.h"
 #include "platform/settings.h"
 #include "search/run.h"
+#include "words/words.h"
 
 namespace qm {
 
@@ -64,10 +65,10 @@ void Form1::runAddTimeCheck() {
                 // A file without text for a reason the check alone would not
                 // explain (damaged, failed, ended, not copied into the work
                 // folder) says why.
-                FailureReason reason;
-                if (failureReasonOf(text.outcome, reason) && reason != FailureReason::Protected &&
-                    reason != FailureReason::Unreadable && reason != FailureReason::NotCopied)
-                    report += failureSuffix(reason);
+                const TextOutcome o = text.outcome;
+                if (isFailure(o) && o != TextOutcome::Protected && o != TextOutcome::Unreadable &&
+                    o != TextOutcome::NotCopied)
+                    report += failureSuffix(o);
                 report += QStringLiteral("\r\n");
             }
         });

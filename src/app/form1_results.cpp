@@ -12,12 +12,20 @@
 #include "results/opening.h"
 #include "results/spreadsheet.h"
 #include "results/viewer.h"
+#include "text/error.h"
+#include "words/words.h"
 
 namespace qm {
 
 namespace {
 
 const QString kMissingFile = QStringLiteral("Can not open this file. It does not exist.");
+
+// A long export keeps the window alive: events are pumped at every step.
+ExportStep pumpingStep(EventPump* pump) {
+    if (!pump) return {};
+    return [pump] { pump->pump(); };
+}
 
 }  // namespace
 
@@ -44,7 +52,7 @@ void Form1::PushButton3_Click() {
     // Each file opens at the page of its first row, finding that row's phrase.
     QHash<QString, std::pair<int, QString>> firstRow;
     p.step(104, [&] {
-        paths = distinctPaths(results, services_.pump);
+        paths = distinctPaths(results.rows(), pumpingStep(services_.pump));
         for (int r = 0; r < results.rowCount(); ++r) {
             const ResultRow& row = results.row(r);
             if (!firstRow.contains(row.path)) firstRow.insert(row.path, {row.page, row.phrase});
@@ -59,7 +67,7 @@ void Form1::PushButton3_Click() {
                 if (waitSeconds_)
                     waitSeconds_(1);
                 else
-                    waitSeconds(1, services_.pump);
+                    waitSeconds(1, pumpingStep(services_.pump));
             } else {
                 services_.boxes->message(kMissingFile, applicationTitle());
             }
@@ -78,14 +86,19 @@ void Form1::PushButton4_Click() {
     });
     if (path.isEmpty()) return;
     p.step(102, [&] { setMousePointer(MousePointer::Busy); });
-    p.step(104, [&] { writeResultsText(results, path, services_); });
+    p.step(104, [&] {
+        if (!writeResultsText(results.rows(), path, pumpingStep(services_.pump)))
+            services_.boxes->message(QString::fromLatin1(kNoResultsToSave), applicationTitle());
+    });
     p.step(106, [&] { setMousePointer(MousePointer::Default); });
 }
 
 // "Copy Results To Clipboard".
 void Form1::PushButton8_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton8_Click"));
-    p.step(100, [&] { copyResultsToClipboard(results, services_); });
+    p.step(100, [&] {
+        copyResultsToClipboard(results.rows(), *services_.clipboard, pumpingStep(services_.pump));
+    });
     p.step(102, [&] {
         services_.boxes->message(
             QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where "
@@ -143,7 +156,11 @@ void Form1::PushButton13_Click() {
     p.step(100, [&] { stop = results.rowCount() == 0; });
     if (stop) return;
     p.step(102, [&] {
-        if (!spreadsheetProgramAvailable(services_)) {
+        if (!services_.desktop->hasDefaultApplication(QString::fromLatin1(kSpreadsheetMimeType))) {
+            services_.boxes->message(
+                QStringLiteral("A spreadsheet program is not installed on this computer. You need "
+                               "to have it installed to use this software without error."),
+                applicationTitle());
             services_.boxes->message(
                 QStringLiteral("A spreadsheet program is not installed on this computer. You need "
                                "to have it installed to use this feature."),
@@ -170,7 +187,12 @@ void Form1::PushButton13_Click() {
             path = newWorkbookPath(folder, QDateTime::currentDateTime());
         }
         try {
-            writeResultsWorkbook(results, path, services_.pump);
+            const int rows = results.rowCount();
+            if (rows > kMaxWorkbookRows)
+                throw Error(QStringLiteral("The results list has ") + QString::number(rows) +
+                            QStringLiteral(" rows; a worksheet holds at most ") +
+                            QString::number(kMaxWorkbookRows) + QStringLiteral(" results."));
+            writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
         } catch (...) {
             QFile::remove(path);
             throw;

@@ -12,6 +12,7 @@
 #include "platform/settings.h"
 #include "search/run.h"
 #include "search/sink.h"
+#include "words/words.h"
 
 namespace qm {
 
@@ -39,9 +40,9 @@ int progressValue(int i, int n) {
 QString doneMessage(const SearchSummary& summary) {
     QString unreadable;
     for (const FileFailure& f : summary.failures)
-        unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.reason);
+        unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.outcome);
     if (!trimBlanks(unreadable).isEmpty())
-        unreadable = QStringLiteral("\r\nThe following files could not be read:") + unreadable;
+        unreadable = QStringLiteral("\r\n") + QString::fromLatin1(kFailuresHeading) + unreadable;
     return QStringLiteral("Done.") + unreadable;
 }
 

@@ -27,6 +27,13 @@
 
 namespace qm {
 
+QString extractorMissingMessage() {
+    return QStringLiteral(
+        "The text extractor \"pdftotext\" was not found, so no PDF file can be searched.\r\n\r\n"
+        "Please install the package poppler-utils (for example with the command "
+        "\"sudo apt install poppler-utils\") and start Quillmark again.");
+}
+
 namespace {
 
 const QString kProductName = QStringLiteral("Quillmark");

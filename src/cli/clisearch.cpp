@@ -21,13 +21,13 @@
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
 #include "platform/settings.h"
-#include "results/exports.h"
-#include "results/resultslist.h"
+#include "results/resultrows.h"
 #include "search/run.h"
 #include "search/sink.h"
 #include "terms/findsets.h"
 #include "text/error.h"
 #include "text/textfile.h"
+#include "words/words.h"
 
 namespace qm::cli {
 
@@ -514,29 +514,21 @@ int runSearch(const QStringList& arguments) {
     terminal.clear();
 
     if (!summary.failures.empty()) {
-        QString report = QStringLiteral("The following files could not be read:");
+        QString report = QString::fromLatin1(kFailuresHeading);
         for (const FileFailure& f : summary.failures)
-            report += u'\n' + f.path + failureSuffix(f.reason);
+            report += u'\n' + f.path + failureSuffix(f.outcome);
         terminal.errorLine(report);
     }
 
     int status = summary.occurrences > 0 ? kExitFound : kExitNothingFound;
     if (!options.tsvPath.isEmpty() && !out.broken()) {
         try {
-            ResultsList rows;
-            for (const auto& [path, snippet] : printer.kept()) {
-                rows.addRow(path, snippet);
-            }
-            rows.publish();
-            if (tsv.kind == TsvTarget::Kind::Atomic) {
-                writeResultsText(rows, options.tsvPath, services);
-            } else if (rows.rowCount() == 0) {
-                writeResultsText(rows, options.tsvPath, services);  // says there is nothing
-                writeToTarget(tsv, QByteArray());                   // a FIFO's reader sees its end
-            } else {
-                std::fflush(stdout);
-                writeToTarget(tsv, resultsText(rows, services.pump).toUtf8());
-            }
+            ResultRows rows;
+            for (const auto& [path, snippet] : printer.kept()) rows.append(path, snippet);
+            if (rows.empty())
+                terminal.errorLine(kName + QStringLiteral(": ") +
+                                   QString::fromLatin1(kNoResultsToSave));
+            writeTsv(tsv, rows);
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             status = kExitTrouble;

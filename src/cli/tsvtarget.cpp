@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "results/exports.h"
 #include "text/error.h"
 
 namespace qm::cli {
@@ -137,6 +139,20 @@ void writeToTarget(const TsvTarget& target, const QByteArray& bytes) {
     }
     if (target.kind == TsvTarget::Kind::Direct && ::close(fd) != 0 && error == 0) error = errno;
     if (error != 0) throw Error(failure(target.path, reason(error)));
+}
+
+void writeTsv(const TsvTarget& target, const ResultRows& rows) {
+    if (target.kind == TsvTarget::Kind::Atomic) {
+        writeResultsText(rows, target.path);
+        return;
+    }
+    if (rows.empty()) {
+        writeToTarget(target, QByteArray());
+        return;
+    }
+    // Rows already printed to standard output come before the file's bytes.
+    std::fflush(stdout);
+    writeToTarget(target, resultsText(rows).toUtf8());
 }
 
 }  // namespace qm::cli

@@ -12,6 +12,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "results/resultrows.h"
+
 namespace qm::cli {
 
 struct TsvTarget {
@@ -32,5 +34,10 @@ bool isProtectedLink(uid_t linkOwner, uid_t folderOwner, mode_t folderMode, uid_
 
 // Writes `bytes` to a Descriptor or Direct target. Throws qm::Error.
 void writeToTarget(const TsvTarget& target, const QByteArray& bytes);
+
+// Writes the rows in the text file format (results/exports.h) to the target in
+// one write. Without rows, an Atomic target is left as it is and a Direct one
+// (a FIFO) is opened and closed, so its reader sees the end. Throws qm::Error.
+void writeTsv(const TsvTarget& target, const ResultRows& rows);
 
 }  // namespace qm::cli

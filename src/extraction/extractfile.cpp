@@ -46,20 +46,6 @@ void keepLeftover(const QString& pdf) {
     l.path = pdf;
 }
 
-TextOutcome outcomeOf(CachedOutcome o) {
-    switch (o) {
-        case CachedOutcome::Text:
-            return TextOutcome::Text;
-        case CachedOutcome::Unreadable:
-            return TextOutcome::Unreadable;
-        case CachedOutcome::Damaged:
-            return TextOutcome::Damaged;
-        case CachedOutcome::NoTextFile:
-            break;
-    }
-    return TextOutcome::Protected;
-}
-
 }  // namespace
 
 // The state of one file's extraction between the steps of process().
@@ -140,7 +126,7 @@ bool TextPipeline::FileWork::servedFromCache() {
     if (!entry || !fs::isFile(job_.path)) return false;
     try {
         out_.chunks = entry->chunks();
-        out_.outcome = outcomeOf(entry->outcome);
+        out_.outcome = entry->outcome;
         out_.textFileSize = entry->textFileSize;
         return true;
     } catch (const Error&) {
@@ -229,7 +215,6 @@ void TextPipeline::FileWork::classifyFailure() {
         out_.outcome = TextOutcome::Protected;
         return;
     }
-    CachedOutcome cached = CachedOutcome::NoTextFile;
     if (extracted_.exited && extracted_.exitCode == kExtractorPermissions) {
         out_.outcome = TextOutcome::Protected;
     } else if (extracted_.exited && extracted_.exitCode == kExtractorCannotOpen) {
@@ -242,13 +227,12 @@ void TextPipeline::FileWork::classifyFailure() {
                 keep_ = false;
             } else if (q.exitCode != 0) {
                 out_.outcome = TextOutcome::Damaged;
-                cached = CachedOutcome::Damaged;
             }
         }
     } else {
         keep_ = false;  // a passing cause: a signal, no room, no memory
     }
-    if (keep_) store(CachedText::forOutcome(cached, -1));
+    if (keep_) store(CachedText::forOutcome(out_.outcome, -1));
 }
 
 bool TextPipeline::FileWork::textFileMissing() {
@@ -274,7 +258,7 @@ bool TextPipeline::FileWork::unreadable() {
     }
     if (!unreadable) return false;
     out_.outcome = TextOutcome::Unreadable;
-    if (keep_) store(CachedText::forOutcome(CachedOutcome::Unreadable, out_.textFileSize));
+    if (keep_) store(CachedText::forOutcome(TextOutcome::Unreadable, out_.textFileSize));
     return true;
 }
 

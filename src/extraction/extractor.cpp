@@ -12,13 +12,6 @@ QString findExtractor() {
     return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
 }
 
-QString extractorMissingMessage() {
-    return QStringLiteral(
-        "The text extractor \"pdftotext\" was not found, so no PDF file can be searched.\r\n\r\n"
-        "Please install the package poppler-utils (for example with the command "
-        "\"sudo apt install poppler-utils\") and start Quillmark again.");
-}
-
 QStringList plainArguments(const QString& pdfPath) {
     return {pdfPath};
 }

@@ -12,9 +12,6 @@ namespace qm {
 // The absolute path of `pdftotext` found on PATH; empty when there is none.
 QString findExtractor();
 
-// The message shown once at start-up when findExtractor() found nothing.
-QString extractorMissingMessage();
-
 // The absolute path of `qpdf` found on PATH; empty when there is none. It
 // decrypts files opened with a password and tells a file that needs one from
 // a damaged one.

@@ -40,6 +40,7 @@
 
 #include "extraction/child.h"
 #include "extraction/extractor.h"
+#include "extraction/outcome.h"
 #include "extraction/waitdisplay.h"
 #include "text/textfile.h"
 
@@ -47,20 +48,6 @@ namespace qm {
 
 class EventPump;
 class TextCache;
-
-// What became of one file.
-enum class TextOutcome {
-    Text,        // readable text, in `chunks`
-    NotCopied,   // the file could not be copied (gone, unreadable, not a regular file)
-    CopyFailed,  // the copy could not be written (the work folder is full)
-    Protected,   // the file needs a password, or forbids copying its text
-    Damaged,     // the extractor cannot open it, and no password would help
-    Failed,      // the extractor failed otherwise (a signal, a crash, no room for the text)
-    TimedOut,    // the extraction reached its time limit and was ended
-    Unreadable,  // the text holds no readable characters (a scanned image)
-    Stopped,     // a stop was asked for while the file was being extracted
-    Ended,       // the extraction was ended (the program is closing)
-};
 
 // A text file kept on disk for its reader; removed with the last reference.
 struct TextOnDisk {

@@ -77,7 +77,7 @@ std::string textCacheKey(const FileIdentity& file, const QString& password) {
 
 CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSize) {
     CachedText t;
-    t.outcome = CachedOutcome::Text;
+    t.outcome = TextOutcome::Text;
     t.textFileSize = textFileSize;
     const auto raw = QByteArray::fromRawData(utf8.data(), static_cast<qsizetype>(utf8.size()));
     if (raw.size() >= kSmallestCompressed) {
@@ -92,7 +92,7 @@ CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSiz
     return t;
 }
 
-CachedText CachedText::forOutcome(CachedOutcome outcome, std::int64_t textFileSize) {
+CachedText CachedText::forOutcome(TextOutcome outcome, std::int64_t textFileSize) {
     CachedText t;
     t.outcome = outcome;
     t.textFileSize = textFileSize;
@@ -124,7 +124,7 @@ std::string unpack(const QByteArray& packed) {
 }  // namespace
 
 TextChunks CachedText::chunks() const {
-    if (outcome != CachedOutcome::Text) return TextChunks();
+    if (outcome != TextOutcome::Text) return TextChunks();
     // Whatever bytes an entry holds are read by the rule of text files, so the
     // matcher only ever sees valid UTF-8.
     if (!compressed)
@@ -269,7 +269,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
     const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
     const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
-    if (outcome < 1 || outcome > 4 || compressed > 1) return bad();
+    if (!isContentOutcome(static_cast<TextOutcome>(outcome)) || compressed > 1) return bad();
     if (dataLength < 0 || dataLength != all.size() - kHeaderBytes - kDigestBytes) return bad();
     const QByteArray sum = QCryptographicHash::hash(
         QByteArrayView(p, kHeaderBytes + static_cast<qsizetype>(dataLength)),
@@ -278,7 +278,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
         return bad();
 
     CachedText t;
-    t.outcome = static_cast<CachedOutcome>(outcome);
+    t.outcome = static_cast<TextOutcome>(outcome);
     t.compressed = compressed == 1;
     t.textFileSize = textFileSize;
     t.data = all.mid(kHeaderBytes, static_cast<qsizetype>(dataLength));

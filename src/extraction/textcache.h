@@ -20,6 +20,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "extraction/outcome.h"
+
 namespace qm {
 
 class TextChunks;
@@ -40,18 +42,11 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// What the extractor made of a file.
-enum class CachedOutcome : std::uint8_t {
-    Text = 1,        // readable text
-    NoTextFile = 2,  // no text: the file needs a password or forbids copying its text
-    Unreadable = 3,  // a text without readable characters (a scanned image)
-    Damaged = 4,     // no text: not a PDF, or a damaged one
-};
-// Only outcomes that belong to the file's content are kept: a failure with a
-// passing cause (a signal, a full disk, a time limit) is never stored.
-
+// What the extractor made of a file. Only outcomes that belong to the file's
+// content are kept (isContentOutcome): a failure with a passing cause (a
+// signal, a full disk, a time limit) is never stored.
 struct CachedText {
-    CachedOutcome outcome = CachedOutcome::NoTextFile;
+    TextOutcome outcome = TextOutcome::Protected;
     // Size in bytes of the text file the extractor wrote; -1 when it wrote none.
     std::int64_t textFileSize = -1;
     // The text as valid UTF-8 (Text only); compressed when `compressed`.
@@ -63,7 +58,7 @@ struct CachedText {
     TextChunks chunks() const;
     // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.
     static CachedText forText(const std::string& utf8, std::int64_t textFileSize);
-    static CachedText forOutcome(CachedOutcome outcome, std::int64_t textFileSize);
+    static CachedText forOutcome(TextOutcome outcome, std::int64_t textFileSize);
     // Bytes an entry is counted as, key included.
     std::int64_t footprint(std::size_t keyBytes) const;
 };

@@ -4,15 +4,15 @@
 #include <QSaveFile>
 #include <algorithm>
 
-#include "platform/settings.h"
+#include "platform/services.h"
 #include "text/error.h"
 
 namespace qm {
 
 namespace {
 
-void pumpEvents(EventPump* pump) {
-    if (pump) pump->pump();
+void stepOn(const ExportStep& step) {
+    if (step) step();
 }
 
 const QString kTab = QStringLiteral("\t");
@@ -30,22 +30,22 @@ int characterCount(const QString& text) {
     return n;
 }
 
-QString resultsText(const ResultsList& list, EventPump* pump) {
+QString resultsText(const ResultRows& list, const ExportStep& step) {
     QString text;
-    const int rows = list.rowCount();
+    const int rows = list.count();
     if (rows == 0) return text;
 
-    for (int k = 0; k < ResultsList::kColumnCount; ++k) {
-        pumpEvents(pump);
+    for (int k = 0; k < ResultRows::kColumnCount; ++k) {
+        stepOn(step);
         if (!list.row(0).text(k).isEmpty())
-            text += qm::text::blankControls(ResultsList::columnTitle(k)) + kTab;
+            text += qm::text::blankControls(ResultRows::columnTitle(k)) + kTab;
     }
     text += kCrLf;
 
     for (int r = 0; r < rows; ++r) {
-        pumpEvents(pump);
-        for (int k = 0; k < ResultsList::kColumnCount; ++k) {
-            pumpEvents(pump);
+        stepOn(step);
+        for (int k = 0; k < ResultRows::kColumnCount; ++k) {
+            stepOn(step);
             const QString cell = list.row(r).text(k);
             if (!cell.isEmpty()) text += qm::text::blankControls(cell) + kTab;
         }
@@ -78,36 +78,32 @@ void writeTextFile(const QString& text, const QString& path) {
     if (!file.commit()) throw failure(QStringLiteral("write"), file.errorString());
 }
 
-void writeResultsText(const ResultsList& list, const QString& path, Services& services) {
-    if (list.rowCount() == 0) {
-        services.boxes->message(QStringLiteral("There are no results to save."),
-                                applicationTitle());
-        return;
-    }
-    const QString text = resultsText(list, services.pump);
-    writeTextFile(text, path);
+bool writeResultsText(const ResultRows& rows, const QString& path, const ExportStep& step) {
+    if (rows.empty()) return false;
+    writeTextFile(resultsText(rows, step), path);
+    return true;
 }
 
-QString clipboardText(const ResultsList& list, EventPump* pump) {
-    const int rows = list.rowCount();
-    constexpr int columns = ResultsList::kColumnCount;
+QString clipboardText(const ResultRows& list, const ExportStep& step) {
+    const int rows = list.count();
+    constexpr int columns = ResultRows::kColumnCount;
 
     // Widths over all rows, ticked or not; the header does not count.
     int width[columns] = {};
     for (int k = 0; k < columns; ++k) {
         for (int r = 0; r < rows; ++r) {
-            pumpEvents(pump);
+            stepOn(step);
             width[k] = std::max(width[k], characterCount(list.row(r).text(k)));
         }
     }
 
     QString text;
     for (int r = 0; r < rows; ++r) {
-        pumpEvents(pump);
+        stepOn(step);
         if (!list.row(r).checked) continue;
         QString line;
         for (int k = 0; k < columns; ++k) {
-            pumpEvents(pump);
+            stepOn(step);
             const QString cell = qm::text::blankControls(list.row(r).text(k));
             line += cell;
             line += QString(width[k] - characterCount(cell), u' ');
@@ -122,11 +118,11 @@ QString clipboardText(const ResultsList& list, EventPump* pump) {
     return text;
 }
 
-void copyResultsToClipboard(const ResultsList& list, Services& services) {
-    if (list.rowCount() == 0) return;
-    const QString text = clipboardText(list, services.pump);
-    services.clipboard->clear();
-    services.clipboard->setText(text);
+void copyResultsToClipboard(const ResultRows& rows, Clipboard& clipboard, const ExportStep& step) {
+    if (rows.empty()) return;
+    const QString text = clipboardText(rows, step);
+    clipboard.clear();
+    clipboard.setText(text);
 }
 
 }  // namespace qm

@@ -7,12 +7,12 @@
 
 namespace qm {
 
-QStringList distinctPaths(const ResultsList& list, EventPump* pump) {
+QStringList distinctPaths(const ResultRows& list, const ExportStep& step) {
     QStringList paths{QString()};
     QSet<QString> seen{QString()};
-    const int rows = list.rowCount();
+    const int rows = list.count();
     for (int r = 0; r < rows; ++r) {
-        if (pump) pump->pump();
+        if (step) step();
         const QString path = list.row(r).path;
         if (!seen.contains(path)) {
             seen.insert(path);
@@ -22,10 +22,10 @@ QStringList distinctPaths(const ResultsList& list, EventPump* pump) {
     return paths;
 }
 
-void waitSeconds(int seconds, EventPump* pump) {
+void waitSeconds(int seconds, const ExportStep& step) {
     const QDeadlineTimer deadline(std::chrono::seconds(std::max(seconds, 0)), Qt::PreciseTimer);
     while (!deadline.hasExpired()) {
-        if (pump) pump->pump();
+        if (step) step();
         const qint64 left = deadline.remainingTime();
         if (left > 0) QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 10)));
     }

@@ -3,19 +3,19 @@
 
 #include <QStringList>
 
-#include "platform/services.h"
-#include "results/resultslist.h"
+#include "results/exports.h"
+#include "results/resultrows.h"
 
 namespace qm {
 
 // The working list of "Open All Files": an empty first entry, then every row's
 // path that is not yet present (exact, case-sensitive comparison), in the
 // order of first occurrence. A row with an empty path matches the first entry.
-// Pumps events once per row.
-QStringList distinctPaths(const ResultsList& list, EventPump* pump);
+// Takes `step` once per row.
+QStringList distinctPaths(const ResultRows& rows, const ExportStep& step = {});
 
-// Returns after `seconds` have passed on a monotonic clock, pumping events
-// meanwhile (with short sleeps between pumps so the wait does not spin).
-void waitSeconds(int seconds, EventPump* pump);
+// Returns after `seconds` have passed on a monotonic clock, taking `step`
+// meanwhile (with short sleeps between steps so the wait does not spin).
+void waitSeconds(int seconds, const ExportStep& step);
 
 }  // namespace qm

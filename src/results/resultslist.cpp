@@ -1,57 +1,41 @@
 #include "results/resultslist.h"
 
 #include "text/display.h"
-#include "text/error.h"
 
 namespace qm {
-
-QString ResultsList::columnTitle(int column) {
-    if (column == 0) return QStringLiteral("Results (File)");
-    if (column == 1) return QStringLiteral(" Where");
-    throw Error(QStringLiteral("Invalid column number ") + QString::number(column) +
-                QStringLiteral(" in the results list."));
-}
 
 ResultsList::ResultsList(QObject* parent) : QAbstractTableModel(parent) {}
 
 void ResultsList::clear() {
     beginResetModel();
-    rows_.clear();
-    published_ = 0;
+    shown_.clear();
+    waiting_.clear();
     selected_ = -1;
     endResetModel();
 }
 
 void ResultsList::addRow(const QString& path, const QString& snippet, int page,
                          const QString& phrase) {
-    rows_.push_back(ResultRow{path, snippet, false, page, phrase});
+    waiting_.push_back(ResultRow{path, snippet, false, page, phrase});
 }
 
 void ResultsList::publish() {
-    const int total = static_cast<int>(rows_.size());
-    if (total <= published_) return;
-    beginInsertRows(QModelIndex(), published_, total - 1);
-    published_ = total;
+    if (waiting_.empty()) return;
+    const int first = shown_.count();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(waiting_.size()) - 1);
+    shown_.append(waiting_);
     endInsertRows();
 }
 
-const ResultRow& ResultsList::row(int r) const {
-    if (r < 0 || r >= published_)
-        throw Error(QStringLiteral("Invalid row number ") + QString::number(r) +
-                    QStringLiteral(" in the results list."));
-    return rows_[static_cast<size_t>(r)];
-}
-
 void ResultsList::setChecked(int r, bool checked) {
-    row(r);  // throws outside the published rows
-    rows_[static_cast<size_t>(r)].checked = checked;
+    shown_.row(r).checked = checked;  // throws outside the published rows
     const QModelIndex i = index(r, 0);
     Q_EMIT dataChanged(i, i, {Qt::CheckStateRole});
 }
 
 int ResultsList::selectedRow() const {
-    if (published_ == 0) return -1;
-    return selected_ >= 0 && selected_ < published_ ? selected_ : 0;
+    if (shown_.empty()) return -1;
+    return selected_ >= 0 && selected_ < shown_.count() ? selected_ : 0;
 }
 
 void ResultsList::setSelectedRow(int r) {
@@ -59,7 +43,7 @@ void ResultsList::setSelectedRow(int r) {
 }
 
 int ResultsList::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : published_;
+    return parent.isValid() ? 0 : shown_.count();
 }
 
 int ResultsList::columnCount(const QModelIndex& parent) const {
@@ -67,8 +51,9 @@ int ResultsList::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResultsList::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= published_ || index.column() >= kColumnCount) return {};
-    const ResultRow& r = rows_[static_cast<size_t>(index.row())];
+    if (!index.isValid() || index.row() >= shown_.count() || index.column() >= kColumnCount)
+        return {};
+    const ResultRow& r = shown_.row(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return text::blankControls(r.text(index.column()));
     if (role == Qt::CheckStateRole && index.column() == 0)
@@ -77,11 +62,10 @@ QVariant ResultsList::data(const QModelIndex& index, int role) const {
 }
 
 bool ResultsList::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || index.row() >= published_ || index.column() != 0 ||
+    if (!index.isValid() || index.row() >= shown_.count() || index.column() != 0 ||
         role != Qt::CheckStateRole)
         return false;
-    rows_[static_cast<size_t>(index.row())].checked =
-        value.toInt() == static_cast<int>(Qt::Checked);
+    shown_.row(index.row()).checked = value.toInt() == static_cast<int>(Qt::Checked);
     Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <map>
 
-#include "platform/settings.h"
 #include "results/exports.h"
 #include "text/display.h"
 #include "text/error.h"
@@ -20,8 +19,8 @@ namespace qm {
 
 namespace {
 
-void pumpEvents(EventPump* pump) {
-    if (pump) pump->pump();
+void stepOn(const ExportStep& step) {
+    if (step) step();
 }
 
 // Cuts a text after `limit` characters, never inside a surrogate pair.
@@ -103,37 +102,26 @@ class Workbook {
 
 }  // namespace
 
-bool spreadsheetProgramAvailable(Services& services) {
-    if (services.desktop->hasDefaultApplication(QString::fromLatin1(kSpreadsheetMimeType)))
-        return true;
-    services.boxes->message(
-        QStringLiteral("A spreadsheet program is not installed on this computer. You need to have "
-                       "it installed to use this software without error."),
-        applicationTitle());
-    return false;
-}
+const int kMaxWorkbookRows = static_cast<int>(LXW_ROW_MAX) - 1;
 
-void writeResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump) {
-    const int rows = list.rowCount();
-    if (rows >= static_cast<int>(LXW_ROW_MAX))
-        throw Error(QStringLiteral("The results list has ") + QString::number(rows) +
-                    QStringLiteral(" rows; a worksheet holds at most ") +
-                    QString::number(LXW_ROW_MAX - 1) + QStringLiteral(" results."));
+void writeResultsWorkbook(const ResultRows& list, const QString& path, const ExportStep& step) {
+    const int rows = list.count();
+    if (rows > kMaxWorkbookRows) throw Error(QStringLiteral("Too many rows for a worksheet."));
 
     // Sheet rows and columns count from 1: the header is row 1, list row r is
     // sheet row r + 2.
     Workbook book(path);
     int c = 1;
-    for (int k = 0; k < ResultsList::kColumnCount; ++k) {
-        pumpEvents(pump);
+    for (int k = 0; k < ResultRows::kColumnCount; ++k) {
+        stepOn(step);
         if (rows > 0 && !list.row(0).text(k).isEmpty())
-            book.writeText(1, c++, qm::text::blankControls(ResultsList::columnTitle(k)));
+            book.writeText(1, c++, qm::text::blankControls(ResultRows::columnTitle(k)));
     }
     for (int r = 0; r < rows; ++r) {
-        pumpEvents(pump);
+        stepOn(step);
         c = 1;
-        for (int k = 0; k < ResultsList::kColumnCount; ++k) {
-            pumpEvents(pump);
+        for (int k = 0; k < ResultRows::kColumnCount; ++k) {
+            stepOn(step);
             const QString cell = list.row(r).text(k);
             if (cell.isEmpty()) continue;
             QString value = qm::text::blankControls(cell);

@@ -5,8 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
-#include "platform/services.h"
-#include "results/resultslist.h"
+#include "results/exports.h"
+#include "results/resultrows.h"
 
 namespace qm {
 
@@ -16,20 +16,18 @@ inline constexpr const char* kSpreadsheetMimeType =
 // The longest text a worksheet cell holds, in characters; longer cells are cut.
 inline constexpr int kMaxCellCharacters = 32767;
 
-// True when the desktop has a default application for .xlsx workbooks;
-// otherwise shows "A spreadsheet program is not installed on this computer.
-// You need to have it installed to use this software without error." and
-// gives false.
-bool spreadsheetProgramAvailable(Services& services);
+// The most rows a workbook holds below its header line.
+extern const int kMaxWorkbookRows;
 
-// Writes the list as a workbook at `path` (replacing any file there): the
-// first sheet row holds the titles of the columns filled in the first list
-// row, then each list row follows in the next sheet row, empty cells skipped
-// so later cells move left, "=" removed from every column but the first, every
-// value a text cell, every column as wide as its longest text. Pumps events
-// once per header column, per row and per cell. Throws qm::Error when the
-// workbook cannot be written.
-void writeResultsWorkbook(const ResultsList& list, const QString& path, EventPump* pump);
+// Writes the rows as a workbook at `path` (replacing any file there): the
+// first sheet row holds the titles of the columns filled in the first row,
+// then each row follows in the next sheet row, empty cells skipped so later
+// cells move left, "=" removed from every column but the first, every value a
+// text cell, every column as wide as its longest text. Takes `step` once per
+// header column, per row and per cell (exports.h). Throws qm::Error when the
+// workbook cannot be written, or when there are more than kMaxWorkbookRows
+// rows (the caller says so first).
+void writeResultsWorkbook(const ResultRows& rows, const QString& path, const ExportStep& step = {});
 
 // The folder a workbook for the spreadsheet program goes to: the user's
 // documents folder when it exists or can be made, else the temporary folder.

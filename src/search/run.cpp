@@ -8,62 +8,6 @@
 
 namespace qm {
 
-QString failureSuffix(FailureReason reason) {
-    switch (reason) {
-        case FailureReason::NotCopied:
-            return QString::fromLatin1(kNotCopiedSuffix);
-        case FailureReason::CopyFailed:
-            return QString::fromLatin1(kCopyFailedSuffix);
-        case FailureReason::Protected:
-            return QString::fromLatin1(kProtectedSuffix);
-        case FailureReason::Damaged:
-            return QString::fromLatin1(kDamagedSuffix);
-        case FailureReason::Failed:
-            return QString::fromLatin1(kFailedSuffix);
-        case FailureReason::TimedOut:
-            return QString::fromLatin1(kTimedOutSuffix);
-        case FailureReason::Unreadable:
-            break;
-    }
-    return QString::fromLatin1(kUnreadableSuffix);
-}
-
-bool failureReasonOf(TextOutcome outcome, FailureReason& reason) {
-    switch (outcome) {
-        case TextOutcome::NotCopied:
-            reason = FailureReason::NotCopied;
-            return true;
-        case TextOutcome::CopyFailed:
-            reason = FailureReason::CopyFailed;
-            return true;
-        case TextOutcome::Protected:
-            reason = FailureReason::Protected;
-            return true;
-        case TextOutcome::Damaged:
-            reason = FailureReason::Damaged;
-            return true;
-        case TextOutcome::Failed:
-            reason = FailureReason::Failed;
-            return true;
-        case TextOutcome::TimedOut:
-            reason = FailureReason::TimedOut;
-            return true;
-        case TextOutcome::Unreadable:
-            reason = FailureReason::Unreadable;
-            return true;
-        case TextOutcome::Text:
-        case TextOutcome::Stopped:
-        case TextOutcome::Ended:
-            break;
-    }
-    return false;
-}
-
-QString passwordPrompt(const QString& path) {
-    return QStringLiteral("Enter password for file (") + path + QStringLiteral("): \r\n") +
-           QStringLiteral("Note: Leave this box blank if file is not password protected");
-}
-
 namespace {
 
 // Runs `body`; an exception is handed to the host as a failure of `stage`.
@@ -134,9 +78,8 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
             summary.stopped = true;
             break;
         }
-        FailureReason reason;
-        if (failureReasonOf(text.outcome, reason)) {
-            summary.failures.push_back({path, reason});
+        if (isFailure(text.outcome)) {
+            summary.failures.push_back({path, text.outcome});
             continue;
         }
         if (text.outcome != TextOutcome::Text) continue;

@@ -17,37 +17,10 @@ namespace qm {
 class SearchSink;
 class TextPipeline;
 
-// Why a file could not be searched, and the suffix its report line carries.
-enum class FailureReason {
-    NotCopied,   // gone, unreadable, or not a regular file
-    CopyFailed,  // the copy into the work folder could not be written
-    Protected,   // needs a password, or forbids copying its text
-    Damaged,     // not a PDF, or a damaged one
-    Failed,      // the extractor failed (a signal, a crash)
-    TimedOut,    // the extraction reached its time limit
-    Unreadable,  // no readable characters (a scanned image)
-};
-inline constexpr const char* kProtectedSuffix = "  - password protected or text is protected.";
-inline constexpr const char* kDamagedSuffix = "  - not a PDF file, or the file is damaged.";
-inline constexpr const char* kCopyFailedSuffix =
-    "  - could not be copied to the temporary folder (disk full?).";
-inline constexpr const char* kFailedSuffix = "  - text extraction failed.";
-inline constexpr const char* kTimedOutSuffix = "  - text extraction took too long.";
-inline constexpr const char* kUnreadableSuffix =
-    "  - text unreadable. Please view the file yourself to see if it is really a scanned image "
-    "of text and not proper PDF text.";
-inline constexpr const char* kNotCopiedSuffix = "  - file not found or could not be read.";
-QString failureSuffix(FailureReason reason);
-// The reason a file's outcome is reported with; false for text and for a run
-// that was stopped or ended.
-bool failureReasonOf(TextOutcome outcome, FailureReason& reason);
-
-// The question a run asks for a file's password when the options say so.
-QString passwordPrompt(const QString& path);
-
+// A file that could not be searched, and why (isFailure of its outcome).
 struct FileFailure {
     QString path;
-    FailureReason reason;
+    TextOutcome outcome;
 };
 
 // What a run did.

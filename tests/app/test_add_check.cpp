@@ -19,6 +19,7 @@
 #include "search/run.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "words/words.h"
 
 namespace qm {
 

@@ -26,6 +26,7 @@
 #include "search/run.h"
 #include "support/scripted.h"
 #include "text/error.h"
+#include "words/words.h"
 
 using namespace qm;
 

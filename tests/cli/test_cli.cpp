@@ -33,6 +33,7 @@
 #include "support/pdfmaker.h"
 #include "terms/findsets.h"
 #include "text/display.h"
+#include "words/words.h"
 
 #include "support/scripted.h"
 #include "text/display.h"

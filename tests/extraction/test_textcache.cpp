@@ -109,7 +109,7 @@ TEST(TextCacheTest, TextsAndOutcomesRoundTrip) {
     }
     EXPECT_FALSE(CachedText::forText(noise, 4096).compressed);
 
-    const CachedText none = CachedText::forOutcome(CachedOutcome::NoTextFile, -1);
+    const CachedText none = CachedText::forOutcome(TextOutcome::Protected, -1);
     EXPECT_EQ(none.textFileSize, -1);
     EXPECT_EQ(none.chunks().count(), 1u);
     EXPECT_TRUE(none.chunks().utf8().empty());
@@ -213,8 +213,7 @@ TEST_F(DiskCacheTest, EntriesSurviveTheProgramAndPasswordsStayInMemory) {
         TextCache cache;
         cache.attachDisk(&disk);
         cache.store(fakeIdentity(1), QString(), CachedText::forText(text, 50001));
-        cache.store(fakeIdentity(2), QString(),
-                    CachedText::forOutcome(CachedOutcome::Unreadable, 3));
+        cache.store(fakeIdentity(2), QString(), CachedText::forOutcome(TextOutcome::Unreadable, 3));
         cache.store(fakeIdentity(3), QStringLiteral("secret"), CachedText::forText("hidden", 6));
         // Nothing in a file tells the path or the password.
         for (const QFileInfo& fi : QDir(folder()).entryInfoList(QDir::Files)) {
@@ -236,7 +235,7 @@ TEST_F(DiskCacheTest, EntriesSurviveTheProgramAndPasswordsStayInMemory) {
     EXPECT_EQ(one->textFileSize, 50001);
     auto two = cache.find(fakeIdentity(2), QString());
     ASSERT_TRUE(two);
-    EXPECT_EQ(two->outcome, CachedOutcome::Unreadable);
+    EXPECT_EQ(two->outcome, TextOutcome::Unreadable);
     EXPECT_EQ(two->textFileSize, 3);
     EXPECT_FALSE(cache.find(fakeIdentity(3), QStringLiteral("secret")));
     // Another extractor: the texts do not count.
@@ -340,7 +339,7 @@ TEST_F(DiskCacheTest, PruningRemovesTheLeastRecentlyUsedEntriesFirst) {
         DiskTextCache disk(folder(), QStringLiteral("x"));
         for (int n = 0; n < kEntries; ++n) {
             const std::string key = textCacheKey(fakeIdentity(n), QString());
-            disk.store(key, CachedText::forOutcome(CachedOutcome::Unreadable, n));
+            disk.store(key, CachedText::forOutcome(TextOutcome::Unreadable, n));
             paths.push_back(disk.pathFor(key));
             setModified(paths.back(), 1000000 + 1000L * useOrder[n]);
         }

@@ -315,12 +315,12 @@ class ResultsButtonsTest : public QObject {
         // The page and phrase are hidden: the text export is the same without them.
         const QString with = dir.path() + QStringLiteral("/with.txt");
         const QString without = dir.path() + QStringLiteral("/without.txt");
-        writeResultsText(w.form->results, with, w.services);
+        writeResultsText(w.form->results.rows(), with);
         ResultsList plain;
         for (int r = 0; r < w.form->results.rowCount(); ++r)
             plain.addRow(w.form->results.row(r).path, w.form->results.row(r).snippet);
         plain.publish();
-        writeResultsText(plain, without, w.services);
+        writeResultsText(plain.rows(), without);
         QFile fw(with), fo(without);
         QVERIFY(fw.open(QIODevice::ReadOnly) && fo.open(QIODevice::ReadOnly));
         QVERIFY(fw.size() > 0);

@@ -14,6 +14,7 @@
 
 #include "results/exports.h"
 #include "results/opening.h"
+#include "results/resultslist.h"
 #include "results/spreadsheet.h"
 #include "support/scripted.h"
 #include "text/error.h"
@@ -33,6 +34,11 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
+// The step of an export that pumps `pump`, as the window's does.
+ExportStep stepOf(ScriptedEventPump& pump) {
+    return [&pump] { pump.pump(); };
+}
+
 // Appends a row as a search does and shows it.
 void addRow(ResultsList& list, const QString& path, const QString& snippet) {
     list.addRow(path, snippet);
@@ -49,19 +55,15 @@ TEST(TextFile, BytesAreHeaderThenRowsEachEndingWithTabCrLf) {
     addRow(list, QStringLiteral("/c.pdf"), QString());  // no snippet: its TAB goes too
 
     const QString target = dir.path() + QStringLiteral("/Ergebnisse é");  // no extension added
-    ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
-    Services services;
-    services.boxes = &boxes;
-    services.pump = &pump;
-    writeResultsText(list, target, services);
+    const bool written = writeResultsText(list.rows(), target, stepOf(pump));
 
     const QByteArray expected = QByteArray("Results (File)\t Where\t\r\n") + source.toUtf8() +
                                 "\tline end here  x\t\r\n"
                                 "/b.pdf\tplain\t\r\n"
                                 "/c.pdf\t\r\n";
     EXPECT_EQ(readAll(target), expected);
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(written);
     // Once per header column, once per row and once per cell.
     EXPECT_EQ(pump.count, 2 + 3 + 3 * 2);
     // The stored rows keep their raw text.
@@ -72,20 +74,17 @@ TEST(TextFile, HeaderShowsOnlyTheColumnsFilledInTheFirstRow) {
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QString());
     addRow(list, QStringLiteral("/b.pdf"), QStringLiteral("s"));
-    EXPECT_EQ(resultsText(list, nullptr),
+    EXPECT_EQ(resultsText(list.rows()),
               QStringLiteral("Results (File)\t\r\n/a.pdf\t\r\n/b.pdf\ts\t\r\n"));
 }
 
-TEST(TextFile, EmptyListShowsTheMessageAndWritesNothing) {
+// The message the window then shows is checked with the window's buttons.
+TEST(TextFile, EmptyListWritesNothing) {
     QTemporaryDir dir;
     const QString target = dir.path() + QStringLiteral("/old.txt");
     writeBytes(target, "old content");
     ResultsList list;
-    ScriptedMessageBoxes boxes;
-    Services services;
-    services.boxes = &boxes;
-    writeResultsText(list, target, services);
-    EXPECT_EQ(boxes.messageTexts(), QStringList{QStringLiteral("There are no results to save.")});
+    EXPECT_FALSE(writeResultsText(list.rows(), target));
     EXPECT_EQ(readAll(target), QByteArray("old content"));
 }
 
@@ -95,7 +94,7 @@ TEST(TextFile, SavingOverALongerFileLeavesNothingOfIt) {
     writeBytes(target, QByteArray(100000, 'x'));
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
-    writeTextFile(resultsText(list, nullptr), target);
+    writeTextFile(resultsText(list.rows()), target);
     EXPECT_EQ(readAll(target), QByteArray("Results (File)\t Where\t\r\n/a.pdf\thit\t\r\n"));
 }
 
@@ -130,15 +129,11 @@ TEST(TextFile, ClearingTheListWhileWritingFailsWithoutWritingAFile) {
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
     addRow(list, QStringLiteral("/b.pdf"), QStringLiteral("hit"));
-    ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
     pump.onPump = [&] {
         if (pump.count == 4) list.clear();  // "Clear Results" clicked during the first row
     };
-    Services services;
-    services.boxes = &boxes;
-    services.pump = &pump;
-    EXPECT_THROW(writeResultsText(list, target, services), Error);
+    EXPECT_THROW(writeResultsText(list.rows(), target, stepOf(pump)), Error);
     EXPECT_FALSE(QFile::exists(target));
 }
 
@@ -160,13 +155,8 @@ TEST(Clipboard, TickedRowsArePaddedToTheLongestPathOfAllRows) {
         QStringLiteral("/d/fourteen.pdf") + QString(3, u' ') + QStringLiteral("\ta b\r\n");
     ScriptedClipboard clipboard;
     clipboard.value = QStringLiteral("before");
-    ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
-    Services services;
-    services.boxes = &boxes;
-    services.pump = &pump;
-    services.clipboard = &clipboard;
-    copyResultsToClipboard(list, services);
+    copyResultsToClipboard(list.rows(), clipboard, stepOf(pump));
     EXPECT_EQ(clipboard.value, expected);
     EXPECT_EQ(clipboard.clears, 1);
     EXPECT_EQ(clipboard.sets, 1);
@@ -179,24 +169,22 @@ TEST(Clipboard, WidthsCountCharactersNotUtf16Units) {
     addRow(list, QStringLiteral("/\U0001D11E.pdf"), QStringLiteral("x"));  // 6 characters
     addRow(list, QStringLiteral("/abcd.pdf"), QStringLiteral("y"));        // 9 characters
     list.setChecked(0, true);
-    EXPECT_EQ(clipboardText(list, nullptr),
+    EXPECT_EQ(clipboardText(list.rows()),
               QStringLiteral("/\U0001D11E.pdf") + QString(3, u' ') + QStringLiteral("\tx\r\n"));
 }
 
 TEST(Clipboard, NothingTickedGivesEmptyTextAndEmptyListLeavesTheClipboard) {
     ScriptedClipboard clipboard;
     clipboard.value = QStringLiteral("before");
-    Services services;
-    services.clipboard = &clipboard;
 
     ResultsList empty;
-    copyResultsToClipboard(empty, services);
+    copyResultsToClipboard(empty.rows(), clipboard);
     EXPECT_EQ(clipboard.value, QStringLiteral("before"));
     EXPECT_EQ(clipboard.clears + clipboard.sets, 0);
 
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
-    copyResultsToClipboard(list, services);
+    copyResultsToClipboard(list.rows(), clipboard);
     EXPECT_EQ(clipboard.value, QString());
     EXPECT_EQ(clipboard.clears, 1);
     EXPECT_EQ(clipboard.sets, 1);
@@ -207,7 +195,7 @@ TEST(Opening, DistinctPathsKeepFirstSeenOrderAndLetterCase) {
     for (const char* p : {"/d/a.pdf", "/d/A.pdf", "/d/b.pdf", "/d/a.pdf", "", "/d/b.pdf"})
         addRow(list, QString::fromUtf8(p), QStringLiteral("s"));
     ScriptedEventPump pump;
-    EXPECT_EQ(distinctPaths(list, &pump),
+    EXPECT_EQ(distinctPaths(list.rows(), stepOf(pump)),
               (QStringList{QString(), QStringLiteral("/d/a.pdf"), QStringLiteral("/d/A.pdf"),
                            QStringLiteral("/d/b.pdf")}));
     EXPECT_EQ(pump.count, 6);
@@ -217,7 +205,7 @@ TEST(Opening, WaitSecondsWaitsOnTheClockPumpingEvents) {
     ScriptedEventPump pump;
     QElapsedTimer timer;
     timer.start();
-    waitSeconds(1, &pump);
+    waitSeconds(1, stepOf(pump));
     EXPECT_GE(timer.elapsed(), 1000);
     EXPECT_GT(pump.count, 1);
 }
@@ -256,7 +244,7 @@ TEST(Workbook, ReadBackCellsTextTypesEqualsSignsAndWidths) {
     addRow(list, QStringLiteral("/d/only path.pdf"), QString());
     addRow(list, QStringLiteral("/") + QString(40000, u'q'), QStringLiteral("=1+1"));
     ScriptedEventPump pump;
-    writeResultsWorkbook(list, path, &pump);
+    writeResultsWorkbook(list.rows(), path, stepOf(pump));
     EXPECT_EQ(pump.count, 2 + 4 + 4 * 2);
 
     const QJsonObject book = readWorkbook(path);

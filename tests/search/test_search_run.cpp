@@ -20,6 +20,7 @@
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "words/words.h"
 
 namespace qm {
 

@@ -13,6 +13,7 @@
 #include "search/sink.h"
 #include "support/scripted.h"
 #include "terms/searchoptions.h"
+#include "words/words.h"
 
 namespace qm::test {
 
@@ -33,7 +34,7 @@ class HeadlessRun : public RunHost, public SearchSink {
     QString failureLines() const {
         QString out;
         for (const FileFailure& f : summary.failures)
-            out += QStringLiteral("\r\n") + f.path + failureSuffix(f.reason);
+            out += QStringLiteral("\r\n") + f.path + failureSuffix(f.outcome);
         return out;
     }
     QStringList rowPaths() const {

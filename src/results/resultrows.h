@@ -1,0 +1,50 @@
+#pragma once
+// The rows of a results list as plain data: one row per occurrence (file
+// path, snippet, page, phrase, and the tick only the user sets). The exports
+// take rows; the window's Qt model (ResultsList) and the command line's --tsv
+// both hand theirs over. Rows count from 0.
+
+#include <QString>
+#include <vector>
+
+namespace qm {
+
+struct ResultRow {
+    QString path;     // column 0, "Results (File)"
+    QString snippet;  // column 1, " Where"; may be empty
+    bool checked = false;
+    // Kept for opening the file where the occurrence is; never exported.
+    int page = 0;    // 1-based; 0 when not known
+    QString phrase;  // the phrase that found it
+
+    // The raw text of column 0 or 1.
+    const QString& text(int column) const { return column == 0 ? path : snippet; }
+};
+
+class ResultRows {
+  public:
+    static constexpr int kColumnCount = 2;
+    // The title of column 0 or 1; throws qm::Error for any other.
+    static QString columnTitle(int column);
+
+    int count() const { return static_cast<int>(rows_.size()); }
+    bool empty() const { return rows_.empty(); }
+    // Row `r` (0 to count() - 1). Throws qm::Error for any other number, so a
+    // reader that lets other work run between rows notices rows cleared
+    // meanwhile. The reference holds until the rows next change.
+    const ResultRow& row(int r) const;
+    ResultRow& row(int r);
+
+    void append(ResultRow row) { rows_.push_back(std::move(row)); }
+    void append(const QString& path, const QString& snippet, int page = 0,
+                const QString& phrase = QString()) {
+        rows_.push_back(ResultRow{path, snippet, false, page, phrase});
+    }
+    void append(std::vector<ResultRow>& more);  // moves them over
+    void clear() { rows_.clear(); }
+
+  private:
+    std::vector<ResultRow> rows_;
+};
+
+}  // namespace qm

@@ -1,0 +1,37 @@
+#pragma once
+// The words both faces say, the window and the command line alike: what a
+// file that could not be searched is reported with, the question for a
+// file's password, and the answer to an export of nothing. The engine below
+// gives outcomes; only the faces put them into words.
+
+#include <QString>
+
+#include "extraction/outcome.h"
+
+namespace qm {
+
+// The suffixes of a report line "<path><suffix>", one per failure outcome.
+inline constexpr const char* kProtectedSuffix = "  - password protected or text is protected.";
+inline constexpr const char* kDamagedSuffix = "  - not a PDF file, or the file is damaged.";
+inline constexpr const char* kCopyFailedSuffix =
+    "  - could not be copied to the temporary folder (disk full?).";
+inline constexpr const char* kFailedSuffix = "  - text extraction failed.";
+inline constexpr const char* kTimedOutSuffix = "  - text extraction took too long.";
+inline constexpr const char* kUnreadableSuffix =
+    "  - text unreadable. Please view the file yourself to see if it is really a scanned image "
+    "of text and not proper PDF text.";
+inline constexpr const char* kNotCopiedSuffix = "  - file not found or could not be read.";
+
+// The suffix of a failure outcome (isFailure); empty for any other.
+QString failureSuffix(TextOutcome outcome);
+
+// The line above the report of the files that could not be searched.
+inline constexpr const char* kFailuresHeading = "The following files could not be read:";
+
+// The question for a file's password when the search options ask for one.
+QString passwordPrompt(const QString& path);
+
+// The answer to saving a results list without rows.
+inline constexpr const char* kNoResultsToSave = "There are no results to save.";
+
+}  // namespace qm
