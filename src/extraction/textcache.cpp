@@ -26,6 +26,12 @@ constexpr std::uint32_t kDiskVersion = 1;
 constexpr qsizetype kDigestBytes = 32;  // SHA-256
 // header: magic, version, digest, outcome, compressed, text file size, data length
 constexpr qsizetype kHeaderBytes = 4 + 4 + kDigestBytes + 1 + 1 + 8 + 8;
+// The outcome byte of files written by every earlier run.
+static_assert(static_cast<int>(TextOutcome::Text) == 1 &&
+                  static_cast<int>(TextOutcome::Protected) == 2 &&
+                  static_cast<int>(TextOutcome::Unreadable) == 3 &&
+                  static_cast<int>(TextOutcome::Damaged) == 4,
+              "the outcomes kept on disk keep their values");
 // A temporary file this old was left by a writer that never finished.
 constexpr qint64 kStaleTemporarySeconds = 600;
 const QString kEntrySuffix = QStringLiteral(".qtc");
