@@ -18,7 +18,7 @@
 
 #include "extraction/textcache.h"
 #include "fuzzsupport.h"
-#include "search/matcher.h"
+#include "search/searcher.h"
 #include "search/sink.h"
 #include "text/error.h"
 #include "text/textfile.h"
@@ -32,9 +32,10 @@ const std::string kKey = std::string("/docs/a.pdf\0", 12) + "1:2:3:4:5";
 
 struct CountingSink : qm::SearchSink {
     std::size_t count = 0;
-    void occurrence(const qm::Hit& hit) override {
+    qm::SinkAnswer occurrence(const qm::Hit& hit) override {
         ++count;
         (void)hit.snippet.toString();
+        return qm::SinkAnswer::More;
     }
 };
 

@@ -23,7 +23,7 @@
 
 #include "fuzzsupport.h"
 #include "search/loose.h"
-#include "search/matcher.h"
+#include "search/searcher.h"
 #include "search/sink.h"
 #include "text/textfile.h"
 #include "text/utf8.h"
@@ -38,13 +38,14 @@ struct RowSink : qm::SearchSink {
     const qm::TextChunks* text = nullptr;  // checked against when set
     std::vector<Row> rows;
 
-    void occurrence(const qm::Hit& hit) override {
+    qm::SinkAnswer occurrence(const qm::Hit& hit) override {
         rows.emplace_back(hit.phrase, hit.page, hit.snippet.toString());
-        if (!text) return;
+        if (!text) return qm::SinkAnswer::More;
         qm::fuzz::requireInsideChunk(hit, *text);
         const std::string_view snip = hit.snippet.text;
         require(qm::utf8::validPrefixLength(snip) == snip.size(), "snippet is valid UTF-8");
         require(qm::utf8::countCodePoints(snip) <= qm::kSnippetLength, "snippet of 30 at most");
+        return qm::SinkAnswer::More;
     }
 };
 

@@ -16,6 +16,7 @@
 
 #include "fuzzsupport.h"
 #include "search/matcher.h"
+#include "search/searcher.h"
 #include "search/sink.h"
 #include "text/textfile.h"
 #include "text/utf8.h"
@@ -31,7 +32,7 @@ struct CheckingSink : qm::SearchSink {
     bool matchCase = false;
     std::size_t count = 0;
 
-    void occurrence(const qm::Hit& hit) override {
+    qm::SinkAnswer occurrence(const qm::Hit& hit) override {
         ++count;
         qm::fuzz::requireInsideChunk(hit, *text);
         const std::string_view chunk = text->chunk(hit.chunk);
@@ -40,7 +41,7 @@ struct CheckingSink : qm::SearchSink {
         require(bytes.size() == snip.size() + (hit.snippet.leadingMarker ? 6 : 3),
                 "snippet bytes are the text and its markers");
         const QString shown = hit.snippet.toString();
-        if (!valid) return;
+        if (!valid) return qm::SinkAnswer::More;
         const std::string& phrase = (*prepared)[hit.phrase];
         if (matchCase)
             require(chunk.substr(hit.offset, phrase.size()) == phrase, "the phrase is at the hit");
@@ -50,6 +51,7 @@ struct CheckingSink : qm::SearchSink {
         require(qm::utf8::countCodePoints(snip) <= qm::kSnippetLength, "snippet of 30 at most");
         require(shown.toUtf8() == QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
                 "snippet shown as it is");
+        return qm::SinkAnswer::More;
     }
 };
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "search/matcher.h"
+#include "search/searcher.h"
 #include "search/sink.h"
 #include "text/textfile.h"
 
@@ -71,8 +72,9 @@ void runSearch(benchmark::State& state, const QStringList& phrases, qm::CaseMode
     // Every occurrence becomes a row of path and snippet, as in the window.
     struct Rows : qm::SearchSink {
         std::vector<std::pair<QString, QString>> rows;
-        void occurrence(const qm::Hit& hit) override {
+        qm::SinkAnswer occurrence(const qm::Hit& hit) override {
             rows.emplace_back(hit.path, hit.snippet.toString());
+            return qm::SinkAnswer::More;
         }
     } results;
     const QString path = QStringLiteral("/data/sample.pdf");

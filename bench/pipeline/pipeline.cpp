@@ -22,7 +22,7 @@
 #include "extraction/readability.h"
 #include "filelist/filelist.h"
 #include "platform/settings.h"
-#include "search/matcher.h"
+#include "search/searcher.h"
 #include "search/run.h"
 #include "search/sink.h"
 #include "support/headlesshost.h"
@@ -48,7 +48,10 @@ struct QuietHost : test::HeadlessRun {
 // Counts occurrences, nothing more.
 struct Counter : SearchSink {
     std::size_t found = 0;
-    void occurrence(const Hit&) override { ++found; }
+    SinkAnswer occurrence(const Hit&) override {
+        ++found;
+        return SinkAnswer::More;
+    }
 };
 
 const QStringList kWords = {

@@ -188,9 +188,10 @@ class FormSearch : public RunHost, public SearchSink {
     }
 
     // --- SearchSink: one row per occurrence ---
-    void occurrence(const Hit& hit) override {
+    SinkAnswer occurrence(const Hit& hit) override {
         form_.results.addRow(hit.path, hit.snippet.toString(), static_cast<int>(hit.page),
                              hit.phraseText);
+        return SinkAnswer::More;
     }
 
     Form1& form_;

@@ -21,9 +21,11 @@ inline constexpr const char* kExtractorVariable = "QM_EXTRACTOR";
 // The qpdf to use instead of the one on PATH (tests).
 inline constexpr const char* kQpdfVariable = "QM_QPDF";
 
+inline constexpr const char* kProgramName = "quillmark-search";
+
 // Runs the program with `arguments` (the program's name left out); returns
 // its exit status. Needs a QCoreApplication.
-int runSearch(const QStringList& arguments);
+int runCommandLine(const QStringList& arguments);
 
 // The one-line message when no extractor can be run.
 QString missingExtractorLine(const QString& extractor);

@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
     qm::cli::holdInterrupts();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillmark-search"));
-    return qm::cli::runSearch(QCoreApplication::arguments().mid(1));
+    return qm::cli::runCommandLine(QCoreApplication::arguments().mid(1));
 }

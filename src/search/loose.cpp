@@ -223,4 +223,51 @@ std::string loosePhrase(const QString& phrase, bool foldCase) {
         .normal();
 }
 
+namespace {
+
+// The code point that ends just before byte `end` of `text`, and where it begins.
+char32_t codePointBefore(std::string_view text, std::size_t end, std::size_t& start) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    start = end - 1;
+    while (start > 0 && end - start < 4 && utf8::isContinuation(s[start])) --start;
+    return utf8::decode(s + start, end - start);
+}
+
+}  // namespace
+
+LooseCut looseCutAfter(std::string_view piece, LooseCut before) {
+    bool softHyphen = false;
+    for (std::size_t end = piece.size(); end > 0;) {
+        std::size_t start = 0;
+        const char32_t c = codePointBefore(piece, end, start);
+        if (isSpace(c)) return LooseCut::InSpace;
+        if (!isSkipped(c)) return softHyphen ? LooseCut::AfterSoftHyphen : LooseCut::Clear;
+        softHyphen = softHyphen || c == kSoftHyphen;
+        end = start;
+    }
+    // Nothing but characters that take no room.
+    if (before == LooseCut::InSpace) return before;
+    return softHyphen ? LooseCut::AfterSoftHyphen : before;
+}
+
+std::size_t looseBorrowedLead(std::string_view piece, LooseCut before) {
+    if (before == LooseCut::Clear) return 0;
+    const auto* s = reinterpret_cast<const unsigned char*>(piece.data());
+    std::size_t i = 0;
+    bool lineEnd = false;
+    while (i < piece.size()) {
+        const unsigned char b = s[i];
+        const std::size_t len = std::min<std::size_t>(b < 0x80   ? 1
+                                                      : b < 0xE0 ? 2
+                                                      : b < 0xF0 ? 3
+                                                                 : 4,
+                                                      piece.size() - i);
+        const char32_t c = utf8::decode(s + i, len);
+        if (!isSpace(c) && !isSkipped(c)) break;
+        lineEnd = lineEnd || isLineEnd(c);
+        i += len;
+    }
+    return before == LooseCut::InSpace || lineEnd ? i : 0;
+}
+
 }  // namespace qm

@@ -42,4 +42,18 @@ class LooseText {
 // A phrase in the normal form (empty when nothing of it is left).
 std::string loosePhrase(const QString& phrase, bool foldCase);
 
+// A text read in pieces: where the normal form stands at the end of a piece,
+// which decides how the next piece begins. Inside a run of white space, the
+// run goes on; after a soft hyphen, a run with a line end in it joins the word.
+enum class LooseCut { Clear, InSpace, AfterSoftHyphen };
+
+// The state at the end of `piece` (valid UTF-8), `before` being the state at its start.
+LooseCut looseCutAfter(std::string_view piece, LooseCut before);
+
+// Bytes at the start of `piece` whose normal form, made from the piece alone,
+// differs from that of the whole text: the rest of a run that began in an
+// earlier piece, or a run that a soft hyphen before it joins away. No
+// occurrence begins there.
+std::size_t looseBorrowedLead(std::string_view piece, LooseCut before);
+
 }  // namespace qm

@@ -1,12 +1,11 @@
 #include "search/matcher.h"
 
+#include <QByteArray>
 #include <QChar>
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "search/loose.h"
-#include "search/sink.h"
 #include "text/utf8.h"
 
 #if defined(__SSE2__)
@@ -207,55 +206,6 @@ void lowerUtf8(std::string_view text, std::string& out) {
 }
 
 // ---------------------------------------------------------------------------
-// Snippets.
-
-Snippet snippetAt(std::string_view chunk, std::size_t offset) {
-    const auto* s = reinterpret_cast<const unsigned char*>(chunk.data());
-    std::size_t start = offset;
-    std::size_t back = 0;
-    while (back < kSnippetLeadIn && start > 0) {
-        --start;
-        while (start > 0 && utf8::isContinuation(s[start])) --start;
-        ++back;
-    }
-    Snippet snippet;
-    snippet.leadingMarker = back == kSnippetLeadIn;
-    const std::size_t end = utf8::advanceCodePoints(chunk, start, kSnippetLength);
-    snippet.text = chunk.substr(start, end - start);
-    snippet.matchAt = offset - start;
-    return snippet;
-}
-
-std::size_t Snippet::appendTo(char* out) const {
-    std::size_t n = 0;
-    if (leadingMarker) {
-        std::memcpy(out, kSnippetMarker.data(), kSnippetMarker.size());
-        n += kSnippetMarker.size();
-    }
-    std::memcpy(out + n, text.data(), text.size());
-    n += text.size();
-    std::memcpy(out + n, kSnippetMarker.data(), kSnippetMarker.size());
-    return n + kSnippetMarker.size();
-}
-
-std::string Snippet::toUtf8() const {
-    // Sized by the text itself: bytes that are not valid UTF-8 make a snippet
-    // longer than thirty characters' worth.
-    std::string out(text.size() + 2 * kSnippetMarker.size(), '\0');
-    out.resize(appendTo(out.data()));
-    return out;
-}
-
-QString Snippet::toString() const {
-    const std::string bytes = toUtf8();
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::size_t positionInChunk(std::string_view chunk, std::size_t offset) {
-    return utf8::countCodePoints(chunk.substr(0, offset)) + 1;
-}
-
-// ---------------------------------------------------------------------------
 // The matcher.
 
 std::string TermMatcher::prepare(const QString& phrase) const {
@@ -277,28 +227,22 @@ std::size_t TermMatcher::toOriginal(std::size_t loweredOffset) const {
     return it->original + (loweredOffset - it->lowered);
 }
 
-void TermMatcher::findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
-                              FunctionRef<void(std::size_t, std::size_t)> sink) {
-    if (caseMode_ != CaseMode::IgnoreCase) {
-        for (std::size_t k = 0; k < prepared.size(); ++k) {
-            if (prepared[k].empty()) continue;
-            for (std::size_t pos = findBytes(chunk, prepared[k], 0); pos != npos;
-                 pos = findBytes(chunk, prepared[k], pos + 1))
-                sink(k, pos);
-        }
-        return;
+bool TermMatcher::findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
+                              FunctionRef<bool(std::size_t, std::size_t)> sink) {
+    std::string_view text = chunk;
+    if (caseMode_ == CaseMode::IgnoreCase) {
+        shifts_.clear();
+        if (lowered_.size() < chunk.size() + chunk.size() / 2 + 64)
+            lowered_.resize(chunk.size() + chunk.size() / 2 + 64);
+        text = std::string_view(lowered_.data(), lowerInto(chunk, lowered_, 0, &shifts_, 0));
     }
-    shifts_.clear();
-    if (lowered_.size() < chunk.size() + chunk.size() / 2 + 64)
-        lowered_.resize(chunk.size() + chunk.size() / 2 + 64);
-    const std::size_t length = lowerInto(chunk, lowered_, 0, &shifts_, 0);
-    const std::string_view lowered(lowered_.data(), length);
     for (std::size_t k = 0; k < prepared.size(); ++k) {
         if (prepared[k].empty()) continue;
-        for (std::size_t pos = findBytes(lowered, prepared[k], 0); pos != npos;
-             pos = findBytes(lowered, prepared[k], pos + 1))
-            sink(k, toOriginal(pos));
+        for (std::size_t pos = findBytes(text, prepared[k], 0); pos != npos;
+             pos = findBytes(text, prepared[k], pos + 1))
+            if (!sink(k, toOriginal(pos))) return false;
     }
+    return true;
 }
 
 void TermMatcher::forEachOccurrence(const TextChunks& text, const QString& phrase,
@@ -312,6 +256,7 @@ void TermMatcher::forEachOccurrence(const TextChunks& text, const QString& phras
             occurrence.offset = offset;
             occurrence.snippet = snippetAt(chunk, offset);
             sink(occurrence);
+            return true;
         });
     }
 }
@@ -321,33 +266,6 @@ std::size_t TermMatcher::countOccurrences(const TextChunks& text, const QString&
     forEachOccurrence(text, phrase, [&n](const Occurrence&) { ++n; });
     return n;
 }
-
-std::size_t PageFinder::pageAtByte(std::size_t offset) {
-    if (!scanned_) {
-        scanned_ = true;
-        const std::string& all = text_.utf8();
-        const char* begin = all.data();
-        const char* end = begin + all.size();
-        for (const char* p = begin; p < end;) {
-            const void* ff = std::memchr(p, '\f', static_cast<std::size_t>(end - p));
-            if (!ff) break;
-            const char* at = static_cast<const char*>(ff);
-            formFeeds_.push_back(static_cast<std::size_t>(at - begin));
-            p = at + 1;
-        }
-    }
-    return 1 +
-           static_cast<std::size_t>(std::lower_bound(formFeeds_.begin(), formFeeds_.end(), offset) -
-                                    formFeeds_.begin());
-}
-
-std::size_t PageFinder::pageAt(std::size_t chunk, std::size_t offset) {
-    const std::size_t start =
-        static_cast<std::size_t>(text_.chunk(chunk).data() - text_.utf8().data());
-    return pageAtByte(start + offset);
-}
-
-namespace {
 
 // Bytes of `chunk` from `offset` on whose lowered form is `loweredLength` bytes long.
 std::size_t originalLength(std::string_view chunk, std::size_t offset, std::size_t loweredLength) {
@@ -367,126 +285,6 @@ std::size_t originalLength(std::string_view chunk, std::size_t offset, std::size
         i = next;
     }
     return i - offset;
-}
-
-std::size_t searchLoose(const QString& path, const TextChunks& chunks, const QStringList& phrases,
-                        CaseMode caseMode, SearchSink& sink) {
-    const bool fold = caseMode == CaseMode::IgnoreCase;
-    std::vector<std::string> prepared;
-    for (const QString& phrase : phrases) prepared.push_back(loosePhrase(phrase, fold));
-    if (std::all_of(prepared.begin(), prepared.end(), [](const auto& p) { return p.empty(); }))
-        return 0;
-    const LooseText text(chunks.utf8(), fold);
-    const std::string_view normal = text.normal();
-    std::vector<std::size_t> starts;
-    for (std::size_t c = 0; c < chunks.count(); ++c)
-        starts.push_back(static_cast<std::size_t>(chunks.chunk(c).data() - chunks.utf8().data()));
-    PageFinder pages(chunks);
-    std::size_t found = 0;
-    for (std::size_t k = 0; k < prepared.size(); ++k) {
-        if (prepared[k].empty()) continue;
-        std::size_t last = npos;
-        for (std::size_t pos = findBytes(normal, prepared[k], 0); pos != npos;
-             pos = findBytes(normal, prepared[k], pos + 1)) {
-            // Several places of one ligature or blank run are one place of the text.
-            const std::size_t at = text.toOriginal(pos);
-            if (at == last) continue;
-            last = at;
-            const std::size_t end = text.toOriginalEnd(pos + prepared[k].size());
-            const std::size_t c =
-                static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) -
-                                         starts.begin()) -
-                1;
-            const std::size_t offset = at - starts[c];
-            const Snippet snippet = snippetAt(chunks.chunk(c), offset);
-            sink.occurrence(Hit{path, k, c, offset, snippet, pages.pageAtByte(at),
-                                phrases[static_cast<qsizetype>(k)], end - at});
-            ++found;
-        }
-    }
-    return found;
-}
-
-}  // namespace
-
-std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
-                       CaseMode caseMode, SearchSink& sink, bool loose) {
-    if (phrases.isEmpty()) return 0;
-    if (loose) return searchLoose(path, chunks, phrases, caseMode, sink);
-    TermMatcher matcher(caseMode);
-    PageFinder pages(chunks);
-    std::vector<std::string> prepared;
-    prepared.reserve(static_cast<std::size_t>(phrases.size()));
-    for (const QString& phrase : phrases) prepared.push_back(matcher.prepare(phrase));
-    std::size_t found = 0;
-    const auto report = [&](std::size_t phrase, std::size_t c, std::size_t offset) {
-        const std::string_view chunk = chunks.chunk(c);
-        const Snippet snippet = snippetAt(chunk, offset);
-        const std::size_t length = caseMode == CaseMode::IgnoreCase
-                                       ? originalLength(chunk, offset, prepared[phrase].size())
-                                       : prepared[phrase].size();
-        sink.occurrence(Hit{path, phrase, c, offset, snippet, pages.pageAt(c, offset),
-                            phrases[static_cast<qsizetype>(phrase)], length});
-        ++found;
-    };
-
-    if (prepared.size() == 1) {
-        // One phrase: occurrences in the order found.
-        for (std::size_t c = 0; c < chunks.count(); ++c)
-            matcher.findInChunk(chunks.chunk(c), prepared,
-                                [&](std::size_t, std::size_t offset) { report(0, c, offset); });
-        return found;
-    }
-    // Several phrases: each chunk is searched for all of them at once, and the
-    // occurrences are then reported phrase by phrase.
-    struct At {
-        std::size_t chunk;
-        std::size_t offset;
-    };
-    std::vector<std::vector<At>> hits(prepared.size());
-    for (std::size_t c = 0; c < chunks.count(); ++c)
-        matcher.findInChunk(chunks.chunk(c), prepared, [&](std::size_t k, std::size_t offset) {
-            hits[k].push_back({c, offset});
-        });
-    for (std::size_t k = 0; k < hits.size(); ++k)
-        for (const At& h : hits[k]) report(k, h.chunk, h.offset);
-    return found;
-}
-
-std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
-                           CaseMode caseMode, SearchSink& sink) {
-    TermMatcher matcher(caseMode);
-    std::size_t found = 0;
-    // Occurrences never straddle two chunks, so one chunk at a time finds
-    // what the whole text would; phrase by phrase keeps the order of rows.
-    for (qsizetype k = 0; k < phrases.size(); ++k) {
-        const std::vector<std::string> prepared{matcher.prepare(phrases[k])};
-        if (prepared[0].empty()) continue;
-        std::size_t c = 0;
-        std::size_t feedsBefore = 0;  // form feeds in the chunks before this one
-        forEachFileChunk(textPath, [&](std::string_view chunk) {
-            // Offsets of one phrase come in order, so the form feeds before
-            // each one are counted once.
-            std::size_t counted = 0;
-            std::size_t feeds = 0;
-            matcher.findInChunk(chunk, prepared, [&](std::size_t, std::size_t offset) {
-                feeds += static_cast<std::size_t>(
-                    std::count(chunk.begin() + static_cast<std::ptrdiff_t>(counted),
-                               chunk.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
-                counted = offset;
-                const Snippet snippet = snippetAt(chunk, offset);
-                const std::size_t length = caseMode == CaseMode::IgnoreCase
-                                               ? originalLength(chunk, offset, prepared[0].size())
-                                               : prepared[0].size();
-                sink.occurrence(Hit{path, static_cast<std::size_t>(k), c, offset, snippet,
-                                    1 + feedsBefore + feeds, phrases[k], length});
-                ++found;
-            });
-            feedsBefore += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\f'));
-            ++c;
-        });
-    }
-    return found;
 }
 
 }  // namespace qm

@@ -1,7 +1,7 @@
 #include "search/run.h"
 
 #include "extraction/pipeline.h"
-#include "search/matcher.h"
+#include "search/searcher.h"
 #include "search/sink.h"
 #include "text/error.h"
 #include "text/textfile.h"
@@ -87,17 +87,11 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         std::size_t found = 0;
         sink.beginFile(path);
         guarded(host, RunStage::Matching, [&] {
-            if (text.onDisk && !options.loose) {
-                // A large text is searched chunk by chunk from its file.
-                found = searchTextFile(path, text.onDisk->path, options.phrases(), options.caseMode,
-                                       sink);
-            } else {
-                // The loose search reads across chunks, so it takes the whole text.
-                const TextChunks chunks =
-                    text.onDisk ? readFileChunks(text.onDisk->path) : std::move(text.chunks);
-                found = searchText(path, chunks, options.phrases(), options.caseMode, sink,
-                                   options.loose);
-            }
+            // A large text is searched chunk by chunk from its file.
+            found = text.onDisk ? searchTextFile(path, text.onDisk->path, options.phrases(),
+                                                 options.caseMode, sink, options.loose)
+                                : searchText(path, text.chunks, options.phrases(), options.caseMode,
+                                             sink, options.loose);
         });
         sink.endFile(path, found);
         ++summary.filesSearched;

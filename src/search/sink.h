@@ -5,9 +5,8 @@
 
 #include <QString>
 #include <cstddef>
-#include <string_view>
 
-#include "search/matcher.h"
+#include "search/snippet.h"
 
 namespace qm {
 
@@ -23,14 +22,21 @@ struct Hit {
     std::size_t length = 0;  // bytes of the chunk the occurrence covers (may run past the snippet)
 };
 
+// What matching does after the sink took an occurrence.
+enum class SinkAnswer {
+    More,    // go on with the file
+    Enough,  // the sink has what it needs of this file: its matching stops at once
+};
+
 class SearchSink {
   public:
     virtual ~SearchSink() = default;
     // A file's text is about to be searched.
     virtual void beginFile(const QString& path) { (void)path; }
     // One occurrence, in the order rows are shown: phrase by phrase, each by position.
-    virtual void occurrence(const Hit& hit) = 0;
-    // The file's text has been searched; `found` occurrences were reported.
+    virtual SinkAnswer occurrence(const Hit& hit) = 0;
+    // The file's text has been searched (or its sink had enough); `found`
+    // occurrences were reported.
     virtual void endFile(const QString& path, std::size_t found) {
         (void)path;
         (void)found;

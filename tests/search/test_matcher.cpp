@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "search/matcher.h"
+#include "search/searcher.h"
 #include "search/sink.h"
 #include "text/error.h"
 #include "text/textfile.h"
@@ -40,9 +41,10 @@ QStringList search(const QString& text, const SearchOptions& options) {
     const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
     struct Snippets : SearchSink {
         QStringList out;
-        void occurrence(const Hit& hit) override {
+        SinkAnswer occurrence(const Hit& hit) override {
             EXPECT_EQ(hit.path, kPath);
             out << hit.snippet.toString();
+            return SinkAnswer::More;
         }
     } sink;
     const std::size_t found = searchText(kPath, chunks, options.phrases(), options.caseMode, sink);
@@ -170,7 +172,10 @@ std::vector<std::pair<std::size_t, QString>> pagesOf(const QString& text,
     const TextChunks chunks = TextChunks::fromUtf8(text.toStdString());
     struct Pages : SearchSink {
         std::vector<std::pair<std::size_t, QString>> out;
-        void occurrence(const Hit& hit) override { out.emplace_back(hit.page, hit.phraseText); }
+        SinkAnswer occurrence(const Hit& hit) override {
+            out.emplace_back(hit.page, hit.phraseText);
+            return SinkAnswer::More;
+        }
     } sink;
     searchText(kPath, chunks, options.phrases(), options.caseMode, sink);
     return sink.out;
@@ -349,11 +354,12 @@ TEST(TermMatcher, ReportsChunkAndOffsetOfEachOccurrence) {
 TEST(TermMatching, ATextFileSearchedChunkByChunkGivesTheWholeTextRows) {
     struct Rows : SearchSink {
         std::vector<std::string> out;
-        void occurrence(const Hit& hit) override {
+        SinkAnswer occurrence(const Hit& hit) override {
             out.push_back(std::to_string(hit.phrase) + ':' + std::to_string(hit.chunk) + ':' +
                           std::to_string(hit.offset) + ':' + hit.snippet.toUtf8() + ':' +
                           std::to_string(hit.page) + ':' + hit.phraseText.toStdString() + ':' +
                           std::to_string(hit.length));
+            return SinkAnswer::More;
         }
     };
     QTemporaryDir dir;
@@ -416,8 +422,9 @@ std::vector<LooseHit> looseHits(const TextChunks& chunks, const QStringList& phr
                                 CaseMode caseMode, bool loose = true) {
     struct Sink : SearchSink {
         std::vector<LooseHit> out;
-        void occurrence(const Hit& hit) override {
+        SinkAnswer occurrence(const Hit& hit) override {
             out.push_back({hit.chunk, hit.offset, hit.page, hit.length, hit.snippet.toString()});
+            return SinkAnswer::More;
         }
     } sink;
     searchText(kPath, chunks, phrases, caseMode, sink, loose);

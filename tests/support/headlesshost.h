@@ -59,10 +59,11 @@ class HeadlessRun : public RunHost, public SearchSink {
     }
     void stageFailed(RunStage, const QString& description) override { reports << description; }
     void readabilityFailed(const QString& description) override { reports << description; }
-    void occurrence(const Hit& hit) override {
+    SinkAnswer occurrence(const Hit& hit) override {
         rows.emplace_back(hit.path, hit.snippet.toString());
         phraseOf.push_back(hit.phrase);
         pages.push_back(hit.page);
+        return SinkAnswer::More;
     }
 
     QStringList list;

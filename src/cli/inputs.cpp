@@ -1,0 +1,127 @@
+#include "cli/inputs.h"
+
+#include <QFile>
+
+#include "cli/clisearch.h"
+#include "cli/console.h"
+#include "filelist/folderscan.h"
+#include "fs/fs.h"
+#include "platform/services.h"
+#include "terms/findsets.h"
+#include "text/error.h"
+#include "text/textfile.h"
+
+namespace qm::cli {
+
+namespace {
+
+const QString kName = QString::fromLatin1(kProgramName);
+
+// "-f -": the list read from standard input, by the rules of a list file.
+void readPhrasesFromStandardInput(QStringList& phrases) {
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) return;
+    // No more than a list file may hold: input without end is refused, not read on.
+    // A pipe hands its bytes over in pieces as they are written: read to the end.
+    QByteArray bytes;
+    while (bytes.size() <= kMaxListFileBytes) {
+        const QByteArray more = in.read(kMaxListFileBytes + 1 - bytes.size());
+        if (more.isEmpty()) break;  // the end, or nothing more can be read
+        bytes += more;
+    }
+    if (bytes.size() > kMaxListFileBytes) throw Error(findSetsFullMessage());
+    appendPhraseLines(phrases, splitLines(decodeToUtf8(bytes.toStdString())));
+}
+
+}  // namespace
+
+// The find-set list of the command line: phrases and list files in the order given.
+bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes& boxes,
+                    QStringList& phrases) {
+    for (const PhraseSource& s : options.phraseSources) {
+        if (s.kind == PhraseSource::Kind::Phrase) {
+            phrases << s.text;
+            continue;
+        }
+        if (s.text == u"-") {
+            try {
+                readPhrasesFromStandardInput(phrases);
+            } catch (const Error& e) {
+                terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+                return false;
+            }
+            continue;
+        }
+        if (!fs::exists(s.text) || !fs::isFile(s.text)) {
+            terminal.errorLine(kName + QStringLiteral(": ") + s.text +
+                               QStringLiteral(": File not found"));
+            return false;
+        }
+        try {
+            loadPhraseList(phrases, s.text, boxes);
+        } catch (const Error& e) {
+            terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+            return false;
+        }
+    }
+    return true;
+}
+
+// The file list of the command line: a file as given, a folder with every
+// matching file below it, listed as "Add All PDF File(s) In Folder" lists them.
+void collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
+                  Terminal& terminal, QStringList& list) {
+    const QString pattern = QStringLiteral("*.") + options.extension;
+    for (const QString& path : paths) {
+        if (!fs::isFolder(path)) {
+            list << path;
+            continue;
+        }
+        QString folder = path;
+        while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
+        QStringList folders{folder == u"/" ? folder : folder + u'/'};
+        walkFolders(folders, true, services.pump, [&](FolderWalkStage, const QString& description) {
+            terminal.errorLine(kName + QStringLiteral(": ") + description);
+        });
+        for (const QString& entry : folders) list << filesToAddFromFolder(entry, pattern);
+    }
+}
+
+// The paths of --files-from: one a line (a CR before the LF is dropped), or
+// NUL-separated with -0; empty entries are skipped. False when a file cannot be read.
+bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& terminal) {
+    for (const QString& name : options.filesFrom) {
+        QFile f;
+        const bool open = name == u"-" ? f.open(stdin, QIODevice::ReadOnly)
+                                       : (f.setFileName(name), f.open(QIODevice::ReadOnly));
+        if (!open) {
+            terminal.errorLine(kName + QStringLiteral(": ") + name +
+                               QStringLiteral(": cannot read the list of paths"));
+            return false;
+        }
+        const QByteArray all = f.readAll();
+        for (QByteArray entry : all.split(options.nullAfterPath ? '\0' : '\n')) {
+            if (!options.nullAfterPath && entry.endsWith('\r')) entry.chop(1);
+            if (!entry.isEmpty()) paths << QString::fromUtf8(entry);
+        }
+    }
+    return true;
+}
+
+// The first line of a password file (without its line end). False, with a
+// message, when it cannot be read.
+bool readPasswordFile(const QString& path, Terminal& terminal, QString& password) {
+    constexpr std::int64_t kMaxPasswordFile = 64 * 1024;
+    try {
+        if (!fs::isFile(path)) throw Error(QStringLiteral("File not found: ") + path);
+        const QStringList lines = readFileLines(
+            path, kMaxPasswordFile, QStringLiteral("The password file is too large: ") + path);
+        password = lines.isEmpty() ? QString() : lines.first();
+        return true;
+    } catch (const Error& e) {
+        terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+        return false;
+    }
+}
+
+}  // namespace qm::cli

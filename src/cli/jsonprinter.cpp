@@ -1,0 +1,52 @@
+// JSON: one object a line; a row's path, page, phrase and snippet, a file's
+// path and count (-c), or the path of a file with matches (-l).
+#include "cli/printer.h"
+
+namespace qm::cli {
+
+namespace {
+
+class JsonPrinter : public Printer {
+  public:
+    using Printer::Printer;
+
+  protected:
+    bool oneRowIsEnough() const override { return options_.output == OutputMode::FilesWithMatches; }
+    void row(const Hit& hit) override {
+        if (options_.output != OutputMode::Rows) return;
+        pending_ += "{\"path\":";
+        appendJsonString(pending_, hit.path);
+        pending_ += ",\"page\":" + QByteArray::number(static_cast<qulonglong>(hit.page));
+        pending_ += ",\"phrase\":";
+        appendJsonString(pending_, hit.phraseText);
+        pending_ += ",\"snippet\":";
+        appendJsonString(pending_, hit.snippet.toString());
+        pending_ += "}\n";
+    }
+    void fileDone(const QString& path, std::size_t rows) override {
+        switch (options_.output) {
+            case OutputMode::Rows:
+                return;
+            case OutputMode::Count:
+                pending_ += "{\"path\":";
+                appendJsonString(pending_, path);
+                pending_ += ",\"count\":" + QByteArray::number(static_cast<qulonglong>(rows));
+                pending_ += "}\n";
+                return;
+            case OutputMode::FilesWithMatches:
+                if (rows == 0) return;
+                pending_ += "{\"path\":";
+                appendJsonString(pending_, path);
+                pending_ += "}\n";
+                return;
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Printer> makeJsonPrinter(const PrinterSetup& setup) {
+    return std::make_unique<JsonPrinter>(setup);
+}
+
+}  // namespace qm::cli

@@ -1,0 +1,130 @@
+#include "search/loosesearch.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "search/loose.h"
+#include "search/matcher.h"
+#include "search/pages.h"
+#include "search/sink.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// Thrown out of a file's chunks when the sink has enough.
+struct Enough {};
+
+// Every place of `text` where `phrase` (in the normal form) begins, from byte
+// `from` of the original text on, with the original bytes it covers:
+// at(start, length) until it returns false. False when stopped.
+template <class F>
+bool forEachLoosePlace(const LooseText& text, const std::string& phrase, std::size_t from, F&& at) {
+    const std::string_view normal = text.normal();
+    std::size_t last = npos;
+    for (std::size_t pos = findBytes(normal, phrase, 0); pos != npos;
+         pos = findBytes(normal, phrase, pos + 1)) {
+        // Several places of one ligature or blank run are one place of the text.
+        const std::size_t start = text.toOriginal(pos);
+        if (start == last || start < from) continue;
+        last = start;
+        if (!at(start, text.toOriginalEnd(pos + phrase.size()) - start)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::size_t searchLooseText(const QString& path, const TextChunks& chunks,
+                            const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
+    const bool fold = caseMode == CaseMode::IgnoreCase;
+    std::vector<std::string> prepared;
+    for (const QString& phrase : phrases) prepared.push_back(loosePhrase(phrase, fold));
+    if (std::all_of(prepared.begin(), prepared.end(), [](const auto& p) { return p.empty(); }))
+        return 0;
+    const LooseText text(chunks.utf8(), fold);
+    std::vector<std::size_t> starts;
+    for (std::size_t c = 0; c < chunks.count(); ++c)
+        starts.push_back(static_cast<std::size_t>(chunks.chunk(c).data() - chunks.utf8().data()));
+    PageFinder pages(chunks);
+    std::size_t found = 0;
+    for (std::size_t k = 0; k < prepared.size(); ++k) {
+        if (prepared[k].empty()) continue;
+        const bool more =
+            forEachLoosePlace(text, prepared[k], 0, [&](std::size_t at, std::size_t length) {
+                const std::size_t c =
+                    static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) -
+                                             starts.begin()) -
+                    1;
+                const std::size_t offset = at - starts[c];
+                const Snippet snippet = snippetAt(chunks.chunk(c), offset);
+                ++found;
+                return sink.occurrence(Hit{path, k, c, offset, snippet, pages.pageAtByte(at),
+                                           phrases[static_cast<qsizetype>(k)], length}) ==
+                       SinkAnswer::More;
+            });
+        if (!more) break;
+    }
+    return found;
+}
+
+std::size_t searchLooseFile(const QString& path, const QString& textPath,
+                            const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
+    const bool fold = caseMode == CaseMode::IgnoreCase;
+    std::size_t found = 0;
+    std::string window;  // a chunk and the one after it
+    try {
+        for (qsizetype k = 0; k < phrases.size(); ++k) {
+            const std::string phrase = loosePhrase(phrases[k], fold);
+            if (phrase.empty()) continue;
+            std::string current;  // the chunk whose occurrences are reported next
+            std::size_t index = 0;
+            bool any = false;
+            LooseCut cut = LooseCut::Clear;  // where the text stands before `current`
+            std::size_t feedsBefore = 0;     // form feeds before `current`
+            // Reports the occurrences that begin in `current`, reading on into `next`.
+            const auto searchCurrent = [&](std::string_view next) {
+                window.assign(current);
+                window.append(next);
+                const LooseText text(window, fold);
+                std::size_t counted = 0;
+                std::size_t feeds = 0;
+                forEachLoosePlace(
+                    text, phrase, looseBorrowedLead(current, cut),
+                    [&](std::size_t at, std::size_t length) {
+                        if (at >= current.size()) return false;
+                        feeds += static_cast<std::size_t>(
+                            std::count(current.begin() + static_cast<std::ptrdiff_t>(counted),
+                                       current.begin() + static_cast<std::ptrdiff_t>(at), '\f'));
+                        counted = at;
+                        const Snippet snippet = snippetAt(current, at);
+                        ++found;
+                        if (sink.occurrence(Hit{path, static_cast<std::size_t>(k), index, at,
+                                                snippet, 1 + feedsBefore + feeds, phrases[k],
+                                                length}) == SinkAnswer::Enough)
+                            throw Enough{};
+                        return true;
+                    });
+                feedsBefore +=
+                    static_cast<std::size_t>(std::count(current.begin(), current.end(), '\f'));
+                cut = looseCutAfter(current, cut);
+            };
+            forEachFileChunk(textPath, [&](std::string_view chunk) {
+                if (any) {
+                    searchCurrent(chunk);
+                    ++index;
+                }
+                current.assign(chunk);
+                any = true;
+            });
+            if (any) searchCurrent({});
+        }
+    } catch (const Enough&) {
+    }
+    return found;
+}
+
+}  // namespace qm

@@ -1,0 +1,28 @@
+#pragma once
+// The page of a place in a text: 1 + the form feeds before it (the extractor
+// writes one after each page).
+
+#include <cstddef>
+#include <vector>
+
+#include "text/textfile.h"
+
+namespace qm {
+
+// The form feeds are found once, on the first question, so a text without
+// occurrences costs nothing and each occurrence a binary search.
+class PageFinder {
+  public:
+    explicit PageFinder(const TextChunks& text) : text_(text) {}
+    // The page of byte `offset` of chunk `chunk`.
+    std::size_t pageAt(std::size_t chunk, std::size_t offset);
+    // The page of byte `offset` of the whole text.
+    std::size_t pageAtByte(std::size_t offset);
+
+  private:
+    const TextChunks& text_;
+    bool scanned_ = false;
+    std::vector<std::size_t> formFeeds_;  // byte offsets in the whole text
+};
+
+}  // namespace qm

@@ -1,0 +1,32 @@
+#pragma once
+// The search of one file's text: every occurrence of each phrase, in the
+// order rows are shown (phrase by phrase, each by position), each with its
+// chunk, snippet and page, handed to a sink until it has enough.
+
+#include <QString>
+#include <QStringList>
+#include <cstddef>
+
+#include "terms/searchoptions.h"
+#include "text/textfile.h"
+
+namespace qm {
+
+class SearchSink;
+
+// Searches the text of one file for every phrase (in order) and reports each
+// occurrence to `sink`, stopping at once when the sink has enough; returns the
+// number reported. beginFile/endFile are the caller's to send.
+// With `loose`, the line-break-tolerant search of search/loose.h.
+std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
+                       CaseMode caseMode, SearchSink& sink, bool loose = false);
+
+// The same, reading the text file `textPath` chunk by chunk (forEachFileChunk):
+// the same occurrences in the same order, in memory bounded by a few chunks
+// whatever the text's size. With several phrases the file is read once per
+// phrase. A loose occurrence longer than a chunk is not found this way.
+// Throws qm::Error when the file cannot be read.
+std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
+                           CaseMode caseMode, SearchSink& sink, bool loose = false);
+
+}  // namespace qm

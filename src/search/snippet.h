@@ -1,0 +1,36 @@
+#pragma once
+// The snippet of an occurrence: the text around it, cut from the chunk where
+// it begins, as a row shows it.
+
+#include <QString>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+inline constexpr std::size_t kSnippetLeadIn = 15;  // code points shown before a match
+inline constexpr std::size_t kSnippetLength = 30;  // code points in a snippet
+inline constexpr std::string_view kSnippetMarker = "...";
+
+// The context of one occurrence: up to 30 code points of the chunk, starting
+// 15 before the match (or at the chunk's start), with "..." in front when
+// the match is at code point 16 or later, and "..." always behind.
+struct Snippet {
+    bool leadingMarker = false;
+    std::string_view text;    // UTF-8, points into the chunk
+    std::size_t matchAt = 0;  // byte of `text` where the occurrence begins
+
+    // Writes text.size() + 6 bytes at most; returns the bytes written.
+    std::size_t appendTo(char* out) const;
+    std::string toUtf8() const;
+    QString toString() const;
+};
+
+// The snippet for a match that starts at byte `offset` of `chunk`.
+Snippet snippetAt(std::string_view chunk, std::size_t offset);
+
+// The 1-based code point position of byte `offset` of `chunk`.
+std::size_t positionInChunk(std::string_view chunk, std::size_t offset);
+
+}  // namespace qm
