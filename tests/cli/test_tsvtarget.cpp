@@ -1,0 +1,70 @@
+// The safety checks of --tsv: links in shared folders, and descriptors that
+// cannot be written.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/tsvtarget.h"
+
+namespace qm::cli {
+namespace {
+
+// The kernel's rule: in a sticky folder writable by all, a link is followed
+// by its owner, or when the folder's owner owns it; anywhere else, always.
+TEST(TsvTarget, LinksInSharedFolders) {
+    constexpr mode_t kShared = S_IFDIR | S_ISVTX | 0777;
+    constexpr uid_t kMe = 1000, kOther = 1001, kRoot = 0;
+    struct Case {
+        uid_t linkOwner, folderOwner;
+        mode_t folderMode;
+        bool isProtected;
+    };
+    const Case cases[] = {
+        {kOther, kRoot, kShared, true},                    // planted by another user in /tmp
+        {kMe, kRoot, kShared, false},                      // one's own link
+        {kRoot, kRoot, kShared, false},                    // the folder's owner's link
+        {kOther, kOther, kShared, false},                  // the folder's owner's link
+        {kOther, kRoot, S_IFDIR | 0777, false},            // not sticky
+        {kOther, kRoot, S_IFDIR | S_ISVTX | 0775, false},  // not writable by all
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isProtectedLink(c.linkOwner, c.folderOwner, c.folderMode, kMe), c.isProtected)
+            << "link of " << c.linkOwner << " in a folder of " << c.folderOwner << " mode "
+            << std::oct << c.folderMode;
+}
+
+// A descriptor is written in place when it was opened for writing, and
+// refused at once when it was opened for reading only.
+TEST(TsvTarget, DescriptorsOpenedForWritingOnly) {
+    struct Case {
+        int flags;
+        bool usable;
+    };
+    for (const Case& c : {Case{O_RDONLY, false}, Case{O_WRONLY, true}, Case{O_RDWR, true}}) {
+        const int fd = ::open("/dev/null", c.flags | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        for (const QString& prefix :
+             {QStringLiteral("/dev/fd/"), QStringLiteral("/proc/self/fd/")}) {
+            TsvTarget target;
+            const QString path = prefix + QString::number(fd);
+            const QString problem = prepareTsvTarget(path, target);
+            EXPECT_EQ(problem.isEmpty(), c.usable) << path.toStdString() << " " << c.flags;
+            if (c.usable) {
+                EXPECT_EQ(target.kind, TsvTarget::Kind::Descriptor);
+                EXPECT_EQ(target.descriptor, fd);
+            } else {
+                EXPECT_TRUE(problem.contains(QString::fromLocal8Bit(std::strerror(EBADF))))
+                    << problem.toStdString();
+            }
+        }
+        ::close(fd);
+    }
+}
+
+}  // namespace
+}  // namespace qm::cli
