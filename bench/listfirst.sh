@@ -2,7 +2,8 @@
 # What -l spares: quillmark-search -l PHRASE on one large file whose text is
 # kept (--cache), against a full count (-c) of the same phrase in the same
 # file. -l stops matching the file at its first occurrence; -c matches to the
-# end, making every row. Prints the medians of RUNS rounds and their ratio.
+# end, making every row. Prints the medians of RUNS rounds (wall and
+# processor time) and their ratios.
 #
 #   bench/listfirst.sh [PDF]
 #
@@ -20,6 +21,7 @@ runs=${RUNS:-5}
 phrase=${PHRASE:-the}
 size=${SIZE:-50331648}
 [ -x "$cli" ] || { echo "listfirst.sh: build quillmark-search first ($cli)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "listfirst.sh: GNU time (/usr/bin/time) is not installed" >&2; exit 2; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,12 +44,10 @@ fi
 "$cli" -q --cache -c -- "$phrase" "$pdf" >"$work/count"
 [ "$(cut -f2 "$work/count")" -gt 0 ] || { echo "listfirst.sh: \"$phrase\" is not in $pdf" >&2; exit 2; }
 
+# Wall and processor seconds of one run.
 seconds() {
-  local start end
-  start=$(date +%s.%N)
-  "$cli" -q --cache "$@" -- "$phrase" "$pdf" >/dev/null
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
+  /usr/bin/time -f '%e %U %S' -o "$work/time" "$cli" -q --cache "$@" -- "$phrase" "$pdf" >/dev/null
+  awk '{ printf "%s %.3f\n", $1, $2 + $3 }' "$work/time"
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -55,8 +55,11 @@ for ((r = 0; r < runs; ++r)); do
   seconds -l >>"$work/l"
   seconds -c >>"$work/c"
 done
-l=$(median <"$work/l")
-c=$(median <"$work/c")
+lw=$(cut -d' ' -f1 "$work/l" | median)
+lp=$(cut -d' ' -f2 "$work/l" | median)
+cw=$(cut -d' ' -f1 "$work/c" | median)
+cp=$(cut -d' ' -f2 "$work/c" | median)
 printf 'text: %s occurrences of "%s" in %s\n' "$(cut -f2 "$work/count")" "$phrase" "$pdf"
-printf '%-26s %8.3f s\n' "-l (first occurrence)" "$l" "-c (every occurrence)" "$c"
-printf 'ratio -l / -c: %.3f\n' "$(echo "$l / $c" | bc -l)"
+printf '%-24s %10s %14s\n' "" "wall (s)" "processor (s)"
+printf '%-24s %10.3f %14.3f\n' "-l (first occurrence)" "$lw" "$lp" "-c (every occurrence)" "$cw" "$cp"
+printf 'ratio -l / -c: %.3f wall, %.3f processor\n' "$(echo "$lw / $cw" | bc -l)" "$(echo "$lp / $cp" | bc -l)"

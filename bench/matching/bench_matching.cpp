@@ -138,6 +138,24 @@ void BM_IgnoreCase_OnePhrase_Many_NoRows(benchmark::State& state) {
                             static_cast<int64_t>(chunks.utf8().size()));
 }
 
+// What -l asks of a file: its first row, after which matching stops. Beside
+// BM_IgnoreCase_OnePhrase_Many (every row), the saving of a sink that has enough.
+void BM_IgnoreCase_OnePhrase_Many_FirstRowOnly(benchmark::State& state) {
+    const qm::TextChunks& chunks = sampleChunks();
+    struct First : qm::SearchSink {
+        std::size_t rows = 0;
+        qm::SinkAnswer occurrence(const qm::Hit&) override {
+            ++rows;
+            return qm::SinkAnswer::Enough;
+        }
+    } first;
+    for (auto _ : state) {
+        qm::searchText(QStringLiteral("/data/sample.pdf"), chunks, kCommon,
+                       qm::CaseMode::IgnoreCase, first);
+        benchmark::DoNotOptimize(first.rows);
+    }
+}
+
 void readChunks(benchmark::State& state, const std::string& content) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tmp.txt"));
@@ -176,6 +194,7 @@ BENCHMARK(BM_IgnoreCase_OnePhrase_Few)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MatchCase_OnePhrase_Many)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IgnoreCase_OnePhrase_Many)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IgnoreCase_OnePhrase_Many_NoRows)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IgnoreCase_OnePhrase_Many_FirstRowOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MatchCase_20Phrases)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IgnoreCase_20Phrases)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFileChunks_64MiB)->Unit(benchmark::kMillisecond);

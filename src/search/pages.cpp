@@ -6,18 +6,20 @@
 namespace qm {
 
 std::size_t PageFinder::pageAtByte(std::size_t offset) {
-    if (!scanned_) {
-        scanned_ = true;
-        const std::string& all = text_.utf8();
+    constexpr std::size_t kStretch = std::size_t(1) << 20;
+    const std::string& all = text_.utf8();
+    if (offset > scanned_ && scanned_ < all.size()) {
+        const std::size_t to = std::min(all.size(), std::max(offset, scanned_ + kStretch));
         const char* begin = all.data();
-        const char* end = begin + all.size();
-        for (const char* p = begin; p < end;) {
+        const char* end = begin + to;
+        for (const char* p = begin + scanned_; p < end;) {
             const void* ff = std::memchr(p, '\f', static_cast<std::size_t>(end - p));
             if (!ff) break;
             const char* at = static_cast<const char*>(ff);
             formFeeds_.push_back(static_cast<std::size_t>(at - begin));
             p = at + 1;
         }
+        scanned_ = to;
     }
     return 1 +
            static_cast<std::size_t>(std::lower_bound(formFeeds_.begin(), formFeeds_.end(), offset) -

@@ -9,8 +9,9 @@
 
 namespace qm {
 
-// The form feeds are found once, on the first question, so a text without
-// occurrences costs nothing and each occurrence a binary search.
+// The form feeds are found as far as the questions reach (a stretch at a
+// time), so a text without occurrences costs nothing, one whose search stops
+// early only its beginning, and each occurrence a binary search.
 class PageFinder {
   public:
     explicit PageFinder(const TextChunks& text) : text_(text) {}
@@ -21,7 +22,7 @@ class PageFinder {
 
   private:
     const TextChunks& text_;
-    bool scanned_ = false;
+    std::size_t scanned_ = 0;             // bytes of the text whose form feeds are known
     std::vector<std::size_t> formFeeds_;  // byte offsets in the whole text
 };
 
