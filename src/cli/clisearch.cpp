@@ -183,53 +183,58 @@ class CommandLineSearch {
         // A reader that closes the pipe is noticed by the failing write.
         signal(SIGPIPE, SIG_IGN);
         host_ = std::make_unique<ConsoleRun>(withPassword_, search_, files_, terminal_, out_);
-        ConsoleRun& host = *host_;
-        const bool color =
-            options_.color == CliOptions::Color::Always ||
-            (options_.color == CliOptions::Color::Auto && isatty(STDOUT_FILENO) == 1 &&
-             qEnvironmentVariable("NO_COLOR").isEmpty());
         printer_ = makePrinter({options_, terminal_, out_,
                                 !options_.tsvPath.isEmpty() && tsv_.isStandardOutput(),
-                                color && !options_.json});
-        pump_.onInterrupt = [&](int count) {
-            if (count == 1) {
-                host.stop = true;
-                problem(
-                    QStringLiteral("stopping after the current file "
-                                   "(Ctrl+C again to stop at once)"));
-            } else {
-                endAllExtractions();
-            }
-        };
+                                colorWanted() && !options_.json});
+        pump_.onInterrupt = [this](int count) { interrupted(count); };
         collectFiles(options_, paths_, services_, terminal_, files_);
         pump_.checkInterrupts();
+        pipeline_ = std::make_unique<TextPipeline>(pipelineSetup());
+        if (search_.mode == SearchMode::Single &&
+            QString(search_.singlePhrase).remove(u' ').isEmpty())
+            problem(QStringLiteral("You forgot to input search text"));
+        else if (files_.isEmpty())
+            problem(QStringLiteral("No files added."));
+        else if (!host_->stop && !extractionsEnded())
+            summary_ = runSearch(*pipeline_, *host_, *printer_);
+        terminal_.clear();
+    }
 
+    bool colorWanted() const {
+        return options_.color == CliOptions::Color::Always ||
+               (options_.color == CliOptions::Color::Auto && isatty(STDOUT_FILENO) == 1 &&
+                qEnvironmentVariable("NO_COLOR").isEmpty());
+    }
+
+    // Ctrl+C: the first stops after the current file, the second at once.
+    void interrupted(int count) {
+        if (count == 1) {
+            host_->stop = true;
+            problem(
+                QStringLiteral("stopping after the current file "
+                               "(Ctrl+C again to stop at once)"));
+        } else {
+            endAllExtractions();
+        }
+    }
+
+    TextPipeline::Setup pipelineSetup() {
         // With --cache, texts are kept on disk between runs (memory holds only a few).
-        std::unique_ptr<DiskTextCache> disk;
-        std::unique_ptr<TextCache> cache;
         if (options_.cache) {
-            disk = std::make_unique<DiskTextCache>(DiskTextCache::defaultFolder(),
-                                                   extractorSalt(extractor_));
-            cache = std::make_unique<TextCache>(kCliMemoryCache);
-            if (disk->usable()) cache->attachDisk(disk.get());
+            disk_ = std::make_unique<DiskTextCache>(DiskTextCache::defaultFolder(),
+                                                    extractorSalt(extractor_));
+            cache_ = std::make_unique<TextCache>(kCliMemoryCache);
+            if (disk_->usable()) cache_->attachDisk(disk_.get());
         }
         TextPipeline::Setup setup;
         setup.extractorPath = extractor_;
         setup.workFolder = work_;
         setup.pump = &pump_;
         setup.jobs = options_.jobs;
-        setup.cache = cache.get();
+        setup.cache = cache_.get();
         setup.timeLimitSeconds = options_.timeoutSeconds;
         setup.qpdfPath = chooseQpdf();
-        TextPipeline pipeline(std::move(setup));
-        if (search_.mode == SearchMode::Single &&
-            QString(search_.singlePhrase).remove(u' ').isEmpty())
-            problem(QStringLiteral("You forgot to input search text"));
-        else if (files_.isEmpty())
-            problem(QStringLiteral("No files added."));
-        else if (!host.stop && !extractionsEnded())
-            summary_ = runSearch(pipeline, host, *printer_);
-        terminal_.clear();
+        return setup;
     }
 
     void reportUnreadFiles() {
@@ -279,6 +284,9 @@ class CommandLineSearch {
     std::unique_ptr<ConsoleRun> host_;
     Output out_;
     std::unique_ptr<Printer> printer_;
+    std::unique_ptr<DiskTextCache> disk_;
+    std::unique_ptr<TextCache> cache_;
+    std::unique_ptr<TextPipeline> pipeline_;
     SearchSummary summary_;
 };
 
