@@ -29,7 +29,7 @@ std::size_t Snippet::appendTo(char* out) const {
         std::memcpy(out, kSnippetMarker.data(), kSnippetMarker.size());
         n += kSnippetMarker.size();
     }
-    std::memcpy(out + n, text.data(), text.size());
+    if (!text.empty()) std::memcpy(out + n, text.data(), text.size());
     n += text.size();
     std::memcpy(out + n, kSnippetMarker.data(), kSnippetMarker.size());
     return n + kSnippetMarker.size();

@@ -7,6 +7,7 @@
 #include "cli/cliopts.h"
 #include "cli/console.h"
 #include "cli/printer.h"
+#include "search/snippet.h"
 
 namespace qm::cli {
 namespace {
@@ -30,7 +31,7 @@ TEST(Printer, StopsAFileWhenItHasWhatItNeeds) {
         {{QStringLiteral("--json")}, 0},
     };
     const QString path = QStringLiteral("/docs/a.pdf");
-    const Snippet snippet;
+    const Snippet snippet = snippetAt("a fox", 2);
     for (const Case& c : cases) {
         const ParseResult parsed =
             parseArguments(c.options + QStringList{QStringLiteral("fox"), path});
