@@ -1,11 +1,17 @@
 # Fails when a folder of src/ includes a header of a folder it may not depend
-# on. Run by CTest: cmake -DSRC=<src folder> -P CheckLayers.cmake
+# on, or a Qt Widgets header outside the two folders that may use Widgets.
+# Run by CTest:
+#   cmake -DSRC=<src folder> -DWIDGETS=<the QtWidgets include folder> -P CheckLayers.cmake
+# platform/gui is a layer of its own: the Widgets implementations of the
+# platform services, which only app/ may use. Without WIDGETS the Widgets
+# headers are not checked.
 #
 # The layers, bottom up (each may include itself and what is listed):
 cmake_minimum_required(VERSION 3.25)
 set(allowed_text "")
 set(allowed_fs "")
 set(allowed_platform "text")
+set(allowed_platform/gui "platform;text")
 set(allowed_extraction "platform;fs;text")
 set(allowed_terms "platform;fs;text")
 set(allowed_filelist "platform;fs;text")
@@ -14,7 +20,24 @@ set(allowed_search "extraction;terms;platform;fs;text")
 # words: what both faces (app, cli) say; nothing below them may use it.
 set(allowed_words "extraction")
 set(allowed_cli "words;search;results;filelist;terms;extraction;platform;fs;text")
-set(allowed_app "cli;words;search;results;filelist;terms;extraction;platform;fs;text")
+set(allowed_app "words;search;results;filelist;terms;extraction;platform/gui;platform;fs;text")
+# The folders that may include Qt Widgets headers.
+set(widgets_users "app;platform/gui")
+
+set(widgets_headers "")
+if(WIDGETS)
+  file(GLOB widgets_headers RELATIVE ${WIDGETS} ${WIDGETS}/Q*)
+endif()
+
+# The layer of a path below src/ ("platform/gui/x.h" -> "platform/gui").
+function(layer_of path out)
+  if(path MATCHES "^platform/gui/")
+    set(${out} "platform/gui" PARENT_SCOPE)
+  else()
+    string(REGEX REPLACE "/.*" "" top "${path}")
+    set(${out} "${top}" PARENT_SCOPE)
+  endif()
+endfunction()
 
 set(failures "")
 file(GLOB folders RELATIVE ${SRC} ${SRC}/*)
@@ -26,14 +49,21 @@ foreach(folder IN LISTS folders)
     string(APPEND failures "src/${folder}: a folder without a place in the layers\n")
     continue()
   endif()
-  file(GLOB_RECURSE sources ${SRC}/${folder}/*.h ${SRC}/${folder}/*.cpp)
-  foreach(source IN LISTS sources)
-    file(STRINGS ${source} includes REGEX "^#include \"[a-z]+/")
+  file(GLOB_RECURSE sources RELATIVE ${SRC} ${SRC}/${folder}/*.h ${SRC}/${folder}/*.cpp)
+  foreach(rel IN LISTS sources)
+    layer_of("${rel}" layer)
+    file(STRINGS ${SRC}/${rel} includes REGEX "^#include [\"<]")
     foreach(line IN LISTS includes)
-      string(REGEX REPLACE "^#include \"([a-z]+)/.*" "\\1" target "${line}")
-      if(NOT target STREQUAL folder AND NOT target IN_LIST allowed_${folder})
-        file(RELATIVE_PATH rel ${SRC} ${source})
-        string(APPEND failures "src/${rel}: ${line} (${folder} may not use ${target})\n")
+      if(line MATCHES "^#include \"([a-z]+/.*)\"")
+        layer_of("${CMAKE_MATCH_1}" target)
+        if(NOT target STREQUAL layer AND NOT target IN_LIST allowed_${layer})
+          string(APPEND failures "src/${rel}: ${line} (${layer} may not use ${target})\n")
+        endif()
+      elseif(line MATCHES "^#include <(QtWidgets/)?([A-Za-z]+)>")
+        if((CMAKE_MATCH_1 OR CMAKE_MATCH_2 IN_LIST widgets_headers)
+           AND NOT layer IN_LIST widgets_users)
+          string(APPEND failures "src/${rel}: ${line} (${layer} may not use Qt Widgets)\n")
+        endif()
       endif()
     endforeach()
   endforeach()

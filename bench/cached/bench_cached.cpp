@@ -37,6 +37,7 @@
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 
 extern char** environ;
 
@@ -297,11 +298,8 @@ int main(int argc, char** argv) {
     // 5. Adding one file to the checked list: the window's add-time check,
     // once over the whole list (not timed), then again with one file added.
     {
-        IniSettingsStore settings(scratch.path() + QStringLiteral("/settings.ini"));
-        ScriptedServices scripted(&settings);
-        Form1::Config config;
-        config.runFormLoad = false;
-        Form1 form(scripted.services, config);
+        test::TestWindow window(scratch.path() + QStringLiteral("/settings.ini"));
+        Form1& form = *window.form;
         // Counted by the extractor's invocations through a logging stand-in.
         const QString log = scratch.path() + QStringLiteral("/calls.log");
         form.ExtractorPath = test::writeScript(

@@ -30,6 +30,7 @@
 #include "platform/settings.h"
 #include "platform/workfolder.h"
 #include "support/scripted.h"
+#include "support/window.h"
 
 namespace {
 
@@ -53,17 +54,14 @@ struct WindowFigures {
 
 // A new window, as a user would find it: adds the folder, then searches.
 WindowFigures addAndSearch(const QString& folder, const QString& phrase, const QString& scratch) {
-    IniSettingsStore settings(scratch + QStringLiteral("/settings.ini"));
-    ScriptedServices scripted(&settings);
-    ScriptedMessageBoxes& boxes = scripted.boxes;
-    Form1::Config config;
-    config.runFormLoad = false;
-    Form1 form(scripted.services, config);
+    test::TestWindow window(scratch + QStringLiteral("/settings.ini"));
+    ScriptedMessageBoxes& boxes = window.boxes;
+    Form1& form = *window.form;
     form.ExtractorPath = findExtractor();
 
     WindowFigures w;
     boxes.answerInput(QStringLiteral("pdf"));
-    scripted.dialogs.folderAnswers.push_back(folder);
+    window.dialogs.folderAnswers.push_back(folder);
     QElapsedTimer t;
     t.start();
     form.PushButton6->click();

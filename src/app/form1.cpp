@@ -352,7 +352,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         QWidget* w = qobject_cast<QWidget*>(watched);
         if (w == ListView1->viewport()) w = ListView1;
         if (w == ListView2->viewport()) w = ListView2;
-        if (w) MouseMoveOver(w);
+        if (w) mouseMoveOver(w);
         if (watched == ListView1->viewport()) ListView1_MouseMove(static_cast<QMouseEvent*>(event));
     } else if (event->type() == QEvent::FocusIn && watched == Combo1) {
         Combo1_GotFocus();

@@ -166,14 +166,14 @@ class Form1 : public QWidget {
     void ListView1_MouseMove(QMouseEvent* event);
     void ListView1_MouseUp(QMouseEvent* event);
     // Hover rules: the pointer for a mouse move over a control.
-    void MouseMoveOver(QWidget* control);
+    void mouseMoveOver(QWidget* control);
 
     // The add-time check after every addition to the list (form1_check.cpp):
     // every listed file extracted, the short texts reported in one message.
     void runAddTimeCheck();
 
     // Sets Text1 as a change of Text1 (stores it and selects "Search for this:").
-    void SetSinglePhrase(const QString& text);
+    void setSinglePhrase(const QString& text);
 
     // The procedure whose step is changing a search control right now (the
     // start-up restore, the sample files' phrase); the control's handler reports
@@ -221,10 +221,10 @@ class Form1 : public QWidget {
     std::function<void(int seconds)> waitSeconds_;
     friend class ResultsButtonsTest;
     // start-up, shutdown and samples (form1_startup.cpp)
-    void ApplySkin();
-    void OpenWebSiteOccasionally();
+    void applySkin();
+    void openWebSiteOccasionally();
     QString sampleFolder() const;
-    void LoadSampleFiles(FileList& list);
+    void loadSampleFiles(FileList& list);
     bool unloaded_ = false;
 };
 

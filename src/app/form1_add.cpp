@@ -15,39 +15,11 @@
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
 #include "platform/settings.h"
+#include "terms/findsets.h"
 
 namespace qm {
 
 namespace {
-
-// The old open dialog returned its selection in one text of at most this many
-// characters; a larger selection is refused as a whole.
-constexpr qsizetype kSelectionTextLimit = 30000;
-
-qsizetype codePoints(const QString& s) {
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < s.size(); ++i)
-        if (!(s[i].isLowSurrogate() && i > 0 && s[i - 1].isHighSurrogate())) ++n;
-    return n;
-}
-
-// Splits a path into its folder ("/" for the root) and its name.
-std::pair<QString, QString> splitPath(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    if (slash < 0) return {QString(), path};
-    QString folder = path.left(slash);
-    if (folder.isEmpty()) folder = QStringLiteral("/");
-    return {folder, path.mid(slash + 1)};
-}
-
-// The length of the text the old dialog would have returned: for one file
-// its path; for several the folder, then each name, joined by NUL characters.
-qsizetype selectionTextLength(const QStringList& paths) {
-    if (paths.size() == 1) return codePoints(paths.front());
-    qsizetype n = codePoints(splitPath(paths.front()).first);
-    for (const QString& p : paths) n += 1 + codePoints(splitPath(p).second);
-    return n;
-}
 
 // The local paths of a drag, or nothing when it does not carry files only.
 QStringList droppedPaths(const QMimeData* data) {
@@ -77,7 +49,7 @@ void Form1::PushButton1_Click() {
     });
     bool tooMany = false;
     p.step(102, [&] {
-        if (!chosen.isEmpty() && selectionTextLength(chosen) > kSelectionTextLimit) {
+        if (dialogSelectionLength(chosen) > kDialogBufferLength) {
             tooMany = true;
             services_.boxes->message(
                 QStringLiteral("You've selected too many files to add.\r\rPlease try adding via "
@@ -91,7 +63,7 @@ void Form1::PushButton1_Click() {
     } else {
         for (const QString& path : chosen) {
             p.step(106, [&] {
-                const auto [folder, name] = splitPath(path);
+                const auto [folder, name] = fs::splitPath(path);
                 fileList.add(fs::collapseSlashes(folder + u'/' + name));
             });
         }

@@ -7,6 +7,7 @@
 #include "extraction/readability.h"
 #include "fs/fs.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "search/run.h"
 #include "words/words.h"
 

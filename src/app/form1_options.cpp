@@ -67,7 +67,7 @@ QStringList findSets(const Form1& f) {
     return out;
 }
 
-void StoreFindSets(Form1& f) {
+void storeFindSets(Form1& f) {
     f.services().settings->saveSetting(QStringLiteral("FindSets"), joinFindSets(findSets(f)));
 }
 
@@ -75,9 +75,7 @@ void StoreFindSets(Form1& f) {
 // entries arrive (a combo box would otherwise pick its first entry).
 void appendFindSets(Form1& f, const QStringList& entries) {
     if (entries.isEmpty()) return;
-    if (f.Combo1->count() + entries.size() > kMaxFindSets)
-        throw Error(QStringLiteral("The find-set list is full: it holds at most ") +
-                    QString::number(kMaxFindSets) + QStringLiteral(" entries."));
+    if (f.Combo1->count() + entries.size() > kMaxFindSets) throw Error(findSetsFullMessage());
     const int picked = f.Combo1->currentIndex();
     f.Combo1->addItems(entries);
     f.Combo1->setCurrentIndex(picked);
@@ -97,7 +95,7 @@ void removeSelectedFile(Form1& f) {
 // --- the restore's view of the controls ---
 
 void Form1SearchControls::setPhrase(const QString& text) {
-    form_.SetSinglePhrase(text);
+    form_.setSinglePhrase(text);
 }
 
 void Form1SearchControls::appendFindSets(const QStringList& entries) {
@@ -161,7 +159,7 @@ void Form1::PushButton12_Click() {
         if (!answer.isEmpty()) appendFindSets(*this, QStringList{answer});
     });
     p.step(104, [&] {
-        if (Combo1->count() > 0) StoreFindSets(*this);
+        if (Combo1->count() > 0) storeFindSets(*this);
     });
 }
 
@@ -174,7 +172,7 @@ void Form1::PushButton14_Click() {
             Combo1->setCurrentIndex(-1);
         }
     });
-    p.step(102, [&] { StoreFindSets(*this); });
+    p.step(102, [&] { storeFindSets(*this); });
 }
 
 void Form1::PushButton15_Click() {
@@ -228,7 +226,7 @@ void Form1::PushButton16_Click() {
         });
     }
     p.step(108, [&] {
-        if (Combo1->count() > 0) StoreFindSets(*this);
+        if (Combo1->count() > 0) storeFindSets(*this);
     });
     p.step(110, [&] {
         setMousePointer(pointerBefore == MousePointer::Busy ? MousePointer::Busy
@@ -238,7 +236,7 @@ void Form1::PushButton16_Click() {
 
 // --- phrase, mode, case and password options ---
 
-void Form1::SetSinglePhrase(const QString& text) {
+void Form1::setSinglePhrase(const QString& text) {
     if (Text1->text() == text)
         Text1_Change();  // setting the same text is still a change of the phrase
     else
@@ -282,7 +280,7 @@ void Form1::Check1_Click() {
 
 // --- hover ---
 
-void Form1::MouseMoveOver(QWidget* control) {
+void Form1::mouseMoveOver(QWidget* control) {
     if (!control) return;
     if (auto* button = qobject_cast<QPushButton*>(control)) {
         // Over "Start Searching"/"Stop Searching" the hand shows even while busy.

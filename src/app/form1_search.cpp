@@ -10,6 +10,7 @@
 #include "extraction/textcache.h"
 #include "fs/fs.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "search/run.h"
 #include "search/sink.h"
 #include "words/words.h"
@@ -20,15 +21,6 @@ namespace {
 
 const QString kStartCaption = QStringLiteral("Start Searching");
 const QString kStopCaption = QStringLiteral("Stop Searching");
-
-// Trims blanks only (not tabs or line ends).
-QString trimBlanks(const QString& s) {
-    qsizetype a = 0;
-    qsizetype b = s.size();
-    while (a < b && s[a] == u' ') ++a;
-    while (b > a && s[b - 1] == u' ') --b;
-    return s.mid(a, b - a);
-}
 
 }  // namespace
 
@@ -41,7 +33,7 @@ QString doneMessage(const SearchSummary& summary) {
     QString unreadable;
     for (const FileFailure& f : summary.failures)
         unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.outcome);
-    if (!trimBlanks(unreadable).isEmpty())
+    if (!unreadable.isEmpty())
         unreadable = QStringLiteral("\r\n") + QString::fromLatin1(kFailuresHeading) + unreadable;
     return QStringLiteral("Done.") + unreadable;
 }
@@ -82,7 +74,7 @@ class FormSearch : public RunHost, public SearchSink {
         bool ok = true;
         p.step(112, [&] {
             const SearchOptions o = form_.searchOptions();
-            if (o.mode == SearchMode::Single && trimBlanks(o.singlePhrase).isEmpty()) {
+            if (o.mode == SearchMode::Single && isBlankPhrase(o.singlePhrase)) {
                 ok = false;
                 boxes().message(QStringLiteral("You forgot to input search text"),
                                 applicationTitle());

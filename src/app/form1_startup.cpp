@@ -24,6 +24,7 @@
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 
 namespace qm {
 
@@ -38,17 +39,12 @@ namespace {
 
 const QString kProductName = QStringLiteral("Quillmark");
 
-// The title of every box shown without a title of its own.
-void SetApplicationTitle() {
-    setApplicationTitle(applicationTitleFromName(kProductName));
-}
-
 }  // namespace
 
 void Form1::Form_Load() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
 
-    p.step(100, [&] { ApplySkin(); });
+    p.step(100, [&] { applySkin(); });
 
     // The hand shown over push buttons.
     bool hasCursorFile = false;
@@ -56,15 +52,16 @@ void Form1::Form_Load() {
         hasCursorFile = fs::exists(config_.applicationFolder + QStringLiteral("/HAND-M.CUR"));
     });
     if (hasCursorFile)
-        p.step(104, [&] { hoverCursor_ = LoadHoverCursor(config_.applicationFolder); });
+        p.step(104, [&] { hoverCursor_ = loadHoverCursor(config_.applicationFolder); });
 
-    p.step(106, [&] { OpenWebSiteOccasionally(); });
+    p.step(106, [&] { openWebSiteOccasionally(); });
 
     // Caption and application title.
     p.step(130, [&] {
         setWindowTitle(kProductName);
         setWindowIcon(QIcon(QStringLiteral(":/quillmark.svg")));
-        SetApplicationTitle();
+        // The title of every box shown without a title of its own.
+        setApplicationTitle(applicationTitleFromName(kProductName));
     });
 
     // List columns: the models give the headers; the widths are set here.
@@ -100,7 +97,7 @@ void Form1::Form_Load() {
 // buttons, check box, frames and labels take the system's button-face colour;
 // without it the window keeps its white background. No skin engine exists
 // here, so nothing else is loaded.
-void Form1::ApplySkin() {
+void Form1::applySkin() {
     if (!QFileInfo::exists(config_.applicationFolder + QStringLiteral("/x/o.cjs"))) return;
     const QColor face = palette().color(QPalette::Button);
     auto paint = [&face](QWidget* w) {
@@ -119,7 +116,7 @@ void Form1::ApplySkin() {
 
 // One start in about a hundred opens the maker's web site: a draw of 1 to 100
 // that comes out 7. Nothing is opened while the address is empty.
-void Form1::OpenWebSiteOccasionally() {
+void Form1::openWebSiteOccasionally() {
     const double r =
         config_.randomUnit ? config_.randomUnit() : QRandomGenerator::global()->generateDouble();
     const int n = static_cast<int>(std::floor(r * 100)) + 1;
@@ -150,7 +147,7 @@ QString Form1::sampleFolder() const {
     return config_.installedSamplesFolder;
 }
 
-void Form1::LoadSampleFiles(FileList& list) {
+void Form1::loadSampleFiles(FileList& list) {
     const QString folder = sampleFolder();
     const QStringList names = listMatchingFiles(folder, QStringLiteral("*.*"));
     for (const QString& name : names) {
@@ -167,10 +164,10 @@ void Form1::LoadSampleFiles(FileList& list) {
 
 void Form1::PushButton10_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton10_Click"));
-    p.step(100, [&] { LoadSampleFiles(fileList); });
+    p.step(100, [&] { loadSampleFiles(fileList); });
     p.step(102, [&] {
         const CallingProcedure caller(callingProcedure, p);
-        SetSinglePhrase(QStringLiteral("salad"));
+        setSinglePhrase(QStringLiteral("salad"));
     });
     p.step(104, [&] { runAddTimeCheck(); });
 }

@@ -30,7 +30,7 @@ bool readHotSpot(const QString& path, int& x, int& y) {
 
 }  // namespace
 
-QCursor LoadHoverCursor(const QString& applicationFolder) {
+QCursor loadHoverCursor(const QString& applicationFolder) {
     const QString path = applicationFolder + QStringLiteral("/HAND-M.CUR");
     if (applicationFolder.isEmpty() || !fs::exists(path)) return QCursor(Qt::PointingHandCursor);
     QImage image;

@@ -17,6 +17,8 @@
 #include "fs/fs.h"
 #include "platform/gui/qt_services.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
+#include "results/spreadsheet.h"
 
 namespace qm {
 
@@ -85,7 +87,9 @@ int runProgram(QApplication& app, const ProgramStart& start) {
     QtMessageBoxes boxes;
     QtEventPump pump;
     QtFileDialogs dialogs;
-    QtDesktop desktop;
+    // The viewer and the spreadsheet program are looked up while the window opens.
+    QtDesktop desktop(
+        {QStringLiteral("application/pdf"), QString::fromLatin1(kSpreadsheetMimeType)});
     QtClipboard clipboard;
     IniSettingsStore settings;
     Services services{&boxes, &pump, &dialogs, &desktop, &clipboard, &settings};

@@ -39,8 +39,7 @@ void restoreSearchOptions(Procedure& p, const SettingsStore& settings, SearchCon
     p.step(164, [&] {
         if (entries.size() > kMaxFindSets) {
             controls.appendFindSets(entries.mid(0, kMaxFindSets));
-            throw Error(QStringLiteral("The find-set list is full: it holds at most ") +
-                        QString::number(kMaxFindSets) + QStringLiteral(" entries."));
+            throw Error(findSetsFullMessage());
         }
         if (!entries.isEmpty()) controls.appendFindSets(entries);
     });

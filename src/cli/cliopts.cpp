@@ -312,7 +312,7 @@ ParseResult parseArguments(const QStringList& arguments) {
         }
         o.phrase = positional.takeFirst();
         // A phrase of blanks only is refused, as the window refuses it.
-        if (o.phrase.count(u' ') == o.phrase.size()) {
+        if (isBlankPhrase(o.phrase)) {
             r.error = QStringLiteral("the search phrase is empty");
             return r;
         }

@@ -18,6 +18,7 @@
 #include "extraction/textcache.h"
 #include "fs/fs.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "results/resultrows.h"
 #include "search/run.h"
 #include "search/sink.h"
@@ -190,8 +191,7 @@ class CommandLineSearch {
         collectFiles(options_, paths_, services_, terminal_, files_);
         pump_.checkInterrupts();
         pipeline_ = std::make_unique<TextPipeline>(pipelineSetup());
-        if (search_.mode == SearchMode::Single &&
-            QString(search_.singlePhrase).remove(u' ').isEmpty())
+        if (search_.mode == SearchMode::Single && isBlankPhrase(search_.singlePhrase))
             problem(QStringLiteral("You forgot to input search text"));
         else if (files_.isEmpty())
             problem(QStringLiteral("No files added."));

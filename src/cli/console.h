@@ -37,7 +37,6 @@ class Terminal {
     void refresh();
     // Removes the progress line (before other output and at the end).
     void clear();
-    bool progressShown() const { return shown_; }
 
   private:
     void draw();
@@ -73,7 +72,6 @@ class ConsolePump : public EventPump {
     void pump() override;
     // Called with the number of Ctrl+C received so far (1, 2, ...).
     std::function<void(int)> onInterrupt;
-    int interrupts() const { return interrupts_; }
     // Collects pending Ctrl+C without pumping events.
     void checkInterrupts();
 

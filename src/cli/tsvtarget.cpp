@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fs/fs.h"
 #include "results/exports.h"
 #include "text/error.h"
 
@@ -41,9 +42,7 @@ int descriptorOf(const QString& path) {
 }
 
 QString folderOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    if (slash < 0) return QStringLiteral(".");
-    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+    return path.contains(u'/') ? fs::splitPath(path).folder : QStringLiteral(".");
 }
 
 // The atomic save makes a new file beside the target: try that here.

@@ -59,9 +59,7 @@ void FileList::swapTexts(int a, int b) {
 
 void FileList::setSelected(int position) {
     if (position < 0 || position > count()) position = 0;
-    if (selected_ == position) return;
     selected_ = position;
-    Q_EMIT selectionChanged(position);
 }
 
 int FileList::rowCount(const QModelIndex& parent) const {

@@ -32,9 +32,6 @@ class FileList : public QAbstractListModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  Q_SIGNALS:
-    void selectionChanged(int position);
-
   private:
     QStringList paths_;
     int selected_ = 0;

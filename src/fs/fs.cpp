@@ -117,14 +117,18 @@ bool exists(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
-QString fileName(const QString& path) {
+FolderAndName splitPath(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? path : path.mid(slash + 1);
+    if (slash < 0) return {QString(), path};
+    return {slash == 0 ? QStringLiteral("/") : path.left(slash), path.mid(slash + 1)};
+}
+
+QString fileName(const QString& path) {
+    return splitPath(path).name;
 }
 
 QString folderOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash + 1);
+    return path.chopped(fileName(path).size());
 }
 
 CopyResult copyFileReporting(const QString& source, const QString& destination,
@@ -134,7 +138,7 @@ CopyResult copyFileReporting(const QString& source, const QString& destination,
     const QString from = collapseSlashes(source);
     const QString to = collapseSlashes(destination);
     if (!isFile(from)) return CopyResult::SourceUnreadable;
-    if (!isFolder(folderOf(to))) return CopyResult::WriteFailed;
+    if (!isFolder(splitPath(to).folder)) return CopyResult::WriteFailed;
     removeQuietly(to);
     return copyBytes(from, to, cancelled);
 }

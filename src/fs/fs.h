@@ -21,9 +21,20 @@ bool isFolder(const QString& path);
 // The path's status (modification time) can be read: an existing file or folder.
 bool exists(const QString& path);
 
+// A path cut at its last "/": the folder before it ("/" for a name in the
+// root, empty when the path has no "/") and the name after it (the whole path
+// when it has no "/", empty when it ends in "/"). The folder never ends in "/"
+// unless it is the root, as the open dialogs name the folder of a selection.
+struct FolderAndName {
+    QString folder;
+    QString name;
+};
+FolderAndName splitPath(const QString& path);
+
 // The text after the last "/"; the whole path when it has none.
 QString fileName(const QString& path);
-// The text up to and including the last "/"; empty when it has none.
+// The text up to and including the last "/" (the path without its name);
+// empty when it has none.
 QString folderOf(const QString& path);
 
 // What became of a copy.

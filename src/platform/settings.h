@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "platform/services.h"
-#include "platform/workfolder.h"
 
 class QSettings;
 

@@ -21,13 +21,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 }  // namespace
 
 int characterCount(const QString& text) {
-    int n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        ++n;
-    }
-    return n;
+    return int(text::characterCount(text));
 }
 
 QString resultsText(const ResultRows& list, const ExportStep& step) {

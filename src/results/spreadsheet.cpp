@@ -23,18 +23,6 @@ void stepOn(const ExportStep& step) {
     if (step) step();
 }
 
-// Cuts a text after `limit` characters, never inside a surrogate pair.
-QString cutToCharacters(const QString& text, int limit) {
-    int n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (n == limit) return text.left(i);
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        ++n;
-    }
-    return text;
-}
-
 // Owns the workbook until it is closed (which writes the file) or dropped.
 class Workbook {
   public:
@@ -58,7 +46,7 @@ class Workbook {
 
     // Row and column count from 1.
     void writeText(int row, int column, const QString& value) {
-        const QString cell = cutToCharacters(value, kMaxCellCharacters);
+        const QString cell = text::leftCharacters(value, kMaxCellCharacters);
         const QByteArray utf8 = cell.toUtf8();
         const lxw_error err =
             worksheet_write_string(sheet_, static_cast<lxw_row_t>(row - 1),

@@ -28,30 +28,11 @@ QStringList splitFindSets(const QString& stored) {
     return out;
 }
 
-namespace {
-// Splits a chosen path into the folder the dialog names and the file name.
-void folderAndName(const QString& path, QString& folder, QString& name) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    if (slash < 0) {
-        folder.clear();
-        name = path;
-        return;
-    }
-    folder = slash == 0 ? QStringLiteral("/") : path.left(slash);
-    name = path.mid(slash + 1);
-}
-}  // namespace
-
 qsizetype dialogSelectionLength(const QStringList& chosen) {
     if (chosen.isEmpty()) return 0;
     if (chosen.size() == 1) return chosen.first().size();
-    QString folder, name;
-    folderAndName(chosen.first(), folder, name);
-    qsizetype length = folder.size();
-    for (const QString& p : chosen) {
-        folderAndName(p, folder, name);
-        length += 1 + name.size();
-    }
+    qsizetype length = fs::splitPath(chosen.first()).folder.size();
+    for (const QString& p : chosen) length += 1 + fs::splitPath(p).name.size();
     return length;
 }
 
@@ -59,8 +40,7 @@ QStringList pathsToLoad(const QStringList& chosen) {
     if (chosen.size() <= 1) return chosen;
     QStringList out;
     for (const QString& p : chosen) {
-        QString folder, name;
-        folderAndName(p, folder, name);
+        const auto [folder, name] = fs::splitPath(p);
         out << (p.contains(u'/') ? fs::collapseSlashes(folder + u'/' + name) : p);
     }
     return out;

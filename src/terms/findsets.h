@@ -42,12 +42,16 @@ void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes)
 // throws qm::Error once the list would grow past kMaxFindSets entries.
 void appendPhraseLines(QStringList& list, const QStringList& lines);
 
-// The open dialog for phrase list files hands back at most this many characters.
+// The open dialogs (files to search, phrase list files) hand a selection back
+// in one text of at most this many characters; a larger selection is refused
+// as a whole.
 inline constexpr qsizetype kDialogBufferLength = 30000;
 
-// The length of the text the phrase-list dialog returns for a selection: for
-// one file its path; for several the folder, then each name, joined by single
-// NUL characters.
+// The length of the text an open dialog returns for a selection: for one file
+// its path; for several the folder, then each name, joined by single NUL
+// characters. Characters are UTF-16 code units, as QString and the dialog's
+// text buffer count them: a character outside the Basic Multilingual Plane
+// (a surrogate pair) counts twice.
 qsizetype dialogSelectionLength(const QStringList& chosen);
 
 // The paths to load for a selection: one file as chosen; for several, the

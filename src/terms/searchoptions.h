@@ -9,6 +9,14 @@ namespace qm {
 enum class SearchMode { None, Single, Multiple };  // None: neither option selected
 enum class CaseMode { MatchCase, IgnoreCase };
 
+// A phrase of spaces (U+0020) only, or the empty phrase: nothing to search
+// for. A tab, a line end or any other character is text.
+inline bool isBlankPhrase(const QString& phrase) {
+    for (const QChar c : phrase)
+        if (c != u' ') return false;
+    return true;
+}
+
 struct SearchOptions {
     QString singlePhrase;  // the one phrase, exactly as typed
     QStringList findSets;  // the find-set list's entries in order

@@ -15,6 +15,13 @@ inline bool isControl(char32_t c) {
     return c < 32 || (c >= 127 && c <= 159);
 }
 
+// The number of characters (code points) of a text: a surrogate pair is one
+// character, any other UTF-16 unit (an unpaired surrogate too) is one.
+qsizetype characterCount(const QString& text);
+// The text cut after `limit` characters as characterCount counts them; a
+// surrogate pair is never cut in two.
+QString leftCharacters(const QString& text, qsizetype limit);
+
 // The text with every control character shown as one blank, so that it stays
 // on one line (a list cell, an export field, a terminal line).
 QString blankControls(const QString& text);

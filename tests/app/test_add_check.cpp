@@ -16,9 +16,11 @@
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "search/run.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 #include "words/words.h"
 
 namespace qm {
@@ -43,19 +45,10 @@ int lineCount(const QString& path) {
 }
 
 // A window without a screen's worth of set-up, with scripted services.
-struct Window {
-    IniSettingsStore settings;
-    ScriptedServices scripted{&settings};
-    ScriptedMessageBoxes& boxes = scripted.boxes;
-    ScriptedEventPump& pump = scripted.pump;
-    Services& services = scripted.services;
-    std::unique_ptr<Form1> form;
+struct Window : test::TestWindow {
     std::vector<int> pointers;  // the window's pointer at every pump
 
-    Window(const QString& iniPath, const QString& extractor) : settings(iniPath) {
-        Form1::Config config;
-        config.runFormLoad = false;
-        form = std::make_unique<Form1>(services, config);
+    Window(const QString& iniPath, const QString& extractor) : TestWindow(iniPath) {
         form->ExtractorPath = extractor;
         pump.onPump = [this] { pointers.push_back(form->mousePointer()); };
     }

@@ -17,8 +17,10 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 
 using namespace qm;
 
@@ -26,24 +28,11 @@ namespace {
 
 const QString kCheckStart = QStringLiteral("These files could not be read:");
 
-struct Window : ScriptedServices {
-    IniSettingsStore settings;
-    std::unique_ptr<Form1> form;
-
-    Window(const QString& iniPath, const QString& extractor) : settings(iniPath) {
-        services.settings = &settings;
-        Form1::Config config;
-        config.runFormLoad = false;
-        form = std::make_unique<Form1>(services, config);
+struct Window : test::TestWindow {
+    Window(const QString& iniPath, const QString& extractor) : TestWindow(iniPath) {
         form->ExtractorPath = extractor;
     }
-    QStringList list() const { return form->fileList.paths(); }
-    QStringList checkReports() const {
-        QStringList out;
-        for (const QString& m : boxes.messageTexts())
-            if (m.startsWith(kCheckStart)) out << m;
-        return out;
-    }
+    QStringList checkReports() const { return messagesStartingWith(kCheckStart); }
     void drop(const QStringList& paths) {
         QMimeData data;
         QList<QUrl> urls;

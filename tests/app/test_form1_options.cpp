@@ -26,6 +26,7 @@
 #include "app/form1.h"
 #include "platform/settings.h"
 #include "support/scripted.h"
+#include "support/window.h"
 #include "text/error.h"
 
 using namespace qm;
@@ -39,26 +40,13 @@ QString at(const char* procedure, int step) {
            QStringLiteral(" at line ") + QString::number(step) + kReportTail;
 }
 
-struct Window : ScriptedServices {
-    IniSettingsStore settings;
-    std::unique_ptr<Form1> form;
-
-    explicit Window(const QString& ini, const QString& appFolder = QString()) : settings(ini) {
-        services.settings = &settings;
+// The window with its start-up (Form_Load) run.
+struct Window : test::TestWindow {
+    explicit Window(const QString& ini, const QString& appFolder = QString()) {
+        useIni(ini);
         Form1::Config config;
         config.applicationFolder = appFolder;
-        form = std::make_unique<Form1>(services, config);
-    }
-    QStringList findSets() const {
-        QStringList out;
-        for (int i = 0; i < form->Combo1->count(); ++i) out << form->Combo1->itemText(i);
-        return out;
-    }
-    QStringList reports() const {
-        QStringList out;
-        for (const auto& s : boxes.shown)
-            if (s.title == QStringLiteral("Application Error")) out << s.text;
-        return out;
+        open(config);
     }
 };
 
@@ -215,7 +203,7 @@ class Form1OptionsTest : public QObject {
 
         // Setting the phrase from elsewhere is a change, also when the text is the same.
         QTest::mouseClick(f.Option4, Qt::LeftButton);
-        f.SetSinglePhrase(QStringLiteral("salad"));
+        f.setSinglePhrase(QStringLiteral("salad"));
         QVERIFY(f.Option3->isChecked());
         QCOMPARE(stored("Option4"), QStringLiteral("False"));
         QVERIFY(w.boxes.shown.empty());
@@ -667,30 +655,30 @@ class Form1OptionsTest : public QObject {
              {static_cast<QWidget*>(&f), static_cast<QWidget*>(f.Frame1),
               static_cast<QWidget*>(f.Frame2), static_cast<QWidget*>(f.Frame3),
               static_cast<QWidget*>(f.ListView1)}) {
-            f.MouseMoveOver(f.PushButton16);
+            f.mouseMoveOver(f.PushButton16);
             QCOMPARE(f.mousePointer(), int(MousePointer::Hover));
-            f.MouseMoveOver(background);
+            f.mouseMoveOver(background);
             QCOMPARE(f.mousePointer(), int(MousePointer::Default));
         }
         // Options, the check box, the phrase and the list keep the pointer.
-        f.MouseMoveOver(f.PushButton1);
+        f.mouseMoveOver(f.PushButton1);
         for (QWidget* none : {static_cast<QWidget*>(f.Option1), static_cast<QWidget*>(f.Check1),
                               static_cast<QWidget*>(f.Text1), static_cast<QWidget*>(f.Combo1)}) {
-            f.MouseMoveOver(none);
+            f.mouseMoveOver(none);
             QCOMPARE(f.mousePointer(), int(MousePointer::Hover));
         }
 
         // Busy: buttons keep the hourglass, except the search button.
         f.setMousePointer(MousePointer::Busy);
-        f.MouseMoveOver(f.PushButton11);
+        f.mouseMoveOver(f.PushButton11);
         QCOMPARE(f.mousePointer(), int(MousePointer::Busy));
-        f.MouseMoveOver(f.Frame2);
-        f.MouseMoveOver(f.ListView1);
+        f.mouseMoveOver(f.Frame2);
+        f.mouseMoveOver(f.ListView1);
         QCOMPARE(f.mousePointer(), int(MousePointer::Busy));
-        f.MouseMoveOver(f.PushButton7);
+        f.mouseMoveOver(f.PushButton7);
         QCOMPARE(f.mousePointer(), int(MousePointer::Hover));
         // ... after which the pointer is no longer busy, so a frame shows the arrow.
-        f.MouseMoveOver(f.Frame1);
+        f.mouseMoveOver(f.Frame1);
         QCOMPARE(f.mousePointer(), int(MousePointer::Default));
         QCOMPARE(f.cursor().shape(), Qt::ArrowCursor);
     }
@@ -714,7 +702,7 @@ class Form1OptionsTest : public QObject {
         Window w(ini, tmp->path());
         QCOMPARE(w.form->hoverCursor().shape(), Qt::BitmapCursor);
         QCOMPARE(w.form->hoverCursor().hotSpot(), QPoint(6, 2));
-        w.form->MouseMoveOver(w.form->PushButton5);
+        w.form->mouseMoveOver(w.form->PushButton5);
         QCOMPARE(w.form->cursor().shape(), Qt::BitmapCursor);
 
         // A file that is no picture leaves the pointing hand.

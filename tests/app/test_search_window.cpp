@@ -18,30 +18,16 @@
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "search/run.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 #include "words/words.h"
 
 namespace qm {
 
 namespace {
-
-// The window with a record of what the run did to the bar and the pointer.
-class RecordingForm : public Form1 {
-  public:
-    using Form1::Form1;
-    void setValue(int v) override {
-        values.push_back(v);
-        Form1::setValue(v);
-    }
-    void setMousePointer(int v) override {
-        pointers.push_back(v);
-        Form1::setMousePointer(v);
-    }
-    std::vector<int> values;
-    std::vector<int> pointers;
-};
 
 // An extractor is running.
 bool extracting() {
@@ -70,15 +56,9 @@ class SearchWindowTest : public QObject {
     QTemporaryDir dir_;
     QString alpha_, beta_, scan_, locked_, owner_, notPdf_, truncated_, missing_;
 
-    struct Window : ScriptedServices {
-        IniSettingsStore settings;
-        std::unique_ptr<RecordingForm> form;
-
-        explicit Window(const QString& ini) : settings(ini) {
-            services.settings = &settings;
-            Form1::Config config;
-            config.runFormLoad = false;
-            form = std::make_unique<RecordingForm>(services, config);
+    // The window with a record of what the run did to the bar and the pointer.
+    struct Window : test::TestWindow {
+        explicit Window(const QString& ini) : TestWindow(ini) {
             form->ExtractorPath = findExtractor();
         }
         void phrase(const QString& p) {
@@ -92,12 +72,6 @@ class SearchWindowTest : public QObject {
         }
         void search() { form->PushButton7->click(); }
         QString caption() const { return form->PushButton7->text(); }
-        QStringList rows() const {
-            QStringList out;
-            for (int r = 0; r < form->results.rowCount(); ++r)
-                out << form->results.row(r).path + u'|' + form->results.row(r).snippet;
-            return out;
-        }
     };
     std::unique_ptr<Window> window() {
         return std::make_unique<Window>(dir_.path() + QStringLiteral("/settings.ini"));

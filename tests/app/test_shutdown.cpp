@@ -23,6 +23,7 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "support/pdfmaker.h"
 
 namespace {

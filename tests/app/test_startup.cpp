@@ -23,8 +23,10 @@
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "search/run.h"
 #include "support/scripted.h"
+#include "support/window.h"
 #include "text/error.h"
 #include "words/words.h"
 
@@ -50,33 +52,20 @@ class FailingStore : public SettingsStore {
     QString failingKey_;
 };
 
-struct Window : ScriptedServices {
-    IniSettingsStore ini;
+struct Window : test::TestWindow {
     std::unique_ptr<SettingsStore> wrapped;
-    std::unique_ptr<Form1> form;
     int endCalls = 0;
 
-    Window(const QString& iniPath, Form1::Config config, const QString& failingKey = QString())
-        : ini(iniPath) {
-        services.settings = &ini;
+    Window(const QString& iniPath, Form1::Config config, const QString& failingKey = QString()) {
+        useIni(iniPath);
         if (!failingKey.isEmpty()) {
-            wrapped = std::make_unique<FailingStore>(ini, failingKey);
+            wrapped = std::make_unique<FailingStore>(*ini, failingKey);
             services.settings = wrapped.get();
         }
         config.endProgram = [this] { ++endCalls; };
-        form = std::make_unique<Form1>(services, config);
+        open(config);
     }
-    QStringList findSets() const {
-        QStringList out;
-        for (int i = 0; i < form->Combo1->count(); ++i) out << form->Combo1->itemText(i);
-        return out;
-    }
-    QStringList rows() const {
-        QStringList out;
-        for (int r = 0; r < form->results.rowCount(); ++r)
-            out << form->results.row(r).path + u'|' + form->results.row(r).snippet;
-        return out;
-    }
+    ~Window() { form.reset(); }  // before the store it writes to
 };
 
 const QString kQuestion = QStringLiteral(

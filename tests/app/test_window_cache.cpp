@@ -15,6 +15,7 @@
 #include "platform/settings.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 
 namespace qm {
 
@@ -46,13 +47,10 @@ class WindowCacheTest : public QObject {
         }
         test::makeImagePdf(d(QStringLiteral("scan.pdf")));
 
-        IniSettingsStore settings(d(QStringLiteral("settings.ini")));
-        ScriptedServices scripted(&settings);
-        ScriptedMessageBoxes& boxes = scripted.boxes;
-        ScriptedFileDialogs& dialogs = scripted.dialogs;
-        Form1::Config config;
-        config.runFormLoad = false;
-        Form1 form(scripted.services, config);
+        test::TestWindow window(d(QStringLiteral("settings.ini")));
+        ScriptedMessageBoxes& boxes = window.boxes;
+        ScriptedFileDialogs& dialogs = window.dialogs;
+        Form1& form = *window.form;
         form.ExtractorPath = extractor;
 
         // Adding four files checks four.
@@ -109,12 +107,12 @@ class WindowCacheTest : public QObject {
             return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
         };
         const auto session = [&](const QString& ini, bool keep) {
-            IniSettingsStore settings(ini);
-            if (!keep) settings.saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
-            ScriptedServices scripted(&settings);
-            Form1::Config config;
-            config.runFormLoad = false;
-            Form1 form(scripted.services, config);
+            test::TestWindow window;
+            window.useIni(ini);
+            if (!keep)
+                window.ini->saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
+            window.open();
+            Form1& form = *window.form;
             form.ExtractorPath = extractor;
             form.fileList.add(files);
             form.Text1->setText(QStringLiteral("quinces"));
@@ -145,14 +143,13 @@ class WindowCacheTest : public QObject {
             files << d(QStringLiteral("c%1.pdf").arg(n));
             test::makeTextPdf(files.last(), {QStringLiteral("check %1").arg(n)});
         }
-        IniSettingsStore settings(d(QStringLiteral("check.ini")));
-        settings.saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
-        ScriptedServices scripted(&settings);
-        ScriptedMessageBoxes& boxes = scripted.boxes;
-        ScriptedEventPump& pump = scripted.pump;
-        Form1::Config config;
-        config.runFormLoad = false;
-        Form1 form(scripted.services, config);
+        test::TestWindow window;
+        window.useIni(d(QStringLiteral("check.ini")));
+        window.ini->saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
+        window.open();
+        ScriptedMessageBoxes& boxes = window.boxes;
+        ScriptedEventPump& pump = window.pump;
+        Form1& form = *window.form;
         form.ExtractorPath = slow;
         int most = 0;
         QStringList texts;

@@ -29,6 +29,7 @@
 #include "app/form1.h"
 #include "extraction/extractor.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "search/run.h"
 #include "support/pdfmaker.h"
 #include "terms/findsets.h"
@@ -36,6 +37,7 @@
 #include "words/words.h"
 
 #include "support/scripted.h"
+#include "support/window.h"
 #include "text/display.h"
 
 namespace qm {
@@ -102,14 +104,8 @@ class CliTest : public QObject {
     }
 
     // The window over the same files: its rows as the program prints them.
-    struct Window : ScriptedServices {
-        IniSettingsStore settings;
-        std::unique_ptr<Form1> form;
-        explicit Window(const QString& ini) : settings(ini) {
-            services.settings = &settings;
-            Form1::Config config;
-            config.runFormLoad = false;
-            form = std::make_unique<Form1>(services, config);
+    struct Window : test::TestWindow {
+        explicit Window(const QString& ini) : TestWindow(ini) {
             form->ExtractorPath = findExtractor();
         }
         QStringList rows() const {

@@ -12,6 +12,32 @@
 namespace qm {
 namespace {
 
+// The one split of a path into folder and name, and the two helpers made from it.
+TEST(SplitPath, FolderHasNoTrailingSeparatorExceptTheRoot) {
+    struct Case {
+        const char* path;
+        const char* folder;
+        const char* name;
+        const char* folderOf;
+    };
+    const Case cases[] = {
+        {"/a/b/c.pdf", "/a/b", "c.pdf", "/a/b/"},
+        {"/c.pdf", "/", "c.pdf", "/"},
+        {"c.pdf", "", "c.pdf", ""},
+        {"/a/b/", "/a/b", "", "/a/b/"},
+        {"/a//c.pdf", "/a/", "c.pdf", "/a//"},
+        {"a/c.pdf", "a", "c.pdf", "a/"},
+        {"", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        const fs::FolderAndName split = fs::splitPath(QString::fromUtf8(c.path));
+        EXPECT_EQ(split.folder, QString::fromUtf8(c.folder)) << c.path;
+        EXPECT_EQ(split.name, QString::fromUtf8(c.name)) << c.path;
+        EXPECT_EQ(fs::fileName(QString::fromUtf8(c.path)), split.name) << c.path;
+        EXPECT_EQ(fs::folderOf(QString::fromUtf8(c.path)), QString::fromUtf8(c.folderOf)) << c.path;
+    }
+}
+
 TEST(FixDoubleBackslashes, PairsCollapseLeftToRightWithoutOverlap) {
     EXPECT_EQ(fs::collapseSlashes(QString()), QString());
     EXPECT_EQ(fs::collapseSlashes("a/b/c.pdf"), QStringLiteral("a/b/c.pdf"));

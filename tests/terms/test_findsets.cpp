@@ -8,6 +8,7 @@
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
 #include "terms/findsets.h"
+#include "terms/searchoptions.h"
 #include "text/error.h"
 
 namespace qm {
@@ -114,6 +115,24 @@ TEST(ListFileDialog, ThirtyThousandCharactersIsTheLargestSelection) {
     // One file is measured by its path only.
     EXPECT_GT(dialogSelectionLength({QString(30001, u'p')}), kDialogBufferLength);
     EXPECT_EQ(dialogSelectionLength({QString(30000, u'p')}), kDialogBufferLength);
+}
+
+TEST(ListFileDialog, LengthCountsUtf16UnitsAsTheDialogsTextDoes) {
+    // U+1F600 is two UTF-16 units, U+00E9 one.
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");
+    EXPECT_EQ(dialogSelectionLength({u'/' + face}), 3);
+    EXPECT_EQ(dialogSelectionLength({u'/' + face + u'/' + face, QStringLiteral("/\u00E9/b")}),
+              3 + 1 + 2 + 1 + 1);
+    // "/", 14,999 such characters and "x" are 30,000 units; one more is too many.
+    const QString fits = u'/' + face.repeated(14999) + QStringLiteral("x");
+    EXPECT_EQ(dialogSelectionLength({fits}), kDialogBufferLength);
+    EXPECT_GT(dialogSelectionLength({fits + u'y'}), kDialogBufferLength);
+}
+
+TEST(SearchPhrase, OnlySpacesOrNothingIsBlank) {
+    for (const char* blank : {"", " ", "     "}) EXPECT_TRUE(isBlankPhrase(blank)) << blank;
+    for (const char* text : {"\t", " \t ", "\n", " a ", "\u00A0", "\u3000", "x"})
+        EXPECT_FALSE(isBlankPhrase(QString::fromUtf8(text))) << text;
 }
 
 TEST(ListFileDialog, PathsOfSeveralFilesHaveSingleSeparatorsAndOneFileStaysAsChosen) {

@@ -20,6 +20,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <optional>
 
 namespace qm {
 
@@ -173,31 +176,66 @@ void QtDesktop::openUrl(const QString& url) {
     QDesktopServices::openUrl(QUrl(url));
 }
 
-bool QtDesktop::hasDefaultApplication(const QString& mimeType) {
-    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
-    if (xdgMime.isEmpty()) return false;
-    QProcess p;
-    p.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished();
-        return false;
-    }
-    return p.exitCode() == 0 && !p.readAllStandardOutput().trimmed().isEmpty();
-}
+namespace {
 
-QString QtDesktop::defaultApplication(const QString& mimeType) {
+// The desktop entry `xdg-mime` names for a MIME type; empty when there is none,
+// it fails, or it takes longer than 5 s. Runs outside the window's thread;
+// gives up early once `closing` is set.
+QString askXdgMime(const QString& mimeType, const std::shared_ptr<std::atomic<bool>>& closing) {
     const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
     if (xdgMime.isEmpty()) return QString();
     QProcess p;
     p.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
-    if (!p.waitForFinished(5000)) {
+    bool finished = false;
+    for (int waited = 0; !finished && waited < 5000 && !*closing; waited += 100)
+        finished = p.waitForFinished(100) || p.state() == QProcess::NotRunning;
+    if (!finished) {
         p.kill();
         p.waitForFinished();
         return QString();
     }
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return QString();
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+}  // namespace
+
+struct QtDesktop::LookUp {
+    std::future<QString> pending;  // the look-up under way
+    std::optional<QString> known;  // the last answer that came
+};
+
+QtDesktop::QtDesktop(const QStringList& askAhead)
+    : closing_(std::make_shared<std::atomic<bool>>(false)) {
+    for (const QString& mimeType : askAhead) answer(mimeType, false);
+}
+
+QtDesktop::~QtDesktop() {
+    *closing_ = true;  // the look-ups under way end within 0.1 s
+}
+
+QString QtDesktop::answer(const QString& mimeType, bool wait) {
+    std::unique_ptr<LookUp>& slot = lookUps_[mimeType];
+    if (!slot) slot = std::make_unique<LookUp>();
+    LookUp& l = *slot;
+    const auto ask = [&] {
+        l.pending = std::async(std::launch::async, askXdgMime, mimeType, closing_);
+    };
+    if (!l.pending.valid()) ask();
+    const bool ready = l.pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    if (ready || (wait && !l.known)) {
+        l.known = l.pending.get();
+        ask();
+    }
+    return l.known.value_or(QString());
+}
+
+bool QtDesktop::hasDefaultApplication(const QString& mimeType) {
+    return !answer(mimeType, true).isEmpty();
+}
+
+QString QtDesktop::defaultApplication(const QString& mimeType) {
+    return answer(mimeType, false);
 }
 
 bool QtDesktop::startDetached(const QString& program, const QStringList& arguments) {

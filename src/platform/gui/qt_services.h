@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+#include <atomic>
+#include <map>
 #include <memory>
 
 #include "platform/services.h"
@@ -54,13 +56,29 @@ class QtFileDialogs : public FileDialogs {
     QPointer<QWidget> parent_;
 };
 
+// The desktop's default applications are asked of `xdg-mime` in a thread of
+// its own, never on the window's thread: the look-up of a MIME type starts when
+// the desktop is made (for the types given) or at its first use, and every use
+// hands out the answer known and asks again for the next use, so a changed
+// default is seen. A look-up that takes more than 5 s is given up (no answer).
 class QtDesktop : public Desktop {
   public:
+    explicit QtDesktop(const QStringList& askAhead = {});
+    ~QtDesktop() override;
     void openDocument(const QString& path) override;
+    // Does not wait: until the first answer has come, there is none (the
+    // viewer then opens the file as the desktop opens it).
     QString defaultApplication(const QString& mimeType) override;
     bool startDetached(const QString& program, const QStringList& arguments) override;
     void openUrl(const QString& url) override;
+    // Waits for the first answer when none has come yet (asked ahead, it has).
     bool hasDefaultApplication(const QString& mimeType) override;
+
+  private:
+    struct LookUp;
+    QString answer(const QString& mimeType, bool wait);
+    std::map<QString, std::unique_ptr<LookUp>> lookUps_;
+    std::shared_ptr<std::atomic<bool>> closing_;
 };
 
 class QtClipboard : public Clipboard {

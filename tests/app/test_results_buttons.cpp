@@ -17,38 +17,21 @@
 #include "platform/settings.h"
 #include "results/exports.h"
 #include "support/scripted.h"
+#include "support/window.h"
 #include "text/error.h"
 
 namespace qm {
 
-namespace {
-
-// The window with a record of every pointer value it was given.
-class RecordingForm1 : public Form1 {
-  public:
-    using Form1::Form1;
-    void setMousePointer(int value) override {
-        history.push_back(value);
-        Form1::setMousePointer(value);
-    }
-    const std::vector<int>& pointerHistory() const { return history; }
-    std::vector<int> history;
-};
-
-}  // namespace
-
 class ResultsButtonsTest : public QObject {
     Q_OBJECT
 
-    struct Window : ScriptedServices {
-        std::unique_ptr<RecordingForm1> form;
+    struct Window : test::TestWindow {
         std::vector<qsizetype> waits;  // documents opened when each wait began
 
         explicit Window(const QString& workbookFolder = QString()) {
-            Form1::Config config;
-            config.runFormLoad = false;
+            Form1::Config config = test::windowConfig();
             config.workbookFolder = workbookFolder;
-            form = std::make_unique<RecordingForm1>(services, config);
+            open(config);
             form->waitSeconds_ = [this](int seconds) {
                 QCOMPARE(seconds, 1);
                 waits.push_back(desktop.opened.size());
@@ -84,7 +67,7 @@ class ResultsButtonsTest : public QObject {
         w.form->PushButton3_Click();
         QCOMPARE(w.messages().last(), QStringLiteral("No file selected in Results list."));
         QVERIFY(w.desktop.opened.isEmpty());
-        QVERIFY(w.form->pointerHistory().empty());
+        QVERIFY(w.form->pointers.empty());
 
         // The save dialog comes first; the empty list is noticed afterwards.
         QTemporaryDir dir;
@@ -123,7 +106,7 @@ class ResultsButtonsTest : public QObject {
         w.dialogs.saveAnswers.push_back(QString());
         w.form->PushButton4_Click();
         QVERIFY(w.boxes.shown.empty());
-        QVERIFY(w.form->pointerHistory().empty());
+        QVERIFY(w.form->pointers.empty());
 
         w.form->results.setChecked(0, true);
         w.form->PushButton2_Click();
@@ -230,7 +213,7 @@ class ResultsButtonsTest : public QObject {
         QCOMPARE(w.messages(),
                  QStringList{QStringLiteral("Can not open this file. It does not exist.")});
         QVERIFY(w.waits.empty());
-        QVERIFY(w.form->pointerHistory().empty());
+        QVERIFY(w.form->pointers.empty());
     }
 
     void openAllOpensDistinctFilesWithAWaitAfterEach() {
@@ -345,7 +328,7 @@ class ResultsButtonsTest : public QObject {
                                              "computer. You need to have it installed to use "
                                              "this feature.")}));
         checkTitles(w);
-        QVERIFY(w.form->pointerHistory().empty());
+        QVERIFY(w.form->pointers.empty());
         QVERIFY(w.desktop.opened.isEmpty());
     }
 
@@ -363,7 +346,7 @@ class ResultsButtonsTest : public QObject {
         // An .xlsx file is a zip archive.
         QVERIFY(readAll(book).startsWith("PK\x03\x04"));
         QVERIFY(w.boxes.shown.empty());
-        QCOMPARE(w.form->pointerHistory(), (std::vector<int>{11, 0}));
+        QCOMPARE(w.form->pointers, (std::vector<int>{11, 0}));
     }
 
     // Without a spreadsheet program the two messages are followed by an offer
@@ -382,13 +365,13 @@ class ResultsButtonsTest : public QObject {
         QCOMPARE(w.dialogs.requests[0].filter, QStringLiteral("Excel Workbook (*.xlsx)"));
         QVERIFY(readAll(target + QStringLiteral(".xlsx")).startsWith("PK\x03\x04"));
         QVERIFY(w.desktop.opened.isEmpty());
-        QCOMPARE(w.form->pointerHistory(), (std::vector<int>{11, 0}));
+        QCOMPARE(w.form->pointers, (std::vector<int>{11, 0}));
 
         w.dialogs.saveAnswers.push_back(QString());  // Cancel
         w.form->PushButton13_Click();
         QCOMPARE(w.dialogs.requests.size(), size_t(2));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);
-        QCOMPARE(w.form->pointerHistory(), (std::vector<int>{11, 0}));
+        QCOMPARE(w.form->pointers, (std::vector<int>{11, 0}));
     }
 
     void viewShowsCheckBoxesThatTickTheModel() {

@@ -20,8 +20,10 @@
 #include "app/errorreport.h"
 #include "app/form1.h"
 #include "platform/settings.h"
+#include "platform/workfolder.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 
 namespace qm {
 
@@ -43,16 +45,6 @@ class RecordingSettings : public SettingsStore {
     bool failWrites = false;
 };
 
-class RecordingForm1 : public Form1 {
-  public:
-    using Form1::Form1;
-    void setMousePointer(int value) override {
-        history.push_back(value);
-        Form1::setMousePointer(value);
-    }
-    std::vector<int> history;
-};
-
 const QString kPrompt = QStringLiteral(
     "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc "
     "files, etc.)");
@@ -65,25 +57,18 @@ const QString kCheckStart = QStringLiteral("These files could not be read:");
 class AddFilesTest : public QObject {
     Q_OBJECT
 
-    struct Window : ScriptedServices {
+    struct Window : test::TestWindow {
         RecordingSettings settings;
-        std::unique_ptr<RecordingForm1> form;
 
         Window(const QString& extractor, const QString& appFolder = QString()) {
             services.settings = &settings;
-            Form1::Config config;
-            config.runFormLoad = false;
+            Form1::Config config = test::windowConfig();
             config.applicationFolder = appFolder;
-            form = std::make_unique<RecordingForm1>(services, config);
+            open(config);
             form->ExtractorPath = extractor;
         }
-        QStringList list() const { return form->fileList.paths(); }
-        QStringList checkReports() const {
-            QStringList out;
-            for (const QString& m : boxes.messageTexts())
-                if (m.startsWith(kCheckStart)) out << m;
-            return out;
-        }
+        ~Window() { form.reset(); }  // before the store it writes to
+        QStringList checkReports() const { return messagesStartingWith(kCheckStart); }
     };
 
     QTemporaryDir tmp;
