@@ -5,6 +5,7 @@
 // Header only: qm_testsupport does not link the window; whoever includes this
 // links qm_app.
 
+#include <QComboBox>
 #include <QStringList>
 #include <memory>
 #include <vector>
