@@ -138,7 +138,7 @@ CopyResult copyFileReporting(const QString& source, const QString& destination,
     const QString from = collapseSlashes(source);
     const QString to = collapseSlashes(destination);
     if (!isFile(from)) return CopyResult::SourceUnreadable;
-    if (!isFolder(splitPath(to).folder)) return CopyResult::WriteFailed;
+    if (!isFolder(folderOf(to))) return CopyResult::WriteFailed;
     removeQuietly(to);
     return copyBytes(from, to, cancelled);
 }
