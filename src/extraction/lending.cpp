@@ -49,11 +49,11 @@ void TextPipeline::returnWorker() {
 
 bool TextPipeline::extractSplit(Job& job, const QString& pdf, const QString& txt,
                                 const QString& folder, int limitMs, bool& ended, bool& timedOut) {
-    if (jobs_ < 2 || setup_.splitMinBytes < 0 || setup_.pdfinfoPath.isEmpty() ||
+    if (jobs_ < 2 || setup_.splitMinBytes < 0 || setup_.qpdfPath.isEmpty() ||
         QFileInfo(pdf).size() < setup_.splitMinBytes || !nearTheEnd())
         return false;
-    const int pages = countPages(setup_.pdfinfoPath, pdf, folder + QStringLiteral("/info.txt"),
-                                 job.token, limitMs);
+    const int pages =
+        countPages(setup_.qpdfPath, pdf, folder + QStringLiteral("/info.txt"), job.token, limitMs);
     const std::vector<PageRange> ranges = planPageRanges(
         pages, jobs_ * std::max(1, setup_.splitRangesPerWorker), setup_.splitMinPages);
     if (ranges.size() < 2) return false;

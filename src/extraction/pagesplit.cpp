@@ -1,8 +1,6 @@
 #include "extraction/pagesplit.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -26,27 +24,26 @@ std::vector<PageRange> planPageRanges(int pages, int parts, int minPages) {
     return out;
 }
 
-QString findPdfinfo() {
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
-    return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
+int parsePageCount(const QByteArray& answer) {
+    QByteArray line = answer;
+    if (line.endsWith('\n')) line.chop(1);
+    if (line.isEmpty() || line.size() > 9) return 0;
+    for (const char c : line)
+        if (c < '0' || c > '9') return 0;
+    return line.toInt();
 }
 
-int countPages(const QString& pdfinfoPath, const QString& pdf, const QString& reportPath,
+int countPages(const QString& qpdfPath, const QString& pdf, const QString& reportPath,
                ChildToken& token, int timeLimitMs) {
-    if (pdfinfoPath.isEmpty()) return 0;
+    if (qpdfPath.isEmpty()) return 0;
     fs::removeQuietly(reportPath);
-    const ChildResult r = runChild(pdfinfoPath, {pdf}, token, {}, timeLimitMs, reportPath);
+    const ChildResult r = runChild(qpdfPath, {QStringLiteral("--show-npages"), pdf}, token, {},
+                                   timeLimitMs, reportPath);
     int pages = 0;
     QFile f(reportPath);
-    if (r.exited && r.exitCode == 0 && f.open(QIODevice::ReadOnly)) {
-        // "Pages:          123"
-        for (QByteArray line = f.readLine(); !line.isEmpty(); line = f.readLine()) {
-            if (!line.startsWith("Pages:")) continue;
-            bool ok = false;
-            const int n = line.mid(6).trimmed().toInt(&ok);
-            pages = ok && n > 0 ? n : 0;
-            break;
-        }
+    // qpdf's 3: done, with warnings (a repaired file); the count still stands.
+    if (r.exited && (r.exitCode == 0 || r.exitCode == 3) && f.open(QIODevice::ReadOnly)) {
+        pages = parsePageCount(f.read(64));
         f.close();
     }
     fs::removeQuietly(reportPath);
@@ -64,14 +61,17 @@ QStringList rangeArguments(const QString& pdf, const PageRange& range, const QSt
 
 namespace {
 
-// Appends the file `part` to `out`; false when either fails.
-bool append(QFile& out, const QString& part) {
+// Appends the file `part` to `out`; false when either fails or the part does
+// not hold exactly `pages` page breaks (form feeds).
+bool append(QFile& out, const QString& part, int pages) {
     QFile in(part);
     if (!in.open(QIODevice::ReadOnly)) return false;
+    qsizetype breaks = 0;
     for (;;) {
         const QByteArray block = in.read(1 << 20);
-        if (block.isEmpty()) return !in.error() || in.atEnd();
-        if (out.write(block) != block.size()) return false;
+        if (block.isEmpty()) return (!in.error() || in.atEnd()) && breaks == pages;
+        breaks += block.count('\f');
+        if (breaks > pages || out.write(block) != block.size()) return false;
     }
 }
 
@@ -120,7 +120,8 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
     if (allGood && !result.ended && !result.timedOut) {
         QFile out(txt);
         bool ok = out.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        for (std::size_t k = 0; ok && k < n; ++k) ok = append(out, parts[k]);
+        for (std::size_t k = 0; ok && k < n; ++k)
+            ok = append(out, parts[k], ranges[k].last - ranges[k].first + 1);
         ok = out.isOpen() && out.flush() && ok;
         out.close();
         result.done = ok;

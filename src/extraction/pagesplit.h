@@ -24,13 +24,16 @@ struct PageRange {
 // to share out). Sizes differ by one page at most.
 std::vector<PageRange> planPageRanges(int pages, int parts, int minPages);
 
-// The absolute path of `pdfinfo` found on PATH; empty when there is none.
-QString findPdfinfo();
-
-// The page count pdfinfo reports for `pdf`; 0 when it cannot tell. Its report
-// goes to `reportPath` (removed afterwards).
-int countPages(const QString& pdfinfoPath, const QString& pdf, const QString& reportPath,
+// The page count of `pdf` as qpdf counts the pages of its page tree
+// (`qpdf --show-npages`); 0 when it cannot tell. Nothing the document holds
+// (its title, say) can stand in for the count. qpdf's answer goes to
+// `reportPath` (removed afterwards).
+int countPages(const QString& qpdfPath, const QString& pdf, const QString& reportPath,
                ChildToken& token, int timeLimitMs);
+
+// The page count qpdf's `--show-npages` answer gives: one number on one line,
+// nothing else; 0 for anything else.
+int parsePageCount(const QByteArray& answer);
 
 // Extractor arguments for one range of `pdf`, its text written to `out`.
 QStringList rangeArguments(const QString& pdf, const PageRange& range, const QString& out);
@@ -56,8 +59,10 @@ struct RangeHelpers {
 // Extracts `pdf` into `txt` as `ranges`: the caller's thread takes the next
 // range not yet begun, and so does each helper from the moment it joins, so
 // a worker that becomes free half way takes the ranges still left; then the
-// texts are joined in page order. The ranges' texts are written into
-// `folder` and removed. Not done: `txt` is absent.
+// texts are joined in page order. A range's text counts only when it holds one
+// page break per page of the range: a text with fewer or more is not the
+// range's pages, and the file is left to a whole-file run. The ranges' texts
+// are written into `folder` and removed. Not done: `txt` is absent.
 SplitResult extractInRanges(const QString& extractor, const QString& pdf, const QString& txt,
                             const QString& folder, const std::vector<PageRange>& ranges,
                             const RangeHelpers& helpers, ChildToken& token, int timeLimitMs);

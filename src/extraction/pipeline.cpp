@@ -26,7 +26,6 @@ int TextPipeline::coreCount() {
 
 TextPipeline::TextPipeline(Setup setup) : setup_(std::move(setup)) {
     if (setup_.qpdfPath.isEmpty()) setup_.qpdfPath = findQpdf();
-    if (setup_.pdfinfoPath.isEmpty()) setup_.pdfinfoPath = findPdfinfo();
     jobs_ = setup_.jobs > 0 ? setup_.jobs : coreCount();
 }
 

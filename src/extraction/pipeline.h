@@ -120,8 +120,8 @@ class TextPipeline {
         QString workerFolderPrefix = QStringLiteral("ex");
         // An extraction still running after this many seconds is ended (0: no limit).
         int timeLimitSeconds = kDefaultTimeLimitSeconds;
-        // qpdf (decrypting, and telling a protected file from a damaged one);
-        // empty: looked up on PATH.
+        // qpdf (decrypting, telling a protected file from a damaged one, and
+        // the page count of a file to split); empty: looked up on PATH.
         QString qpdfPath;
         // Bytes of texts extracted ahead and waiting for their turn: no worker
         // begins a later file while they reach this.
@@ -136,8 +136,6 @@ class TextPipeline {
         int splitMinPages = kDefaultSplitMinPages;
         // Ranges per worker taking part: a worker slowed by other work takes fewer.
         int splitRangesPerWorker = 4;
-        // pdfinfo (the page count of a file to split); empty: looked up on PATH.
-        QString pdfinfoPath;
     };
     static constexpr std::int64_t kDefaultSplitMinBytes = 4ll * 1024 * 1024;
     static constexpr int kDefaultSplitMinPages = 40;

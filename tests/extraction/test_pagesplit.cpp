@@ -179,6 +179,56 @@ class PageSplitTest : public QObject {
                     .isEmpty());
     }
 
+    // Catches a page count read from text the document holds: pdfinfo prints
+    // the title first, line breaks and all, so a title "...\nPages: 40" made a
+    // 300-page file split into pages 1-40 only.
+    void aForgedTitleDoesNotDecideThePagesSearched() {
+        const QString forged = d(QStringLiteral("forged.pdf"));
+        test::makeTextPdf(forged, hyphenatedPages(), QStringLiteral("Manual\nPages: 40\nx"));
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {forged});
+        QVERIFY(info.waitForFinished(60000));
+        QVERIFY(info.readAllStandardOutput().contains("\nPages: 40\n"));  // the forged line
+
+        const QString log = d(QStringLiteral("forged.log"));
+        TextPipeline p(setup(loggingExtractor(QStringLiteral("forged"), log), 2, true));
+        FileRequest request;
+        request.path = forged;
+        const FileText text = p.obtain(request);
+        QCOMPARE(int(text.outcome), int(TextOutcome::Text));
+        QVERIFY(text.onDisk);
+        QCOMPARE(readAll(text.onDisk->path), test::extractWithPdftotext(forged));
+        QCOMPARE(rangeCalls(log),
+                 QStringList({QStringLiteral("-f 1 -l 150"), QStringLiteral("-f 151 -l 300")}));
+    }
+
+    void theQpdfAnswerIsOneNumberOrNothing() {
+        for (const auto& [answer, pages] :
+             {std::pair{QByteArray("300\n"), 300}, std::pair{QByteArray("7"), 7},
+              std::pair{QByteArray(""), 0}, std::pair{QByteArray("Pages: 40\n"), 0},
+              std::pair{QByteArray("40\n300\n"), 0}, std::pair{QByteArray("-4\n"), 0},
+              std::pair{QByteArray("99999999999\n"), 0}})
+            QCOMPARE(parsePageCount(answer), pages);
+    }
+
+    // Catches a range text taken without looking at what it holds: an
+    // extractor that leaves out the last page of a range and still succeeds
+    // would cut that page from the file's text.
+    void aRangeTextShortOfAPageFallsBackToOneWholeFileRun() {
+        const QString log = d(QStringLiteral("short.log"));
+        const QString extractor = test::writeScript(
+            dir_.path(), QStringLiteral("short"),
+            QStringLiteral("echo \"$*\" >> '%1'\n"
+                           "[ \"$1\" = -f ] && [ \"$2\" = 151 ] && exec pdftotext -f 151 -l 299 "
+                           "\"$5\" \"$6\"\n"
+                           "exec pdftotext \"$@\"")
+                .arg(log));
+        TextPipeline p(setup(extractor, 2, true));
+        QCOMPARE(textOf(p), test::extractWithPdftotext(big_));
+        QCOMPARE(rangeCalls(log).size(), 2);
+        QCOMPARE(wholeFileCalls(log), 1);
+    }
+
     // Catches a large file begun while the other worker is still busy being
     // extracted whole (or as ranges the busy worker never joins), so that a
     // core idles for the rest of it. The small file's extraction lasts until

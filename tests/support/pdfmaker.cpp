@@ -13,12 +13,13 @@
 
 namespace qm::test {
 
-void makeTextPdf(const QString& path, const QStringList& pages) {
+void makeTextPdf(const QString& path, const QStringList& pages, const QString& title) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QPdfWriter writer(path);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setResolution(300);
     writer.setCreator(QStringLiteral("quillmark tests"));
+    if (!title.isEmpty()) writer.setTitle(title);
     QPainter painter;
     if (!painter.begin(&writer)) throw std::runtime_error("cannot write PDF " + path.toStdString());
     QFont font(QStringLiteral("Liberation Sans"));

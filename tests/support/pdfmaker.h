@@ -9,9 +9,10 @@
 
 namespace qm::test {
 
-// A PDF with one page per element; "\n" breaks lines within a page. Throws
-// std::runtime_error when the file cannot be written.
-void makeTextPdf(const QString& path, const QStringList& pages);
+// A PDF with one page per element; "\n" breaks lines within a page; `title`
+// goes into the document's information. Throws std::runtime_error when the
+// file cannot be written.
+void makeTextPdf(const QString& path, const QStringList& pages, const QString& title = {});
 
 // A PDF whose only page is a picture (no text at all).
 void makeImagePdf(const QString& path);
