@@ -1,14 +1,15 @@
 #include <QApplication>
-#include <QFile>
 #include <cstdio>
 
 #include "app/program.h"
+#include "fs/fs.h"
 
 namespace {
 
 QStringList argumentsOf(int argc, char** argv) {
     QStringList out;
-    for (int i = 1; i < argc; ++i) out << QFile::decodeName(argv[i]);
+    // A path's bytes are kept as they are, UTF-8 or not.
+    for (int i = 1; i < argc; ++i) out << qm::fs::decodeName(argv[i]);
     return out;
 }
 
@@ -24,8 +25,7 @@ int main(int argc, char** argv) {
     }
     // Qt takes its own options (-platform, -style, ...) out of the list first.
     QApplication app(argc, argv);
-    const qm::ProgramArguments args =
-        qm::parseProgramArguments(QCoreApplication::arguments().mid(1));
+    const qm::ProgramArguments args = qm::parseProgramArguments(argumentsOf(argc, argv));
     if (!args.error.isEmpty()) {
         std::fprintf(stderr, "quillmark: %s\nTry 'quillmark --help' for more information.\n",
                      args.error.toLocal8Bit().constData());

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <string>
 
+#include "extraction/child.h"
 #include "fs/fs.h"
 #include "text/display.h"
 
@@ -54,7 +55,37 @@ void writeAll(std::FILE* f, const QByteArray& bytes) {
 
 constexpr qint64 kRefreshMilliseconds = 500;
 
+void onTerminalStop(int);
+
+void setStopHandler(void (*handler)(int)) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTSTP, &sa, nullptr);
+}
+
+// Stops the extractors, then this program as Ctrl+Z would have (so the shell
+// sees a stopped job); the program goes on here when it is continued.
+void onTerminalStop(int) {
+    const int saved = errno;
+    stopChildrenFromSignal();
+    setStopHandler(SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP);
+    setStopHandler(onTerminalStop);
+    continueChildrenFromSignal();
+    errno = saved;
+}
+
 }  // namespace
+
+void stopExtractorsWithProgram() {
+    setStopHandler(onTerminalStop);
+}
 
 void holdInterrupts() {
     sigset_t set = interruptSet();

@@ -17,6 +17,10 @@ namespace qm::cli {
 // collects them. Extractors run in process groups of their own, so a Ctrl+C at
 // the terminal never reaches them. Call before any thread exists.
 void holdInterrupts();
+// Ctrl+Z (SIGTSTP) stops the extractors with this program, and SIGCONT
+// resumes them with it: in process groups of their own, the terminal's stop
+// does not reach them.
+void stopExtractorsWithProgram();
 // Number of Ctrl+C (SIGINT) received since the last call; never waits.
 int takeInterrupts();
 // True when SIGTERM or SIGHUP came since the last call (held back with Ctrl+C);

@@ -4,11 +4,16 @@
 
 #include "cli/clisearch.h"
 #include "cli/console.h"
+#include "fs/fs.h"
 
 int main(int argc, char** argv) {
     // Before Qt starts any thread, so that every thread and child holds Ctrl+C back.
     qm::cli::holdInterrupts();
+    qm::cli::stopExtractorsWithProgram();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillmark-search"));
-    return qm::cli::runCommandLine(QCoreApplication::arguments().mid(1));
+    // A path's bytes are kept as they are, UTF-8 or not.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << qm::fs::decodeName(argv[i]);
+    return qm::cli::runCommandLine(arguments);
 }

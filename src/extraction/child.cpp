@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -19,6 +19,44 @@
 extern char** environ;
 
 namespace qm {
+
+namespace {
+
+// The process groups of the running children, for signal handlers, which
+// cannot take the registry's lock: slots are taken and freed atomically. A
+// child that finds no free slot is still ended as usual, but not stopped
+// with the program.
+constexpr int kGroupSlots = 256;
+std::atomic<pid_t> groupSlots[kGroupSlots];
+
+void listGroup(pid_t pid) {
+    for (auto& slot : groupSlots) {
+        pid_t free = 0;
+        if (slot.compare_exchange_strong(free, pid)) return;
+    }
+}
+
+void unlistGroup(pid_t pid) {
+    for (auto& slot : groupSlots) {
+        pid_t mine = pid;
+        if (slot.compare_exchange_strong(mine, 0)) return;
+    }
+}
+
+void signalGroups(int sig) {
+    for (auto& slot : groupSlots)
+        if (const pid_t pid = slot.load(); pid > 0) ::kill(-pid, sig);
+}
+
+}  // namespace
+
+void stopChildrenFromSignal() {
+    signalGroups(SIGSTOP);
+}
+
+void continueChildrenFromSignal() {
+    signalGroups(SIGCONT);
+}
 
 struct Children {
     std::mutex mutex;
@@ -113,6 +151,92 @@ void feed(int fd, const QByteArray& input) {
     ::close(fd);
 }
 
+// What a child is started with; everything is made ready before the fork, as
+// the child may only make system calls until it runs the program.
+struct Launch {
+    char* const* argv;
+    int input;           // read end of the input pipe; -1: /dev/null
+    const char* output;  // standard output's file
+    bool create;         // `output` is made (owner-only) or emptied
+};
+
+// In the child: the signal state a program expects, its own process group,
+// an end together with this process, the standard descriptors; then the
+// program. Returns only when something failed (errno tells).
+void becomeChild(const Launch& launch, pid_t parent) {
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigemptyset(&plain.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        struct sigaction now {};
+        if (::sigaction(sig, nullptr, &now) != 0) continue;
+        // Handlers of this program must not run in the child; what this
+        // program ignores for itself (a closed pipe) is the program's again.
+        const bool handled = now.sa_handler != SIG_DFL && now.sa_handler != SIG_IGN;
+        if (handled || sig == SIGPIPE || sig == SIGINT || sig == SIGTERM || sig == SIGHUP)
+            ::sigaction(sig, &plain, nullptr);
+    }
+    if (::setpgid(0, 0) != 0) return;
+    // Ends when the thread that started it ends, which waits for it: so when
+    // this program ends in any way, even killed. The program may have ended
+    // before that was said: then the parent is another process by now.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return;
+    if (::getppid() != parent) {
+        errno = ESRCH;
+        return;
+    }
+    const int in = launch.input >= 0 ? launch.input : ::open("/dev/null", O_RDONLY);
+    const int out =
+        ::open(launch.output, launch.create ? O_WRONLY | O_CREAT | O_TRUNC : O_WRONLY, 0600);
+    const int err = ::open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0 || err < 0) return;
+    if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) return;
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(launch.argv[0], launch.argv, environ);
+}
+
+// Starts a child; its pid, or 0. `execPipe` is told whether the program ran.
+pid_t launchChild(const Launch& launch, int& execPipe) {
+    int report[2] = {-1, -1};
+    if (::pipe2(report, O_CLOEXEC) != 0) return 0;
+    // No handler of this program may run in the child before it has its own.
+    sigset_t all, saved;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &saved);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(report[0]);
+        becomeChild(launch, parent);
+        const int error = errno;
+        [[maybe_unused]] const ssize_t w = ::write(report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    if (pid > 0) ::setpgid(pid, pid);  // at once, whichever of the two comes first
+    ::close(report[1]);
+    if (pid < 0) {
+        ::close(report[0]);
+        return 0;
+    }
+    execPipe = report[0];
+    return pid;
+}
+
+// Reads the child's report: nothing before the pipe closes on exec means the
+// program runs. Closes the pipe.
+bool execSucceeded(int execPipe) {
+    int error = 0;
+    ssize_t n = 0;
+    do {
+        n = ::read(execPipe, &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+    ::close(execPipe);
+    return n == 0;
+}
+
 }  // namespace
 
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
@@ -129,51 +253,38 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
 
     int pipeFds[2] = {-1, -1};
     if (!input.isEmpty() && ::pipe2(pipeFds, O_CLOEXEC) != 0) return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (pipeFds[0] >= 0)
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     const std::string output = outputPath.isEmpty() ? std::string("/dev/null")
                                                     : QFile::encodeName(outputPath).toStdString();
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(),
-                                     outputPath.isEmpty() ? O_WRONLY : O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGHUP);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(
-        &attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    const Launch launch{argv.data(), pipeFds[0], output.c_str(), !outputPath.isEmpty()};
 
     auto& r = Children::get();
     pid_t pid = 0;
+    int execPipe = -1;
     {
         // Started under the lock, so a cancel either comes before (and the
         // child is never started) or finds it in the list.
         std::lock_guard lock(r.mutex);
         if (r.ended || Children::isCancelled(token)) {
             result.ended = true;
-        } else if (posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ) == 0) {
+        } else if ((pid = launchChild(launch, execPipe)) > 0) {
             result.started = true;
             r.running.emplace_back(pid, &token);
+            listGroup(pid);
             ++r.started;
         }
     }
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     if (pipeFds[0] >= 0) ::close(pipeFds[0]);
+    if (result.started && !execSucceeded(execPipe)) {
+        // The program could not be run: as if it had never started.
+        std::lock_guard lock(r.mutex);
+        auto& v = r.running;
+        v.erase(std::remove_if(v.begin(), v.end(), [&](const auto& e) { return e.first == pid; }),
+                v.end());
+        unlistGroup(pid);
+        result.started = false;
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
     if (pipeFds[1] >= 0) {
         if (result.started)
             feed(pipeFds[1], input);
@@ -198,6 +309,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         auto& v = r.running;
         v.erase(std::remove_if(v.begin(), v.end(), [&](const auto& e) { return e.first == pid; }),
                 v.end());
+        unlistGroup(pid);
         result.ended = r.ended || Children::isCancelled(token);
         // Whatever the child left running in its group goes with it.
         ::kill(-pid, SIGKILL);

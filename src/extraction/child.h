@@ -8,7 +8,8 @@
 //
 // Each child leads a process group of its own: a Ctrl+C typed at the terminal
 // reaches only this program, which ends its children itself; and ending a
-// child ends everything it started.
+// child ends everything it started. A child is killed when this program ends
+// in any way (even by SIGKILL), so no extractor runs on as an orphan.
 
 #include <QByteArray>
 #include <QString>
@@ -55,5 +56,11 @@ void allowExtractions();
 // Children running right now, and children started since the program began.
 int runningChildren();
 std::int64_t childrenStarted();
+
+// Stops (SIGSTOP) and resumes (SIGCONT) the process groups of every running
+// child: for the handler of Ctrl+Z, which stops this program, whose children,
+// in groups of their own, the terminal does not stop. Async-signal-safe.
+void stopChildrenFromSignal();
+void continueChildrenFromSignal();
 
 }  // namespace qm

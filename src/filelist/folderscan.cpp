@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QChar>
-#include <QFile>
+#include <QLocale>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -123,24 +123,50 @@ unsigned char entryType(int dirFd, const dirent* e) {
     return DT_FIFO;  // any other kind: not listed
 }
 
+// What the file test of the listing found.
+enum class FileCheck { Openable, NotAFile, Unopenable };
+
 // The file test of the listing, relative to the open folder: a regular file
 // (a symbolic link is followed) that opens for reading. A link is looked at
 // before it is opened so that devices and pipes behind it are never opened.
-bool openableFileAt(int dirFd, const char* name, unsigned char type) {
+// Unopenable: a regular file that does not open (`error` tells why).
+FileCheck checkFileAt(int dirFd, const char* name, unsigned char type, int& error) {
     if (type != DT_REG) {
         struct stat st {};
-        if (::fstatat(dirFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode)) return false;
+        if (::fstatat(dirFd, name, &st, 0) != 0) {
+            // A link that leads nowhere is no file; a folder that cannot be
+            // searched hides what its entries are.
+            error = errno;
+            return errno == EACCES ? FileCheck::Unopenable : FileCheck::NotAFile;
+        }
+        if (!S_ISREG(st.st_mode)) return FileCheck::NotAFile;
     }
     const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        error = errno;
+        return errno == ENOENT ? FileCheck::NotAFile : FileCheck::Unopenable;
+    }
     struct stat st {};
     const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
-    return ok;
+    return ok ? FileCheck::Openable : FileCheck::NotAFile;
+}
+
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+void note(WalkProblems* problems, const QString& path, const QString& reason) {
+    if (problems) problems->push_back({path, reason});
 }
 
 bool isUnlistable(int error) {
     return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR;
+}
+
+// Gone, or no longer a folder: nothing is left to read.
+bool isGone(int error) {
+    return error == ENOENT || error == ENOTDIR;
 }
 
 QString describe(const QString& folder, int error) {
@@ -169,20 +195,36 @@ void attempt(FolderWalkStage stage, const FolderWalkFailure& failed, F&& body) {
 
 // Lists the subfolders of every entry of `level` that may be walked, in order.
 // Entries that cannot be listed are removed from `level`.
-QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailure& failed) {
+QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailure& failed,
+                      WalkProblems* problems) {
     QStringList found;
     qsizetype i = 0;
     while (i < level.size()) {
         const QString f = level[i];
         bool unlistable = false;
         attempt(FolderWalkStage::Listing, failed, [&] {
-            if (!fs::isFolder(f)) return;
-            const QByteArray native = QFile::encodeName(f);
-            if (native.size() >= kFolderPathLimit) return;
+            const QByteArray native = fs::encodeName(f);
+            if (native.size() >= kFolderPathLimit) {
+                note(problems, f, pathTooLongReason());
+                unlistable = true;
+                return;
+            }
+            struct stat st {};
+            const bool known = ::stat(native.constData(), &st) == 0;
+            if (!known || !S_ISDIR(st.st_mode)) {
+                // Gone, or never a folder: kept without a word. A folder above
+                // that cannot be searched hides it: that is named.
+                if (!known && (errno == EACCES || errno == EPERM)) {
+                    note(problems, f, systemReason(errno));
+                    unlistable = true;
+                }
+                return;
+            }
             if (pump) pump->pump();
             DirHandle dir(native);
             if (!dir.ok()) {
                 if (isUnlistable(dir.error())) {
+                    if (!isGone(dir.error())) note(problems, f, systemReason(dir.error()));
                     unlistable = true;
                     return;
                 }
@@ -197,14 +239,14 @@ QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailu
                 if (len >= static_cast<std::size_t>(kNameLimit)) continue;
                 if (name[0] == '.') continue;  // hidden folders and their trees
                 const QByteArray bytes = QByteArray::fromRawData(name, static_cast<qsizetype>(len));
-                if (hasOddCharacters(bytes)) continue;
-                found.push_back(f + QString::fromUtf8(bytes) + u'/');
+                found.push_back(f + fs::decodeName(bytes) + u'/');
             }
             std::sort(found.begin() + first, found.end(), [](const QString& a, const QString& b) {
                 return byName(QStringView(a).chopped(1), QStringView(b).chopped(1));
             });
             if (dir.error() != 0) {
                 if (isUnlistable(dir.error())) {
+                    if (!isGone(dir.error())) note(problems, f, systemReason(dir.error()));
                     unlistable = true;
                     return;
                 }
@@ -259,13 +301,18 @@ bool FilePattern::matches(const QString& name) const {
     return wildcardMatch(pattern_, loweredCodePoints(name));
 }
 
+QString pathTooLongReason() {
+    return QStringLiteral("the path is longer than the system takes (%1 bytes)")
+        .arg(QLocale(QLocale::English).toString(kFolderPathLimit));
+}
+
 void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
-                 const FolderWalkFailure& failed) {
+                 const FolderWalkFailure& failed, WalkProblems* problems) {
     // The levels below the entries of `folders`, each listed from the one above.
     std::vector<QStringList> levels;
-    QStringList current = walkLevel(folders, pump, failed);
+    QStringList current = walkLevel(folders, pump, failed, problems);
     while (recurse && !current.isEmpty()) {
-        QStringList next = walkLevel(current, pump, failed);
+        QStringList next = walkLevel(current, pump, failed, problems);
         levels.push_back(std::move(current));
         current = std::move(next);
     }
@@ -282,11 +329,15 @@ void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
     }
 }
 
-QStringList listMatchingFiles(const QString& folder, const QString& pattern) {
+namespace {
+
+// The matching names of `folder` (ending in "/"), and those that could not be
+// opened with their reasons.
+QStringList listNames(const QString& path, const QString& pattern,
+                      std::vector<std::pair<QString, QString>>* unreadable) {
     QStringList names;
-    QString path = folder;
-    if (!path.endsWith(u'/')) path += u'/';
-    DirHandle dir(QFile::encodeName(path));
+    const QByteArray native = fs::encodeName(path);
+    DirHandle dir(native);
     if (!dir.ok()) return names;
     const FilePattern match(pattern);
     while (const dirent* e = dir.next()) {
@@ -294,30 +345,57 @@ QStringList listMatchingFiles(const QString& folder, const QString& pattern) {
         if (type != DT_REG && type != DT_LNK) continue;
         const char* name = e->d_name;
         const std::size_t len = std::strlen(name);
-        if (utf8::validPrefixLength(std::string_view(name, len)) != len) continue;
-        QString qname = QString::fromUtf8(name, static_cast<qsizetype>(len));
+        QString qname = fs::decodeName(QByteArray::fromRawData(name, static_cast<qsizetype>(len)));
         if (!match.matches(qname)) continue;
-        if (!openableFileAt(dir.fd(), name, type)) continue;
-        names.push_back(std::move(qname));
+        int error = 0;
+        const FileCheck check = checkFileAt(dir.fd(), name, type, error);
+        if (check == FileCheck::NotAFile) continue;
+        if (native.size() + static_cast<qsizetype>(len) >= kFolderPathLimit) {
+            if (unreadable) unreadable->emplace_back(std::move(qname), pathTooLongReason());
+        } else if (check == FileCheck::Unopenable) {
+            if (unreadable) unreadable->emplace_back(std::move(qname), systemReason(error));
+        } else {
+            names.push_back(std::move(qname));
+        }
     }
     std::sort(names.begin(), names.end(),
               [](const QString& a, const QString& b) { return byName(a, b); });
     return names;
 }
 
-QStringList filesToAddFromFolder(const QString& folderEntry, const QString& pattern) {
+}  // namespace
+
+QStringList listMatchingFiles(const QString& folder, const QString& pattern,
+                              WalkProblems* problems) {
+    QString path = folder;
+    if (!path.endsWith(u'/')) path += u'/';
+    std::vector<std::pair<QString, QString>> unreadable;
+    const QStringList names = listNames(path, pattern, problems ? &unreadable : nullptr);
+    for (auto& [name, reason] : unreadable) note(problems, path + name, reason);
+    return names;
+}
+
+QStringList filesToAddFromFolder(const QString& folderEntry, const QString& pattern,
+                                 WalkProblems* problems) {
     QString folder = folderEntry;
     if (folder.endsWith(u'/')) folder.chop(1);
     // The root folder's entry is "//": what is left is "/", and the doubled
     // separator of folder + "/" + name is collapsed below.
+    const QString listed = folder.isEmpty() ? QStringLiteral("/") : folder;
     QStringList out;
-    const QStringList names =
-        listMatchingFiles(folder.isEmpty() ? QStringLiteral("/") : folder, pattern);
+    std::vector<std::pair<QString, QString>> unreadable;
+    const QStringList names = listNames(listed.endsWith(u'/') ? listed : listed + u'/', pattern,
+                                        problems ? &unreadable : nullptr);
+    const auto hidden = [](const QString& name) {
+        return name.startsWith(u'~') || name.startsWith(u'.');
+    };
     out.reserve(names.size());
     for (const QString& name : names) {
-        if (name.startsWith(u'~') || name.startsWith(u'.')) continue;
+        if (hidden(name)) continue;
         out.push_back(fs::collapseSlashes(folder + u'/' + name));
     }
+    for (auto& [name, reason] : unreadable)
+        if (!hidden(name)) note(problems, fs::collapseSlashes(folder + u'/' + name), reason);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -43,29 +44,50 @@ enum class FolderWalkStage { Listing, Collecting };
 // Told of every failure the walk goes on after, with the error's description.
 using FolderWalkFailure = std::function<void(FolderWalkStage stage, const QString& description)>;
 
+// A folder or file under a walked folder that could not be read, with the
+// reason (the system's words, or why the walk could not go there).
+struct WalkProblem {
+    QString path;
+    QString reason;
+    bool operator==(const WalkProblem&) const = default;
+};
+using WalkProblems = std::vector<WalkProblem>;
+
 // Appends to `folders` every folder below its entries, level by level: first
 // the subfolders of the entries (each folder's by name, letter case ignored
 // first), then the folders one level deeper (grouped by parent, parents in the
 // order of the level above), and so on when `recurse`. Folders whose names
 // begin with "." and symbolic links to folders are neither walked nor listed;
-// an entry of `folders` itself is always walked. An entry that cannot be listed
-// (no permission, vanished) is removed without a word. Other failures go to
-// `failed` (may be empty) and the walk goes on; a folder that failed stays in
-// the collection unwalked. Pending events are pumped at every folder.
+// an entry of `folders` itself is always walked. Any other name is walked as
+// it is: names are never patterns, and bytes that are not UTF-8 are kept
+// (fs::decodeName). An entry that cannot be listed is removed: one that
+// vanished without a word, one without permission, or whose path is longer
+// than the system takes, named in `problems` (may be null) with its reason.
+// Other failures go to `failed` (may be empty) and the walk goes on; a folder
+// that failed stays in the collection unwalked. Pending events are pumped at
+// every folder.
 void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
-                 const FolderWalkFailure& failed);
+                 const FolderWalkFailure& failed, WalkProblems* problems = nullptr);
 
 // The names (no folder) of the files in `folder` that match `pattern` and open
 // for reading, by name (letter case ignored first, as file managers show
 // them). Folders, devices, pipes and sockets are not listed; symbolic links
-// count as the file they lead to. Names that are not valid UTF-8 cannot be
-// named by the program and are left out. A folder that cannot be read gives
-// no names. Never throws.
-QStringList listMatchingFiles(const QString& folder, const QString& pattern);
+// count as the file they lead to. Names that are not valid UTF-8 keep their
+// bytes (fs::decodeName). A folder that cannot be read gives no names. A file
+// that matches but cannot be opened (no permission), or whose path is longer
+// than the system takes, is not listed but goes to `problems` (may be null)
+// as its path and reason. Never throws.
+QStringList listMatchingFiles(const QString& folder, const QString& pattern,
+                              WalkProblems* problems = nullptr);
 
 // The file-list entries for one entry of a folder collection: the listed
 // files of the folder, except names beginning with "~" or "." (hidden files),
-// each as folder + "/" + name with doubled separators collapsed.
-QStringList filesToAddFromFolder(const QString& folderEntry, const QString& pattern);
+// each as folder + "/" + name with doubled separators collapsed. Files that
+// could not be listed go to `problems` (may be null), hidden ones excepted.
+QStringList filesToAddFromFolder(const QString& folderEntry, const QString& pattern,
+                                 WalkProblems* problems = nullptr);
+
+// The reason given for a path the system cannot take.
+QString pathTooLongReason();
 
 }  // namespace qm

@@ -9,6 +9,12 @@ qsizetype unitsAt(const QString& text, qsizetype i) {
                ? 2
                : 1;
 }
+
+bool isRawByte(const QString& s, qsizetype i) {
+    const char16_t c = s[i].unicode();
+    return c >= 0xDC80 && c <= 0xDCFF && (i == 0 || !s[i - 1].isHighSurrogate());
+}
+
 }  // namespace
 
 qsizetype characterCount(const QString& text) {
@@ -25,9 +31,22 @@ QString leftCharacters(const QString& text, qsizetype limit) {
 
 QString blankControls(const QString& text) {
     QString out = text;
-    for (QChar& c : out)
-        if (isControl(c.unicode())) c = u' ';
-    return out;
+    bool raw = false;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (isControl(out[i].unicode())) out[i] = u' ';
+        raw = raw || isRawByte(out, i);
+    }
+    if (!raw) return out;
+    QString shown;
+    shown.reserve(out.size() + 8);
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (isRawByte(out, i))
+            shown += QStringLiteral("\\x") +
+                     QString::number(0x80 + (out[i].unicode() - 0xDC80), 16).toUpper();
+        else
+            shown += out[i];
+    }
+    return shown;
 }
 
 }  // namespace qm::text

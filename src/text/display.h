@@ -23,7 +23,9 @@ qsizetype characterCount(const QString& text);
 QString leftCharacters(const QString& text, qsizetype limit);
 
 // The text with every control character shown as one blank, so that it stays
-// on one line (a list cell, an export field, a terminal line).
+// on one line (a list cell, an export field, a terminal line). A byte of a file
+// name that is not UTF-8 (kept as U+DC80..U+DCFF, see fs::decodeName) is
+// shown as "\xE9", so it is seen and no export writes a lone surrogate.
 QString blankControls(const QString& text);
 
 }  // namespace qm::text

@@ -2,17 +2,21 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 
 #include "app/folderwalkreport.h"
 #include "filelist/filelist.h"
 #include "filelist/folderscan.h"
+#include "fs/fs.h"
 #include "support/scripted.h"
 #include "text/error.h"
 
@@ -60,6 +64,36 @@ class FolderScan : public ::testing::Test {
     ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
 };
+
+// What `body` gives when run as an ordinary user: as is, or as root in a
+// child process that has become "nobody" (65534), its answer sent back
+// through a pipe.
+QByteArray asOrdinaryUser(const std::function<QByteArray()>& body) {
+    if (::geteuid() != 0) return body();
+    int fds[2];
+    if (::pipe(fds) != 0) return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(1);
+        const QByteArray out = body();
+        for (qsizetype done = 0; done < out.size();) {
+            const ssize_t w = ::write(fds[1], out.constData() + done, size_t(out.size() - done));
+            if (w <= 0) ::_exit(1);
+            done += w;
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : QByteArray("child failed");
+}
 
 int depth(const QString& rel) {
     return static_cast<int>(rel.count(u'/'));
@@ -314,29 +348,102 @@ TEST_F(FolderScan, WalkStopsAtTheLongestPathTheSystemTakes) {
     ::close(top);
 }
 
-TEST_F(FolderScan, FoldersWithOddNamesAreNeitherWalkedNorListed) {
-    rawDir("new\nline");
-    rawDir("bad\xff\xfe");
-    rawDir("what?");
-    rawDir("del\x7f");
-    rawDir("c1\xc2\x85");
-    rawDir("caf\xc3\xa9");
-    rawFile("caf\xc3\xa9/inside.pdf");
-    rawFile("new\nline/hidden-away.pdf");
-    rawFile("raw\xff.pdf");
-    rawFile("ok?.pdf");
+// Catches names read as patterns or dropped for their characters: every
+// folder is walked and every file listed, under a text that names its very
+// bytes, also when they are not UTF-8.
+TEST_F(FolderScan, FoldersAndFilesWithOddNamesAreWalkedAndListedByTheirBytes) {
+    const QList<QByteArray> odd{"new\nline", "bad\xff\xfe", "what?",      "star*",
+                                "br[ack",    "del\x7f",     "c1\xc2\x85", "caf\xc3\xa9"};
+    QList<QByteArray> expected{"raw\xff.pdf", "ok?.pdf", "[a].pdf"};
+    for (const QByteArray& d : odd) {
+        rawDir(d);
+        rawFile(d + "/inside.pdf");
+        expected << d + "/inside.pdf";
+    }
+    for (const QByteArray& f : {QByteArray("raw\xff.pdf"), QByteArray("ok?.pdf"),
+                                QByteArray("[a].pdf"), QByteArray("a.pdf")})
+        rawFile(f);
+    expected << "a.pdf";
 
-    const QStringList folders = walk(root);
-    EXPECT_EQ(relative(folders), (QStringList{"", QStringLiteral("café/")}));
+    WalkProblems problems;
+    QStringList folders{root};
+    walkFolders(folders, true, &pump, folderWalkReport(boxes), &problems);
+    EXPECT_EQ(folders.size(), odd.size() + 1);
     QStringList files;
-    for (const QString& f : folders) files += filesToAddFromFolder(f, QStringLiteral("*.pdf"));
-    files.sort();
-    // A file whose name is not UTF-8 cannot be named and is left out.
-    EXPECT_EQ(relative(files), (QStringList{QStringLiteral("café/inside.pdf"), "ok?.pdf"}));
+    for (const QString& f : folders)
+        files += filesToAddFromFolder(f, QStringLiteral("*.pdf"), &problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(boxes.shown.empty());
+
+    QList<QByteArray> got;
+    for (const QString& f : files) {
+        got << fs::encodeName(f).mid(fs::encodeName(root).size());
+        // The text opens the file it came from.
+        const int fd = ::open(fs::encodeName(f).constData(), O_RDONLY);
+        EXPECT_GE(fd, 0) << fs::encodeName(f).toHex().constData();
+        if (fd >= 0) ::close(fd);
+    }
+    std::sort(got.begin(), got.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(got, expected);
+
+    // The list shows a byte that is not UTF-8 as such, and a line break as a blank.
+    FileList list;
+    list.add(QStringList{root + fs::decodeName("raw\xff.pdf"),
+                         root + fs::decodeName("new\nline/inside.pdf")});
+    EXPECT_EQ(list.data(list.index(0, 0), Qt::DisplayRole).toString(),
+              root + QStringLiteral("raw\\xFF.pdf"));
+    EXPECT_EQ(list.data(list.index(1, 0), Qt::DisplayRole).toString(),
+              root + QStringLiteral("new line/inside.pdf"));
 
     // Names that are not UTF-8 are beyond QDir; take them away by their bytes.
+    ::unlink((QFile::encodeName(root) + "bad\xff\xfe/inside.pdf").constData());
     ::rmdir((QFile::encodeName(root) + "bad\xff\xfe").constData());
     ::unlink((QFile::encodeName(root) + "raw\xff.pdf").constData());
+}
+
+// Catches folders and files skipped without a word when the user may not
+// read them. Root reads everything, so as root the walk runs in a child
+// process that has become "nobody".
+TEST_F(FolderScan, WhatCannotBeReadIsNamedWithItsReason) {
+    mkdir(QStringLiteral("locked/inner"));
+    mkdir(QStringLiteral("noread"));
+    mkdir(QStringLiteral("nosearch/sub"));
+    touch(QStringLiteral("nosearch/inner.pdf"));
+    touch(QStringLiteral("secret.pdf"));
+    touch(QStringLiteral("ok.pdf"));
+    touch(QStringLiteral(".hidden-secret.pdf"));
+    const auto mode = [&](const char* rel, mode_t m) {
+        ASSERT_EQ(::chmod((QFile::encodeName(root) + rel).constData(), m), 0);
+    };
+    mode("", 0755);
+    mode("locked", 0);
+    mode("noread", 0311);
+    mode("nosearch", 0644);
+    mode("secret.pdf", 0);
+    mode(".hidden-secret.pdf", 0);
+
+    const QByteArray seen = asOrdinaryUser([&] {
+        WalkProblems problems;
+        QStringList folders{root};
+        walkFolders(folders, true, nullptr, {}, &problems);
+        QStringList lines;
+        for (const QString& f : folders)
+            for (const QString& file : filesToAddFromFolder(f, QStringLiteral("*.pdf"), &problems))
+                lines << QStringLiteral("listed ") + file.mid(root.size());
+        for (const WalkProblem& p : problems)
+            lines << p.path.mid(root.size()) + QStringLiteral(": ") + p.reason;
+        lines.sort();
+        return lines.join(u'\n').toUtf8();
+    });
+    for (const char* rel : {"locked", "noread", "nosearch"}) mode(rel, 0755);
+    EXPECT_EQ(seen.toStdString(),
+              "listed ok.pdf\n"
+              "locked/: Permission denied\n"
+              "noread/: Permission denied\n"
+              "nosearch/inner.pdf: Permission denied\n"
+              "nosearch/sub/: Permission denied\n"
+              "secret.pdf: Permission denied");
 }
 
 TEST(OddCharacters, BytesAndText) {

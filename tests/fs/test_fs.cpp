@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "fs/fs.h"
 
@@ -36,6 +38,52 @@ TEST(SplitPath, FolderHasNoTrailingSeparatorExceptTheRoot) {
         EXPECT_EQ(fs::fileName(QString::fromUtf8(c.path)), split.name) << c.path;
         EXPECT_EQ(fs::folderOf(QString::fromUtf8(c.path)), QString::fromUtf8(c.folderOf)) << c.path;
     }
+}
+
+// Catches a name whose bytes are not UTF-8 turned into U+FFFD (QFile's own
+// decoding), after which the file can be neither opened nor copied.
+TEST(NativeNames, EveryByteStringComesBackAsItWas) {
+    const QList<QByteArray> names{"caf\xe9.pdf",
+                                  "\xff\xfe",
+                                  "\xc0\xaf overlong",
+                                  "\xed\xa0\x80 cut",
+                                  "cut \xe2\x82",
+                                  "\xf4\x90\x80\x80",
+                                  "caf\xc3\xa9 \xf0\x9f\x98\x80",
+                                  "plain",
+                                  QByteArray()};
+    for (const QByteArray& n : names)
+        EXPECT_EQ(fs::encodeName(fs::decodeName(n)), n) << n.toHex().constData();
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray one(1, static_cast<char>(b));
+        EXPECT_EQ(fs::encodeName(fs::decodeName(one)), one) << b;
+    }
+    std::srand(7);
+    for (int k = 0; k < 2000; ++k) {
+        QByteArray n(std::rand() % 12, '\0');
+        for (char& c : n) c = static_cast<char>(0x80 + std::rand() % 0x80 - (k % 2) * 0x40);
+        EXPECT_EQ(fs::encodeName(fs::decodeName(n)), n) << n.toHex().constData();
+    }
+    // Valid text is its UTF-8, and its bytes decode to it.
+    const QString text = QStringLiteral("café 😀 \uFFFD");
+    EXPECT_EQ(fs::encodeName(text), text.toUtf8());
+    EXPECT_EQ(fs::decodeName(text.toUtf8()), text);
+    EXPECT_FALSE(fs::holdsRawBytes(text));
+    EXPECT_TRUE(fs::holdsRawBytes(fs::decodeName("caf\xe9")));
+    // The two names differ, though Qt's decoding makes them the same text.
+    EXPECT_NE(fs::decodeName("a\xe9"), fs::decodeName("a\xe8"));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.path() + u'/' + fs::decodeName("caf\xe9.pdf");
+    const int fd = ::open((QFile::encodeName(dir.path()) + "/caf\xe9.pdf").constData(),
+                          O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "%PDF", 4), 4);
+    ::close(fd);
+    EXPECT_TRUE(fs::isFile(path));
+    EXPECT_EQ(fs::copyFileReporting(path, dir.path() + QStringLiteral("/copy.pdf")),
+              fs::CopyResult::Copied);
 }
 
 TEST(FixDoubleBackslashes, PairsCollapseLeftToRightWithoutOverlap) {
