@@ -4,6 +4,7 @@
 
 #include "app/errorreport.h"
 #include "filelist/folderscan.h"
+#include "text/display.h"
 
 namespace qm {
 
@@ -20,6 +21,18 @@ inline FolderWalkFailure folderWalkReport(MessageBoxes& boxes) {
         boxes.message(composeErrorReport(description, location, step),
                       QString::fromLatin1(kErrorTitle), MessageBoxes::Icon::Warning);
     };
+}
+
+// After a walk: one message naming each folder or file under the walked
+// folders that could not be read, with its reason; nothing when there is none.
+inline void showUnreadable(MessageBoxes& boxes, const WalkProblems& problems,
+                           const QString& title) {
+    if (problems.empty()) return;
+    QString text = QStringLiteral("These folders or files could not be read:\r\n");
+    for (const WalkProblem& p : problems)
+        text += QStringLiteral("\r\n") + text::blankControls(p.path) + QStringLiteral("  - ") +
+                p.reason;
+    boxes.message(text, title, MessageBoxes::Icon::Warning);
 }
 
 }  // namespace qm

@@ -94,14 +94,17 @@ void Form1::PushButton6_Click() {
         p.step(106, [&] { services_.settings->saveSetting(QStringLiteral("LastFolder"), folder); });
         p.step(108, [&] { setMousePointer(MousePointer::Busy); });
         QStringList folders;
+        WalkProblems unreadable;
         p.step(110, [&] {
             folders.push_back(folder + u'/');
-            walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes));
+            walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes),
+                        &unreadable);
         });
         const QString pattern = QStringLiteral("*.") + extension;
         for (const QString& entry : folders)
-            p.step(112, [&] { fileList.add(filesToAddFromFolder(entry, pattern)); });
+            p.step(112, [&] { fileList.add(filesToAddFromFolder(entry, pattern, &unreadable)); });
         p.step(114, [&] { setMousePointer(MousePointer::Default); });
+        showUnreadable(*services_.boxes, unreadable, applicationTitle());
     }
     p.step(116, [&] { runAddTimeCheck(); });
 }
@@ -137,6 +140,7 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
 }
 
 void Form1::addPaths(const QStringList& paths) {
+    WalkProblems unreadable;
     for (const QString& path : paths) {
         // A drop has no report of its own: a failing path is passed over and
         // the entries added so far stay.
@@ -145,9 +149,10 @@ void Form1::addPaths(const QStringList& paths) {
                 QString folder = path;
                 while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
                 QStringList folders{folder + u'/'};
-                walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes));
+                walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes),
+                            &unreadable);
                 for (const QString& entry : folders)
-                    fileList.add(filesToAddFromFolder(entry, QStringLiteral("*.*")));
+                    fileList.add(filesToAddFromFolder(entry, QStringLiteral("*.*"), &unreadable));
             } else {
                 fileList.add(path);
             }
@@ -155,6 +160,7 @@ void Form1::addPaths(const QStringList& paths) {
         }
     }
     try {
+        showUnreadable(*services_.boxes, unreadable, applicationTitle());
         runAddTimeCheck();
     } catch (const std::exception&) {
     }

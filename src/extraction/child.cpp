@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
-#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -15,6 +14,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "fs/fs.h"
 
 extern char** environ;
 
@@ -245,16 +246,16 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
     if (program.isEmpty()) return result;
 
     std::vector<std::string> args;
-    args.push_back(QFile::encodeName(program).toStdString());
-    for (const QString& a : arguments) args.push_back(QFile::encodeName(a).toStdString());
+    args.push_back(fs::encodeName(program).toStdString());
+    for (const QString& a : arguments) args.push_back(fs::encodeName(a).toStdString());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     int pipeFds[2] = {-1, -1};
     if (!input.isEmpty() && ::pipe2(pipeFds, O_CLOEXEC) != 0) return result;
-    const std::string output = outputPath.isEmpty() ? std::string("/dev/null")
-                                                    : QFile::encodeName(outputPath).toStdString();
+    const std::string output =
+        outputPath.isEmpty() ? std::string("/dev/null") : fs::encodeName(outputPath).toStdString();
     const Launch launch{argv.data(), pipeFds[0], output.c_str(), !outputPath.isEmpty()};
 
     auto& r = Children::get();

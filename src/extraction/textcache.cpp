@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fs/fs.h"
 #include "text/error.h"
 #include "text/textfile.h"
 
@@ -53,7 +54,7 @@ void putI64(QByteArray& out, std::int64_t v) {
 std::optional<FileIdentity> FileIdentity::of(const QString& path) {
     if (path.isEmpty()) return std::nullopt;
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(fs::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     FileIdentity id;
     id.absolutePath = QFileInfo(path).absoluteFilePath();
@@ -69,7 +70,7 @@ std::optional<FileIdentity> FileIdentity::of(const QString& path) {
 
 std::string textCacheKey(const FileIdentity& file, const QString& password) {
     // Fields joined by NUL, which neither a path nor a typed password holds.
-    std::string key = file.absolutePath.toStdString();
+    std::string key = fs::encodeName(file.absolutePath).toStdString();
     key += '\0';
     key += std::to_string(file.size) + ':' + std::to_string(file.modifiedNs) + ':' +
            std::to_string(file.changedNs) + ':' + std::to_string(file.device) + ':' +
