@@ -124,6 +124,7 @@ class CommandLineSearch {
         searchFiles();
         reportUnreadFiles();
         int status = summary_.occurrences > 0 ? kExitFound : kExitNothingFound;
+        if (!walkedAll_) status = kExitTrouble;
         if (!options_.tsvPath.isEmpty() && !out_.broken() && !textFileWritten())
             status = kExitTrouble;
         return finish(status);
@@ -188,7 +189,7 @@ class CommandLineSearch {
                                 !options_.tsvPath.isEmpty() && tsv_.isStandardOutput(),
                                 colorWanted() && !options_.json});
         pump_.onInterrupt = [this](int count) { interrupted(count); };
-        collectFiles(options_, paths_, services_, terminal_, files_);
+        walkedAll_ = collectFiles(options_, paths_, services_, terminal_, files_);
         pump_.checkInterrupts();
         pipeline_ = std::make_unique<TextPipeline>(pipelineSetup());
         if (search_.mode == SearchMode::Single && isBlankPhrase(search_.singlePhrase))
@@ -281,6 +282,7 @@ class CommandLineSearch {
     QStringList paths_;        // files and folders as given and listed
     QString work_;             // the work folder
     QStringList files_;
+    bool walkedAll_ = true;  // every folder and file below the named folders was read
     std::unique_ptr<ConsoleRun> host_;
     Output out_;
     std::unique_ptr<Printer> printer_;

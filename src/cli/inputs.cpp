@@ -8,6 +8,7 @@
 #include "fs/fs.h"
 #include "platform/services.h"
 #include "terms/findsets.h"
+#include "text/display.h"
 #include "text/error.h"
 #include "text/textfile.h"
 
@@ -69,8 +70,9 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
 
 // The file list of the command line: a file as given, a folder with every
 // matching file below it, listed as "Add All PDF File(s) In Folder" lists them.
-void collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
+bool collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
                   Terminal& terminal, QStringList& list) {
+    WalkProblems unreadable;
     const QString pattern = QStringLiteral("*.") + options.extension;
     for (const QString& path : paths) {
         if (!fs::isFolder(path)) {
@@ -80,11 +82,19 @@ void collectFiles(const CliOptions& options, const QStringList& paths, Services&
         QString folder = path;
         while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
         QStringList folders{folder == u"/" ? folder : folder + u'/'};
-        walkFolders(folders, true, services.pump, [&](FolderWalkStage, const QString& description) {
-            terminal.errorLine(kName + QStringLiteral(": ") + description);
-        });
-        for (const QString& entry : folders) list << filesToAddFromFolder(entry, pattern);
+        walkFolders(
+            folders, true, services.pump,
+            [&](FolderWalkStage, const QString& description) {
+                terminal.errorLine(kName + QStringLiteral(": ") + description);
+            },
+            &unreadable);
+        for (const QString& entry : folders)
+            list << filesToAddFromFolder(entry, pattern, &unreadable);
     }
+    for (const WalkProblem& p : unreadable)
+        terminal.errorLine(kName + QStringLiteral(": ") + text::blankControls(p.path) +
+                           QStringLiteral(": ") + p.reason);
+    return unreadable.empty();
 }
 
 // The paths of --files-from: one a line (a CR before the LF is dropped), or

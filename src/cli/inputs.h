@@ -26,8 +26,9 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
 bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& terminal);
 
 // The file list: a file as given, a folder with every matching file below it,
-// listed as "Add All PDF File(s) In Folder" lists them.
-void collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
+// listed as "Add All PDF File(s) In Folder" lists them. False when a folder or
+// file below a named folder could not be read (each is named on standard error).
+bool collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
                   Terminal& terminal, QStringList& list);
 
 // The first line of a password file (without its line end).
