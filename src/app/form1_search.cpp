@@ -212,7 +212,11 @@ std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPre
         cache.attachDisk(nullptr);
         diskCache_ = std::make_shared<DiskTextCache>(DiskTextCache::defaultFolder(), salt);
         diskSalt_ = salt;
-        if (diskCache_->usable()) cache.attachDisk(diskCache_.get());
+        if (diskCache_->usable())
+            cache.attachDisk(diskCache_.get());
+        else if (services_.boxes)
+            services_.boxes->message(diskCache_->unusableReason(), applicationTitle(),
+                                     MessageBoxes::Icon::Warning);
     }
     TextPipeline::Setup setup;
     setup.extractorPath = ExtractorPath;

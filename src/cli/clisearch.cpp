@@ -225,7 +225,10 @@ class CommandLineSearch {
             disk_ = std::make_unique<DiskTextCache>(DiskTextCache::defaultFolder(),
                                                     extractorSalt(extractor_));
             cache_ = std::make_unique<TextCache>(kCliMemoryCache);
-            if (disk_->usable()) cache_->attachDisk(disk_.get());
+            if (disk_->usable())
+                cache_->attachDisk(disk_.get());
+            else
+                problem(disk_->unusableReason());
         }
         TextPipeline::Setup setup;
         setup.extractorPath = extractor_;

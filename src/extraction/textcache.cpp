@@ -1,6 +1,8 @@
 #include "extraction/textcache.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -10,6 +12,7 @@
 #include <QSaveFile>
 #include <QtEndian>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -233,13 +236,47 @@ QString DiskTextCache::defaultFolder() {
     return QDir::homePath() + QStringLiteral("/.cache/quillmark");
 }
 
+namespace {
+
+// Makes `folder` (0700) when it is missing and checks that it is this user's
+// own and closed to others; an own folder open to others is closed first.
+// Empty when it may be used, else why not.
+QString claimPrivateFolder(const QString& folder) {
+    const QString unused = QStringLiteral(
+        "The folder of kept texts %1 is not used: %2. Texts are not kept on disk "
+        "in this run.");
+    const QByteArray native = fs::encodeName(folder);
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return unused.arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return unused.arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISLNK(st.st_mode)) return unused.arg(folder, QStringLiteral("it is a symbolic link"));
+    if (!S_ISDIR(st.st_mode)) return unused.arg(folder, QStringLiteral("it is not a folder"));
+    if (st.st_uid != ::geteuid())
+        return unused.arg(folder, QStringLiteral("it belongs to another user"));
+    if ((st.st_mode & 077) != 0) {
+        // Ours: closed through a descriptor of the very folder looked at.
+        const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat again {};
+        const bool closed = fd >= 0 && ::fstat(fd, &again) == 0 && again.st_ino == st.st_ino &&
+                            again.st_dev == st.st_dev && ::fchmod(fd, 0700) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!closed) return unused.arg(folder, QStringLiteral("others may open it"));
+    }
+    if (::access(native.constData(), W_OK | X_OK) != 0)
+        return unused.arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    return QString();
+}
+
+}  // namespace
+
 DiskTextCache::DiskTextCache(QString folder, QString salt, std::int64_t boundBytes)
     : folder_(std::move(folder)), salt_(salt.toUtf8()), bound_(boundBytes) {
-    QDir dir;
-    if (!dir.mkpath(folder_)) return;
-    QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    usable_ = QFileInfo(folder_).isWritable();
-    prune();
+    unusableReason_ = claimPrivateFolder(folder_);
+    usable_ = unusableReason_.isEmpty();
+    if (usable_) prune();
 }
 
 QByteArray DiskTextCache::digest(const std::string& key) const {
@@ -313,6 +350,8 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     // Written beside the entry under a temporary name and renamed into place.
     QSaveFile f(pathFor(key));
     if (!f.open(QIODevice::WriteOnly)) return;
+    // Owner-only, whatever the umask: the texts of private files are kept here.
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (f.write(out) != out.size()) {
         f.cancelWriting();
         return;
@@ -364,6 +403,7 @@ void DiskTextCache::prune() {
 }
 
 bool DiskTextCache::clear() {
+    if (!usable_) return false;  // not this user's folder: nothing of it is touched
     std::lock_guard lock(mutex_);
     bool all = true;
     const QFileInfoList list =

@@ -126,10 +126,16 @@ class DiskTextCache {
     static QString defaultFolder();
 
     // Uses (and makes, owner-only) `folder`. `salt` tells apart texts made by
-    // different extractors (e.g. the extractor's path, size and date).
+    // different extractors (e.g. the extractor's path, size and date). The
+    // folder is used only when it is the user's own (a folder of this user,
+    // not a symbolic link, looked at with lstat) and closed to others: an own
+    // folder that others may open is closed (0700) first. Entries are 0600.
     DiskTextCache(QString folder, QString salt, std::int64_t boundBytes = kDefaultBound);
 
     bool usable() const { return usable_; }
+    // Why the folder is not used, in words for the user (once per run); empty
+    // when it is used.
+    const QString& unusableReason() const { return unusableReason_; }
     const QString& folder() const { return folder_; }
 
     std::optional<CachedText> find(const std::string& key);
@@ -152,6 +158,7 @@ class DiskTextCache {
     QByteArray salt_;
     std::int64_t bound_;
     bool usable_ = false;
+    QString unusableReason_;
     mutable std::mutex mutex_;
     std::int64_t used_ = 0;  // bytes counted at the start plus bytes written since
 };

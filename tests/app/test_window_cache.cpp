@@ -1,6 +1,7 @@
 // The window keeps one text cache for its life: the add-time check and the
 // searches share it, so each file is extracted once until it changes. The
 // extractor is a script that logs each call and then runs pdftotext.
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -126,6 +127,43 @@ class WindowCacheTest : public QObject {
         QCOMPARE(lines(), 2);  // read from disk
         session(d(QStringLiteral("off.ini")), false);
         QCOMPARE(lines(), 4);  // not read from disk
+    }
+
+    // Catches texts written into a cache folder that is not the user's own
+    // (here a link to elsewhere), and a window that stays silent about not
+    // keeping them: one message however many searches, and the search goes on.
+    void aCacheFolderNotTheUsersOwnIsNotUsedAndSaidOnce() {
+        const QString real = findExtractor();
+        if (real.isEmpty()) QSKIP("pdftotext is not installed");
+        allowExtractions();
+        QVERIFY(QDir().mkpath(d(QStringLiteral("shared/elsewhere"))));
+        QVERIFY(QFile::link(d(QStringLiteral("shared/elsewhere")),
+                            d(QStringLiteral("shared/quillmark"))));
+        const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(d(QStringLiteral("shared"))));
+        const QString file = d(QStringLiteral("linked.pdf"));
+        test::makeTextPdf(file, {QStringLiteral("private medlars")});
+        {
+            IniSettingsStore settings(d(QStringLiteral("linked.ini")));
+            ScriptedServices scripted(&settings);
+            Form1::Config config;
+            config.runFormLoad = false;
+            Form1 form(scripted.services, config);
+            form.ExtractorPath = real;
+            form.fileList.add(file);
+            form.Text1->setText(QStringLiteral("medlars"));
+            form.Option3->setChecked(true);
+            for (int k = 0; k < 2; ++k) {
+                form.PushButton7->click();
+                QCOMPARE(form.results.rowCount(), 1);
+            }
+            int said = 0;
+            for (const QString& m : scripted.boxes.messageTexts())
+                said += m.contains(QStringLiteral("is not used: it is a symbolic link")) ? 1 : 0;
+            QCOMPARE(said, 1);
+        }
+        qputenv("XDG_CACHE_HOME", saved);
+        QVERIFY(QDir(d(QStringLiteral("shared/elsewhere"))).isEmpty());
     }
 
     // The check works on every core, ahead of the file it is at, and shows

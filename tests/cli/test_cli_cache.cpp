@@ -27,11 +27,11 @@ class CliCacheTest : public QObject {
         QByteArray out;
         QByteArray err;
     };
-    Outcome run(const QStringList& args) {
+    Outcome run(const QStringList& args, const QString& xdg = QStringLiteral("xdg")) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TEMP"), d(QStringLiteral("work")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), d(QStringLiteral("xdg")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), d(xdg));
         env.insert(QStringLiteral("QM_EXTRACTOR"), extractor_);
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir_.path());
@@ -112,6 +112,22 @@ class CliCacheTest : public QObject {
         QCOMPARE(QDir(cacheFolder()).entryList(QDir::Files).size(), 0);
         run({QStringLiteral("--cache"), QStringLiteral("pear"), QStringLiteral("docs")});
         QCOMPARE(calls(), 35);
+    }
+
+    // Catches texts written into a cache folder someone else made (here a
+    // link into another folder), and a search that stops or stays silent
+    // about it: the run goes on without the disk cache and says so once.
+    void aCacheFolderNotTheUsersOwnIsNotUsed() {
+        QVERIFY(QDir().mkpath(d(QStringLiteral("shared/elsewhere"))));
+        QVERIFY(QFile::link(d(QStringLiteral("shared/elsewhere")),
+                            d(QStringLiteral("shared/quillmark"))));
+        const Outcome o =
+            run({QStringLiteral("--cache"), QStringLiteral("plum"), QStringLiteral("docs")},
+                QStringLiteral("shared"));
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.out.count('\n'), 12);
+        QCOMPARE(o.err.count("is not used: it is a symbolic link"), qsizetype(1));
+        QVERIFY(QDir(d(QStringLiteral("shared/elsewhere"))).isEmpty());
     }
 
     void aDamagedEntryIsIgnoredAndWrittenAgain() {

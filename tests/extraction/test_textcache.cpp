@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 #include <QDir>
 #include <QFile>
@@ -351,6 +352,62 @@ TEST_F(DiskCacheTest, PruningRemovesTheLeastRecentlyUsedEntriesFirst) {
     DiskTextCache pruned(folder(), QStringLiteral("x"), entryBytes * 11 / 2);
     for (int n = 0; n < kEntries; ++n)
         EXPECT_EQ(QFile::exists(paths[n]), n == 3 || useOrder[n] >= 7) << "entry " << n;
+}
+
+// Catches texts of private files written where another user can read them: a
+// cache folder made by someone else (another owner, or a link to elsewhere)
+// is never used, and entries are owner-only whatever the umask.
+TEST_F(DiskCacheTest, OnlyAFolderOfTheUsersOwnClosedToOthersIsUsed) {
+    const QString base = dir.path() + u'/';
+    const auto make = [&](const QString& name, mode_t mode) {
+        EXPECT_EQ(::mkdir(QFile::encodeName(base + name).constData(), mode), 0);
+        ::chmod(QFile::encodeName(base + name).constData(), mode);  // past the umask
+        return base + name;
+    };
+    const auto modeOf = [](const QString& path) {
+        struct stat st {};
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        return st.st_mode & 07777;
+    };
+    const mode_t savedMask = ::umask(0);
+    const QString own = make(QStringLiteral("own-open"), 0777);
+    const QString target = make(QStringLiteral("target"), 0700);
+    const QString link = base + QStringLiteral("link");
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()),
+              0);
+    QString others;
+    if (::geteuid() == 0) {
+        others = make(QStringLiteral("others"), 0777);
+        ASSERT_EQ(::chown(QFile::encodeName(others).constData(), 65534, 65534), 0);
+    }
+    struct Case {
+        QString folder;
+        bool usable;
+        QString reason;
+    };
+    std::vector<Case> cases{{own, true, QString()},
+                            {base + QStringLiteral("fresh/quillmark"), true, QString()},
+                            {link, false, QStringLiteral("it is a symbolic link")}};
+    if (!others.isEmpty())
+        cases.push_back({others, false, QStringLiteral("it belongs to another user")});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        DiskTextCache disk(c.folder, QStringLiteral("x"));
+        EXPECT_EQ(disk.usable(), c.usable);
+        EXPECT_EQ(disk.unusableReason().contains(c.reason), true);
+        EXPECT_EQ(disk.unusableReason().isEmpty(), c.usable);
+        EXPECT_EQ(disk.clear(), c.usable);
+        disk.store(textCacheKey(fakeIdentity(1), QString()), CachedText::forText("private", 7));
+        const QFileInfoList entries = QDir(c.folder).entryInfoList(QDir::Files);
+        EXPECT_EQ(entries.size(), c.usable ? 1 : 0);
+        if (c.usable) {
+            EXPECT_EQ(modeOf(c.folder), mode_t(0700));
+            for (const QFileInfo& fi : entries) EXPECT_EQ(modeOf(fi.absoluteFilePath()), 0600u);
+        }
+    }
+    EXPECT_EQ(modeOf(target), mode_t(0700));  // nothing through the link
+    EXPECT_TRUE(QDir(target).isEmpty());
+    ::umask(savedMask);
 }
 
 TEST(DiskCacheFolderTest, FollowsXdgCacheHome) {
