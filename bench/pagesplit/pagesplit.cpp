@@ -74,8 +74,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     ChildToken token;
-    const int pages =
-        countPages(findPdfinfo(), pdf, tmp.filePath(QStringLiteral("info")), token, 0);
+    const int pages = countPages(findQpdf(), pdf, tmp.filePath(QStringLiteral("info")), token, 0);
     std::printf("file: %s, %lld bytes, %d pages\n", qPrintable(pdf),
                 static_cast<long long>(QFileInfo(pdf).size()), pages);
 
