@@ -1,5 +1,14 @@
 #include "results/viewer.h"
 
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+#include <atomic>
+
+#include "fs/fs.h"
+#include "platform/workfolder.h"
+#include "text/display.h"
+
 namespace qm {
 
 namespace {
@@ -68,7 +77,18 @@ ViewerCommand viewerCommand(const QString& desktopEntry, const QString& path, in
     return c;
 }
 
-void openAtPage(Desktop& desktop, const QString& path, int page, const QString& phrase) {
+QString pathForViewer(const QString& path) {
+    if (!fs::holdsRawBytes(path) || workFolder().isEmpty()) return path;
+    static std::atomic<int> made{0};
+    const QString folder = workFolder() + QStringLiteral("/view") + QString::number(++made);
+    if (!QDir().mkpath(folder)) return path;
+    const QString link = folder + u'/' + text::blankControls(fs::fileName(path));
+    const QByteArray target = fs::encodeName(QFileInfo(path).absoluteFilePath());
+    return ::symlink(target.constData(), fs::encodeName(link).constData()) == 0 ? link : path;
+}
+
+void openAtPage(Desktop& desktop, const QString& given, int page, const QString& phrase) {
+    const QString path = pathForViewer(given);
     if (page >= 1) {
         const ViewerCommand c = viewerCommand(
             desktop.defaultApplication(QStringLiteral("application/pdf")), path, page, phrase);

@@ -23,6 +23,14 @@ ViewerCommand viewerCommand(const QString& desktopEntry, const QString& path, in
 
 // Opens `path` at `page` in the default PDF viewer; without a page, a viewer
 // that takes one, or when the viewer cannot be started, opens it as the desktop does.
+// A path holding bytes that are not UTF-8 (fs::decodeName) is opened through
+// a link of a UTF-8 name in the work folder (pathForViewer).
 void openAtPage(Desktop& desktop, const QString& path, int page, const QString& phrase);
+
+// `path` as a text another program is given: itself, or, when it holds bytes
+// that are not UTF-8 (which a program's argument list, made from text, cannot
+// carry), a new symbolic link to it in the work folder named as the name is
+// shown ("caf\xE9.pdf"). The path itself when no link can be made.
+QString pathForViewer(const QString& path);
 
 }  // namespace qm

@@ -3,6 +3,13 @@
 // viewer is started: the scripted desktop records the argument lists.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "fs/fs.h"
+#include "platform/workfolder.h"
 #include "results/viewer.h"
 #include "support/scripted.h"
 
@@ -89,6 +96,36 @@ TEST(OpenAtPage, StartsTheViewerOrOpensAsTheDesktopDoes) {
     openAtPage(desktop, kPdf, 0, kPhrase);
     EXPECT_TRUE(desktop.asked.isEmpty());
     EXPECT_EQ(desktop.opened, QStringList{kPdf});
+}
+
+// Catches a viewer given a name whose bytes are not UTF-8 as text, which a
+// program's arguments turn into U+FFFD: a file the viewer cannot find.
+TEST(ViewerPaths, ANameThatIsNotUtf8IsOpenedThroughALink) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_FALSE(createWorkFolder({dir.path()}).isEmpty());
+    const QString raw = dir.path() + u'/' + fs::decodeName("caf\xe9.pdf");
+    const int fd = ::open(fs::encodeName(raw).constData(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+
+    ScriptedDesktop desktop;
+    desktop.defaultApp = QStringLiteral("org.gnome.Evince.desktop");
+    openAtPage(desktop, raw, 3, QString());
+    ASSERT_EQ(desktop.started.size(), 1u);
+    const QString given = desktop.started[0].last();
+    EXPECT_EQ(QFileInfo(given).fileName(), QStringLiteral("caf\\xE9.pdf"));
+    // The text survives an argument list, and leads to the very file.
+    EXPECT_EQ(QString::fromLocal8Bit(given.toLocal8Bit()), given);
+    char target[4096] = {};
+    const ssize_t n = ::readlink(given.toLocal8Bit().constData(), target, sizeof target - 1);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(QByteArray(target, n), fs::encodeName(raw));
+
+    // A name of valid text is given as it is.
+    openAtPage(desktop, kPdf, 3, QString());
+    EXPECT_EQ(desktop.started.back().last(), kPdf);
+    removeWorkFolder();
 }
 
 }  // namespace
