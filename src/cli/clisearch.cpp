@@ -245,7 +245,7 @@ class CommandLineSearch {
         if (summary_.failures.empty()) return;
         QString report = QString::fromLatin1(kFailuresHeading);
         for (const FileFailure& f : summary_.failures)
-            report += u'\n' + f.path + failureSuffix(f.outcome);
+            report += u'\n' + text::blankControls(f.path) + failureSuffix(f.outcome);
         terminal_.errorLine(report);
     }
 
