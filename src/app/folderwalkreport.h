@@ -5,6 +5,7 @@
 #include "app/errorreport.h"
 #include "filelist/folderscan.h"
 #include "text/display.h"
+#include "words/words.h"
 
 namespace qm {
 
@@ -28,10 +29,10 @@ inline FolderWalkFailure folderWalkReport(MessageBoxes& boxes) {
 inline void showUnreadable(MessageBoxes& boxes, const WalkProblems& problems,
                            const QString& title) {
     if (problems.empty()) return;
-    QString text = QStringLiteral("These folders or files could not be read:\r\n");
+    QString text = QString::fromLatin1(kWalkProblemsHeading) + QStringLiteral("\r\n");
     for (const WalkProblem& p : problems)
         text += QStringLiteral("\r\n") + text::blankControls(p.path) + QStringLiteral("  - ") +
-                p.reason;
+                walkProblemReason(p.error);
     boxes.message(text, title, MessageBoxes::Icon::Warning);
 }
 

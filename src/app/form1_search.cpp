@@ -215,8 +215,10 @@ std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPre
         if (diskCache_->usable())
             cache.attachDisk(diskCache_.get());
         else if (services_.boxes)
-            services_.boxes->message(diskCache_->unusableReason(), applicationTitle(),
-                                     MessageBoxes::Icon::Warning);
+            services_.boxes->message(
+                cacheFolderRefusedText(diskCache_->folder(), diskCache_->refusal(),
+                                       diskCache_->refusalError()),
+                applicationTitle(), MessageBoxes::Icon::Warning);
     }
     TextPipeline::Setup setup;
     setup.extractorPath = ExtractorPath;

@@ -22,6 +22,7 @@
 #include "results/resultrows.h"
 #include "search/run.h"
 #include "search/sink.h"
+#include "text/display.h"
 #include "text/error.h"
 #include "words/words.h"
 
@@ -228,7 +229,8 @@ class CommandLineSearch {
             if (disk_->usable())
                 cache_->attachDisk(disk_.get());
             else
-                problem(disk_->unusableReason());
+                problem(cacheFolderRefusedText(disk_->folder(), disk_->refusal(),
+                                               disk_->refusalError()));
         }
         TextPipeline::Setup setup;
         setup.extractorPath = extractor_;

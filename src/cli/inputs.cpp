@@ -11,6 +11,7 @@
 #include "text/display.h"
 #include "text/error.h"
 #include "text/textfile.h"
+#include "words/words.h"
 
 namespace qm::cli {
 
@@ -93,7 +94,7 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
     }
     for (const WalkProblem& p : unreadable)
         terminal.errorLine(kName + QStringLiteral(": ") + text::blankControls(p.path) +
-                           QStringLiteral(": ") + p.reason);
+                           QStringLiteral(": ") + walkProblemReason(p.error));
     return unreadable.empty();
 }
 

@@ -240,22 +240,18 @@ namespace {
 
 // Makes `folder` (0700) when it is missing and checks that it is this user's
 // own and closed to others; an own folder open to others is closed first.
-// Empty when it may be used, else why not.
-QString claimPrivateFolder(const QString& folder) {
-    const QString unused = QStringLiteral(
-        "The folder of kept texts %1 is not used: %2. Texts are not kept on disk "
-        "in this run.");
+CacheFolderRefusal claimPrivateFolder(const QString& folder, int& error) {
     const QByteArray native = fs::encodeName(folder);
     QDir().mkpath(QFileInfo(folder).absolutePath());
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return unused.arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
-        return unused.arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
-    if (S_ISLNK(st.st_mode)) return unused.arg(folder, QStringLiteral("it is a symbolic link"));
-    if (!S_ISDIR(st.st_mode)) return unused.arg(folder, QStringLiteral("it is not a folder"));
-    if (st.st_uid != ::geteuid())
-        return unused.arg(folder, QStringLiteral("it belongs to another user"));
+    if ((::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) ||
+        ::lstat(native.constData(), &st) != 0) {
+        error = errno;
+        return CacheFolderRefusal::Unavailable;
+    }
+    if (S_ISLNK(st.st_mode)) return CacheFolderRefusal::Link;
+    if (!S_ISDIR(st.st_mode)) return CacheFolderRefusal::NotAFolder;
+    if (st.st_uid != ::geteuid()) return CacheFolderRefusal::OthersOwner;
     if ((st.st_mode & 077) != 0) {
         // Ours: closed through a descriptor of the very folder looked at.
         const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -263,19 +259,21 @@ QString claimPrivateFolder(const QString& folder) {
         const bool closed = fd >= 0 && ::fstat(fd, &again) == 0 && again.st_ino == st.st_ino &&
                             again.st_dev == st.st_dev && ::fchmod(fd, 0700) == 0;
         if (fd >= 0) ::close(fd);
-        if (!closed) return unused.arg(folder, QStringLiteral("others may open it"));
+        if (!closed) return CacheFolderRefusal::OpenToOthers;
     }
-    if (::access(native.constData(), W_OK | X_OK) != 0)
-        return unused.arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
-    return QString();
+    if (::access(native.constData(), W_OK | X_OK) != 0) {
+        error = errno;
+        return CacheFolderRefusal::Unavailable;
+    }
+    return CacheFolderRefusal::None;
 }
 
 }  // namespace
 
 DiskTextCache::DiskTextCache(QString folder, QString salt, std::int64_t boundBytes)
     : folder_(std::move(folder)), salt_(salt.toUtf8()), bound_(boundBytes) {
-    unusableReason_ = claimPrivateFolder(folder_);
-    usable_ = unusableReason_.isEmpty();
+    refusal_ = claimPrivateFolder(folder_, refusalError_);
+    usable_ = refusal_ == CacheFolderRefusal::None;
     if (usable_) prune();
 }
 

@@ -118,6 +118,16 @@ class TextCache {
 // crash in the middle of a write; a file that is cut short or damaged is
 // ignored and rewritten at the next store. The folder's total size is bounded:
 // the files used least recently are removed first.
+// Why a disk cache's folder is not used.
+enum class CacheFolderRefusal : std::uint8_t {
+    None,          // it is used
+    Unavailable,   // it cannot be made or looked at (the error number tells why)
+    Link,          // it is a symbolic link
+    NotAFolder,    // something else has its name
+    OthersOwner,   // it belongs to another user
+    OpenToOthers,  // others may open it, and it cannot be closed
+};
+
 class DiskTextCache {
   public:
     static constexpr std::int64_t kDefaultBound = 1024ll * 1024 * 1024;
@@ -133,9 +143,10 @@ class DiskTextCache {
     DiskTextCache(QString folder, QString salt, std::int64_t boundBytes = kDefaultBound);
 
     bool usable() const { return usable_; }
-    // Why the folder is not used, in words for the user (once per run); empty
-    // when it is used.
-    const QString& unusableReason() const { return unusableReason_; }
+    // Why the folder is not used (the faces say it once); with Unavailable,
+    // the system's error number.
+    CacheFolderRefusal refusal() const { return refusal_; }
+    int refusalError() const { return refusalError_; }
     const QString& folder() const { return folder_; }
 
     std::optional<CachedText> find(const std::string& key);
@@ -158,7 +169,8 @@ class DiskTextCache {
     QByteArray salt_;
     std::int64_t bound_;
     bool usable_ = false;
-    QString unusableReason_;
+    CacheFolderRefusal refusal_ = CacheFolderRefusal::None;
+    int refusalError_ = 0;
     mutable std::mutex mutex_;
     std::int64_t used_ = 0;  // bytes counted at the start plus bytes written since
 };

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QChar>
-#include <QLocale>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -152,12 +151,8 @@ FileCheck checkFileAt(int dirFd, const char* name, unsigned char type, int& erro
     return ok ? FileCheck::Openable : FileCheck::NotAFile;
 }
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-void note(WalkProblems* problems, const QString& path, const QString& reason) {
-    if (problems) problems->push_back({path, reason});
+void note(WalkProblems* problems, const QString& path, int error) {
+    if (problems) problems->push_back({path, error});
 }
 
 bool isUnlistable(int error) {
@@ -205,7 +200,7 @@ QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailu
         attempt(FolderWalkStage::Listing, failed, [&] {
             const QByteArray native = fs::encodeName(f);
             if (native.size() >= kFolderPathLimit) {
-                note(problems, f, pathTooLongReason());
+                note(problems, f, ENAMETOOLONG);
                 unlistable = true;
                 return;
             }
@@ -215,7 +210,7 @@ QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailu
                 // Gone, or never a folder: kept without a word. A folder above
                 // that cannot be searched hides it: that is named.
                 if (!known && (errno == EACCES || errno == EPERM)) {
-                    note(problems, f, systemReason(errno));
+                    note(problems, f, errno);
                     unlistable = true;
                 }
                 return;
@@ -224,7 +219,7 @@ QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailu
             DirHandle dir(native);
             if (!dir.ok()) {
                 if (isUnlistable(dir.error())) {
-                    if (!isGone(dir.error())) note(problems, f, systemReason(dir.error()));
+                    if (!isGone(dir.error())) note(problems, f, dir.error());
                     unlistable = true;
                     return;
                 }
@@ -246,7 +241,7 @@ QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailu
             });
             if (dir.error() != 0) {
                 if (isUnlistable(dir.error())) {
-                    if (!isGone(dir.error())) note(problems, f, systemReason(dir.error()));
+                    if (!isGone(dir.error())) note(problems, f, dir.error());
                     unlistable = true;
                     return;
                 }
@@ -301,11 +296,6 @@ bool FilePattern::matches(const QString& name) const {
     return wildcardMatch(pattern_, loweredCodePoints(name));
 }
 
-QString pathTooLongReason() {
-    return QStringLiteral("the path is longer than the system takes (%1 bytes)")
-        .arg(QLocale(QLocale::English).toString(kFolderPathLimit));
-}
-
 void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
                  const FolderWalkFailure& failed, WalkProblems* problems) {
     // The levels below the entries of `folders`, each listed from the one above.
@@ -334,7 +324,7 @@ namespace {
 // The matching names of `folder` (ending in "/"), and those that could not be
 // opened with their reasons.
 QStringList listNames(const QString& path, const QString& pattern,
-                      std::vector<std::pair<QString, QString>>* unreadable) {
+                      std::vector<std::pair<QString, int>>* unreadable) {
     QStringList names;
     const QByteArray native = fs::encodeName(path);
     DirHandle dir(native);
@@ -351,9 +341,9 @@ QStringList listNames(const QString& path, const QString& pattern,
         const FileCheck check = checkFileAt(dir.fd(), name, type, error);
         if (check == FileCheck::NotAFile) continue;
         if (native.size() + static_cast<qsizetype>(len) >= kFolderPathLimit) {
-            if (unreadable) unreadable->emplace_back(std::move(qname), pathTooLongReason());
+            if (unreadable) unreadable->emplace_back(std::move(qname), ENAMETOOLONG);
         } else if (check == FileCheck::Unopenable) {
-            if (unreadable) unreadable->emplace_back(std::move(qname), systemReason(error));
+            if (unreadable) unreadable->emplace_back(std::move(qname), error);
         } else {
             names.push_back(std::move(qname));
         }
@@ -369,9 +359,9 @@ QStringList listMatchingFiles(const QString& folder, const QString& pattern,
                               WalkProblems* problems) {
     QString path = folder;
     if (!path.endsWith(u'/')) path += u'/';
-    std::vector<std::pair<QString, QString>> unreadable;
+    std::vector<std::pair<QString, int>> unreadable;
     const QStringList names = listNames(path, pattern, problems ? &unreadable : nullptr);
-    for (auto& [name, reason] : unreadable) note(problems, path + name, reason);
+    for (auto& [name, error] : unreadable) note(problems, path + name, error);
     return names;
 }
 
@@ -383,7 +373,7 @@ QStringList filesToAddFromFolder(const QString& folderEntry, const QString& patt
     // separator of folder + "/" + name is collapsed below.
     const QString listed = folder.isEmpty() ? QStringLiteral("/") : folder;
     QStringList out;
-    std::vector<std::pair<QString, QString>> unreadable;
+    std::vector<std::pair<QString, int>> unreadable;
     const QStringList names = listNames(listed.endsWith(u'/') ? listed : listed + u'/', pattern,
                                         problems ? &unreadable : nullptr);
     const auto hidden = [](const QString& name) {
@@ -394,8 +384,8 @@ QStringList filesToAddFromFolder(const QString& folderEntry, const QString& patt
         if (hidden(name)) continue;
         out.push_back(fs::collapseSlashes(folder + u'/' + name));
     }
-    for (auto& [name, reason] : unreadable)
-        if (!hidden(name)) note(problems, fs::collapseSlashes(folder + u'/' + name), reason);
+    for (auto& [name, error] : unreadable)
+        if (!hidden(name)) note(problems, fs::collapseSlashes(folder + u'/' + name), error);
     return out;
 }
 

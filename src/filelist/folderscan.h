@@ -45,10 +45,11 @@ enum class FolderWalkStage { Listing, Collecting };
 using FolderWalkFailure = std::function<void(FolderWalkStage stage, const QString& description)>;
 
 // A folder or file under a walked folder that could not be read, with the
-// reason (the system's words, or why the walk could not go there).
+// reason as the system's error number (ENAMETOOLONG: a path of
+// kFolderPathLimit bytes or more).
 struct WalkProblem {
     QString path;
-    QString reason;
+    int error = 0;
     bool operator==(const WalkProblem&) const = default;
 };
 using WalkProblems = std::vector<WalkProblem>;
@@ -86,8 +87,5 @@ QStringList listMatchingFiles(const QString& folder, const QString& pattern,
 // could not be listed go to `problems` (may be null), hidden ones excepted.
 QStringList filesToAddFromFolder(const QString& folderEntry, const QString& pattern,
                                  WalkProblems* problems = nullptr);
-
-// The reason given for a path the system cannot take.
-QString pathTooLongReason();
 
 }  // namespace qm

@@ -1,5 +1,9 @@
 #include "words/words.h"
 
+#include <QLocale>
+#include <cerrno>
+#include <cstring>
+
 namespace qm {
 
 QString failureSuffix(TextOutcome outcome) {
@@ -29,6 +33,40 @@ QString failureSuffix(TextOutcome outcome) {
 QString passwordPrompt(const QString& path) {
     return QStringLiteral("Enter password for file (") + path + QStringLiteral("): \r\n") +
            QStringLiteral("Note: Leave this box blank if file is not password protected");
+}
+
+QString walkProblemReason(int error) {
+    if (error == ENAMETOOLONG)
+        return QStringLiteral("the path is longer than the system takes (%1 bytes)")
+            .arg(QLocale(QLocale::English).toString(4096));
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal, int error) {
+    QString why;
+    switch (refusal) {
+        case CacheFolderRefusal::None:
+            return QString();
+        case CacheFolderRefusal::Unavailable:
+            why = QString::fromLocal8Bit(std::strerror(error));
+            break;
+        case CacheFolderRefusal::Link:
+            why = QStringLiteral("it is a symbolic link");
+            break;
+        case CacheFolderRefusal::NotAFolder:
+            why = QStringLiteral("it is not a folder");
+            break;
+        case CacheFolderRefusal::OthersOwner:
+            why = QStringLiteral("it belongs to another user");
+            break;
+        case CacheFolderRefusal::OpenToOthers:
+            why = QStringLiteral("others may open it");
+            break;
+    }
+    return QStringLiteral(
+               "The folder of kept texts %1 is not used: %2. Texts are not kept on disk "
+               "in this run.")
+        .arg(folder, why);
 }
 
 }  // namespace qm

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "extraction/outcome.h"
+#include "extraction/textcache.h"
 
 namespace qm {
 
@@ -30,6 +31,15 @@ inline constexpr const char* kFailuresHeading = "The following files could not b
 
 // The question for a file's password when the search options ask for one.
 QString passwordPrompt(const QString& path);
+
+// The line above the report of what a folder walk could not read, and the
+// reason of one path in it (the system's error number; ENAMETOOLONG: the path
+// is longer than the system takes).
+inline constexpr const char* kWalkProblemsHeading = "These folders or files could not be read:";
+QString walkProblemReason(int error);
+
+// What is said once when the disk cache's folder is not used, and why.
+QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal, int error);
 
 // The answer to saving a results list without rows.
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";

@@ -383,19 +383,18 @@ TEST_F(DiskCacheTest, OnlyAFolderOfTheUsersOwnClosedToOthersIsUsed) {
     struct Case {
         QString folder;
         bool usable;
-        QString reason;
+        CacheFolderRefusal refusal;
     };
-    std::vector<Case> cases{{own, true, QString()},
-                            {base + QStringLiteral("fresh/quillmark"), true, QString()},
-                            {link, false, QStringLiteral("it is a symbolic link")}};
-    if (!others.isEmpty())
-        cases.push_back({others, false, QStringLiteral("it belongs to another user")});
+    std::vector<Case> cases{
+        {own, true, CacheFolderRefusal::None},
+        {base + QStringLiteral("fresh/quillmark"), true, CacheFolderRefusal::None},
+        {link, false, CacheFolderRefusal::Link}};
+    if (!others.isEmpty()) cases.push_back({others, false, CacheFolderRefusal::OthersOwner});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder.toStdString());
         DiskTextCache disk(c.folder, QStringLiteral("x"));
         EXPECT_EQ(disk.usable(), c.usable);
-        EXPECT_EQ(disk.unusableReason().contains(c.reason), true);
-        EXPECT_EQ(disk.unusableReason().isEmpty(), c.usable);
+        EXPECT_EQ(disk.refusal(), c.refusal);
         EXPECT_EQ(disk.clear(), c.usable);
         disk.store(textCacheKey(fakeIdentity(1), QString()), CachedText::forText("private", 7));
         const QFileInfoList entries = QDir(c.folder).entryInfoList(QDir::Files);

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "app/folderwalkreport.h"
@@ -432,7 +433,8 @@ TEST_F(FolderScan, WhatCannotBeReadIsNamedWithItsReason) {
             for (const QString& file : filesToAddFromFolder(f, QStringLiteral("*.pdf"), &problems))
                 lines << QStringLiteral("listed ") + file.mid(root.size());
         for (const WalkProblem& p : problems)
-            lines << p.path.mid(root.size()) + QStringLiteral(": ") + p.reason;
+            lines << p.path.mid(root.size()) + QStringLiteral(": ") +
+                         QString::fromLocal8Bit(std::strerror(p.error));
         lines.sort();
         return lines.join(u'\n').toUtf8();
     });
