@@ -1,8 +1,17 @@
 # Fails when the files of src/ include each other round in a circle. A header
-# and the source file of the same name are one module: "a.h" including "b.h"
-# while "b.cpp" includes "a.h" is a circle too. Run by CTest:
+# and the source files of the same name are one module: "a.h" including "b.h"
+# while "b.cpp" includes "a.h" is a circle too. A name's part before its first
+# "_" names the module it belongs to: "form1_add.cpp" is part of "form1", and
+# "pipeline_job.h" a part of "pipeline" that only its sources include. Run by CTest:
 #   cmake -DSRC=<src folder> -P CheckIncludeCycles.cmake
 cmake_minimum_required(VERSION 3.25)
+
+# The module of a file or an included path (below src/, with or without the extension).
+function(qm_module_of path out)
+  string(REGEX REPLACE "\\.(h|cpp)$" "" path "${path}")
+  string(REGEX REPLACE "^(.*/)?([^/_]+)_[^/]*$" "\\1\\2" path "${path}")
+  set(${out} "${path}" PARENT_SCOPE)
+endfunction()
 
 # The modules of `src` (paths below it without the extension), and for each
 # module M the modules it includes, in the variable uses_<M> of the caller.
@@ -10,12 +19,13 @@ function(qm_module_graph src out_modules)
   file(GLOB_RECURSE files RELATIVE ${src} ${src}/*.h ${src}/*.cpp)
   set(modules "")
   foreach(file IN LISTS files)
-    string(REGEX REPLACE "\\.(h|cpp)$" "" module "${file}")
+    qm_module_of("${file}" module)
     list(APPEND modules ${module})
     file(STRINGS ${src}/${file} lines REGEX "^#include \"[a-z0-9_/]+\\.h\"")
     foreach(line IN LISTS lines)
-      string(REGEX REPLACE "^#include \"([a-z0-9_/]+)\\.h\".*" "\\1" used "${line}")
-      if(NOT used STREQUAL module AND EXISTS ${src}/${used}.h)
+      string(REGEX REPLACE "^#include \"([a-z0-9_/]+\\.h)\".*" "\\1" header "${line}")
+      qm_module_of("${header}" used)
+      if(NOT used STREQUAL module AND EXISTS ${src}/${header})
         list(APPEND uses_${module} ${used})
       endif()
     endforeach()

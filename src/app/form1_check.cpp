@@ -3,6 +3,7 @@
 // is shorter than 10 bytes are reported in one message.
 #include "app/errorreport.h"
 #include "app/form1.h"
+#include "app/waitbar.h"
 #include "extraction/pipeline.h"
 #include "extraction/readability.h"
 #include "fs/fs.h"
@@ -56,7 +57,7 @@ void Form1::runAddTimeCheck() {
             FileRequest request;
             request.index = i;
             request.path = path;
-            request.wait = {&progressBar(), this->text(), value(), count};
+            request.wait = WaitBar{&progressBar(), this->text(), value(), count}.watch();
             text = texts.obtain(request);
         });
         if (extractionsEnded() || text.outcome == TextOutcome::Ended) return;

@@ -6,6 +6,7 @@
 
 #include "app/errorreport.h"
 #include "app/form1.h"
+#include "app/waitbar.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
@@ -164,9 +165,9 @@ class FormSearch : public RunHost, public SearchSink {
     QString password(const QString& path) override {
         return boxes().password(passwordPrompt(path), QStringLiteral("Input Password"));
     }
-    WaitDisplay waitDisplay(int, int) override {
+    WaitWatch waitWatch(int, int) override {
         ProgressBar& bar = form_.progressBar();
-        return {&bar, bar.text(), bar.value(), form_.fileList.count()};
+        return WaitBar{&bar, bar.text(), bar.value(), form_.fileList.count()}.watch();
     }
     void fileSearched(const QString&) override {
         procedure_->step(134, [&] { form_.results.publish(); });

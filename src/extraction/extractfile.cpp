@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "extraction/extractor.h"
-#include "extraction/job.h"
 #include "extraction/pipeline.h"
+#include "extraction/pipeline_job.h"
 #include "extraction/readability.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"

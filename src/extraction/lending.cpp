@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <chrono>
 
-#include "extraction/job.h"
 #include "extraction/pagesplit.h"
 #include "extraction/pipeline.h"
+#include "extraction/pipeline_job.h"
 
 namespace qm {
 

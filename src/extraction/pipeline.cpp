@@ -8,8 +8,8 @@
 #include <chrono>
 
 #include "extraction/extractor.h"
-#include "extraction/job.h"
 #include "extraction/pagesplit.h"
+#include "extraction/pipeline_job.h"
 #include "fs/fs.h"
 #include "platform/services.h"
 #include "text/error.h"
@@ -204,7 +204,7 @@ bool TextPipeline::aheadAllowed() const {
     return inRun_ && (!plan_.mayWorkAhead || plan_.mayWorkAhead());
 }
 
-bool TextPipeline::wait(Job& job, const WaitDisplay& display,
+bool TextPipeline::wait(Job& job, const WaitWatch& watch,
                         const std::function<bool()>& stopRequested) {
     auto done = [&] {
         std::lock_guard lock(mutex_);
@@ -255,9 +255,10 @@ bool TextPipeline::wait(Job& job, const WaitDisplay& display,
         if ((wasStopped = stopped())) break;
         if (done() || extractionsEnded()) break;
 
-        display.poll(++polls);
+        ++polls;
+        if (watch.polled) watch.polled(polls);
     }
-    display.finish();
+    if (watch.over) watch.over();
     return !wasStopped;
 }
 

@@ -12,8 +12,8 @@
 // long file holds up no other worker while there is room. A text larger than
 // `largeTextBytes` is never held in memory: it waits as its text file on disk
 // and is searched from there, chunk by chunk. While the caller waits
-// for a file, its events are pumped and the progress bar counts and creeps
-// (WaitDisplay).
+// for a file, its events are pumped and whoever asked is told of every poll
+// that passes (WaitWatch), so that a face can show the wait.
 //
 // A large file that a worker begins near the end of the work (fewer files left
 // to begin than workers) is extracted as page ranges, and every other worker
@@ -41,7 +41,6 @@
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/outcome.h"
-#include "extraction/waitdisplay.h"
 #include "text/textfile.h"
 
 namespace qm {
@@ -71,13 +70,23 @@ struct FileText {
     QString readabilityError;
 };
 
+// The period of the poll while the caller waits for a file.
+inline constexpr int kPollMilliseconds = 100;
+
+// Told about a wait for a file's text that lasts: each poll that passed
+// (counted from 1, one by one) and the end of the wait. Either may be unset.
+struct WaitWatch {
+    std::function<void(int polls)> polled;
+    std::function<void()> over;
+};
+
 struct FileRequest {
     int index = 0;  // 1-based position in the run; 0 outside a run
     QString path;   // as listed
     // Asked once the file is known to be there; the password to try, empty
     // for none. Not set: no password.
     std::function<QString()> password;
-    WaitDisplay wait;  // how a long extraction shows itself
+    WaitWatch wait;  // told how a long extraction goes on
     // Asked while the caller waits: true ends the file's extraction at once
     // (the outcome is Stopped). Not set: the wait lasts until the file is done.
     std::function<bool()> stopRequested;
@@ -166,7 +175,7 @@ class TextPipeline {
     std::shared_ptr<Job> submit(int index, const QString& path, const QString& password,
                                 bool first);
     // False when the wait was stopped through `stopRequested`.
-    bool wait(Job& job, const WaitDisplay& display, const std::function<bool()>& stopRequested);
+    bool wait(Job& job, const WaitWatch& watch, const std::function<bool()>& stopRequested);
     // Waits for the job and hands over its text.
     FileText collect(const std::shared_ptr<Job>& job, const FileRequest& request);
     void workerLoop(int slot);

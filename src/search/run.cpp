@@ -59,7 +59,7 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         request.path = path;
         if (host.options().promptForPassword)
             request.password = [&host, &path] { return host.password(path); };
-        request.wait = host.waitDisplay(i, n);
+        request.wait = host.waitWatch(i, n);
         if (host.stopEndsCurrentFile())
             request.stopRequested = [&host] { return host.stopRequested(); };
         FileText text;

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "extraction/pipeline.h"
-#include "extraction/waitdisplay.h"
 #include "terms/searchoptions.h"
 
 namespace qm {
@@ -60,8 +59,8 @@ class RunHost {
         (void)path;
         return QString();
     }
-    // How the wait for file `i` of `n` shows itself; not shown by default.
-    virtual WaitDisplay waitDisplay(int i, int n) {
+    // Told how the wait for file `i` of `n` goes on; nobody by default.
+    virtual WaitWatch waitWatch(int i, int n) {
         (void)i;
         (void)n;
         return {};

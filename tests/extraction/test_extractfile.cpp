@@ -16,7 +16,7 @@
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
-#include "pipelinefixture.h"
+#include "support/pipelinefixture.h"
 #include "support/pdfmaker.h"
 #include "text/error.h"
 #include "text/textfile.h"

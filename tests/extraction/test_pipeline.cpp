@@ -1,5 +1,5 @@
 // The extraction pipeline: extractor children (argument lists, exit codes,
-// ending them all), the wait with its poll counter and creep, work ahead
+// ending them all), the wait told poll by poll to its watcher, work ahead
 // within the memory budget, stops and ends, and texts spooled to disk. What
 // becomes of one file is in test_extractfile.cpp. Fake extractors are small
 // shell scripts.
@@ -13,8 +13,8 @@
 #include "extraction/child.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
-#include "pipelinefixture.h"
 #include "support/pdfmaker.h"
+#include "support/pipelinefixture.h"
 #include "support/scripted.h"
 #include "text/textfile.h"
 
@@ -25,6 +25,20 @@ using test::writeScript;
 
 class PipelineTest : public QObject, test::PipelineFixture {
     Q_OBJECT
+
+    // What a wait's watcher was told.
+    struct Watched {
+        std::vector<int> polls;
+        int overs = 0;
+        int pollsAtOver = -1;  // polls heard of when the end was
+        WaitWatch watch() {
+            return {[this](int n) { polls.push_back(n); },
+                    [this] {
+                        ++overs;
+                        pollsAtOver = static_cast<int>(polls.size());
+                    }};
+        }
+    };
 
     // A run over `count` files where file 1 is slow: its extractor waits for
     // a "go" file, which `release` writes from the wait's poll once it sees
@@ -90,28 +104,6 @@ class PipelineTest : public QObject, test::PipelineFixture {
 
   private Q_SLOTS:
     void init() { allowExtractions(); }
-
-    void creep() {
-        // Four files, the second file's wait: 25, 27, ..., 47, then 48 for good.
-        QList<int> values;
-        for (int k = 0; k <= 14; ++k) values << creepValue(25, 4, k);
-        QCOMPARE(values, (QList<int>{25, 27, 29, 31, 33, 35, 37, 39, 41, 43, 45, 47, 48, 48, 48}));
-        // No count given: steps of 10 up to 90; from 40 steps of 6 up to 94.
-        QCOMPARE(creepValue(0, 0, 3), 30);
-        QCOMPARE(creepValue(0, 0, 20), 90);
-        QCOMPARE(creepValue(40, 0, 1), 46);
-        QCOMPARE(creepValue(40, 0, 50), 94);
-        // Halves round to even: 100/6/10 = 1.67 -> 2; 100/3/10 = 3.33 -> 3.
-        QCOMPARE(creepValue(16, 6, 1), 18);
-        QCOMPARE(creepValue(33, 3, 40), 63);  // ceiling 100/3 + 33 - 3 = 63.3 -> 63
-    }
-
-    void waitTexts() {
-        QCOMPARE(waitText(QStringLiteral("Processing: a.pdf"), 49), QString());
-        QCOMPARE(waitText(QStringLiteral("Processing: a.pdf"), 50),
-                 QStringLiteral("Processing: a.pdf, Please wait.. 0"));
-        QCOMPARE(waitText(QString(), 173), QStringLiteral("Please wait.. 123"));
-    }
 
     void childExitCodesAndStartFailures() {
         ChildToken token;
@@ -198,67 +190,38 @@ class PipelineTest : public QObject, test::PipelineFixture {
         // With a poll period of ten minutes the test would time out if the
         // wait slept out its period after the extraction ended.
         ScriptedEventPump pump;
-        ScriptedProgressBar bar;
         auto p = pipeline(textAfter(QStringLiteral("quick"), QStringLiteral("0"),
                                     QStringLiteral("quick text here")),
                           &pump, 600000);
         FileRequest request;
         request.path = anyPdf();
-        request.wait = {&bar, QStringLiteral("Processing: a.pdf"), 25, 4};
+        Watched watched;
+        request.wait = watched.watch();
         const FileText text = p->obtain(request);
         QCOMPARE(text.outcome, TextOutcome::Text);
         QCOMPARE(text.chunks.chunkString(0), QStringLiteral("quick text here"));
         QCOMPARE(text.textFileSize, 15);
         QVERIFY(pump.count >= 1);
-        // No poll was completed, so nothing was counted or crept; the text is put back.
-        QVERIFY(bar.values.empty());
-        QCOMPARE(bar.texts, QStringList{QStringLiteral("Processing: a.pdf")});
+        // No poll was completed; the watcher hears of the end once.
+        QVERIFY(watched.polls.empty());
+        QCOMPARE(watched.overs, 1);
     }
 
-    void pollCounterTextAndCreep() {
-        // An extraction that lasts about 600 polls of 1 ms: the bar counts from
-        // poll 50 on, creeps at polls 50, 200, 350, 500, and gets its text back.
-        ScriptedEventPump pump;
-        const QString slow =
-            textAfter(QStringLiteral("slow"), QStringLiteral("1.2"), QStringLiteral("slow text"));
-        auto p = pipeline(slow, &pump, 1);
-        ScriptedProgressBar bar;
-        FileRequest request;
-        request.path = anyPdf();
-        request.wait = {&bar, QStringLiteral("Processing: a.pdf"), 25, 4};
-        p->obtain(request);
-        QVERIFY2(bar.texts.size() > 200, qPrintable(QString::number(bar.texts.size())));
-        QCOMPARE(bar.texts.first(), QStringLiteral("Processing: a.pdf, Please wait.. 0"));
-        QCOMPARE(bar.texts.at(1), QStringLiteral("Processing: a.pdf, Please wait.. 1"));
-        QCOMPARE(bar.texts.at(150), QStringLiteral("Processing: a.pdf, Please wait.. 150"));
-        QCOMPARE(bar.texts.last(), QStringLiteral("Processing: a.pdf"));
-        QVERIFY(bar.values.size() >= 2);
-        for (size_t k = 0; k < bar.values.size(); ++k)
-            QCOMPARE(bar.values[k], creepValue(25, 4, int(k)));
-
-        // The check's wait: no status text, no count; "Progress Bar" at the end.
-        // (A new file: the same one would come from the extraction already made.)
-        auto q = pipeline(slow, &pump, 1);
-        ScriptedProgressBar checkBar;
-        request.wait = {&checkBar, QString(), 0, 0};
-        q->obtain(request);
-        QCOMPARE(checkBar.texts.first(), QStringLiteral("Please wait.. 0"));
-        QCOMPARE(checkBar.texts.last(), QStringLiteral("Progress Bar"));
-        QCOMPARE(checkBar.values.front(), 0);
-        if (checkBar.values.size() > 1) QCOMPARE(checkBar.values[1], 10);
-    }
-
-    void lastFileCreepsNoFurtherThanTheEnd() {
+    void aLongWaitIsWatchedPollByPoll() {
+        // About 300 polls of 1 ms: told of each in turn, then of the end once.
         auto p =
-            pipeline(textAfter(QStringLiteral("slow2"), QStringLiteral("0.6"), QStringLiteral("t")),
+            pipeline(textAfter(QStringLiteral("slow"), QStringLiteral("0.3"), QStringLiteral("t")),
                      nullptr, 1);
-        ScriptedProgressBar bar;
         FileRequest request;
         request.path = anyPdf();
-        request.wait = {&bar, QStringLiteral("s"), 100, 1};
+        Watched watched;
+        request.wait = watched.watch();
         p->obtain(request);
-        QVERIFY(!bar.values.empty());
-        for (int v : bar.values) QCOMPARE(v, 100);
+        QVERIFY2(watched.polls.size() > 50, qPrintable(QString::number(watched.polls.size())));
+        for (std::size_t k = 0; k < watched.polls.size(); ++k)
+            QCOMPARE(watched.polls[k], int(k) + 1);
+        QCOMPARE(watched.overs, 1);
+        QCOMPARE(watched.pollsAtOver, int(watched.polls.size()));
     }
 
     void aStopEndsTheCurrentExtraction() {

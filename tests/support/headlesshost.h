@@ -1,8 +1,7 @@
 #pragma once
 // A search run's host without a window, for tests and benchmarks: the file
 // list and the options are plain members, every occurrence becomes a row, the
-// password prompt is a scripted input box, and the wait shows itself on a
-// scripted bar.
+// password prompt is a scripted input box, and the waits are not shown.
 
 #include <QStringList>
 #include <utility>
@@ -54,9 +53,6 @@ class HeadlessRun : public RunHost, public SearchSink {
     QString password(const QString& path) override {
         return boxes.input(passwordPrompt(path), QStringLiteral("Input Password"), QString());
     }
-    WaitDisplay waitDisplay(int, int) override {
-        return {&bar, bar.text(), bar.value(), fileCount()};
-    }
     void stageFailed(RunStage, const QString& description) override { reports << description; }
     void readabilityFailed(const QString& description) override { reports << description; }
     SinkAnswer occurrence(const Hit& hit) override {
@@ -71,7 +67,6 @@ class HeadlessRun : public RunHost, public SearchSink {
     bool stop = false;
     ScriptedMessageBoxes boxes;
     ScriptedEventPump pump;
-    ScriptedProgressBar bar;
     std::vector<std::pair<QString, QString>> rows;  // path, snippet
     std::vector<std::size_t> phraseOf;              // of each row: its phrase's index
     std::vector<std::size_t> pages;                 // of each row: its page

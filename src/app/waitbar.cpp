@@ -1,4 +1,4 @@
-#include "extraction/waitdisplay.h"
+#include "app/waitbar.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,7 +34,7 @@ QString waitText(const QString& statusText, int polls) {
     return t + QStringLiteral("Please wait.. ") + QString::number(polls - kPollsBeforeCounting);
 }
 
-void WaitDisplay::poll(int polls) const {
+void WaitBar::poll(int polls) const {
     if (!bar || polls < kPollsBeforeCounting) return;
     bar->setText(waitText(statusText, polls));
     const int k = polls - kPollsBeforeCounting;
@@ -43,8 +43,13 @@ void WaitDisplay::poll(int polls) const {
         bar->setValue(std::clamp(creepValue(startPercent, fileCount, k / kPollsPerCreep), 0, 100));
 }
 
-void WaitDisplay::finish() const {
+void WaitBar::finish() const {
     if (bar) bar->setText(statusText.isEmpty() ? QStringLiteral("Progress Bar") : statusText);
+}
+
+WaitWatch WaitBar::watch() const {
+    if (!bar) return {};
+    return {[shown = *this](int polls) { shown.poll(polls); }, [shown = *this] { shown.finish(); }};
 }
 
 }  // namespace qm

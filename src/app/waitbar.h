@@ -1,18 +1,19 @@
 #pragma once
-// How a long wait for an extraction shows itself on a progress bar: once a
+// How a long wait for an extraction shows itself on the progress bar: once a
 // wait has lasted about five seconds, the bar counts the polls ("Please
 // wait.. N") and creeps forward within the file's share of the run.
 
 #include <QString>
 #include <cstdint>
 
+#include "extraction/pipeline.h"
+
 namespace qm {
 
 class ProgressBar;
 
-// The period of the poll counter.
-inline constexpr int kPollMilliseconds = 100;
-// Polls before the bar starts counting, and polls between two creep steps.
+// Polls before the bar starts counting, and polls between two creep steps
+// (of kPollMilliseconds each).
 inline constexpr int kPollsBeforeCounting = 50;
 inline constexpr int kPollsPerCreep = 150;
 
@@ -26,7 +27,7 @@ QString waitText(const QString& statusText, int polls);
 
 // The bar a wait shows itself on (none: the wait is not shown), what it says
 // when the wait begins, and where the file's share of the run begins.
-struct WaitDisplay {
+struct WaitBar {
     ProgressBar* bar = nullptr;
     QString statusText;
     std::int32_t startPercent = 0;
@@ -36,6 +37,8 @@ struct WaitDisplay {
     void poll(int polls) const;
     // The wait is over: the bar says `statusText` again ("Progress Bar" when empty).
     void finish() const;
+    // The pipeline's watch of a wait, shown on this bar (a copy of it).
+    WaitWatch watch() const;
 };
 
 }  // namespace qm
