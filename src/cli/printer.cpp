@@ -36,6 +36,10 @@ bool Printer::wantsMore() const {
     return keep_ || !(oneRowIsEnough() && rows_ > 0);
 }
 
+bool Printer::mayStopEarly() const {
+    return options_.maxCount > 0 || (oneRowIsEnough() && !keep_);
+}
+
 SinkAnswer Printer::occurrence(const Hit& hit) {
     if (options_.maxCount > 0 && rows_ >= static_cast<std::size_t>(options_.maxCount))
         return SinkAnswer::Enough;

@@ -47,6 +47,7 @@ class Printer : public SearchSink {
     void beginFile(const QString& path) final;
     SinkAnswer occurrence(const Hit& hit) final;
     void endFile(const QString& path, std::size_t found) final;
+    bool mayStopEarly() const final;
 
     // The rows kept for the text file (path, snippet), in the order found.
     const std::vector<std::pair<QString, QString>>& kept() const { return kept_; }

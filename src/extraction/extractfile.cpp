@@ -125,7 +125,10 @@ bool TextPipeline::FileWork::servedFromCache() {
     const auto entry = setup_.cache->find(*id_, job_.password);
     if (!entry || !fs::isFile(job_.path)) return false;
     try {
-        out_.chunks = entry->chunks();
+        if (job_.keptOnDemand && entry->outcome == TextOutcome::Text)
+            out_.kept = entry;
+        else
+            out_.chunks = entry->chunks();
         out_.outcome = entry->outcome;
         out_.textFileSize = entry->textFileSize;
         return true;

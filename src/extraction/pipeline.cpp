@@ -86,6 +86,7 @@ std::shared_ptr<TextPipeline::Job> TextPipeline::submit(int index, const QString
     job->index = index;
     job->path = path;
     job->password = password;
+    job->keptOnDemand = index > 0 && inRun_ && plan_.keptTextsOnDemand;
     {
         std::lock_guard lock(mutex_);
         if (workers_.empty())

@@ -45,6 +45,7 @@
 
 namespace qm {
 
+struct CachedText;
 class EventPump;
 class TextCache;
 
@@ -63,6 +64,10 @@ struct FileText {
     // Set for a text too large to hold in memory: its text file, to be read
     // chunk by chunk (forEachFileChunk); `chunks` is then empty.
     std::shared_ptr<TextOnDisk> onDisk;
+    // Set for a text from the cache when the run takes kept texts on demand
+    // (RunPlan): the entry, to be unpacked as far as the search goes
+    // (CachedText::forEachChunk, or chunks() for the whole); `chunks` is then empty.
+    std::shared_ptr<const CachedText> kept;
     // Size in bytes of the text file the extractor wrote; -1 when it wrote none.
     std::int64_t textFileSize = -1;
     // The readability test could not read the text file: the text is searched
@@ -99,6 +104,9 @@ struct RunPlan {
     std::function<QString(int)> pathAt;  // the path at position i now ("" past the end)
     // False while each file waits for its password prompt, and once a stop was asked for.
     std::function<bool()> mayWorkAhead;
+    // Texts from the cache are handed over as their entries (FileText::kept),
+    // not unpacked ahead: for a search that may stop early in a file.
+    bool keptTextsOnDemand = false;
 };
 
 class TextPipeline {

@@ -21,6 +21,7 @@ struct TextPipeline::Job {
     int index = 0;
     QString path;
     QString password;
+    bool keptOnDemand = false;  // a text from the cache is handed over as its entry
     ChildToken token;
     bool done = false;  // guarded by the pipeline's mutex_
     FileText text;

@@ -111,17 +111,27 @@ CachedText CachedText::forOutcome(TextOutcome outcome, std::int64_t textFileSize
 
 namespace {
 
-// Unpacks what qCompress packed (the length, 4 bytes big-endian, then a zlib
-// stream) without qUncompress's warning on damaged data: a damaged entry is
-// dropped quietly and its file extracted again. Throws qm::Error when damaged.
-std::string unpack(const QByteArray& packed) {
-    const auto damaged = [] { return Error(QStringLiteral("A cached text is damaged.")); };
+Error damaged() {
+    return Error(QStringLiteral("A cached text is damaged."));
+}
+
+// The length qCompress wrote before its zlib stream (4 bytes big-endian).
+// Throws qm::Error when it is no real entry's.
+quint32 packedLength(const QByteArray& packed) {
     if (packed.size() < 4) throw damaged();
     const quint32 length = qFromBigEndian<quint32>(packed.constData());
     // zlib packs at most about 1032 to 1; a larger length is no real entry.
     constexpr std::uint64_t kMaxRatio = 1100;
     if (static_cast<std::uint64_t>(length) > static_cast<std::uint64_t>(packed.size()) * kMaxRatio)
         throw damaged();
+    return length;
+}
+
+// Unpacks what qCompress packed (the length, then a zlib stream) without
+// qUncompress's warning on damaged data: a damaged entry is dropped quietly
+// and its file extracted again. Throws qm::Error when damaged.
+std::string unpack(const QByteArray& packed) {
+    const quint32 length = packedLength(packed);
     std::string plain(length, '\0');
     uLongf produced = length;
     const int rc = ::uncompress(reinterpret_cast<Bytef*>(plain.data()), &produced,
@@ -140,6 +150,58 @@ TextChunks CachedText::chunks() const {
     if (!compressed)
         return TextChunks::fromUtf8(decodeToUtf8(std::string_view(data.constData(), data.size())));
     return TextChunks::fromUtf8(decodeToUtf8(unpack(data)));
+}
+
+void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk) const {
+    if (outcome != TextOutcome::Text) {
+        chunk(std::string_view());
+        return;
+    }
+    // Bytes are handed to the chunker a block at a time.
+    constexpr std::size_t kBlock = std::size_t(1) << 16;
+    if (!compressed) {
+        std::size_t at = 0;
+        const std::size_t size = static_cast<std::size_t>(data.size());
+        forEachChunkOf(
+            [&](std::string& raw) {
+                const std::size_t n = std::min(kBlock, size - at);
+                raw.append(data.constData() + at, n);
+                at += n;
+                return at < size;
+            },
+            chunk);
+        return;
+    }
+    const quint32 length = packedLength(data);
+    z_stream z{};
+    if (::inflateInit(&z) != Z_OK) throw damaged();
+    struct Ender {
+        z_stream& z;
+        ~Ender() { ::inflateEnd(&z); }
+    } ender{z};
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData() + 4));
+    z.avail_in = static_cast<uInt>(data.size() - 4);
+    std::uint64_t produced = 0;
+    forEachChunkOf(
+        [&](std::string& raw) {
+            const std::size_t kept = raw.size();
+            raw.resize(kept + kBlock);
+            z.next_out = reinterpret_cast<Bytef*>(raw.data() + kept);
+            z.avail_out = static_cast<uInt>(kBlock);
+            const int rc = ::inflate(&z, Z_NO_FLUSH);
+            const std::size_t got = kBlock - z.avail_out;
+            raw.resize(kept + got);
+            produced += got;
+            if (produced > length) throw damaged();
+            if (rc == Z_STREAM_END) {
+                if (produced != length) throw damaged();
+                return false;
+            }
+            // Neither output nor an end from the whole input: cut short or damaged.
+            if (rc != Z_OK || (got == 0 && z.avail_in == 0)) throw damaged();
+            return true;
+        },
+        chunk);
 }
 
 std::int64_t CachedText::footprint(std::size_t keyBytes) const {

@@ -13,11 +13,13 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "extraction/outcome.h"
@@ -56,6 +58,11 @@ struct CachedText {
     // The text as chunks; empty chunks for other outcomes. Throws qm::Error
     // when compressed data is damaged.
     TextChunks chunks() const;
+    // The same chunks handed to `chunk` one at a time, unpacked and decoded
+    // only as far as they are taken: a reader that stops early (by throwing)
+    // pays for the beginning of the text only. Throws qm::Error as chunks()
+    // does, once the damage is reached.
+    void forEachChunk(const std::function<void(std::string_view)>& chunk) const;
     // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.
     static CachedText forText(const std::string& utf8, std::int64_t textFileSize);
     static CachedText forOutcome(TextOutcome outcome, std::int64_t textFileSize);

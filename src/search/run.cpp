@@ -1,6 +1,7 @@
 #include "search/run.h"
 
 #include "extraction/pipeline.h"
+#include "extraction/textcache.h"
 #include "search/searcher.h"
 #include "search/sink.h"
 #include "text/error.h"
@@ -24,6 +25,30 @@ bool guarded(RunHost& host, RunStage stage, F&& body) {
     return false;
 }
 
+// Searches one file's text, wherever it is.
+std::size_t searchFile(const QString& path, const FileText& text, const SearchOptions& options,
+                       SearchSink& sink) {
+    const QStringList phrases = options.phrases();
+    // A large text is searched chunk by chunk from its file.
+    if (text.onDisk)
+        return searchTextFile(path, text.onDisk->path, phrases, options.caseMode, sink,
+                              options.loose);
+    if (!text.kept)
+        return searchText(path, text.chunks, phrases, options.caseMode, sink, options.loose);
+    // A kept text is unpacked as the exact search of one phrase goes; the
+    // others take it whole, all phrases in one pass.
+    if (phrases.size() == 1 && !options.loose) {
+        const std::shared_ptr<const CachedText> kept = text.kept;
+        return searchTextChunks(
+            path,
+            [&kept](const std::function<void(std::string_view)>& chunk) {
+                kept->forEachChunk(chunk);
+            },
+            phrases, options.caseMode, sink);
+    }
+    return searchText(path, text.kept->chunks(), phrases, options.caseMode, sink, options.loose);
+}
+
 }  // namespace
 
 SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
@@ -37,6 +62,7 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
     plan.mayWorkAhead = [&host] {
         return !host.stopRequested() && !host.options().promptForPassword;
     };
+    plan.keptTextsOnDemand = sink.mayStopEarly();
     // Work begun ahead for later files ends with the run, however it ends.
     const TextPipeline::RunScope scope(texts, plan);
 
@@ -86,13 +112,7 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         const SearchOptions options = host.options();
         std::size_t found = 0;
         sink.beginFile(path);
-        guarded(host, RunStage::Matching, [&] {
-            // A large text is searched chunk by chunk from its file.
-            found = text.onDisk ? searchTextFile(path, text.onDisk->path, options.phrases(),
-                                                 options.caseMode, sink, options.loose)
-                                : searchText(path, text.chunks, options.phrases(), options.caseMode,
-                                             sink, options.loose);
-        });
+        guarded(host, RunStage::Matching, [&] { found = searchFile(path, text, options, sink); });
         sink.endFile(path, found);
         ++summary.filesSearched;
         summary.occurrences += static_cast<std::int64_t>(found);

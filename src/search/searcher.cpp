@@ -60,19 +60,20 @@ std::size_t searchExact(const QString& path, const TextChunks& chunks, const QSt
     return found;
 }
 
-std::size_t searchExactFile(const QString& path, const QString& textPath,
-                            const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
+std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
+                              const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
     TermMatcher matcher(caseMode);
     std::size_t found = 0;
     // Occurrences never straddle two chunks, so one chunk at a time finds
-    // what the whole text would; phrase by phrase keeps the order of rows.
+    // what the whole text would; phrase by phrase (the text taken once for
+    // each) keeps the order of rows.
     try {
         for (qsizetype k = 0; k < phrases.size(); ++k) {
             const std::vector<std::string> prepared{matcher.prepare(phrases[k])};
             if (prepared[0].empty()) continue;
             std::size_t c = 0;
             std::size_t feedsBefore = 0;  // form feeds in the chunks before this one
-            forEachFileChunk(textPath, [&](std::string_view chunk) {
+            text([&](std::string_view chunk) {
                 // Offsets of one phrase come in order, so the form feeds
                 // before each one are counted once.
                 std::size_t counted = 0;
@@ -115,8 +116,18 @@ std::size_t searchText(const QString& path, const TextChunks& chunks, const QStr
 
 std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
                            CaseMode caseMode, SearchSink& sink, bool loose) {
-    return loose ? searchLooseFile(path, textPath, phrases, caseMode, sink)
-                 : searchExactFile(path, textPath, phrases, caseMode, sink);
+    if (loose) return searchLooseFile(path, textPath, phrases, caseMode, sink);
+    return searchExactChunks(
+        path,
+        [&textPath](const std::function<void(std::string_view)>& chunk) {
+            forEachFileChunk(textPath, chunk);
+        },
+        phrases, caseMode, sink);
+}
+
+std::size_t searchTextChunks(const QString& path, const ChunkSource& text,
+                             const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
+    return searchExactChunks(path, text, phrases, caseMode, sink);
 }
 
 }  // namespace qm

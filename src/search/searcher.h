@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <functional>
+#include <string_view>
 
 #include "terms/searchoptions.h"
 #include "text/textfile.h"
@@ -28,5 +30,14 @@ std::size_t searchText(const QString& path, const TextChunks& chunks, const QStr
 // Throws qm::Error when the file cannot be read.
 std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
                            CaseMode caseMode, SearchSink& sink, bool loose = false);
+
+// Hands a text's chunks to its argument one at a time, in order (as
+// forEachFileChunk does); an exception thrown by the argument ends it.
+using ChunkSource = std::function<void(const std::function<void(std::string_view)>&)>;
+
+// The same as searchTextFile, the chunks coming from `text`: the exact search
+// takes no more of them than it needs. Throws what `text` throws.
+std::size_t searchTextChunks(const QString& path, const ChunkSource& text,
+                             const QStringList& phrases, CaseMode caseMode, SearchSink& sink);
 
 }  // namespace qm

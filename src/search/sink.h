@@ -35,6 +35,9 @@ class SearchSink {
     virtual void beginFile(const QString& path) { (void)path; }
     // One occurrence, in the order rows are shown: phrase by phrase, each by position.
     virtual SinkAnswer occurrence(const Hit& hit) = 0;
+    // True when the sink may have enough of a file before its end: a text
+    // from the cache is then unpacked only as far as its search goes.
+    virtual bool mayStopEarly() const { return false; }
     // The file's text has been searched (or its sink had enough); `found`
     // occurrences were reported.
     virtual void endFile(const QString& path, std::size_t found) {

@@ -173,15 +173,8 @@ TextChunks readFileChunks(const QString& path) {
 
 namespace qm {
 
-void forEachFileChunk(const QString& path, const std::function<void(std::string_view)>& chunk,
-                      std::size_t blockBytes) {
-    blockBytes = std::max<std::size_t>(blockBytes, 16);
-    const int fd = openRegularFile(path);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-
+void forEachChunkOf(const std::function<bool(std::string&)>& more,
+                    const std::function<void(std::string_view)>& chunk) {
     std::string raw;      // bytes read and not yet decoded
     std::size_t at = 0;   // first byte of `raw` not yet decoded
     std::string current;  // the chunk being filled, valid UTF-8
@@ -196,25 +189,13 @@ void forEachFileChunk(const QString& path, const std::function<void(std::string_
     };
     bool end = false;
     while (!end) {
-        // Keep the undecoded tail, then read one more block behind it.
+        // Keep the undecoded tail, then take the next bytes behind it.
         raw.erase(0, at);
         at = 0;
-        const std::size_t kept = raw.size();
-        raw.resize(kept + blockBytes);
-        ssize_t r;
-        do {
-            r = ::read(fd, raw.data() + kept, blockBytes);
-        } while (r < 0 && errno == EINTR);
-        if (r < 0) {
-            const int err = errno;
-            throw Error(QStringLiteral("Cannot read the file ") + path + QStringLiteral(": ") +
-                        QString::fromLocal8Bit(std::strerror(err)));
-        }
-        raw.resize(kept + static_cast<std::size_t>(r));
-        end = r == 0;
+        end = !more(raw);
         // A sequence is at most 4 bytes: a byte with 3 more behind it is
-        // decoded just as it would be in the whole file. The last 3 wait for
-        // the next block, unless the file has ended.
+        // decoded just as it would be in the whole text. The last 3 wait for
+        // the next bytes, unless the text has ended.
         const std::size_t limit = end ? raw.size() : (raw.size() > 3 ? raw.size() - 3 : 0);
         const auto* bytes = reinterpret_cast<const unsigned char*>(raw.data());
         while (at < limit) {
@@ -242,6 +223,33 @@ void forEachFileChunk(const QString& path, const std::function<void(std::string_
     }
     // The last chunk holds the rest; an empty text is one empty chunk.
     if (!current.empty() || !handedAny) hand();
+}
+
+void forEachFileChunk(const QString& path, const std::function<void(std::string_view)>& chunk,
+                      std::size_t blockBytes) {
+    blockBytes = std::max<std::size_t>(blockBytes, 16);
+    const int fd = openRegularFile(path);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    forEachChunkOf(
+        [&](std::string& raw) {
+            const std::size_t kept = raw.size();
+            raw.resize(kept + blockBytes);
+            ssize_t r;
+            do {
+                r = ::read(fd, raw.data() + kept, blockBytes);
+            } while (r < 0 && errno == EINTR);
+            if (r < 0) {
+                const int err = errno;
+                throw Error(QStringLiteral("Cannot read the file ") + path + QStringLiteral(": ") +
+                            QString::fromLocal8Bit(std::strerror(err)));
+            }
+            raw.resize(kept + static_cast<std::size_t>(r));
+            return r != 0;
+        },
+        chunk);
 }
 
 }  // namespace qm

@@ -60,4 +60,11 @@ TextChunks readFileChunks(const QString& path);
 void forEachFileChunk(const QString& path, const std::function<void(std::string_view)>& chunk,
                       std::size_t blockBytes = std::size_t(1) << 20);
 
+// The same chunks of a text that comes in pieces: `more` appends the next
+// bytes (any number, none too) to its argument and returns false once the
+// text has ended. The chunks are those readFileChunks makes of a file holding
+// the bytes, handed over one at a time as soon as they are whole.
+void forEachChunkOf(const std::function<bool(std::string&)>& more,
+                    const std::function<void(std::string_view)>& chunk);
+
 }  // namespace qm
