@@ -40,6 +40,7 @@ function(qm_module_graph src out_modules)
   set(${out_modules} "${modules}" PARENT_SCOPE)
 endfunction()
 
+get_filename_component(SRC "${SRC}" ABSOLUTE)
 qm_module_graph(${SRC} modules)
 
 # Modules that include nothing still left are taken away until none is: what

@@ -9,7 +9,7 @@
 
 #include "app/errorreport.h"
 #include "app/form1.h"
-#include "app/searchcontrols.h"
+#include "app/form1_searchcontrols.h"
 #include "platform/settings.h"
 #include "terms/findsets.h"
 

@@ -15,8 +15,8 @@
 
 #include "app/errorreport.h"
 #include "app/form1.h"
+#include "app/form1_searchcontrols.h"
 #include "app/hovercursor.h"
-#include "app/searchcontrols.h"
 #include "app/twips.h"
 #include "extraction/child.h"
 #include "extraction/extractor.h"

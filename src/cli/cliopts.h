@@ -12,6 +12,8 @@
 
 namespace qm::cli {
 
+inline constexpr const char* kProgramName = "quillmark-search";
+
 // One phrase source of find-set mode, in command-line order.
 struct PhraseSource {
     enum class Kind { Phrase, ListFile };

@@ -21,8 +21,6 @@ inline constexpr const char* kExtractorVariable = "QM_EXTRACTOR";
 // The qpdf to use instead of the one on PATH (tests).
 inline constexpr const char* kQpdfVariable = "QM_QPDF";
 
-inline constexpr const char* kProgramName = "quillmark-search";
-
 // Runs the program with `arguments` (the program's name left out); returns
 // its exit status. Needs a QCoreApplication.
 int runCommandLine(const QStringList& arguments);

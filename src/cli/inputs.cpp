@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include "cli/clisearch.h"
 #include "cli/console.h"
 #include "filelist/folderscan.h"
 #include "fs/fs.h"
