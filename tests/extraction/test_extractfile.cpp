@@ -16,8 +16,8 @@
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
-#include "support/pipelinefixture.h"
 #include "support/pdfmaker.h"
+#include "support/pipelinefixture.h"
 #include "text/error.h"
 #include "text/textfile.h"
 
@@ -144,6 +144,41 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         QCOMPARE(again.outcome, TextOutcome::Text);
         QCOMPARE(again.chunks.chunkString(0), QStringLiteral("the whole text"));
         QCOMPARE(cache.entryCount(), 1u);
+    }
+
+    void aRunThatMayStopEarlyTakesKeptTextsAsTheirEntries() {
+        // Files 1 and 2 of a run, the second extracted ahead: once extracted,
+        // then from the cache. Only a run that takes kept texts on demand gets
+        // the entries (nothing unpacked); any other gets the chunks.
+        TextCache cache;
+        TextPipeline::Setup s = setup(writeScript(d(), QStringLiteral("kept"),
+                                                  QStringLiteral("for a; do :; done\n"
+                                                                 "printf 'kept %s' \"$(cat "
+                                                                 "\"$a\")\" > \"${a%.pdf}.txt\"")),
+                                      QStringLiteral("work-kept"), 2, 10);
+        s.cache = &cache;
+        TextPipeline p(std::move(s));
+        QStringList paths;
+        for (int i = 1; i <= 2; ++i) {
+            paths << d() + QStringLiteral("/kept%1.pdf").arg(i);
+            writeBytes(paths.last(), QByteArray::number(i));
+        }
+        for (const bool onDemand : {false, false, true}) {
+            RunPlan plan = planOf(paths);
+            plan.keptTextsOnDemand = onDemand;
+            const TextPipeline::RunScope scope(p, plan);
+            for (int i = 1; i <= 2; ++i) {
+                FileRequest request;
+                request.index = i;
+                request.path = paths[i - 1];
+                const FileText t = p.obtain(request);
+                QCOMPARE(t.outcome, TextOutcome::Text);
+                QCOMPARE(bool(t.kept), onDemand);
+                const TextChunks chunks = t.kept ? t.kept->chunks() : t.chunks;
+                QCOMPARE(chunks.chunkString(0), QStringLiteral("kept %1").arg(i));
+                if (t.kept) QVERIFY(t.chunks.utf8().empty());
+            }
+        }
     }
 
     void aDamagedFileIsToldFromAProtectedOne() {

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -130,6 +131,52 @@ TEST(TextCacheTest, TextsAndOutcomesRoundTrip) {
     EXPECT_ANY_THROW(forged.chunks());
     qInstallMessageHandler(previous);
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+}
+
+// The chunks of an entry taken one at a time, and as many as were taken
+// before `stopAfter` of them (0: all).
+std::vector<std::string> chunksOneByOne(const CachedText& t, std::size_t stopAfter = 0) {
+    struct Stop {};
+    std::vector<std::string> got;
+    try {
+        t.forEachChunk([&](std::string_view c) {
+            got.emplace_back(c);
+            if (got.size() == stopAfter) throw Stop{};
+        });
+    } catch (const Stop&) {
+    }
+    return got;
+}
+
+TEST(TextCacheTest, ChunksOneAtATimeAreTheWholeTextsChunksAndStopEarly) {
+    // Two-, three- and four-byte characters across every 64 KiB of packed
+    // and plain data, a stray byte, and a tail shorter than a chunk.
+    std::string mixed;
+    while (mixed.size() < 600000) mixed += "word \xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80 x\xff ";
+    std::string noise;
+    std::uint32_t x = 99;
+    for (int i = 0; i < 300000; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise += static_cast<char>(x >> 24);
+    }
+    for (const std::string& text : {mixed, noise, std::string("short"), std::string()}) {
+        const CachedText entry = CachedText::forText(text, 1);
+        const TextChunks whole = entry.chunks();
+        const std::vector<std::string> got = chunksOneByOne(entry);
+        ASSERT_EQ(got.size(), whole.count()) << text.size();
+        for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], whole.chunk(i)) << i;
+    }
+    EXPECT_TRUE(CachedText::forText(mixed, 1).compressed);
+    EXPECT_EQ(chunksOneByOne(CachedText::forOutcome(TextOutcome::Damaged, -1)),
+              std::vector<std::string>{std::string()});
+
+    // Packed data cut short: the whole text is refused, and a reader that
+    // stops at the first chunk never gets that far.
+    CachedText cut = CachedText::forText(noise + mixed, 1);
+    ASSERT_TRUE(cut.compressed);
+    cut.data.truncate(cut.data.size() - cut.data.size() / 4);
+    EXPECT_ANY_THROW(chunksOneByOne(cut));
+    EXPECT_EQ(chunksOneByOne(cut, 1).size(), 1u);
 }
 
 FileIdentity fakeIdentity(int n) {
