@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
             copyToTemporary(f, pdf);
             st[0] += t.nsecsElapsed() / 1e9;
             t.start();
-            runChild(extractor, plainArguments(pdf), token);
+            runChild(extractor, plainArguments(pdf), token, {}, 0, txt);
             st[1] += t.nsecsElapsed() / 1e9;
             t.start();
             isUnreadableText(txt);

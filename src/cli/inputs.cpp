@@ -118,15 +118,21 @@ bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& term
     return true;
 }
 
-// The first line of a password file (without its line end). False, with a
-// message, when it cannot be read.
+// The password a password file holds: its one line (without its line end).
+// A file, a pipe or a descriptor ("--password-file <(...)"). False, with a
+// message, when it cannot be read or its password would hold a line break.
 bool readPasswordFile(const QString& path, Terminal& terminal, QString& password) {
     constexpr std::int64_t kMaxPasswordFile = 64 * 1024;
     try {
-        if (!fs::isFile(path)) throw Error(QStringLiteral("File not found: ") + path);
-        const QStringList lines = readFileLines(
+        if (!fs::exists(path) || fs::isFolder(path))
+            throw Error(QStringLiteral("File not found: ") + path);
+        const QStringList lines = readFileOrPipeLines(
             path, kMaxPasswordFile, QStringLiteral("The password file is too large: ") + path);
         password = lines.isEmpty() ? QString() : lines.first();
+        if (lines.size() > 1 || password.contains(u'\r'))
+            throw Error(QStringLiteral("The password file holds more than one line (a password "
+                                       "cannot hold a line break): ") +
+                        path);
         return true;
     } catch (const Error& e) {
         terminal.errorLine(kName + QStringLiteral(": ") + e.description());

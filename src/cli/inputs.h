@@ -31,7 +31,8 @@ bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& term
 bool collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
                   Terminal& terminal, QStringList& list);
 
-// The first line of a password file (without its line end).
+// The one-line password a password file (or a pipe, a descriptor) holds;
+// false, with a message, when it cannot be read or holds more than one line.
 bool readPasswordFile(const QString& path, Terminal& terminal, QString& password);
 
 }  // namespace qm::cli

@@ -156,9 +156,8 @@ void feed(int fd, const QByteArray& input) {
 // the child may only make system calls until it runs the program.
 struct Launch {
     char* const* argv;
-    int input;           // read end of the input pipe; -1: /dev/null
-    const char* output;  // standard output's file
-    bool create;         // `output` is made (owner-only) or emptied
+    int input;   // read end of the input pipe; -1: /dev/null
+    int output;  // write end of the output pipe; -1: /dev/null
 };
 
 // In the child: the signal state a program expects, its own process group,
@@ -187,8 +186,7 @@ void becomeChild(const Launch& launch, pid_t parent) {
         return;
     }
     const int in = launch.input >= 0 ? launch.input : ::open("/dev/null", O_RDONLY);
-    const int out =
-        ::open(launch.output, launch.create ? O_WRONLY | O_CREAT | O_TRUNC : O_WRONLY, 0600);
+    const int out = launch.output >= 0 ? launch.output : ::open("/dev/null", O_WRONLY);
     const int err = ::open("/dev/null", O_WRONLY);
     if (in < 0 || out < 0 || err < 0) return;
     if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) return;
@@ -238,6 +236,64 @@ bool execSucceeded(int execPipe) {
     return n == 0;
 }
 
+// Writes all of `data` to `fd`; false when a write fails.
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t w = ::write(fd, data, size);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        data += w;
+        size -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// Reads the output of child `pid` from `from` and writes it to `to` (-1: it
+// is dropped), until every writer has closed the pipe or the child has ended
+// (what it left behind in the pipe is still read). False when the deadline
+// (-1: none) passed first. A write that fails closes `to` (set to -1) and sets
+// `lost`; the rest is read and dropped, so the child is never held up.
+bool copyOutput(int from, pid_t pid, int& to, bool& lost, std::int64_t deadline) {
+    ::fcntl(from, F_SETFL, ::fcntl(from, F_GETFL) | O_NONBLOCK);
+    std::vector<char> buffer(std::size_t(1) << 16);
+    enum Read { Got, Empty, End };
+    const auto readSome = [&] {
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n < 0) return errno == EINTR ? Got : errno == EAGAIN ? Empty : End;
+        if (n == 0) return End;
+        if (to >= 0 && !writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+            ::close(to);
+            to = -1;
+            lost = true;
+        }
+        return Got;
+    };
+    const int ended = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    bool inTime = true;
+    for (;;) {
+        const std::int64_t left = deadline < 0 ? -1 : deadline - nowMs();
+        if (deadline >= 0 && left <= 0) {
+            inTime = false;
+            break;
+        }
+        pollfd p[2] = {{from, POLLIN, 0}, {ended, POLLIN, 0}};
+        const int ready =
+            ::poll(p, ended >= 0 ? 2 : 1,
+                   left < 0 ? -1 : static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
+        if (ready <= 0) continue;  // interrupted, or the deadline (checked above)
+        if (p[0].revents != 0) {
+            if (readSome() == End) break;
+        } else if (p[1].revents != 0) {
+            // Ended, while something it started may hold the pipe: what is in it, and no more.
+            while (readSome() == Got) {
+            }
+            break;
+        }
+    }
+    if (ended >= 0) ::close(ended);
+    return inTime;
+}
+
 }  // namespace
 
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
@@ -254,9 +310,23 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
 
     int pipeFds[2] = {-1, -1};
     if (!input.isEmpty() && ::pipe2(pipeFds, O_CLOEXEC) != 0) return result;
-    const std::string output =
-        outputPath.isEmpty() ? std::string("/dev/null") : fs::encodeName(outputPath).toStdString();
-    const Launch launch{argv.data(), pipeFds[0], output.c_str(), !outputPath.isEmpty()};
+    // The output comes through a pipe and this thread writes it to its file,
+    // so a write that fails (a full disk) is known.
+    int outFds[2] = {-1, -1};
+    int outFile = -1;
+    if (!outputPath.isEmpty()) {
+        if (::pipe2(outFds, O_CLOEXEC) != 0) {
+            if (pipeFds[0] >= 0) ::close(pipeFds[0]);
+            if (pipeFds[1] >= 0) ::close(pipeFds[1]);
+            result.outputLost = true;
+            return result;
+        }
+        const QByteArray path = fs::encodeName(outputPath);
+        ::unlink(path.constData());
+        outFile = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        result.outputLost = outFile < 0;
+    }
+    const Launch launch{argv.data(), pipeFds[0], outFds[1]};
 
     auto& r = Children::get();
     pid_t pid = 0;
@@ -275,6 +345,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         }
     }
     if (pipeFds[0] >= 0) ::close(pipeFds[0]);
+    if (outFds[1] >= 0) ::close(outFds[1]);
     if (result.started && !execSucceeded(execPipe)) {
         // The program could not be run: as if it had never started.
         std::lock_guard lock(r.mutex);
@@ -292,12 +363,19 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         else
             ::close(pipeFds[1]);
     }
+    const std::int64_t deadline = timeLimitMs > 0 ? nowMs() + timeLimitMs : -1;
+    bool inTime = true;
+    if (outFds[0] >= 0) {
+        if (result.started)
+            inTime = copyOutput(outFds[0], pid, outFile, result.outputLost, deadline);
+        ::close(outFds[0]);
+        if (outFile >= 0 && ::close(outFile) != 0) result.outputLost = true;
+    }
     if (!result.started) return result;
 
     // Wait without reaping, so the pid cannot be reused while it is still
     // listed for killing; then unlist it and reap it.
-    const std::int64_t deadline = timeLimitMs > 0 ? nowMs() + timeLimitMs : -1;
-    if (!waitForEnd(pid, deadline)) {
+    if (!inTime || !waitForEnd(pid, deadline)) {
         {
             std::lock_guard lock(r.mutex);
             result.timedOut = true;

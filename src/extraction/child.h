@@ -37,12 +37,17 @@ struct ChildResult {
     bool timedOut = false;  // killed when its time limit was reached
     bool exited = false;    // ended by itself through exit (not by a signal)
     int exitCode = -1;      // when `exited`
+    // Its output could not all be written to the output file (a full disk):
+    // the file holds only part of it, or nothing.
+    bool outputLost = false;
 };
 
 // Starts `program` with `arguments` and waits on this thread until it ends.
 // `input` is written to its standard input (then closed). A child still
 // running after `timeLimitMs` milliseconds (0: no limit) is killed. With
-// `outputPath`, its standard output is written to that file (made owner-only).
+// `outputPath`, its standard output is read from a pipe and written to that
+// file (made anew, owner-only) by this thread, every write checked: a child
+// cannot leave a file cut short by a full disk unnoticed (`outputLost`).
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
                      const QByteArray& input = {}, int timeLimitMs = 0,
                      const QString& outputPath = {});

@@ -62,6 +62,7 @@ class TextPipeline::FileWork {
     bool copied();
     void extract();
     bool interrupted();
+    bool notWritten();
     void decideKeeping();
     bool extractorFailed() const { return !extracted_.exited || extracted_.exitCode != 0; }
     void classifyFailure();
@@ -71,7 +72,9 @@ class TextPipeline::FileWork {
     void readText();
 
   private:
-    ChildResult run(const QString& program, const QStringList& args, const QByteArray& input);
+    // Runs a child; with `output`, its standard output is written to that file.
+    ChildResult run(const QString& program, const QStringList& args, const QByteArray& input,
+                    const QString& output = {});
     void store(const CachedText& entry) { setup_.cache->store(*id_, job_.password, entry); }
 
     TextPipeline& owner_;
@@ -84,6 +87,7 @@ class TextPipeline::FileWork {
     int limitMs_ = 0;
     bool ended_ = false;     // a child was ended through the token or with all extractions
     bool timedOut_ = false;  // a child reached the time limit
+    bool lost_ = false;      // a child's output could not all be written (a full disk)
     ChildResult extracted_;
     bool keep_ = false;  // the outcome may go into the text cache
     bool cleanUp_ = false;
@@ -112,10 +116,11 @@ TextPipeline::FileWork::~FileWork() {
 }
 
 ChildResult TextPipeline::FileWork::run(const QString& program, const QStringList& args,
-                                        const QByteArray& input) {
-    const ChildResult r = runChild(program, args, job_.token, input, limitMs_);
+                                        const QByteArray& input, const QString& output) {
+    const ChildResult r = runChild(program, args, job_.token, input, limitMs_, output);
     ended_ = ended_ || r.ended;
     timedOut_ = timedOut_ || r.timedOut;
+    lost_ = lost_ || r.outputLost;
     return r;
 }
 
@@ -166,23 +171,25 @@ bool TextPipeline::FileWork::copied() {
 // standard input) and the decrypted copy is extracted; when that fails (a
 // wrong password, a file without one) the copy is extracted as it is. A file
 // without a password may be extracted as page ranges on workers lent to it.
+// The children's output comes through pipes and is written here: the
+// decrypted copy to `opened_`, the text to `txt_`.
 void TextPipeline::FileWork::extract() {
     bool decrypted = false;
     if (!job_.password.isEmpty() && !setup_.qpdfPath.isEmpty()) {
         const ChildResult r =
-            run(setup_.qpdfPath, decryptArguments(pdf_, opened_), passwordInput(job_.password));
+            run(setup_.qpdfPath, decryptArguments(pdf_), passwordInput(job_.password), opened_);
         // qpdf's 3: done, with warnings.
-        decrypted = r.exited && (r.exitCode == 0 || r.exitCode == 3) && fs::isFile(opened_);
+        decrypted = r.exited && (r.exitCode == 0 || r.exitCode == 3) && !lost_;
         if (!decrypted) fs::removeQuietly(opened_);
     }
-    if (!ended_ && !timedOut_ && job_.password.isEmpty() &&
+    if (!ended_ && !timedOut_ && !lost_ && job_.password.isEmpty() &&
         owner_.extractSplit(job_, pdf_, txt_, folder_, limitMs_, ended_, timedOut_)) {
         extracted_.started = extracted_.exited = true;
         extracted_.exitCode = 0;
     }
-    if (!ended_ && !timedOut_ && !extracted_.exited) {
-        extracted_ = decrypted ? run(setup_.extractorPath, {opened_, txt_}, {})
-                               : run(setup_.extractorPath, plainArguments(pdf_), {});
+    if (!ended_ && !timedOut_ && !lost_ && !extracted_.exited) {
+        extracted_ =
+            run(setup_.extractorPath, plainArguments(decrypted ? opened_ : pdf_), {}, txt_);
     }
     fs::removeQuietly(opened_);
     cleanUp_ = true;
@@ -199,6 +206,15 @@ bool TextPipeline::FileWork::interrupted() {
         return true;
     }
     return false;
+}
+
+// A text, or a decrypted copy, that could not be written whole is never taken
+// (nor kept): the file is reported as not copied for want of room, and its
+// copy goes to give the room back.
+bool TextPipeline::FileWork::notWritten() {
+    if (!lost_) return false;
+    out_.outcome = TextOutcome::CopyFailed;
+    return true;
 }
 
 // Only what the extractor itself made, having run to its end, is kept, for a
@@ -239,11 +255,13 @@ void TextPipeline::FileWork::classifyFailure() {
 }
 
 bool TextPipeline::FileWork::textFileMissing() {
-    if (fs::isFile(txt_)) {
-        out_.textFileSize = QFileInfo(txt_).size();
+    const std::int64_t size = fs::isFile(txt_) ? QFileInfo(txt_).size() : 0;
+    if (size > 0) {
+        out_.textFileSize = size;
         return false;
     }
-    // Done, and no text file: as ever, a file that gives no text.
+    // Done, and no text at all (not even a page's form feed): as ever, a file
+    // that gives no text.
     keepPdf_ = true;
     out_.outcome = TextOutcome::Protected;
     return true;
@@ -301,6 +319,7 @@ void TextPipeline::process(Job& job, int slot) {
     if (!file.copied()) return;
     file.extract();
     if (file.interrupted()) return;
+    if (file.notWritten()) return;
     file.decideKeeping();
     if (file.extractorFailed()) return file.classifyFailure();
     if (file.textFileMissing()) return;

@@ -13,7 +13,7 @@ QString findExtractor() {
 }
 
 QStringList plainArguments(const QString& pdfPath) {
-    return {pdfPath};
+    return {pdfPath, QStringLiteral("-")};
 }
 
 QString findQpdf() {
@@ -21,8 +21,9 @@ QString findQpdf() {
     return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
 }
 
-QStringList decryptArguments(const QString& pdfPath, const QString& outPath) {
-    return {QStringLiteral("--password-file=-"), QStringLiteral("--decrypt"), pdfPath, outPath};
+QStringList decryptArguments(const QString& pdfPath) {
+    return {QStringLiteral("--password-file=-"), QStringLiteral("--decrypt"), pdfPath,
+            QStringLiteral("-")};
 }
 
 QStringList requiresPasswordArguments(const QString& pdfPath) {

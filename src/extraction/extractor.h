@@ -26,13 +26,13 @@ inline constexpr const char* kDecryptedPdfName = "open.pdf";
 // The time an extraction may take by default before it is ended.
 inline constexpr int kDefaultTimeLimitSeconds = 600;
 
-// Extractor arguments. The extractor names its output after its input
-// ("x.pdf" gives "x.txt") when no output path is given.
+// Extractor arguments: the text of `pdfPath` on standard output, for the
+// program to write (runChild's output file), so that no write goes unchecked.
 QStringList plainArguments(const QString& pdfPath);
-// qpdf: decrypt `pdfPath` into `outPath` with the password read from standard
-// input (a password never stands on a command line, which every local user
-// can read).
-QStringList decryptArguments(const QString& pdfPath, const QString& outPath);
+// qpdf: decrypt `pdfPath` onto standard output (for the program to write) with
+// the password read from standard input (a password never stands on a command
+// line, which every local user can read).
+QStringList decryptArguments(const QString& pdfPath);
 // qpdf: exit status 0 when the file cannot be opened without a password.
 QStringList requiresPasswordArguments(const QString& pdfPath);
 // What qpdf reads as the password from its standard input.

@@ -50,13 +50,13 @@ int countPages(const QString& qpdfPath, const QString& pdf, const QString& repor
     return pages;
 }
 
-QStringList rangeArguments(const QString& pdf, const PageRange& range, const QString& out) {
+QStringList rangeArguments(const QString& pdf, const PageRange& range) {
     return {QStringLiteral("-f"),
             QString::number(range.first),
             QStringLiteral("-l"),
             QString::number(range.last),
             pdf,
-            out};
+            QStringLiteral("-")};
 }
 
 namespace {
@@ -92,10 +92,10 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
     std::atomic<std::size_t> next{0};
     const auto runRanges = [&] {
         for (std::size_t k = next++; k < n; k = next++) {
-            runs[k] = runChild(extractor, rangeArguments(pdf, ranges[k], parts[k]), token, {},
-                               timeLimitMs);
+            runs[k] = runChild(extractor, rangeArguments(pdf, ranges[k]), token, {}, timeLimitMs,
+                               parts[k]);
             // A failed range leaves the file to a whole-file run: the rest are of no use.
-            if (!runs[k].exited || runs[k].exitCode != 0) next = n;
+            if (!runs[k].exited || runs[k].exitCode != 0 || runs[k].outputLost) next = n;
         }
     };
     const auto wanted = [&] { return next.load() < n && !token.cancelled(); };
@@ -115,7 +115,8 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
     for (std::size_t k = 0; k < n; ++k) {
         result.ended = result.ended || runs[k].ended;
         result.timedOut = result.timedOut || runs[k].timedOut;
-        allGood = allGood && runs[k].exited && runs[k].exitCode == 0 && fs::isFile(parts[k]);
+        allGood = allGood && runs[k].exited && runs[k].exitCode == 0 && !runs[k].outputLost &&
+                  fs::isFile(parts[k]);
     }
     if (allGood && !result.ended && !result.timedOut) {
         QFile out(txt);
@@ -124,6 +125,7 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
             ok = append(out, parts[k], ranges[k].last - ranges[k].first + 1);
         ok = out.isOpen() && out.flush() && ok;
         out.close();
+        ok = ok && out.error() == QFileDevice::NoError;
         result.done = ok;
         if (!ok) fs::removeQuietly(txt);
     }

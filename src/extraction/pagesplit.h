@@ -35,8 +35,8 @@ int countPages(const QString& qpdfPath, const QString& pdf, const QString& repor
 // nothing else; 0 for anything else.
 int parsePageCount(const QByteArray& answer);
 
-// Extractor arguments for one range of `pdf`, its text written to `out`.
-QStringList rangeArguments(const QString& pdf, const PageRange& range, const QString& out);
+// Extractor arguments for one range of `pdf`, its text on standard output.
+QStringList rangeArguments(const QString& pdf, const PageRange& range);
 
 struct SplitResult {
     bool done = false;      // `txt` holds the joined text of every range
@@ -62,7 +62,8 @@ struct RangeHelpers {
 // texts are joined in page order. A range's text counts only when it holds one
 // page break per page of the range: a text with fewer or more is not the
 // range's pages, and the file is left to a whole-file run. The ranges' texts
-// are written into `folder` and removed. Not done: `txt` is absent.
+// are written into `folder` (by this program, every write checked) and
+// removed. Not done (also when a write failed): `txt` is absent.
 SplitResult extractInRanges(const QString& extractor, const QString& pdf, const QString& txt,
                             const QString& folder, const std::vector<PageRange>& ranges,
                             const RangeHelpers& helpers, ChildToken& token, int timeLimitMs);

@@ -54,13 +54,16 @@ std::size_t searchFile(const QString& path, const FileText& text, const SearchOp
 SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
     SearchSummary summary;
     const int n = host.fileCount();
+    // The phrases, the find set and the options as they stand now: an edit
+    // made while the run goes on waits for the next run.
+    const SearchOptions options = host.options();
     RunPlan plan;
     plan.count = n;
     plan.pathAt = [&host](int i) {
         return i >= 1 && i <= host.fileCount() ? host.fileAt(i) : QString();
     };
-    plan.mayWorkAhead = [&host] {
-        return !host.stopRequested() && !host.options().promptForPassword;
+    plan.mayWorkAhead = [&host, &options] {
+        return !host.stopRequested() && !options.promptForPassword;
     };
     plan.keptTextsOnDemand = sink.mayStopEarly();
     // Work begun ahead for later files ends with the run, however it ends.
@@ -83,7 +86,7 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         FileRequest request;
         request.index = i;
         request.path = path;
-        if (host.options().promptForPassword)
+        if (options.promptForPassword)
             request.password = [&host, &path] { return host.password(path); };
         request.wait = host.waitWatch(i, n);
         if (host.stopEndsCurrentFile())
@@ -109,7 +112,6 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
             continue;
         }
         if (text.outcome != TextOutcome::Text) continue;
-        const SearchOptions options = host.options();
         std::size_t found = 0;
         sink.beginFile(path);
         guarded(host, RunStage::Matching, [&] { found = searchFile(path, text, options, sink); });

@@ -40,7 +40,7 @@ class RunHost {
     // The list as it stands now (entries may be removed during a run).
     virtual int fileCount() = 0;
     virtual QString fileAt(int position) = 0;  // 1-based
-    // The search controls as they stand now; read again for every file.
+    // The search controls as they stand now; read once, when the run starts.
     virtual SearchOptions options() = 0;
     // File `i` of `n` begins (progress, pending events). Runs before the stop
     // request is read for the file.

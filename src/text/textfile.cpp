@@ -43,8 +43,9 @@ std::string decodeOwned(std::string bytes) {
     return decodeFrom(bytes, ok);
 }
 
-// Opens a regular file for reading; throws as the readers say.
-int openRegularFile(const QString& path) {
+// Opens a regular file for reading (with `pipes`, a FIFO or a socket too,
+// read to its end); throws as the readers say.
+int openRegularFile(const QString& path, bool pipes = false) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -60,6 +61,11 @@ int openRegularFile(const QString& path) {
         throw Error(QStringLiteral("Cannot read the file ") + path + QStringLiteral(": ") +
                     QString::fromLocal8Bit(std::strerror(err)));
     }
+    if (pipes && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+        // A pipe is read as its writer writes: each read waits for more.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
         throw Error(QStringLiteral("Cannot open the file ") + path +
@@ -72,8 +78,8 @@ int openRegularFile(const QString& path) {
 // device could block the reader or never end. A file of more than `maxBytes`
 // bytes (when not negative) is refused with `tooLarge`.
 std::string readWholeFile(const QString& path, std::int64_t maxBytes = -1,
-                          const QString& tooLarge = QString()) {
-    const int fd = openRegularFile(path);
+                          const QString& tooLarge = QString(), bool pipes = false) {
+    const int fd = openRegularFile(path, pipes);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -142,6 +148,11 @@ QString TextChunks::chunkString(std::size_t i) const {
 
 QStringList readFileLines(const QString& path, std::int64_t maxBytes, const QString& tooLarge) {
     return splitLines(decodeOwned(readWholeFile(path, maxBytes, tooLarge)));
+}
+
+QStringList readFileOrPipeLines(const QString& path, std::int64_t maxBytes,
+                                const QString& tooLarge) {
+    return splitLines(decodeOwned(readWholeFile(path, maxBytes, tooLarge, true)));
 }
 
 QStringList splitLines(const std::string& text) {

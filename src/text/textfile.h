@@ -48,6 +48,10 @@ QStringList splitLines(const std::string& text);
 
 QStringList readFileLines(const QString& path, std::int64_t maxBytes = -1,
                           const QString& tooLarge = QString());
+// As readFileLines, and a pipe (a FIFO, or a descriptor such as /dev/fd/3 that
+// holds one) is read too: to its end, or refused once past `maxBytes`.
+QStringList readFileOrPipeLines(const QString& path, std::int64_t maxBytes,
+                                const QString& tooLarge);
 
 // The whole file in chunks of 65,536 characters; nothing removed or converted.
 // Throws qm::Error when the file cannot be opened or is not a regular file.

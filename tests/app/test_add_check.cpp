@@ -75,7 +75,7 @@ class AddCheckTest : public QObject {
         // A stand-in extractor that writes as many bytes as the file it reads says.
         const QString fake = test::writeScript(
             d(), QStringLiteral("sized"),
-            QStringLiteral("out=\"${1%.pdf}.txt\"\n"
+            QStringLiteral("out=/dev/stdout\n"
                            "case \"$(cat \"$1\")\" in\n"
                            "nine) printf '123456789' > \"$out\";;\n"
                            "ten) printf '1234567890' > \"$out\";;\n"

@@ -100,8 +100,7 @@ class ArgumentsTest : public QObject {
         // (the extractor sees only a copy, named after nothing of the original).
         extractor = test::writeScript(tmp.path(), QStringLiteral("fake-pdftotext"),
                                       QStringLiteral("grep -q bad \"$1\" && exit 1\n"
-                                                     "printf 'plenty of readable text' > "
-                                                     "\"${1%.pdf}.txt\"\n"));
+                                                     "printf 'plenty of readable text'\n"));
 
         touch(QStringLiteral("tree/z.pdf"));
         touch(QStringLiteral("tree/notes.txt"));

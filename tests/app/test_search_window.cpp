@@ -170,6 +170,29 @@ class SearchWindowTest : public QObject {
         QCOMPARE(w->rows().size(), 8);
     }
 
+    // The phrase, the options and the find set are those of the run's start:
+    // edits made while it goes on change none of its rows.
+    void editsDuringARunWaitForTheNextRun() {
+        auto w = window();
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, beta_, alpha_});
+        w->search();
+        const QStringList unedited = w->rows();
+        QCOMPARE(unedited.size(), 8);
+
+        bool edited = false;
+        w->pump.onPump = [&] {
+            if (edited || !w->form->text().startsWith(QStringLiteral("Processing: Z"))) return;
+            edited = true;
+            w->form->Text1->setText(QStringLiteral("lazy"));
+            w->form->Option1->setChecked(true);  // match case: "FOX" would be missed
+            w->phrases({QStringLiteral("dog")});
+        };
+        w->search();
+        QVERIFY(edited);
+        QCOMPARE(w->rows(), unedited);
+    }
+
     void inputMessages() {
         auto w = window();
         w->phrase(QStringLiteral("   "));
@@ -205,8 +228,7 @@ class SearchWindowTest : public QObject {
     void stopDuringASlowExtraction() {
         auto w = window();
         w->form->ExtractorPath =
-            script(QStringLiteral("slow"),
-                   QStringLiteral("sleep 0.4\nprintf 'the fox is here' > \"${1%.pdf}.txt\""));
+            script(QStringLiteral("slow"), QStringLiteral("sleep 0.4\nprintf 'the fox is here'"));
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({alpha_, beta_, alpha_});
         bool clicked = false;
@@ -235,8 +257,7 @@ class SearchWindowTest : public QObject {
     void startAgainWhileAStoppedRunFinishes() {
         auto w = window();
         w->form->ExtractorPath =
-            script(QStringLiteral("slow2"),
-                   QStringLiteral("sleep 0.3\nprintf 'one fox' > \"${1%.pdf}.txt\""));
+            script(QStringLiteral("slow2"), QStringLiteral("sleep 0.3\nprintf 'one fox'"));
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({alpha_, beta_});
         int clicks = 0;
@@ -327,10 +348,8 @@ class SearchWindowTest : public QObject {
         w->form->ExtractorPath =
             script(QStringLiteral("fake"),
                    QStringLiteral("case \"$(cat \"$1\")\" in\n"
-                                  "*many*) awk 'BEGIN{for(i=0;i<50000;i++) printf \"fox \"}' > "
-                                  "\"${1%.pdf}.txt\";;\n"
-                                  "*feeds*) printf '\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f' > "
-                                  "\"${1%.pdf}.txt\";;\n"
+                                  "*many*) awk 'BEGIN{for(i=0;i<50000;i++) printf \"fox \"}';;\n"
+                                  "*feeds*) printf '\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f\\f';;\n"
                                   "esac"));
         const QString many = dir_.path() + QStringLiteral("/many.pdf");
         const QString feeds = dir_.path() + QStringLiteral("/feeds.pdf");

@@ -2,13 +2,18 @@
 // every way, a second run extracts nothing, a changed or damaged entry is
 // extracted and written again. The extractor is a script that logs each call
 // and then runs pdftotext.
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 #include "extraction/extractor.h"
+#include "search/run.h"
 #include "support/pdfmaker.h"
 
 namespace qm {
@@ -27,8 +32,20 @@ class CliCacheTest : public QObject {
         QByteArray out;
         QByteArray err;
     };
-    Outcome run(const QStringList& args, const QString& xdg = QStringLiteral("xdg")) {
+    // With `fileSizeLimit`, the program (and every child it starts) runs
+    // with writes cut at that many bytes a file and failing, as on a full
+    // disk: SIGXFSZ is ignored, so nothing dies of it.
+    Outcome run(const QStringList& args, const QString& xdg = QStringLiteral("xdg"),
+                qint64 fileSizeLimit = -1) {
         QProcess p;
+        if (fileSizeLimit >= 0)
+            p.setChildProcessModifier([fileSizeLimit] {
+                rlimit r{};
+                ::getrlimit(RLIMIT_FSIZE, &r);
+                r.rlim_cur = static_cast<rlim_t>(fileSizeLimit);
+                ::setrlimit(RLIMIT_FSIZE, &r);
+                ::signal(SIGXFSZ, SIG_IGN);
+            });
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TEMP"), d(QStringLiteral("work")));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), d(xdg));
@@ -160,6 +177,40 @@ class CliCacheTest : public QObject {
             run({QStringLiteral("--cache"), QStringLiteral("plum"), QStringLiteral("docs")});
         QCOMPARE(changed.out.count('\n'), 10);
         QCOMPARE(calls(), before + 2);
+    }
+
+    // A text that could not be written whole is neither searched nor kept:
+    // the file is reported for want of room, and a run with room counts all.
+    void aWriteCutShortIsReportedAndNothingKept() {
+        QStringList pages;
+        for (int page = 1; page <= 30; ++page) {
+            QString text;
+            for (int line = 1; line <= 40; ++line)
+                text += QStringLiteral("Line %1 of page %2 holds a quince.\n").arg(line).arg(page);
+            pages << text;
+        }
+        const QString manual = d(QStringLiteral("full/manual.pdf"));
+        test::makeTextPdf(manual, pages);
+        const qint64 pdfBytes = QFileInfo(manual).size();
+        const qint64 textBytes = test::extractWithPdftotext(manual).size();
+        // The copy of the PDF fits under the limit, the text does not.
+        QVERIFY2(pdfBytes * 3 / 2 < textBytes,
+                 qPrintable(QStringLiteral("%1 %2").arg(pdfBytes).arg(textBytes)));
+        const qint64 limit = (pdfBytes + textBytes) / 2;
+
+        QCOMPARE(run({QStringLiteral("--clear-cache")}).status, 0);
+        const QStringList count = {QStringLiteral("--cache"), QStringLiteral("-c"),
+                                   QStringLiteral("quince"), manual};
+        const Outcome full = run(count, limit);
+        QVERIFY2(full.err.contains((manual + QString::fromLatin1(kCopyFailedSuffix)).toUtf8()),
+                 full.err.constData());
+        QVERIFY2(!full.out.contains(manual.toUtf8()), full.out.constData());
+        QCOMPARE(QDir(cacheFolder()).entryList(QDir::Files), QStringList());
+
+        const Outcome room = run(count);
+        QCOMPARE(room.status, 0);
+        QCOMPARE(room.out, manual.toUtf8() + "\t1200\n");
+        QCOMPARE(run(count).out, room.out);  // and from the cache
     }
 
     void badJobCounts() {

@@ -55,9 +55,8 @@ class PipelineTest : public QObject, test::PipelineFixture {
             QStringLiteral(
                 "if grep -q slow \"$1\"; then\n"
                 "  n=0; while [ ! -e '%1' ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n+1)); done\n"
-                "  [ -e '%1' ] && printf 'on time' > \"${1%.pdf}.txt\" || printf 'late' > "
-                "\"${1%.pdf}.txt\"\n"
-                "else printf 'text of %-*s' %3 \"$(cat \"$1\")\" > \"${1%.pdf}.txt\"; "
+                "  [ -e '%1' ] && printf 'on time' || printf 'late'\n"
+                "else printf 'text of %-*s' %3 \"$(cat \"$1\")\"; "
                 "echo done >> '%2'; fi")
                 .arg(go, log, QString::number(textBytes - 8)));
         QStringList paths;
@@ -163,10 +162,9 @@ class PipelineTest : public QObject, test::PipelineFixture {
         // File 2 is extracted ahead while the run is at file 1, and the
         // extractions are ended (the window closing) before its turn: it is
         // reported as ended, not as a file the extractor failed on.
-        const QString fake = writeScript(
-            d(), QStringLiteral("endahead"),
-            QStringLiteral(
-                "grep -q slow \"$1\" && exec sleep 302\nprintf 'text' > \"${1%.pdf}.txt\""));
+        const QString fake =
+            writeScript(d(), QStringLiteral("endahead"),
+                        QStringLiteral("grep -q slow \"$1\" && exec sleep 302\nprintf 'text'"));
         const QStringList paths{d() + QStringLiteral("/endahead-1.pdf"),
                                 d() + QStringLiteral("/endahead-2.pdf")};
         writeBytes(paths[0], "quick");
@@ -271,11 +269,10 @@ class PipelineTest : public QObject, test::PipelineFixture {
 
     void aTextAboveTheLimitWaitsOnDiskAndGoesWithItsReader() {
         const QString big = QString(300, u'x');
-        const QString fake = writeScript(
-            d(), QStringLiteral("bigsmall"),
-            QStringLiteral("if grep -q big \"$1\"; then printf '%1' > \"${1%.pdf}.txt\"; "
-                           "else printf 'small' > \"${1%.pdf}.txt\"; fi")
-                .arg(big));
+        const QString fake = writeScript(d(), QStringLiteral("bigsmall"),
+                                         QStringLiteral("if grep -q big \"$1\"; then printf '%1'; "
+                                                        "else printf 'small'; fi")
+                                             .arg(big));
         const QString bigPdf = d() + QStringLiteral("/big.pdf");
         const QString smallPdf = d() + QStringLiteral("/small.pdf");
         writeBytes(bigPdf, "big");
@@ -336,9 +333,8 @@ class PipelineTest : public QObject, test::PipelineFixture {
             QStringLiteral(
                 "if grep -q first \"$1\"; then\n"
                 "  n=0; while [ ! -e '%1' ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n+1)); done\n"
-                "  [ -e '%1' ] && printf 'on time' > \"${1%.pdf}.txt\" || printf 'late' > "
-                "\"${1%.pdf}.txt\"\n"
-                "else printf 'second' > \"${1%.pdf}.txt\"; touch '%2'; fi")
+                "  [ -e '%1' ] && printf 'on time' || printf 'late'\n"
+                "else printf 'second'; touch '%2'; fi")
                 .arg(go, bDone));
         const QString first = d() + QStringLiteral("/first.pdf");
         const QString second = d() + QStringLiteral("/second.pdf");

@@ -1,0 +1,147 @@
+// Writes that fail for want of room. A file size limit stands in for a full
+// work folder: with its signal ignored, a write past it fails while every
+// process goes on and exits 0, as pdftotext does on a full disk. A text or a
+// decrypted copy that could not be written whole is reported as not copied
+// and never kept; with room again the whole text comes. The real pdftotext,
+// qpdf and pdfinfo do the work.
+#include <sys/resource.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "extraction/extractor.h"
+#include "extraction/pagesplit.h"
+#include "extraction/pipeline.h"
+#include "extraction/textcache.h"
+#include "support/pdfmaker.h"
+
+namespace qm {
+
+namespace {
+
+// Writes past `bytes` in a file fail while this lives (in this process and
+// the children it starts).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(qint64 bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        handler_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = static_cast<rlim_t>(bytes);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        ::signal(SIGXFSZ, handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit old_{};
+    void (*handler_)(int) = nullptr;
+};
+
+qint64 sizeOf(const QString& path) {
+    return QFileInfo(path).size();
+}
+
+}  // namespace
+
+class FullWorkFolderTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString d(const QString& name) const { return dir_.path() + u'/' + name; }
+
+  private Q_SLOTS:
+    void aTextOrCopyCutShortIsNeverTakenNorKept() {
+        if (findExtractor().isEmpty() || findQpdf().isEmpty() || findPdfinfo().isEmpty())
+            QSKIP("pdftotext, qpdf and pdfinfo are needed");
+        QStringList pages;
+        for (int page = 1; page <= 12; ++page) {
+            QString text;
+            for (int line = 1; line <= 40; ++line)
+                text += QStringLiteral("Line %1 of page %2 holds a quince.\n").arg(line).arg(page);
+            pages << text;
+        }
+        const QString plain = d(QStringLiteral("long.pdf"));
+        test::makeTextPdf(plain, pages);
+        const QString locked = d(QStringLiteral("locked.pdf"));
+        QVERIFY(test::encryptPdf(plain, locked, QStringLiteral("pw"), QStringLiteral("pw")));
+        const QByteArray whole = test::extractWithPdftotext(plain);
+        // A qpdf whose decrypted copy is larger than the locked file: its
+        // streams uncompressed.
+        const QString widening = test::writeScript(
+            dir_.path(), QStringLiteral("qpdf-wide"),
+            QStringLiteral("exec '%1' --stream-data=uncompress \"$@\"").arg(findQpdf()));
+        const auto decrypt = [&](const QString& out, const QStringList& more) {
+            return QProcess::execute(findQpdf(), QStringList{QStringLiteral("--password=pw"),
+                                                             QStringLiteral("--decrypt")} +
+                                                     more + QStringList{locked, out});
+        };
+        const QString open = d(QStringLiteral("open.pdf")), wide = d(QStringLiteral("wide.pdf"));
+        QCOMPARE(decrypt(open, {}), 0);
+        QCOMPARE(decrypt(wide, {QStringLiteral("--stream-data=uncompress")}), 0);
+
+        const struct {
+            const char* name;
+            QString path;
+            QString password;
+            QString qpdf;
+            bool ranges;
+            qint64 limit;  // the copy of the file fits, the text (or decrypted copy) does not
+        } cases[] = {
+            {"one run", plain, {}, {}, false, (sizeOf(plain) + whole.size()) / 2},
+            {"page ranges", plain, {}, {}, true, (sizeOf(plain) + whole.size()) / 2},
+            {"the text of a decrypted copy", locked, QStringLiteral("pw"), findQpdf(), false,
+             (std::max(sizeOf(locked), sizeOf(open)) + whole.size()) / 2},
+            {"a decrypted copy", locked, QStringLiteral("pw"), widening, false,
+             (sizeOf(locked) + sizeOf(wide)) / 2},
+        };
+        for (const auto& c : cases) {
+            QVERIFY2(sizeOf(c.path) < c.limit, c.name);
+            QVERIFY2(c.limit < (c.qpdf == widening ? sizeOf(wide) : whole.size()), c.name);
+            const QString tag = QString::fromLatin1(c.name).replace(u' ', u'-');
+            const QString store = d(tag + QStringLiteral("-store"));
+            DiskTextCache disk(store, QStringLiteral("salt"));
+            TextCache cache;
+            cache.attachDisk(&disk);
+            TextPipeline::Setup s;
+            s.extractorPath = findExtractor();
+            s.qpdfPath = c.qpdf;
+            s.pdfinfoPath = findPdfinfo();
+            s.workFolder = d(tag + QStringLiteral("-work"));
+            QDir().mkpath(s.workFolder);
+            s.jobs = c.ranges ? 2 : 1;
+            s.splitMinBytes = c.ranges ? 0 : -1;
+            s.splitMinPages = 2;
+            s.cache = &cache;
+            TextPipeline p(std::move(s));
+            FileRequest request;
+            request.path = c.path;
+            if (!c.password.isEmpty()) request.password = [&c] { return c.password; };
+
+            FileText cut;
+            {
+                const FileSizeLimit limit(c.limit);
+                cut = p.obtain(request);
+            }
+            QVERIFY2(cut.outcome == TextOutcome::CopyFailed, c.name);
+            QVERIFY2(cache.entryCount() == 0, c.name);
+            QVERIFY2(QDir(store).entryList(QDir::Files).isEmpty(), c.name);
+
+            const FileText text = p.obtain(request);
+            QVERIFY2(text.outcome == TextOutcome::Text, c.name);
+            QVERIFY2(QByteArray::fromStdString(text.chunks.utf8()) == whole, c.name);
+        }
+    }
+};
+
+}  // namespace qm
+
+QTEST_MAIN(qm::FullWorkFolderTest)
+#include "test_fullworkfolder.moc"
