@@ -248,19 +248,25 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Reads the output of child `pid` from `from` and writes it to `to` (-1: it
-// is dropped), until every writer has closed the pipe or the child has ended
-// (what it left behind in the pipe is still read). False when the deadline
-// (-1: none) passed first. A write that fails closes `to` (set to -1) and sets
-// `lost`; the rest is read and dropped, so the child is never held up.
-bool copyOutput(int from, pid_t pid, int& to, bool& lost, std::int64_t deadline) {
+// Reads the output of child `pid` from `from` and writes it to the file
+// `path` (made at its first byte, owner-only: no output, no file), until every
+// writer has closed the pipe or the child has ended (what it left behind in
+// the pipe is still read). False when the deadline (-1: none) passed first. A
+// write that fails sets `lost`; the rest is read and dropped, so the child is
+// never held up.
+bool copyOutput(int from, pid_t pid, const QByteArray& path, bool& lost, std::int64_t deadline) {
     ::fcntl(from, F_SETFL, ::fcntl(from, F_GETFL) | O_NONBLOCK);
     std::vector<char> buffer(std::size_t(1) << 16);
+    int to = -1;
     enum Read { Got, Empty, End };
     const auto readSome = [&] {
         const ssize_t n = ::read(from, buffer.data(), buffer.size());
         if (n < 0) return errno == EINTR ? Got : errno == EAGAIN ? Empty : End;
         if (n == 0) return End;
+        if (to < 0 && !lost) {
+            to = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            lost = to < 0;
+        }
         if (to >= 0 && !writeAll(to, buffer.data(), static_cast<std::size_t>(n))) {
             ::close(to);
             to = -1;
@@ -291,6 +297,7 @@ bool copyOutput(int from, pid_t pid, int& to, bool& lost, std::int64_t deadline)
         }
     }
     if (ended >= 0) ::close(ended);
+    if (to >= 0 && ::close(to) != 0) lost = true;
     return inTime;
 }
 
@@ -313,7 +320,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
     // The output comes through a pipe and this thread writes it to its file,
     // so a write that fails (a full disk) is known.
     int outFds[2] = {-1, -1};
-    int outFile = -1;
+    const QByteArray outFile = fs::encodeName(outputPath);
     if (!outputPath.isEmpty()) {
         if (::pipe2(outFds, O_CLOEXEC) != 0) {
             if (pipeFds[0] >= 0) ::close(pipeFds[0]);
@@ -321,10 +328,9 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
             result.outputLost = true;
             return result;
         }
-        const QByteArray path = fs::encodeName(outputPath);
-        ::unlink(path.constData());
-        outFile = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        result.outputLost = outFile < 0;
+        ::unlink(outFile.constData());
+        // Room for a good part of a text at once: fewer turns between the two.
+        ::fcntl(outFds[0], F_SETPIPE_SZ, 1 << 20);
     }
     const Launch launch{argv.data(), pipeFds[0], outFds[1]};
 
@@ -369,7 +375,6 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         if (result.started)
             inTime = copyOutput(outFds[0], pid, outFile, result.outputLost, deadline);
         ::close(outFds[0]);
-        if (outFile >= 0 && ::close(outFile) != 0) result.outputLost = true;
     }
     if (!result.started) return result;
 

@@ -46,8 +46,9 @@ struct ChildResult {
 // `input` is written to its standard input (then closed). A child still
 // running after `timeLimitMs` milliseconds (0: no limit) is killed. With
 // `outputPath`, its standard output is read from a pipe and written to that
-// file (made anew, owner-only) by this thread, every write checked: a child
-// cannot leave a file cut short by a full disk unnoticed (`outputLost`).
+// file (made anew at the first byte, owner-only; no output leaves no file) by
+// this thread, every write checked: a child cannot leave a file cut short by a
+// full disk unnoticed (`outputLost`).
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
                      const QByteArray& input = {}, int timeLimitMs = 0,
                      const QString& outputPath = {});

@@ -179,7 +179,8 @@ void TextPipeline::FileWork::extract() {
         const ChildResult r =
             run(setup_.qpdfPath, decryptArguments(pdf_), passwordInput(job_.password), opened_);
         // qpdf's 3: done, with warnings.
-        decrypted = r.exited && (r.exitCode == 0 || r.exitCode == 3) && !lost_;
+        decrypted =
+            r.exited && (r.exitCode == 0 || r.exitCode == 3) && !lost_ && fs::isFile(opened_);
         if (!decrypted) fs::removeQuietly(opened_);
     }
     if (!ended_ && !timedOut_ && !lost_ && job_.password.isEmpty() &&
@@ -255,13 +256,12 @@ void TextPipeline::FileWork::classifyFailure() {
 }
 
 bool TextPipeline::FileWork::textFileMissing() {
-    const std::int64_t size = fs::isFile(txt_) ? QFileInfo(txt_).size() : 0;
-    if (size > 0) {
-        out_.textFileSize = size;
+    if (fs::isFile(txt_)) {
+        out_.textFileSize = QFileInfo(txt_).size();
         return false;
     }
-    // Done, and no text at all (not even a page's form feed): as ever, a file
-    // that gives no text.
+    // Done, and no text file (not one byte of text): as ever, a file that
+    // gives no text.
     keepPdf_ = true;
     out_.outcome = TextOutcome::Protected;
     return true;

@@ -61,13 +61,9 @@ class FullWorkFolderTest : public QObject {
     void aTextOrCopyCutShortIsNeverTakenNorKept() {
         if (findExtractor().isEmpty() || findQpdf().isEmpty() || findPdfinfo().isEmpty())
             QSKIP("pdftotext, qpdf and pdfinfo are needed");
-        QStringList pages;
-        for (int page = 1; page <= 12; ++page) {
-            QString text;
-            for (int line = 1; line <= 40; ++line)
-                text += QStringLiteral("Line %1 of page %2 holds a quince.\n").arg(line).arg(page);
-            pages << text;
-        }
+        // Pages of one line over and over: a text far larger than its PDF.
+        const QString line = QStringLiteral("A quince, a quince, a quince and a quince.\n");
+        const QStringList pages(30, line.repeated(50));
         const QString plain = d(QStringLiteral("long.pdf"));
         test::makeTextPdf(plain, pages);
         const QString locked = d(QStringLiteral("locked.pdf"));
