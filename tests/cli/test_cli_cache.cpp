@@ -13,8 +13,8 @@
 #include <csignal>
 
 #include "extraction/extractor.h"
-#include "search/run.h"
 #include "support/pdfmaker.h"
+#include "words/words.h"
 
 namespace qm {
 
