@@ -58,6 +58,34 @@ QFont arial(double points) {
     return f;
 }
 
+// The user opens, picks from or types into the find-set list: a click on it,
+// the wheel over it, or a key on it other than the ones that only move the
+// focus on. Tab passing over it (the focus arriving by keyboard) is none of these.
+bool usesCombo1(const QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+            return true;
+        case QEvent::FocusIn:
+            return static_cast<const QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
+        case QEvent::KeyPress:
+            switch (static_cast<const QKeyEvent*>(event)->key()) {
+                case Qt::Key_Tab:
+                case Qt::Key_Backtab:
+                case Qt::Key_Escape:
+                case Qt::Key_Shift:
+                case Qt::Key_Control:
+                case Qt::Key_Alt:
+                case Qt::Key_Meta:
+                    return false;
+                default:
+                    return true;
+            }
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 Form1::Form1(Services& services, Config config, QWidget* parent)
@@ -354,7 +382,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (w == ListView2->viewport()) w = ListView2;
         if (w) mouseMoveOver(w);
         if (watched == ListView1->viewport()) ListView1_MouseMove(static_cast<QMouseEvent*>(event));
-    } else if (event->type() == QEvent::FocusIn && watched == Combo1) {
+    } else if (watched == Combo1 && usesCombo1(event)) {
         Combo1_GotFocus();
     } else if (event->type() == QEvent::FocusOut && watched == ListView1) {
         if (IsDragging) ListView1_MouseUp(nullptr);

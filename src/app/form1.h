@@ -147,6 +147,7 @@ class Form1 : public QWidget {
     void PushButton15_Click();
     void PushButton16_Click();
     void Text1_Change();
+    // The user opens, picks from or types into Combo1 (not Tab passing over it).
     void Combo1_GotFocus();
     void Option1_Click();
     void Option2_Click();
@@ -234,6 +235,8 @@ int progressValue(int i, int n);
 QString doneMessage(const struct SearchSummary& summary);
 // The add-time check's message for the reported paths (each followed by CR LF).
 QString checkReportText(const QString& reportedPaths);
+// The answer to "Start Searching" in "Search for multiple:" mode without a phrase.
+QString emptyFindSetMessage();
 // The message shown once at start-up when no text extractor was found.
 QString extractorMissingMessage();
 

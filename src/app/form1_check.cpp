@@ -65,11 +65,12 @@ void Form1::runAddTimeCheck() {
             if (lowSize(text.textFileSize) < kCheckMinimumSize) {
                 report += path;
                 // A file without text for a reason the check alone would not
-                // explain (damaged, failed, ended, not copied into the work
-                // folder) says why.
+                // explain (protected, damaged, failed, ended) says why; without
+                // an extractor (start-up said so) every file is listed bare.
                 const TextOutcome o = text.outcome;
-                if (isFailure(o) && o != TextOutcome::Protected && o != TextOutcome::Unreadable &&
-                    o != TextOutcome::NotCopied)
+                const bool noExtractor = ExtractorPath.isEmpty();
+                if (isFailure(o) && o != TextOutcome::Unreadable && o != TextOutcome::NotCopied &&
+                    !(o == TextOutcome::Protected && noExtractor))
                     report += failureSuffix(o);
                 report += QStringLiteral("\r\n");
             }

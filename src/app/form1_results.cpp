@@ -12,7 +12,6 @@
 #include "results/opening.h"
 #include "results/spreadsheet.h"
 #include "results/viewer.h"
-#include "text/error.h"
 #include "words/words.h"
 
 namespace qm {
@@ -20,6 +19,22 @@ namespace qm {
 namespace {
 
 const QString kMissingFile = QStringLiteral("Can not open this file. It does not exist.");
+
+// The save dialog's answer with `suffix` added when the name has none; when a
+// file of that name is there, the user is asked before it is replaced. Empty
+// when cancelled or not to be replaced.
+QString chooseSaveTarget(Services& services, const QString& title, const QString& filter,
+                         const QString& suffix = QString()) {
+    QString path = services.dialogs->saveFile(title, filter);
+    if (path.isEmpty()) return path;
+    if (!suffix.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += u'.' + suffix;
+    if (!QFileInfo::exists(path)) return path;
+    const bool replace = services.boxes->question(
+        QStringLiteral("\"") + QFileInfo(path).fileName() +
+            QStringLiteral("\" already exists.\r\rDo you want to replace it?"),
+        applicationTitle());
+    return replace ? path : QString();
+}
 
 // A long export keeps the window alive: events are pumped at every step.
 ExportStep pumpingStep(EventPump* pump) {
@@ -81,8 +96,12 @@ void Form1::PushButton4_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
     QString path;
     p.step(100, [&] {
-        path = services_.dialogs->saveFile(QStringLiteral("Save List"),
-                                           QStringLiteral("Text Files (*.txt);;All Files (*)"));
+        if (results.rowCount() == 0)
+            path = services_.dialogs->saveFile(QStringLiteral("Save List"),
+                                               QStringLiteral("Text Files (*.txt);;All Files (*)"));
+        else
+            path = chooseSaveTarget(services_, QStringLiteral("Save List"),
+                                    QStringLiteral("Text Files (*.txt);;All Files (*)"));
     });
     if (path.isEmpty()) return;
     p.step(102, [&] { setMousePointer(MousePointer::Busy); });
@@ -155,6 +174,18 @@ void Form1::PushButton13_Click() {
     bool saveInstead = false;
     p.step(100, [&] { stop = results.rowCount() == 0; });
     if (stop) return;
+    // A list a worksheet cannot hold is refused before anything is asked or written.
+    p.step(101, [&] {
+        const int rows = results.rowCount();
+        if (rows <= kMaxWorkbookRows) return;
+        services_.boxes->message(QStringLiteral("The results list has ") + QString::number(rows) +
+                                     QStringLiteral(" rows; a worksheet holds at most ") +
+                                     QString::number(kMaxWorkbookRows) +
+                                     QStringLiteral(" results. Nothing was saved."),
+                                 applicationTitle());
+        stop = true;
+    });
+    if (stop) return;
     p.step(102, [&] {
         if (!services_.desktop->hasDefaultApplication(QString::fromLatin1(kSpreadsheetMimeType))) {
             services_.boxes->message(
@@ -172,29 +203,26 @@ void Form1::PushButton13_Click() {
     if (saveInstead) {
         // Without a program to open it, the workbook can still be saved for later.
         p.step(103, [&] {
-            path = services_.dialogs->saveFile(QStringLiteral("Save Results As Excel File"),
-                                               QStringLiteral("Excel Workbook (*.xlsx)"));
-            if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-                path += QStringLiteral(".xlsx");
+            path =
+                chooseSaveTarget(services_, QStringLiteral("Save Results As Excel File"),
+                                 QStringLiteral("Excel Workbook (*.xlsx)"), QStringLiteral("xlsx"));
         });
         if (path.isEmpty()) return;
     }
     p.step(104, [&] { setMousePointer(MousePointer::Busy); });
     const bool written = p.step(106, [&] {
-        if (!saveInstead) {
-            const QString folder =
-                config_.workbookFolder.isEmpty() ? workbookFolder() : config_.workbookFolder;
-            path = newWorkbookPath(folder, QDateTime::currentDateTime());
+        if (saveInstead) {
+            // A failed write leaves the chosen file as it was.
+            writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
+            return;
         }
+        const QString folder =
+            config_.workbookFolder.isEmpty() ? workbookFolder() : config_.workbookFolder;
+        path = newWorkbookPath(folder, QDateTime::currentDateTime());
         try {
-            const int rows = results.rowCount();
-            if (rows > kMaxWorkbookRows)
-                throw Error(QStringLiteral("The results list has ") + QString::number(rows) +
-                            QStringLiteral(" rows; a worksheet holds at most ") +
-                            QString::number(kMaxWorkbookRows) + QStringLiteral(" results."));
             writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
         } catch (...) {
-            QFile::remove(path);
+            QFile::remove(path);  // the empty file just made for it
             throw;
         }
     });

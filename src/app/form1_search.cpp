@@ -25,6 +25,12 @@ const QString kStopCaption = QStringLiteral("Stop Searching");
 
 }  // namespace
 
+QString emptyFindSetMessage() {
+    return QStringLiteral(
+        "The find set is empty: there is nothing to search for. Add phrases "
+        "with \"+\" or \"Load\", or choose \"Search for this:\".");
+}
+
 int progressValue(int i, int n) {
     if (n <= 0) return 0;
     return static_cast<int>(std::floor(static_cast<double>(i) / n * 100.0));
@@ -79,6 +85,10 @@ class FormSearch : public RunHost, public SearchSink {
                 ok = false;
                 boxes().message(QStringLiteral("You forgot to input search text"),
                                 applicationTitle());
+                form_.PushButton7->setText(kStartCaption);
+            } else if (o.mode == SearchMode::Multiple && o.phrases().isEmpty()) {
+                ok = false;
+                boxes().message(emptyFindSetMessage(), applicationTitle());
                 form_.PushButton7->setText(kStartCaption);
             }
         });

@@ -351,7 +351,7 @@ QString usageText() {
         "                           of the computer can see it; --password-file not)\n"
         "      --password-file FILE try the password in FILE (one line; a pipe too) on\n"
         "                           every file\n"
-        "      --ask-password       ask for a password for each file\n"
+        "      --ask-password       ask for a password for each file that needs one\n"
         "      --tsv FILE           also write the results to FILE as tab-separated\n"
         "                           text, as \"Save Results As Text File\" does\n"
         "                           (- for standard output, instead of the rows)\n"

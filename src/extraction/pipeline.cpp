@@ -6,7 +6,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <future>
 
+#include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/pagesplit.h"
 #include "extraction/pipeline_job.h"
@@ -15,6 +17,30 @@
 #include "text/error.h"
 
 namespace qm {
+
+namespace {
+
+// The longest qpdf may take to tell whether a file needs a password.
+constexpr int kPasswordCheckLimitMs = 30000;
+
+// False when qpdf tells that the file opens without a password (it is not
+// encrypted, or only its permissions are); true when it needs one, and when
+// qpdf cannot tell (missing, failed), so that the user is asked as before. qpdf
+// runs on a thread of its own while the caller's events are pumped.
+bool needsPassword(const QString& qpdf, const QString& path, EventPump* pump) {
+    if (qpdf.isEmpty()) return true;
+    ChildToken token;
+    auto check = std::async(std::launch::async, [&] {
+        return runChild(qpdf, requiresPasswordArguments(path), token, {}, kPasswordCheckLimitMs);
+    });
+    while (check.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        if (pump) pump->pump();
+    const ChildResult r = check.get();
+    // qpdf --requires-password: 0 needs one, 2 not encrypted, 3 encrypted without one.
+    return !(r.exited && (r.exitCode == 2 || r.exitCode == 3));
+}
+
+}  // namespace
 
 TextOnDisk::~TextOnDisk() {
     fs::removeQuietly(path);
@@ -117,7 +143,7 @@ FileText TextPipeline::obtain(const FileRequest& request) {
     const int i = request.index;
     if (i <= 0) {
         // A file outside the run (the add-time check): the run's work ahead stays as it is.
-        const QString password = request.password ? request.password() : QString();
+        const QString password = askPassword(request);
         return collect(submit(0, request.path, password, true), request);
     }
     // Work for positions the run has passed is of no use any more.
@@ -142,7 +168,7 @@ FileText TextPipeline::obtain(const FileRequest& request) {
         notCopied.outcome = TextOutcome::NotCopied;
         return notCopied;
     }
-    const QString password = request.password ? request.password() : QString();
+    const QString password = askPassword(request);
     std::shared_ptr<Job> job;
     auto it = ahead_.find(i);
     if (it != ahead_.end()) {
@@ -160,6 +186,12 @@ FileText TextPipeline::obtain(const FileRequest& request) {
     if (!job) job = submit(i, request.path, password, true);
 
     return collect(job, request);
+}
+
+QString TextPipeline::askPassword(const FileRequest& request) {
+    if (!request.password || !needsPassword(setup_.qpdfPath, request.path, setup_.pump))
+        return QString();
+    return request.password();
 }
 
 FileText TextPipeline::collect(const std::shared_ptr<Job>& job, const FileRequest& request) {

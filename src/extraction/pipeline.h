@@ -88,8 +88,8 @@ struct WaitWatch {
 struct FileRequest {
     int index = 0;  // 1-based position in the run; 0 outside a run
     QString path;   // as listed
-    // Asked once the file is known to be there; the password to try, empty
-    // for none. Not set: no password.
+    // Asked once the file is known to be there and qpdf does not tell that it
+    // opens without one; the password to try, empty for none. Not set: no password.
     std::function<QString()> password;
     WaitWatch wait;  // told how a long extraction goes on
     // Asked while the caller waits: true ends the file's extraction at once
@@ -184,6 +184,8 @@ class TextPipeline {
                                 bool first);
     // False when the wait was stopped through `stopRequested`.
     bool wait(Job& job, const WaitWatch& watch, const std::function<bool()>& stopRequested);
+    // The request's password, asked only of a file that needs one.
+    QString askPassword(const FileRequest& request);
     // Waits for the job and hands over its text.
     FileText collect(const std::shared_ptr<Job>& job, const FileRequest& request);
     void workerLoop(int slot);

@@ -91,10 +91,14 @@ QString clipboardText(const ResultRows& list, const ExportStep& step) {
         }
     }
 
+    // Without a ticked row, every row is copied.
+    bool anyTicked = false;
+    for (int r = 0; r < rows && !anyTicked; ++r) anyTicked = list.row(r).checked;
+
     QString text;
     for (int r = 0; r < rows; ++r) {
         stepOn(step);
-        if (!list.row(r).checked) continue;
+        if (anyTicked && !list.row(r).checked) continue;
         QString line;
         for (int k = 0; k < columns; ++k) {
             stepOn(step);

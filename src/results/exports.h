@@ -33,9 +33,9 @@ void writeTextFile(const QString& text, const QString& path);
 // there are none. Throws qm::Error on failure.
 bool writeResultsText(const ResultRows& rows, const QString& path, const ExportStep& step = {});
 
-// The clipboard text: one line per ticked row, each cell padded with blanks to
-// the longest cell of its column over all rows, cells joined by TAB, trailing
-// blanks removed, CR LF after every line. Empty when nothing is ticked.
+// The clipboard text: one line per ticked row (per row when none is ticked),
+// each cell padded with blanks to the longest cell of its column over all
+// rows, cells joined by TAB, trailing blanks removed, CR LF after every line.
 QString clipboardText(const ResultRows& rows, const ExportStep& step = {});
 
 // With at least one row: empties the clipboard, then puts `clipboardText` on

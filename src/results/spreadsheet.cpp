@@ -5,9 +5,12 @@
 #include <xlsxwriter.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -26,11 +29,12 @@ void stepOn(const ExportStep& step) {
 // Owns the workbook until it is closed (which writes the file) or dropped.
 class Workbook {
   public:
-    explicit Workbook(const QString& path) : path_(path) {
-        const QByteArray name = QFile::encodeName(path);
+    // Written to `file`; messages name `shown`, the file the user knows.
+    Workbook(const QString& file, const QString& shown) : path_(file), shown_(shown) {
+        const QByteArray name = QFile::encodeName(file);
         book_ = workbook_new(name.constData());
         if (!book_)
-            throw Error(QStringLiteral("Could not create the workbook \"") + path +
+            throw Error(QStringLiteral("Could not create the workbook \"") + shown_ +
                         QStringLiteral("\"."));
         sheet_ = workbook_add_worksheet(book_, nullptr);
         if (!sheet_) {
@@ -70,7 +74,7 @@ class Workbook {
         book_ = nullptr;
         const lxw_error err = workbook_close(book);
         if (err != LXW_NO_ERROR)
-            throw Error(QStringLiteral("Could not write the workbook \"") + path_ +
+            throw Error(QStringLiteral("Could not write the workbook \"") + shown_ +
                         QStringLiteral("\": ") + QString::fromUtf8(lxw_strerror(err)));
     }
 
@@ -83,22 +87,18 @@ class Workbook {
     }
 
     QString path_;
+    QString shown_;
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     std::map<int, int> longest_;
 };
 
-}  // namespace
-
-const int kMaxWorkbookRows = static_cast<int>(LXW_ROW_MAX) - 1;
-
-void writeResultsWorkbook(const ResultRows& list, const QString& path, const ExportStep& step) {
+void writeRows(const ResultRows& list, const QString& file, const QString& shown,
+               const ExportStep& step) {
     const int rows = list.count();
-    if (rows > kMaxWorkbookRows) throw Error(QStringLiteral("Too many rows for a worksheet."));
-
     // Sheet rows and columns count from 1: the header is row 1, list row r is
     // sheet row r + 2.
-    Workbook book(path);
+    Workbook book(file, shown);
     int c = 1;
     for (int k = 0; k < ResultRows::kColumnCount; ++k) {
         stepOn(step);
@@ -112,12 +112,53 @@ void writeResultsWorkbook(const ResultRows& list, const QString& path, const Exp
             stepOn(step);
             const QString cell = list.row(r).text(k);
             if (cell.isEmpty()) continue;
-            QString value = qm::text::blankControls(cell);
-            if (k > 0) value.remove(u'=');
-            book.writeText(r + 2, c++, value);
+            book.writeText(r + 2, c++, qm::text::blankControls(cell));
         }
     }
     book.close();
+}
+
+// A new, empty, hidden file in the folder of `path`, with the permissions of
+// the file at `path` when there is one (else as the user's file mask allows).
+QString temporaryBeside(const QString& path) {
+    const QFileInfo target(path);
+    const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name =
+            stem + u'.' + QString::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = ::open(QFile::encodeName(name).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            if (target.exists()) QFile::setPermissions(name, QFile::permissions(path));
+            return name;
+        }
+        if (errno != EEXIST) break;
+    }
+    throw Error(QStringLiteral("Could not create the workbook \"") + path + QStringLiteral("\": ") +
+                QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+}  // namespace
+
+const int kMaxWorkbookRows = static_cast<int>(LXW_ROW_MAX) - 1;
+
+void writeResultsWorkbook(const ResultRows& list, const QString& path, const ExportStep& step) {
+    if (list.count() > kMaxWorkbookRows)
+        throw Error(QStringLiteral("Too many rows for a worksheet."));
+
+    // The workbook is written beside the target and renamed over it when
+    // whole, so a failed write leaves what was there.
+    const QString temporary = temporaryBeside(path);
+    try {
+        writeRows(list, temporary, path, step);
+        if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()))
+            throw Error(QStringLiteral("Could not write the workbook \"") + path +
+                        QStringLiteral("\": ") + QString::fromLocal8Bit(std::strerror(errno)));
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
 }
 
 QString workbookFolder() {

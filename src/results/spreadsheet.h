@@ -19,14 +19,16 @@ inline constexpr int kMaxCellCharacters = 32767;
 // The most rows a workbook holds below its header line.
 extern const int kMaxWorkbookRows;
 
-// Writes the rows as a workbook at `path` (replacing any file there): the
+// Writes the rows as a workbook at `path`: the
 // first sheet row holds the titles of the columns filled in the first row,
 // then each row follows in the next sheet row, empty cells skipped so later
-// cells move left, "=" removed from every column but the first, every value a
-// text cell, every column as wide as its longest text. Takes `step` once per
-// header column, per row and per cell (exports.h). Throws qm::Error when the
-// workbook cannot be written, or when there are more than kMaxWorkbookRows
-// rows (the caller says so first).
+// cells move left, every value a text cell kept as it is (one beginning with
+// "=", "+", "-" or "@" is still text, never a formula), every column as wide
+// as its longest text. Takes `step` once per header column, per row and per
+// cell (exports.h). The workbook is written to a temporary file beside `path`
+// that replaces any file there only once it is whole. Throws qm::Error when
+// the workbook cannot be written, leaving `path` as it was, or when there are
+// more than kMaxWorkbookRows rows (the caller says so first).
 void writeResultsWorkbook(const ResultRows& rows, const QString& path, const ExportStep& step = {});
 
 // The folder a workbook for the spreadsheet program goes to: the user's

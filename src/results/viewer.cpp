@@ -61,7 +61,9 @@ ViewerCommand viewerCommand(const QString& desktopEntry, const QString& path, in
             return c;
         case Viewer::Zathura:
             c.program = QStringLiteral("zathura");
-            c.arguments << QStringLiteral("-P") << n << path;
+            c.arguments << QStringLiteral("-P") << n;
+            if (!phrase.isEmpty()) c.arguments << QStringLiteral("-f") << phrase;
+            c.arguments << path;
             return c;
         case Viewer::Qpdfview:
             // The page follows the file name after a '#'.

@@ -178,7 +178,12 @@ class ResultsButtonsTest : public QObject {
         w.add(QStringLiteral("/d/fourteen.pdf"), QStringLiteral("two"));
         w.add(QStringLiteral("/d/longest-of-all.pdf"), QStringLiteral("three"));
         w.form->PushButton8_Click();
-        QCOMPARE(w.clipboard.value, QString());  // nothing ticked
+        // Nothing ticked: every row.
+        QCOMPARE(w.clipboard.value, QStringLiteral("/d/ten.pdf") + QString(11, u' ') +
+                                        QStringLiteral("\tone\r\n") +
+                                        QStringLiteral("/d/fourteen.pdf") + QString(6, u' ') +
+                                        QStringLiteral("\ttwo\r\n") +
+                                        QStringLiteral("/d/longest-of-all.pdf\tthree\r\n"));
         QCOMPARE(w.clipboard.sets, 1);
 
         w.form->results.setChecked(0, true);

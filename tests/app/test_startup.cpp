@@ -324,7 +324,8 @@ class StartupTest : public QObject {
         QCOMPARE(texts.size(), 1);
         QVERIFY2(
             texts[0].startsWith(QStringLiteral("These files could not be read:\r\n\r\n") + fruit +
-                                QStringLiteral("\r\n") + scan + QStringLiteral("\r\n\r\n")),
+                                QString::fromLatin1(kProtectedSuffix) + QStringLiteral("\r\n") +
+                                scan + QStringLiteral("\r\n\r\n")),
             qPrintable(texts[0]));
 
         w.form->PushButton7->click();
@@ -341,6 +342,21 @@ class StartupTest : public QObject {
         QCOMPARE(texts.last(),
                  QStringLiteral("Done.\r\nThe following files could not be read:\r\n") + fruit +
                      QString::fromLatin1(kProtectedSuffix) + QStringLiteral("\r\n") + scan +
+                     QString::fromLatin1(kUnreadableSuffix));
+
+        // With the password option ticked only the protected sample is asked for.
+        w.form->Check1->setChecked(true);
+        w.boxes.answerInput(QStringLiteral("quill"));
+        const auto before = w.boxes.shown.size();
+        w.form->PushButton7->click();
+        QStringList asked;
+        for (auto k = before; k < w.boxes.shown.size(); ++k)
+            if (w.boxes.shown[k].kind == ScriptedMessageBoxes::Kind::Input)
+                asked << w.boxes.shown[k].text;
+        QCOMPARE(asked, QStringList{passwordPrompt(fruit)});
+        QVERIFY(w.rows().filter(fruit + u'|').size() > 0);
+        QCOMPARE(w.boxes.messageTexts().last(),
+                 QStringLiteral("Done.\r\nThe following files could not be read:\r\n") + scan +
                      QString::fromLatin1(kUnreadableSuffix));
     }
 };

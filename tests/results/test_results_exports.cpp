@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "results/exports.h"
@@ -173,7 +174,7 @@ TEST(Clipboard, WidthsCountCharactersNotUtf16Units) {
               QStringLiteral("/\U0001D11E.pdf") + QString(3, u' ') + QStringLiteral("\tx\r\n"));
 }
 
-TEST(Clipboard, NothingTickedGivesEmptyTextAndEmptyListLeavesTheClipboard) {
+TEST(Clipboard, NothingTickedCopiesEveryRowAndEmptyListLeavesTheClipboard) {
     ScriptedClipboard clipboard;
     clipboard.value = QStringLiteral("before");
 
@@ -184,8 +185,9 @@ TEST(Clipboard, NothingTickedGivesEmptyTextAndEmptyListLeavesTheClipboard) {
 
     ResultsList list;
     addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+    addRow(list, QStringLiteral("/bc.pdf"), QStringLiteral("two"));
     copyResultsToClipboard(list.rows(), clipboard);
-    EXPECT_EQ(clipboard.value, QString());
+    EXPECT_EQ(clipboard.value, QStringLiteral("/a.pdf \thit\r\n/bc.pdf\ttwo\r\n"));
     EXPECT_EQ(clipboard.clears, 1);
     EXPECT_EQ(clipboard.sets, 1);
 }
@@ -260,13 +262,13 @@ TEST(Workbook, ReadBackCellsTextTypesEqualsSignsAndWidths) {
     EXPECT_EQ(text("A1"), QStringLiteral("Results (File)"));
     EXPECT_EQ(text("B1"), QStringLiteral(" Where"));
     EXPECT_EQ(text("A2"), QStringLiteral("/d/a=b.pdf"));
-    EXPECT_EQ(text("B2"), QStringLiteral("x  y  z"));
+    EXPECT_EQ(text("B2"), QStringLiteral("x = y == z"));
     EXPECT_EQ(text("A3"), QStringLiteral("=SUM(1,2)"));
     EXPECT_EQ(text("B3"), QStringLiteral("line next page"));
     EXPECT_EQ(text("A4"), QStringLiteral("/d/only path.pdf"));
     EXPECT_FALSE(cells.contains(QStringLiteral("B4")));
     EXPECT_EQ(text("A5"), QStringLiteral("/") + QString(kMaxCellCharacters - 1, u'q'));
-    EXPECT_EQ(text("B5"), QStringLiteral("1+1"));
+    EXPECT_EQ(text("B5"), QStringLiteral("=1+1"));
     EXPECT_EQ(cells.size(), 9);
     EXPECT_EQ(book.value(QStringLiteral("rows")).toInt(), 5);
 
@@ -276,6 +278,40 @@ TEST(Workbook, ReadBackCellsTextTypesEqualsSignsAndWidths) {
     EXPECT_GE(a, 255.0);  // the longest path is wider than a column can be
     EXPECT_GE(b, 14.0);   // "line next page"
     EXPECT_LT(b, 30.0);
+}
+
+// One member of a zip archive, as `unzip -p` gives it; empty when it cannot.
+QByteArray unzipped(const QString& archive, const QString& member) {
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), archive, member});
+    if (!unzip.waitForFinished(60000) || unzip.exitCode() != 0) return {};
+    return unzip.readAllStandardOutput();
+}
+
+// What a spreadsheet program would take for a formula stays text, every
+// character kept: the sheet's XML has string cells and no formula element.
+TEST(Workbook, CellsThatLookLikeFormulasStayTextWithEveryCharacter) {
+    if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+        GTEST_SKIP() << "unzip is not installed";
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/r.xlsx");
+    const QStringList snippets{QStringLiteral("=SUM(A1:A2)"), QStringLiteral("+49 30 1234"),
+                               QStringLiteral("-1"), QStringLiteral("@cell"),
+                               QStringLiteral("LANG=en_US.UTF-8")};
+    ResultsList list;
+    for (const QString& snippet : snippets) addRow(list, QStringLiteral("=x.pdf"), snippet);
+    writeResultsWorkbook(list.rows(), path);
+
+    const QByteArray sheet = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+    const QByteArray strings = unzipped(path, QStringLiteral("xl/sharedStrings.xml"));
+    ASSERT_FALSE(sheet.isEmpty());
+    EXPECT_FALSE(sheet.contains("<f>") || sheet.contains("<f ")) << sheet.constData();
+    // 2 header cells and 2 per row, every one a shared string.
+    EXPECT_EQ(sheet.count("<c "), 2 + 2 * snippets.size());
+    EXPECT_EQ(sheet.count("<c "), sheet.count(" t=\"s\""));
+    for (const QString& snippet : snippets)
+        EXPECT_TRUE(strings.contains("<t>" + snippet.toUtf8() + "</t>")) << snippet.toStdString();
+    EXPECT_TRUE(strings.contains("<t>=x.pdf</t>"));
 }
 
 TEST(Workbook, NewPathsSayWhatTheyAreAndNeverReplaceAFile) {

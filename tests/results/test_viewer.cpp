@@ -44,10 +44,9 @@ TEST(ViewerCommand, EachKnownViewerGetsItsOwnOptions) {
     EXPECT_EQ(commandFor(QStringLiteral("okularApplication_pdf.desktop")), okular);
     EXPECT_EQ(commandFor(QStringLiteral("org.kde.okular.desktop")), okular);
     // zathura with its MuPDF plug-in is still zathura.
-    EXPECT_EQ(commandFor(QStringLiteral("org.pwmt.zathura-pdf-mupdf.desktop")),
-              list({"zathura", "-P", "7"}) << kPdf);
-    EXPECT_EQ(commandFor(QStringLiteral("org.pwmt.zathura.desktop")), list({"zathura", "-P", "7"})
-                                                                          << kPdf);
+    const QStringList zathura = list({"zathura", "-P", "7", "-f", "net total"}) << kPdf;
+    EXPECT_EQ(commandFor(QStringLiteral("org.pwmt.zathura-pdf-mupdf.desktop")), zathura);
+    EXPECT_EQ(commandFor(QStringLiteral("org.pwmt.zathura.desktop")), zathura);
     EXPECT_EQ(commandFor(QStringLiteral("qpdfview.desktop")),
               list({"qpdfview", "--search", "net total"}) << kPdf + QStringLiteral("#7"));
     EXPECT_EQ(commandFor(QStringLiteral("mupdf.desktop")),
@@ -59,6 +58,8 @@ TEST(ViewerCommand, NoPhraseNoFindAndNoPageOrUnknownViewerNoCommand) {
               list({"evince", "--page-index=2"}) << kPdf);
     EXPECT_EQ(commandFor(QStringLiteral("okularApplication_pdf.desktop"), 2, QString()),
               list({"okular", "-p", "2"}) << kPdf);
+    EXPECT_EQ(commandFor(QStringLiteral("org.pwmt.zathura.desktop"), 2, QString()),
+              list({"zathura", "-P", "2"}) << kPdf);
     EXPECT_EQ(commandFor(QStringLiteral("qpdfview.desktop"), 2, QString()),
               QStringList{QStringLiteral("qpdfview")} << kPdf + QStringLiteral("#2"));
     EXPECT_TRUE(commandFor(QStringLiteral("firefox.desktop")).isEmpty());
