@@ -16,12 +16,19 @@ QStringList argumentsOf(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --help and --version are answered before Qt starts, so they need no display.
-    const qm::ProgramArguments early = qm::parseProgramArguments(argumentsOf(argc, argv));
+    // --help, --version and a mistaken option are answered before Qt starts,
+    // so they need no display.
+    const qm::ProgramArguments early =
+        qm::parseProgramArguments(qm::withoutQtOptions(argumentsOf(argc, argv)));
     if (early.help || early.version) {
         const QString text = early.help ? qm::programUsageText() : qm::programVersionText() + u'\n';
         std::fputs(text.toLocal8Bit().constData(), stdout);
         return 0;
+    }
+    if (!early.error.isEmpty()) {
+        std::fprintf(stderr, "quillmark: %s\nTry 'quillmark --help' for more information.\n",
+                     early.error.toLocal8Bit().constData());
+        return 2;
     }
     // Qt takes its own options (-platform, -style, ...) out of the list first.
     QApplication app(argc, argv);

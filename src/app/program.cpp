@@ -132,6 +132,7 @@ int runProgram(QApplication& app, const ProgramStart& start) {
             [&window, paths] {
                 QStringList missing;
                 openPaths(window, paths, QString(), &missing);
+                // The window has said it; a terminal user reads it here too.
                 for (const QString& path : missing)
                     std::fprintf(stderr, "quillmark: no such file or folder: %s\n",
                                  QFile::encodeName(path).constData());
@@ -163,6 +164,54 @@ ProgramArguments parseProgramArguments(const QStringList& arguments) {
     return r;
 }
 
+QStringList withoutQtOptions(const QStringList& arguments) {
+    // Qt's own options, as QGuiApplication and QApplication take them out
+    // (with one dash or two, "-name value" or "-name=value").
+    static const QStringList withValue{QStringLiteral("platform"),
+                                       QStringLiteral("platformpluginpath"),
+                                       QStringLiteral("platformtheme"),
+                                       QStringLiteral("plugin"),
+                                       QStringLiteral("qwindowgeometry"),
+                                       QStringLiteral("geometry"),
+                                       QStringLiteral("qwindowtitle"),
+                                       QStringLiteral("title"),
+                                       QStringLiteral("qwindowicon"),
+                                       QStringLiteral("icon"),
+                                       QStringLiteral("style"),
+                                       QStringLiteral("stylesheet"),
+                                       QStringLiteral("session"),
+                                       QStringLiteral("display"),
+                                       QStringLiteral("name"),
+                                       QStringLiteral("qmljsdebugger")};
+    static const QStringList alone{QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                   QStringLiteral("nograb"),  QStringLiteral("dograb"),
+                                   QStringLiteral("sync"),    QStringLiteral("testability")};
+    QStringList out;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == u"--") {
+            out << arguments.mid(i);
+            break;
+        }
+        QString name = arg.startsWith(u"--") ? arg.mid(2) : arg.startsWith(u'-') ? arg.mid(1) : arg;
+        const bool joined = name.contains(u'=');
+        name = name.section(u'=', 0, 0);
+        if (arg.startsWith(u'-') && withValue.contains(name)) {
+            if (!joined) ++i;  // the value follows
+        } else if (!(arg.startsWith(u'-') && !joined && alone.contains(name))) {
+            out << arg;
+        }
+    }
+    return out;
+}
+
+QString missingPathsMessage(const QStringList& paths) {
+    return QStringLiteral(
+               "These files and folders do not exist and were not added to the "
+               "list:\r\n\r\n") +
+           paths.join(QStringLiteral("\r\n"));
+}
+
 QString programUsageText() {
     return QStringLiteral(
         "Usage: quillmark [FILE|FOLDER]...\n"
@@ -171,7 +220,7 @@ QString programUsageText() {
         "once. The files and folders given are added to its file list as dropping\n"
         "them on the list would: a file as given, a folder with every file in it and\n"
         "in the folders below it; then the files are checked for readable text.\n"
-        "Paths that do not exist are left out.\n"
+        "Paths that do not exist are left out, and the window names them.\n"
         "\n"
         "Options:\n"
         "  -h, --help     show this text\n"
@@ -189,15 +238,20 @@ void openPaths(Form1& window, const QStringList& paths, const QString& currentFo
                QStringList* missing) {
     const QDir here(currentFolder.isEmpty() ? QDir::currentPath() : currentFolder);
     QStringList existing;
+    QStringList notThere;
     for (const QString& given : paths) {
         const QString path = given.isEmpty() || QDir::isAbsolutePath(given)
                                  ? given
                                  : QDir::cleanPath(here.absoluteFilePath(given));
         if (fs::exists(path))
             existing << path;
-        else if (missing)
-            *missing << given;
+        else
+            notThere << given;
     }
+    if (!notThere.isEmpty())
+        window.services().boxes->message(missingPathsMessage(notThere), applicationTitle(),
+                                         MessageBoxes::Icon::Warning);
+    if (missing) *missing << notThere;
     if (!existing.isEmpty()) window.addPaths(existing);
 }
 

@@ -32,13 +32,18 @@ struct ProgramArguments {
 // --help and --version are seen also after an unknown option.
 ProgramArguments parseProgramArguments(const QStringList& arguments);
 QString programUsageText();
+// The arguments without Qt's own options (-platform, -style, ...) and their
+// values, so that a mistaken option is told before Qt, and a display, starts.
+QStringList withoutQtOptions(const QStringList& arguments);
 QString programVersionText();
 
 // Adds the paths of the command line to the window's file list as a drop of
 // them does. A relative path is taken from `currentFolder` (the process's
-// current folder when empty); a path that does not exist is passed over and,
-// when `missing` is given, appended to it. Nothing happens, not even the
-// add-time check, when no path is left.
+// current folder when empty); the paths that do not exist are passed over,
+// named in one message of the window (missingPathsMessage) and, when `missing`
+// is given, appended to it. Nothing is added, and no add-time check runs,
+// when no path is left.
+QString missingPathsMessage(const QStringList& paths);
 void openPaths(Form1& window, const QStringList& paths, const QString& currentFolder = QString(),
                QStringList* missing = nullptr);
 }  // namespace qm

@@ -149,12 +149,26 @@ class ArgumentsTest : public QObject {
         QVERIFY(version.out.startsWith(QStringLiteral("quillmark (Quillmark) ")));
         QVERIFY(version.out.trimmed().back().isDigit());
 
-        // A mistaken option ends the program before any window is made.
-        Run wrong = runProgramBinary({QStringLiteral("--bogus"), QStringLiteral("x.pdf")},
-                                     QStringLiteral("offscreen"));
-        QCOMPARE(wrong.exitCode, 2);
-        QVERIFY(wrong.out.isEmpty());
-        QVERIFY(wrong.err.contains(QStringLiteral("quillmark: unknown option: --bogus\n")));
+        // A mistaken option ends the program before any window is made, with
+        // a display or without one, after Qt's own options too.
+        for (const QString& platform : {QStringLiteral("offscreen"), QString()}) {
+            Run wrong = runProgramBinary(
+                {QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("--reverse"),
+                 QStringLiteral("--bogus"), QStringLiteral("x.pdf")},
+                platform);
+            QCOMPARE(wrong.exitCode, 2);
+            QVERIFY(wrong.out.isEmpty());
+            QCOMPARE(wrong.err, QStringLiteral("quillmark: unknown option: --bogus\nTry "
+                                               "'quillmark --help' for more information.\n"));
+        }
+    }
+
+    // What Qt takes for itself is left out of the check for mistaken options.
+    void qtOwnOptionsAreNotMistakes() {
+        const QStringList given{
+            "-platform", "offscreen", "--style=fusion", "-reverse", "-qwindowtitle", "T", "a.pdf",
+            "-x",        "--",        "-style",         "b.pdf"};
+        QCOMPARE(withoutQtOptions(given), (QStringList{"a.pdf", "-x", "--", "-style", "b.pdf"}));
     }
 
     void pathsAreAddedAsADropAddsThem() {
@@ -199,15 +213,21 @@ class ArgumentsTest : public QObject {
         QCOMPARE(w.list(), QStringList{path(QStringLiteral("loose/a.pdf"))});
         QCOMPARE(missing, (QStringList{path(QStringLiteral("gone.pdf")),
                                        path(QStringLiteral("gone folder/")), QString()}));
-        // No box names them; the check ran and found nothing to report.
-        QVERIFY(w.boxes.shown.empty());
+        // One box names them, as given; the check ran and found nothing to report.
+        QCOMPARE(w.boxes.messageTexts(),
+                 QStringList{QStringLiteral("These files and folders do not exist and were not "
+                                            "added to the list:\r\n\r\n") +
+                             path(QStringLiteral("gone.pdf")) + QStringLiteral("\r\n") +
+                             path(QStringLiteral("gone folder/")) + QStringLiteral("\r\n")});
 
         // Nothing left: the list is untouched and no check runs (it would
-        // report the unreadable entry already listed).
+        // report the unreadable entry already listed); the box still says why.
         w.form->fileList.add(path(QStringLiteral("tree/inner/bad.pdf")));
         openPaths(*w.form, {path(QStringLiteral("gone.pdf"))});
         QCOMPARE(w.list().size(), 2);
-        QVERIFY(w.boxes.shown.empty());
+        QCOMPARE(w.boxes.messageTexts(),
+                 (QStringList{w.boxes.messageTexts()[0],
+                              missingPathsMessage({path(QStringLiteral("gone.pdf"))})}));
     }
 
     void relativePathsAreTakenFromTheCurrentFolder() {
