@@ -19,6 +19,9 @@ namespace qm {
 namespace {
 
 const QString kMissingFile = QStringLiteral("Can not open this file. It does not exist.");
+const QString kNoViewer = QStringLiteral(
+    "A PDF viewer is not installed on this computer. You need to have one installed to open "
+    "PDF files.");
 
 // The save dialog's answer with `suffix` added when the name has none; when a
 // file of that name is there, the user is asked before it is replaced. Empty
@@ -73,12 +76,18 @@ void Form1::PushButton3_Click() {
             if (!firstRow.contains(row.path)) firstRow.insert(row.path, {row.page, row.phrase});
         }
     });
+    bool noViewer = false;
     for (const QString& path : paths) {
         if (path.isEmpty()) continue;
+        if (noViewer) break;  // said once
         p.step(106, [&] {
             if (fs::exists(path)) {
                 const auto at = firstRow.value(path);
-                openAtPage(*services_.desktop, path, at.first, at.second);
+                if (!openAtPage(*services_.desktop, path, at.first, at.second)) {
+                    services_.boxes->message(kNoViewer, applicationTitle());
+                    noViewer = true;
+                    return;
+                }
                 if (waitSeconds_)
                     waitSeconds_(1);
                 else
@@ -141,10 +150,10 @@ void Form1::PushButton11_Click() {
     ResultRow row;
     p.step(102, [&] { row = results.row(results.selectedRow()); });
     p.step(104, [&] {
-        if (fs::exists(row.path))
-            openAtPage(*services_.desktop, row.path, row.page, row.phrase);
-        else
+        if (!fs::exists(row.path))
             services_.boxes->message(kMissingFile, applicationTitle());
+        else if (!openAtPage(*services_.desktop, row.path, row.page, row.phrase))
+            services_.boxes->message(kNoViewer, applicationTitle());
     });
 }
 
@@ -159,10 +168,10 @@ void Form1::ListView2_DblClick(int r) {
     });
     if (stop) return;
     p.step(102, [&] {
-        if (fs::exists(row.path))
-            openAtPage(*services_.desktop, row.path, row.page, row.phrase);
-        else
+        if (!fs::exists(row.path))
             services_.boxes->message(kMissingFile, applicationTitle());
+        else if (!openAtPage(*services_.desktop, row.path, row.page, row.phrase))
+            services_.boxes->message(kNoViewer, applicationTitle());
     });
 }
 

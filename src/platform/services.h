@@ -62,6 +62,12 @@ class Desktop {
     // Starts a program with an argument list, detached (its outcome is not
     // followed); false when it could not be started.
     virtual bool startDetached(const QString& program, const QStringList& arguments) = 0;
+    // The desktop entries of the installed applications registered for the
+    // MIME type, the most preferred first.
+    virtual QStringList applicationsFor(const QString& mimeType) = 0;
+    // Starts the application of a desktop entry on a file, detached; false
+    // when it could not be started.
+    virtual bool openWith(const QString& desktopEntry, const QString& path) = 0;
 };
 
 class Clipboard {

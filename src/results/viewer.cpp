@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
 
 #include "fs/fs.h"
@@ -89,14 +90,28 @@ QString pathForViewer(const QString& path) {
     return ::symlink(target.constData(), fs::encodeName(link).constData()) == 0 ? link : path;
 }
 
-void openAtPage(Desktop& desktop, const QString& given, int page, const QString& phrase) {
+bool openAtPage(Desktop& desktop, const QString& given, int page, const QString& phrase) {
     const QString path = pathForViewer(given);
-    if (page >= 1) {
-        const ViewerCommand c = viewerCommand(
-            desktop.defaultApplication(QStringLiteral("application/pdf")), path, page, phrase);
-        if (!c.program.isEmpty() && desktop.startDetached(c.program, c.arguments)) return;
+    const QString pdf = QStringLiteral("application/pdf");
+    const auto own = [](const QString& entry) {
+        return entry.compare(QLatin1String(kOwnDesktopEntry), Qt::CaseInsensitive) == 0;
+    };
+    QString entry = desktop.defaultApplication(pdf);
+    // The desktop would start a second window of this program: the next viewer opens it.
+    const bool passOver = own(entry);
+    if (passOver) {
+        const QStringList registered = desktop.applicationsFor(pdf);
+        const auto next = std::find_if_not(registered.begin(), registered.end(), own);
+        if (next == registered.end()) return false;
+        entry = *next;
     }
+    if (page >= 1) {
+        const ViewerCommand c = viewerCommand(entry, path, page, phrase);
+        if (!c.program.isEmpty() && desktop.startDetached(c.program, c.arguments)) return true;
+    }
+    if (passOver) return desktop.openWith(entry, path);
     desktop.openDocument(path);
+    return true;
 }
 
 }  // namespace qm

@@ -21,11 +21,17 @@ struct ViewerCommand {
 ViewerCommand viewerCommand(const QString& desktopEntry, const QString& path, int page,
                             const QString& phrase);
 
+// The desktop entry this program is registered for PDF files with.
+inline constexpr const char* kOwnDesktopEntry = "quillmark.desktop";
+
 // Opens `path` at `page` in the default PDF viewer; without a page, a viewer
-// that takes one, or when the viewer cannot be started, opens it as the desktop does.
-// A path holding bytes that are not UTF-8 (fs::decodeName) is opened through
-// a link of a UTF-8 name in the work folder (pathForViewer).
-void openAtPage(Desktop& desktop, const QString& path, int page, const QString& phrase);
+// that takes one, or when the viewer cannot be started, opens it as the
+// desktop does. When the default is this program itself, the next application
+// registered for PDF files opens it instead (at the page when it takes one).
+// False when there is no other: no PDF viewer is installed. A path holding
+// bytes that are not UTF-8 (fs::decodeName) is opened through a link of a
+// UTF-8 name in the work folder (pathForViewer).
+bool openAtPage(Desktop& desktop, const QString& path, int page, const QString& phrase);
 
 // `path` as a text another program is given: itself, or, when it holds bytes
 // that are not UTF-8 (which a program's argument list, made from text, cannot

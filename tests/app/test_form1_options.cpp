@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QWheelEvent>
+#include <functional>
 #include <memory>
 
 #include "app/form1.h"
@@ -223,6 +225,50 @@ class Form1OptionsTest : public QObject {
         store("Option4", "junk");
         QApplication::sendEvent(f.Combo1, &in);
         QCOMPARE(stored("Option4"), QStringLiteral("True"));
+    }
+
+    // Tab passing over the find sets leaves the mode as it is; opening,
+    // picking from or typing into the list selects "Search for multiple:".
+    void onlyUsingTheFindSetsSelectsMultiple() {
+        Window w(ini);
+        Form1& f = *w.form;
+        f.Combo1->addItems({QStringLiteral("soup"), QStringLiteral("salad")});
+        f.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.Text1->setFocus(Qt::OtherFocusReason);
+        QTest::keyClicks(f.Text1, QStringLiteral("fox"));
+        QVERIFY(f.Option3->isChecked());
+        // Tab on to "Start Searching", over the find sets, and back.
+        bool passed = false;
+        for (int i = 0; i < 30 && QApplication::focusWidget() != f.PushButton7; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            passed = passed || QApplication::focusWidget() == f.Combo1;
+        }
+        QVERIFY(passed);
+        QCOMPARE(QApplication::focusWidget(), f.PushButton7);
+        while (QApplication::focusWidget() != f.Combo1)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QVERIFY(f.Option3->isChecked());
+        QCOMPARE(stored("Option4"), QStringLiteral("False"));
+
+        // A key that picks an entry, a click, the wheel.
+        using Use = std::function<void()>;
+        const std::vector<std::pair<const char*, Use>> uses{
+            {"key", [&] { QTest::keyClick(f.Combo1, Qt::Key_Down); }},
+            {"click", [&] { QTest::mousePress(f.Combo1, Qt::LeftButton); }},
+            {"wheel", [&] {
+                 QWheelEvent wheel(QPointF(5, 5), f.Combo1->mapToGlobal(QPointF(5, 5)), QPoint(),
+                                   QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                                   false);
+                 QApplication::sendEvent(f.Combo1, &wheel);
+             }}};
+        for (const auto& [what, use] : uses) {
+            f.Option3->setChecked(true);
+            use();
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+            QVERIFY2(f.Option4->isChecked(), what);
+            QCOMPARE(stored("Option4"), QStringLiteral("True"));
+        }
     }
 
     void everyOptionClickWritesBothKeysOfItsPair() {

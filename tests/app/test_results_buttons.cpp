@@ -147,6 +147,7 @@ class ResultsButtonsTest : public QObject {
         small.rlim_cur = 64;
         QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
         w.dialogs.saveAnswers.push_back(target);
+        w.boxes.answerQuestion(true);  // replace the old file
         w.form->PushButton4_Click();
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, previous);
@@ -154,8 +155,8 @@ class ResultsButtonsTest : public QObject {
         QCOMPARE(readAll(target), QByteArray("the old file"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("old.txt")});
-        QCOMPARE(w.boxes.shown.size(), size_t(1));
-        const auto& report = w.boxes.shown[0];
+        QCOMPARE(w.boxes.shown.size(), size_t(2));  // the question, the report
+        const auto& report = w.boxes.shown[1];
         QCOMPARE(report.title, QStringLiteral("Application Error"));
         QCOMPARE(report.icon, MessageBoxes::Icon::Warning);
         QVERIFY2(report.text.contains(QStringLiteral(
@@ -167,8 +168,8 @@ class ResultsButtonsTest : public QObject {
         // A target below a regular file is reported the same way.
         w.dialogs.saveAnswers.push_back(target + QStringLiteral("/inside.txt"));
         w.form->PushButton4_Click();
-        QCOMPARE(w.boxes.shown.size(), size_t(2));
-        QVERIFY(w.boxes.shown[1].text.contains(QStringLiteral("PushButton4_Click at line 104")));
+        QCOMPARE(w.boxes.shown.size(), size_t(3));
+        QVERIFY(w.boxes.shown[2].text.contains(QStringLiteral("PushButton4_Click at line 104")));
         QCOMPARE(readAll(target), QByteArray("the old file"));
     }
 

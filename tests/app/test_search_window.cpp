@@ -206,15 +206,19 @@ class SearchWindowTest : public QObject {
         QCOMPARE(w->caption(), QStringLiteral("Start Searching"));
         QVERIFY(w->form->values.empty());
 
-        // A phrase list without entries runs through every file and finds nothing;
-        // the old rows are cleared all the same.
+        // A phrase list without entries says so and searches nothing: the old
+        // rows stay, and no "Done." pretends a search was made.
         w->form->results.addRow(QStringLiteral("old row"), QString());
         w->form->results.publish();
-        w->phrases({});
         w->form->fileList.add({alpha_, scan_});
-        w->search();
-        QCOMPARE(w->rows(), QStringList{});
-        QCOMPARE(w->boxes.messageTexts().last(), done({scan_ + kUnreadable}));
+        for (const QStringList& empty : {QStringList{}, QStringList{QString()}}) {
+            w->phrases(empty);
+            w->search();
+            QCOMPARE(w->rows(), QStringList{QStringLiteral("old row|")});
+            QCOMPARE(w->boxes.messageTexts().last(), emptyFindSetMessage());
+            QCOMPARE(w->caption(), QStringLiteral("Start Searching"));
+        }
+        QVERIFY(w->form->values.empty());
 
         // Several phrases: grouped by phrase in list order, blanks kept.
         w->phrases({QStringLiteral("FOX"), QStringLiteral(" dog")});

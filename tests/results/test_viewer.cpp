@@ -91,11 +91,12 @@ TEST(OpenAtPage, StartsTheViewerOrOpensAsTheDesktopDoes) {
     }
     EXPECT_EQ(desktop.started.size(), 2u);
 
-    // A row without a page asks nothing.
-    desktop.asked.clear();
+    // A row without a page starts no viewer of its own.
+    desktop.defaultApp = QStringLiteral("org.gnome.Evince.desktop");
     desktop.opened.clear();
-    openAtPage(desktop, kPdf, 0, kPhrase);
-    EXPECT_TRUE(desktop.asked.isEmpty());
+    desktop.started.clear();
+    EXPECT_TRUE(openAtPage(desktop, kPdf, 0, kPhrase));
+    EXPECT_TRUE(desktop.started.empty());
     EXPECT_EQ(desktop.opened, QStringList{kPdf});
 }
 
@@ -127,6 +128,44 @@ TEST(ViewerPaths, ANameThatIsNotUtf8IsOpenedThroughALink) {
     openAtPage(desktop, kPdf, 3, QString());
     EXPECT_EQ(desktop.started.back().last(), kPdf);
     removeWorkFolder();
+}
+
+// When the desktop's PDF viewer is this program, the next registered
+// application opens the file (at its page when it takes one); with none there
+// is no viewer, and nothing is opened.
+TEST(OpenAtPage, ThisProgramAsTheDefaultIsPassedOver) {
+    const QString own = QString::fromLatin1(kOwnDesktopEntry);
+    struct Case {
+        QStringList registered;
+        int page;
+        bool opened;
+        std::vector<QStringList> started;
+    };
+    const std::vector<Case> cases{
+        {{own, QStringLiteral("org.gnome.Evince.desktop")},
+         3,
+         true,
+         {list({"evince", "--page-index=3", "--find=net total"}) << kPdf}},
+        {{own, QStringLiteral("org.gnome.Evince.desktop")},
+         0,
+         true,
+         {{QStringLiteral("org.gnome.Evince.desktop"), kPdf}}},
+        {{QStringLiteral("foxit.desktop"), own},
+         3,
+         true,
+         {{QStringLiteral("foxit.desktop"), kPdf}}},
+        {{own}, 3, false, {}},
+        {{}, 0, false, {}},
+    };
+    for (const Case& c : cases) {
+        ScriptedDesktop desktop;
+        desktop.defaultApp = QStringLiteral("Quillmark.desktop");
+        desktop.registered = c.registered;
+        EXPECT_EQ(openAtPage(desktop, kPdf, c.page, kPhrase), c.opened)
+            << c.registered.join(u' ').toStdString();
+        EXPECT_EQ(desktop.started, c.started) << c.registered.join(u' ').toStdString();
+        EXPECT_TRUE(desktop.opened.isEmpty());
+    }
 }
 
 }  // namespace

@@ -90,13 +90,23 @@ class ScriptedDesktop : public Desktop {
         started.push_back(QStringList{program} + arguments);
         return startable;
     }
+    QStringList applicationsFor(const QString& mimeType) override {
+        asked.push_back(mimeType);
+        return registered;
+    }
+    bool openWith(const QString& desktopEntry, const QString& path) override {
+        started.push_back(QStringList{desktopEntry, path});
+        return startable;
+    }
     QStringList opened;
     QStringList urls;
     QStringList asked;
+    QStringList registered;  // the answer of applicationsFor
     bool hasDefault = true;
-    QString defaultApp;                // the answer of defaultApplication
-    bool startable = true;             // the answer of startDetached
-    std::vector<QStringList> started;  // each start: the program, then its arguments
+    QString defaultApp;     // the answer of defaultApplication
+    bool startable = true;  // the answer of startDetached
+    // Each start: the program, then its arguments; or an entry opened with a file.
+    std::vector<QStringList> started;
     std::function<void(const QString&)> onOpen;
 };
 

@@ -1,4 +1,5 @@
 #include "platform/gui/qt_services.h"
+#include "platform/desktopentries.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -241,6 +242,15 @@ QString QtDesktop::defaultApplication(const QString& mimeType) {
 bool QtDesktop::startDetached(const QString& program, const QStringList& arguments) {
     const QString found = QStandardPaths::findExecutable(program);
     return !found.isEmpty() && QProcess::startDetached(found, arguments);
+}
+
+QStringList QtDesktop::applicationsFor(const QString& mimeType) {
+    return registeredApplications(mimeType);
+}
+
+bool QtDesktop::openWith(const QString& desktopEntry, const QString& path) {
+    const QStringList command = openCommand(desktopEntry, path);
+    return !command.isEmpty() && startDetached(command.first(), command.mid(1));
 }
 
 void QtClipboard::clear() {

@@ -73,6 +73,9 @@ class QtDesktop : public Desktop {
     void openUrl(const QString& url) override;
     // Waits for the first answer when none has come yet (asked ahead, it has).
     bool hasDefaultApplication(const QString& mimeType) override;
+    // From the desktop entries (platform/desktopentries.h).
+    QStringList applicationsFor(const QString& mimeType) override;
+    bool openWith(const QString& desktopEntry, const QString& path) override;
 
   private:
     struct LookUp;

@@ -1,7 +1,9 @@
-// The window's saves replace nothing unasked and destroy nothing when they
-// fail: the question before an existing file is replaced (the workbook's name
-// completed first), a failed write that leaves the old file, a list too long
-// for a worksheet refused before anything is asked or written.
+// What the results buttons hand out is what they say. The saves replace
+// nothing unasked and destroy nothing when they fail: the question before an
+// existing file is replaced (the workbook's name completed first), a failed
+// write that leaves the old file, a list too long for a worksheet refused
+// before anything is asked or written. A file is never opened with this
+// program itself.
 #include <sys/resource.h>
 
 #include <QDir>
@@ -16,7 +18,7 @@
 
 namespace qm {
 
-class SavesTest : public QObject {
+class ResultsOutputsTest : public QObject {
     Q_OBJECT
 
     struct Window : ScriptedServices {
@@ -166,9 +168,38 @@ class SavesTest : public QObject {
                                     "most 1048575 results. Nothing was saved."));
         }
     }
+
+    // This program is the desktop's PDF viewer: the next registered viewer
+    // opens the file; with none, the window says so instead of opening a
+    // second window of its own.
+    void theProgramItselfIsNeverTheViewer() {
+        QTemporaryDir dir;
+        Window w(dir.path());
+        const QString file = dir.path() + QStringLiteral("/a.pdf");
+        write(file, "%PDF-1.4\n");
+        w.form->results.clear();
+        w.form->results.addRow(file, QStringLiteral("hit"), 2, QStringLiteral("hit"));
+        w.form->results.publish();
+        w.desktop.defaultApp = QStringLiteral("quillmark.desktop");
+        w.desktop.registered = {QStringLiteral("quillmark.desktop")};
+        w.form->PushButton11_Click();
+        w.form->PushButton3_Click();
+        QVERIFY(w.desktop.opened.isEmpty());
+        QVERIFY(w.desktop.started.empty());
+        const QString none = QStringLiteral(
+            "A PDF viewer is not installed on this computer. You "
+            "need to have one installed to open PDF files.");
+        QCOMPARE(w.boxes.messageTexts(), (QStringList{none, none}));
+
+        w.desktop.registered << QStringLiteral("viewer.desktop");
+        w.form->PushButton11_Click();
+        QCOMPARE(w.desktop.started,
+                 (std::vector<QStringList>{{QStringLiteral("viewer.desktop"), file}}));
+        QCOMPARE(w.boxes.messageTexts().size(), 2);
+    }
 };
 
 }  // namespace qm
 
-QTEST_MAIN(qm::SavesTest)
-#include "test_saves.moc"
+QTEST_MAIN(qm::ResultsOutputsTest)
+#include "test_results_outputs.moc"
