@@ -72,9 +72,10 @@ class SearchRunTest : public QObject {
     QString realTail() const { return QStringLiteral("exec '%1' \"$@\"").arg(pdftotext_); }
 
     std::unique_ptr<TextPipeline> pipeline(const QString& extractor, int jobs, TextCache* cache,
-                                           Host& h) {
+                                           Host& h, const QString& qpdf = QString()) {
         TextPipeline::Setup s;
         s.extractorPath = extractor;
+        s.qpdfPath = qpdf;
         s.workFolder = work_;
         s.pump = &h.pump;
         s.jobs = jobs;
@@ -325,7 +326,15 @@ class SearchRunTest : public QObject {
         for (const QString& p : paths)
             h.boxes.answerInput(p.endsWith(QStringLiteral("locked.pdf")) ? QStringLiteral("secret")
                                                                          : QString());
-        h.run(*pipeline(ex, 3, &cache, h));
+        // A qpdf that takes every file for one that needs a password, so that
+        // every file is asked for one; it decrypts with the real qpdf.
+        const QString realQpdf = findQpdf();
+        const QString qpdf = test::writeScript(
+            dir_.path(), QStringLiteral("qpdf-all-locked"),
+            QStringLiteral("[ \"$1\" = --requires-password ] && exit 0\n") +
+                (realQpdf.isEmpty() ? QStringLiteral("exit 2")
+                                    : QStringLiteral("exec '%1' \"$@\"").arg(realQpdf)));
+        h.run(*pipeline(ex, 3, &cache, h, qpdf));
 
         QStringList expectedPrompts;
         for (const QString& p : paths) expectedPrompts << passwordPrompt(p);
