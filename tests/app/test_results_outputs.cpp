@@ -14,20 +14,18 @@
 
 #include "app/form1.h"
 #include "results/spreadsheet.h"
-#include "support/scripted.h"
+#include "support/window.h"
 
 namespace qm {
 
 class ResultsOutputsTest : public QObject {
     Q_OBJECT
 
-    struct Window : ScriptedServices {
-        std::unique_ptr<Form1> form;
+    struct Window : test::TestWindow {
         explicit Window(const QString& workbookFolder) {
-            Form1::Config config;
-            config.runFormLoad = false;
+            Form1::Config config = test::windowConfig();
             config.workbookFolder = workbookFolder;
-            form = std::make_unique<Form1>(services, config);
+            open(config);
             form->results.addRow(QStringLiteral("/a.pdf"), QStringLiteral("hit"));
             form->results.publish();
         }
