@@ -39,14 +39,10 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         // It takes every file for one that needs a password.
         const QString qpdf =
             writeScript(d(), QStringLiteral("qpdf"),
-                        QStringLiteral("[ \"$1\" = --requires-password ] && exit 0
-"
-                                       "echo \"qpdf $*\" >> \"%1\"
-"
-                                       "read -r pw
-"
-                                       "[ \"$pw\" = pw ] || exit 2
-"
+                        QStringLiteral("[ \"$1\" = --requires-password ] && exit 0\n"
+                                       "echo \"qpdf $*\" >> \"%1\"\n"
+                                       "read -r pw\n"
+                                       "[ \"$pw\" = pw ] || exit 2\n"
                                        "cat \"$3\"")
                             .arg(log));
         const QString fake = writeScript(d(), QStringLiteral("logging"),
