@@ -31,11 +31,17 @@ struct CheckingSink : qm::SearchSink {
     bool valid = false;
     bool matchCase = false;
     std::size_t count = 0;
+    std::size_t across = 0;  // occurrences that run on into the next chunk
 
     qm::SinkAnswer occurrence(const qm::Hit& hit) override {
         ++count;
         qm::fuzz::requireInsideChunk(hit, *text);
         const std::string_view chunk = text->chunk(hit.chunk);
+        if (hit.offset + hit.length > chunk.size()) ++across;
+        // The chunks lie one after the other: the text from the hit's chunk on.
+        const std::string_view rest(
+            chunk.data(),
+            static_cast<std::size_t>(text->utf8().data() + text->utf8().size() - chunk.data()));
         const std::string_view snip = hit.snippet.text;
         const std::string bytes = hit.snippet.toUtf8();
         require(bytes.size() == snip.size() + (hit.snippet.leadingMarker ? 6 : 3),
@@ -44,7 +50,7 @@ struct CheckingSink : qm::SearchSink {
         if (!valid) return qm::SinkAnswer::More;
         const std::string& phrase = (*prepared)[hit.phrase];
         if (matchCase)
-            require(chunk.substr(hit.offset, phrase.size()) == phrase, "the phrase is at the hit");
+            require(rest.substr(hit.offset, phrase.size()) == phrase, "the phrase is at the hit");
         require(static_cast<std::size_t>(snip.data() - chunk.data()) <= hit.offset,
                 "snippet starts at or before the hit");
         require(qm::utf8::validPrefixLength(snip) == snip.size(), "snippet is valid UTF-8");
@@ -94,7 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t found = qm::searchText(QStringLiteral("f.pdf"), text, phrases, mode, sink);
     require(found == sink.count, "the count returned is the count reported");
     std::size_t each = 0;
-    for (const QString& p : phrases) each += qm::TermMatcher(mode).countOccurrences(text, p);
+    std::size_t inside = 0;
+    for (const QString& p : phrases) {
+        CheckingSink one = sink;
+        one.count = 0;
+        each += qm::searchText(QStringLiteral("f.pdf"), text, {p}, mode, one);
+        inside += qm::TermMatcher(mode).countOccurrences(text, p);
+    }
     require(each == found, "phrases found together as one by one");
+    require(inside + sink.across == found, "every occurrence inside a chunk or across two");
     return 0;
 }

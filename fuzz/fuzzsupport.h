@@ -60,7 +60,15 @@ inline void requireInsideChunk(const Hit& hit, const TextChunks& text) {
     const std::string_view chunk = text.chunk(hit.chunk);
     require(hit.offset < chunk.size(), "hit inside its chunk");
     const std::string_view snip = hit.snippet.text;
-    require(snip.data() >= chunk.data() && snip.data() + snip.size() <= chunk.data() + chunk.size(),
+    // An occurrence that runs on into the next chunk has its snippet run on with it.
+    const bool across = hit.offset + hit.length > chunk.size() && hit.chunk + 1 < text.count();
+    const std::string_view end = across ? text.chunk(hit.chunk + 1) : chunk;
+    if (across)
+        require(snip.data() >= chunk.data() && snip.data() + snip.size() <= end.data() + end.size(),
+                "snippet inside its chunk and the next");
+    else
+        require(
+            snip.data() >= chunk.data() && snip.data() + snip.size() <= chunk.data() + chunk.size(),
             "snippet inside its chunk");
 }
 

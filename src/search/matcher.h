@@ -3,11 +3,11 @@
 // substring search on code points: no words, no wildcards, no normalising of
 // blanks or line ends.
 //
-// Occurrences are found within one chunk only (one straddling two chunks is
-// not found) and overlap freely: the next search starts one code point after
-// the previous start. Ignoring case lowers every code point on its own, in the
-// text and in the phrase; positions found in the lowered text are mapped back
-// to the chunk, so snippets are always cut from the original text.
+// The matcher searches the text it is given; the searcher (search/searcher.h)
+// also searches the seams between chunks. Occurrences overlap freely: the
+// next search starts one code point after the previous start. Ignoring case lowers every code point
+// on its own, in the text and in the phrase; positions found in the lowered text are mapped back to
+// the chunk, so snippets are always cut from the original text.
 
 #include <QString>
 #include <cstddef>
@@ -66,7 +66,8 @@ class TermMatcher {
     bool findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
                      FunctionRef<bool(std::size_t, std::size_t)> sink);
 
-    // Every occurrence of one phrase in a text, chunk by chunk, with its snippet.
+    // Every occurrence of one phrase inside the chunks of a text (none across
+    // two), chunk by chunk, with its snippet.
     void forEachOccurrence(const TextChunks& text, const QString& phrase, OccurrenceSink sink);
     std::size_t countOccurrences(const TextChunks& text, const QString& phrase);
 

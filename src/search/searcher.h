@@ -1,7 +1,9 @@
 #pragma once
 // The search of one file's text: every occurrence of each phrase, in the
 // order rows are shown (phrase by phrase, each by position), each with its
-// chunk, snippet and page, handed to a sink until it has enough.
+// chunk, snippet and page, handed to a sink until it has enough. An
+// occurrence is found wherever it starts, also when it runs on into the next
+// chunk (a phrase longer than a chunk excepted).
 
 #include <QString>
 #include <QStringList>

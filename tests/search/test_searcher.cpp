@@ -71,11 +71,14 @@ TEST(TermMatching, NothingIsSearchedWithoutPhrases) {
     EXPECT_TRUE(searchFor(QString(), QStringLiteral("a")).isEmpty());
 }
 
-TEST(TermMatching, OccurrencesDoNotCrossChunks) {
+TEST(TermMatching, OccurrencesAcrossChunksAreFoundAndOthersStopAtTheirChunk) {
     // Two-byte characters, so chunks must be counted in code points.
     const QString first = QString(65535, QChar(0xE9));  // é
     const QString text = first + QStringLiteral("ab") + QString(40, QChar(0xE9));
-    EXPECT_TRUE(searchFor(text, QStringLiteral("ab")).isEmpty());
+    // Across the end of the first chunk: the snippet runs on into the next.
+    EXPECT_EQ(searchFor(text, QStringLiteral("ab")),
+              QStringList{dots(QString(15, QChar(0xE9)) + QStringLiteral("ab") +
+                               QString(13, QChar(0xE9)))});
     // The end of the first chunk: the snippet stops there.
     EXPECT_EQ(searchFor(text, QString(QChar(0xE9)) + QStringLiteral("a")),
               QStringList{dots(QString(16, QChar(0xE9)) + QStringLiteral("a"))});
@@ -178,11 +181,15 @@ QStringList referenceSnippets(const QList<uint>& text, const QStringList& phrase
         for (qsizetype chunkStart = 0; chunkStart < text.size(); chunkStart += 65536) {
             const QList<uint> chunk = text.mid(chunkStart, 65536);
             const QList<uint> low = lower(chunk);
-            for (qsizetype i = 0; i + p.size() <= low.size(); ++i) {
-                if (low.mid(i, p.size()) != p) continue;
+            // An occurrence may run on into the next chunk, and its snippet with it.
+            const QList<uint> rest = lower(text.mid(chunkStart));
+            for (qsizetype i = 0; i < chunk.size() && i + p.size() <= rest.size(); ++i) {
+                if (rest.mid(i, p.size()) != p) continue;
+                const QList<uint>& from =
+                    i + p.size() > chunk.size() ? text.mid(chunkStart) : chunk;
                 const qsizetype pos = i + 1;
-                out << (pos - 15 < 1 ? str(chunk, 0, 30) + QStringLiteral("...")
-                                     : QStringLiteral("...") + str(chunk, pos - 16, 30) +
+                out << (pos - 15 < 1 ? str(from, 0, 30) + QStringLiteral("...")
+                                     : QStringLiteral("...") + str(from, pos - 16, 30) +
                                            QStringLiteral("..."));
             }
         }
@@ -237,10 +244,16 @@ TEST(TermMatching, ATextFileSearchedChunkByChunkGivesTheWholeTextRows) {
         writeFile(file, bytes);
         const TextChunks whole = readFileChunks(file);
         ASSERT_GT(whole.count(), 3u);
+        // Also the characters around the end of the first chunk, so that one
+        // occurrence at least runs on into the second.
+        const std::string_view seamTail = whole.chunk(0).substr(whole.chunk(0).size() - 8);
+        const QString across = QString::fromUtf8(seamTail.data(), seamTail.size()).right(2) +
+                               whole.chunkString(1).left(2);
         const QStringList sets[] = {
             {QStringLiteral("ab")},
             {QStringLiteral("b\u00E4"), QString(), QStringLiteral("\u20AC"), QStringLiteral("A")},
             {QString::fromUtf8("\xC3\xBF"), QStringLiteral("\u00DF")},
+            {across, QStringLiteral("ab")},
         };
         for (const QStringList& phrases : sets) {
             for (const CaseMode mode : {CaseMode::MatchCase, CaseMode::IgnoreCase}) {
@@ -259,6 +272,82 @@ TEST(TermMatching, ATextFileSearchedChunkByChunkGivesTheWholeTextRows) {
     EXPECT_THROW(searchTextFile(kPath, dir.filePath(QStringLiteral("absent.txt")),
                                 {QStringLiteral("a")}, CaseMode::MatchCase, none),
                  Error);
+}
+
+// A phrase written across the end of a chunk is found, held or read from its
+// file, matching or ignoring case: after the rows of its chunk, with the page
+// and offset where it begins and a snippet that runs on into the next chunk;
+// the rows of occurrences inside one chunk are as they always were.
+TEST(TermMatching, APhraseAcrossTheEndOfAChunkIsFoundEitherWay) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Row {
+        std::size_t phrase, chunk, offset;
+        std::string snippet;
+        std::size_t page, length;
+        bool operator==(const Row&) const = default;
+    };
+    struct Rows : SearchSink {
+        std::vector<Row> out;
+        SinkAnswer occurrence(const Hit& hit) override {
+            out.push_back(
+                {hit.phrase, hit.chunk, hit.offset, hit.snippet.toUtf8(), hit.page, hit.length});
+            return SinkAnswer::More;
+        }
+    };
+    struct Case {
+        std::string text;
+        QStringList phrases;
+        std::vector<CaseMode> modes;
+        std::vector<Row> rows;
+    };
+    const std::string x14(14, 'x');
+    const std::string e15 = [] {
+        std::string e;
+        for (int i = 0; i < 15; ++i) e += "\xC3\xA9";
+        return e;
+    }();
+    std::string eLong;
+    for (int i = 0; i < 65535; ++i) eLong += "\xC3\xA9";  // é: chunks count code points
+    const Case cases[] = {
+        // The first chunk ends with "\fa", the second begins with "bcab".
+        {"ab " + std::string(65531, 'x') + "\fabcab",
+         {QStringLiteral("ab"), QStringLiteral("b")},
+         {CaseMode::MatchCase, CaseMode::IgnoreCase},
+         {{0, 0, 0, "ab " + std::string(27, 'x') + "...", 1, 2},
+          {0, 0, 65535, "..." + x14 + "\fabcab...", 2, 2},
+          {0, 1, 2, "bcab...", 2, 2},
+          {1, 0, 1, "ab " + std::string(27, 'x') + "...", 1, 1},
+          {1, 1, 0, "bcab...", 2, 1},
+          {1, 1, 3, "bcab...", 2, 1}}},
+        // The Kelvin sign, the first chunk's last character, lowers to one byte.
+        {eLong + "\xE2\x84\xAAX\xC3\xA9",
+         {QStringLiteral("kX")},
+         {CaseMode::IgnoreCase},
+         {{0, 0, 2 * 65535, "..." + e15 + "\xE2\x84\xAAX\xC3\xA9...", 1, 4}}},
+        {std::string(65533, '-') + "the same prefix",
+         {QStringLiteral("the same prefix")},
+         {CaseMode::MatchCase, CaseMode::IgnoreCase},
+         {{0, 0, 65533, "..." + std::string(15, '-') + "the same prefix...", 1, 15}}},
+    };
+    for (const Case& c : cases) {
+        const QString file = dir.filePath(QStringLiteral("across.txt"));
+        writeFile(file, c.text);
+        const TextChunks chunks = readFileChunks(file);
+        ASSERT_EQ(chunks.count(), 2u);
+        for (const CaseMode mode : c.modes) {
+            QStringList phrases = c.phrases;
+            if (mode == CaseMode::IgnoreCase)
+                for (QString& p : phrases) p = p.toUpper();
+            Rows held;
+            Rows read;
+            searchText(kPath, chunks, phrases, mode, held);
+            searchTextFile(kPath, file, phrases, mode, read);
+            const std::string what = c.phrases.join(u'|').toStdString();
+            EXPECT_EQ(held.out, c.rows) << what;
+            EXPECT_EQ(read.out, c.rows) << what << " from the file";
+        }
+    }
 }
 
 // A text whose first chunk ends with a page break, and one whose second chunk
