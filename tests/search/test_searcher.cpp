@@ -211,7 +211,11 @@ TEST(TermMatching, AgreesWithAPlainSearchOnRandomText) {
         QStringList phrases;
         for (int k = 0; k < 3; ++k) {
             const qsizetype len = 1 + k;
-            const qsizetype at = std::uniform_int_distribution<qsizetype>(0, text.size() - 4)(rng);
+            // In a text of two chunks the last phrase is taken across their seam.
+            const qsizetype at =
+                k == 2 && length > 65536
+                    ? 65534
+                    : std::uniform_int_distribution<qsizetype>(0, text.size() - 4)(rng);
             const QList<uint> part = text.mid(at, len);
             phrases << QString::fromUcs4(reinterpret_cast<const char32_t*>(part.constData()),
                                          part.size());
