@@ -32,6 +32,10 @@ enum class Id {
     FilesFrom,
     Json,
     Loose,
+    NoProgress,
+    NoMessages,
+    WithPath,
+    NoPath,
 };
 
 struct OptionSpec {
@@ -68,6 +72,10 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("files-from"), {Id::FilesFrom, true}},
         {QStringLiteral("json"), {Id::Json, false}},
         {QStringLiteral("loose"), {Id::Loose, false}},
+        {QStringLiteral("no-progress"), {Id::NoProgress, false}},
+        {QStringLiteral("no-messages"), {Id::NoMessages, false}},
+        {QStringLiteral("with-filename"), {Id::WithPath, false}},
+        {QStringLiteral("no-filename"), {Id::NoPath, false}},
     };
     return m;
 }
@@ -84,6 +92,9 @@ const std::map<QChar, OptionSpec>& shortOptions() {
         {u'n', {Id::PageNumber, false}},
         {u'm', {Id::MaxCount, true}},
         {u'0', {Id::Null, false}},
+        {u's', {Id::NoMessages, false}},
+        {u'H', {Id::WithPath, false}},
+        {u'h', {Id::NoPath, false}},
     };
     return m;
 }
@@ -202,6 +213,18 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
         case Id::Loose:
             o.loose = true;
             break;
+        case Id::NoProgress:
+            o.noProgress = true;
+            break;
+        case Id::NoMessages:
+            o.noMessages = true;
+            break;
+        case Id::WithPath:
+            o.withPath = true;
+            break;
+        case Id::NoPath:
+            o.withPath = false;
+            break;
     }
     return {};
 }
@@ -293,6 +316,10 @@ ParseResult parseArguments(const QStringList& arguments) {
         r.error = QStringLiteral("options -c and -l cannot be used together");
         return r;
     }
+    if (o.quiet && !o.tsvPath.isEmpty()) {
+        r.error = QStringLiteral("options -q and --tsv cannot be used together");
+        return r;
+    }
     if (int(o.hasPassword) + int(o.askPassword) + int(!o.passwordFile.isEmpty()) > 1) {
         r.error = QStringLiteral(
             "options --password, --password-file and --ask-password cannot be used together");
@@ -357,7 +384,12 @@ QString usageText() {
         "                           (- for standard output, instead of the rows)\n"
         "  -c, --count              print each searched file's number of results\n"
         "  -l, --files-with-matches print each file with a result once\n"
-        "  -q, --quiet              no progress display\n"
+        "  -q, --quiet              print nothing; end at the first match (status 0)\n"
+        "  -s, --no-messages        no report of the files that could not be read\n"
+        "      --no-progress        no progress line (shown only when standard error\n"
+        "                           is a terminal)\n"
+        "  -H, --with-filename      print the path in rows and counts (the default)\n"
+        "  -h, --no-filename        leave the path out of rows and counts\n"
         "  -j, --jobs N             run up to N text extractors at once\n"
         "                           (default: the number of processors)\n"
         "      --timeout SECONDS    end a file's text extraction after SECONDS and\n"
@@ -386,8 +418,11 @@ QString usageText() {
         "      --version            show the version\n"
         "\n"
         "Ctrl+C stops after the current file and prints what was found.\n"
-        "Exit status: 0 when something was found, 1 when nothing was found,\n"
-        "2 for a usage error or a missing text extractor.\n");
+        "Exit status: 0 when something was found, 1 when nothing was found, 2 when\n"
+        "an error occurred (a usage error, a missing text extractor, a path that is\n"
+        "missing or unreadable, a file that could not be copied or opened), even\n"
+        "when something was found, unless -q found a match; files without text\n"
+        "(scanned or protected) are results, not errors. 130 after Ctrl+C.\n");
 }
 
 QString versionText() {

@@ -38,7 +38,10 @@ struct CliOptions {
     bool askPassword = false;  // ask on the terminal for each file
     QString tsvPath;           // write the rows in the text file format here
     OutputMode output = OutputMode::Rows;
-    bool quiet = false;  // no progress display
+    bool quiet = false;       // -q: nothing printed; the first match ends the run
+    bool noProgress = false;  // --no-progress: no progress line even on a terminal
+    bool noMessages = false;  // -s: no reports of files that could not be read
+    bool withPath = true;     // -H: the path in rows and counts; -h: without it
     bool help = false;
     bool version = false;
     int jobs = 0;              // text extractors at once (-j N); 0: one per processor

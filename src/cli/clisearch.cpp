@@ -38,8 +38,13 @@ constexpr std::int64_t kCliMemoryCache = 64ll * 1024 * 1024;
 class ConsoleRun : public RunHost {
   public:
     ConsoleRun(const CliOptions& cli, SearchOptions options, const QStringList& files,
-               Terminal& terminal, Output& out)
-        : cli_(cli), options_(std::move(options)), files_(files), terminal_(terminal), out_(out) {}
+               Terminal& terminal, Output& out, const Printer& printer)
+        : cli_(cli),
+          options_(std::move(options)),
+          files_(files),
+          terminal_(terminal),
+          out_(out),
+          printer_(printer) {}
 
     int fileCount() override { return static_cast<int>(files_.size()); }
     QString fileAt(int position) override { return files_.at(position - 1); }
@@ -53,20 +58,23 @@ class ConsoleRun : public RunHost {
         return readPassword(passwordPrompt(path), terminal_);
     }
     void fileSearched(const QString&) override {
-        if (out_.broken()) {
+        // -q: the first match answers the question.
+        if (out_.broken() || (cli_.quiet && printer_.anyRow())) {
             // Nobody reads any more: stop now, the current extraction included.
             stop = true;
             endAllExtractions();
         }
     }
     void stageFailed(RunStage, const QString& description) override {
-        terminal_.errorLine(kName + QStringLiteral(": ") + description);
+        trouble = true;
+        if (!cli_.noMessages) terminal_.errorLine(kName + QStringLiteral(": ") + description);
     }
     void readabilityFailed(const QString& description) override {
-        terminal_.errorLine(kName + QStringLiteral(": ") + description);
+        if (!cli_.noMessages) terminal_.errorLine(kName + QStringLiteral(": ") + description);
     }
 
     bool stop = false;
+    bool trouble = false;  // a file's search failed
 
   private:
     const CliOptions& cli_;
@@ -74,6 +82,7 @@ class ConsoleRun : public RunHost {
     const QStringList& files_;
     Terminal& terminal_;
     Output& out_;
+    const Printer& printer_;
 };
 
 bool extractorUsable(const QString& path) {
@@ -111,7 +120,7 @@ class CommandLineSearch {
   public:
     explicit CommandLineSearch(const CliOptions& options)
         : options_(options),
-          terminal_(stderr, !options.quiet && isatty(STDERR_FILENO) == 1),
+          terminal_(stderr, !options.quiet && !options.noProgress && isatty(STDERR_FILENO) == 1),
           boxes_(terminal_),
           pump_(terminal_),
           withPassword_(options) {
@@ -124,8 +133,10 @@ class CommandLineSearch {
             return kExitTrouble;
         searchFiles();
         reportUnreadFiles();
+        // -q: a match is the answer, whatever else happened.
+        if (options_.quiet && summary_.occurrences > 0) return finish(kExitFound, false);
         int status = summary_.occurrences > 0 ? kExitFound : kExitNothingFound;
-        if (!walkedAll_) status = kExitTrouble;
+        if (errorOccurred()) status = kExitTrouble;
         if (!options_.tsvPath.isEmpty() && !out_.broken() && !textFileWritten())
             status = kExitTrouble;
         return finish(status);
@@ -185,10 +196,12 @@ class CommandLineSearch {
     void searchFiles() {
         // A reader that closes the pipe is noticed by the failing write.
         signal(SIGPIPE, SIG_IGN);
-        host_ = std::make_unique<ConsoleRun>(withPassword_, search_, files_, terminal_, out_);
-        printer_ = makePrinter({options_, terminal_, out_,
-                                !options_.tsvPath.isEmpty() && tsv_.isStandardOutput(),
-                                colorWanted() && !options_.json});
+        printer_ =
+            makePrinter({options_, terminal_, out_,
+                         options_.quiet || (!options_.tsvPath.isEmpty() && tsv_.isStandardOutput()),
+                         colorWanted() && !options_.json});
+        host_ = std::make_unique<ConsoleRun>(withPassword_, search_, files_, terminal_, out_,
+                                             *printer_);
         pump_.onInterrupt = [this](int count) { interrupted(count); };
         walkedAll_ = collectFiles(options_, paths_, services_, terminal_, files_);
         pump_.checkInterrupts();
@@ -244,11 +257,22 @@ class CommandLineSearch {
     }
 
     void reportUnreadFiles() {
-        if (summary_.failures.empty()) return;
+        if (summary_.failures.empty() || options_.noMessages) return;
         QString report = QString::fromLatin1(kFailuresHeading);
+        // A line end in a name must not make a line of the report.
         for (const FileFailure& f : summary_.failures)
-            report += u'\n' + text::blankControls(f.path) + failureSuffix(f.outcome);
+            report += u'\n' + text::displayText(f.path) + failureSuffix(f.outcome);
         terminal_.errorLine(report);
+    }
+
+    // A path that could not be listed, a file that could not be had or
+    // searched. Files without text (scanned or protected) are answers.
+    bool errorOccurred() const {
+        if (!walkedAll_ || host_->trouble) return true;
+        for (const FileFailure& f : summary_.failures)
+            if (f.outcome != TextOutcome::Protected && f.outcome != TextOutcome::Unreadable)
+                return true;
+        return false;
     }
 
     bool textFileWritten() {
@@ -264,11 +288,14 @@ class CommandLineSearch {
         }
     }
 
-    int finish(int status) {
+    // Ctrl+C, or the extractions ended, makes the status 130 (after what
+    // was found was printed); unless `ended` is false, when the run ended
+    // them itself.
+    int finish(int status, bool ended = true) {
         if (out_.broken()) {
             if (!out_.pipeClosed()) problem(QStringLiteral("cannot write the results"));
             status = kExitTrouble;
-        } else if (extractionsEnded()) {
+        } else if (ended && (extractionsEnded() || pump_.interrupts() > 0)) {
             status = kExitAborted;
         }
         removeWorkFolder();

@@ -136,7 +136,8 @@ void Terminal::clear() {
 
 void Terminal::errorLine(const QString& text) {
     clear();
-    QByteArray bytes = text.toUtf8();
+    // Names in it could move the cursor, retitle the terminal or reorder the line.
+    QByteArray bytes = text::displayText(text, true).toUtf8();
     if (!bytes.endsWith('\n')) bytes += '\n';
     writeAll(err_, bytes);
 }
@@ -157,8 +158,8 @@ void Terminal::draw() {
     const double rate = seconds > 0.0 ? done_ / seconds : 0.0;
     QString line = QString::number(done_) + u'/' + QString::number(total_) + QStringLiteral("  ") +
                    QString::number(rate, 'f', 1) + QStringLiteral(" files/s  ");
-    // The name's control characters would move the cursor; show them as blanks.
-    line += text::blankControls(name_);
+    // The name's control characters would move the cursor: shown as blanks.
+    line += text::displayText(name_);
     const qsizetype room = terminalColumns(fileno(err_)) - 1;
     if (line.size() > room && room > 3) line = line.left(room - 3) + QStringLiteral("...");
     writeAll(err_, QByteArrayLiteral("\r\033[K") + line.toUtf8());

@@ -33,7 +33,8 @@ class Terminal {
     Terminal(std::FILE* err, bool progressShown);
 
     // Writes whole lines (the progress line is cleared first and redrawn by the
-    // next update).
+    // next update), control characters but line feeds shown as blanks and
+    // bidirectional controls visibly (text::displayText).
     void errorLine(const QString& text);
     // The progress: files done of all, files per second, the current file's name.
     void progress(int done, int total, const QString& name);

@@ -11,7 +11,7 @@ class CountPrinter : public Printer {
 
   protected:
     void fileDone(const QString& path, std::size_t rows) override {
-        appendPath(path, '\t');
+        appendLeadingPath(path);
         pending_ += QByteArray::number(static_cast<qulonglong>(rows));
         pending_ += '\n';
     }

@@ -85,15 +85,17 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
         walkFolders(
             folders, true, services.pump,
             [&](FolderWalkStage, const QString& description) {
-                terminal.errorLine(kName + QStringLiteral(": ") + description);
+                if (!options.noMessages)
+                    terminal.errorLine(kName + QStringLiteral(": ") + description);
             },
             &unreadable);
         for (const QString& entry : folders)
             list << filesToAddFromFolder(entry, pattern, &unreadable);
     }
-    for (const WalkProblem& p : unreadable)
-        terminal.errorLine(kName + QStringLiteral(": ") + text::blankControls(p.path) +
-                           QStringLiteral(": ") + walkProblemReason(p.error));
+    if (!options.noMessages)
+        for (const WalkProblem& p : unreadable)
+            terminal.errorLine(kName + QStringLiteral(": ") + text::blankControls(p.path) +
+                               QStringLiteral(": ") + walkProblemReason(p.error));
     return unreadable.empty();
 }
 

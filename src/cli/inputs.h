@@ -27,7 +27,8 @@ bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& term
 
 // The file list: a file as given, a folder with every matching file below it,
 // listed as "Add All PDF File(s) In Folder" lists them. False when a folder or
-// file below a named folder could not be read (each is named on standard error).
+// file below a named folder could not be read (each is named on
+// standard error, unless -s).
 bool collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
                   Terminal& terminal, QStringList& list);
 

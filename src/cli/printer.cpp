@@ -32,6 +32,8 @@ void Printer::beginFile(const QString&) {
 bool Printer::wantsMore() const {
     // -m: the rest of the file is left out everywhere.
     if (options_.maxCount > 0 && rows_ >= static_cast<std::size_t>(options_.maxCount)) return false;
+    // -q: one row answers the question.
+    if (options_.quiet) return false;
     // The text file takes every row.
     return keep_ || !(oneRowIsEnough() && rows_ > 0);
 }
@@ -44,6 +46,7 @@ SinkAnswer Printer::occurrence(const Hit& hit) {
     if (options_.maxCount > 0 && rows_ >= static_cast<std::size_t>(options_.maxCount))
         return SinkAnswer::Enough;
     ++rows_;
+    anyRow_ = true;
     if (!quiet_) row(hit);
     if (keep_) kept_.push_back({hit.path, hit.snippet.toString()});
     return wantsMore() ? SinkAnswer::More : SinkAnswer::Enough;
@@ -64,7 +67,7 @@ void Printer::appendPath(const QString& path, char after) {
         pending_ += path.toUtf8();
         pending_ += '\0';
     } else {
-        pending_ += text::blankControls(path).toUtf8();
+        pending_ += text::displayText(path).toUtf8();
         pending_ += after;
     }
 }

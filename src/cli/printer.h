@@ -49,6 +49,8 @@ class Printer : public SearchSink {
     void endFile(const QString& path, std::size_t found) final;
     bool mayStopEarly() const final;
 
+    // True once a row has been taken (-q ends the run there).
+    bool anyRow() const { return anyRow_; }
     // The rows kept for the text file (path, snippet), in the order found.
     const std::vector<std::pair<QString, QString>>& kept() const { return kept_; }
 
@@ -65,6 +67,10 @@ class Printer : public SearchSink {
 
     // The path and what follows it; with -0 the path as it is and a NUL instead.
     void appendPath(const QString& path, char after);
+    // The same in front of a row or a count, unless -h leaves it out.
+    void appendLeadingPath(const QString& path) {
+        if (options_.withPath) appendPath(path, '\t');
+    }
 
     const CliOptions& options_;
     QByteArray pending_;  // the current file's lines
@@ -77,6 +83,7 @@ class Printer : public SearchSink {
     bool quiet_;
     bool keep_;             // rows are kept for the text file
     std::size_t rows_ = 0;  // rows of the current file
+    bool anyRow_ = false;
     std::vector<std::pair<QString, QString>> kept_;
 };
 

@@ -15,9 +15,9 @@ constexpr const char* kHighlightOff = "\033[m";
 // with `color` the occurrence (as far as the snippet shows it) highlighted.
 QByteArray displaySnippet(const Hit& hit, bool color) {
     const Snippet& s = hit.snippet;
-    if (!color) return text::blankControls(s.toString()).toUtf8();
+    if (!color) return text::displayText(s.toString()).toUtf8();
     const auto part = [&](std::size_t from, std::size_t to) {
-        return text::blankControls(
+        return text::displayText(
                    QString::fromUtf8(s.text.data() + from, static_cast<qsizetype>(to - from)))
             .toUtf8();
     };
@@ -40,7 +40,7 @@ class RowPrinter : public Printer {
 
   protected:
     void row(const Hit& hit) override {
-        appendPath(hit.path, '\t');
+        appendLeadingPath(hit.path);
         if (options_.pageNumbers) {
             pending_ += QByteArray::number(static_cast<qulonglong>(hit.page));
             pending_ += '\t';

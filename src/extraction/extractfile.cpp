@@ -249,6 +249,14 @@ void TextPipeline::FileWork::classifyFailure() {
                 out_.outcome = TextOutcome::Damaged;
             }
         }
+    } else if (extracted_.exited && extracted_.exitCode == kExtractorOtherError &&
+               !setup_.qpdfPath.isEmpty()) {
+        // No pages, for one: damaged when qpdf's check finds fault with it too.
+        const ChildResult q = run(setup_.qpdfPath, checkArguments(pdf_), {});
+        if (!ended_ && !timedOut_ && q.exited && q.exitCode != 0)
+            out_.outcome = TextOutcome::Damaged;
+        else
+            keep_ = false;
     } else {
         keep_ = false;  // a passing cause: a signal, no room, no memory
     }

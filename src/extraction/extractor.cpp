@@ -30,6 +30,10 @@ QStringList requiresPasswordArguments(const QString& pdfPath) {
     return {QStringLiteral("--requires-password"), pdfPath};
 }
 
+QStringList checkArguments(const QString& pdfPath) {
+    return {QStringLiteral("--check"), pdfPath};
+}
+
 QByteArray passwordInput(const QString& password) {
     return password.toUtf8() + '\n';
 }

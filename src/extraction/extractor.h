@@ -35,6 +35,8 @@ QStringList plainArguments(const QString& pdfPath);
 QStringList decryptArguments(const QString& pdfPath);
 // qpdf: exit status 0 when the file cannot be opened without a password.
 QStringList requiresPasswordArguments(const QString& pdfPath);
+// qpdf: exit status 0 when the file's structure holds no error or warning.
+QStringList checkArguments(const QString& pdfPath);
 // What qpdf reads as the password from its standard input.
 QByteArray passwordInput(const QString& password);
 
@@ -42,6 +44,9 @@ QByteArray passwordInput(const QString& password);
 inline constexpr int kExtractorCannotOpen = 1;
 // Exit status of pdftotext when the PDF's permissions forbid copying its text.
 inline constexpr int kExtractorPermissions = 3;
+// Exit status of pdftotext for other errors, among them a PDF without pages
+// ("Wrong page range given").
+inline constexpr int kExtractorOtherError = 99;
 
 // Replaces the temporary copy by a copy of `source`. Any older copy is deleted
 // first, so a copy of an earlier file is never taken for this one.

@@ -69,7 +69,7 @@ int FileList::rowCount(const QModelIndex& parent) const {
 QVariant FileList::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count()) return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return text::blankControls(paths_[index.row()]);
+        return text::displayText(paths_[index.row()]);
     }
     return {};
 }

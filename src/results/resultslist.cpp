@@ -55,7 +55,7 @@ QVariant ResultsList::data(const QModelIndex& index, int role) const {
         return {};
     const ResultRow& r = shown_.row(index.row());
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return text::blankControls(r.text(index.column()));
+        return text::displayText(r.text(index.column()));
     if (role == Qt::CheckStateRole && index.column() == 0)
         return r.checked ? Qt::Checked : Qt::Unchecked;
     return {};

@@ -49,4 +49,18 @@ QString blankControls(const QString& text) {
     return shown;
 }
 
+QString displayText(const QString& text, bool keepLineFeeds) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isBidiControl(c.unicode()))
+            out += QStringLiteral("<U+%1>").arg(c.unicode(), 4, 16, QChar(u'0')).toUpper();
+        else if (isControl(c.unicode()) && !(keepLineFeeds && c == u'\n'))
+            out += u' ';
+        else
+            out += c;
+    }
+    return out;
+}
+
 }  // namespace qm::text

@@ -22,10 +22,22 @@ qsizetype characterCount(const QString& text);
 // surrogate pair is never cut in two.
 QString leftCharacters(const QString& text, qsizetype limit);
 
+// Bidirectional embeddings, overrides and isolates (U+202A to U+202E, U+2066
+// to U+2069): unseen, they reorder the text that follows them.
+inline bool isBidiControl(char32_t c) {
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // The text with every control character shown as one blank, so that it stays
 // on one line (a list cell, an export field, a terminal line). A byte of a file
 // name that is not UTF-8 (kept as U+DC80..U+DCFF, see fs::decodeName) is
 // shown as "\xE9", so it is seen and no export writes a lone surrogate.
 QString blankControls(const QString& text);
+
+// A name or a snippet as a list or a terminal shows it: on one line
+// (blankControls), with every bidirectional control shown as "<U+202E>" so
+// that nothing is reordered. With `keepLineFeeds`, line feeds stay (a report
+// of several lines).
+QString displayText(const QString& text, bool keepLineFeeds = false);
 
 }  // namespace qm::text

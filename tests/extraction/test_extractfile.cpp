@@ -218,6 +218,28 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         QCOMPARE(p->obtain(request).outcome, TextOutcome::Unreadable);
     }
 
+    // A PDF without pages makes the extractor give up ("Wrong page range
+    // given"): a failed extraction, unless qpdf's check finds fault with the
+    // file too, when it is damaged.
+    void aPdfWithoutPagesIsDamagedWhenQpdfFindsItSo() {
+        const QString extractor = findExtractor();
+        if (extractor.isEmpty() || findQpdf().isEmpty()) QSKIP("pdftotext and qpdf are needed");
+        const QString sound = d() + QStringLiteral("/nopages.pdf");
+        QCOMPARE(QProcess::execute(findQpdf(), {QStringLiteral("--empty"), sound}), 0);
+        // No cross-reference table: qpdf repairs it, with warnings.
+        const QString broken = d() + QStringLiteral("/nopages-broken.pdf");
+        writeBytes(broken,
+                   "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+                   "2 0 obj<</Type/Pages/Kids[]/Count 0>>endobj\n"
+                   "trailer<</Root 1 0 R>>\n%%EOF\n");
+        auto p = pipeline(extractor, nullptr, 5);
+        FileRequest request;
+        request.path = sound;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
+        request.path = broken;
+        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+    }
+
     void aFullWorkFolderIsNotTakenForAMissingFile() {
         // A file size limit stands in for a full disk: the copy's writes fail.
         const QString big = d() + QStringLiteral("/big.pdf");
