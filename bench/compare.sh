@@ -61,7 +61,7 @@ for phrase in "$frequent" "$rare"; do
   for icase in "" "-i"; do
     tag="$phrase${icase:+ (ignore case)}"
     hyperfine "${common[@]}" --export-json "$work/$(printf %s "$tag" | tr -c 'a-z0-9' _).json" \
-      -n "quillmark-search $tag" "$(q "$cli") -q $icase -- $(q "$phrase") $(q "$folder") > /dev/null" \
+      -n "quillmark-search $tag" "$(q "$cli") --no-progress $icase -- $(q "$phrase") $(q "$folder") > /dev/null" \
       -n "pdfgrep $tag" "pdfgrep -r -F $icase -- $(q "$phrase") $(q "$folder") > /dev/null"
   done
 done

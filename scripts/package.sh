@@ -69,7 +69,7 @@ if [ -n "$check" ]; then
   # A search of the installed examples: "salad" is in every recipe but the
   # scanned card; the protected one opens with its password.
   samples=$root/usr/share/quillmark/Samples
-  got=$("$root/usr/bin/quillmark-search" -q -l --password quill salad "$samples" 2>/dev/null) ||
+  got=$("$root/usr/bin/quillmark-search" --no-progress -l --password quill salad "$samples" 2>/dev/null) ||
     fail "the search of the installed examples failed"
   expected="$samples/Fruit salad - password is quill.pdf
 $samples/Garden salad.pdf

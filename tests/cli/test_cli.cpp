@@ -279,8 +279,9 @@ class CliTest : public QObject {
         const Outcome txt = run({QStringLiteral("-l"), QStringLiteral("--ext"),
                                  QStringLiteral("txt"), QStringLiteral("fox"), tree_});
         QCOMPARE(names(txt), QStringList{tree_ + QStringLiteral("/a/notes.txt")});
-        const Outcome all = run({QStringLiteral("-lq"), QStringLiteral("--ext=*"),
-                                 QStringLiteral("fox"), QStringLiteral("tree")});
+        const Outcome all =
+            run({QStringLiteral("-l"), QStringLiteral("--no-progress"), QStringLiteral("--ext=*"),
+                 QStringLiteral("fox"), QStringLiteral("tree")});
         QCOMPARE(names(all).size(), 3);
         // A file that is no PDF at all, listed by "*", is reported as such, not
         // as protected.
@@ -288,8 +289,8 @@ class CliTest : public QObject {
         test::writeBytes(mixed + QStringLiteral("/plain.txt"), "the quick brown fox, as text");
         test::makeTextPdf(mixed + QStringLiteral("/real.pdf"),
                           {QStringLiteral("a quick brown fox jumps")});
-        const Outcome mix =
-            run({QStringLiteral("-q"), QStringLiteral("--ext=*"), QStringLiteral("fox"), mixed});
+        const Outcome mix = run({QStringLiteral("--no-progress"), QStringLiteral("--ext=*"),
+                                 QStringLiteral("fox"), mixed});
         QVERIFY2(mix.lines().size() == 1, (mix.out + mix.err).constData());
         QVERIFY2(mix.err.contains(QFile::encodeName(mixed) +
                                   "/plain.txt  - not a PDF file, or the file is damaged."),
@@ -433,7 +434,7 @@ class CliTest : public QObject {
             p->start(program(), args);
             return finish(p);
         };
-        const QStringList rows{QStringLiteral("-q"),
+        const QStringList rows{QStringLiteral("--no-progress"),
                                QStringLiteral("-j"),
                                QStringLiteral("2"),
                                QStringLiteral("needle"),
@@ -448,7 +449,7 @@ class CliTest : public QObject {
         QCOMPARE(limited.out, free.out);
         QCOMPARE(limited.err, free.err);
 
-        const QStringList counts{QStringLiteral("-q"),
+        const QStringList counts{QStringLiteral("--no-progress"),
                                  QStringLiteral("-c"),
                                  QStringLiteral("-i"),
                                  QStringLiteral("-e"),
@@ -674,7 +675,7 @@ class CliTest : public QObject {
 
     // Paths with blanks, quotes and letters beyond ASCII, given and found in folders.
     // On a terminal, standard error carries a progress line redrawn in place
-    // (files done of all, files per second, the file's name); -q turns it off.
+    // (files done of all, files per second, the file's name); --no-progress turns it off.
     // `script` gives the program a pseudo-terminal.
     void progressLineOnATerminal() {
         const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
@@ -705,7 +706,8 @@ class CliTest : public QObject {
         // The rows themselves still arrive, each on a line of its own.
         QVERIFY(shown.contains(alpha_.toUtf8() + "\t"));
 
-        const QByteArray quiet = onTerminal({QStringLiteral("-q"), QStringLiteral("fox"), alpha_});
+        const QByteArray quiet =
+            onTerminal({QStringLiteral("--no-progress"), QStringLiteral("fox"), alpha_});
         QVERIFY(!quiet.contains("\033[K"));
         QVERIFY(!quiet.contains(" files/s"));
         QVERIFY(quiet.contains(alpha_.toUtf8() + "\t"));
@@ -966,9 +968,10 @@ class CliTest : public QObject {
             env.remove(QStringLiteral("NO_COLOR"));
             if (noColor) env.insert(QStringLiteral("NO_COLOR"), QStringLiteral("1"));
             p.setProcessEnvironment(env);
-            p.start(script, {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
-                             u'\'' + program() + QStringLiteral("' -q lazy '") + alpha_ + u'\'',
-                             QStringLiteral("/dev/null")});
+            p.start(script,
+                    {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                     u'\'' + program() + QStringLiteral("' --no-progress lazy '") + alpha_ + u'\'',
+                     QStringLiteral("/dev/null")});
             p.closeWriteChannel();
             if (!p.waitForFinished(60000)) p.kill();
             return p.readAllStandardOutput();

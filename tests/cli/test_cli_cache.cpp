@@ -53,7 +53,7 @@ class CliCacheTest : public QObject {
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir_.path());
         p.start(qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search"),
-                QStringList{QStringLiteral("-q")} + args);
+                QStringList{QStringLiteral("--no-progress")} + args);
         Outcome o;
         if (!p.waitForFinished(60000)) p.kill();
         o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
