@@ -94,6 +94,16 @@ class AddFilesTest : public QObject {
     }
     void cleanupTestCase() { removeWorkFolder(); }
 
+    // The list shows a name's bidirectional controls, and keeps the name as it is.
+    void bidirectionalControlsShowInTheList() {
+        Window w(extractor);
+        const QString name = QStringLiteral("/docs/bidi\u202Eevil\u2066.pdf");
+        w.form->fileList.add(name);
+        QCOMPARE(w.form->fileList.data(w.form->fileList.index(0), Qt::DisplayRole).toString(),
+                 QStringLiteral("/docs/bidi<U+202E>evil<U+2066>.pdf"));
+        QCOMPARE(w.list(), QStringList{name});
+    }
+
     // --- the open dialog ---
 
     void dialogAddsInOrderAndCancelStillChecks() {

@@ -32,7 +32,7 @@ expect() {
 }
 
 options=$("$program" --help | sed -n 's/^ \{1,\}\(-[^ ].*\)$/\1/p' | sed 's/  .*//' |
-  grep -oE -- '--?[a-z][a-z-]*' | LC_ALL=C sort -u | paste -sd ' ')
+  grep -oE -- '--?[a-zA-Z][a-z-]*' | LC_ALL=C sort -u | paste -sd ' ')
 [ -n "$options" ] || { echo "FAIL: $program --help shows no options"; exit 1; }
 expect "$options" -
 expect "$options" phrase -

@@ -156,6 +156,37 @@ class ResultsListModelTest : public QObject {
                  QStringLiteral("one  two..."));
         QCOMPARE(list.row(0).snippet, QStringLiteral("one\r\ntwo..."));  // kept raw for the exports
     }
+
+    // Bidirectional controls would show a name reversed ("bidi\u202Eevil.pdf"
+    // as "bidifdp.live"): lists and the terminal show them by their numbers.
+    void bidirectionalControlsShowVisibly() {
+        const struct {
+            QString raw;
+            bool keepLineFeeds;
+            QString shown;
+        } cases[] = {
+            {QStringLiteral("bidi\u202Eevil.pdf"), false, QStringLiteral("bidi<U+202E>evil.pdf")},
+            {QStringLiteral("\u202A\u202B\u202C\u202D"), false,
+             QStringLiteral("<U+202A><U+202B><U+202C><U+202D>")},
+            {QStringLiteral("\u2066a\u2067b\u2068c\u2069"), false,
+             QStringLiteral("<U+2066>a<U+2067>b<U+2068>c<U+2069>")},
+            // Neighbours that reorder nothing stay as they are.
+            {QStringLiteral("\u2029\u202F\u2065\u206A\u200F"), false,
+             QStringLiteral("\u2029\u202F\u2065\u206A\u200F")},
+            {QStringLiteral("a\u001B[2K\r\nb\u0007"), false, QStringLiteral("a [2K  b ")},
+            {QStringLiteral("a\u001B[2K\r\nb\u0007"), true, QStringLiteral("a [2K \nb ")},
+        };
+        for (const auto& c : cases) QCOMPARE(text::displayText(c.raw, c.keepLineFeeds), c.shown);
+
+        ResultsList list;
+        list.addRow(QStringLiteral("/bidi\u202Eevil.pdf"), QStringLiteral("a\u2067b..."));
+        list.publish();
+        QCOMPARE(list.data(list.index(0, 0), Qt::DisplayRole).toString(),
+                 QStringLiteral("/bidi<U+202E>evil.pdf"));
+        QCOMPARE(list.data(list.index(0, 1), Qt::DisplayRole).toString(),
+                 QStringLiteral("a<U+2067>b..."));
+        QCOMPARE(list.row(0).path, QStringLiteral("/bidi\u202Eevil.pdf"));
+    }
 };
 
 }  // namespace qm
