@@ -55,7 +55,8 @@ class ConsoleRun : public RunHost {
     bool stopRequested() override { return stop; }
     QString password(const QString& path) override {
         if (cli_.hasPassword) return cli_.password;
-        return readPassword(passwordPrompt(path), terminal_);
+        // The name on one line, as every name on the terminal.
+        return readPassword(passwordPrompt(text::displayText(path)), terminal_);
     }
     void fileSearched(const QString&) override {
         // -q: the first match answers the question.

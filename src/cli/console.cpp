@@ -222,7 +222,7 @@ QString readPassword(const QString& prompt, Terminal& terminal) {
         terminal.errorLine(note);
     else
         terminal.clear();
-    std::fputs(question.toUtf8().constData(), stderr);
+    std::fputs(text::displayText(question).toUtf8().constData(), stderr);
     std::fflush(stderr);
 
     const int fd = STDIN_FILENO;

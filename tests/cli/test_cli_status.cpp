@@ -193,6 +193,14 @@ class CliStatusTest : public QObject {
         // The heading, then one line a file.
         QCOMPARE(o.err.count('\n'), 4);
 
+        // The password question names its file the same way.
+        const QString asked = d(QStringLiteral("ask\u001B[2K\nme.pdf"));
+        QVERIFY(QFile::copy(alpha_, asked));
+        const Outcome prompt =
+            run({QStringLiteral("--ask-password"), QStringLiteral("fox"), asked});
+        QVERIFY2(prompt.err.contains("ask [2K me.pdf): "), prompt.err.constData());
+        QVERIFY(!prompt.err.contains('\x1b'));
+
         // A row's path too, found in a folder.
         const QString shown = d(QStringLiteral("rows/\u2066isolated.pdf"));
         test::makeTextPdf(shown, {QStringLiteral("The quick brown fox in a folder.")});
