@@ -224,6 +224,7 @@ class CommandLineSearch {
 
     // Ctrl+C: the first stops after the current file, the second at once.
     void interrupted(int count) {
+        interrupted_ = true;
         if (count == 1) {
             host_->stop = true;
             problem(
@@ -296,7 +297,7 @@ class CommandLineSearch {
         if (out_.broken()) {
             if (!out_.pipeClosed()) problem(QStringLiteral("cannot write the results"));
             status = kExitTrouble;
-        } else if (ended && (extractionsEnded() || pump_.interrupts() > 0)) {
+        } else if (ended && (extractionsEnded() || interrupted_)) {
             status = kExitAborted;
         }
         removeWorkFolder();
@@ -315,7 +316,8 @@ class CommandLineSearch {
     QStringList paths_;        // files and folders as given and listed
     QString work_;             // the work folder
     QStringList files_;
-    bool walkedAll_ = true;  // every folder and file below the named folders was read
+    bool walkedAll_ = true;     // every folder and file below the named folders was read
+    bool interrupted_ = false;  // Ctrl+C came
     std::unique_ptr<ConsoleRun> host_;
     Output out_;
     std::unique_ptr<Printer> printer_;
