@@ -1,5 +1,7 @@
 #include "text/display.h"
 
+#include <QStringList>
+
 namespace qm::text {
 
 namespace {
@@ -50,13 +52,17 @@ QString blankControls(const QString& text) {
 }
 
 QString displayText(const QString& text, bool keepLineFeeds) {
+    if (keepLineFeeds && text.contains(u'\n')) {
+        QStringList lines = text.split(u'\n');
+        for (QString& line : lines) line = displayText(line, false);
+        return lines.join(u'\n');
+    }
+    const QString shown = blankControls(text);
     QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
+    out.reserve(shown.size());
+    for (const QChar c : shown) {
         if (isBidiControl(c.unicode()))
             out += QStringLiteral("<U+%1>").arg(c.unicode(), 4, 16, QChar(u'0')).toUpper();
-        else if (isControl(c.unicode()) && !(keepLineFeeds && c == u'\n'))
-            out += u' ';
         else
             out += c;
     }
