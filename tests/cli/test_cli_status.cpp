@@ -79,7 +79,8 @@ class CliStatusTest : public QObject {
         log_ = d(QStringLiteral("calls"));
         const QString write = QStringLiteral(
             "for a; do last=$a; done\n"
-            "printf 'the fox' > \"${last%.pdf}.txt\"\n");
+            "if [ \"$last\" = - ]; then printf 'the fox'; "
+            "else printf 'the fox' > \"${last%.pdf}.txt\"; fi\n");
         logging_ =
             test::writeScript(dir_.path(), QStringLiteral("logging.sh"),
                               QStringLiteral("echo x >> '") + log_ + QStringLiteral("'\n") + write);
