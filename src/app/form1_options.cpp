@@ -216,7 +216,8 @@ void Form1::PushButton16_Click() {
             QStringList list = findSets(*this);
             const qsizetype before = list.size();
             try {
-                loadPhraseList(list, path, *services_.boxes);
+                if (!loadPhraseList(list, path))
+                    services_.boxes->message(QStringLiteral("File not found"), applicationTitle());
             } catch (...) {
                 // Keep what was read before the failure, then report it.
                 appendFindSets(*this, list.mid(before));

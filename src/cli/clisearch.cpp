@@ -168,7 +168,7 @@ class CommandLineSearch {
         search_.caseMode = options_.caseMode;
         if (options_.findSetMode()) {
             search_.mode = SearchMode::Multiple;
-            if (!collectPhrases(options_, terminal_, boxes_, search_.findSets)) return false;
+            if (!collectPhrases(options_, terminal_, search_.findSets)) return false;
         } else {
             search_.mode = SearchMode::Single;
             search_.singlePhrase = options_.phrase;

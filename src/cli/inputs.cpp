@@ -37,8 +37,7 @@ void readPhrasesFromStandardInput(QStringList& phrases) {
 }  // namespace
 
 // The find-set list of the command line: phrases and list files in the order given.
-bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes& boxes,
-                    QStringList& phrases) {
+bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& phrases) {
     for (const PhraseSource& s : options.phraseSources) {
         if (s.kind == PhraseSource::Kind::Phrase) {
             phrases << s.text;
@@ -59,7 +58,11 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes&
             return false;
         }
         try {
-            loadPhraseList(phrases, s.text, boxes);
+            if (!loadPhraseList(phrases, s.text)) {
+                terminal.errorLine(kName + QStringLiteral(": ") + s.text +
+                                   QStringLiteral(": File not found"));
+                return false;
+            }
         } catch (const Error& e) {
             terminal.errorLine(kName + QStringLiteral(": ") + e.description());
             return false;

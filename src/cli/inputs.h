@@ -18,8 +18,7 @@ namespace qm::cli {
 class Terminal;
 
 // The find-set list of the command line: phrases and list files in the order given.
-bool collectPhrases(const CliOptions& options, Terminal& terminal, MessageBoxes& boxes,
-                    QStringList& phrases);
+bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& phrases);
 
 // The paths of --files-from appended to `paths`: one a line (a CR before the
 // LF is dropped), or NUL-separated with -0; empty entries are skipped.

@@ -52,12 +52,10 @@ bool isBlankLine(const QString& line) {
     return true;
 }
 
-void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes) {
-    if (!fs::exists(path)) {
-        boxes.message(QStringLiteral("File not found"), applicationTitle());
-        return;
-    }
+bool loadPhraseList(QStringList& list, const QString& path) {
+    if (!fs::exists(path)) return false;
     appendPhraseLines(list, readFileLines(path, kMaxListFileBytes, findSetsFullMessage()));
+    return true;
 }
 
 void appendPhraseLines(QStringList& list, const QStringList& lines) {

@@ -32,12 +32,12 @@ QStringList splitFindSets(const QString& stored);
 bool isBlankLine(const QString& line);
 
 // Appends the usable lines of a list file to `list`: every line that holds more
-// than blanks, as it stands (its blanks kept). A path that does not exist shows
-// "File not found" under the application title and adds nothing. Throws
+// than blanks, as it stands (its blanks kept). A path that does not exist adds
+// nothing and gives false (the caller says so). Throws
 // qm::Error when the file cannot be read (a FIFO or a device is never read),
 // when it is larger than kMaxListFileBytes (nothing is added), or when the list
 // would grow past kMaxFindSets entries (the lines before that point are kept).
-void loadPhraseList(QStringList& list, const QString& path, MessageBoxes& boxes);
+[[nodiscard]] bool loadPhraseList(QStringList& list, const QString& path);
 // Appends the usable lines (more than blanks) of a phrase list to `list`;
 // throws qm::Error once the list would grow past kMaxFindSets entries.
 void appendPhraseLines(QStringList& list, const QStringList& lines);
