@@ -1,0 +1,252 @@
+// The text cache's folder on disk: one entry file per key, written whole or
+// not at all, the folder claimed only when it is the user's own.
+#include "extraction/textcache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtEndian>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "fs/fs.h"
+#include "text/error.h"
+#include "text/textfile.h"
+
+namespace qm {
+
+namespace {
+constexpr char kMagic[4] = {'Q', 'M', 'T', 'C'};
+constexpr std::uint32_t kDiskVersion = 1;
+constexpr qsizetype kDigestBytes = 32;  // SHA-256
+// header: magic, version, digest, outcome, compressed, text file size, data length
+constexpr qsizetype kHeaderBytes = 4 + 4 + kDigestBytes + 1 + 1 + 8 + 8;
+// The outcome byte of files written by every earlier run.
+static_assert(static_cast<int>(TextOutcome::Text) == 1 &&
+                  static_cast<int>(TextOutcome::Protected) == 2 &&
+                  static_cast<int>(TextOutcome::Unreadable) == 3 &&
+                  static_cast<int>(TextOutcome::Damaged) == 4,
+              "the outcomes kept on disk keep their values");
+// A temporary file this old was left by a writer that never finished.
+constexpr qint64 kStaleTemporarySeconds = 600;
+const QString kEntrySuffix = QStringLiteral(".qtc");
+
+void putU32(QByteArray& out, std::uint32_t v) {
+    char b[4];
+    qToLittleEndian(v, b);
+    out.append(b, 4);
+}
+void putI64(QByteArray& out, std::int64_t v) {
+    char b[8];
+    qToLittleEndian(v, b);
+    out.append(b, 8);
+}
+}  // namespace
+
+// --- DiskTextCache ---
+
+QString DiskTextCache::defaultFolder() {
+    const QString xdg = qEnvironmentVariable("XDG_CACHE_HOME");
+    // Only an absolute XDG_CACHE_HOME counts; a relative one is to be ignored.
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) return xdg + QStringLiteral("/quillmark");
+    return QDir::homePath() + QStringLiteral("/.cache/quillmark");
+}
+
+namespace {
+
+// Makes `folder` (0700) when it is missing and checks that it is this user's
+// own and closed to others; an own folder open to others is closed first.
+CacheFolderRefusal claimPrivateFolder(const QString& folder, int& error) {
+    const QByteArray native = fs::encodeName(folder);
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    struct stat st {};
+    if ((::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) ||
+        ::lstat(native.constData(), &st) != 0) {
+        error = errno;
+        return CacheFolderRefusal::Unavailable;
+    }
+    if (S_ISLNK(st.st_mode)) return CacheFolderRefusal::Link;
+    if (!S_ISDIR(st.st_mode)) return CacheFolderRefusal::NotAFolder;
+    if (st.st_uid != ::geteuid()) return CacheFolderRefusal::OthersOwner;
+    if ((st.st_mode & 077) != 0) {
+        // Ours: closed through a descriptor of the very folder looked at.
+        const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat again {};
+        const bool closed = fd >= 0 && ::fstat(fd, &again) == 0 && again.st_ino == st.st_ino &&
+                            again.st_dev == st.st_dev && ::fchmod(fd, 0700) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!closed) return CacheFolderRefusal::OpenToOthers;
+    }
+    if (::access(native.constData(), W_OK | X_OK) != 0) {
+        error = errno;
+        return CacheFolderRefusal::Unavailable;
+    }
+    return CacheFolderRefusal::None;
+}
+
+}  // namespace
+
+DiskTextCache::DiskTextCache(QString folder, QString salt, std::int64_t boundBytes)
+    : folder_(std::move(folder)), salt_(salt.toUtf8()), bound_(boundBytes) {
+    refusal_ = claimPrivateFolder(folder_, refusalError_);
+    usable_ = refusal_ == CacheFolderRefusal::None;
+    if (usable_) prune();
+}
+
+QByteArray DiskTextCache::digest(const std::string& key) const {
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(salt_);
+    h.addData(QByteArrayView("\0", 1));
+    h.addData(QByteArrayView(key.data(), static_cast<qsizetype>(key.size())));
+    return h.result();
+}
+
+QString DiskTextCache::pathFor(const std::string& key) const {
+    return folder_ + u'/' + QString::fromLatin1(digest(key).toHex()) + kEntrySuffix;
+}
+
+std::optional<CachedText> DiskTextCache::find(const std::string& key) {
+    if (!usable_) return std::nullopt;
+    const QString path = pathFor(key);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray all = f.readAll();
+    f.close();
+
+    const auto bad = [&]() -> std::optional<CachedText> {
+        // Cut short or damaged: not used; the next store writes it anew.
+        QFile::remove(path);
+        return std::nullopt;
+    };
+    if (all.size() < kHeaderBytes + kDigestBytes) return bad();
+    const char* p = all.constData();
+    if (std::memcmp(p, kMagic, 4) != 0) return bad();
+    if (qFromLittleEndian<std::uint32_t>(p + 4) != kDiskVersion) return bad();
+    if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
+    const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
+    const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
+    const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
+    const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
+    if (!isContentOutcome(static_cast<TextOutcome>(outcome)) || compressed > 1) return bad();
+    if (dataLength < 0 || dataLength != all.size() - kHeaderBytes - kDigestBytes) return bad();
+    const QByteArray sum = QCryptographicHash::hash(
+        QByteArrayView(p, kHeaderBytes + static_cast<qsizetype>(dataLength)),
+        QCryptographicHash::Sha256);
+    if (QByteArrayView(p + kHeaderBytes + dataLength, kDigestBytes) != QByteArrayView(sum))
+        return bad();
+
+    CachedText t;
+    t.outcome = static_cast<TextOutcome>(outcome);
+    t.compressed = compressed == 1;
+    t.textFileSize = textFileSize;
+    t.data = all.mid(kHeaderBytes, static_cast<qsizetype>(dataLength));
+    // A use makes the entry recent, for the pruning by age.
+    QFile touch(path);
+    if (touch.open(QIODevice::ReadWrite))
+        touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+    return t;
+}
+
+void DiskTextCache::store(const std::string& key, const CachedText& entry) {
+    if (!usable_) return;
+    QByteArray out;
+    out.reserve(kHeaderBytes + entry.data.size() + kDigestBytes);
+    out.append(kMagic, 4);
+    putU32(out, kDiskVersion);
+    out.append(digest(key));
+    out.append(static_cast<char>(entry.outcome));
+    out.append(static_cast<char>(entry.compressed ? 1 : 0));
+    putI64(out, entry.textFileSize);
+    putI64(out, entry.data.size());
+    out.append(entry.data);
+    out.append(QCryptographicHash::hash(out, QCryptographicHash::Sha256));
+
+    // Written beside the entry under a temporary name and renamed into place.
+    QSaveFile f(pathFor(key));
+    if (!f.open(QIODevice::WriteOnly)) return;
+    // Owner-only, whatever the umask: the texts of private files are kept here.
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (f.write(out) != out.size()) {
+        f.cancelWriting();
+        return;
+    }
+    if (!f.commit()) return;
+    bool full = false;
+    {
+        std::lock_guard lock(mutex_);
+        used_ += out.size();
+        full = used_ > bound_;
+    }
+    if (full) prune();
+}
+
+void DiskTextCache::prune() {
+    std::lock_guard lock(mutex_);
+    struct Item {
+        QString path;
+        qint64 size;
+        QDateTime used;
+    };
+    std::vector<Item> items;
+    std::int64_t total = 0;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QFileInfoList list =
+        QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::NoSort);
+    for (const QFileInfo& fi : list) {
+        if (!fi.fileName().endsWith(kEntrySuffix)) {
+            // A temporary file left by a writer that died.
+            if (fi.fileName().contains(kEntrySuffix + u'.') &&
+                fi.lastModified().secsTo(now) > kStaleTemporarySeconds)
+                QFile::remove(fi.absoluteFilePath());
+            continue;
+        }
+        items.push_back({fi.absoluteFilePath(), fi.size(), fi.lastModified()});
+        total += fi.size();
+    }
+    if (total > bound_) {
+        std::sort(items.begin(), items.end(),
+                  [](const Item& a, const Item& b) { return a.used < b.used; });
+        // Down to nine tenths, so that the next few stores do not prune again.
+        const std::int64_t target = bound_ - bound_ / 10;
+        for (const Item& it : items) {
+            if (total <= target) break;
+            if (QFile::remove(it.path)) total -= it.size;
+        }
+    }
+    used_ = total;
+}
+
+bool DiskTextCache::clear() {
+    if (!usable_) return false;  // not this user's folder: nothing of it is touched
+    std::lock_guard lock(mutex_);
+    bool all = true;
+    const QFileInfoList list =
+        QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QFileInfo& fi : list)
+        if (fi.fileName().contains(kEntrySuffix) && !QFile::remove(fi.absoluteFilePath()))
+            all = false;
+    used_ = 0;
+    return all;
+}
+
+std::int64_t DiskTextCache::bytesUsed() const {
+    std::lock_guard lock(mutex_);
+    return used_;
+}
+
+QString extractorSalt(const QString& extractorPath) {
+    const QFileInfo fi(extractorPath);
+    return fi.absoluteFilePath() + u'\n' + QString::number(fi.size()) + u'\n' +
+           QString::number(fi.lastModified().toMSecsSinceEpoch());
+}
+
+}  // namespace qm
