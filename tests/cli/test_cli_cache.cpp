@@ -197,7 +197,7 @@ class CliCacheTest : public QObject {
         QCOMPARE(run({QStringLiteral("--clear-cache")}).status, 0);
         const QStringList count = {QStringLiteral("--cache"), QStringLiteral("-c"),
                                    QStringLiteral("quince"), manual};
-        const Outcome full = run(count, limit);
+        const Outcome full = run(count, QStringLiteral("xdg"), limit);
         QVERIFY2(full.err.contains((manual + QString::fromLatin1(kCopyFailedSuffix)).toUtf8()),
                  full.err.constData());
         QVERIFY2(!full.out.contains(manual.toUtf8()), full.out.constData());
