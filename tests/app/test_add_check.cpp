@@ -95,7 +95,9 @@ class AddCheckTest : public QObject {
         Window w(ini(), fake);
         w.check(paths);
         QCOMPARE(w.boxes.messageTexts(),
-                 QStringList{reportFor({in + "nine.pdf", in + "ff3.pdf", in + "empty.pdf",
+                 // A run that wrote not one byte of text ("empty", "none") gave no text.
+                 QStringList{reportFor({in + "nine.pdf", in + "ff3.pdf",
+                                        in + "empty.pdf" + QString::fromLatin1(kProtectedSuffix),
                                         in + "none.pdf" + QString::fromLatin1(kProtectedSuffix),
                                         in + "nine.pdf", in + "missing.pdf"})});
         QCOMPARE(w.boxes.shown[0].title, applicationTitle());

@@ -196,7 +196,7 @@ class CliStatusTest : public QObject {
 
         // The password question names its file the same way.
         const QString asked = d(QStringLiteral("ask\u001B[2K\nme.pdf"));
-        QVERIFY(QFile::copy(alpha_, asked));
+        QVERIFY(QFile::copy(locked_, asked));  // only a file that needs a password is asked
         const Outcome prompt =
             run({QStringLiteral("--ask-password"), QStringLiteral("fox"), asked});
         QVERIFY2(prompt.err.contains("ask [2K me.pdf): "), prompt.err.constData());
