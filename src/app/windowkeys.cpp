@@ -1,0 +1,85 @@
+#include "app/windowkeys.h"
+
+#include <QApplication>
+#include <QFocusFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyleOption>
+#include <QTreeView>
+
+#include "app/form1.h"
+
+namespace qm {
+
+namespace {
+
+// Two pixels of the selection colour around the focused control.
+class FocusRing : public QFocusFrame {
+  public:
+    using QFocusFrame::QFocusFrame;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QPen pen(palette().color(QPalette::Active, QPalette::Highlight), 2);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+};
+
+class WindowKeys : public QObject {
+  public:
+    explicit WindowKeys(Form1& form) : QObject(&form), form_(form) {
+        form.ListView2->installEventFilter(this);
+        connect(form.Text1, &QLineEdit::returnPressed, this, [this] {
+            // While a search runs the button stops it; Enter only starts one.
+            if (form_.PushButton7->text() == QStringLiteral("Start Searching"))
+                form_.PushButton7->click();
+        });
+        ring_ = new FocusRing(&form);
+        ring_->hide();
+        connect(qApp, &QApplication::focusChanged, this,
+                [this](QWidget*, QWidget* now) { follow(now); });
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == form_.ListView2 && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                const QModelIndex current = form_.ListView2->currentIndex();
+                if (current.isValid()) form_.ListView2_DblClick(current.row());
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    void follow(QWidget* now) {
+        if (!ring_) return;
+        // A list's rows take the focus through its viewport: the ring goes
+        // around the whole list.
+        while (now && now != &form_ && qobject_cast<QAbstractScrollArea*>(now->parentWidget()))
+            now = now->parentWidget();
+        if (now && now != &form_ && form_.isAncestorOf(now))
+            ring_->setWidget(now);
+        else
+            ring_->setWidget(nullptr);
+    }
+
+    Form1& form_;
+    QPointer<FocusRing> ring_;
+};
+
+}  // namespace
+
+void setUpWindowKeys(Form1& form) {
+    new WindowKeys(form);
+}
+
+}  // namespace qm
