@@ -255,6 +255,7 @@ void Form1::buildControls() {
     layout_ = new WindowLayout(*this);
     layout_->anchor(ListView1, A::Left | A::Top | A::Bottom);
     layout_->anchor(ListView2, A::Left | A::Top | A::Right | A::Bottom);
+    layout_->setStretchColumn(ListView2, 1);  // " Where"
     layout_->anchor(ProgressBar1, A::Left | A::Right | A::Bottom);
     const QWidget* const byLeftBottom[] = {PushButton1, PushButton6,  PushButton9, PushButton10,
                                            Frame3,      PushButton11, PushButton4, PushButton8};

@@ -12,6 +12,9 @@ namespace qm {
 
 namespace {
 
+// A stretch column never gets narrower than this when its list shrinks.
+constexpr int kNarrowestStretch = 20;
+
 int scaledLength(int length, double scale) {
     return static_cast<int>(std::lround(length * scale));
 }
@@ -29,8 +32,8 @@ QFont scaledFont(QFont font, double scale) {
 WindowLayout::WindowLayout(QWidget& window)
     : QObject(&window), window_(window), defaultSize_(window.size()), windowFont_(window.font()) {
     auto take = [this](QWidget* w, bool topLevel) {
-        controls_.push_back(
-            {w, w->geometry(), w->testAttribute(Qt::WA_SetFont), w->font(), Left | Top, topLevel});
+        controls_.push_back({w, w->geometry(), w->testAttribute(Qt::WA_SetFont), w->font(),
+                             Left | Top, topLevel, -1, 0});
     };
     for (QWidget* w : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (w->isWindow()) continue;
@@ -47,6 +50,23 @@ void WindowLayout::anchor(const QWidget* control, int anchors) {
     for (Control& c : controls_)
         if (c.widget == control) c.anchors = anchors;
     arrange();
+}
+
+void WindowLayout::setStretchColumn(const QWidget* list, int column) {
+    for (Control& c : controls_)
+        if (c.widget == list) c.stretchColumn = column;
+}
+
+int WindowLayout::stretchColumn(const QWidget* list) const {
+    for (const Control& c : controls_)
+        if (c.widget == list) return c.stretchColumn;
+    return -1;
+}
+
+int WindowLayout::stretchGrowth(const QWidget* list) const {
+    for (const Control& c : controls_)
+        if (c.widget == list) return c.growth;
+    return 0;
 }
 
 QRect WindowLayout::scaled(const QRect& r) const {
@@ -89,7 +109,7 @@ void WindowLayout::arrange() {
     const QSize minimum = scaledDefaultSize();
     const int dx = std::max(0, window_.width() - minimum.width());
     const int dy = std::max(0, window_.height() - minimum.height());
-    for (const Control& c : controls_) {
+    for (Control& c : controls_) {
         if (!c.widget) continue;
         QRect r = scaled(c.designed);
         if (c.topLevel) {
@@ -107,6 +127,14 @@ void WindowLayout::arrange() {
             }
         }
         if (c.widget->geometry() != r) c.widget->setGeometry(r);
+        auto* view = qobject_cast<QTreeView*>(c.widget.data());
+        if (view && c.stretchColumn >= 0 && c.stretchColumn < view->header()->count()) {
+            const int growth = r.width() - scaled(c.designed).width();
+            QHeaderView* header = view->header();
+            const int width = header->sectionSize(c.stretchColumn) + growth - c.growth;
+            header->resizeSection(c.stretchColumn, std::max(kNarrowestStretch, width));
+            c.growth = growth;
+        }
     }
 }
 

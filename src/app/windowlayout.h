@@ -25,6 +25,13 @@ class WindowLayout : public QObject {
     explicit WindowLayout(QWidget& window);
 
     void anchor(const QWidget* control, int anchors);
+    // The column of a list that takes what the list grows in width (and gives
+    // it back when the list shrinks); the other columns keep their widths.
+    void setStretchColumn(const QWidget* list, int column);
+    // The list's stretch column (-1: none), and what the window's growth has
+    // added to it so far.
+    int stretchColumn(const QWidget* list) const;
+    int stretchGrowth(const QWidget* list) const;
 
     // Lays the controls out again at `scale` times their designed geometry and
     // point size; the window's minimum becomes its default size at that scale.
@@ -54,6 +61,8 @@ class WindowLayout : public QObject {
         QFont font;
         int anchors;
         bool topLevel;  // a child of the window (not of a frame)
+        int stretchColumn = -1;
+        int growth = 0;  // added to the stretch column
     };
     QRect scaled(const QRect& r) const;
 

@@ -159,6 +159,7 @@ void placeWindow(Form1& form) {
     const Placement p = planPlacement(q);
 
     layout.setScale(p.scale);
+    // Widths as at the default size: the window's growth is added as it grows.
     for (const KeptColumns& c : keptColumns(form)) {
         const QList<int> widths = parseWidths(stored(c.key));
         QHeaderView* header = c.view->header();
@@ -183,9 +184,12 @@ void keepWindowPlacement(Form1& form) {
         for (const KeptColumns& c : keptColumns(form)) {
             QList<int> widths;
             const QHeaderView* header = c.view->header();
-            for (int i = 0; i < header->count(); ++i)
-                widths << std::max(
-                    1, static_cast<int>(std::lround(header->sectionSize(i) / layout.scale())));
+            for (int i = 0; i < header->count(); ++i) {
+                const int grown =
+                    i == layout.stretchColumn(c.view) ? layout.stretchGrowth(c.view) : 0;
+                widths << std::max(1, static_cast<int>(std::lround(
+                                          (header->sectionSize(i) - grown) / layout.scale())));
+            }
             settings->saveSetting(c.key, widthsText(widths));
         }
     } catch (const Error&) {
