@@ -4,6 +4,7 @@
 
 #include "app/elidedelegate.h"
 #include "app/hovercursor.h"
+#include "app/resultsview.h"
 #include "app/twips.h"
 #include "app/windowkeys.h"
 #include "app/windowlayout.h"
@@ -225,7 +226,9 @@ void Form1::buildControls() {
     place(Check2, 3360, 300, 4200, 285);
 
     listView(ListView2, "ListView2", 8040, 2730, 7800, 1860);
-    ListView2->setModel(&results);
+    // The list's two columns and each hit's page.
+    ListView2->setModel(new ResultsView(results, this));
+    ListView2->setColumnWidth(ResultsView::kPageColumn, px(750));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
     button(PushButton11, "PushButton11", "Open Selected File", this, 8040, 4680, 3840, 405);

@@ -1,14 +1,17 @@
-// The window as it grows and as it opens: anchored controls, the size, place
-// and column widths kept between sessions, the fit on a small screen at a
-// large scale, the Enter keys and "Match across line breaks". The test runs
-// on one 1280 × 800 screen at 150 % (853 × 533 of the window's pixels).
+// The window as the user sees and drives it: anchored controls as it grows,
+// the size, place and column widths kept between sessions, the fit on a small
+// screen at a large scale, the Enter keys, "Match across line breaks" and the
+// results' "Page" column. The test runs on one 1280 × 800 screen at 150 %
+// (853 × 533 of the window's pixels).
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -23,7 +26,9 @@
 #include "app/windowplacement.h"
 #include "extraction/child.h"
 #include "platform/settings.h"
+#include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "text/display.h"
 
 using namespace qm;
 
@@ -33,13 +38,28 @@ struct Window : ScriptedServices {
     IniSettingsStore settings;
     std::unique_ptr<Form1> form;
 
-    explicit Window(const QString& ini) : settings(ini) {
+    explicit Window(const QString& ini, const QString& workbooks = QString()) : settings(ini) {
         services.settings = &settings;
         Form1::Config config;
         config.endProgram = [] {};
+        config.workbookFolder = workbooks;
         form = std::make_unique<Form1>(services, config);
     }
 };
+
+// The cells of a workbook's first sheet that hold something, e.g. "A1 B1".
+QString workbookCells(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import re, sys, zipfile\n"
+                                 "z = zipfile.ZipFile(sys.argv[1])\n"
+                                 "xml = z.read('xl/worksheets/sheet1.xml').decode()\n"
+                                 "print(' '.join(re.findall(r'<c r=\"([A-Z]+[0-9]+)\"', xml)))"),
+                  path});
+    python.waitForFinished(60000);
+    return QString::fromUtf8(python.readAllStandardOutput()).trimmed();
+}
 
 QList<int> columnWidths(const QTreeView* view) {
     QList<int> out;
@@ -49,7 +69,7 @@ QList<int> columnWidths(const QTreeView* view) {
 
 }  // namespace
 
-class WindowLayoutTest : public QObject {
+class WindowViewTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> tmp;
@@ -262,9 +282,48 @@ class WindowLayoutTest : public QObject {
         f.results.addRow(QStringLiteral("/nowhere/x.pdf"), QStringLiteral("..."));
         f.results.addRow(pdf, QStringLiteral("..."));
         f.results.publish();
-        f.ListView2->setCurrentIndex(f.results.index(1, 0));
+        f.ListView2->setCurrentIndex(f.ListView2->model()->index(1, 0));
         QTest::keyClick(f.ListView2, Qt::Key_Enter);
         QCOMPARE(w.desktop.opened, QStringList{pdf});
+    }
+
+    // The view's third column shows each hit's page; the text file, the
+    // clipboard and the workbook keep the list's two columns.
+    void pageColumnShowsThePageAndTheExportsKeepTwoColumns() {
+        const QString pdf = tmp->filePath(QStringLiteral("pages.pdf"));
+        test::makeTextPdf(pdf, {QStringLiteral("kiwi on one"), QStringLiteral("none"),
+                                QStringLiteral("kiwi on three")});
+        Window w(ini, tmp->path());
+        Form1& f = *w.form;
+        f.Text1->setText(QStringLiteral("kiwi"));
+        f.fileList.add(pdf);
+        f.PushButton7->click();
+        const QAbstractItemModel* view = f.ListView2->model();
+        QCOMPARE(view->columnCount(), 3);
+        QCOMPARE(view->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Page"));
+        QCOMPARE(view->rowCount(), 2);
+        QCOMPARE(view->index(0, 2).data().toString(), QStringLiteral("1"));
+        QCOMPARE(view->index(1, 2).data().toString(), QStringLiteral("3"));
+
+        QString expected = QStringLiteral("Results (File)\t Where\t\r\n");
+        for (int r = 0; r < 2; ++r)
+            expected += pdf + u'\t' + text::blankControls(f.results.row(r).snippet) +
+                        QStringLiteral("\t\r\n");
+        const QString saved = tmp->filePath(QStringLiteral("saved.txt"));
+        w.dialogs.saveAnswers.push_back(saved);
+        f.PushButton4_Click();
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), expected);
+
+        f.results.setChecked(1, true);
+        f.PushButton8_Click();
+        QCOMPARE(w.clipboard.value.count(u'\t'), 1);
+        QVERIFY(w.clipboard.value.startsWith(pdf + u'\t'));
+
+        f.PushButton13_Click();
+        QCOMPARE(w.desktop.opened.size(), 1);
+        QCOMPARE(workbookCells(w.desktop.opened[0]), QStringLiteral("A1 B1 A2 B2 A3 B3"));
     }
 
     void matchAcrossLineBreaksIsStoredAndRestored() {
@@ -304,8 +363,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
     qputenv("QT_FONT_DPI", "144");
     QApplication app(argc, argv);
-    WindowLayoutTest test;
+    WindowViewTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_window_layout.moc"
+#include "test_window_view.moc"

@@ -1,0 +1,66 @@
+#include "app/resultsview.h"
+
+#include "results/resultslist.h"
+
+namespace qm {
+
+ResultsView::ResultsView(ResultsList& list, QObject* parent)
+    : QIdentityProxyModel(parent), list_(list) {
+    setSourceModel(&list);
+}
+
+int ResultsView::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kPageColumn + 1;
+}
+
+QModelIndex ResultsView::index(int row, int column, const QModelIndex& parent) const {
+    if (column != kPageColumn) return QIdentityProxyModel::index(row, column, parent);
+    if (parent.isValid() || row < 0 || row >= list_.rowCount()) return QModelIndex();
+    return createIndex(row, column);
+}
+
+QModelIndex ResultsView::parent(const QModelIndex& child) const {
+    if (child.column() == kPageColumn) return QModelIndex();
+    return QIdentityProxyModel::parent(child);
+}
+
+QModelIndex ResultsView::sibling(int row, int column, const QModelIndex& idx) const {
+    return idx.isValid() ? index(row, column) : QModelIndex();
+}
+
+QModelIndex ResultsView::mapToSource(const QModelIndex& proxyIndex) const {
+    if (proxyIndex.column() == kPageColumn) return QModelIndex();
+    return QIdentityProxyModel::mapToSource(proxyIndex);
+}
+
+QVariant ResultsView::data(const QModelIndex& index, int role) const {
+    if (index.column() != kPageColumn) return QIdentityProxyModel::data(index, role);
+    if (!index.isValid() || index.row() >= list_.rowCount()) return {};
+    const int page = list_.row(index.row()).page;
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            return page > 0 ? QVariant(QString::number(page)) : QVariant();
+        case Qt::TextAlignmentRole:
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        default:
+            return {};
+    }
+}
+
+Qt::ItemFlags ResultsView::flags(const QModelIndex& index) const {
+    if (index.column() == kPageColumn)
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    return QIdentityProxyModel::flags(index);
+}
+
+QVariant ResultsView::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == kPageColumn && orientation == Qt::Horizontal) {
+        if (role == Qt::DisplayRole) return QStringLiteral("Page");
+        if (role == Qt::TextAlignmentRole) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    }
+    return QIdentityProxyModel::headerData(section, orientation, role);
+}
+
+}  // namespace qm

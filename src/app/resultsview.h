@@ -1,0 +1,32 @@
+#pragma once
+// The results list as its view shows it: the list's two columns, then "Page"
+// with each hit's page (empty when not known). The exports read the list
+// itself, so they keep its two columns.
+
+#include <QIdentityProxyModel>
+
+namespace qm {
+
+class ResultsList;
+
+class ResultsView : public QIdentityProxyModel {
+  public:
+    static constexpr int kPageColumn = 2;
+
+    ResultsView(ResultsList& list, QObject* parent);
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    QModelIndex sibling(int row, int column, const QModelIndex& idx) const override;
+    QModelIndex mapToSource(const QModelIndex& proxyIndex) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  private:
+    ResultsList& list_;
+};
+
+}  // namespace qm
