@@ -1,8 +1,23 @@
 #include "app/resultsview.h"
 
+#include <algorithm>
+
 #include "results/resultslist.h"
+#include "search/matcher.h"
 
 namespace qm {
+
+QPoint shownMatch(const Snippet& snippet, std::size_t matchBytes) {
+    const std::size_t a = std::min(snippet.matchAt, snippet.text.size());
+    const std::size_t b = std::min(a + matchBytes, snippet.text.size());
+    const auto units = [&](std::size_t from, std::size_t to) {
+        return static_cast<int>(
+            QString::fromUtf8(snippet.text.data() + from, static_cast<qsizetype>(to - from))
+                .size());
+    };
+    const int lead = snippet.leadingMarker ? static_cast<int>(kSnippetMarker.size()) : 0;
+    return QPoint(lead + units(0, a), units(a, b));
+}
 
 ResultsView::ResultsView(ResultsList& list, QObject* parent)
     : QIdentityProxyModel(parent), list_(list) {

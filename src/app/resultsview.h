@@ -4,10 +4,18 @@
 // itself, so they keep its two columns.
 
 #include <QIdentityProxyModel>
+#include <QPoint>
+#include <cstddef>
 
 namespace qm {
 
 class ResultsList;
+struct Snippet;
+
+// Where a snippet, as Snippet::toString() shows it, holds its occurrence of
+// `matchBytes` bytes: the first UTF-16 unit and the number of units, as far
+// as the snippet reaches.
+QPoint shownMatch(const Snippet& snippet, std::size_t matchBytes);
 
 class ResultsView : public QIdentityProxyModel {
   public:

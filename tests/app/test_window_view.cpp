@@ -22,10 +22,12 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "app/resultsview.h"
 #include "app/windowlayout.h"
 #include "app/windowplacement.h"
 #include "extraction/child.h"
 #include "platform/settings.h"
+#include "search/matcher.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
 #include "text/display.h"
@@ -324,6 +326,34 @@ class WindowViewTest : public QObject {
         f.PushButton13_Click();
         QCOMPARE(w.desktop.opened.size(), 1);
         QCOMPARE(workbookCells(w.desktop.opened[0]), QStringLiteral("A1 B1 A2 B2 A3 B3"));
+    }
+
+    // The bold part of a snippet is its occurrence, counted in the units of the
+    // shown text whatever the characters before it, and cut where the snippet ends.
+    void shownMatchIsTheOccurrenceInTheShownSnippet() {
+        const std::string accents = [] {
+            std::string s;
+            for (int i = 0; i < 20; ++i) s += "\xc3\xa9";  // é
+            return s;
+        }();
+        const struct {
+            std::string chunk;
+            std::size_t offset, bytes;
+            int start;
+            const char* shown;
+        } cases[] = {
+            {"a salad bowl", 2, 5, 2, "salad"},
+            {accents + " salad", 41, 5, 18, "salad"},      // behind "..."
+            {"\xf0\x9d\x84\x9e salad", 5, 5, 3, "salad"},  // a character of two units
+            {"0123456789" + std::string(40, 's'), 10, 40, 10, "ssssssssssssssssssss"},
+            {"two\nlines", 2, 3, 2, "o\nl"},  // a loose match over a line end
+        };
+        for (const auto& c : cases) {
+            const Snippet snippet = snippetAt(c.chunk, c.offset);
+            const QPoint p = shownMatch(snippet, c.bytes);
+            QCOMPARE(p.x(), c.start);
+            QCOMPARE(snippet.toString().mid(p.x(), p.y()), QString::fromUtf8(c.shown));
+        }
     }
 
     void matchAcrossLineBreaksIsStoredAndRestored() {
