@@ -4,6 +4,7 @@
 
 #include "app/elidedelegate.h"
 #include "app/hovercursor.h"
+#include "app/phrasedelegate.h"
 #include "app/resultsview.h"
 #include "app/twips.h"
 #include "app/windowkeys.h"
@@ -229,6 +230,8 @@ void Form1::buildControls() {
     // The list's two columns and each hit's page.
     ListView2->setModel(new ResultsView(results, this));
     ListView2->setColumnWidth(ResultsView::kPageColumn, px(750));
+    // The found phrase in bold; the cell's text stays as it is.
+    ListView2->setItemDelegateForColumn(1, new PhraseDelegate(ResultsView::kMatchRole, ListView2));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
     button(PushButton11, "PushButton11", "Open Selected File", this, 8040, 4680, 3840, 405);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "results/resultslist.h"
-#include "search/matcher.h"
+#include "search/snippet.h"
 
 namespace qm {
 
@@ -49,6 +49,11 @@ QModelIndex ResultsView::mapToSource(const QModelIndex& proxyIndex) const {
 }
 
 QVariant ResultsView::data(const QModelIndex& index, int role) const {
+    if (role == kMatchRole) {
+        if (!index.isValid() || index.column() != 1 || index.row() >= list_.rowCount()) return {};
+        const ResultRow& row = list_.row(index.row());
+        return row.matchAt >= 0 ? QVariant(QPoint(row.matchAt, row.matchLength)) : QVariant();
+    }
     if (index.column() != kPageColumn) return QIdentityProxyModel::data(index, role);
     if (!index.isValid() || index.row() >= list_.rowCount()) return {};
     const int page = list_.row(index.row()).page;

@@ -1,7 +1,8 @@
 #pragma once
 // The results list as its view shows it: the list's two columns, then "Page"
-// with each hit's page (empty when not known). The exports read the list
-// itself, so they keep its two columns.
+// with each hit's page (empty when not known); the snippets know where they
+// show their occurrence. The exports read the list itself, so they keep its
+// two columns.
 
 #include <QIdentityProxyModel>
 #include <QPoint>
@@ -20,6 +21,9 @@ QPoint shownMatch(const Snippet& snippet, std::size_t matchBytes);
 class ResultsView : public QIdentityProxyModel {
   public:
     static constexpr int kPageColumn = 2;
+    // Of the snippet column: where the snippet shows the occurrence (a QPoint:
+    // first UTF-16 unit, length), for the view to draw it in bold.
+    static constexpr int kMatchRole = Qt::UserRole + 1;
 
     ResultsView(ResultsList& list, QObject* parent);
 

@@ -27,7 +27,7 @@
 #include "app/windowplacement.h"
 #include "extraction/child.h"
 #include "platform/settings.h"
-#include "search/matcher.h"
+#include "search/snippet.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
 #include "text/display.h"
@@ -289,8 +289,9 @@ class WindowViewTest : public QObject {
         QCOMPARE(w.desktop.opened, QStringList{pdf});
     }
 
-    // The view's third column shows each hit's page; the text file, the
-    // clipboard and the workbook keep the list's two columns.
+    // The view's third column shows each hit's page, and its snippets know
+    // where the phrase is; the text file, the clipboard and the workbook keep
+    // the list's two columns.
     void pageColumnShowsThePageAndTheExportsKeepTwoColumns() {
         const QString pdf = tmp->filePath(QStringLiteral("pages.pdf"));
         test::makeTextPdf(pdf, {QStringLiteral("kiwi on one"), QStringLiteral("none"),
@@ -306,6 +307,12 @@ class WindowViewTest : public QObject {
         QCOMPARE(view->rowCount(), 2);
         QCOMPARE(view->index(0, 2).data().toString(), QStringLiteral("1"));
         QCOMPARE(view->index(1, 2).data().toString(), QStringLiteral("3"));
+        // Each snippet knows where it shows the phrase, for the view's bold.
+        for (int r = 0; r < 2; ++r) {
+            const QModelIndex where = view->index(r, 1);
+            const QPoint match = where.data(ResultsView::kMatchRole).toPoint();
+            QCOMPARE(where.data().toString().mid(match.x(), match.y()), QStringLiteral("kiwi"));
+        }
 
         QString expected = QStringLiteral("Results (File)\t Where\t\r\n");
         for (int r = 0; r < 2; ++r)
