@@ -27,7 +27,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTreeView>
+#include <algorithm>
 
 namespace qm {
 
@@ -229,7 +231,11 @@ void Form1::buildControls() {
     listView(ListView2, "ListView2", 8040, 2730, 7800, 1860);
     // The list's two columns and each hit's page.
     ListView2->setModel(new ResultsView(results, this));
-    ListView2->setColumnWidth(ResultsView::kPageColumn, px(750));
+    // "Page" takes what the two designed columns leave of the list beside its
+    // scroll bar, so all three show at the designed size.
+    const int pageRoom = ListView2->width() - 2 * ListView2->frameWidth() -
+                         ListView2->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - px(7000);
+    ListView2->setColumnWidth(ResultsView::kPageColumn, std::max(pageRoom, px(450)));
     // The found phrase in bold; the cell's text stays as it is.
     ListView2->setItemDelegateForColumn(1, new PhraseDelegate(ResultsView::kMatchRole, ListView2));
     ListView2->setToolTip(

@@ -62,7 +62,7 @@ QVariant ResultsView::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             return page > 0 ? QVariant(QString::number(page)) : QVariant();
         case Qt::TextAlignmentRole:
-            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+            return QVariant(Qt::AlignCenter);
         default:
             return {};
     }
@@ -77,7 +77,7 @@ Qt::ItemFlags ResultsView::flags(const QModelIndex& index) const {
 QVariant ResultsView::headerData(int section, Qt::Orientation orientation, int role) const {
     if (section == kPageColumn && orientation == Qt::Horizontal) {
         if (role == Qt::DisplayRole) return QStringLiteral("Page");
-        if (role == Qt::TextAlignmentRole) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::TextAlignmentRole) return QVariant(Qt::AlignCenter);
         return {};
     }
     return QIdentityProxyModel::headerData(section, orientation, role);
