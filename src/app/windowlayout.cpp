@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTreeView>
 #include <algorithm>
 #include <cmath>
@@ -95,6 +96,18 @@ void WindowLayout::setScale(double scale) {
             QHeaderView* header = view->header();
             for (int i = 0; i < header->count(); ++i)
                 header->resizeSection(i, scaledLength(header->sectionSize(i), ratio));
+            // The scroll bar keeps its width at any scale: made smaller, the
+            // stretch column gives way so that the columns still fit beside it.
+            if (ratio < 1 && c.stretchColumn >= 0 && c.stretchColumn < header->count()) {
+                const int room =
+                    scaled(c.designed).width() - 2 * view->frameWidth() -
+                    view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+                const int excess = header->length() - c.growth - room;
+                if (excess > 0)
+                    header->resizeSection(
+                        c.stretchColumn,
+                        std::max(kNarrowestStretch, header->sectionSize(c.stretchColumn) - excess));
+            }
         }
     }
     const QSize before = window_.minimumSize();

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -156,6 +157,11 @@ class WindowViewTest : public QObject {
                 QVERIFY2(inside.contains(c->geometry()), qPrintable(c->objectName()));
         // The two columns of controls do not overlap.
         QVERIFY(f.Frame3->geometry().right() < f.ProgressBar1->geometry().left());
+        // All three result columns show beside the scroll bar, as at the designed size.
+        const QTreeView* list = f.ListView2;
+        QVERIFY(list->header()->length() + 2 * list->frameWidth() +
+                    list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) <=
+                list->width());
     }
 
     void sizePlaceAndColumnsAreKeptForTheNextStart() {
