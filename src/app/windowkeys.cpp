@@ -33,7 +33,8 @@ class FocusRing : public QFocusFrame {
 
 class WindowKeys : public QObject {
   public:
-    explicit WindowKeys(Form1& form) : QObject(&form), form_(form) {
+    explicit WindowKeys(Form1& form)
+        : QObject(&form), form_(form), window_(&form), results_(form.ListView2) {
         form.ListView2->installEventFilter(this);
         connect(form.Text1, &QLineEdit::returnPressed, this, [this] {
             // While a search runs the button stops it; Enter only starts one.
@@ -44,14 +45,17 @@ class WindowKeys : public QObject {
         ring_->hide();
         connect(qApp, &QApplication::focusChanged, this,
                 [this](QWidget*, QWidget* now) { follow(now); });
+        // Focus moves while the window's controls are destroyed: from then on
+        // the window is no more a Form1.
+        connect(&form, &QObject::destroyed, this, [this] { window_ = nullptr; });
     }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == form_.ListView2 && event->type() == QEvent::KeyPress) {
+        if (window_ && results_ && watched == results_ && event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                const QModelIndex current = form_.ListView2->currentIndex();
+                const QModelIndex current = results_->currentIndex();
                 if (current.isValid()) form_.ListView2_DblClick(current.row());
                 return true;
             }
@@ -61,18 +65,20 @@ class WindowKeys : public QObject {
 
   private:
     void follow(QWidget* now) {
-        if (!ring_) return;
+        if (!ring_ || !window_) return;
         // A list's rows take the focus through its viewport: the ring goes
         // around the whole list.
-        while (now && now != &form_ && qobject_cast<QAbstractScrollArea*>(now->parentWidget()))
+        while (now && now != window_ && qobject_cast<QAbstractScrollArea*>(now->parentWidget()))
             now = now->parentWidget();
-        if (now && now != &form_ && form_.isAncestorOf(now))
+        if (now && now != window_ && window_->isAncestorOf(now))
             ring_->setWidget(now);
         else
             ring_->setWidget(nullptr);
     }
 
-    Form1& form_;
+    Form1& form_;  // for the handlers, while window_ is set
+    QPointer<QWidget> window_;
+    QPointer<QTreeView> results_;
     QPointer<FocusRing> ring_;
 };
 

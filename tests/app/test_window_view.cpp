@@ -31,23 +31,24 @@
 #include "search/snippet.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 #include "text/display.h"
 
 using namespace qm;
 
 namespace {
 
-struct Window : ScriptedServices {
-    IniSettingsStore settings;
-    std::unique_ptr<Form1> form;
+// The window as the program opens it (with Form_Load); closing it ends nothing.
+Form1::Config opened(const QString& workbooks) {
+    Form1::Config config;
+    config.endProgram = [] {};
+    config.workbookFolder = workbooks;
+    return config;
+}
 
-    explicit Window(const QString& ini, const QString& workbooks = QString()) : settings(ini) {
-        services.settings = &settings;
-        Form1::Config config;
-        config.endProgram = [] {};
-        config.workbookFolder = workbooks;
-        form = std::make_unique<Form1>(services, config);
-    }
+struct Window : test::TestWindow {
+    explicit Window(const QString& ini, const QString& workbooks = QString())
+        : TestWindow(ini, opened(workbooks)) {}
 };
 
 // The cells of a workbook's first sheet that hold something, e.g. "A1 B1".
