@@ -4,7 +4,6 @@
 
 #include "app/elidedelegate.h"
 #include "app/hovercursor.h"
-#include "app/phrasedelegate.h"
 #include "app/resultsview.h"
 #include "app/twips.h"
 #include "app/windowkeys.h"
@@ -27,9 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
 #include <QTreeView>
-#include <algorithm>
 
 namespace qm {
 
@@ -229,15 +226,7 @@ void Form1::buildControls() {
     place(Check2, 3360, 300, 4200, 285);
 
     listView(ListView2, "ListView2", 8040, 2730, 7800, 1860);
-    // The list's two columns and each hit's page.
-    ListView2->setModel(new ResultsView(results, this));
-    // "Page" takes what the two designed columns leave of the list beside its
-    // scroll bar, so all three show at the designed size.
-    const int pageRoom = ListView2->width() - 2 * ListView2->frameWidth() -
-                         ListView2->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - px(7000);
-    ListView2->setColumnWidth(ResultsView::kPageColumn, std::max(pageRoom, px(450)));
-    // The found phrase in bold; the cell's text stays as it is.
-    ListView2->setItemDelegateForColumn(1, new PhraseDelegate(ResultsView::kMatchRole, ListView2));
+    showResults(*ListView2, results, px(7000));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
     button(PushButton11, "PushButton11", "Open Selected File", this, 8040, 4680, 3840, 405);

@@ -1,11 +1,24 @@
 #include "app/resultsview.h"
 
+#include <QStyle>
+#include <QTreeView>
 #include <algorithm>
+
+#include "app/phrasedelegate.h"
 
 #include "results/resultslist.h"
 #include "search/snippet.h"
 
 namespace qm {
+
+void showResults(QTreeView& view, ResultsList& list, int designedWidth) {
+    view.setModel(new ResultsView(list, &view));
+    const int room = view.width() - 2 * view.frameWidth() -
+                     view.style()->pixelMetric(QStyle::PM_ScrollBarExtent) - designedWidth;
+    view.setColumnWidth(ResultsView::kPageColumn, std::max(room, 30));
+    // The cell's text stays as it is; the view draws the phrase in bold.
+    view.setItemDelegateForColumn(1, new PhraseDelegate(ResultsView::kMatchRole, &view));
+}
 
 QPoint shownMatch(const Snippet& snippet, std::size_t matchBytes) {
     const std::size_t a = std::min(snippet.matchAt, snippet.text.size());

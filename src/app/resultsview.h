@@ -8,6 +8,8 @@
 #include <QPoint>
 #include <cstddef>
 
+class QTreeView;
+
 namespace qm {
 
 class ResultsList;
@@ -17,6 +19,11 @@ struct Snippet;
 // `matchBytes` bytes: the first UTF-16 unit and the number of units, as far
 // as the snippet reaches.
 QPoint shownMatch(const Snippet& snippet, std::size_t matchBytes);
+
+// Shows the list in `view` through a ResultsView: each hit's page in a column
+// that takes what the two designed columns (`designedWidth` together) leave
+// of the view beside its scroll bar; the found phrase in bold.
+void showResults(QTreeView& view, ResultsList& list, int designedWidth);
 
 class ResultsView : public QIdentityProxyModel {
   public:
