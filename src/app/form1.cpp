@@ -6,7 +6,6 @@
 #include "app/hovercursor.h"
 #include "app/resultsview.h"
 #include "app/twips.h"
-#include "app/windowkeys.h"
 #include "app/windowlayout.h"
 
 #include <QCheckBox>
@@ -316,7 +315,7 @@ void Form1::connectHandlers() {
     connect(ListView2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) ListView2_DblClick(index.row());
     });
-    setUpWindowKeys(*this);
+    setUpKeys();
 }
 
 SearchOptions Form1::searchOptions() const {

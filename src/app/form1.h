@@ -197,6 +197,8 @@ class Form1 : public QWidget {
 
   private:
     void buildControls();
+    // Enter keys and the focus ring (form1_keys.cpp).
+    void setUpKeys();
     void connectHandlers();
 
     Services& services_;

@@ -1,5 +1,6 @@
-#include "app/windowkeys.h"
-
+// The window's keyboard: Enter in the phrase field starts the search as
+// "Start Searching" does, Enter on a result row opens it as a double click
+// does, and a ring drawn around the control that has the keyboard focus.
 #include <QApplication>
 #include <QFocusFrame>
 #include <QKeyEvent>
@@ -84,8 +85,8 @@ class WindowKeys : public QObject {
 
 }  // namespace
 
-void setUpWindowKeys(Form1& form) {
-    new WindowKeys(form);
+void Form1::setUpKeys() {
+    new WindowKeys(*this);
 }
 
 }  // namespace qm
