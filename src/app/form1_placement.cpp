@@ -1,3 +1,4 @@
+// The window's placement on the screen and what of it is kept (windowplacement.h).
 #include "app/windowplacement.h"
 
 #include <QGuiApplication>
