@@ -2,8 +2,11 @@
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 
+#include "app/elidedelegate.h"
 #include "app/hovercursor.h"
+#include "app/resultsview.h"
 #include "app/twips.h"
+#include "app/windowlayout.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -111,12 +114,9 @@ Form1::~Form1() {
 
 void Form1::buildControls() {
     setWindowTitle(QStringLiteral("Quillmark"));
-    setFixedSize(px(15960), px(6765));
-    // A fixed border without a maximize button; without CustomizeWindowHint Qt
-    // would add the default title-bar buttons back.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // The designed size is also the smallest (the layout sets it as the minimum).
+    resize(px(15960), px(6765));
+    setWindowFlags(Qt::Window);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -170,6 +170,8 @@ void Form1::buildControls() {
         v->header()->setStretchLastSection(false);
         v->header()->setSectionsClickable(false);
         v->header()->setSectionsMovable(false);
+        // Paths keep their file names in sight.
+        v->setItemDelegateForColumn(0, new MiddleElideDelegate(v));
         place(v, l, t, w, h);
         v->installEventFilter(this);
         v->viewport()->installEventFilter(this);
@@ -217,9 +219,13 @@ void Form1::buildControls() {
     option(Option2, "Option2", "Ignore case", Frame2, 240, 300, 1365, 285);
     option(Option1, "Option1", "Match case", Frame2, 1800, 300, 1365, 300);
     Option2->setChecked(true);
+    Check2 = new QCheckBox(QStringLiteral("Match across line breaks"), Frame2);
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check2->setFont(arial(9));
+    place(Check2, 3360, 300, 4200, 285);
 
     listView(ListView2, "ListView2", 8040, 2730, 7800, 1860);
-    ListView2->setModel(&results);
+    showResults(*ListView2, results, px(7000));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
     button(PushButton11, "PushButton11", "Open Selected File", this, 8040, 4680, 3840, 405);
@@ -241,6 +247,21 @@ void Form1::buildControls() {
     place(ProgressBar1, 8040, 6210, 7800, 405);
 
     installEventFilter(this);
+
+    // How the controls follow the window when it grows: the file list
+    // downward, the results list right and downward, everything else by the
+    // edges it sits at.
+    using A = WindowLayout::Anchor;
+    layout_ = new WindowLayout(*this);
+    layout_->anchor(ListView1, A::Left | A::Top | A::Bottom);
+    layout_->anchor(ListView2, A::Left | A::Top | A::Right | A::Bottom);
+    layout_->setStretchColumn(ListView2, 1);  // " Where"
+    layout_->anchor(ProgressBar1, A::Left | A::Right | A::Bottom);
+    const QWidget* const byLeftBottom[] = {PushButton1, PushButton6,  PushButton9, PushButton10,
+                                           Frame3,      PushButton11, PushButton4, PushButton8};
+    for (const QWidget* w : byLeftBottom) layout_->anchor(w, A::Left | A::Bottom);
+    for (QWidget* w : {PushButton3, PushButton13, PushButton2})
+        layout_->anchor(w, A::Right | A::Bottom);
 }
 
 void Form1::connectHandlers() {
@@ -274,6 +295,7 @@ void Form1::connectHandlers() {
         if (on) Option4_Click();
     });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+    connect(Check2, &QCheckBox::toggled, this, [this] { Check2_Click(); });
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
     connect(ListView1, &QTreeView::pressed, this,
             [this](const QModelIndex& i) { ListView1_ItemClick(i.row() + 1); });
@@ -293,6 +315,7 @@ void Form1::connectHandlers() {
     connect(ListView2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) ListView2_DblClick(index.row());
     });
+    setUpKeys();
 }
 
 SearchOptions Form1::searchOptions() const {
@@ -304,6 +327,7 @@ SearchOptions Form1::searchOptions() const {
                                     : SearchMode::None;
     o.caseMode = Option2->isChecked() ? CaseMode::IgnoreCase : CaseMode::MatchCase;
     o.promptForPassword = Check1->isChecked();
+    o.loose = Check2->isChecked();
     return o;
 }
 

@@ -87,6 +87,7 @@ class Form1 : public QWidget {
     QRadioButton* Option3 = nullptr;      // "Search for this:"
     QRadioButton* Option4 = nullptr;      // "Search for multiple:"
     QCheckBox* Check1 = nullptr;          // password prompt
+    QCheckBox* Check2 = nullptr;          // "Match across line breaks"
     QLineEdit* Text1 = nullptr;           // the single phrase
     QComboBox* Combo1 = nullptr;          // the find sets
     QProgressBar* ProgressBar1 = nullptr;
@@ -154,6 +155,7 @@ class Form1 : public QWidget {
     void Option3_Click();
     void Option4_Click();
     void Check1_Click();
+    void Check2_Click();
     void ListView1_DblClick();
     void ListView1_KeyDown(int keyCode);
     // Drops from other programs and reordering by dragging (form1_add.cpp).
@@ -184,16 +186,24 @@ class Form1 : public QWidget {
     // The texts the searches and the add-time check share for the window's life.
     class TextCache& textCache();
 
+    // How the controls follow the window's size and the layout's scale.
+    class WindowLayout& windowLayout() {
+        return *layout_;
+    }
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void buildControls();
+    // Enter keys and the focus ring (form1_keys.cpp).
+    void setUpKeys();
     void connectHandlers();
 
     Services& services_;
     Config config_;
+    class WindowLayout* layout_ = nullptr;  // a child of the window
     int pointer_ = 0;
     QCursor hoverCursor_;
     QString progressText_ = QStringLiteral("Progress Bar");

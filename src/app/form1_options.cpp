@@ -279,6 +279,12 @@ void Form1::Check1_Click() {
     });
 }
 
+void Form1::Check2_Click() {
+    guarded(*this, "Check2_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("Loose"), trueFalse(Check2->isChecked()));
+    });
+}
+
 // --- hover ---
 
 void Form1::mouseMoveOver(QWidget* control) {

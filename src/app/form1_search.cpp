@@ -6,6 +6,7 @@
 
 #include "app/errorreport.h"
 #include "app/form1.h"
+#include "app/resultsview.h"
 #include "app/waitbar.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
@@ -192,8 +193,9 @@ class FormSearch : public RunHost, public SearchSink {
 
     // --- SearchSink: one row per occurrence ---
     SinkAnswer occurrence(const Hit& hit) override {
+        const QPoint match = shownMatch(hit.snippet, hit.length);
         form_.results.addRow(hit.path, hit.snippet.toString(), static_cast<int>(hit.page),
-                             hit.phraseText);
+                             hit.phraseText, match.x(), match.y());
         return SinkAnswer::More;
     }
 

@@ -18,6 +18,7 @@
 #include "app/form1_searchcontrols.h"
 #include "app/hovercursor.h"
 #include "app/twips.h"
+#include "app/windowplacement.h"
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/readability.h"
@@ -25,6 +26,7 @@
 #include "fs/fs.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
+#include "terms/storedvalues.h"
 
 namespace qm {
 
@@ -91,6 +93,11 @@ void Form1::Form_Load() {
     Form1SearchControls controls(*this);
     const CallingProcedure caller(callingProcedure, p);
     restoreSearchOptions(p, *services_.settings, controls);
+    p.step(186, [&] {
+        Check2->setChecked(parseStoredBoolean(
+            QStringLiteral("Loose"),
+            services_.settings->getSetting(QStringLiteral("Loose"), QStringLiteral("False"))));
+    });
 }
 
 // With the skin file "x/o.cjs" beside the program, the window and its option
@@ -130,6 +137,7 @@ void Form1::openWebSiteOccasionally() {
 void Form1::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
+    keepWindowPlacement(*this);
     StopRequested = true;
     endAllExtractions();
     removeWorkFolder();

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/form1.h"
+#include "app/windowplacement.h"
 #include "fs/fs.h"
 #include "platform/gui/qt_services.h"
 #include "platform/settings.h"
@@ -122,6 +123,7 @@ int runProgram(QApplication& app, const ProgramStart& start) {
     ShutdownSignals shutdownSignals([&window](int) { window.Form_Unload(); });
     boxes.setParent(&window);
     dialogs.setParent(&window);
+    placeWindow(window);
     window.show();
     if (start.shown) start.shown(window);
     if (!start.paths.isEmpty()) {

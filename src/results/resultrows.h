@@ -16,6 +16,9 @@ struct ResultRow {
     // Kept for opening the file where the occurrence is; never exported.
     int page = 0;    // 1-based; 0 when not known
     QString phrase;  // the phrase that found it
+    // Where the snippet shows the occurrence (UTF-16 units); -1 when not known.
+    int matchAt = -1;
+    int matchLength = 0;
 
     // The raw text of column 0 or 1.
     const QString& text(int column) const { return column == 0 ? path : snippet; }

@@ -15,8 +15,8 @@ void ResultsList::clear() {
 }
 
 void ResultsList::addRow(const QString& path, const QString& snippet, int page,
-                         const QString& phrase) {
-    waiting_.push_back(ResultRow{path, snippet, false, page, phrase});
+                         const QString& phrase, int matchAt, int matchLength) {
+    waiting_.push_back(ResultRow{path, snippet, false, page, phrase, matchAt, matchLength});
 }
 
 void ResultsList::publish() {

@@ -27,7 +27,7 @@ class ResultsList : public QAbstractTableModel {
     void clear();
     // Appends an unticked row; it shows at the next `publish`.
     void addRow(const QString& path, const QString& snippet, int page = 0,
-                const QString& phrase = QString());
+                const QString& phrase = QString(), int matchAt = -1, int matchLength = 0);
     // Shows the rows appended since the last call, in one batch.
     void publish();
 

@@ -997,6 +997,30 @@ class CliTest : public QObject {
         QVERIFY(o.lines().at(0).endsWith(QStringLiteral("the net total of the in...")));
     }
 
+    // "Match across line breaks" gives the window the rows --loose prints.
+    void looseRowsAsTheWindowFindsThem() {
+        const QString wrapped = dir_.path() + QStringLiteral("/wrapped salad.pdf");
+        test::makeTextPdf(wrapped, {QStringLiteral("A bowl of green\nsalad with oil."),
+                                    QStringLiteral("Green salad again, and more green"),
+                                    QStringLiteral("salad to end.")});
+        const Outcome o = run({QStringLiteral("-i"), QStringLiteral("--loose"),
+                               QStringLiteral("green salad"), wrapped, alpha_});
+        QCOMPARE(o.status, 0);
+        // Wrapped at a line end, on one line, and across a page.
+        QCOMPARE(o.lines().size(), 3);
+        auto w = window();
+        w->form->Text1->setText(QStringLiteral("green salad"));
+        w->form->Option2->setChecked(true);
+        w->form->Check2->setChecked(true);
+        w->form->fileList.add({wrapped, alpha_});
+        w->form->PushButton7->click();
+        QCOMPARE(w->rows(), o.lines());
+        // Unticked, the window finds the one on one line only.
+        w->form->Check2->setChecked(false);
+        w->form->PushButton7->click();
+        QCOMPARE(w->rows().size(), 1);
+    }
+
     void unusualPaths() {
         const Outcome o =
             run({QStringLiteral("-l"), QStringLiteral("dog"), QStringLiteral("dir with spaces")});

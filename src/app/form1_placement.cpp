@@ -1,0 +1,201 @@
+// The window's placement on the screen and what of it is kept (windowplacement.h).
+#include "app/windowplacement.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTreeView>
+#include <algorithm>
+#include <cmath>
+
+#include "app/form1.h"
+#include "app/windowlayout.h"
+#include "text/error.h"
+
+namespace qm {
+
+namespace {
+
+// What a window manager's title bar and borders usually take; the real frame
+// is not known before the window is shown.
+const QMargins kFrameAllowance(8, 32, 8, 8);
+constexpr double kSmallestScale = 0.4;
+constexpr double kLargestFontRatio = 4.0;
+constexpr int kLargestLength = 100000;
+
+const QString kGeometryKey = QStringLiteral("WindowGeometry");
+const QString kMaximizedKey = QStringLiteral("WindowMaximized");
+
+QSize scaledSize(const QSize& s, double scale) {
+    return QSize(static_cast<int>(std::lround(s.width() * scale)),
+                 static_cast<int>(std::lround(s.height() * scale)));
+}
+
+qint64 overlap(const QRect& a, const QRect& b) {
+    const QRect both = a.intersected(b);
+    return both.isEmpty() ? 0 : qint64(both.width()) * both.height();
+}
+
+// The list views whose column widths are kept, with their keys.
+struct KeptColumns {
+    QTreeView* view;
+    QString key;
+};
+QList<KeptColumns> keptColumns(Form1& form) {
+    return {{form.ListView1, QStringLiteral("ListView1Columns")},
+            {form.ListView2, QStringLiteral("ListView2Columns")}};
+}
+
+}  // namespace
+
+double desktopFontRatio(const QFont& desktopFont) {
+    double points = desktopFont.pointSizeF();
+    if (points <= 0 && desktopFont.pixelSize() > 0) points = desktopFont.pixelSize() * 72.0 / 96.0;
+    if (points <= 0) return 1.0;
+    return std::clamp(points / kDesignedDesktopPoints, kSmallestScale, kLargestFontRatio);
+}
+
+Placement planPlacement(const PlacementRequest& q) {
+    Placement out;
+    out.maximized = q.storedMaximized;
+
+    QRect stored;
+    const bool haveStored = parseGeometry(q.storedGeometry, stored);
+    // The screen the stored window overlaps most; none when it is on no screen.
+    int screen = -1;
+    qint64 best = 0;
+    for (int i = 0; haveStored && i < q.screens.size(); ++i) {
+        const qint64 o = overlap(stored, q.screens[i]);
+        if (o > best) {
+            best = o;
+            screen = static_cast<int>(i);
+        }
+    }
+    const bool keepPlace = screen >= 0;
+    const QRect area = q.screens.isEmpty() ? QRect(QPoint(0, 0), q.defaultSize)
+                       : keepPlace         ? q.screens[screen]
+                                           : q.screens.front();
+    const QSize room(std::max(1, area.width() - q.frame.left() - q.frame.right()),
+                     std::max(1, area.height() - q.frame.top() - q.frame.bottom()));
+
+    const double ratio = q.fontRatio > 0 ? q.fontRatio : 1.0;
+    double fit = ratio;
+    if (!q.defaultSize.isEmpty())
+        fit = std::min({ratio, double(room.width()) / q.defaultSize.width(),
+                        double(room.height()) / q.defaultSize.height()});
+    out.scale = std::max(fit, kSmallestScale);
+
+    const QSize minimum = scaledSize(q.defaultSize, out.scale);
+    const QSize size = (haveStored ? stored.size() : minimum).boundedTo(room).expandedTo(minimum);
+
+    // The inside of the window may lie in this part of the area.
+    const int left = area.left() + q.frame.left();
+    const int top = area.top() + q.frame.top();
+    const int lastLeft = std::max(left, left + room.width() - size.width());
+    const int lastTop = std::max(top, top + room.height() - size.height());
+    QPoint at;
+    if (keepPlace)
+        at = QPoint(std::clamp(stored.left(), left, lastLeft),
+                    std::clamp(stored.top(), top, lastTop));
+    else
+        at = QPoint((left + lastLeft) / 2, (top + lastTop) / 2);
+    out.geometry = QRect(at, size);
+    return out;
+}
+
+QString geometryText(const QRect& r) {
+    return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+bool parseGeometry(const QString& text, QRect& r) {
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4) return false;
+    int v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok || std::abs(v[i]) > kLargestLength) return false;
+    }
+    if (v[2] <= 0 || v[3] <= 0) return false;
+    r = QRect(v[0], v[1], v[2], v[3]);
+    return true;
+}
+
+QString widthsText(const QList<int>& widths) {
+    QStringList parts;
+    for (const int w : widths) parts << QString::number(w);
+    return parts.join(u',');
+}
+
+QList<int> parseWidths(const QString& text) {
+    QList<int> out;
+    if (text.trimmed().isEmpty()) return out;
+    for (const QString& part : text.split(u',')) {
+        bool ok = false;
+        const int w = part.trimmed().toInt(&ok);
+        if (!ok || w <= 0 || w > kLargestLength) return {};
+        out << w;
+    }
+    return out;
+}
+
+void placeWindow(Form1& form) {
+    WindowLayout& layout = form.windowLayout();
+    SettingsStore* settings = form.services().settings;
+    auto stored = [settings](const QString& key) {
+        return settings ? settings->getSetting(key, QString()) : QString();
+    };
+
+    PlacementRequest q;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) q.screens << primary->availableGeometry();
+    for (QScreen* s : QGuiApplication::screens())
+        if (s != primary) q.screens << s->availableGeometry();
+    q.defaultSize = layout.defaultSize();
+    q.fontRatio = desktopFontRatio(QGuiApplication::font());
+    q.frame = kFrameAllowance;
+    q.storedGeometry = stored(kGeometryKey);
+    q.storedMaximized =
+        stored(kMaximizedKey).trimmed().compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
+    const Placement p = planPlacement(q);
+
+    layout.setScale(p.scale);
+    // Widths as at the default size: the window's growth is added as it grows.
+    for (const KeptColumns& c : keptColumns(form)) {
+        const QList<int> widths = parseWidths(stored(c.key));
+        QHeaderView* header = c.view->header();
+        for (int i = 0; i < widths.size() && i < header->count(); ++i)
+            header->resizeSection(i, static_cast<int>(std::lround(widths[i] * p.scale)));
+    }
+    form.setGeometry(p.geometry);
+    if (p.maximized) form.setWindowState(form.windowState() | Qt::WindowMaximized);
+    layout.setKept(true);
+}
+
+void keepWindowPlacement(Form1& form) {
+    WindowLayout& layout = form.windowLayout();
+    SettingsStore* settings = form.services().settings;
+    if (!layout.kept() || !settings) return;
+    const bool maximized = form.windowState() & Qt::WindowMaximized;
+    try {
+        settings->saveSetting(kGeometryKey,
+                              geometryText(maximized ? form.normalGeometry() : form.geometry()));
+        settings->saveSetting(kMaximizedKey,
+                              maximized ? QStringLiteral("True") : QStringLiteral("False"));
+        for (const KeptColumns& c : keptColumns(form)) {
+            QList<int> widths;
+            const QHeaderView* header = c.view->header();
+            for (int i = 0; i < header->count(); ++i) {
+                const int grown =
+                    i == layout.stretchColumn(c.view) ? layout.stretchGrowth(c.view) : 0;
+                widths << std::max(1, static_cast<int>(std::lround(
+                                          (header->sectionSize(i) - grown) / layout.scale())));
+            }
+            settings->saveSetting(c.key, widthsText(widths));
+        }
+    } catch (const Error&) {
+        // The program is ending; the next start opens as designed.
+    }
+}
+
+}  // namespace qm
