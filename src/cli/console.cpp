@@ -67,16 +67,14 @@ void setStopHandler(void (*handler)(int)) {
 
 // Stops the extractors, then this program as Ctrl+Z would have (so the shell
 // sees a stopped job); the program goes on here when it is continued.
+// SIGSTOP, not SIGTSTP's default action: the system discards that one when
+// the process group is orphaned (a program started by another one that has
+// a session of its own), and the program would run on with its extractors
+// stopped.
 void onTerminalStop(int) {
     const int saved = errno;
     stopChildrenFromSignal();
-    setStopHandler(SIG_DFL);
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-    raise(SIGTSTP);
-    setStopHandler(onTerminalStop);
+    raise(SIGSTOP);
     continueChildrenFromSignal();
     errno = saved;
 }
