@@ -322,11 +322,10 @@ class StartupTest : public QObject {
         // The add-time check reports the protected and the scanned sample.
         QStringList texts = w.boxes.messageTexts();
         QCOMPARE(texts.size(), 1);
-        QVERIFY2(
-            texts[0].startsWith(QStringLiteral("These files could not be read:\r\n\r\n") + fruit +
-                                QString::fromLatin1(kProtectedSuffix) + QStringLiteral("\r\n") +
-                                scan + QStringLiteral("\r\n\r\n")),
-            qPrintable(texts[0]));
+        QVERIFY2(texts[0].startsWith(QStringLiteral("These files could not be read:\r\n\r\n") +
+                                     fruit + QString::fromLatin1(kProtectedSuffix) +
+                                     QStringLiteral("\r\n") + scan + QStringLiteral("\r\n\r\n")),
+                 qPrintable(texts[0]));
 
         w.form->PushButton7->click();
         const QStringList rows = w.rows();
