@@ -101,8 +101,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(found == sink.count, "the count returned is the count reported");
     std::size_t each = 0;
     std::size_t inside = 0;
-    for (const QString& p : phrases) {
+    for (std::size_t k = 0; k < static_cast<std::size_t>(phrases.size()); ++k) {
+        const QString& p = phrases[static_cast<qsizetype>(k)];
+        // Searched alone, the phrase is phrase 0 of its run.
+        const std::vector<std::string> alone{prepared[k]};
         CheckingSink one = sink;
+        one.prepared = &alone;
         one.count = 0;
         each += qm::searchText(QStringLiteral("f.pdf"), text, {p}, mode, one);
         inside += qm::TermMatcher(mode).countOccurrences(text, p);
