@@ -88,9 +88,7 @@ class AddFilesTest : public QObject {
         createWorkFolder();
         // Writes readable text for every file except those whose path (written
         // into the file by touch()) holds "bad".
-        extractor = test::writeScript(tmp.path(), QStringLiteral("fake-pdftotext"),
-                                      QStringLiteral("grep -q bad \"$1\" && exit 1\n"
-                                                     "printf 'plenty of readable text'\n"));
+        extractor = test::writeReadableExtractor(tmp.path());
     }
     void cleanupTestCase() { removeWorkFolder(); }
 

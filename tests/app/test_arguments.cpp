@@ -98,9 +98,7 @@ class ArgumentsTest : public QObject {
         createWorkFolder();
         // Writes readable text for every file except those that hold "bad"
         // (the extractor sees only a copy, named after nothing of the original).
-        extractor = test::writeScript(tmp.path(), QStringLiteral("fake-pdftotext"),
-                                      QStringLiteral("grep -q bad \"$1\" && exit 1\n"
-                                                     "printf 'plenty of readable text'\n"));
+        extractor = test::writeReadableExtractor(tmp.path());
 
         touch(QStringLiteral("tree/z.pdf"));
         touch(QStringLiteral("tree/notes.txt"));

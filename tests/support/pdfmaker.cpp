@@ -72,6 +72,12 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
+QString writeReadableExtractor(const QString& folder) {
+    return writeScript(folder, QStringLiteral("fake-pdftotext"),
+                       QStringLiteral("grep -q bad \"$1\" && exit 1\n"
+                                      "printf 'plenty of readable text'\n"));
+}
+
 QString writeScript(const QString& folder, const QString& name, const QString& body) {
     const QString path = folder + u'/' + name;
     writeBytes(path, (QStringLiteral("#!/bin/sh\n") + body + u'\n').toUtf8());

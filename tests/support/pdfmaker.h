@@ -30,6 +30,10 @@ void writeBytes(const QString& path, const QByteArray& bytes);
 // A stand-in extractor: "$1".."$n" are the arguments it is given.
 QString writeScript(const QString& folder, const QString& name, const QString& body);
 
+// A stand-in pdftotext in `folder`: readable text on standard output for every
+// file, except that a file whose bytes hold "bad" fails (exit 1).
+QString writeReadableExtractor(const QString& folder);
+
 // The text pdftotext writes for a file, or an empty text when it writes none.
 QByteArray extractWithPdftotext(const QString& pdf);
 
