@@ -31,6 +31,7 @@
 #include "platform/settings.h"
 #include "platform/workfolder.h"
 #include "search/run.h"
+#include "support/cliprocess.h"
 #include "support/pdfmaker.h"
 #include "terms/findsets.h"
 #include "text/display.h"
@@ -44,25 +45,8 @@ namespace qm {
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-    QStringList lines() const {
-        QStringList l = QString::fromUtf8(out).split(u'\n');
-        if (!l.isEmpty() && l.last().isEmpty()) l.removeLast();
-        return l;
-    }
-    QStringList errLines() const {
-        QStringList l = QString::fromUtf8(err).split(u'\n');
-        if (!l.isEmpty() && l.last().isEmpty()) l.removeLast();
-        return l;
-    }
-};
-
-QString program() {
-    return qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search");
-}
+using Outcome = test::CliOutcome;
+using test::cliProgram;
 
 const QString kUnreadable = QString::fromLatin1(kUnreadableSuffix);
 const QString kProtected = QString::fromLatin1(kProtectedSuffix);
@@ -84,7 +68,7 @@ class CliTest : public QObject {
         if (!extractor.isEmpty()) env.insert(QStringLiteral("QM_EXTRACTOR"), extractor);
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(dir_.path());
-        p->start(program(), args);
+        p->start(cliProgram(), args);
         return p;
     }
     Outcome finish(QProcess* p, const QByteArray& input = {}) {
@@ -431,7 +415,7 @@ class CliTest : public QObject {
                     const rlimit limit{160ul << 20, 160ul << 20};
                     ::setrlimit(RLIMIT_AS, &limit);
                 });
-            p->start(program(), args);
+            p->start(cliProgram(), args);
             return finish(p);
         };
         const QStringList rows{QStringLiteral("--no-progress"),
@@ -564,8 +548,8 @@ class CliTest : public QObject {
         // A session of its own: the program leads its process group, as a
         // shell's foreground job does.
         p->setChildProcessModifier([] { ::setsid(); });
-        p->start(program(), {QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("fox"),
-                             QStringLiteral("many")});
+        p->start(cliProgram(), {QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("fox"),
+                                QStringLiteral("many")});
         QVERIFY(p->waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFile(started).size() > 0, 30000);
 
@@ -599,7 +583,7 @@ class CliTest : public QObject {
     // namespace of its own (root only; skipped elsewhere).
     void withoutASafeTemporaryFolderNothingIsSearched() {
         // The program must stay reachable once /tmp is covered.
-        if (QFileInfo(program()).canonicalFilePath().startsWith(QStringLiteral("/tmp/")))
+        if (QFileInfo(cliProgram()).canonicalFilePath().startsWith(QStringLiteral("/tmp/")))
             QSKIP("the program lies under /tmp, which the test covers");
         const QString open = dir_.path() + QStringLiteral("/open-tmp");
         QVERIFY(QDir().mkpath(open));
@@ -613,7 +597,7 @@ class CliTest : public QObject {
                     {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
                      QStringLiteral("mount --make-rprivate / 2>/dev/null; mount --bind \"$0\" "
                                     "/tmp || exit 99; exec \"$1\" fox \"$2\""),
-                     open, program(), alpha_});
+                     open, cliProgram(), alpha_});
         QVERIFY(shell.waitForStarted());
         QVERIFY(shell.waitForFinished(60000));
         if (shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 99)
@@ -651,7 +635,7 @@ class CliTest : public QObject {
         shell.start(QStringLiteral("bash"),
                     {QStringLiteral("-c"),
                      QStringLiteral("yes phrase | \"$0\" -f - \"$1\"; echo \"status $?\""),
-                     program(), alpha_});
+                     cliProgram(), alpha_});
         QVERIFY(shell.waitForFinished(60000));
         const QByteArray shellErr = shell.readAllStandardError();
         QVERIFY2(shellErr.contains(full), shellErr.constData());
@@ -664,7 +648,7 @@ class CliTest : public QObject {
         pieces.start(QStringLiteral("bash"),
                      {QStringLiteral("-c"),
                       QStringLiteral("{ echo quick; sleep 0.3; echo lazy; } | \"$0\" -f - \"$1\""),
-                      program(), alpha_});
+                      cliProgram(), alpha_});
         QVERIFY(pieces.waitForFinished(60000));
         const Outcome given = run({QStringLiteral("-e"), QStringLiteral("quick"),
                                    QStringLiteral("-e"), QStringLiteral("lazy"), alpha_});
@@ -685,7 +669,7 @@ class CliTest : public QObject {
             return u'\'' + a + u'\'';
         };
         auto onTerminal = [&](const QStringList& args) {
-            QStringList words{quoted(program())};
+            QStringList words{quoted(cliProgram())};
             for (const QString& a : args) words << quoted(a);
             QProcess p;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -770,7 +754,7 @@ class CliTest : public QObject {
             QProcess shell;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("TEMP"), work_);
-            env.insert(QStringLiteral("QM"), program());
+            env.insert(QStringLiteral("QM"), cliProgram());
             env.insert(QStringLiteral("OUT"), piped);
             env.insert(QStringLiteral("PDF"), alpha_);
             shell.setProcessEnvironment(env);
@@ -968,10 +952,10 @@ class CliTest : public QObject {
             env.remove(QStringLiteral("NO_COLOR"));
             if (noColor) env.insert(QStringLiteral("NO_COLOR"), QStringLiteral("1"));
             p.setProcessEnvironment(env);
-            p.start(script,
-                    {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
-                     u'\'' + program() + QStringLiteral("' --no-progress lazy '") + alpha_ + u'\'',
-                     QStringLiteral("/dev/null")});
+            p.start(script, {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                             u'\'' + cliProgram() + QStringLiteral("' --no-progress lazy '") +
+                                 alpha_ + u'\'',
+                             QStringLiteral("/dev/null")});
             p.closeWriteChannel();
             if (!p.waitForFinished(60000)) p.kill();
             return p.readAllStandardOutput();

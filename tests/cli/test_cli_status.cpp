@@ -10,21 +10,15 @@
 #include <QtTest>
 
 #include "extraction/extractor.h"
+#include "support/cliprocess.h"
 #include "support/pdfmaker.h"
 
 namespace qm {
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-QString program() {
-    return qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search");
-}
+using Outcome = test::CliOutcome;
+using test::cliProgram;
 
 }  // namespace
 
@@ -42,7 +36,7 @@ class CliStatusTest : public QObject {
         env.insert(QStringLiteral("TEMP"), d(QStringLiteral("work")));
         if (!extractor.isEmpty()) env.insert(QStringLiteral("QM_EXTRACTOR"), extractor);
         p->setProcessEnvironment(env);
-        p->start(program(), args);
+        p->start(cliProgram(), args);
         return p;
     }
     static Outcome finish(QProcess* p) {
