@@ -27,6 +27,7 @@
 
 #include "app/form1.h"
 #include "platform/settings.h"
+#include "support/inistore.h"
 #include "support/scripted.h"
 #include "support/window.h"
 #include "text/error.h"
@@ -61,15 +62,8 @@ class Form1OptionsTest : public QObject {
     QString ini;
 
     // What the INI file holds now, read by a store of its own.
-    QString stored(const QString& key) const {
-        QSettings s(ini, QSettings::IniFormat);
-        return s.value(QStringLiteral("Quillmark/") + key, QStringLiteral("<missing>")).toString();
-    }
-    void store(const QString& key, const QString& value) {
-        QSettings s(ini, QSettings::IniFormat);
-        s.setValue(QStringLiteral("Quillmark/") + key, value);
-        s.sync();
-    }
+    QString stored(const QString& key) const { return test::storedValue(ini, key); }
+    void store(const QString& key, const QString& value) { test::storeValue(ini, key, value); }
     QString path(const QString& name) const { return tmp->filePath(name); }
     void writeFile(const QString& name, const QByteArray& bytes) {
         QFile f(path(name));

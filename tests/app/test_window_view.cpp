@@ -29,6 +29,7 @@
 #include "extraction/child.h"
 #include "platform/settings.h"
 #include "search/snippet.h"
+#include "support/inistore.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
 #include "support/window.h"
@@ -79,14 +80,8 @@ class WindowViewTest : public QObject {
     std::unique_ptr<QTemporaryDir> tmp;
     QString ini;
 
-    QString stored(const QString& key) const {
-        QSettings s(ini, QSettings::IniFormat);
-        return s.value(QStringLiteral("Quillmark/") + key, QStringLiteral("<missing>")).toString();
-    }
-    void store(const QString& key, const QString& value) {
-        QSettings s(ini, QSettings::IniFormat);
-        s.setValue(QStringLiteral("Quillmark/") + key, value);
-    }
+    QString stored(const QString& key) const { return test::storedValue(ini, key); }
+    void store(const QString& key, const QString& value) { test::storeValue(ini, key, value); }
 
   private Q_SLOTS:
     void init() {
