@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -156,8 +157,9 @@ void feed(int fd, const QByteArray& input) {
 // the child may only make system calls until it runs the program.
 struct Launch {
     char* const* argv;
-    int input;   // read end of the input pipe; -1: /dev/null
-    int output;  // write end of the output pipe; -1: /dev/null
+    char* const* envp;  // the program's environment
+    int input;          // read end of the input pipe; -1: /dev/null
+    int output;         // write end of the output pipe; -1: /dev/null
 };
 
 // In the child: the signal state a program expects, its own process group,
@@ -193,7 +195,7 @@ void becomeChild(const Launch& launch, pid_t parent) {
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execve(launch.argv[0], launch.argv, environ);
+    ::execve(launch.argv[0], launch.argv, launch.envp);
 }
 
 // Starts a child; its pid, or 0. `execPipe` is told whether the program ran.
@@ -304,7 +306,8 @@ bool copyOutput(int from, pid_t pid, const QByteArray& path, bool& lost, std::in
 }  // namespace
 
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
-                     const QByteArray& input, int timeLimitMs, const QString& outputPath) {
+                     const QByteArray& input, int timeLimitMs, const QString& outputPath,
+                     const QStringList& environment) {
     ChildResult result;
     if (program.isEmpty()) return result;
 
@@ -314,6 +317,20 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    // The environment: this program's, with `environment` put in.
+    std::vector<std::string> added;
+    for (const QString& e : environment) added.push_back(fs::encodeName(e).toStdString());
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        const bool replaced = std::any_of(added.begin(), added.end(), [&](const std::string& a) {
+            const std::size_t eq = a.find('=');
+            return eq != std::string::npos && entry.substr(0, eq + 1) == a.substr(0, eq + 1);
+        });
+        if (!replaced) envp.push_back(*e);
+    }
+    for (std::string& a : added) envp.push_back(a.data());
+    envp.push_back(nullptr);
 
     int pipeFds[2] = {-1, -1};
     if (!input.isEmpty() && ::pipe2(pipeFds, O_CLOEXEC) != 0) return result;
@@ -332,7 +349,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         // Room for a good part of a text at once: fewer turns between the two.
         ::fcntl(outFds[0], F_SETPIPE_SZ, 1 << 20);
     }
-    const Launch launch{argv.data(), pipeFds[0], outFds[1]};
+    const Launch launch{argv.data(), envp.data(), pipeFds[0], outFds[1]};
 
     auto& r = Children::get();
     pid_t pid = 0;

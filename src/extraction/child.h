@@ -49,9 +49,11 @@ struct ChildResult {
 // file (made anew at the first byte, owner-only; no output leaves no file) by
 // this thread, every write checked: a child cannot leave a file cut short by a
 // full disk unnoticed (`outputLost`).
+// `environment` ("NAME=VALUE" entries) is added to the program's environment,
+// replacing a variable of the same name.
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
                      const QByteArray& input = {}, int timeLimitMs = 0,
-                     const QString& outputPath = {});
+                     const QString& outputPath = {}, const QStringList& environment = {});
 
 // Kills every child and refuses new ones, now and from now on.
 void endAllExtractions();

@@ -1,0 +1,187 @@
+#include "extraction/ocr.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+
+#include "fs/fs.h"
+
+namespace qm {
+
+namespace {
+
+QString findProgram(const char* name) {
+    const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+    return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
+}
+
+// What `tesseract arguments` writes on its standard output; empty when it did
+// not run to a clean end.
+QByteArray askTesseract(const QString& tesseract, const QStringList& arguments,
+                        const QString& answerPath, int timeLimitMs) {
+    ChildToken token;
+    fs::removeQuietly(answerPath);
+    const ChildResult r =
+        runChild(tesseract, arguments, token, {}, timeLimitMs, answerPath, recognizeEnvironment());
+    QByteArray answer;
+    QFile f(answerPath);
+    if (r.exited && r.exitCode == 0 && f.open(QIODevice::ReadOnly)) answer = f.read(1 << 20);
+    f.close();
+    fs::removeQuietly(answerPath);
+    return answer;
+}
+
+}  // namespace
+
+QString findTesseract() {
+    return findProgram("tesseract");
+}
+
+QString findPdftoppm() {
+    return findProgram("pdftoppm");
+}
+
+QString findPdfimages() {
+    return findProgram("pdfimages");
+}
+
+QStringList parseInstalledLanguages(const QByteArray& listOutput) {
+    // List of available languages in "/usr/share/tesseract-ocr/5/tessdata/" (2):
+    // eng
+    // osd
+    QStringList languages;
+    const QList<QByteArray> lines = listOutput.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString code = QString::fromUtf8(lines[i].trimmed());
+        if (code.isEmpty() || code == QLatin1String("osd")) continue;
+        if (i == 0 && code.startsWith(QLatin1String("List of"))) continue;
+        // A code is a word of letters, digits and '_' ("chi_sim"); anything
+        // else is a message, not a language.
+        const bool plain = std::all_of(code.begin(), code.end(), [](QChar c) {
+            return c == u'_' || c == u'-' || (c.unicode() < 128 && c.isLetterOrNumber());
+        });
+        if (plain && !languages.contains(code)) languages << code;
+    }
+    return languages;
+}
+
+QString parseEngineVersion(const QByteArray& versionOutput) {
+    const QByteArray first = versionOutput.left(versionOutput.indexOf('\n')).trimmed();
+    const QByteArray prefix = "tesseract ";
+    if (!first.startsWith(prefix)) return {};
+    return QString::fromUtf8(first.mid(prefix.size()).trimmed());
+}
+
+OcrEngine OcrEngine::probe(const QString& folder, const QString& tesseract, int timeLimitMs) {
+    OcrEngine engine;
+    engine.tesseract = tesseract.isEmpty() ? findTesseract() : tesseract;
+    if (engine.tesseract.isEmpty()) return engine;
+    const QString answer = folder + QStringLiteral("/tesseract-answer.txt");
+    engine.version = parseEngineVersion(
+        askTesseract(engine.tesseract, {QStringLiteral("--version")}, answer, timeLimitMs));
+    if (engine.version.isEmpty()) return engine;
+    engine.installed = parseInstalledLanguages(
+        askTesseract(engine.tesseract, {QStringLiteral("--list-langs")}, answer, timeLimitMs));
+    return engine;
+}
+
+QString ocrLanguageOf(const QLocale& locale) {
+    switch (locale.language()) {
+        case QLocale::C:
+        case QLocale::AnyLanguage:
+            return {};
+        // tesseract departs from the codes of ISO 639-2/T for these.
+        case QLocale::Chinese:
+            return locale.script() == QLocale::TraditionalChineseScript ||
+                           locale.territory() == QLocale::Taiwan ||
+                           locale.territory() == QLocale::HongKong
+                       ? QStringLiteral("chi_tra")
+                       : QStringLiteral("chi_sim");
+        case QLocale::NorwegianBokmal:
+        case QLocale::NorwegianNynorsk:
+            return QStringLiteral("nor");
+        case QLocale::Serbian:
+            return locale.script() == QLocale::LatinScript ? QStringLiteral("srp_latn")
+                                                           : QStringLiteral("srp");
+        default:
+            return QLocale::languageToCode(locale.language(), QLocale::ISO639Part2T);
+    }
+}
+
+QString defaultOcrLanguages(const QStringList& installed, const QList<QLocale>& locales) {
+    QStringList chosen;
+    for (const QLocale& locale : locales) {
+        // The user's languages as the system lists them ("de-DE", "de", "en").
+        QList<QLocale> wanted{locale};
+        for (const QString& name : locale.uiLanguages()) wanted << QLocale(name);
+        for (const QLocale& l : wanted) {
+            const QString code = ocrLanguageOf(l);
+            if (!code.isEmpty() && installed.contains(code) && !chosen.contains(code))
+                chosen << code;
+        }
+    }
+    return chosen.isEmpty() ? QString::fromLatin1(kFallbackOcrLanguage) : chosen.join(u'+');
+}
+
+QStringList missingOcrLanguages(const QString& languages, const QStringList& installed) {
+    QStringList missing;
+    for (const QString& code : languages.split(u'+'))
+        if (!installed.contains(code) && !missing.contains(code)) missing << code;
+    return missing;
+}
+
+QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi) {
+    return QStringLiteral("tesseract %1 -l %2 %3 dpi").arg(engineVersion, languages).arg(dpi);
+}
+
+QStringList renderArguments(const QString& pdf, int page, int dpi, const QString& imagePrefix) {
+    const QString p = QString::number(page);
+    return {QStringLiteral("-gray"),
+            QStringLiteral("-r"),
+            QString::number(dpi),
+            QStringLiteral("-f"),
+            p,
+            QStringLiteral("-l"),
+            p,
+            QStringLiteral("-singlefile"),
+            pdf,
+            imagePrefix};
+}
+
+QStringList recognizeArguments(const QString& image, const QString& languages, int dpi) {
+    return {image,     QStringLiteral("stdout"), QStringLiteral("-l"),
+            languages, QStringLiteral("--dpi"),  QString::number(dpi)};
+}
+
+QStringList recognizeEnvironment() {
+    return {QStringLiteral("OMP_THREAD_LIMIT=1")};
+}
+
+PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int page,
+                            const QString& folder, const QString& textPath, ChildToken& token,
+                            int timeLimitMs) {
+    PageReading reading;
+    const QString prefix = folder + QStringLiteral("/page%1").arg(page);
+    const QString image = prefix + QStringLiteral(".pgm");
+    fs::removeQuietly(image);
+    fs::removeQuietly(textPath);
+    const ChildResult rendered =
+        runChild(settings.pdftoppm, renderArguments(pdf, page, settings.dpi, prefix), token, {},
+                 timeLimitMs);
+    reading.ended = rendered.ended;
+    reading.timedOut = rendered.timedOut;
+    if (rendered.exited && rendered.exitCode == 0 && fs::isFile(image) && !reading.ended) {
+        const ChildResult read = runChild(
+            settings.tesseract, recognizeArguments(image, settings.languages, settings.dpi), token,
+            {}, timeLimitMs, textPath, recognizeEnvironment());
+        reading.ended = read.ended;
+        reading.timedOut = read.timedOut;
+        reading.done = read.exited && read.exitCode == 0 && fs::isFile(textPath);
+    }
+    fs::removeQuietly(image);
+    if (!reading.done) fs::removeQuietly(textPath);
+    return reading;
+}
+
+}  // namespace qm

@@ -1,0 +1,96 @@
+#pragma once
+// Scanned pages read with OCR. A page is rendered as a grey image by pdftoppm
+// (poppler-utils) and read by tesseract (package tesseract-ocr, languages as
+// tesseract-ocr-LANG); both run through runChild (child.h), each tesseract on
+// one thread, so that J workers keep J cores busy. Languages are written in
+// tesseract's form: codes joined by '+' ("eng+deu").
+
+#include <QByteArray>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include "extraction/child.h"
+
+namespace qm {
+
+// The package that brings tesseract (with English).
+inline constexpr const char* kOcrPackage = "tesseract-ocr";
+// The resolution pages are rendered at for reading.
+inline constexpr int kOcrDpi = 300;
+// The languages read when none of the user's are installed.
+inline constexpr const char* kFallbackOcrLanguage = "eng";
+
+// The absolute paths of tesseract, pdftoppm and pdfimages found on PATH; empty
+// when there is none.
+QString findTesseract();
+QString findPdftoppm();
+QString findPdfimages();
+
+// What tesseract says of itself: the languages installed (from the output of
+// `--list-langs`; its heading and the script detector "osd" left out), and
+// its version (from the first line of `--version`, "tesseract 5.3.0" gives
+// "5.3.0"; empty when there is none).
+QStringList parseInstalledLanguages(const QByteArray& listOutput);
+QString parseEngineVersion(const QByteArray& versionOutput);
+
+// The engine as asked once: its path, installed languages and version. Not
+// usable when tesseract is missing or did not answer.
+struct OcrEngine {
+    QString tesseract;
+    QStringList installed;
+    QString version;
+    bool usable() const { return !tesseract.isEmpty() && !version.isEmpty(); }
+
+    // Asks `tesseract` (empty: found on PATH); its answers pass through
+    // files in `folder`, removed afterwards.
+    static OcrEngine probe(const QString& folder, const QString& tesseract = {},
+                           int timeLimitMs = 30000);
+};
+
+// The tesseract code of a locale's language ("de_DE" gives "deu", Chinese
+// "chi_sim" or "chi_tra" by its script); empty for the C locale.
+QString ocrLanguageOf(const QLocale& locale);
+// The languages of `locales` (the user's, most wanted first) that are
+// installed, joined in tesseract's form; `kFallbackOcrLanguage` when none is.
+QString defaultOcrLanguages(const QStringList& installed,
+                            const QList<QLocale>& locales = {QLocale::system()});
+// The codes of `languages` ("eng+deu") that are not installed, in order; an
+// empty code (as in "eng+" or "") counts as one missing.
+QStringList missingOcrLanguages(const QString& languages, const QStringList& installed);
+
+// What tells an OCR text apart in the text cache: the engine's version, the
+// languages and the resolution, so that a text read otherwise is not taken
+// for this one.
+QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi = kOcrDpi);
+
+// How pages are read: the programs, the languages and the resolution.
+struct OcrSettings {
+    QString tesseract;
+    QString pdftoppm;
+    QString pdfimages;
+    QString languages = QString::fromLatin1(kFallbackOcrLanguage);
+    int dpi = kOcrDpi;
+};
+
+// pdftoppm: page `page` of `pdf` as one grey image "<imagePrefix>.pgm".
+QStringList renderArguments(const QString& pdf, int page, int dpi, const QString& imagePrefix);
+// tesseract: the text of `image` on standard output.
+QStringList recognizeArguments(const QString& image, const QString& languages, int dpi);
+// The environment tesseract runs in: one thread.
+QStringList recognizeEnvironment();
+
+// How reading one page ended.
+struct PageReading {
+    bool done = false;      // `textPath` holds what tesseract read (maybe nothing)
+    bool ended = false;     // ended through the token
+    bool timedOut = false;  // the render or the reading reached the time limit
+};
+
+// Renders page `page` of `pdf` into `folder` and reads it into `textPath`;
+// the image is removed afterwards. Each program may take `timeLimitMs`.
+PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int page,
+                            const QString& folder, const QString& textPath, ChildToken& token,
+                            int timeLimitMs);
+
+}  // namespace qm

@@ -1,0 +1,218 @@
+#include "extraction/scannedpages.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+#include "fs/fs.h"
+#include "text/display.h"
+#include "text/textfile.h"
+#include "text/utf8.h"
+
+namespace qm {
+
+TextPages findTextlessPages(const QString& textPath) {
+    TextPages pages;
+    bool printable = false;
+    forEachFileChunk(textPath, [&](std::string_view chunk) {
+        const auto* s = reinterpret_cast<const unsigned char*>(chunk.data());
+        const std::size_t n = chunk.size();
+        for (std::size_t i = 0; i < n;) {
+            if (s[i] < 0x80) {
+                const unsigned char b = s[i++];
+                if (b == '\f') {
+                    ++pages.count;
+                    if (!printable) pages.textless.push_back(pages.count);
+                    printable = false;
+                } else if (!printable && text::isPrintable(b)) {
+                    printable = true;
+                }
+                continue;
+            }
+            // Chunks are valid UTF-8.
+            const std::size_t len =
+                std::max<std::size_t>(1, utf8::validSequenceLength(s + i, n - i));
+            if (!printable && text::isPrintable(utf8::decode(s + i, len))) printable = true;
+            i += len;
+        }
+    });
+    return pages;
+}
+
+QStringList imageListArguments(const QString& pdf, int first, int last) {
+    return {QStringLiteral("-list"), QStringLiteral("-f"),  QString::number(first),
+            QStringLiteral("-l"),    QString::number(last), pdf};
+}
+
+std::vector<int> parseImagePages(const QByteArray& listing) {
+    // page   num  type   width height color comp bpc  enc interp  object ID ...
+    // --------------------------------------------------------------------...
+    //    1     0 image    1240  1754  gray    1   8  image  no         4  0 ...
+    std::vector<int> pages;
+    for (const QByteArray& line : listing.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 3) continue;
+        bool ok = false;
+        const int page = fields[0].toInt(&ok);
+        if (!ok || page <= 0) continue;
+        fields[1].toInt(&ok);  // the image's number: a row of the listing
+        if (ok) pages.push_back(page);
+    }
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    return pages;
+}
+
+std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
+                                 const std::vector<int>& pages, const QString& reportPath,
+                                 ChildToken& token, int timeLimitMs, bool* ended) {
+    std::vector<int> found;
+    if (pages.empty() || pdfimages.isEmpty()) return found;
+    fs::removeQuietly(reportPath);
+    // One listing for the span of the pages asked about.
+    const ChildResult r = runChild(pdfimages, imageListArguments(pdf, pages.front(), pages.back()),
+                                   token, {}, timeLimitMs, reportPath);
+    if (ended) *ended = r.ended || r.timedOut;
+    QFile f(reportPath);
+    if (r.exited && r.exitCode == 0 && f.open(QIODevice::ReadOnly)) {
+        const std::vector<int> listed = parseImagePages(f.readAll());
+        std::set_intersection(pages.begin(), pages.end(), listed.begin(), listed.end(),
+                              std::back_inserter(found));
+    }
+    f.close();
+    fs::removeQuietly(reportPath);
+    return found;
+}
+
+QByteArray cleanOcrText(const QByteArray& raw) {
+    std::string text = decodeToUtf8(std::string_view(raw.constData(), raw.size()));
+    std::erase(text, '\f');
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    bool printable = false;
+    for (std::size_t i = 0; i < text.size() && !printable;) {
+        const std::size_t len =
+            std::max<std::size_t>(1, utf8::validSequenceLength(s + i, text.size() - i));
+        printable = text::isPrintable(utf8::decode(s + i, len));
+        i += len;
+    }
+    if (!printable) return {};
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
+                    const QString& outPath) {
+    QFile in(textPath);
+    QFile out(outPath);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    int page = 1;  // the page the bytes read belong to
+    auto replaced = pageTexts.find(page);
+    bool ok = true;
+    if (replaced != pageTexts.end()) ok = out.write(replaced->second) == replaced->second.size();
+    while (ok) {
+        const QByteArray block = in.read(1 << 20);
+        if (block.isEmpty()) {
+            ok = in.atEnd();
+            break;
+        }
+        qsizetype from = 0;
+        while (ok && from < block.size()) {
+            const qsizetype ff = block.indexOf('\f', from);
+            const qsizetype end = ff < 0 ? block.size() : ff;
+            // A page replaced keeps none of its own bytes, only its form feed.
+            if (replaced == pageTexts.end() && end > from)
+                ok = out.write(block.constData() + from, end - from) == end - from;
+            if (ff < 0) break;
+            ok = ok && out.write("\f", 1) == 1;
+            ++page;
+            replaced = pageTexts.find(page);
+            if (ok && replaced != pageTexts.end())
+                ok = out.write(replaced->second) == replaced->second.size();
+            from = ff + 1;
+        }
+    }
+    ok = out.flush() && ok;
+    out.close();
+    return ok;
+}
+
+OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
+                        const std::vector<int>& pages, const QString& folder,
+                        const RangeHelpers& helpers, ChildToken& token, int timeLimitMs,
+                        std::atomic<int>* pagesDone) {
+    OcrRun run;
+    const std::size_t n = pages.size();
+    std::vector<PageReading> readings(n);
+    std::vector<QByteArray> texts(n);
+    std::atomic<std::size_t> next{0};
+    const auto readPages = [&] {
+        for (std::size_t k = next++; k < n; k = next++) {
+            const QString textPath = folder + QStringLiteral("/ocr%1.txt").arg(pages[k]);
+            readings[k] =
+                readScannedPage(settings, pdf, pages[k], folder, textPath, token, timeLimitMs);
+            if (readings[k].done) {
+                QFile f(textPath);
+                if (f.open(QIODevice::ReadOnly)) texts[k] = cleanOcrText(f.readAll());
+                f.close();
+                fs::removeQuietly(textPath);
+                if (pagesDone) ++*pagesDone;
+            } else {
+                next = n;  // the file is given up: the other pages are of no use
+            }
+        }
+    };
+    const auto wanted = [&] { return next.load() < n && !token.cancelled(); };
+    std::vector<std::thread> threads;
+    const int helperCount = std::min(helpers.count, static_cast<int>(n) - 1);
+    for (int t = 0; t < helperCount && helpers.join; ++t)
+        threads.emplace_back([&] {
+            if (!helpers.join(wanted)) return;
+            readPages();
+            if (helpers.leave) helpers.leave();
+        });
+    readPages();
+    if (helpers.wake) helpers.wake();
+    for (std::thread& t : threads) t.join();
+
+    run.done = true;
+    for (std::size_t k = 0; k < n; ++k) {
+        run.ended = run.ended || readings[k].ended;
+        run.timedOut = run.timedOut || readings[k].timedOut;
+        run.done = run.done && readings[k].done;
+        if (readings[k].done && !texts[k].isEmpty()) run.texts[pages[k]] = std::move(texts[k]);
+    }
+    run.done = run.done && !run.ended && !run.timedOut;
+    if (!run.done) run.texts.clear();
+    return run;
+}
+
+OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, const QString& txt,
+                             const QString& folder, const RangeHelpers& helpers, ChildToken& token,
+                             int timeLimitMs, OcrProgress* progress) {
+    OcrStep step;
+    const TextPages text = findTextlessPages(txt);
+    if (text.textless.empty()) return step;
+    const std::vector<int> scanned =
+        pagesWithImages(settings.pdfimages, pdf, text.textless,
+                        folder + QStringLiteral("/images.txt"), token, timeLimitMs, &step.ended);
+    if (scanned.empty() || step.ended) return step;
+    if (progress) progress->pages = static_cast<int>(scanned.size());
+    const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
+                                        progress ? &progress->done : nullptr);
+    step.ended = run.ended;
+    step.timedOut = run.timedOut;
+    step.failed = !run.done;
+    if (!run.done || run.texts.empty()) return step;
+    const QString spliced = folder + QStringLiteral("/ocr.txt");
+    if (!spliceOcrTexts(txt, run.texts, spliced) ||
+        ::rename(QFile::encodeName(spliced).constData(), QFile::encodeName(txt).constData()) != 0) {
+        fs::removeQuietly(spliced);
+        step.failed = true;
+        return step;
+    }
+    for (const auto& [page, pageText] : run.texts) step.pages.push_back(page);
+    return step;
+}
+
+}  // namespace qm

@@ -1,0 +1,89 @@
+#pragma once
+// The scanned pages of one extracted file, and their OCR text put in their
+// place. pdftotext ends every page with a form feed, so page k of a text is
+// what stands between its (k-1)th and kth form feed; a page read by OCR takes
+// the place of its (empty) text there, and page numbers, snippets and the
+// loose search work on the result as on any text. Texts are read and written
+// as streams: memory does not grow with the number of pages.
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <map>
+#include <vector>
+
+#include "extraction/child.h"
+#include "extraction/ocr.h"
+#include "extraction/pagesplit.h"
+
+namespace qm {
+
+// The pages of an extracted text: how many (one per form feed) and which hold
+// no printable character (code points 32-126 and 160 up), in order. Throws
+// qm::Error when the file cannot be read.
+struct TextPages {
+    int count = 0;
+    std::vector<int> textless;
+};
+TextPages findTextlessPages(const QString& textPath);
+
+// pdfimages: the images of pages `first` to `last` of `pdf`, listed.
+QStringList imageListArguments(const QString& pdf, int first, int last);
+// The pages named in a listing of pdfimages (`-list`), in order, each once.
+std::vector<int> parseImagePages(const QByteArray& listing);
+
+// Of `pages` (in order), those that hold an image by pdfimages; nothing when
+// pdfimages failed or was ended. Its listing goes through `reportPath`.
+std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
+                                 const std::vector<int>& pages, const QString& reportPath,
+                                 ChildToken& token, int timeLimitMs, bool* ended = nullptr);
+
+// An OCR text made fit for its page: valid UTF-8, no form feed, and empty
+// when it holds no printable character (a page read as empty stays empty).
+QByteArray cleanOcrText(const QByteArray& raw);
+
+// Writes the text of `textPath` into `outPath` with page k's text replaced by
+// `pageTexts[k]` (and its form feed kept). False when either file fails.
+bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
+                    const QString& outPath);
+
+struct OcrRun {
+    bool done = false;      // every page was read
+    bool ended = false;     // a page's reading was ended through the token
+    bool timedOut = false;  // a page's reading reached the time limit
+    // The text read from each page that gave any, by page.
+    std::map<int, QByteArray> texts;
+};
+
+// Reads `pages` of `pdf`: the caller's thread takes the next page not yet
+// begun, and so does each helper from the moment it joins (as the ranges of a
+// split extraction do). Work files are made in `folder` and removed.
+// `pagesDone` (when given) counts the pages read so far. A page that fails
+// ends the rest: the run is then not done.
+OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
+                        const std::vector<int>& pages, const QString& folder,
+                        const RangeHelpers& helpers, ChildToken& token, int timeLimitMs,
+                        std::atomic<int>* pagesDone = nullptr);
+
+// Progress of one file's OCR, read by the thread that waits for the file.
+struct OcrProgress {
+    std::atomic<int> pages{0};  // pages to read; 0 while none is known
+    std::atomic<int> done{0};   // pages read so far
+};
+
+struct OcrStep {
+    bool failed = false;     // a page could not be rendered or read: `txt` is as it was
+    bool ended = false;      // ended through the token
+    bool timedOut = false;   // a render or a reading reached the time limit
+    std::vector<int> pages;  // the pages whose text OCR gave, in order
+};
+
+// The OCR step of one file: the pages of the extracted text `txt` without a
+// printable character that hold an image in `pdf` are read, and `txt` is
+// rewritten with their texts in place. Work files in `folder`. Throws
+// qm::Error when `txt` cannot be read.
+OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, const QString& txt,
+                             const QString& folder, const RangeHelpers& helpers, ChildToken& token,
+                             int timeLimitMs, OcrProgress* progress = nullptr);
+
+}  // namespace qm
