@@ -46,7 +46,8 @@ std::optional<FileIdentity> FileIdentity::of(const QString& path) {
     return id;
 }
 
-std::string textCacheKey(const FileIdentity& file, const QString& password) {
+std::string textCacheKey(const FileIdentity& file, const QString& password,
+                         const QString& reading) {
     // Fields joined by NUL, which neither a path nor a typed password holds.
     std::string key = fs::encodeName(file.absolutePath).toStdString();
     key += '\0';
@@ -55,15 +56,21 @@ std::string textCacheKey(const FileIdentity& file, const QString& password) {
            std::to_string(file.inode);
     key += '\0';
     key += password.toStdString();
+    if (!reading.isEmpty()) {
+        key += '\0';
+        key += reading.toStdString();
+    }
     return key;
 }
 
 // --- CachedText ---
 
-CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSize) {
+CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSize,
+                               std::vector<int> ocrPages) {
     CachedText t;
     t.outcome = TextOutcome::Text;
     t.textFileSize = textFileSize;
+    t.ocrPages = std::move(ocrPages);
     const auto raw = QByteArray::fromRawData(utf8.data(), static_cast<qsizetype>(utf8.size()));
     if (raw.size() >= kSmallestCompressed) {
         QByteArray packed = qCompress(raw, 1);
@@ -181,7 +188,7 @@ void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk
 
 std::int64_t CachedText::footprint(std::size_t keyBytes) const {
     return static_cast<std::int64_t>(data.size()) + static_cast<std::int64_t>(keyBytes) +
-           kNodeOverhead;
+           static_cast<std::int64_t>(ocrPages.size() * sizeof(int)) + kNodeOverhead;
 }
 
 // --- TextCache ---
@@ -194,9 +201,9 @@ void TextCache::attachDisk(DiskTextCache* disk) {
     disk_ = disk;
 }
 
-std::shared_ptr<const CachedText> TextCache::find(const FileIdentity& file,
-                                                  const QString& password) {
-    const std::string key = textCacheKey(file, password);
+std::shared_ptr<const CachedText> TextCache::find(const FileIdentity& file, const QString& password,
+                                                  const QString& reading) {
+    const std::string key = textCacheKey(file, password, reading);
     DiskTextCache* disk = nullptr;
     {
         std::lock_guard lock(mutex_);
@@ -217,8 +224,9 @@ std::shared_ptr<const CachedText> TextCache::find(const FileIdentity& file,
     return entry;
 }
 
-void TextCache::store(const FileIdentity& file, const QString& password, CachedText entry) {
-    const std::string key = textCacheKey(file, password);
+void TextCache::store(const FileIdentity& file, const QString& password, CachedText entry,
+                      const QString& reading) {
+    const std::string key = textCacheKey(file, password, reading);
     auto shared = std::make_shared<const CachedText>(std::move(entry));
     DiskTextCache* disk = nullptr;
     {

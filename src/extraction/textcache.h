@@ -1,7 +1,9 @@
 #pragma once
 // A cache of extracted texts, shared by the search run and the add-time check.
 // An entry belongs to one state of one file (absolute path, size, modification
-// and change times, device and inode) and one password; a file changed on disk no longer
+// and change times, device and inode), one password and one way of reading
+// (plain, or with scanned pages read by OCR in given languages by a given
+// engine); a file changed on disk no longer
 // matches its entry and is extracted again. Entries hold the text (compressed
 // when that saves room), what became of a file without text, and the size of
 // the text file the extractor wrote. The memory taken is bounded: the least
@@ -21,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "extraction/outcome.h"
 
@@ -54,6 +57,8 @@ struct CachedText {
     // The text as valid UTF-8 (Text only); compressed when `compressed`.
     QByteArray data;
     bool compressed = false;
+    // The pages whose text OCR gave (Text only), in order.
+    std::vector<int> ocrPages;
 
     // The text as chunks; empty chunks for other outcomes. Throws qm::Error
     // when compressed data is damaged.
@@ -64,14 +69,18 @@ struct CachedText {
     // does, once the damage is reached.
     void forEachChunk(const std::function<void(std::string_view)>& chunk) const;
     // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.
-    static CachedText forText(const std::string& utf8, std::int64_t textFileSize);
+    static CachedText forText(const std::string& utf8, std::int64_t textFileSize,
+                              std::vector<int> ocrPages = {});
     static CachedText forOutcome(TextOutcome outcome, std::int64_t textFileSize);
     // Bytes an entry is counted as, key included.
     std::int64_t footprint(std::size_t keyBytes) const;
 };
 
-// The key of an entry: a file's identity and the password it was extracted with.
-std::string textCacheKey(const FileIdentity& file, const QString& password);
+// The key of an entry: a file's identity, the password it was extracted with,
+// and how it was read (`reading`: empty for plain extraction, else what tells
+// one OCR reading from another, e.g. ocrCacheTag()).
+std::string textCacheKey(const FileIdentity& file, const QString& password,
+                         const QString& reading = {});
 
 class DiskTextCache;
 
@@ -87,12 +96,14 @@ class TextCache {
     // The entry for a file as it is and a password, or null. A hit becomes the
     // most recently used entry. Looks on disk too when a disk cache is attached
     // (and keeps what it finds there in memory).
-    std::shared_ptr<const CachedText> find(const FileIdentity& file, const QString& password);
+    std::shared_ptr<const CachedText> find(const FileIdentity& file, const QString& password,
+                                           const QString& reading = {});
     // Stores an entry, replacing any for the same key, and drops least recently
     // used entries until the bound holds again. An entry larger than the bound
     // is not kept. Also written to the attached disk cache, except for texts
     // got with a password (those stay in memory only).
-    void store(const FileIdentity& file, const QString& password, CachedText entry);
+    void store(const FileIdentity& file, const QString& password, CachedText entry,
+               const QString& reading = {});
 
     // Keeps entries between runs in `disk` too (not owned; null detaches).
     void attachDisk(DiskTextCache* disk);

@@ -26,7 +26,12 @@ namespace qm {
 
 namespace {
 constexpr char kMagic[4] = {'Q', 'M', 'T', 'C'};
-constexpr std::uint32_t kDiskVersion = 1;
+// Version 2 adds the pages read by OCR after the data; version 1 entries
+// (none) are still read.
+constexpr std::uint32_t kDiskVersion = 2;
+constexpr std::uint32_t kPlainDiskVersion = 1;
+// More OCR pages than this is no real entry.
+constexpr std::uint32_t kMaxOcrPages = 1u << 24;
 constexpr qsizetype kDigestBytes = 32;  // SHA-256
 // header: magic, version, digest, outcome, compressed, text file size, data length
 constexpr qsizetype kHeaderBytes = 4 + 4 + kDigestBytes + 1 + 1 + 8 + 8;
@@ -130,25 +135,38 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (all.size() < kHeaderBytes + kDigestBytes) return bad();
     const char* p = all.constData();
     if (std::memcmp(p, kMagic, 4) != 0) return bad();
-    if (qFromLittleEndian<std::uint32_t>(p + 4) != kDiskVersion) return bad();
+    const std::uint32_t version = qFromLittleEndian<std::uint32_t>(p + 4);
+    if (version != kDiskVersion && version != kPlainDiskVersion) return bad();
     if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
     const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
     const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
     const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
     const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
     if (!isContentOutcome(static_cast<TextOutcome>(outcome)) || compressed > 1) return bad();
-    if (dataLength < 0 || dataLength != all.size() - kHeaderBytes - kDigestBytes) return bad();
-    const QByteArray sum = QCryptographicHash::hash(
-        QByteArrayView(p, kHeaderBytes + static_cast<qsizetype>(dataLength)),
-        QCryptographicHash::Sha256);
-    if (QByteArrayView(p + kHeaderBytes + dataLength, kDigestBytes) != QByteArrayView(sum))
-        return bad();
+    const qsizetype room = all.size() - kHeaderBytes - kDigestBytes;
+    if (dataLength < 0 || dataLength > room) return bad();
+    // Version 2: the OCR pages' count and numbers after the data.
+    std::vector<int> ocrPages;
+    qsizetype end = kHeaderBytes + static_cast<qsizetype>(dataLength);
+    if (version == kDiskVersion) {
+        if (room - dataLength < 4) return bad();
+        const std::uint32_t count = qFromLittleEndian<std::uint32_t>(p + end);
+        end += 4;
+        if (count > kMaxOcrPages || qsizetype(count) * 4 != room - dataLength - 4) return bad();
+        for (std::uint32_t k = 0; k < count; ++k, end += 4)
+            ocrPages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(p + end)));
+    }
+    if (end != all.size() - kDigestBytes) return bad();
+    const QByteArray sum =
+        QCryptographicHash::hash(QByteArrayView(p, end), QCryptographicHash::Sha256);
+    if (QByteArrayView(p + end, kDigestBytes) != QByteArrayView(sum)) return bad();
 
     CachedText t;
     t.outcome = static_cast<TextOutcome>(outcome);
     t.compressed = compressed == 1;
     t.textFileSize = textFileSize;
     t.data = all.mid(kHeaderBytes, static_cast<qsizetype>(dataLength));
+    t.ocrPages = std::move(ocrPages);
     // A use makes the entry recent, for the pruning by age.
     QFile touch(path);
     if (touch.open(QIODevice::ReadWrite))
@@ -168,6 +186,8 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     putI64(out, entry.textFileSize);
     putI64(out, entry.data.size());
     out.append(entry.data);
+    putU32(out, static_cast<std::uint32_t>(entry.ocrPages.size()));
+    for (int page : entry.ocrPages) putU32(out, static_cast<std::uint32_t>(page));
     out.append(QCryptographicHash::hash(out, QCryptographicHash::Sha256));
 
     // Written beside the entry under a temporary name and renamed into place.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -289,6 +290,45 @@ TEST_F(DiskCacheTest, EntriesSurviveTheProgramAndPasswordsStayInMemory) {
     // Another extractor: the texts do not count.
     DiskTextCache otherDisk(folder(), QStringLiteral("pdftotext 2"));
     EXPECT_FALSE(otherDisk.find(textCacheKey(fakeIdentity(1), QString())));
+}
+
+TEST_F(DiskCacheTest, OcrReadingsAreKeptApartWithTheirPages) {
+    const QString eng = QStringLiteral("tesseract 5 -l eng");
+    const QString deu = QStringLiteral("tesseract 5 -l deu");
+    {
+        DiskTextCache disk(folder(), QStringLiteral("x"));
+        TextCache cache;
+        cache.attachDisk(&disk);
+        cache.store(fakeIdentity(1), QString(), CachedText::forText("plain", 5));
+        cache.store(fakeIdentity(1), QString(), CachedText::forText("read", 4, {2, 7}), eng);
+        EXPECT_EQ(textOf(*cache.find(fakeIdentity(1), QString())), "plain");
+        EXPECT_TRUE(cache.find(fakeIdentity(1), QString())->ocrPages.empty());
+        EXPECT_FALSE(cache.find(fakeIdentity(1), QString(), deu));
+        EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), 2);
+    }
+    // From the disk, in a later program: the text and its OCR pages.
+    DiskTextCache disk(folder(), QStringLiteral("x"));
+    TextCache cache;
+    cache.attachDisk(&disk);
+    const auto read = cache.find(fakeIdentity(1), QString(), eng);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(textOf(*read), "read");
+    EXPECT_EQ(read->ocrPages, (std::vector<int>{2, 7}));
+    EXPECT_FALSE(cache.find(fakeIdentity(1), QString(), deu));
+
+    // An entry written before OCR pages were kept (version 1: no page list) still reads.
+    const std::string key = textCacheKey(fakeIdentity(1), QString());
+    QFile f(disk.pathFor(key));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray old = f.readAll();
+    f.close();
+    old.chop(32 + 4);  // the checksum and the empty page list
+    old[4] = 1;
+    old.append(QCryptographicHash::hash(old, QCryptographicHash::Sha256));
+    writeBytes(disk.pathFor(key), old);
+    const auto plain = disk.find(key);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(textOf(*plain), "plain");
 }
 
 TEST_F(DiskCacheTest, AFileCutShortOrDamagedIsIgnoredAndRewritten) {
