@@ -34,9 +34,15 @@ QString waitText(const QString& statusText, int polls) {
     return t + QStringLiteral("Please wait.. ") + QString::number(polls - kPollsBeforeCounting);
 }
 
+<<<<<<< HEAD:src/app/waitbar.cpp
 void WaitBar::poll(int polls) const {
+=======
+void WaitDisplay::poll(int polls, int ocrPage, int ocrPages) const {
+    const bool reading = ocrPages > 0 && ocrText;
+    if (bar && reading) bar->setText(ocrText(ocrPage, ocrPages));
+>>>>>>> c7699c2 (Scanned pages read with OCR in the pipeline: a step after the extraction, pages spread over the workers lent to the file, a protected file read from its decrypted copy, texts kept per reading, the bar's page of the reading):src/extraction/waitdisplay.cpp
     if (!bar || polls < kPollsBeforeCounting) return;
-    bar->setText(waitText(statusText, polls));
+    if (!reading) bar->setText(waitText(statusText, polls));
     const int k = polls - kPollsBeforeCounting;
     // The last file's share would creep past the end of the bar.
     if (k % kPollsPerCreep == 0)
@@ -49,7 +55,7 @@ void WaitBar::finish() const {
 
 WaitWatch WaitBar::watch() const {
     if (!bar) return {};
-    return {[shown = *this](int polls) { shown.poll(polls); }, [shown = *this] { shown.finish(); }};
+    return {[shown = *this](int polls, int page, int pages) { shown.poll(polls, page, pages); }, [shown = *this] { shown.finish(); }};
 }
 
 }  // namespace qm

@@ -1,7 +1,8 @@
 // One file's extraction on a worker (TextPipeline::process), step by step:
 // the text cache, the copy into the worker's folder, qpdf for a password, the
-// extractor (whole, or as page ranges), the time limit, and what the result
-// is: a text held or spooled to disk, or an outcome without text.
+// extractor (whole, or as page ranges), the time limit, scanned pages read
+// with OCR when asked for, and what the result is: a text held or spooled to
+// disk, or an outcome without text.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,6 +68,7 @@ class TextPipeline::FileWork {
     bool extractorFailed() const { return !extracted_.exited || extracted_.exitCode != 0; }
     void classifyFailure();
     bool textFileMissing();
+    bool scannedPagesUnread();
     bool unreadable();
     bool spooled();
     void readText();
@@ -75,7 +77,9 @@ class TextPipeline::FileWork {
     // Runs a child; with `output`, its standard output is written to that file.
     ChildResult run(const QString& program, const QStringList& args, const QByteArray& input,
                     const QString& output = {});
-    void store(const CachedText& entry) { setup_.cache->store(*id_, job_.password, entry); }
+    void store(const CachedText& entry) {
+        setup_.cache->store(*id_, job_.password, entry, owner_.cacheReading());
+    }
 
     TextPipeline& owner_;
     const Setup& setup_;
@@ -92,6 +96,7 @@ class TextPipeline::FileWork {
     bool keep_ = false;  // the outcome may go into the text cache
     bool cleanUp_ = false;
     bool keepPdf_ = false;
+    bool decrypted_ = false;  // `opened_` holds the decrypted copy
 };
 
 TextPipeline::FileWork::FileWork(TextPipeline& owner, Job& job, int slot)
@@ -109,6 +114,7 @@ TextPipeline::FileWork::FileWork(TextPipeline& owner, Job& job, int slot)
 TextPipeline::FileWork::~FileWork() {
     if (!cleanUp_) return;
     fs::removeQuietly(txt_);
+    fs::removeQuietly(opened_);
     if (keepPdf_)
         keepLeftover(pdf_);
     else
@@ -127,7 +133,7 @@ ChildResult TextPipeline::FileWork::run(const QString& program, const QStringLis
 // A kept text serves as long as the file is unchanged and still opens.
 bool TextPipeline::FileWork::servedFromCache() {
     if (!setup_.cache || !id_) return false;
-    const auto entry = setup_.cache->find(*id_, job_.password);
+    const auto entry = setup_.cache->find(*id_, job_.password, owner_.cacheReading());
     if (!entry || !fs::isFile(job_.path)) return false;
     try {
         if (job_.keptOnDemand && entry->outcome == TextOutcome::Text)
@@ -136,6 +142,7 @@ bool TextPipeline::FileWork::servedFromCache() {
             out_.chunks = entry->chunks();
         out_.outcome = entry->outcome;
         out_.textFileSize = entry->textFileSize;
+        out_.ocrPages = entry->ocrPages;
         return true;
     } catch (const Error&) {
         return false;  // a damaged entry: the file is extracted anew
@@ -174,14 +181,13 @@ bool TextPipeline::FileWork::copied() {
 // The children's output comes through pipes and is written here: the
 // decrypted copy to `opened_`, the text to `txt_`.
 void TextPipeline::FileWork::extract() {
-    bool decrypted = false;
     if (!job_.password.isEmpty() && !setup_.qpdfPath.isEmpty()) {
         const ChildResult r =
             run(setup_.qpdfPath, decryptArguments(pdf_), passwordInput(job_.password), opened_);
         // qpdf's 3: done, with warnings.
-        decrypted =
+        decrypted_ =
             r.exited && (r.exitCode == 0 || r.exitCode == 3) && !lost_ && fs::isFile(opened_);
-        if (!decrypted) fs::removeQuietly(opened_);
+        if (!decrypted_) fs::removeQuietly(opened_);
     }
     if (!ended_ && !timedOut_ && !lost_ && job_.password.isEmpty() &&
         owner_.extractSplit(job_, pdf_, txt_, folder_, limitMs_, ended_, timedOut_)) {
@@ -190,9 +196,11 @@ void TextPipeline::FileWork::extract() {
     }
     if (!ended_ && !timedOut_ && !lost_ && !extracted_.exited) {
         extracted_ =
-            run(setup_.extractorPath, plainArguments(decrypted ? opened_ : pdf_), {}, txt_);
+            run(setup_.extractorPath, plainArguments(decrypted_ ? opened_ : pdf_), {}, txt_);
     }
-    fs::removeQuietly(opened_);
+    // Scanned pages are rendered from the decrypted copy: it stays until the
+    // file is done.
+    if (!setup_.ocr.on()) fs::removeQuietly(opened_);
     cleanUp_ = true;
 }
 
@@ -308,6 +316,32 @@ bool TextPipeline::FileWork::spooled() {
     return true;
 }
 
+// With OCR on, the pages without text of their own that hold an image are
+// read and their text put in its place in the text file. A page that could
+// not be read leaves the file failed, and nothing is kept.
+bool TextPipeline::FileWork::scannedPagesUnread() {
+    if (!setup_.ocr.on()) return false;
+    OcrStep step;
+    try {
+        step = owner_.readScanned(job_, decrypted_ ? opened_ : pdf_, txt_, folder_, limitMs_);
+    } catch (const Error&) {
+        return false;  // the text file cannot be read: the readability test says so
+    }
+    ended_ = ended_ || step.ended;
+    timedOut_ = timedOut_ || step.timedOut;
+    if (interrupted()) return true;
+    if (step.failed) {
+        keepPdf_ = true;
+        out_.outcome = TextOutcome::Failed;
+        return true;
+    }
+    out_.ocrPages = std::move(step.pages);
+    if (!out_.ocrPages.empty()) out_.textFileSize = QFileInfo(txt_).size();
+    // A file changed while its pages were read is not kept.
+    keep_ = keep_ && FileIdentity::of(job_.path) == id_;
+    return false;
+}
+
 void TextPipeline::FileWork::readText() {
     try {
         out_.chunks = readFileChunks(txt_);
@@ -316,7 +350,7 @@ void TextPipeline::FileWork::readText() {
         return;
     }
     out_.outcome = TextOutcome::Text;
-    if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize));
+    if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages));
 }
 
 // One file, on worker `slot`: each step either settles the outcome (and the
@@ -331,6 +365,7 @@ void TextPipeline::process(Job& job, int slot) {
     file.decideKeeping();
     if (file.extractorFailed()) return file.classifyFailure();
     if (file.textFileMissing()) return;
+    if (file.scannedPagesUnread()) return;
     if (file.unreadable()) return;
     if (file.spooled()) return;
     file.readText();

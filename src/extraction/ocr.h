@@ -71,6 +71,10 @@ struct OcrSettings {
     QString pdfimages;
     QString languages = QString::fromLatin1(kFallbackOcrLanguage);
     int dpi = kOcrDpi;
+    QString engineVersion;
+    bool on() const { return !tesseract.isEmpty(); }
+    // What tells texts read this way apart in the text cache.
+    QString reading() const { return ocrCacheTag(engineVersion, languages, dpi); }
 };
 
 // pdftoppm: page `page` of `pdf` as one grey image "<imagePrefix>.pgm".

@@ -41,6 +41,8 @@
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/outcome.h"
+#include "extraction/ocr.h"
+#include "extraction/scannedpages.h"
 #include "text/textfile.h"
 
 namespace qm {
@@ -73,6 +75,8 @@ struct FileText {
     // The readability test could not read the text file: the text is searched
     // as it is, and this is reported.
     QString readabilityError;
+    // The pages whose text OCR gave, in order (Setup::ocr).
+    std::vector<int> ocrPages;
 };
 
 // The period of the poll while the caller waits for a file.
@@ -80,8 +84,10 @@ inline constexpr int kPollMilliseconds = 100;
 
 // Told about a wait for a file's text that lasts: each poll that passed
 // (counted from 1, one by one) and the end of the wait. Either may be unset.
+// While the file's scanned pages are read with OCR, each poll also tells the
+// page being read (from 1) of how many (0: none is read).
 struct WaitWatch {
-    std::function<void(int polls)> polled;
+    std::function<void(int polls, int ocrPage, int ocrPages)> polled;
     std::function<void()> over;
 };
 
@@ -153,6 +159,10 @@ class TextPipeline {
         int splitMinPages = kDefaultSplitMinPages;
         // Ranges per worker taking part: a worker slowed by other work takes fewer.
         int splitRangesPerWorker = 4;
+        // Scanned pages (no text of their own, an image) read with OCR, their
+        // pages spread over the workers; the texts are kept in the cache apart
+        // from plain ones. `ocr.tesseract` empty: not read.
+        OcrSettings ocr;
     };
     static constexpr std::int64_t kDefaultSplitMinBytes = 4ll * 1024 * 1024;
     static constexpr int kDefaultSplitMinPages = 40;
@@ -201,6 +211,12 @@ class TextPipeline {
     // not, or a range failed.
     bool extractSplit(Job& job, const QString& pdf, const QString& txt, const QString& folder,
                       int limitMs, bool& ended, bool& timedOut);
+    // Reads the scanned pages of `pdf` into `txt` with OCR, on this worker and
+    // the workers lent to it (ocrlending.cpp).
+    OcrStep readScanned(Job& job, const QString& pdf, const QString& txt, const QString& folder,
+                        int limitMs);
+    // The cache's way of reading: the OCR reading when pages are read, else plain.
+    QString cacheReading() const;
     // Queued files a worker may begin now, counted up to `atMost` (with mutex_ held).
     int queuedThatMayBegin(int atMost) const;
     // True when fewer files may begin than there are workers.

@@ -25,6 +25,7 @@ struct TextPipeline::Job {
     ChildToken token;
     bool done = false;  // guarded by the pipeline's mutex_
     FileText text;
+    OcrProgress ocr;    // the file's scanned pages being read
     QString readError;  // the text could not be read: thrown to the caller
 };
 
