@@ -29,6 +29,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # folders in the desktop's programs and find the spreadsheet program; qpdf is
 # there for the user's protected files; the SVG plugins draw the icon.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "poppler-utils, qpdf, xdg-utils, libqt6svg6")
+# tesseract reads scanned pages when the user asks for OCR; everything else
+# works without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tesseract-ocr, tesseract-ocr-eng")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

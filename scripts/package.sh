@@ -40,6 +40,12 @@ if [ -n "$check" ]; then
   for d in poppler-utils qpdf xdg-utils libqt6svg6 libqt6widgets6 libc6; do
     [[ ", $depends," == *", $d"[\ ,]* ]] || fail "Depends lacks $d: $depends"
   done
+  # Recommends: OCR of scanned pages, which everything else works without.
+  recommends=$(dpkg-deb -f "$deb" Recommends)
+  for r in tesseract-ocr tesseract-ocr-eng; do
+    [[ ", $recommends," == *", $r"[\ ,]* ]] || fail "Recommends lacks $r: $recommends"
+  done
+  [[ ", $depends," != *", tesseract"* ]] || fail "Depends holds tesseract: $depends"
 
   contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }')
   for f in usr/bin/quillmark usr/bin/quillmark-search \

@@ -34,13 +34,9 @@ QString waitText(const QString& statusText, int polls) {
     return t + QStringLiteral("Please wait.. ") + QString::number(polls - kPollsBeforeCounting);
 }
 
-<<<<<<< HEAD:src/app/waitbar.cpp
-void WaitBar::poll(int polls) const {
-=======
-void WaitDisplay::poll(int polls, int ocrPage, int ocrPages) const {
+void WaitBar::poll(int polls, int ocrPage, int ocrPages) const {
     const bool reading = ocrPages > 0 && ocrText;
     if (bar && reading) bar->setText(ocrText(ocrPage, ocrPages));
->>>>>>> c7699c2 (Scanned pages read with OCR in the pipeline: a step after the extraction, pages spread over the workers lent to the file, a protected file read from its decrypted copy, texts kept per reading, the bar's page of the reading):src/extraction/waitdisplay.cpp
     if (!bar || polls < kPollsBeforeCounting) return;
     if (!reading) bar->setText(waitText(statusText, polls));
     const int k = polls - kPollsBeforeCounting;

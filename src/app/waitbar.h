@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <cstdint>
-#include <functional>
 
 #include "extraction/pipeline.h"
 

@@ -36,6 +36,8 @@ enum class Id {
     NoMessages,
     WithPath,
     NoPath,
+    Ocr,
+    OcrLang,
 };
 
 struct OptionSpec {
@@ -76,6 +78,8 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("no-messages"), {Id::NoMessages, false}},
         {QStringLiteral("with-filename"), {Id::WithPath, false}},
         {QStringLiteral("no-filename"), {Id::NoPath, false}},
+        {QStringLiteral("ocr"), {Id::Ocr, false}},
+        {QStringLiteral("ocr-lang"), {Id::OcrLang, true}},
     };
     return m;
 }
@@ -224,6 +228,15 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             break;
         case Id::NoPath:
             o.withPath = false;
+            break;
+        case Id::Ocr:
+            o.ocr = true;
+            break;
+        case Id::OcrLang:
+            if (value.isEmpty())
+                return QStringLiteral("option --ocr-lang needs languages, such as eng+deu");
+            o.ocr = true;
+            o.ocrLanguages = value;
             break;
     }
     return {};
@@ -414,6 +427,11 @@ QString usageText() {
         "                           letters; soft hyphens and zero-width characters are\n"
         "                           skipped; a phrase may cross a page or line end; with\n"
         "                           -i, full case folding (ss matches \u00df)\n"
+        "      --ocr                read scanned pages (without text of their own) with\n"
+        "                           OCR (tesseract, package tesseract-ocr): a few\n"
+        "                           seconds of processor time a page, once with --cache\n"
+        "      --ocr-lang LANGS     the languages of --ocr, as eng+deu (implies --ocr;\n"
+        "                           default: the user's languages installed, else eng)\n"
         "      --help               show this text\n"
         "      --version            show the version\n"
         "\n"

@@ -58,6 +58,8 @@ struct CliOptions {
     QStringList filesFrom;       // --files-from FILE: more paths, one a line; "-": standard input
     bool json = false;           // --json: one JSON object a line
     bool loose = false;          // --loose: blanks, line ends, ligatures and soft hyphens tolerated
+    bool ocr = false;            // --ocr: scanned pages read with OCR
+    QString ocrLanguages;        // --ocr-lang: tesseract's "eng+deu"; empty: the default
 
     bool findSetMode() const { return !phraseSources.empty(); }
 };

@@ -156,7 +156,7 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
         ScriptedProgressBar bar;
         request.stopRequested = [&] { return readings() == 2 && !bar.texts.isEmpty(); };
         request.wait.bar = &bar;
-        request.wait.ocrText = [](int page, int pages) {
+        request.ocrText = [](int page, int pages) {
             return QStringLiteral("page %1 of %2").arg(page).arg(pages);
         };
         QCOMPARE(p->obtain(request).outcome, TextOutcome::Stopped);
