@@ -115,7 +115,7 @@ Form1::~Form1() {
 void Form1::buildControls() {
     setWindowTitle(QStringLiteral("Quillmark"));
     // The designed size is also the smallest (the layout sets it as the minimum).
-    resize(px(15960), px(6765));
+    resize(px(15960), px(7065));
     setWindowFlags(Qt::Window);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -189,12 +189,16 @@ void Form1::buildControls() {
     button(PushButton9, "PushButton9", "Clear List", this, 120, 5410, 3840, 405);
     button(PushButton10, "PushButton10", "Load Sample/Example Files", this, 4080, 5410, 3840, 405);
 
-    frame(Frame3, "Frame3", "Option", 120, 5900, 7800, 735);
+    frame(Frame3, "Frame3", "Option", 120, 5900, 7800, 1035);
     Check1 = new QCheckBox(
         QStringLiteral("Prompt for password because PDF files are password protected"), Frame3);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setFont(arial(9));
     place(Check1, 240, 300, 6015, 255);
+    Check3 = new QCheckBox(QStringLiteral("Read scanned pages (OCR)"), Frame3);
+    Check3->setObjectName(QStringLiteral("Check3"));
+    Check3->setFont(arial(9));
+    place(Check3, 240, 630, 6015, 255);
 
     frame(Frame1, "Frame1", "Search Options", 8040, 30, 7800, 1800);
     option(Option3, "Option3", "Search for this:", Frame1, 240, 330, 1815, 255);
@@ -244,7 +248,7 @@ void Form1::buildControls() {
     ProgressBar1->setAlignment(Qt::AlignCenter);
     ProgressBar1->setFont(arial(9));
     static_cast<TextProgressBar*>(ProgressBar1)->setShownText(progressText_);
-    place(ProgressBar1, 8040, 6210, 7800, 405);
+    place(ProgressBar1, 8040, 6510, 7800, 405);
 
     installEventFilter(this);
 
@@ -296,6 +300,7 @@ void Form1::connectHandlers() {
     });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(Check2, &QCheckBox::toggled, this, [this] { Check2_Click(); });
+    connect(Check3, &QCheckBox::toggled, this, [this] { Check3_Click(); });
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
     connect(ListView1, &QTreeView::pressed, this,
             [this](const QModelIndex& i) { ListView1_ItemClick(i.row() + 1); });

@@ -8,7 +8,9 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "extraction/ocr.h"
 #include "filelist/filelist.h"
 #include "platform/services.h"
 #include "results/resultslist.h"
@@ -55,6 +57,9 @@ class Form1 : public QWidget {
         // Where a workbook for the spreadsheet program is written; empty: the
         // user's documents folder (else the temporary folder).
         QString workbookFolder;
+        // The OCR engine (tesseract) that reads scanned pages; not set: looked
+        // up on PATH at start-up; empty: none.
+        std::optional<QString> tesseract;
     };
 
     Form1(Services& services, Config config, QWidget* parent = nullptr);
@@ -88,6 +93,7 @@ class Form1 : public QWidget {
     QRadioButton* Option4 = nullptr;      // "Search for multiple:"
     QCheckBox* Check1 = nullptr;          // password prompt
     QCheckBox* Check2 = nullptr;          // "Match across line breaks"
+    QCheckBox* Check3 = nullptr;          // "Read scanned pages (OCR)"
     QLineEdit* Text1 = nullptr;           // the single phrase
     QComboBox* Combo1 = nullptr;          // the find sets
     QProgressBar* ProgressBar1 = nullptr;
@@ -156,6 +162,7 @@ class Form1 : public QWidget {
     void Option4_Click();
     void Check1_Click();
     void Check2_Click();
+    void Check3_Click();
     void ListView1_DblClick();
     void ListView1_KeyDown(int keyCode);
     // Drops from other programs and reordering by dragging (form1_add.cpp).
@@ -220,7 +227,8 @@ class Form1 : public QWidget {
     // unless "False"), for the extractor they were made with.
     std::shared_ptr<class DiskTextCache> diskCache_;
     QString diskSalt_;
-    std::shared_ptr<TextPipeline> makePipeline(const QString& workerFolderPrefix);
+    std::shared_ptr<TextPipeline> makePipeline(const QString& workerFolderPrefix,
+                                               const OcrSettings& ocr = {});
     std::unique_ptr<ProgressBar> progressBar_;  // adapter over ProgressBar1
     // adding files, drag and drop, reordering (form1_add.cpp)
     bool IsDragging = false;          // a mouse button is held down over ListView1
@@ -231,6 +239,13 @@ class Form1 : public QWidget {
     // waitSeconds on the real clock. Tests put a recorder here.
     std::function<void(int seconds)> waitSeconds_;
     friend class ResultsButtonsTest;
+    // scanned pages read with OCR (form1_ocr.cpp)
+    QString tesseract_;                   // found at start-up; empty: the box is unavailable
+    std::optional<OcrEngine> ocrEngine_;  // asked at the first search that reads pages
+    // The box's state at start-up: available or not, and as stored.
+    void setUpOcrBox(Procedure& p);
+    // How the search reads scanned pages: not at all (tesseract empty) unless ticked.
+    OcrSettings ocrSettings();
     // start-up, shutdown and samples (form1_startup.cpp)
     void applySkin();
     void openWebSiteOccasionally();

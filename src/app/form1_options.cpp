@@ -285,6 +285,12 @@ void Form1::Check2_Click() {
     });
 }
 
+void Form1::Check3_Click() {
+    guarded(*this, "Check3_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("OCR"), trueFalse(Check3->isChecked()));
+    });
+}
+
 // --- hover ---
 
 void Form1::mouseMoveOver(QWidget* control) {

@@ -176,9 +176,13 @@ class FormSearch : public RunHost, public SearchSink {
     QString password(const QString& path) override {
         return boxes().password(passwordPrompt(path), QStringLiteral("Input Password"));
     }
-    WaitWatch waitWatch(int, int) override {
+    WaitWatch waitWatch(int, int, const QString& path) override {
         ProgressBar& bar = form_.progressBar();
-        return WaitBar{&bar, bar.text(), bar.value(), form_.fileList.count()}.watch();
+        WaitBar shown{&bar, bar.text(), bar.value(), form_.fileList.count()};
+        shown.ocrText = [name = fs::fileName(path)](int page, int pages) {
+            return QStringLiteral("Reading page %1 of %2 (OCR): ").arg(page).arg(pages) + name;
+        };
+        return shown.watch();
     }
     void fileSearched(const QString&) override {
         procedure_->step(134, [&] { form_.results.publish(); });
@@ -211,7 +215,8 @@ TextCache& Form1::textCache() {
     return *textCache_;
 }
 
-std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPrefix) {
+std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPrefix,
+                                                  const OcrSettings& ocr) {
     TextCache& cache = textCache();
     const QString store =
         services_.settings ? services_.settings->getSetting(QStringLiteral("TextCache"), QString())
@@ -239,13 +244,17 @@ std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPre
     setup.pump = services_.pump;
     setup.cache = &cache;
     setup.workerFolderPrefix = workerFolderPrefix;
+    setup.ocr = ocr;
     return std::make_shared<TextPipeline>(std::move(setup));
 }
 
 TextPipeline& Form1::pipeline() {
-    // Extraction on every core, keeping the texts in the window's cache.
-    if (!pipeline_ || pipeline_->extractorPath() != ExtractorPath)
-        pipeline_ = makePipeline(QStringLiteral("ex"));
+    // Extraction on every core, keeping the texts in the window's cache;
+    // scanned pages read as the box says.
+    const OcrSettings ocr = ocrSettings();
+    if (!pipeline_ || pipeline_->extractorPath() != ExtractorPath ||
+        pipeline_->ocrReading() != (ocr.on() ? ocr.reading() : QString()))
+        pipeline_ = makePipeline(QStringLiteral("ex"), ocr);
     return *pipeline_;
 }
 

@@ -98,6 +98,7 @@ void Form1::Form_Load() {
             QStringLiteral("Loose"),
             services_.settings->getSetting(QStringLiteral("Loose"), QStringLiteral("False"))));
     });
+    setUpOcrBox(p);
 }
 
 // With the skin file "x/o.cjs" beside the program, the window and its option

@@ -10,6 +10,7 @@
 #include "cli/cliopts.h"
 #include "cli/console.h"
 #include "cli/inputs.h"
+#include "cli/ocroption.h"
 #include "cli/printer.h"
 #include "cli/tsvtarget.h"
 #include "extraction/child.h"
@@ -132,6 +133,7 @@ class CommandLineSearch {
     int run() {
         if (!extractorFound() || !textFileTargetUsable() || !searchGathered() || !workFolderMade())
             return kExitTrouble;
+        if (!ocrReady()) return finish(kExitTrouble);
         searchFiles();
         reportUnreadFiles();
         // -q: a match is the answer, whatever else happened.
@@ -192,6 +194,13 @@ class CommandLineSearch {
         if (!work_.isEmpty()) return true;
         problem(workFolderProblem());
         return false;
+    }
+
+    // --ocr: tesseract asked for its version and languages, the languages checked.
+    bool ocrReady() {
+        const QString trouble = setUpOcr(options_, work_, ocr_);
+        if (!trouble.isEmpty()) problem(trouble);
+        return trouble.isEmpty();
     }
 
     void searchFiles() {
@@ -255,6 +264,7 @@ class CommandLineSearch {
         setup.cache = cache_.get();
         setup.timeLimitSeconds = options_.timeoutSeconds;
         setup.qpdfPath = chooseQpdf();
+        setup.ocr = ocr_;
         return setup;
     }
 
@@ -315,6 +325,7 @@ class CommandLineSearch {
     CliOptions withPassword_;  // with the password of --password-file
     QStringList paths_;        // files and folders as given and listed
     QString work_;             // the work folder
+    OcrSettings ocr_;          // how scanned pages are read (--ocr)
     QStringList files_;
     bool walkedAll_ = true;     // every folder and file below the named folders was read
     bool interrupted_ = false;  // Ctrl+C came

@@ -1,5 +1,6 @@
-// JSON: one object a line; a row's path, page, phrase and snippet, a file's
-// path and count (-c), or the path of a file with matches (-l).
+// JSON: one object a line; a row's path, page (and with --ocr whether OCR
+// read it), phrase and snippet, a file's path and count (-c), or the path of
+// a file with matches (-l).
 #include "cli/printer.h"
 
 namespace qm::cli {
@@ -17,6 +18,8 @@ class JsonPrinter : public Printer {
         pending_ += "{\"path\":";
         appendJsonString(pending_, hit.path);
         pending_ += ",\"page\":" + QByteArray::number(static_cast<qulonglong>(hit.page));
+        // With --ocr, whether the page was read by OCR.
+        if (options_.ocr) pending_ += hit.ocr ? ",\"ocr\":true" : ",\"ocr\":false";
         pending_ += ",\"phrase\":";
         appendJsonString(pending_, hit.phraseText);
         pending_ += ",\"snippet\":";

@@ -183,6 +183,9 @@ class TextPipeline {
 
     int jobs() const { return jobs_; }
     const QString& extractorPath() const { return setup_.extractorPath; }
+    // How scanned pages are read, as the text cache tells readings apart;
+    // empty when they are not read.
+    QString ocrReading() const { return cacheReading(); }
     // The number of cores, at least 1.
     static int coreCount();
 

@@ -1,5 +1,7 @@
 #include "search/run.h"
 
+#include <algorithm>
+
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "search/searcher.h"
@@ -10,6 +12,25 @@
 namespace qm {
 
 namespace {
+
+// Hands a file's occurrences on to `sink`, each marked when its page was read
+// by OCR (`pages`, in order); with no such page, `sink` itself takes them.
+class OcrMarks : public SearchSink {
+  public:
+    OcrMarks(SearchSink& sink, const std::vector<int>& pages) : sink_(sink), pages_(pages) {}
+    SearchSink& sink() { return pages_.empty() ? sink_ : *this; }
+    void beginFile(const QString& path) override { sink_.beginFile(path); }
+    SinkAnswer occurrence(const Hit& hit) override {
+        Hit marked = hit;
+        marked.ocr = std::binary_search(pages_.begin(), pages_.end(), static_cast<int>(hit.page));
+        return sink_.occurrence(marked);
+    }
+    void endFile(const QString& path, std::size_t found) override { sink_.endFile(path, found); }
+
+  private:
+    SearchSink& sink_;
+    const std::vector<int>& pages_;
+};
 
 // Runs `body`; an exception is handed to the host as a failure of `stage`.
 template <class F>
@@ -88,7 +109,7 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         request.path = path;
         if (options.promptForPassword)
             request.password = [&host, &path] { return host.password(path); };
-        request.wait = host.waitWatch(i, n);
+        request.wait = host.waitWatch(i, n, path);
         if (host.stopEndsCurrentFile())
             request.stopRequested = [&host] { return host.stopRequested(); };
         FileText text;
@@ -113,9 +134,12 @@ SearchSummary runSearch(TextPipeline& texts, RunHost& host, SearchSink& sink) {
         }
         if (text.outcome != TextOutcome::Text) continue;
         std::size_t found = 0;
-        sink.beginFile(path);
-        guarded(host, RunStage::Matching, [&] { found = searchFile(path, text, options, sink); });
-        sink.endFile(path, found);
+        // Rows on pages read by OCR say so.
+        OcrMarks marks(sink, text.ocrPages);
+        SearchSink& to = marks.sink();
+        to.beginFile(path);
+        guarded(host, RunStage::Matching, [&] { found = searchFile(path, text, options, to); });
+        to.endFile(path, found);
         ++summary.filesSearched;
         summary.occurrences += static_cast<std::int64_t>(found);
         host.fileSearched(path);

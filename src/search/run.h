@@ -59,10 +59,11 @@ class RunHost {
         (void)path;
         return QString();
     }
-    // Told how the wait for file `i` of `n` goes on; nobody by default.
-    virtual WaitWatch waitWatch(int i, int n) {
+    // Told how the wait for file `i` of `n`, `path`, goes on; nobody by default.
+    virtual WaitWatch waitWatch(int i, int n, const QString& path) {
         (void)i;
         (void)n;
+        (void)path;
         return {};
     }
     // The file's text has been searched (its occurrences are in the sink).

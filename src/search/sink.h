@@ -20,6 +20,7 @@ struct Hit {
     std::size_t page = 1;    // 1 + the form feeds before the match in the file's text
     QString phraseText;      // the phrase that found it, as given
     std::size_t length = 0;  // bytes of the chunk the occurrence covers (may run past the snippet)
+    bool ocr = false;        // the page's text was read by OCR
 };
 
 // What matching does after the sink took an occurrence.

@@ -1,0 +1,57 @@
+// "Read scanned pages (OCR)": the box in the "Option" frame (stored as the
+// setting "OCR", "True"/"False", by Check3_Click in form1_options.cpp),
+// unavailable without tesseract, and the way the search's pipeline reads
+// scanned pages when it is ticked. The add-time check never reads them.
+#include <QCheckBox>
+
+#include "app/errorreport.h"
+#include "app/form1.h"
+#include "extraction/ocr.h"
+#include "platform/workfolder.h"
+#include "terms/storedvalues.h"
+
+namespace qm {
+
+void Form1::setUpOcrBox(Procedure& p) {
+    p.step(188, [&] {
+        tesseract_ = config_.tesseract ? *config_.tesseract : findTesseract();
+        if (tesseract_.isEmpty()) {
+            Check3->setEnabled(false);
+            Check3->setToolTip(
+                QStringLiteral("Reading scanned pages needs tesseract: please install the "
+                               "package %1 (sudo apt install %1).")
+                    .arg(QString::fromLatin1(kOcrPackage)));
+            return;
+        }
+        Check3->setToolTip(QStringLiteral(
+            "Scanned pages (without text of their own) are read with OCR during the search: "
+            "some seconds a page, once; their text is kept."));
+        const QString stored =
+            services_.settings->getSetting(QStringLiteral("OCR"), QStringLiteral("False"));
+        const bool ticked = parseStoredBoolean(QStringLiteral("OCR"), stored);
+        // Restoring is not a change: the stored value stays as it is.
+        const QSignalBlocker quiet(Check3);
+        Check3->setChecked(ticked);
+    });
+}
+
+OcrSettings Form1::ocrSettings() {
+    OcrSettings settings;
+    if (!Check3->isEnabled() || !Check3->isChecked() || tesseract_.isEmpty()) {
+        settings.tesseract.clear();
+        return settings;
+    }
+    if (!ocrEngine_) ocrEngine_ = OcrEngine::probe(workFolder(), tesseract_);
+    if (!ocrEngine_->usable()) {
+        settings.tesseract.clear();
+        return settings;
+    }
+    settings.tesseract = ocrEngine_->tesseract;
+    settings.pdftoppm = findPdftoppm();
+    settings.pdfimages = findPdfimages();
+    settings.languages = defaultOcrLanguages(ocrEngine_->installed, {QLocale::system()});
+    settings.engineVersion = ocrEngine_->version;
+    return settings;
+}
+
+}  // namespace qm

@@ -1,0 +1,37 @@
+#include "cli/ocroption.h"
+
+namespace qm::cli {
+
+QString setUpOcr(const CliOptions& options, const QString& workFolder, OcrSettings& settings,
+                 const QString& tesseract) {
+    settings = OcrSettings();
+    if (!options.ocr) return {};
+    const OcrEngine engine = OcrEngine::probe(workFolder, tesseract);
+    if (!engine.usable())
+        return QStringLiteral(
+                   "--ocr needs tesseract to read scanned pages: please install the package ") +
+               QString::fromLatin1(kOcrPackage) + QStringLiteral(" (sudo apt install ") +
+               QString::fromLatin1(kOcrPackage) + u')';
+    const QString languages = options.ocrLanguages.isEmpty()
+                                  ? defaultOcrLanguages(engine.installed, {QLocale::system()})
+                                  : options.ocrLanguages;
+    const QStringList missing = missingOcrLanguages(languages, engine.installed);
+    if (!missing.isEmpty()) {
+        QStringList named;
+        for (const QString& m : missing)
+            named << (m.isEmpty() ? QStringLiteral("(empty)") : u'"' + m + u'"');
+        return QStringLiteral("OCR language not installed: ") + named.join(QStringLiteral(", ")) +
+               QStringLiteral("; installed: ") +
+               (engine.installed.isEmpty() ? QStringLiteral("none")
+                                           : engine.installed.join(QStringLiteral(", "))) +
+               QStringLiteral(" (more come as packages tesseract-ocr-LANG)");
+    }
+    settings.tesseract = engine.tesseract;
+    settings.pdftoppm = findPdftoppm();
+    settings.pdfimages = findPdfimages();
+    settings.languages = languages;
+    settings.engineVersion = engine.version;
+    return {};
+}
+
+}  // namespace qm::cli
