@@ -115,7 +115,7 @@ Form1::~Form1() {
 void Form1::buildControls() {
     setWindowTitle(QStringLiteral("Quillmark"));
     // The designed size is also the smallest (the layout sets it as the minimum).
-    resize(px(15960), px(7065));
+    resize(px(15960), px(6765));
     setWindowFlags(Qt::Window);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -178,18 +178,19 @@ void Form1::buildControls() {
     };
 
     button(PushButton5, "PushButton5", "Help", this, 120, 120, 7800, 405);
-    listView(ListView1, "ListView1", 120, 630, 7800, 4185);
+    // The file list leaves room for the two rows of the "Option" frame.
+    listView(ListView1, "ListView1", 120, 630, 7800, 3885);
     ListView1->setModel(&fileList);
     ListView1->setToolTip(QStringLiteral(
         "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
         "of window to reveal full names."));
-    button(PushButton1, "PushButton1", "Add PDF File(s)", this, 120, 4900, 3840, 405);
-    button(PushButton6, "PushButton6", "Add All PDF File(s) In Folder", this, 4080, 4900, 3840,
+    button(PushButton1, "PushButton1", "Add PDF File(s)", this, 120, 4600, 3840, 405);
+    button(PushButton6, "PushButton6", "Add All PDF File(s) In Folder", this, 4080, 4600, 3840,
            405);
-    button(PushButton9, "PushButton9", "Clear List", this, 120, 5410, 3840, 405);
-    button(PushButton10, "PushButton10", "Load Sample/Example Files", this, 4080, 5410, 3840, 405);
+    button(PushButton9, "PushButton9", "Clear List", this, 120, 5110, 3840, 405);
+    button(PushButton10, "PushButton10", "Load Sample/Example Files", this, 4080, 5110, 3840, 405);
 
-    frame(Frame3, "Frame3", "Option", 120, 5900, 7800, 1035);
+    frame(Frame3, "Frame3", "Option", 120, 5600, 7800, 1035);
     Check1 = new QCheckBox(
         QStringLiteral("Prompt for password because PDF files are password protected"), Frame3);
     Check1->setObjectName(QStringLiteral("Check1"));
@@ -248,7 +249,7 @@ void Form1::buildControls() {
     ProgressBar1->setAlignment(Qt::AlignCenter);
     ProgressBar1->setFont(arial(9));
     static_cast<TextProgressBar*>(ProgressBar1)->setShownText(progressText_);
-    place(ProgressBar1, 8040, 6510, 7800, 405);
+    place(ProgressBar1, 8040, 6210, 7800, 405);
 
     installEventFilter(this);
 
