@@ -130,16 +130,30 @@ ChildResult TextPipeline::FileWork::run(const QString& program, const QStringLis
     return r;
 }
 
-// A kept text serves as long as the file is unchanged and still opens.
+// A kept text serves as long as the file is unchanged and still opens. With
+// scanned pages read, a plain text serves too when it has no page for OCR
+// (every page has text, or the file gave no text at all).
 bool TextPipeline::FileWork::servedFromCache() {
     if (!setup_.cache || !id_) return false;
-    const auto entry = setup_.cache->find(*id_, job_.password, owner_.cacheReading());
+    auto entry = setup_.cache->find(*id_, job_.password, owner_.cacheReading());
+    const bool plain = !entry && setup_.ocr.on();
+    if (plain) {
+        entry = setup_.cache->find(*id_, job_.password);
+        if (entry && entry->outcome == TextOutcome::Unreadable) entry.reset();
+    }
     if (!entry || !fs::isFile(job_.path)) return false;
     try {
-        if (job_.keptOnDemand && entry->outcome == TextOutcome::Text)
-            out_.kept = entry;
-        else
+        if (plain && entry->outcome == TextOutcome::Text) {
             out_.chunks = entry->chunks();
+            if (!findTextlessPagesIn(out_.chunks.utf8()).textless.empty()) {
+                out_.chunks = TextChunks();
+                return false;  // a plain text with an empty page: the page may be a scan
+            }
+        } else if (job_.keptOnDemand && entry->outcome == TextOutcome::Text) {
+            out_.kept = entry;
+        } else {
+            out_.chunks = entry->chunks();
+        }
         out_.outcome = entry->outcome;
         out_.textFileSize = entry->textFileSize;
         out_.ocrPages = entry->ocrPages;

@@ -12,10 +12,15 @@
 
 namespace qm {
 
-TextPages findTextlessPages(const QString& textPath) {
+namespace {
+
+// Counts the pages of a text given piece by piece (valid UTF-8, split between
+// code points) and notes those without a printable character.
+struct PageScan {
     TextPages pages;
     bool printable = false;
-    forEachFileChunk(textPath, [&](std::string_view chunk) {
+
+    void add(std::string_view chunk) {
         const auto* s = reinterpret_cast<const unsigned char*>(chunk.data());
         const std::size_t n = chunk.size();
         for (std::size_t i = 0; i < n;) {
@@ -36,8 +41,21 @@ TextPages findTextlessPages(const QString& textPath) {
             if (!printable && text::isPrintable(utf8::decode(s + i, len))) printable = true;
             i += len;
         }
-    });
-    return pages;
+    }
+};
+
+}  // namespace
+
+TextPages findTextlessPages(const QString& textPath) {
+    PageScan scan;
+    forEachFileChunk(textPath, [&](std::string_view chunk) { scan.add(chunk); });
+    return scan.pages;
+}
+
+TextPages findTextlessPagesIn(std::string_view utf8) {
+    PageScan scan;
+    scan.add(utf8);
+    return scan.pages;
 }
 
 QStringList imageListArguments(const QString& pdf, int first, int last) {

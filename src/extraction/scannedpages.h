@@ -10,6 +10,7 @@
 #include <QString>
 #include <atomic>
 #include <map>
+#include <string_view>
 #include <vector>
 
 #include "extraction/child.h"
@@ -26,6 +27,8 @@ struct TextPages {
     std::vector<int> textless;
 };
 TextPages findTextlessPages(const QString& textPath);
+// The same of a text in memory (valid UTF-8).
+TextPages findTextlessPagesIn(std::string_view utf8);
 
 // pdfimages: the images of pages `first` to `last` of `pdf`, listed.
 QStringList imageListArguments(const QString& pdf, int first, int last);

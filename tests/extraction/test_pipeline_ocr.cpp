@@ -25,7 +25,7 @@ namespace qm {
 class PipelineOcrTest : public QObject, test::PipelineFixture {
     Q_OBJECT
 
-    QString scanned_, mixed_, log_;
+    QString scanned_, mixed_, log_, extractor_;
 
     // A pipeline of `jobs` workers with real tools, reading scanned pages
     // with `fake` in `languages` (no fake: OCR off).
@@ -33,7 +33,7 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
                                            const QString& languages = QStringLiteral("eng"),
                                            int jobs = 2, int timeLimitSeconds = 600) {
         TextPipeline::Setup s;
-        s.extractorPath = findExtractor();
+        s.extractorPath = extractor_;
         s.workFolder = d() + QStringLiteral("/work");
         s.jobs = jobs;
         s.cache = cache;
@@ -75,6 +75,7 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
         test::makeScannedPdf(mixed_, {"typed one", "scanned two", "typed three"}, 100,
                              test::ScanKind::Bilevel, {0, 2});
         log_ = d() + QStringLiteral("/tesseract.log");
+        extractor_ = findExtractor();
     }
     void init() {
         allowExtractions();
@@ -137,6 +138,29 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
         const FileText plain = obtain(*pipeline(nullptr, &cache), mixed_);
         QVERIFY(plain.ocrPages.empty());
         QVERIFY(plain.chunks.utf8().find("scanned words") == std::string::npos);
+    }
+
+    void aPlainTextWithoutEmptyPagesServesAnOcrSearch() {
+        // An extractor that counts its runs.
+        const QString runs = d() + QStringLiteral("/extractor.log");
+        extractor_ = test::writeScript(
+            d(), QStringLiteral("counting"),
+            QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"").arg(runs, findExtractor()));
+        const auto extractions = [&] { return int(read(runs).count('\n')); };
+        const QString typed = d() + QStringLiteral("/typed.pdf");
+        test::makeScannedPdf(typed, {"typed one", "typed two"}, 100, test::ScanKind::Grey, {0, 1});
+        TextCache cache;
+        const test::FakeTesseract fake = logging();
+        QCOMPARE(obtain(*pipeline(nullptr, &cache), typed).outcome, TextOutcome::Text);
+        QCOMPARE(obtain(*pipeline(&fake, &cache), typed).outcome, TextOutcome::Text);
+        QCOMPARE(extractions(), 1);
+        // A plain text with an empty page, or none at all, is read again.
+        QCOMPARE(obtain(*pipeline(nullptr, &cache), mixed_).ocrPages, std::vector<int>{});
+        QCOMPARE(obtain(*pipeline(&fake, &cache), mixed_).ocrPages, std::vector<int>{2});
+        QCOMPARE(obtain(*pipeline(nullptr, &cache), scanned_).outcome, TextOutcome::Unreadable);
+        QCOMPARE(obtain(*pipeline(&fake, &cache), scanned_).outcome, TextOutcome::Text);
+        QCOMPARE(extractions(), 5);
+        extractor_ = findExtractor();
     }
 
     void aStopAndTheTimeLimitEndAReading() {
