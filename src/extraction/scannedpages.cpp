@@ -224,7 +224,7 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     if (!run.done || run.texts.empty()) return step;
     const QString spliced = folder + QStringLiteral("/ocr.txt");
     if (!spliceOcrTexts(txt, run.texts, spliced) ||
-        ::rename(QFile::encodeName(spliced).constData(), QFile::encodeName(txt).constData()) != 0) {
+        ::rename(fs::encodeName(spliced).constData(), fs::encodeName(txt).constData()) != 0) {
         fs::removeQuietly(spliced);
         step.failed = true;
         return step;
