@@ -178,11 +178,10 @@ class FormSearch : public RunHost, public SearchSink {
     }
     WaitWatch waitWatch(int, int, const QString& path) override {
         ProgressBar& bar = form_.progressBar();
-        WaitBar shown{&bar, bar.text(), bar.value(), form_.fileList.count()};
-        shown.ocrText = [name = fs::fileName(path)](int page, int pages) {
-            return QStringLiteral("Reading page %1 of %2 (OCR): ").arg(page).arg(pages) + name;
-        };
-        return shown.watch();
+        return WaitBar{&bar, bar.text(), bar.value(), form_.fileList.count()}.watch(
+            [name = fs::fileName(path)](int page, int pages) {
+                return QStringLiteral("Reading page %1 of %2 (OCR): ").arg(page).arg(pages) + name;
+            });
     }
     void fileSearched(const QString&) override {
         procedure_->step(134, [&] { form_.results.publish(); });

@@ -34,11 +34,10 @@ QString waitText(const QString& statusText, int polls) {
     return t + QStringLiteral("Please wait.. ") + QString::number(polls - kPollsBeforeCounting);
 }
 
-void WaitBar::poll(int polls, int ocrPage, int ocrPages) const {
-    const bool reading = ocrPages > 0 && ocrText;
-    if (bar && reading) bar->setText(ocrText(ocrPage, ocrPages));
+void WaitBar::poll(int polls, const QString& reading) const {
+    if (bar && !reading.isEmpty()) bar->setText(reading);
     if (!bar || polls < kPollsBeforeCounting) return;
-    if (!reading) bar->setText(waitText(statusText, polls));
+    if (reading.isEmpty()) bar->setText(waitText(statusText, polls));
     const int k = polls - kPollsBeforeCounting;
     // The last file's share would creep past the end of the bar.
     if (k % kPollsPerCreep == 0)
@@ -49,9 +48,12 @@ void WaitBar::finish() const {
     if (bar) bar->setText(statusText.isEmpty() ? QStringLiteral("Progress Bar") : statusText);
 }
 
-WaitWatch WaitBar::watch() const {
+WaitWatch WaitBar::watch(std::function<QString(int page, int pages)> ocrText) const {
     if (!bar) return {};
-    return {[shown = *this](int polls, int page, int pages) { shown.poll(polls, page, pages); }, [shown = *this] { shown.finish(); }};
+    return {[shown = *this, ocrText = std::move(ocrText)](int polls, int page, int pages) {
+                shown.poll(polls, pages > 0 && ocrText ? ocrText(page, pages) : QString());
+            },
+            [shown = *this] { shown.finish(); }};
 }
 
 }  // namespace qm

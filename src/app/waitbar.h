@@ -32,17 +32,17 @@ struct WaitBar {
     QString statusText;
     std::int32_t startPercent = 0;
     std::int32_t fileCount = 0;
-    // The bar's text while scanned pages of the file are read (page P of N);
-    // not set: the wait shows as any other.
-    std::function<QString(int page, int pages)> ocrText;
 
-    // Poll `polls` of the wait has passed: the counter and the creep. With
-    // `ocrPages` above 0 and `ocrText` set, the bar says which page is read.
-    void poll(int polls, int ocrPage = 0, int ocrPages = 0) const;
+    // Poll `polls` of the wait has passed: the counter and the creep. A
+    // `reading` text (which scanned page is read) stands on the bar in place
+    // of the counter.
+    void poll(int polls, const QString& reading = {}) const;
     // The wait is over: the bar says `statusText` again ("Progress Bar" when empty).
     void finish() const;
-    // The pipeline's watch of a wait, shown on this bar (a copy of it).
-    WaitWatch watch() const;
+    // The pipeline's watch of a wait, shown on this bar (a copy of it). While
+    // scanned pages are read, `ocrText` (when set) gives the bar's text for
+    // page P of N.
+    WaitWatch watch(std::function<QString(int page, int pages)> ocrText = {}) const;
 };
 
 }  // namespace qm

@@ -1,8 +1,8 @@
 // Scanned pages of one file read with OCR on the worker that has the file and
 // on every worker that has nothing of its own to begin (as the page ranges of
 // a split file are): a lent worker counts as busy while it reads pages.
-#include "extraction/job.h"
 #include "extraction/pipeline.h"
+#include "extraction/pipeline_job.h"
 
 namespace qm {
 

@@ -291,7 +291,8 @@ bool TextPipeline::wait(Job& job, const WaitWatch& watch,
         ++polls;
         // While the file's scanned pages are read, the watch is told which.
         const int ocrPages = job.ocr.pages.load();
-        if (watch.polled) watch.polled(polls, std::min(job.ocr.done.load() + 1, ocrPages), ocrPages);
+        if (watch.polled)
+            watch.polled(polls, std::min(job.ocr.done.load() + 1, ocrPages), ocrPages);
     }
     if (watch.over) watch.over();
     return !wasStopped;

@@ -40,8 +40,8 @@
 
 #include "extraction/child.h"
 #include "extraction/extractor.h"
-#include "extraction/outcome.h"
 #include "extraction/ocr.h"
+#include "extraction/outcome.h"
 #include "extraction/scannedpages.h"
 #include "text/textfile.h"
 

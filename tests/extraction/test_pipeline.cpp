@@ -32,7 +32,7 @@ class PipelineTest : public QObject, test::PipelineFixture {
         int overs = 0;
         int pollsAtOver = -1;  // polls heard of when the end was
         WaitWatch watch() {
-            return {[this](int n) { polls.push_back(n); },
+            return {[this](int n, int, int) { polls.push_back(n); },
                     [this] {
                         ++overs;
                         pollsAtOver = static_cast<int>(polls.size());

@@ -15,8 +15,8 @@
 #include "extraction/ocr.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
-#include "pipelinefixture.h"
 #include "support/pdfmaker.h"
+#include "support/pipelinefixture.h"
 #include "support/scanmaker.h"
 #include "support/scripted.h"
 
@@ -177,17 +177,17 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
         FileRequest request;
         request.path = scanned_;
         // Stopped once both pages are being read, each on a worker of its own.
-        ScriptedProgressBar bar;
-        request.stopRequested = [&] { return readings() == 2 && !bar.texts.isEmpty(); };
-        request.wait.bar = &bar;
-        request.ocrText = [](int page, int pages) {
-            return QStringLiteral("page %1 of %2").arg(page).arg(pages);
+        // The watch hears which page of how many is read.
+        std::vector<std::pair<int, int>> told;
+        request.stopRequested = [&] { return readings() == 2 && !told.empty(); };
+        request.wait.polled = [&](int, int page, int pages) {
+            if (pages > 0) told.emplace_back(page, pages);
         };
         QCOMPARE(p->obtain(request).outcome, TextOutcome::Stopped);
         QVERIFY(clock.elapsed() < 30000);  // neither waited for tesseract's 60 s
         QTRY_COMPARE(runningChildren(), 0);
         QCOMPARE(cache.entryCount(), std::size_t(0));
-        QVERIFY(bar.texts.contains(QStringLiteral("page 1 of 2")));
+        QCOMPARE(told.front(), std::make_pair(1, 2));
     }
 
     void aCrashingTesseractLeavesTheFileFailedAndUncached() {
