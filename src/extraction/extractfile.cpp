@@ -344,6 +344,8 @@ bool TextPipeline::FileWork::scannedPagesUnread() {
     ended_ = ended_ || step.ended;
     timedOut_ = timedOut_ || step.timedOut;
     if (interrupted()) return true;
+    lost_ = step.lost;
+    if (notWritten()) return true;
     if (step.failed) {
         keepPdf_ = true;
         out_.outcome = TextOutcome::Failed;

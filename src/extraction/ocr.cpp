@@ -135,7 +135,8 @@ QString ocrCacheTag(const QString& engineVersion, const QString& languages, int 
     return QStringLiteral("tesseract %1 -l %2 %3 dpi").arg(engineVersion, languages).arg(dpi);
 }
 
-QStringList renderArguments(const QString& pdf, int page, int dpi, const QString& imagePrefix) {
+QStringList renderArguments(const QString& pdf, int page, int dpi) {
+    // Without an image root pdftoppm writes the image to standard output.
     const QString p = QString::number(page);
     return {QStringLiteral("-gray"),
             QStringLiteral("-r"),
@@ -145,8 +146,7 @@ QStringList renderArguments(const QString& pdf, int page, int dpi, const QString
             QStringLiteral("-l"),
             p,
             QStringLiteral("-singlefile"),
-            pdf,
-            imagePrefix};
+            pdf};
 }
 
 QStringList recognizeArguments(const QString& image, const QString& languages, int dpi) {
@@ -162,22 +162,24 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
                             const QString& folder, const QString& textPath, ChildToken& token,
                             int timeLimitMs) {
     PageReading reading;
-    const QString prefix = folder + QStringLiteral("/page%1").arg(page);
-    const QString image = prefix + QStringLiteral(".pgm");
+    const QString image = folder + QStringLiteral("/page%1.pgm").arg(page);
     fs::removeQuietly(image);
     fs::removeQuietly(textPath);
-    const ChildResult rendered =
-        runChild(settings.pdftoppm, renderArguments(pdf, page, settings.dpi, prefix), token, {},
-                 timeLimitMs);
+    const ChildResult rendered = runChild(
+        settings.pdftoppm, renderArguments(pdf, page, settings.dpi), token, {}, timeLimitMs, image);
     reading.ended = rendered.ended;
     reading.timedOut = rendered.timedOut;
-    if (rendered.exited && rendered.exitCode == 0 && fs::isFile(image) && !reading.ended) {
+    reading.lost = rendered.outputLost;
+    if (rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image) &&
+        !reading.ended) {
         const ChildResult read = runChild(
             settings.tesseract, recognizeArguments(image, settings.languages, settings.dpi), token,
             {}, timeLimitMs, textPath, recognizeEnvironment());
         reading.ended = read.ended;
         reading.timedOut = read.timedOut;
-        reading.done = read.exited && read.exitCode == 0 && fs::isFile(textPath);
+        reading.lost = read.outputLost;
+        // A page read as nothing leaves no text file.
+        reading.done = read.exited && read.exitCode == 0 && !reading.lost;
     }
     fs::removeQuietly(image);
     if (!reading.done) fs::removeQuietly(textPath);

@@ -77,8 +77,8 @@ struct OcrSettings {
     QString reading() const { return ocrCacheTag(engineVersion, languages, dpi); }
 };
 
-// pdftoppm: page `page` of `pdf` as one grey image "<imagePrefix>.pgm".
-QStringList renderArguments(const QString& pdf, int page, int dpi, const QString& imagePrefix);
+// pdftoppm: page `page` of `pdf` as one grey PGM image on standard output.
+QStringList renderArguments(const QString& pdf, int page, int dpi);
 // tesseract: the text of `image` on standard output.
 QStringList recognizeArguments(const QString& image, const QString& languages, int dpi);
 // The environment tesseract runs in: one thread.
@@ -86,13 +86,15 @@ QStringList recognizeEnvironment();
 
 // How reading one page ended.
 struct PageReading {
-    bool done = false;      // `textPath` holds what tesseract read (maybe nothing)
+    bool done = false;      // `textPath` holds what tesseract read (none: nothing read)
     bool ended = false;     // ended through the token
     bool timedOut = false;  // the render or the reading reached the time limit
+    bool lost = false;      // the image or the text could not all be written (a full disk)
 };
 
 // Renders page `page` of `pdf` into `folder` and reads it into `textPath`;
-// the image is removed afterwards. Each program may take `timeLimitMs`.
+// the image is removed afterwards. Each program may take `timeLimitMs`. Both
+// outputs come through pipes and are written here, every write checked.
 PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int page,
                             const QString& folder, const QString& textPath, ChildToken& token,
                             int timeLimitMs);

@@ -84,7 +84,7 @@ std::vector<int> parseImagePages(const QByteArray& listing) {
 
 std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
                                  const std::vector<int>& pages, const QString& reportPath,
-                                 ChildToken& token, int timeLimitMs, bool* ended) {
+                                 ChildToken& token, int timeLimitMs, bool* ended, bool* lost) {
     std::vector<int> found;
     if (pages.empty() || pdfimages.isEmpty()) return found;
     fs::removeQuietly(reportPath);
@@ -92,8 +92,9 @@ std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
     const ChildResult r = runChild(pdfimages, imageListArguments(pdf, pages.front(), pages.back()),
                                    token, {}, timeLimitMs, reportPath);
     if (ended) *ended = r.ended || r.timedOut;
+    if (lost) *lost = r.outputLost;
     QFile f(reportPath);
-    if (r.exited && r.exitCode == 0 && f.open(QIODevice::ReadOnly)) {
+    if (r.exited && r.exitCode == 0 && !r.outputLost && f.open(QIODevice::ReadOnly)) {
         const std::vector<int> listed = parseImagePages(f.readAll());
         std::set_intersection(pages.begin(), pages.end(), listed.begin(), listed.end(),
                               std::back_inserter(found));
@@ -197,6 +198,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
     for (std::size_t k = 0; k < n; ++k) {
         run.ended = run.ended || readings[k].ended;
         run.timedOut = run.timedOut || readings[k].timedOut;
+        run.lost = run.lost || readings[k].lost;
         run.done = run.done && readings[k].done;
         if (readings[k].done && !texts[k].isEmpty()) run.texts[pages[k]] = std::move(texts[k]);
     }
@@ -211,22 +213,23 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     OcrStep step;
     const TextPages text = findTextlessPages(txt);
     if (text.textless.empty()) return step;
-    const std::vector<int> scanned =
-        pagesWithImages(settings.pdfimages, pdf, text.textless,
-                        folder + QStringLiteral("/images.txt"), token, timeLimitMs, &step.ended);
-    if (scanned.empty() || step.ended) return step;
+    const std::vector<int> scanned = pagesWithImages(settings.pdfimages, pdf, text.textless,
+                                                     folder + QStringLiteral("/images.txt"), token,
+                                                     timeLimitMs, &step.ended, &step.lost);
+    if (scanned.empty() || step.ended || step.lost) return step;
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
                                         progress ? &progress->done : nullptr);
     step.ended = run.ended;
     step.timedOut = run.timedOut;
+    step.lost = run.lost;
     step.failed = !run.done;
     if (!run.done || run.texts.empty()) return step;
     const QString spliced = folder + QStringLiteral("/ocr.txt");
     if (!spliceOcrTexts(txt, run.texts, spliced) ||
         ::rename(fs::encodeName(spliced).constData(), fs::encodeName(txt).constData()) != 0) {
         fs::removeQuietly(spliced);
-        step.failed = true;
+        step.failed = step.lost = true;
         return step;
     }
     for (const auto& [page, pageText] : run.texts) step.pages.push_back(page);

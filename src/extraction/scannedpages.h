@@ -36,10 +36,12 @@ QStringList imageListArguments(const QString& pdf, int first, int last);
 std::vector<int> parseImagePages(const QByteArray& listing);
 
 // Of `pages` (in order), those that hold an image by pdfimages; nothing when
-// pdfimages failed or was ended. Its listing goes through `reportPath`.
+// pdfimages failed or was ended (`ended`), or its listing, which goes through
+// `reportPath`, could not all be written (`lost`).
 std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
                                  const std::vector<int>& pages, const QString& reportPath,
-                                 ChildToken& token, int timeLimitMs, bool* ended = nullptr);
+                                 ChildToken& token, int timeLimitMs, bool* ended = nullptr,
+                                 bool* lost = nullptr);
 
 // An OCR text made fit for its page: valid UTF-8, no form feed, and empty
 // when it holds no printable character (a page read as empty stays empty).
@@ -54,6 +56,7 @@ struct OcrRun {
     bool done = false;      // every page was read
     bool ended = false;     // a page's reading was ended through the token
     bool timedOut = false;  // a page's reading reached the time limit
+    bool lost = false;      // a page's image or text could not all be written
     // The text read from each page that gave any, by page.
     std::map<int, QByteArray> texts;
 };
@@ -78,6 +81,7 @@ struct OcrStep {
     bool failed = false;     // a page could not be rendered or read: `txt` is as it was
     bool ended = false;      // ended through the token
     bool timedOut = false;   // a render or a reading reached the time limit
+    bool lost = false;       // a work file could not all be written (a full disk)
     std::vector<int> pages;  // the pages whose text OCR gave, in order
 };
 

@@ -13,10 +13,12 @@
 #include <csignal>
 
 #include "extraction/extractor.h"
+#include "extraction/ocr.h"
 #include "extraction/pagesplit.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "support/pdfmaker.h"
+#include "support/scanmaker.h"
 
 namespace qm {
 
@@ -134,6 +136,38 @@ class FullWorkFolderTest : public QObject {
             QVERIFY2(text.outcome == TextOutcome::Text, c.name);
             QVERIFY2(QByteArray::fromStdString(text.chunks.utf8()) == whole, c.name);
         }
+    }
+
+    // A scanned page's image (about 9 MB at 300 dpi) cut short by a full
+    // disk is never read: the file is not copied for want of room.
+    void aScannedPageCutShortIsNeverRead() {
+        if (findExtractor().isEmpty() || findPdftoppm().isEmpty() || findPdfimages().isEmpty())
+            QSKIP("poppler-utils is needed");
+        const QString scanned = d(QStringLiteral("scanned.pdf"));
+        test::makeScannedPdf(scanned, {"a sheet"}, 100);
+        TextCache cache;
+        TextPipeline::Setup s;
+        s.extractorPath = findExtractor();
+        s.workFolder = d(QStringLiteral("ocr-work"));
+        QDir().mkpath(s.workFolder);
+        s.jobs = 1;
+        s.cache = &cache;
+        s.ocr.tesseract = test::writeFakeTesseract(d(QStringLiteral("bin")), {});
+        s.ocr.pdftoppm = findPdftoppm();
+        s.ocr.pdfimages = findPdfimages();
+        TextPipeline p(std::move(s));
+        FileRequest request;
+        request.path = scanned;
+        FileText cut;
+        {
+            const FileSizeLimit limit(1 << 20);
+            cut = p.obtain(request);
+        }
+        QCOMPARE(cut.outcome, TextOutcome::CopyFailed);
+        QCOMPARE(cache.entryCount(), std::size_t(0));
+        const FileText text = p.obtain(request);
+        QCOMPARE(text.outcome, TextOutcome::Text);
+        QVERIFY(text.chunks.utf8().find("scanned words of page 1") != std::string::npos);
     }
 };
 
