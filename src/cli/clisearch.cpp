@@ -54,6 +54,9 @@ class ConsoleRun : public RunHost {
         terminal_.progress(i - 1, n, fs::fileName(path));
     }
     bool stopRequested() override { return stop; }
+    WaitWatch waitWatch(int, int, const QString&) override {
+        return {[this](int, int page, int pages) { terminal_.reading(page, pages); }, {}};
+    }
     QString password(const QString& path) override {
         if (cli_.hasPassword) return cli_.password;
         // The name on one line, as every name on the terminal.

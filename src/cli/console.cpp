@@ -144,6 +144,14 @@ void Terminal::progress(int done, int total, const QString& name) {
     done_ = done;
     total_ = total;
     name_ = name;
+    page_ = pages_ = 0;
+    if (shown_) draw();
+}
+
+void Terminal::reading(int page, int pages) {
+    if (page == page_ && pages == pages_) return;
+    page_ = page;
+    pages_ = pages;
     if (shown_) draw();
 }
 
@@ -156,6 +164,7 @@ void Terminal::draw() {
     const double rate = seconds > 0.0 ? done_ / seconds : 0.0;
     QString line = QString::number(done_) + u'/' + QString::number(total_) + QStringLiteral("  ") +
                    QString::number(rate, 'f', 1) + QStringLiteral(" files/s  ");
+    if (pages_ > 0) line += QStringLiteral("Reading page %1 of %2 (OCR): ").arg(page_).arg(pages_);
     // The name's control characters would move the cursor: shown as blanks.
     line += text::displayText(name_);
     const qsizetype room = terminalColumns(fileno(err_)) - 1;

@@ -38,6 +38,9 @@ class Terminal {
     void errorLine(const QString& text);
     // The progress: files done of all, files per second, the current file's name.
     void progress(int done, int total, const QString& name);
+    // Page `page` of the current file's `pages` scanned pages is being read
+    // with OCR (0 pages: none is); shown after the name.
+    void reading(int page, int pages);
     // Redraws the last progress now if it is older than a moment (during long files).
     void refresh();
     // Removes the progress line (before other output and at the end).
@@ -52,6 +55,8 @@ class Terminal {
     int done_ = 0;
     int total_ = 0;
     QString name_;
+    int page_ = 0;
+    int pages_ = 0;
     QElapsedTimer started_;
     QElapsedTimer lastDraw_;
 };

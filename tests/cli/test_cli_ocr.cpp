@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,8 +34,9 @@ class CliOcrTest : public QObject {
         QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
     };
     // Runs the program with `fake` as the tesseract on PATH (none: no
-    // tesseract on PATH at all) and a cache folder of its own.
-    Outcome run(const QStringList& args, const test::FakeTesseract* fake) {
+    // tesseract on PATH at all) and a cache folder of its own; `terminal`:
+    // on a pseudo-terminal made by script(1), standard error shown as output.
+    Outcome run(const QStringList& args, const test::FakeTesseract* fake, bool terminal = false) {
         const QString bin = d(QStringLiteral("bin"));
         QDir(bin).removeRecursively();
         QDir().mkpath(bin);
@@ -52,8 +54,18 @@ class CliOcrTest : public QObject {
                                                 : bin + u':' + linkTools(tools));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir_.path());
-        p.start(qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search"),
-                QStringList{QStringLiteral("--no-progress")} + args);
+        const QString program =
+            qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search");
+        if (terminal) {
+            QString line = program;
+            for (const QString& a : args) line += QStringLiteral(" '") + a + u'\'';
+            p.start(QStringLiteral("script"),
+                    {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"), line,
+                     QStringLiteral("/dev/null")});
+            p.closeWriteChannel();
+        } else {
+            p.start(program, QStringList{QStringLiteral("--no-progress")} + args);
+        }
         Outcome o;
         if (!p.waitForFinished(90000)) p.kill();
         o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -141,6 +153,19 @@ class CliOcrTest : public QObject {
                      .status,
                  0);
         QCOMPARE(readings(), 2);
+    }
+
+    // Fault caught: a terminal that shows nothing but the file's name while
+    // its scanned pages are read for a long time.
+    void theProgressLineSaysWhichPageIsRead() {
+        if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+            QSKIP("no 'script' command to make a pseudo-terminal");
+        test::FakeTesseract slow = logging();
+        slow.sleepSeconds = 1;
+        const Outcome shown =
+            run({QStringLiteral("--ocr"), QStringLiteral("x"), scanned_}, &slow, true);
+        QVERIFY2(shown.out.contains(QLatin1String("Reading page 1 of 1 (OCR): scanned.pdf")),
+                 qPrintable(shown.out));
     }
 
     void languagesAreCheckedAgainstTheInstalledOnes() {
