@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -12,13 +11,11 @@
 #include <cerrno>
 #include <csignal>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "extraction/child_launch.h"
 #include "fs/fs.h"
-
-extern char** environ;
 
 namespace qm {
 
@@ -153,91 +150,6 @@ void feed(int fd, const QByteArray& input) {
     ::close(fd);
 }
 
-// What a child is started with; everything is made ready before the fork, as
-// the child may only make system calls until it runs the program.
-struct Launch {
-    char* const* argv;
-    char* const* envp;  // the program's environment
-    int input;          // read end of the input pipe; -1: /dev/null
-    int output;         // write end of the output pipe; -1: /dev/null
-};
-
-// In the child: the signal state a program expects, its own process group,
-// an end together with this process, the standard descriptors; then the
-// program. Returns only when something failed (errno tells).
-void becomeChild(const Launch& launch, pid_t parent) {
-    struct sigaction plain {};
-    plain.sa_handler = SIG_DFL;
-    sigemptyset(&plain.sa_mask);
-    for (int sig = 1; sig < NSIG; ++sig) {
-        struct sigaction now {};
-        if (::sigaction(sig, nullptr, &now) != 0) continue;
-        // Handlers of this program must not run in the child; what this
-        // program ignores for itself (a closed pipe) is the program's again.
-        const bool handled = now.sa_handler != SIG_DFL && now.sa_handler != SIG_IGN;
-        if (handled || sig == SIGPIPE || sig == SIGINT || sig == SIGTERM || sig == SIGHUP)
-            ::sigaction(sig, &plain, nullptr);
-    }
-    if (::setpgid(0, 0) != 0) return;
-    // Ends when the thread that started it ends, which waits for it: so when
-    // this program ends in any way, even killed. The program may have ended
-    // before that was said: then the parent is another process by now.
-    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return;
-    if (::getppid() != parent) {
-        errno = ESRCH;
-        return;
-    }
-    const int in = launch.input >= 0 ? launch.input : ::open("/dev/null", O_RDONLY);
-    const int out = launch.output >= 0 ? launch.output : ::open("/dev/null", O_WRONLY);
-    const int err = ::open("/dev/null", O_WRONLY);
-    if (in < 0 || out < 0 || err < 0) return;
-    if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) return;
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execve(launch.argv[0], launch.argv, launch.envp);
-}
-
-// Starts a child; its pid, or 0. `execPipe` is told whether the program ran.
-pid_t launchChild(const Launch& launch, int& execPipe) {
-    int report[2] = {-1, -1};
-    if (::pipe2(report, O_CLOEXEC) != 0) return 0;
-    // No handler of this program may run in the child before it has its own.
-    sigset_t all, saved;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &saved);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(report[0]);
-        becomeChild(launch, parent);
-        const int error = errno;
-        [[maybe_unused]] const ssize_t w = ::write(report[1], &error, sizeof error);
-        ::_exit(127);
-    }
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    if (pid > 0) ::setpgid(pid, pid);  // at once, whichever of the two comes first
-    ::close(report[1]);
-    if (pid < 0) {
-        ::close(report[0]);
-        return 0;
-    }
-    execPipe = report[0];
-    return pid;
-}
-
-// Reads the child's report: nothing before the pipe closes on exec means the
-// program runs. Closes the pipe.
-bool execSucceeded(int execPipe) {
-    int error = 0;
-    ssize_t n = 0;
-    do {
-        n = ::read(execPipe, &error, sizeof error);
-    } while (n < 0 && errno == EINTR);
-    ::close(execPipe);
-    return n == 0;
-}
-
 // Writes all of `data` to `fd`; false when a write fails.
 bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -311,27 +223,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
     ChildResult result;
     if (program.isEmpty()) return result;
 
-    std::vector<std::string> args;
-    args.push_back(fs::encodeName(program).toStdString());
-    for (const QString& a : arguments) args.push_back(fs::encodeName(a).toStdString());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    // The environment: this program's, with `environment` put in.
-    std::vector<std::string> added;
-    for (const QString& e : environment) added.push_back(fs::encodeName(e).toStdString());
-    std::vector<char*> envp;
-    for (char** e = environ; *e; ++e) {
-        const std::string_view entry(*e);
-        const bool replaced = std::any_of(added.begin(), added.end(), [&](const std::string& a) {
-            const std::size_t eq = a.find('=');
-            return eq != std::string::npos && entry.substr(0, eq + 1) == a.substr(0, eq + 1);
-        });
-        if (!replaced) envp.push_back(*e);
-    }
-    for (std::string& a : added) envp.push_back(a.data());
-    envp.push_back(nullptr);
-
+    ChildCommand command(program, arguments, environment);
     int pipeFds[2] = {-1, -1};
     if (!input.isEmpty() && ::pipe2(pipeFds, O_CLOEXEC) != 0) return result;
     // The output comes through a pipe and this thread writes it to its file,
@@ -349,7 +241,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         // Room for a good part of a text at once: fewer turns between the two.
         ::fcntl(outFds[0], F_SETPIPE_SZ, 1 << 20);
     }
-    const Launch launch{argv.data(), envp.data(), pipeFds[0], outFds[1]};
+    const Launch launch{command.argv(), command.envp(), pipeFds[0], outFds[1]};
 
     auto& r = Children::get();
     pid_t pid = 0;
