@@ -29,7 +29,7 @@ echo 'stand-in' >"$work/big.pdf"
 printf '%-4s %14s %12s %10s\n' "-j" "text (MiB)" "peak (MiB)" "wall (s)"
 for j in 1 2 4; do
   out=$( { QM_EXTRACTOR=$work/extract.sh TEMP=$work /usr/bin/time -f '%M %e' \
-             "$cli" -q -c -j "$j" needle "$work/big.pdf" >"$work/rows"; } 2>&1 | tail -1)
+             "$cli" --no-progress -c -j "$j" needle "$work/big.pdf" >"$work/rows"; } 2>&1 | tail -1)
   read -r kb secs <<<"$out"
   printf '%-4s %14d %12.1f %10s   (%s)\n' "$j" $((size / 1048576)) "$(echo "$kb/1024" | bc -l)" \
     "$secs" "$(cut -f2 "$work/rows")"

@@ -41,12 +41,12 @@ SCRIPT
 fi
 
 # The first run extracts and keeps the text; the rounds read it back.
-"$cli" -q --cache -c -- "$phrase" "$pdf" >"$work/count"
+"$cli" --no-progress --cache -c -- "$phrase" "$pdf" >"$work/count"
 [ "$(cut -f2 "$work/count")" -gt 0 ] || { echo "listfirst.sh: \"$phrase\" is not in $pdf" >&2; exit 2; }
 
 # Wall and processor seconds of one run.
 seconds() {
-  /usr/bin/time -f '%e %U %S' -o "$work/time" "$cli" -q --cache "$@" -- "$phrase" "$pdf" >/dev/null
+  /usr/bin/time -f '%e %U %S' -o "$work/time" "$cli" --no-progress --cache "$@" -- "$phrase" "$pdf" >/dev/null
   awk '{ printf "%s %.3f\n", $1, $2 + $3 }' "$work/time"
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

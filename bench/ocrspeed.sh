@@ -51,22 +51,22 @@ loop() {
 xs=(); fs=(); cs=(); rf=(); rc=()
 for ((r = 1; r <= R; ++r)); do
   xa=$(t loop)
-  first=$(q -q -c --ocr the "$W/scans")
+  first=$(q --no-progress -c --ocr the "$W/scans")
   rm -rf "$W/cache"
-  cached=$(q -q -c --ocr --cache the "$W/scans")
+  cached=$(q --no-progress -c --ocr --cache the "$W/scans")
   echo "round $r: xargs -P$P loop $xa s; --ocr ${first% *} s (peak ${first#* } KiB);" \
        "--ocr --cache ${cached% *} s (peak ${cached#* } KiB)"
   xs+=("$xa"); fs+=("${first% *}"); cs+=("${cached% *}")
   rf+=("$(ratio "${first% *}" "$xa")"); rc+=("$(ratio "${cached% *}" "$xa")")
 done
-second=$(q -q -c --ocr --cache the "$W/scans")
+second=$(q --no-progress -c --ocr --cache the "$W/scans")
 mx=$(median "${xs[@]}")
 echo "second search with --cache: ${second% *} s (peak ${second#* } KiB)"
 echo "ratios: first --ocr/xargs $(median "${rf[@]}") (with --cache $(median "${rc[@]}")," \
      "target <= 1.1); second/xargs $(ratio "${second% *}" "$mx") (target <= 0.05)"
 
 # Memory: one scanned file of few pages and one of many.
-few=$("$M" "$W/few" 200 "$K" 2 "${sources[0]}" >/dev/null && q -q -c --ocr the "$W/few")
-many=$("$M" "$W/many" 200 "$K" 40 "${sources[0]}" >/dev/null && q -q -c --ocr the "$W/many")
+few=$("$M" "$W/few" 200 "$K" 2 "${sources[0]}" >/dev/null && q --no-progress -c --ocr the "$W/few")
+many=$("$M" "$W/many" 200 "$K" 40 "${sources[0]}" >/dev/null && q --no-progress -c --ocr the "$W/many")
 echo "peak of --ocr: $(pdfinfo "$W"/few/*.pdf | awk '/^Pages:/ {print $2}') pages ${few#* } KiB," \
      "$(pdfinfo "$W"/many/*.pdf | awk '/^Pages:/ {print $2}') pages ${many#* } KiB"

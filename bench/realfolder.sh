@@ -37,14 +37,14 @@ echo "pdftotext loop: $loop s"
 xs=() ; ps=() ; cs=() ; rp=() ; rc=()
 for ((r = 1; r <= R; ++r)); do
   xa=$(t bash -c 'printf "%s\0" "$@" | xargs -0 -P'"$P"' -I{} sh -c "pdftotext \"\$1\" - > /dev/null" _ {}' _ "${files[@]}")
-  plain=$(q -q -c the)
+  plain=$(q --no-progress -c the)
   rm -rf "$W/cache"
-  cached=$(q -q -c --cache the)
+  cached=$(q --no-progress -c --cache the)
   echo "round $r: xargs -P$P $xa s; quillmark-search ${plain% *} s (peak ${plain#* } KiB); with --cache ${cached% *} s (peak ${cached#* } KiB)"
   xs+=("$xa"); ps+=("${plain% *}"); cs+=("${cached% *}")
   rp+=("$(ratio "${plain% *}" "$xa")"); rc+=("$(ratio "${cached% *}" "$xa")")
 done
-second=$(q -q -c --cache equation)
+second=$(q --no-progress -c --cache equation)
 echo "quillmark-search --cache second run, a new process: ${second% *} s (peak ${second#* } KiB)"
 grep=$(t pdfgrep -r -F -c the "$F")
 echo "pdfgrep -r -F -c: $grep s"
