@@ -44,8 +44,8 @@ q() { /usr/bin/time -f "%e %M" "$Q" "$@" 2>&1 >/dev/null | tail -1; }
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 ratio() { echo "scale=3; $1/$2" | bc; }
 loop() {
-  xargs -0 -n2 -P"$P" sh -c 'pdftoppm -gray -r 300 -f "$2" -l "$2" -singlefile "$1" |
-    OMP_THREAD_LIMIT=1 tesseract - - --dpi 300 > /dev/null 2>&1' _ < "$W/pages"
+  xargs -0 -n2 -P"$P" sh -c 'pdftoppm -gray -r 200 -f "$2" -l "$2" -singlefile "$1" |
+    OMP_THREAD_LIMIT=1 tesseract - - --dpi 200 > /dev/null 2>&1' _ < "$W/pages"
 }
 
 xs=(); fs=(); cs=(); rf=(); rc=()

@@ -25,7 +25,7 @@ void Form1::setUpOcrBox(Procedure& p) {
         }
         Check3->setToolTip(QStringLiteral(
             "Scanned pages (without text of their own) are read with OCR during the search: "
-            "some seconds a page, once; their text is kept."));
+            "about a second a page, once; their text is kept."));
         const QString stored =
             services_.settings->getSetting(QStringLiteral("OCR"), QStringLiteral("False"));
         const bool ticked = parseStoredBoolean(QStringLiteral("OCR"), stored);

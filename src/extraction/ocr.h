@@ -16,8 +16,11 @@ namespace qm {
 
 // The package that brings tesseract (with English).
 inline constexpr const char* kOcrPackage = "tesseract-ocr";
-// The resolution pages are rendered at for reading.
-inline constexpr int kOcrDpi = 300;
+// The resolution pages are rendered at for reading. Measured on scans of real
+// pages (grey, bilevel, JPEG at 150, 200 and 300 dpi), 200 read as many words
+// as 300 or more (bilevel scans more: a coarse 1-bit scan rendered finer shows
+// its jagged edges to the reader), in three quarters of the time.
+inline constexpr int kOcrDpi = 200;
 // The languages read when none of the user's are installed.
 inline constexpr const char* kFallbackOcrLanguage = "eng";
 

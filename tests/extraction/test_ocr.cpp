@@ -212,7 +212,7 @@ TEST_F(ScannedPagesTest, PagesAreReadOneThreadEachAndKeptByPage) {
     const QStringList log = test::fakeTesseractLog(fake.logPath);
     ASSERT_EQ(log.size(), 2);
     for (const QString& line : log) {
-        EXPECT_TRUE(line.contains(QLatin1String("-l eng --dpi 300"))) << line.toStdString();
+        EXPECT_TRUE(line.contains(QLatin1String("-l eng --dpi 200"))) << line.toStdString();
         EXPECT_TRUE(line.endsWith(QLatin1String("OMP_THREAD_LIMIT=1"))) << line.toStdString();
     }
     EXPECT_TRUE(QDir(d("work")).isEmpty());  // images and texts removed
