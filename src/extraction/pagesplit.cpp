@@ -9,6 +9,22 @@
 
 namespace qm {
 
+void shareWithHelpers(std::size_t n, std::atomic<std::size_t>& next, const RangeHelpers& helpers,
+                      ChildToken& token, const std::function<void()>& work) {
+    const auto wanted = [&] { return next.load() < n && !token.cancelled(); };
+    std::vector<std::thread> threads;
+    const int helperCount = std::min(helpers.count, static_cast<int>(n) - 1);
+    for (int t = 0; t < helperCount && helpers.join; ++t)
+        threads.emplace_back([&] {
+            if (!helpers.join(wanted)) return;
+            work();
+            if (helpers.leave) helpers.leave();
+        });
+    work();
+    if (helpers.wake) helpers.wake();
+    for (std::thread& t : threads) t.join();
+}
+
 std::vector<PageRange> planPageRanges(int pages, int parts, int minPages) {
     std::vector<PageRange> out;
     if (pages <= 0) return out;
@@ -98,18 +114,7 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
             if (!runs[k].exited || runs[k].exitCode != 0 || runs[k].outputLost) next = n;
         }
     };
-    const auto wanted = [&] { return next.load() < n && !token.cancelled(); };
-    std::vector<std::thread> threads;
-    const int helperCount = std::min(helpers.count, static_cast<int>(n) - 1);
-    for (int t = 0; t < helperCount && helpers.join; ++t)
-        threads.emplace_back([&] {
-            if (!helpers.join(wanted)) return;
-            runRanges();
-            if (helpers.leave) helpers.leave();
-        });
-    runRanges();
-    if (helpers.wake) helpers.wake();
-    for (std::thread& t : threads) t.join();
+    shareWithHelpers(n, next, helpers, token, runRanges);
 
     bool allGood = n > 0;
     for (std::size_t k = 0; k < n; ++k) {

@@ -6,6 +6,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <vector>
 
@@ -55,6 +57,12 @@ struct RangeHelpers {
     std::function<void()> leave;
     std::function<void()> wake;
 };
+
+// Runs `work` on this thread and on each helper from the moment it joins (while
+// `next` of `n` items is not reached and `token` not cancelled); `work` takes
+// items by `next` until none is left. Returns when every thread is done.
+void shareWithHelpers(std::size_t n, std::atomic<std::size_t>& next, const RangeHelpers& helpers,
+                      ChildToken& token, const std::function<void()>& work);
 
 // Extracts `pdf` into `txt` as `ranges`: the caller's thread takes the next
 // range not yet begun, and so does each helper from the moment it joins, so

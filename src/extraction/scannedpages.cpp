@@ -3,7 +3,6 @@
 #include <QFile>
 #include <algorithm>
 #include <cstdio>
-#include <thread>
 
 #include "fs/fs.h"
 #include "text/display.h"
@@ -181,18 +180,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
             }
         }
     };
-    const auto wanted = [&] { return next.load() < n && !token.cancelled(); };
-    std::vector<std::thread> threads;
-    const int helperCount = std::min(helpers.count, static_cast<int>(n) - 1);
-    for (int t = 0; t < helperCount && helpers.join; ++t)
-        threads.emplace_back([&] {
-            if (!helpers.join(wanted)) return;
-            readPages();
-            if (helpers.leave) helpers.leave();
-        });
-    readPages();
-    if (helpers.wake) helpers.wake();
-    for (std::thread& t : threads) t.join();
+    shareWithHelpers(n, next, helpers, token, readPages);
 
     run.done = true;
     for (std::size_t k = 0; k < n; ++k) {
