@@ -98,6 +98,7 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
       hoverCursor_(Qt::PointingHandCursor) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
+    anchorControls();
     connectHandlers();
     if (config_.runFormLoad) Form_Load();
     // Opens centred on the screen.
@@ -252,21 +253,6 @@ void Form1::buildControls() {
     place(ProgressBar1, 8040, 6210, 7800, 405);
 
     installEventFilter(this);
-
-    // How the controls follow the window when it grows: the file list
-    // downward, the results list right and downward, everything else by the
-    // edges it sits at.
-    using A = WindowLayout::Anchor;
-    layout_ = new WindowLayout(*this);
-    layout_->anchor(ListView1, A::Left | A::Top | A::Bottom);
-    layout_->anchor(ListView2, A::Left | A::Top | A::Right | A::Bottom);
-    layout_->setStretchColumn(ListView2, 1);  // " Where"
-    layout_->anchor(ProgressBar1, A::Left | A::Right | A::Bottom);
-    const QWidget* const byLeftBottom[] = {PushButton1, PushButton6,  PushButton9, PushButton10,
-                                           Frame3,      PushButton11, PushButton4, PushButton8};
-    for (const QWidget* w : byLeftBottom) layout_->anchor(w, A::Left | A::Bottom);
-    for (QWidget* w : {PushButton3, PushButton13, PushButton2})
-        layout_->anchor(w, A::Right | A::Bottom);
 }
 
 void Form1::connectHandlers() {

@@ -204,6 +204,8 @@ class Form1 : public QWidget {
 
   private:
     void buildControls();
+    // How the controls follow the window when it grows (form1_placement.cpp).
+    void anchorControls();
     // Enter keys and the focus ring (form1_keys.cpp).
     void setUpKeys();
     void connectHandlers();

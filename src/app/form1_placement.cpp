@@ -1,8 +1,11 @@
 // The window's placement on the screen and what of it is kept (windowplacement.h).
 #include "app/windowplacement.h"
 
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTreeView>
 #include <algorithm>
@@ -196,6 +199,22 @@ void keepWindowPlacement(Form1& form) {
     } catch (const Error&) {
         // The program is ending; the next start opens as designed.
     }
+}
+
+// How the controls follow the window when it grows: the file list downward,
+// the results list right and downward, everything else by the edges it sits at.
+void Form1::anchorControls() {
+    using A = WindowLayout::Anchor;
+    layout_ = new WindowLayout(*this);
+    layout_->anchor(ListView1, A::Left | A::Top | A::Bottom);
+    layout_->anchor(ListView2, A::Left | A::Top | A::Right | A::Bottom);
+    layout_->setStretchColumn(ListView2, 1);  // " Where"
+    layout_->anchor(ProgressBar1, A::Left | A::Right | A::Bottom);
+    const QWidget* const byLeftBottom[] = {PushButton1, PushButton6,  PushButton9, PushButton10,
+                                           Frame3,      PushButton11, PushButton4, PushButton8};
+    for (const QWidget* w : byLeftBottom) layout_->anchor(w, A::Left | A::Bottom);
+    for (QWidget* w : {PushButton3, PushButton13, PushButton2})
+        layout_->anchor(w, A::Right | A::Bottom);
 }
 
 }  // namespace qm
