@@ -49,6 +49,7 @@ OcrSettings Form1::ocrSettings() {
     settings.tesseract = ocrEngine_->tesseract;
     settings.pdftoppm = findPdftoppm();
     settings.pdfimages = findPdfimages();
+    settings.pdfinfo = findPdfinfo();
     settings.languages = defaultOcrLanguages(ocrEngine_->installed, {QLocale::system()});
     settings.engineVersion = ocrEngine_->version;
     return settings;

@@ -29,6 +29,7 @@ QString setUpOcr(const CliOptions& options, const QString& workFolder, OcrSettin
     settings.tesseract = engine.tesseract;
     settings.pdftoppm = findPdftoppm();
     settings.pdfimages = findPdfimages();
+    settings.pdfinfo = findPdfinfo();
     settings.languages = languages;
     settings.engineVersion = engine.version;
     return {};

@@ -46,6 +46,10 @@ QString findPdfimages() {
     return findProgram("pdfimages");
 }
 
+QString findPdfinfo() {
+    return findProgram("pdfinfo");
+}
+
 QStringList parseInstalledLanguages(const QByteArray& listOutput) {
     // List of available languages in "/usr/share/tesseract-ocr/5/tessdata/" (2):
     // eng

@@ -29,6 +29,7 @@ inline constexpr const char* kFallbackOcrLanguage = "eng";
 QString findTesseract();
 QString findPdftoppm();
 QString findPdfimages();
+QString findPdfinfo();
 
 // What tesseract says of itself: the languages installed (from the output of
 // `--list-langs`; its heading and the script detector "osd" left out), and
@@ -72,6 +73,7 @@ struct OcrSettings {
     QString tesseract;
     QString pdftoppm;
     QString pdfimages;
+    QString pdfinfo;  // page sizes; none: every page at `dpi`
     QString languages = QString::fromLatin1(kFallbackOcrLanguage);
     int dpi = kOcrDpi;
     QString engineVersion;

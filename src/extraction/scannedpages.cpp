@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "fs/fs.h"
@@ -103,6 +104,32 @@ std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
     return found;
 }
 
+QStringList pageSizeArguments(const QString& pdf, int first, int last) {
+    return {QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"),
+            QString::number(last), pdf};
+}
+
+std::map<int, double> parsePageSizes(const QByteArray& listing) {
+    std::map<int, double> sizes;
+    for (const QByteArray& line : listing.split('\n')) {
+        // Page    2 size:  595.28 x 841.89 pts (A4)
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 7 || f[0] != "Page" || f[2] != "size:" || f[4] != "x" || f[6] != "pts")
+            continue;
+        bool okPage = false, okW = false, okH = false;
+        const int page = f[1].toInt(&okPage);
+        const double w = f[3].toDouble(&okW), h = f[5].toDouble(&okH);
+        if (okPage && okW && okH && page > 0 && w > 0 && h > 0) sizes[page] = std::max(w, h);
+    }
+    return sizes;
+}
+
+int renderDpi(double longSidePoints, int dpi) {
+    if (!(longSidePoints > 0)) return dpi;
+    const double fit = std::floor(kMaxRenderPixels * 72.0 / longSidePoints);
+    return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
+}
+
 QByteArray cleanOcrText(const QByteArray& raw) {
     std::string text = decodeToUtf8(std::string_view(raw.constData(), raw.size()));
     std::erase(text, '\f');
@@ -158,7 +185,7 @@ bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pa
 OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                         const std::vector<int>& pages, const QString& folder,
                         const RangeHelpers& helpers, ChildToken& token, int timeLimitMs,
-                        std::atomic<int>* pagesDone) {
+                        std::atomic<int>* pagesDone, const std::map<int, int>& dpis) {
     OcrRun run;
     const std::size_t n = pages.size();
     std::vector<PageReading> readings(n);
@@ -167,8 +194,10 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
     const auto readPages = [&] {
         for (std::size_t k = next++; k < n; k = next++) {
             const QString textPath = folder + QStringLiteral("/ocr%1.txt").arg(pages[k]);
+            OcrSettings page = settings;
+            if (const auto dpi = dpis.find(pages[k]); dpi != dpis.end()) page.dpi = dpi->second;
             readings[k] =
-                readScannedPage(settings, pdf, pages[k], folder, textPath, token, timeLimitMs);
+                readScannedPage(page, pdf, pages[k], folder, textPath, token, timeLimitMs);
             if (readings[k].done) {
                 QFile f(textPath);
                 if (f.open(QIODevice::ReadOnly)) texts[k] = cleanOcrText(f.readAll());
@@ -205,9 +234,28 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
                                                      folder + QStringLiteral("/images.txt"), token,
                                                      timeLimitMs, &step.ended, &step.lost);
     if (scanned.empty() || step.ended || step.lost) return step;
+    // A page larger than a poster is rendered coarser.
+    std::map<int, int> dpis;
+    if (!settings.pdfinfo.isEmpty()) {
+        const QString sizesPath = folder + QStringLiteral("/sizes.txt");
+        const ChildResult r =
+            runChild(settings.pdfinfo, pageSizeArguments(pdf, scanned.front(), scanned.back()),
+                     token, {}, timeLimitMs, sizesPath);
+        step.ended = r.ended;
+        step.timedOut = r.timedOut;
+        step.lost = r.outputLost;
+        QFile f(sizesPath);
+        if (r.exited && r.exitCode == 0 && !r.outputLost && f.open(QIODevice::ReadOnly))
+            for (const auto& [page, side] : parsePageSizes(f.readAll()))
+                if (renderDpi(side, settings.dpi) != settings.dpi)
+                    dpis[page] = renderDpi(side, settings.dpi);
+        f.close();
+        fs::removeQuietly(sizesPath);
+        if (step.ended || step.timedOut || step.lost) return step;
+    }
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
-                                        progress ? &progress->done : nullptr);
+                                        progress ? &progress->done : nullptr, dpis);
     step.ended = run.ended;
     step.timedOut = run.timedOut;
     step.lost = run.lost;

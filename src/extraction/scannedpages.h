@@ -43,6 +43,20 @@ std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
                                  ChildToken& token, int timeLimitMs, bool* ended = nullptr,
                                  bool* lost = nullptr);
 
+// pdfinfo: the sizes of pages `first` to `last` of `pdf`.
+QStringList pageSizeArguments(const QString& pdf, int first, int last);
+// The longer side, in points, of each page named in a pdfinfo listing
+// ("Page    2 size: 595.28 x 841.89 pts (A4)"). The document's own fields (a
+// title may hold such a line) come before the sizes, so a later line for a
+// page replaces an earlier one.
+std::map<int, double> parsePageSizes(const QByteArray& listing);
+// The longest side of a page's image for reading, in pixels: a page a forged
+// file makes huge is rendered coarser rather than as gigabytes.
+inline constexpr int kMaxRenderPixels = 8000;
+// The resolution a page whose longer side is `longSidePoints` is rendered at:
+// `dpi`, lowered (to 1 at least) to keep the image within kMaxRenderPixels.
+int renderDpi(double longSidePoints, int dpi);
+
 // An OCR text made fit for its page: valid UTF-8, no form feed, and empty
 // when it holds no printable character (a page read as empty stays empty).
 QByteArray cleanOcrText(const QByteArray& raw);
@@ -65,11 +79,12 @@ struct OcrRun {
 // begun, and so does each helper from the moment it joins (as the ranges of a
 // split extraction do). Work files are made in `folder` and removed.
 // `pagesDone` (when given) counts the pages read so far. A page that fails
-// ends the rest: the run is then not done.
+// ends the rest: the run is then not done. A page in `dpis` is rendered and
+// read at its resolution there, every other at the settings' one.
 OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                         const std::vector<int>& pages, const QString& folder,
                         const RangeHelpers& helpers, ChildToken& token, int timeLimitMs,
-                        std::atomic<int>* pagesDone = nullptr);
+                        std::atomic<int>* pagesDone = nullptr, const std::map<int, int>& dpis = {});
 
 // Progress of one file's OCR, read by the thread that waits for the file.
 struct OcrProgress {

@@ -104,6 +104,24 @@ TEST_F(OcrTest, ImageListingsNameTheirPages) {
     EXPECT_TRUE(parseImagePages("Syntax Error: something\n").empty());
 }
 
+// Faults caught: a forged title's size line taken for the page's, a rotated
+// page measured by its short side, a huge page rendered at full resolution.
+TEST_F(OcrTest, PageSizesAreTheListingsLastAndBoundTheRender) {
+    const QByteArray listing =
+        "Title:          Page    1 size: 10 x 10 pts\n"
+        "Pages:          2\n"
+        "Page    1 size: 595.28 x 841.89 pts (A4)\n"
+        "Page    1 rot:  0\n"
+        "Page    2 size: 14400 x 7200 pts\n"
+        "Page    3 size: wide x 10 pts\n";
+    EXPECT_EQ(parsePageSizes(listing), (std::map<int, double>{{1, 841.89}, {2, 14400}}));
+    const struct {
+        double side;
+        int dpi;
+    } cases[] = {{841.89, 200}, {2880, 200}, {2881, 199}, {14400, 40}, {1e9, 1}, {0, 200}};
+    for (const auto& c : cases) EXPECT_EQ(renderDpi(c.side, 200), c.dpi) << c.side;
+}
+
 TEST_F(OcrTest, TesseractsReportsAreRead) {
     EXPECT_EQ(parseInstalledLanguages("List of available languages in \"/x/\" (4):\n"
                                       "deu\neng\nosd\nchi_sim\n"),
@@ -216,6 +234,27 @@ TEST_F(ScannedPagesTest, PagesAreReadOneThreadEachAndKeptByPage) {
         EXPECT_TRUE(line.endsWith(QLatin1String("OMP_THREAD_LIMIT=1"))) << line.toStdString();
     }
     EXPECT_TRUE(QDir(d("work")).isEmpty());  // images and texts removed
+}
+
+// A forged page of 200 by 200 inches is read at 40 dpi (8000 pixels), not
+// rendered as 1.6 GB at 200.
+TEST_F(ScannedPagesTest, AHugePageIsRenderedWithinTheBound) {
+    test::FakeTesseract fake;
+    fake.logPath = d("log.txt");
+    useFake(fake);
+    settings_.pdfinfo = findPdfinfo();
+    QImage dot(200, 200, QImage::Format_Grayscale8);
+    dot.fill(Qt::black);
+    const QString huge = d("huge.pdf");
+    test::writeMadePdf(huge, {{dot, 1, QString()}}, test::ScanKind::Grey);
+    const QString txt = d("huge.txt");
+    writeBytes(txt, "\f");
+    ChildToken token;
+    const OcrStep step = readScannedPagesInto(settings_, huge, txt, d("work"), {}, token, 0);
+    EXPECT_EQ(step.pages, std::vector<int>{1});
+    const QStringList log = test::fakeTesseractLog(fake.logPath);
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].contains(QLatin1String("--dpi 40 "))) << log[0].toStdString();
 }
 
 TEST_F(ScannedPagesTest, TheStepPutsEachScannedPagesTextInItsPlace) {
