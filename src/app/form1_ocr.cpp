@@ -7,6 +7,7 @@
 #include "app/errorreport.h"
 #include "app/form1.h"
 #include "extraction/ocr.h"
+#include "platform/settings.h"
 #include "platform/workfolder.h"
 #include "terms/storedvalues.h"
 
@@ -41,7 +42,17 @@ OcrSettings Form1::ocrSettings() {
         settings.tesseract.clear();
         return settings;
     }
-    if (!ocrEngine_) ocrEngine_ = OcrEngine::probe(workFolder(), tesseract_);
+    if (!ocrEngine_) {
+        ocrEngine_ = OcrEngine::probe(workFolder(), tesseract_);
+        // Said once: the search goes on, its scanned pages reported unread.
+        if (!ocrEngine_->usable())
+            services_.boxes->message(
+                QStringLiteral("tesseract (%1) did not answer, so scanned pages are not read. "
+                               "Please reinstall the package %2 (sudo apt install --reinstall "
+                               "%2).")
+                    .arg(tesseract_, QString::fromLatin1(kOcrPackage)),
+                applicationTitle(), MessageBoxes::Icon::Warning);
+    }
     if (!ocrEngine_->usable()) {
         settings.tesseract.clear();
         return settings;

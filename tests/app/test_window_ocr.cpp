@@ -19,6 +19,7 @@
 #include "extraction/extractor.h"
 #include "extraction/ocr.h"
 #include "platform/settings.h"
+#include "support/pdfmaker.h"
 #include "support/scanmaker.h"
 #include "support/scripted.h"
 
@@ -130,6 +131,27 @@ class WindowOcrTest : public QObject {
         QCOMPARE(w.boxes.messageTexts().last(), QStringLiteral("Done."));
         QCOMPARE(test::fakeTesseractLog(log_).size(), 1);
         QVERIFY(shown.contains(QStringLiteral("Reading page 1 of 1 (OCR): scanned.pdf")));
+    }
+
+    // Fault caught: a tesseract that does not answer turns the ticked box into
+    // a plain search without a word.
+    void aTesseractThatDoesNotAnswerIsSaidOnce() {
+        const QString broken = test::writeScript(
+            d(QStringLiteral("broken")), QStringLiteral("tesseract"), QStringLiteral("exit 1"));
+        if (findExtractor().isEmpty()) QSKIP("poppler-utils is not installed");
+        const QString typed = d(QStringLiteral("typed.pdf"));
+        test::makeTextPdf(typed, {QStringLiteral("typed words")});
+        store(QStringLiteral("True"));
+        Window w(ini_, broken);
+        w.dialogs.openAnswers.push_back({typed});
+        w.form->PushButton1->click();
+        w.form->Text1->setText(QStringLiteral("typed"));
+        w.form->PushButton7->click();
+        w.form->PushButton7->click();
+        const QStringList said = w.boxes.messageTexts();
+        QCOMPARE(said.filter(QStringLiteral("did not answer")).size(), 1);
+        QVERIFY(said.filter(QStringLiteral("did not answer"))[0].contains(
+            QLatin1String("tesseract-ocr")));
     }
 };
 
