@@ -107,8 +107,10 @@ TEST_F(OcrTest, ImageListingsNameTheirPages) {
 // Faults caught: a forged title's size line taken for the page's, a rotated
 // page measured by its short side, a huge page rendered at full resolution.
 TEST_F(OcrTest, PageSizesAreTheListingsLastAndBoundTheRender) {
+    // A title of two lines, the second made to look like a size.
     const QByteArray listing =
-        "Title:          Page    1 size: 10 x 10 pts\n"
+        "Title:          Scan\n"
+        "Page    1 size: 10 x 10 pts\n"
         "Pages:          2\n"
         "Page    1 size: 595.28 x 841.89 pts (A4)\n"
         "Page    1 rot:  0\n"
@@ -301,15 +303,21 @@ TEST_F(ScannedPagesTest, APageReadAsEmptyStaysEmpty) {
     EXPECT_TRUE(run.texts.empty());
 }
 
+// Faults caught: a crash, or an exit that says failure after printing,
+// taken for a page read; a stop or the time limit waited out.
 TEST_F(ScannedPagesTest, ACrashOrAStopOrTheTimeLimitLeavesNothingRead) {
-    test::FakeTesseract crashing;
+    test::FakeTesseract crashing, failing;
     crashing.crash = true;
-    useFake(crashing);
+    failing.exitCode = 1;
     ChildToken token;
-    OcrRun run = read({2, 4}, eager(1), token);
-    EXPECT_FALSE(run.done);
-    EXPECT_FALSE(run.ended || run.timedOut);
-    EXPECT_TRUE(run.texts.empty());
+    OcrRun run;
+    for (const test::FakeTesseract& fake : {crashing, failing}) {
+        useFake(fake);
+        run = read({2, 4}, eager(1), token);
+        EXPECT_FALSE(run.done);
+        EXPECT_FALSE(run.ended || run.timedOut);
+        EXPECT_TRUE(run.texts.empty());
+    }
 
     test::FakeTesseract sleeping;
     sleeping.sleepSeconds = 60;

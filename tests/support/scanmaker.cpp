@@ -217,6 +217,7 @@ QString writeFakeTesseract(const QString& folder, const FakeTesseract& fake) {
     if (fake.sleepSeconds > 0) body += QStringLiteral("sleep %1\n").arg(fake.sleepSeconds);
     if (fake.crash) body += QStringLiteral("kill -SEGV $$\n");
     body += QStringLiteral("printf '%s\\n\\f' \"%1\"\n").arg(fake.text);
+    if (fake.exitCode != 0) body += QStringLiteral("exit %1\n").arg(fake.exitCode);
     return writeScript(folder, QStringLiteral("tesseract"), body);
 }
 

@@ -48,12 +48,13 @@ bool scanPdf(const QString& source, const QString& destination, int dpi, ScanKin
 // to read an image "…/page<N>.pgm" it appends its arguments and its
 // OMP_THREAD_LIMIT to `logPath`, waits `sleepSeconds`, and then either
 // kills itself with SIGSEGV (`crash`) or prints `text`, where "$page" stands
-// for N.
+// for N, and ends with `exitCode`.
 struct FakeTesseract {
     QString text = QStringLiteral("scanned words of page $page");
     QString logPath;
     int sleepSeconds = 0;
     bool crash = false;
+    int exitCode = 0;  // after printing `text`
     QStringList languages{QStringLiteral("eng"), QStringLiteral("deu")};
     QString version = QStringLiteral("5.3.0-fake");
 };
