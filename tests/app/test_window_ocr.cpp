@@ -22,6 +22,7 @@
 #include "support/pdfmaker.h"
 #include "support/scanmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 
 namespace qm {
 
@@ -33,15 +34,13 @@ class WindowOcrTest : public QObject {
     QString ini_, tesseract_, log_;
 
     // A window started as the program starts it, with `tesseract` (empty: none).
-    struct Window : ScriptedServices {
-        IniSettingsStore settings;
-        std::unique_ptr<Form1> form;
-        Window(const QString& ini, const QString& tesseract) : settings(ini) {
-            services.settings = &settings;
-            Form1::Config config;
-            config.tesseract = tesseract;
-            form = std::make_unique<Form1>(services, config);
-        }
+    struct Window : test::TestWindow {
+        Window(const QString& ini, const QString& tesseract)
+            : test::TestWindow(ini, [&] {
+                  Form1::Config config;
+                  config.tesseract = tesseract;
+                  return config;
+              }()) {}
     };
     QString stored() const {
         QSettings s(ini_, QSettings::IniFormat);
