@@ -1,7 +1,6 @@
 // The results buttons of the main window, driven with scripted services: the
 // messages, their order, the busy pointer, the error reports, and the results
 // view's check boxes.
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,11 +10,11 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
-#include <csignal>
 
 #include "app/form1.h"
 #include "platform/settings.h"
 #include "results/exports.h"
+#include "support/filesizelimit.h"
 #include "support/scripted.h"
 #include "support/window.h"
 #include "text/error.h"
@@ -140,17 +139,12 @@ class ResultsButtonsTest : public QObject {
             w.add(QStringLiteral("/d/file%1.pdf").arg(i), QStringLiteral("snippet"));
 
         // Root writes anywhere, so the write is made to fail by a file-size limit.
-        rlimit old{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
-        auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 64;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
         w.dialogs.saveAnswers.push_back(target);
         w.boxes.answerQuestion(true);  // replace the old file
-        w.form->PushButton4_Click();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
+        {
+            const test::FileSizeLimit limit(64);
+            w.form->PushButton4_Click();
+        }
 
         QCOMPARE(readAll(target), QByteArray("the old file"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),

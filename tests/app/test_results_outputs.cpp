@@ -4,16 +4,15 @@
 // write that leaves the old file, a list too long for a worksheet refused
 // before anything is asked or written. A file is never opened with this
 // program itself.
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 
 #include "app/form1.h"
 #include "results/spreadsheet.h"
+#include "support/filesizelimit.h"
 #include "support/window.h"
 
 namespace qm {
@@ -57,15 +56,8 @@ class ResultsOutputsTest : public QObject {
     // Runs `click` with writes limited to 64 bytes, so even root cannot write.
     template <class F>
     static void withTinyFileLimit(F click) {
-        rlimit old{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
-        auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 64;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const test::FileSizeLimit limit(64);
         click();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
     }
 
     // The text file ("Save Results As Text File") and the workbook saved for

@@ -72,13 +72,7 @@ class CliTest : public QObject {
         return p;
     }
     Outcome finish(QProcess* p, const QByteArray& input = {}) {
-        if (!input.isEmpty()) p->write(input);
-        p->closeWriteChannel();
-        Outcome o;
-        if (!p->waitForFinished(60000)) p->kill();
-        o.status = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
-        o.out = p->readAllStandardOutput();
-        o.err = p->readAllStandardError();
+        const Outcome o = test::finishCli(*p, input);
         delete p;
         return o;
     }

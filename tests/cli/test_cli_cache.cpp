@@ -13,6 +13,7 @@
 #include <csignal>
 
 #include "extraction/extractor.h"
+#include "support/cliprocess.h"
 #include "support/pdfmaker.h"
 #include "words/words.h"
 
@@ -27,11 +28,7 @@ class CliCacheTest : public QObject {
     QString log_;
     QString cacheFolder() const { return d(QStringLiteral("xdg/quillmark")); }
 
-    struct Outcome {
-        int status = -1;
-        QByteArray out;
-        QByteArray err;
-    };
+    using Outcome = test::CliOutcome;
     // With `fileSizeLimit`, the program (and every child it starts) runs
     // with writes cut at that many bytes a file and failing, as on a full
     // disk: SIGXFSZ is ignored, so nothing dies of it.
@@ -54,12 +51,7 @@ class CliCacheTest : public QObject {
         p.setWorkingDirectory(dir_.path());
         p.start(qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search"),
                 QStringList{QStringLiteral("--no-progress")} + args);
-        Outcome o;
-        if (!p.waitForFinished(60000)) p.kill();
-        o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        o.out = p.readAllStandardOutput();
-        o.err = p.readAllStandardError();
-        return o;
+        return test::finishCli(p);
     }
     int calls() const {
         QFile f(log_);

@@ -40,12 +40,7 @@ class CliStatusTest : public QObject {
         return p;
     }
     static Outcome finish(QProcess* p) {
-        p->closeWriteChannel();
-        Outcome o;
-        if (!p->waitForFinished(60000)) p->kill();
-        o.status = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
-        o.out = p->readAllStandardOutput();
-        o.err = p->readAllStandardError();
+        const Outcome o = test::finishCli(*p);
         delete p;
         return o;
     }

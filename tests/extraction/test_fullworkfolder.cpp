@@ -4,48 +4,24 @@
 // decrypted copy that could not be written whole is reported as not copied
 // and never kept; with room again the whole text comes. The real pdftotext
 // and qpdf do the work.
-#include <sys/resource.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 
 #include "extraction/extractor.h"
 #include "extraction/ocr.h"
 #include "extraction/pagesplit.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
+#include "support/filesizelimit.h"
 #include "support/pdfmaker.h"
 #include "support/scanmaker.h"
 
 namespace qm {
 
 namespace {
-
-// Writes past `bytes` in a file fail while this lives (in this process and
-// the children it starts).
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(qint64 bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        handler_ = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = static_cast<rlim_t>(bytes);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit old_{};
-    void (*handler_)(int) = nullptr;
-};
 
 qint64 sizeOf(const QString& path) {
     return QFileInfo(path).size();
@@ -125,7 +101,7 @@ class FullWorkFolderTest : public QObject {
 
             FileText cut;
             {
-                const FileSizeLimit limit(c.limit);
+                const test::FileSizeLimit limit(c.limit);
                 cut = p.obtain(request);
             }
             QVERIFY2(cut.outcome == TextOutcome::CopyFailed, c.name);
@@ -160,7 +136,7 @@ class FullWorkFolderTest : public QObject {
         request.path = scanned;
         FileText cut;
         {
-            const FileSizeLimit limit(1 << 20);
+            const test::FileSizeLimit limit(1 << 20);
             cut = p.obtain(request);
         }
         QCOMPARE(cut.outcome, TextOutcome::CopyFailed);

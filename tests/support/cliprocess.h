@@ -2,6 +2,7 @@
 // What the command line printed and ended with, for the tests that run it.
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,19 @@ struct CliOutcome {
         return l;
     }
 };
+
+// Writes `input` to `p` (started), closes its input and waits for its end (at
+// most `ms`, then it is killed): what it printed and ended with (-1: killed).
+inline CliOutcome finishCli(QProcess& p, const QByteArray& input = {}, int ms = 60000) {
+    if (!input.isEmpty()) p.write(input);
+    p.closeWriteChannel();
+    CliOutcome o;
+    if (!p.waitForFinished(ms)) p.kill();
+    o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    o.out = p.readAllStandardOutput();
+    o.err = p.readAllStandardError();
+    return o;
+}
 
 // The program as built beside the tests.
 inline QString cliProgram() {
