@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include <QFile>
+
 #include "extraction/child_launch.h"
 #include "fs/fs.h"
 
@@ -313,6 +315,22 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
         result.exitCode = WEXITSTATUS(status);
     }
     return result;
+}
+
+std::optional<QByteArray> takeAnswer(const ChildResult& r, const QString& path, qint64 maxBytes,
+                                     std::initializer_list<int> goodExits) {
+    std::optional<QByteArray> answer;
+    const bool good = r.exited && !r.outputLost &&
+                      std::find(goodExits.begin(), goodExits.end(), r.exitCode) != goodExits.end();
+    if (good) {
+        // No output leaves no file: the answer is then empty.
+        QFile f(path);
+        answer = !f.open(QIODevice::ReadOnly) ? QByteArray()
+                 : maxBytes < 0               ? f.readAll()
+                                              : f.read(maxBytes);
+    }
+    fs::removeQuietly(path);
+    return answer;
 }
 
 void endAllExtractions() {

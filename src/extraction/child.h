@@ -15,7 +15,9 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <initializer_list>
 #include <mutex>
+#include <optional>
 
 namespace qm {
 
@@ -54,6 +56,13 @@ struct ChildResult {
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
                      const QByteArray& input = {}, int timeLimitMs = 0,
                      const QString& outputPath = {}, const QStringList& environment = {});
+
+// What a child run with the output file `path` wrote, read back (at most
+// `maxBytes`; -1: all) and the file removed; nothing when it did not exit with
+// one of `goodExits` or its output was not all written.
+std::optional<QByteArray> takeAnswer(const ChildResult& r, const QString& path,
+                                     qint64 maxBytes = -1,
+                                     std::initializer_list<int> goodExits = {0});
 
 // Kills every child and refuses new ones, now and from now on.
 void endAllExtractions();

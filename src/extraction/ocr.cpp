@@ -21,15 +21,9 @@ QString findProgram(const char* name) {
 QByteArray askTesseract(const QString& tesseract, const QStringList& arguments,
                         const QString& answerPath, int timeLimitMs) {
     ChildToken token;
-    fs::removeQuietly(answerPath);
     const ChildResult r =
         runChild(tesseract, arguments, token, {}, timeLimitMs, answerPath, recognizeEnvironment());
-    QByteArray answer;
-    QFile f(answerPath);
-    if (r.exited && r.exitCode == 0 && f.open(QIODevice::ReadOnly)) answer = f.read(1 << 20);
-    f.close();
-    fs::removeQuietly(answerPath);
-    return answer;
+    return takeAnswer(r, answerPath, 1 << 20).value_or(QByteArray());
 }
 
 }  // namespace
@@ -167,8 +161,6 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
                             int timeLimitMs) {
     PageReading reading;
     const QString image = folder + QStringLiteral("/page%1.pgm").arg(page);
-    fs::removeQuietly(image);
-    fs::removeQuietly(textPath);
     const ChildResult rendered = runChild(
         settings.pdftoppm, renderArguments(pdf, page, settings.dpi), token, {}, timeLimitMs, image);
     reading.ended = rendered.ended;

@@ -52,18 +52,11 @@ int parsePageCount(const QByteArray& answer) {
 int countPages(const QString& qpdfPath, const QString& pdf, const QString& reportPath,
                ChildToken& token, int timeLimitMs) {
     if (qpdfPath.isEmpty()) return 0;
-    fs::removeQuietly(reportPath);
     const ChildResult r = runChild(qpdfPath, {QStringLiteral("--show-npages"), pdf}, token, {},
                                    timeLimitMs, reportPath);
-    int pages = 0;
-    QFile f(reportPath);
     // qpdf's 3: done, with warnings (a repaired file); the count still stands.
-    if (r.exited && (r.exitCode == 0 || r.exitCode == 3) && f.open(QIODevice::ReadOnly)) {
-        pages = parsePageCount(f.read(64));
-        f.close();
-    }
-    fs::removeQuietly(reportPath);
-    return pages;
+    const auto answer = takeAnswer(r, reportPath, 64, {0, 3});
+    return answer ? parsePageCount(*answer) : 0;
 }
 
 QStringList rangeArguments(const QString& pdf, const PageRange& range) {
@@ -101,10 +94,8 @@ SplitResult extractInRanges(const QString& extractor, const QString& pdf, const 
     const std::size_t n = ranges.size();
     std::vector<QString> parts(n);
     std::vector<ChildResult> runs(n);
-    for (std::size_t k = 0; k < n; ++k) {
+    for (std::size_t k = 0; k < n; ++k)
         parts[k] = folder + QStringLiteral("/part%1.txt").arg(k + 1);
-        fs::removeQuietly(parts[k]);
-    }
     std::atomic<std::size_t> next{0};
     const auto runRanges = [&] {
         for (std::size_t k = next++; k < n; k = next++) {

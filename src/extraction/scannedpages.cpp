@@ -84,23 +84,18 @@ std::vector<int> parseImagePages(const QByteArray& listing) {
 
 std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
                                  const std::vector<int>& pages, const QString& reportPath,
-                                 ChildToken& token, int timeLimitMs, bool* ended, bool* lost) {
+                                 ChildToken& token, int timeLimitMs, ChildResult* run) {
     std::vector<int> found;
     if (pages.empty() || pdfimages.isEmpty()) return found;
-    fs::removeQuietly(reportPath);
     // One listing for the span of the pages asked about.
     const ChildResult r = runChild(pdfimages, imageListArguments(pdf, pages.front(), pages.back()),
                                    token, {}, timeLimitMs, reportPath);
-    if (ended) *ended = r.ended || r.timedOut;
-    if (lost) *lost = r.outputLost;
-    QFile f(reportPath);
-    if (r.exited && r.exitCode == 0 && !r.outputLost && f.open(QIODevice::ReadOnly)) {
-        const std::vector<int> listed = parseImagePages(f.readAll());
+    if (run) *run = r;
+    if (const auto listing = takeAnswer(r, reportPath)) {
+        const std::vector<int> listed = parseImagePages(*listing);
         std::set_intersection(pages.begin(), pages.end(), listed.begin(), listed.end(),
                               std::back_inserter(found));
     }
-    f.close();
-    fs::removeQuietly(reportPath);
     return found;
 }
 
@@ -230,10 +225,18 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     OcrStep step;
     const TextPages text = findTextlessPages(txt);
     if (text.textless.empty()) return step;
-    const std::vector<int> scanned = pagesWithImages(settings.pdfimages, pdf, text.textless,
-                                                     folder + QStringLiteral("/images.txt"), token,
-                                                     timeLimitMs, &step.ended, &step.lost);
-    if (scanned.empty() || step.ended || step.lost) return step;
+    // A listing (or a size) that was ended, timed out or lost ends the step.
+    const auto interrupted = [&step](const ChildResult& r) {
+        step.ended = r.ended;
+        step.timedOut = r.timedOut;
+        step.lost = r.outputLost;
+        return step.ended || step.timedOut || step.lost;
+    };
+    ChildResult listed;
+    const std::vector<int> scanned =
+        pagesWithImages(settings.pdfimages, pdf, text.textless,
+                        folder + QStringLiteral("/images.txt"), token, timeLimitMs, &listed);
+    if (interrupted(listed) || scanned.empty()) return step;
     // A page larger than a poster is rendered coarser.
     std::map<int, int> dpis;
     if (!settings.pdfinfo.isEmpty()) {
@@ -241,17 +244,11 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
         const ChildResult r =
             runChild(settings.pdfinfo, pageSizeArguments(pdf, scanned.front(), scanned.back()),
                      token, {}, timeLimitMs, sizesPath);
-        step.ended = r.ended;
-        step.timedOut = r.timedOut;
-        step.lost = r.outputLost;
-        QFile f(sizesPath);
-        if (r.exited && r.exitCode == 0 && !r.outputLost && f.open(QIODevice::ReadOnly))
-            for (const auto& [page, side] : parsePageSizes(f.readAll()))
+        if (const auto sizes = takeAnswer(r, sizesPath))
+            for (const auto& [page, side] : parsePageSizes(*sizes))
                 if (renderDpi(side, settings.dpi) != settings.dpi)
                     dpis[page] = renderDpi(side, settings.dpi);
-        f.close();
-        fs::removeQuietly(sizesPath);
-        if (step.ended || step.timedOut || step.lost) return step;
+        if (interrupted(r)) return step;
     }
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,

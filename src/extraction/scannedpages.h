@@ -36,12 +36,11 @@ QStringList imageListArguments(const QString& pdf, int first, int last);
 std::vector<int> parseImagePages(const QByteArray& listing);
 
 // Of `pages` (in order), those that hold an image by pdfimages; nothing when
-// pdfimages failed or was ended (`ended`), or its listing, which goes through
-// `reportPath`, could not all be written (`lost`).
+// pdfimages failed, was ended or timed out, or its listing, which goes through
+// `reportPath`, could not all be written (`run` tells which).
 std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
                                  const std::vector<int>& pages, const QString& reportPath,
-                                 ChildToken& token, int timeLimitMs, bool* ended = nullptr,
-                                 bool* lost = nullptr);
+                                 ChildToken& token, int timeLimitMs, ChildResult* run = nullptr);
 
 // pdfinfo: the sizes of pages `first` to `last` of `pdf`.
 QStringList pageSizeArguments(const QString& pdf, int first, int last);

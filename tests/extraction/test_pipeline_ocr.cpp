@@ -25,7 +25,7 @@ namespace qm {
 class PipelineOcrTest : public QObject, test::PipelineFixture {
     Q_OBJECT
 
-    QString scanned_, mixed_, log_, extractor_;
+    QString scanned_, mixed_, log_, extractor_, pdfimages_;
 
     // A pipeline of `jobs` workers with real tools, reading scanned pages
     // with `fake` in `languages` (no fake: OCR off).
@@ -43,7 +43,7 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
             QDir().mkpath(d() + QStringLiteral("/bin"));
             s.ocr.tesseract = test::writeFakeTesseract(d() + QStringLiteral("/bin"), *fake);
             s.ocr.pdftoppm = findPdftoppm();
-            s.ocr.pdfimages = findPdfimages();
+            s.ocr.pdfimages = pdfimages_;
             s.ocr.languages = languages;
             s.ocr.engineVersion = fake->version;
         }
@@ -76,6 +76,7 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
                              test::ScanKind::Bilevel, {0, 2});
         log_ = d() + QStringLiteral("/tesseract.log");
         extractor_ = findExtractor();
+        pdfimages_ = findPdfimages();
     }
     void init() {
         allowExtractions();
@@ -171,6 +172,14 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
         QCOMPARE(
             obtain(*pipeline(&sleeping, nullptr, QStringLiteral("eng"), 2, 1), scanned_).outcome,
             TextOutcome::TimedOut);
+        // Fault caught: a listing of images that timed out taken for an
+        // ended run, which stops the whole search.
+        pdfimages_ =
+            test::writeScript(d(), QStringLiteral("pdfimages"), QStringLiteral("sleep 60"));
+        const test::FakeTesseract fake = logging();
+        QCOMPARE(obtain(*pipeline(&fake, nullptr, QStringLiteral("eng"), 2, 1), scanned_).outcome,
+                 TextOutcome::TimedOut);
+        pdfimages_ = findPdfimages();
 
         TextCache cache;
         const auto p = pipeline(&sleeping, &cache);
