@@ -53,17 +53,8 @@ OcrSettings Form1::ocrSettings() {
                     .arg(tesseract_, QString::fromLatin1(kOcrPackage)),
                 applicationTitle(), MessageBoxes::Icon::Warning);
     }
-    if (!ocrEngine_->usable()) {
-        settings.tesseract.clear();
-        return settings;
-    }
-    settings.tesseract = ocrEngine_->tesseract;
-    settings.pdftoppm = findPdftoppm();
-    settings.pdfimages = findPdfimages();
-    settings.pdfinfo = findPdfinfo();
-    settings.languages = defaultOcrLanguages(ocrEngine_->installed, {QLocale::system()});
-    settings.engineVersion = ocrEngine_->version;
-    return settings;
+    return ocrSettingsOf(*ocrEngine_,
+                         defaultOcrLanguages(ocrEngine_->installed, {QLocale::system()}));
 }
 
 }  // namespace qm

@@ -252,7 +252,7 @@ TextPipeline& Form1::pipeline() {
     // scanned pages read as the box says.
     const OcrSettings ocr = ocrSettings();
     if (!pipeline_ || pipeline_->extractorPath() != ExtractorPath ||
-        pipeline_->ocrReading() != (ocr.on() ? ocr.reading() : QString()))
+        pipeline_->ocrReading() != ocr.cacheTag())
         pipeline_ = makePipeline(QStringLiteral("ex"), ocr);
     return *pipeline_;
 }

@@ -26,12 +26,7 @@ QString setUpOcr(const CliOptions& options, const QString& workFolder, OcrSettin
                                            : engine.installed.join(QStringLiteral(", "))) +
                QStringLiteral(" (more come as packages tesseract-ocr-LANG)");
     }
-    settings.tesseract = engine.tesseract;
-    settings.pdftoppm = findPdftoppm();
-    settings.pdfimages = findPdfimages();
-    settings.pdfinfo = findPdfinfo();
-    settings.languages = languages;
-    settings.engineVersion = engine.version;
+    settings = ocrSettingsOf(engine, languages);
     return {};
 }
 

@@ -78,7 +78,7 @@ class TextPipeline::FileWork {
     ChildResult run(const QString& program, const QStringList& args, const QByteArray& input,
                     const QString& output = {});
     void store(const CachedText& entry) {
-        setup_.cache->store(*id_, job_.password, entry, owner_.cacheReading());
+        setup_.cache->store(*id_, job_.password, entry, setup_.ocr.cacheTag());
     }
 
     TextPipeline& owner_;
@@ -135,7 +135,7 @@ ChildResult TextPipeline::FileWork::run(const QString& program, const QStringLis
 // (every page has text, or the file gave no text at all).
 bool TextPipeline::FileWork::servedFromCache() {
     if (!setup_.cache || !id_) return false;
-    auto entry = setup_.cache->find(*id_, job_.password, owner_.cacheReading());
+    auto entry = setup_.cache->find(*id_, job_.password, setup_.ocr.cacheTag());
     const bool plain = !entry && setup_.ocr.on();
     if (plain) {
         entry = setup_.cache->find(*id_, job_.password);

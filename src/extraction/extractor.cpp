@@ -7,9 +7,13 @@
 
 namespace qm {
 
-QString findExtractor() {
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+QString findProgram(const char* name) {
+    const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
     return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
+}
+
+QString findExtractor() {
+    return findProgram("pdftotext");
 }
 
 QStringList plainArguments(const QString& pdfPath) {
@@ -17,8 +21,7 @@ QStringList plainArguments(const QString& pdfPath) {
 }
 
 QString findQpdf() {
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
-    return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
+    return findProgram("qpdf");
 }
 
 QStringList decryptArguments(const QString& pdfPath) {

@@ -10,6 +10,8 @@
 namespace qm {
 
 // The absolute path of `pdftotext` found on PATH; empty when there is none.
+// The absolute path of the program `name` found on PATH; empty when there is none.
+QString findProgram(const char* name);
 QString findExtractor();
 
 // The absolute path of `qpdf` found on PATH; empty when there is none. It

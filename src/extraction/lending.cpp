@@ -47,6 +47,15 @@ void TextPipeline::returnWorker() {
     wake_.notify_all();
 }
 
+RangeHelpers TextPipeline::lentWorkers() {
+    RangeHelpers helpers;
+    helpers.count = jobs_ - 1;
+    helpers.join = [this](const std::function<bool()>& wanted) { return lendWorker(wanted); };
+    helpers.leave = [this] { returnWorker(); };
+    helpers.wake = [this] { wake_.notify_all(); };
+    return helpers;
+}
+
 bool TextPipeline::extractSplit(Job& job, const QString& pdf, const QString& txt,
                                 const QString& folder, int limitMs, bool& ended, bool& timedOut) {
     if (jobs_ < 2 || setup_.splitMinBytes < 0 || setup_.qpdfPath.isEmpty() ||
@@ -58,13 +67,8 @@ bool TextPipeline::extractSplit(Job& job, const QString& pdf, const QString& txt
         pages, jobs_ * std::max(1, setup_.splitRangesPerWorker), setup_.splitMinPages);
     if (ranges.size() < 2) return false;
     // Every other worker joins the ranges as soon as it has nothing else to do.
-    RangeHelpers helpers;
-    helpers.count = jobs_ - 1;
-    helpers.join = [this](const std::function<bool()>& wanted) { return lendWorker(wanted); };
-    helpers.leave = [this] { returnWorker(); };
-    helpers.wake = [this] { wake_.notify_all(); };
-    const SplitResult r = extractInRanges(setup_.extractorPath, pdf, txt, folder, ranges, helpers,
-                                          job.token, limitMs);
+    const SplitResult r = extractInRanges(setup_.extractorPath, pdf, txt, folder, ranges,
+                                          lentWorkers(), job.token, limitMs);
     ended = ended || r.ended;
     timedOut = timedOut || r.timedOut;
     return r.done;

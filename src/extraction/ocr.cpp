@@ -5,16 +5,12 @@
 #include <QStandardPaths>
 #include <algorithm>
 
+#include "extraction/extractor.h"
 #include "fs/fs.h"
 
 namespace qm {
 
 namespace {
-
-QString findProgram(const char* name) {
-    const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
-    return found.isEmpty() ? QString() : QFileInfo(found).absoluteFilePath();
-}
 
 // What `tesseract arguments` writes on its standard output; empty when it did
 // not run to a clean end.
@@ -131,6 +127,18 @@ QStringList missingOcrLanguages(const QString& languages, const QStringList& ins
 
 QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi) {
     return QStringLiteral("tesseract %1 -l %2 %3 dpi").arg(engineVersion, languages).arg(dpi);
+}
+
+OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages) {
+    OcrSettings settings;
+    if (!engine.usable()) return settings;
+    settings.tesseract = engine.tesseract;
+    settings.pdftoppm = findPdftoppm();
+    settings.pdfimages = findPdfimages();
+    settings.pdfinfo = findPdfinfo();
+    settings.languages = languages;
+    settings.engineVersion = engine.version;
+    return settings;
 }
 
 QStringList renderArguments(const QString& pdf, int page, int dpi) {

@@ -80,7 +80,13 @@ struct OcrSettings {
     bool on() const { return !tesseract.isEmpty(); }
     // What tells texts read this way apart in the text cache.
     QString reading() const { return ocrCacheTag(engineVersion, languages, dpi); }
+    // The cache's way of reading: this reading when pages are read, else plain.
+    QString cacheTag() const { return on() ? reading() : QString(); }
 };
+
+// How this engine reads pages in `languages`, with poppler's tools found on
+// PATH; not on when the engine is not usable.
+OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages);
 
 // pdftoppm: page `page` of `pdf` as one grey PGM image on standard output.
 QStringList renderArguments(const QString& pdf, int page, int dpi);

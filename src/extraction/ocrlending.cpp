@@ -6,18 +6,9 @@
 
 namespace qm {
 
-QString TextPipeline::cacheReading() const {
-    return setup_.ocr.on() ? setup_.ocr.reading() : QString();
-}
-
 OcrStep TextPipeline::readScanned(Job& job, const QString& pdf, const QString& txt,
                                   const QString& folder, int limitMs) {
-    RangeHelpers helpers;
-    helpers.count = jobs_ - 1;
-    helpers.join = [this](const std::function<bool()>& wanted) { return lendWorker(wanted); };
-    helpers.leave = [this] { returnWorker(); };
-    helpers.wake = [this] { wake_.notify_all(); };
-    return readScannedPagesInto(setup_.ocr, pdf, txt, folder, helpers, job.token, limitMs,
+    return readScannedPagesInto(setup_.ocr, pdf, txt, folder, lentWorkers(), job.token, limitMs,
                                 &job.ocr);
 }
 

@@ -185,7 +185,7 @@ class TextPipeline {
     const QString& extractorPath() const { return setup_.extractorPath; }
     // How scanned pages are read, as the text cache tells readings apart;
     // empty when they are not read.
-    QString ocrReading() const { return cacheReading(); }
+    QString ocrReading() const { return setup_.ocr.cacheTag(); }
     // The number of cores, at least 1.
     static int coreCount();
 
@@ -218,8 +218,9 @@ class TextPipeline {
     // the workers lent to it (ocrlending.cpp).
     OcrStep readScanned(Job& job, const QString& pdf, const QString& txt, const QString& folder,
                         int limitMs);
-    // The cache's way of reading: the OCR reading when pages are read, else plain.
-    QString cacheReading() const;
+    // Every other worker, each lent from the moment it has nothing of its own
+    // to begin (lending.cpp).
+    RangeHelpers lentWorkers();
     // Queued files a worker may begin now, counted up to `atMost` (with mutex_ held).
     int queuedThatMayBegin(int atMost) const;
     // True when fewer files may begin than there are workers.

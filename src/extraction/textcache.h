@@ -160,7 +160,7 @@ class DiskTextCache {
     // folder that others may open is closed (0700) first. Entries are 0600.
     DiskTextCache(QString folder, QString salt, std::int64_t boundBytes = kDefaultBound);
 
-    bool usable() const { return usable_; }
+    bool usable() const { return refusal_ == CacheFolderRefusal::None; }
     // Why the folder is not used (the faces say it once); with Unavailable,
     // the system's error number.
     CacheFolderRefusal refusal() const { return refusal_; }
@@ -186,7 +186,6 @@ class DiskTextCache {
     QString folder_;
     QByteArray salt_;
     std::int64_t bound_;
-    bool usable_ = false;
     CacheFolderRefusal refusal_ = CacheFolderRefusal::None;
     int refusalError_ = 0;
     mutable std::mutex mutex_;

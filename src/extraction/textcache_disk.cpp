@@ -103,8 +103,7 @@ CacheFolderRefusal claimPrivateFolder(const QString& folder, int& error) {
 DiskTextCache::DiskTextCache(QString folder, QString salt, std::int64_t boundBytes)
     : folder_(std::move(folder)), salt_(salt.toUtf8()), bound_(boundBytes) {
     refusal_ = claimPrivateFolder(folder_, refusalError_);
-    usable_ = refusal_ == CacheFolderRefusal::None;
-    if (usable_) prune();
+    if (usable()) prune();
 }
 
 QByteArray DiskTextCache::digest(const std::string& key) const {
@@ -120,7 +119,7 @@ QString DiskTextCache::pathFor(const std::string& key) const {
 }
 
 std::optional<CachedText> DiskTextCache::find(const std::string& key) {
-    if (!usable_) return std::nullopt;
+    if (!usable()) return std::nullopt;
     const QString path = pathFor(key);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -175,7 +174,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
 }
 
 void DiskTextCache::store(const std::string& key, const CachedText& entry) {
-    if (!usable_) return;
+    if (!usable()) return;
     QByteArray out;
     out.reserve(kHeaderBytes + entry.data.size() + kDigestBytes);
     out.append(kMagic, 4);
@@ -246,7 +245,7 @@ void DiskTextCache::prune() {
 }
 
 bool DiskTextCache::clear() {
-    if (!usable_) return false;  // not this user's folder: nothing of it is touched
+    if (!usable()) return false;  // not this user's folder: nothing of it is touched
     std::lock_guard lock(mutex_);
     bool all = true;
     const QFileInfoList list =
