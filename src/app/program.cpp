@@ -137,7 +137,7 @@ int runProgram(QApplication& app, const ProgramStart& start) {
                 // The window has said it; a terminal user reads it here too.
                 for (const QString& path : missing)
                     std::fprintf(stderr, "quillmark: no such file or folder: %s\n",
-                                 QFile::encodeName(path).constData());
+                                 fs::encodeName(path).constData());
             },
             Qt::QueuedConnection);
     }

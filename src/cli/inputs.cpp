@@ -117,7 +117,7 @@ bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& term
         const QByteArray all = f.readAll();
         for (QByteArray entry : all.split(options.nullAfterPath ? '\0' : '\n')) {
             if (!options.nullAfterPath && entry.endsWith('\r')) entry.chop(1);
-            if (!entry.isEmpty()) paths << QString::fromUtf8(entry);
+            if (!entry.isEmpty()) paths << fs::decodeName(entry);
         }
     }
     return true;

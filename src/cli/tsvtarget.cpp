@@ -47,7 +47,7 @@ QString folderOf(const QString& path) {
 
 // The atomic save makes a new file beside the target: try that here.
 QString checkFolderTakesAFile(const QString& path, const QString& folder) {
-    QByteArray probe = QFile::encodeName(folder) + "/.quillmark-tsv-XXXXXX";
+    QByteArray probe = fs::encodeName(folder) + "/.quillmark-tsv-XXXXXX";
     const int fd = ::mkstemp(probe.data());
     if (fd < 0) {
         const int e = errno;
@@ -79,11 +79,11 @@ QString prepareTsvTarget(const QString& path, TsvTarget& target) {
         return {};
     }
 
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = fs::encodeName(path);
     struct stat link {};
     if (::lstat(native.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
         struct stat folder {};
-        if (::stat(QFile::encodeName(folderOf(path)).constData(), &folder) == 0 &&
+        if (::stat(fs::encodeName(folderOf(path)).constData(), &folder) == 0 &&
             isProtectedLink(link.st_uid, folder.st_uid, folder.st_mode, ::geteuid()))
             return failure(path, QStringLiteral("refusing to follow a link that belongs to another "
                                                 "user in a shared folder"));
@@ -122,7 +122,7 @@ QString prepareTsvTarget(const QString& path, TsvTarget& target) {
 void writeToTarget(const TsvTarget& target, const QByteArray& bytes) {
     int fd = target.descriptor;
     if (target.kind == TsvTarget::Kind::Direct) {
-        fd = ::open(QFile::encodeName(target.path).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        fd = ::open(fs::encodeName(target.path).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) throw Error(failure(target.path, reason(errno)));
     }
     qsizetype done = 0;

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 
+#include "fs/fs.h"
 #include "results/exports.h"
 #include "text/display.h"
 #include "text/error.h"
@@ -31,7 +32,7 @@ class Workbook {
   public:
     // Written to `file`; messages name `shown`, the file the user knows.
     Workbook(const QString& file, const QString& shown) : path_(file), shown_(shown) {
-        const QByteArray name = QFile::encodeName(file);
+        const QByteArray name = fs::encodeName(file);
         book_ = workbook_new(name.constData());
         if (!book_)
             throw Error(QStringLiteral("Could not create the workbook \"") + shown_ +
@@ -126,8 +127,8 @@ QString temporaryBeside(const QString& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name =
             stem + u'.' + QString::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = ::open(QFile::encodeName(name).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(fs::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
             if (target.exists()) QFile::setPermissions(name, QFile::permissions(path));
@@ -152,7 +153,7 @@ void writeResultsWorkbook(const ResultRows& list, const QString& path, const Exp
     const QString temporary = temporaryBeside(path);
     try {
         writeRows(list, temporary, path, step);
-        if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()))
+        if (::rename(fs::encodeName(temporary).constData(), fs::encodeName(path).constData()))
             throw Error(QStringLiteral("Could not write the workbook \"") + path +
                         QStringLiteral("\": ") + QString::fromLocal8Bit(std::strerror(errno)));
     } catch (...) {
@@ -173,8 +174,8 @@ QString newWorkbookPath(const QString& folder, const QDateTime& now) {
     for (int n = 1; n < 1000; ++n) {
         const QString path =
             stem + (n == 1 ? QString() : QStringLiteral(" (%1)").arg(n)) + QStringLiteral(".xlsx");
-        const int fd = ::open(QFile::encodeName(path).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(fs::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             ::close(fd);
             return path;

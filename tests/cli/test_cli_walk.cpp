@@ -103,13 +103,22 @@ class CliWalkTest : public QObject {
                          }));
     }
 
-    // Catches "file not found" for a name that is not UTF-8 given as it is.
+    // Catches "file not found" for a name that is not UTF-8 given as it is,
+    // as an argument or in a list of --files-from.
     void aNameThatIsNotUtf8IsSearchedWhenNamed() {
-        const Outcome o = run(QStringLiteral("fox \"walk/$(printf 'caf\\351.pdf')\""));
-        QCOMPARE(o.status, 0);
-        QCOMPARE(o.out.size(), 1);
-        QVERIFY2(o.out[0].startsWith(QStringLiteral("walk/caf\\xE9.pdf\t")), qPrintable(o.out[0]));
-        QVERIFY2(o.err.isEmpty(), qPrintable(o.err.join(u'\n')));
+        QFile list(d(QStringLiteral("list")));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("walk/caf\xe9.pdf\n");
+        list.close();
+        for (const QString& script : {QStringLiteral("fox \"walk/$(printf 'caf\\351.pdf')\""),
+                                      QStringLiteral("fox --files-from list")}) {
+            const Outcome o = run(script);
+            QCOMPARE(o.status, 0);
+            QCOMPARE(o.out.size(), 1);
+            QVERIFY2(o.out[0].startsWith(QStringLiteral("walk/caf\\xE9.pdf\t")),
+                     qPrintable(o.out[0]));
+            QVERIFY2(o.err.isEmpty(), qPrintable(o.err.join(u'\n')));
+        }
     }
 };
 
