@@ -21,8 +21,7 @@ void showResults(QTreeView& view, ResultsList& list, int designedWidth) {
 }
 
 QPoint shownMatch(const Snippet& snippet, std::size_t matchBytes) {
-    const std::size_t a = std::min(snippet.matchAt, snippet.text.size());
-    const std::size_t b = std::min(a + matchBytes, snippet.text.size());
+    const auto [a, b] = snippet.matchBytes(matchBytes);
     const auto units = [&](std::size_t from, std::size_t to) {
         return static_cast<int>(
             QString::fromUtf8(snippet.text.data() + from, static_cast<qsizetype>(to - from))

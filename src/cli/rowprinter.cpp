@@ -21,8 +21,7 @@ QByteArray displaySnippet(const Hit& hit, bool color) {
                    QString::fromUtf8(s.text.data() + from, static_cast<qsizetype>(to - from)))
             .toUtf8();
     };
-    const std::size_t a = std::min(s.matchAt, s.text.size());
-    const std::size_t b = std::min(a + hit.length, s.text.size());
+    const auto [a, b] = s.matchBytes(hit.length);
     QByteArray out;
     if (s.leadingMarker) out += kSnippetMarker.data();
     out += part(0, a);

@@ -20,10 +20,6 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 }  // namespace
 
-int characterCount(const QString& text) {
-    return int(text::characterCount(text));
-}
-
 QString resultsText(const ResultRows& list, const ExportStep& step) {
     QString text;
     const int rows = list.count();
@@ -87,7 +83,7 @@ QString clipboardText(const ResultRows& list, const ExportStep& step) {
     for (int k = 0; k < columns; ++k) {
         for (int r = 0; r < rows; ++r) {
             stepOn(step);
-            width[k] = std::max(width[k], characterCount(list.row(r).text(k)));
+            width[k] = std::max(width[k], int(text::characterCount(list.row(r).text(k))));
         }
     }
 
@@ -104,7 +100,7 @@ QString clipboardText(const ResultRows& list, const ExportStep& step) {
             stepOn(step);
             const QString cell = qm::text::blankControls(list.row(r).text(k));
             line += cell;
-            line += QString(width[k] - characterCount(cell), u' ');
+            line += QString(width[k] - int(text::characterCount(cell)), u' ');
             line += kTab;
         }
         line.chop(1);  // the TAB after the last cell

@@ -43,7 +43,4 @@ QString clipboardText(const ResultRows& rows, const ExportStep& step = {});
 void copyResultsToClipboard(const ResultRows& rows, Clipboard& clipboard,
                             const ExportStep& step = {});
 
-// Number of characters (code points) of a text.
-int characterCount(const QString& text);
-
 }  // namespace qm

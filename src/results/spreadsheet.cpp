@@ -61,7 +61,7 @@ class Workbook {
                         QString::number(column) + QStringLiteral(" of the workbook: ") +
                         QString::fromUtf8(lxw_strerror(err)));
         int& longest = longest_[column];
-        longest = std::max(longest, characterCount(cell));
+        longest = std::max(longest, int(text::characterCount(cell)));
     }
 
     // Sizes every written column from its longest text, then writes the file.

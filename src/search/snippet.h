@@ -3,9 +3,11 @@
 // it begins, as a row shows it.
 
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace qm {
 
@@ -25,6 +27,12 @@ struct Snippet {
     std::size_t appendTo(char* out) const;
     std::string toUtf8() const;
     QString toString() const;
+    // The bytes [first, second) of `text` that an occurrence of `length` bytes
+    // covers, as far as the snippet shows it.
+    std::pair<std::size_t, std::size_t> matchBytes(std::size_t length) const {
+        const std::size_t a = std::min(matchAt, text.size());
+        return {a, std::min(a + length, text.size())};
+    }
 };
 
 // The snippet for a match that starts at byte `offset` of `chunk`.

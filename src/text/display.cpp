@@ -1,6 +1,7 @@
 #include "text/display.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace qm::text {
 
@@ -58,6 +59,9 @@ QString displayText(const QString& text, bool keepLineFeeds) {
         return lines.join(u'\n');
     }
     const QString shown = blankControls(text);
+    if (std::none_of(shown.begin(), shown.end(),
+                     [](QChar c) { return isBidiControl(c.unicode()); }))
+        return shown;
     QString out;
     out.reserve(shown.size());
     for (const QChar c : shown) {
