@@ -79,6 +79,13 @@ struct Children {
         ::kill(-pid, SIGKILL);
         ::kill(pid, SIGKILL);
     }
+    // Takes a child off the lists. Called with the lock held.
+    void unlistLocked(pid_t pid) {
+        running.erase(std::remove_if(running.begin(), running.end(),
+                                     [&](const auto& e) { return e.first == pid; }),
+                      running.end());
+        unlistGroup(pid);
+    }
     static void markCancelled(ChildToken& t) { t.cancelled_ = true; }
     static bool isCancelled(const ChildToken& t) { return t.cancelled_; }
 };
@@ -266,10 +273,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
     if (result.started && !execSucceeded(execPipe)) {
         // The program could not be run: as if it had never started.
         std::lock_guard lock(r.mutex);
-        auto& v = r.running;
-        v.erase(std::remove_if(v.begin(), v.end(), [&](const auto& e) { return e.first == pid; }),
-                v.end());
-        unlistGroup(pid);
+        r.unlistLocked(pid);
         result.started = false;
         int status = 0;
         ::waitpid(pid, &status, 0);
@@ -301,10 +305,7 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
     }
     {
         std::lock_guard lock(r.mutex);
-        auto& v = r.running;
-        v.erase(std::remove_if(v.begin(), v.end(), [&](const auto& e) { return e.first == pid; }),
-                v.end());
-        unlistGroup(pid);
+        r.unlistLocked(pid);
         result.ended = r.ended || Children::isCancelled(token);
         // Whatever the child left running in its group goes with it.
         ::kill(-pid, SIGKILL);
