@@ -72,10 +72,10 @@ class ConsoleRun : public RunHost {
     }
     void stageFailed(RunStage, const QString& description) override {
         trouble = true;
-        if (!cli_.noMessages) terminal_.errorLine(kName + QStringLiteral(": ") + description);
+        if (!cli_.noMessages) terminal_.problem(description);
     }
     void readabilityFailed(const QString& description) override {
-        if (!cli_.noMessages) terminal_.errorLine(kName + QStringLiteral(": ") + description);
+        if (!cli_.noMessages) terminal_.problem(description);
     }
 
     bool stop = false;
@@ -149,9 +149,7 @@ class CommandLineSearch {
     }
 
   private:
-    void problem(const QString& description) {
-        terminal_.errorLine(kName + QStringLiteral(": ") + description);
-    }
+    void problem(const QString& description) { terminal_.problem(description); }
 
     bool extractorFound() {
         extractor_ = chooseExtractor();

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <string>
 
+#include "cli/cliopts.h"
 #include "extraction/child.h"
 #include "fs/fs.h"
 #include "text/display.h"
@@ -140,6 +141,10 @@ void Terminal::errorLine(const QString& text) {
     writeAll(err_, bytes);
 }
 
+void Terminal::problem(const QString& text) {
+    errorLine(QString::fromLatin1(kProgramName) + QStringLiteral(": ") + text);
+}
+
 void Terminal::progress(int done, int total, const QString& name) {
     done_ = done;
     total_ = total;
@@ -179,13 +184,12 @@ void Terminal::draw() {
 void ConsoleBoxes::message(const QString& text, const QString& title, Icon icon) {
     Q_UNUSED(title);
     Q_UNUSED(icon);
-    terminal_.errorLine(QStringLiteral("quillmark-search: ") + toLines(text).trimmed());
+    terminal_.problem(toLines(text).trimmed());
 }
 
 bool ConsoleBoxes::question(const QString& text, const QString& title) {
     Q_UNUSED(title);
-    terminal_.errorLine(QStringLiteral("quillmark-search: ") + toLines(text).trimmed() +
-                        QStringLiteral(" (answered No)"));
+    terminal_.problem(toLines(text).trimmed() + QStringLiteral(" (answered No)"));
     return false;
 }
 

@@ -36,6 +36,8 @@ class Terminal {
     // next update), control characters but line feeds shown as blanks and
     // bidirectional controls visibly (text::displayText).
     void errorLine(const QString& text);
+    // One line "quillmark-search: TEXT", as errorLine writes it.
+    void problem(const QString& text);
     // The progress: files done of all, files per second, the current file's name.
     void progress(int done, int total, const QString& name);
     // Page `page` of the current file's `pages` scanned pages is being read

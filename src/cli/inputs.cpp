@@ -16,8 +16,6 @@ namespace qm::cli {
 
 namespace {
 
-const QString kName = QString::fromLatin1(kProgramName);
-
 // "-f -": the list read from standard input, by the rules of a list file.
 void readPhrasesFromStandardInput(QStringList& phrases) {
     QFile in;
@@ -47,24 +45,22 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& 
             try {
                 readPhrasesFromStandardInput(phrases);
             } catch (const Error& e) {
-                terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+                terminal.problem(e.description());
                 return false;
             }
             continue;
         }
         if (!fs::exists(s.text) || !fs::isFile(s.text)) {
-            terminal.errorLine(kName + QStringLiteral(": ") + s.text +
-                               QStringLiteral(": File not found"));
+            terminal.problem(s.text + QStringLiteral(": File not found"));
             return false;
         }
         try {
             if (!loadPhraseList(phrases, s.text)) {
-                terminal.errorLine(kName + QStringLiteral(": ") + s.text +
-                                   QStringLiteral(": File not found"));
+                terminal.problem(s.text + QStringLiteral(": File not found"));
                 return false;
             }
         } catch (const Error& e) {
-            terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+            terminal.problem(e.description());
             return false;
         }
     }
@@ -88,8 +84,7 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
         walkFolders(
             folders, true, services.pump,
             [&](FolderWalkStage, const QString& description) {
-                if (!options.noMessages)
-                    terminal.errorLine(kName + QStringLiteral(": ") + description);
+                if (!options.noMessages) terminal.problem(description);
             },
             &unreadable);
         for (const QString& entry : folders)
@@ -97,8 +92,8 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
     }
     if (!options.noMessages)
         for (const WalkProblem& p : unreadable)
-            terminal.errorLine(kName + QStringLiteral(": ") + text::blankControls(p.path) +
-                               QStringLiteral(": ") + walkProblemReason(p.error));
+            terminal.problem(text::blankControls(p.path) + QStringLiteral(": ") +
+                             walkProblemReason(p.error));
     return unreadable.empty();
 }
 
@@ -110,8 +105,7 @@ bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& term
         const bool open = name == u"-" ? f.open(stdin, QIODevice::ReadOnly)
                                        : (f.setFileName(name), f.open(QIODevice::ReadOnly));
         if (!open) {
-            terminal.errorLine(kName + QStringLiteral(": ") + name +
-                               QStringLiteral(": cannot read the list of paths"));
+            terminal.problem(name + QStringLiteral(": cannot read the list of paths"));
             return false;
         }
         const QByteArray all = f.readAll();
@@ -140,7 +134,7 @@ bool readPasswordFile(const QString& path, Terminal& terminal, QString& password
                         path);
         return true;
     } catch (const Error& e) {
-        terminal.errorLine(kName + QStringLiteral(": ") + e.description());
+        terminal.problem(e.description());
         return false;
     }
 }
