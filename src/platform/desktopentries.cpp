@@ -108,15 +108,19 @@ QStringList registeredApplications(const QString& mimeType) {
              listValue(readGroup(list, QStringLiteral("Removed Associations")), mimeType))
             removed.insert(id);
     }
+    // Every entry read once; an id stands for the first folder's file of that
+    // name, as desktopEntryFile finds it.
+    std::map<QString, std::map<QString, QString>> entries;
     for (const QString& folder : applicationFolders()) {
         QStringList ids;
         QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString file = it.next();
+            const QString id = QDir(folder).relativeFilePath(file).replace(u'/', u'-');
             const auto entry = readGroup(file, QStringLiteral("Desktop Entry"));
-            if (listValue(entry, QStringLiteral("MimeType")).contains(mimeType))
-                ids << QDir(folder).relativeFilePath(file).replace(u'/', u'-');
+            if (listValue(entry, QStringLiteral("MimeType")).contains(mimeType)) ids << id;
+            entries.emplace(id, entry);
         }
         ids.sort();
         candidates << ids;
@@ -126,9 +130,8 @@ QStringList registeredApplications(const QString& mimeType) {
     for (const QString& id : candidates) {
         if (seen.contains(id) || removed.contains(id)) continue;
         seen.insert(id);
-        const QString file = desktopEntryFile(id);
-        if (!file.isEmpty() && installed(readGroup(file, QStringLiteral("Desktop Entry"))))
-            out << id;
+        const auto entry = entries.find(id);
+        if (entry != entries.end() && installed(entry->second)) out << id;
     }
     return out;
 }
