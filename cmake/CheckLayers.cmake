@@ -9,7 +9,7 @@
 # The layers, bottom up (each may include itself and what is listed):
 cmake_minimum_required(VERSION 3.25)
 set(allowed_text "")
-set(allowed_fs "")
+set(allowed_fs "text")
 set(allowed_platform "text")
 set(allowed_platform/gui "platform;text")
 set(allowed_extraction "platform;fs;text")

@@ -11,44 +11,6 @@ namespace qm::fs {
 
 namespace {
 
-constexpr char16_t kRawFirst = 0xDC80;  // stands for the byte 0x80
-constexpr char16_t kRawLast = 0xDCFF;   // ... and 0xFF
-
-// The length of the valid UTF-8 sequence at `p` (at most `left` bytes): 1 to
-// 4, or 0 when it is not one (overlong forms, surrogates and code points
-// above U+10FFFF are not valid).
-int validSequence(const unsigned char* p, qsizetype left) {
-    const unsigned char c = p[0];
-    if (c < 0x80) return 1;
-    int len = 0;
-    char32_t cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (left < len) return 0;
-    for (int k = 1; k < len; ++k) {
-        if ((p[k] & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
-    if (cp >= 0xD800 && cp <= 0xDFFF) return 0;
-    return len;
-}
-
-bool isRaw(const QString& s, qsizetype i) {
-    const char16_t c = s[i].unicode();
-    return c >= kRawFirst && c <= kRawLast && (i == 0 || !s[i - 1].isHighSurrogate());
-}
-
 QString collapse(const QString& p) {
     QString out;
     out.reserve(p.size());
@@ -127,46 +89,6 @@ CopyResult copyBytes(const QString& from, const QString& to,
     return result;
 }
 }  // namespace
-
-QString decodeName(const QByteArray& bytes) {
-    const auto* d = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const int len = validSequence(d + i, n - i);
-        if (len == 0) break;
-        i += len;
-    }
-    if (i == n) return QString::fromUtf8(bytes);
-    QString out = QString::fromUtf8(bytes.constData(), i);
-    while (i < n) {
-        const qsizetype start = i;
-        for (int len; i < n && (len = validSequence(d + i, n - i)) > 0;) i += len;
-        out += QString::fromUtf8(bytes.constData() + start, i - start);
-        if (i < n) out += QChar(char16_t(kRawFirst + (d[i++] - 0x80)));
-    }
-    return out;
-}
-
-bool holdsRawBytes(const QString& path) {
-    for (qsizetype i = 0; i < path.size(); ++i)
-        if (isRaw(path, i)) return true;
-    return false;
-}
-
-QByteArray encodeName(const QString& path) {
-    if (!holdsRawBytes(path)) return path.toUtf8();
-    QByteArray out;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        if (!isRaw(path, i)) continue;
-        out += QStringView(path).mid(start, i - start).toUtf8();
-        out += static_cast<char>(0x80 + (path[i].unicode() - kRawFirst));
-        start = i + 1;
-    }
-    out += QStringView(path).mid(start).toUtf8();
-    return out;
-}
 
 QString collapseSlashes(const QString& path) {
     if (path.isEmpty()) return path;

@@ -6,19 +6,14 @@
 #include <QString>
 #include <functional>
 
+#include "text/names.h"
+
 namespace qm::fs {
 
-// A path's bytes as the system takes them, from the program's text of it, and
-// back. Names are UTF-8; a byte that is not part of valid UTF-8 (an old
-// archive's "caf\xe9.pdf") is kept in the text as the code point U+DC80 +
-// (byte - 0x80), a lone surrogate no valid text holds, so every name the
-// system gives comes back byte for byte: decodeName then encodeName is the
-// identity on every byte string, and encodeName is toUtf8 on valid text.
-// Qt's own QFile::decodeName turns such bytes into U+FFFD for good.
-QString decodeName(const QByteArray& bytes);
-QByteArray encodeName(const QString& path);
-// The text holds bytes that are not UTF-8 (kept as above).
-bool holdsRawBytes(const QString& path);
+// A path's bytes and its text, kept byte for byte (text/names.h).
+using text::decodeName;
+using text::encodeName;
+using text::holdsRawBytes;
 
 // Collapses doubled separators left to right without overlap ("//" -> "/",
 // "///" -> "//", "////" -> "//"); a leading run of separators becomes one "/".

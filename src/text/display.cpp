@@ -1,5 +1,7 @@
 #include "text/display.h"
 
+#include "text/names.h"
+
 #include <QStringList>
 #include <algorithm>
 
@@ -11,11 +13,6 @@ qsizetype unitsAt(const QString& text, qsizetype i) {
     return text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
                ? 2
                : 1;
-}
-
-bool isRawByte(const QString& s, qsizetype i) {
-    const char16_t c = s[i].unicode();
-    return c >= 0xDC80 && c <= 0xDCFF && (i == 0 || !s[i - 1].isHighSurrogate());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "text/textfile.h"
 
+#include "text/names.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,7 +48,7 @@ std::string decodeOwned(std::string bytes) {
 // Opens a regular file for reading (with `pipes`, a FIFO or a socket too,
 // read to its end); throws as the readers say.
 int openRegularFile(const QString& path, bool pipes = false) {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = text::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int err = errno;

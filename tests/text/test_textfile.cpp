@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "text/error.h"
+#include "text/names.h"
 #include "text/textfile.h"
 #include "text/utf8.h"
 
@@ -30,6 +32,18 @@ std::string repeat(const std::string& s, std::size_t n) {
     std::string out;
     for (std::size_t i = 0; i < n; ++i) out += s;
     return out;
+}
+
+// Fault caught: a phrase list or password file whose name is not UTF-8
+// reported as not found (its name re-encoded by Qt instead of byte for byte).
+TEST_F(TextReaders, AFileWhoseNameIsNotUtf8IsRead) {
+    const QByteArray native = QFile::encodeName(dir_.path()) + "/caf\xe9.txt";
+    QFile f;
+    ASSERT_TRUE(f.open(::fdopen(::creat(native.constData(), 0600), "w"), QIODevice::WriteOnly,
+                       QFileDevice::AutoCloseHandle));
+    f.write("words");
+    f.close();
+    EXPECT_EQ(readFileChunks(text::decodeName(native)).utf8(), "words");
 }
 
 TEST_F(TextReaders, EmptyFileGivesOneEmptyElement) {
