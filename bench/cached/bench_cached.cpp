@@ -33,7 +33,7 @@
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "platform/settings.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
@@ -52,7 +52,6 @@ struct QuietHost : test::HeadlessRun {
         searchOptions.mode = SearchMode::Single;
         searchOptions.caseMode = CaseMode::IgnoreCase;
     }
-    QtEventPump qtPump;
 };
 
 double peakMiB() {
@@ -197,7 +196,6 @@ int main(int argc, char** argv) {
     TextPipeline::Setup setup;
     setup.extractorPath = pdftotext;
     setup.workFolder = work;
-    setup.pump = &host.qtPump;
     setup.cache = &cache;
     TextPipeline pipeline(std::move(setup));
     host.searchOptions.singlePhrase = QStringLiteral("kiwi");

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -106,7 +107,14 @@ int main(int argc, char** argv) {
         request.path = pdf;
         QElapsedTimer t;
         t.start();
-        const FileText text = pipeline.obtain(request);
+        FileText text;
+        QEventLoop loop;
+        const TextPipeline::Ticket ticket =
+            pipeline.fetch(nullptr, request, [&](const FileText& got, const QString&) {
+                text = got;
+                loop.quit();
+            });
+        loop.exec();
         splitMs = splitMs < 0 ? t.elapsed() : std::min(splitMs, t.elapsed());
         split = text.onDisk ? readAll(text.onDisk->path)
                             : QByteArray::fromStdString(text.chunks.utf8());

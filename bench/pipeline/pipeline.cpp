@@ -23,7 +23,7 @@
 #include "filelist/filelist.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "search/searcher.h"
 #include "search/sink.h"
 #include "support/headlesshost.h"

@@ -107,9 +107,11 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
 }
 
 Form1::~Form1() {
-    // The workers go first: they may still be storing texts in the caches.
+    // The sessions go first, then the workers: they may still be storing
+    // texts in the caches.
+    search_.reset();
+    check_.reset();
     pipeline_.reset();
-    checkPipeline_.reset();
     if (textCache_) textCache_->attachDisk(nullptr);
 }
 

@@ -108,11 +108,13 @@ class Form1 : public QWidget {
 
     // The search controls as they stand now.
     SearchOptions searchOptions() const;
-    // The extraction pipelines of the searches and of the add-time check: the
-    // same extractor and text cache, workers of their own (the check may run
-    // in the middle of a search).
+    // The extraction pipeline of the searches and of the add-time check: one
+    // set of workers and one text cache, so a file is never extracted twice
+    // when a search starts during the check.
     TextPipeline& pipeline();
-    TextPipeline& checkPipeline();
+    std::shared_ptr<TextPipeline> sharedPipeline();
+    // A search session runs (from the click that started it until its end).
+    bool searchRunning() const;
 
     // --- ProgressBar1: its Text and Value ---
     int value() const;
@@ -181,7 +183,19 @@ class Form1 : public QWidget {
     // The add-time check after every addition to the list (form1_check.cpp):
     // every listed file extracted, the short texts reported in one message.
     void runAddTimeCheck();
+    // The add-time check runs; stopCheck() ends it (the files not yet checked
+    // are not reported).
+    bool checkRunning() const;
+    void stopCheck();
+    // The report of a check that ended during a search, shown at the search's end.
+    void showPendingCheckReport();
 
+  Q_SIGNALS:
+    // A search session or an add-time check has ended (after its messages).
+    void searchFinished();
+    void checkFinished();
+
+  public:
     // Sets Text1 as a change of Text1 (stores it and selects "Search for this:").
     void setSinglePhrase(const QString& text);
 
@@ -224,13 +238,14 @@ class Form1 : public QWidget {
     // window's whole life (memory only).
     std::shared_ptr<class TextCache> textCache_;
     std::shared_ptr<class TextPipeline> pipeline_;
-    std::shared_ptr<class TextPipeline> checkPipeline_;
+    // the add-time check (form1_check.cpp)
+    std::shared_ptr<class FormCheck> check_;
+    QString pendingCheckReport_;
+    friend class FormCheck;
     // The texts kept on disk between sessions (settings key "TextCache", on
     // unless "False"), for the extractor they were made with.
     std::shared_ptr<class DiskTextCache> diskCache_;
     QString diskSalt_;
-    std::shared_ptr<TextPipeline> makePipeline(const QString& workerFolderPrefix,
-                                               const OcrSettings& ocr = {});
     std::unique_ptr<ProgressBar> progressBar_;  // adapter over ProgressBar1
     // adding files, drag and drop, reordering (form1_add.cpp)
     bool IsDragging = false;          // a mouse button is held down over ListView1
@@ -248,6 +263,7 @@ class Form1 : public QWidget {
     void setUpOcrBox(Procedure& p);
     // How the search reads scanned pages: not at all (tesseract empty) unless ticked.
     OcrSettings ocrSettings();
+    friend class FormSearch;
     // start-up, shutdown and samples (form1_startup.cpp)
     void applySkin();
     void openWebSiteOccasionally();

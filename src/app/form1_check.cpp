@@ -1,6 +1,7 @@
 // The add-time check: after every addition to the file list, every listed file
 // is extracted (texts kept from before cost nothing) and the files whose text
 // is shorter than 10 bytes are reported in one message.
+#include <utility>
 #include "app/errorreport.h"
 #include "app/form1.h"
 #include "app/waitbar.h"
@@ -9,7 +10,7 @@
 #include "fs/fs.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "words/words.h"
 
 namespace qm {
@@ -22,71 +23,127 @@ QString checkReportText(const QString& reportedPaths) {
            supportEmail() + QStringLiteral(" if you have any questions.");
 }
 
-void Form1::runAddTimeCheck() {
-    MessageBoxes& boxes = *services_.boxes;
-    Procedure p(boxes, QStringLiteral("Check"), QStringLiteral("CheckByCodeNotPreviewTextbox"));
-    QString report;
-    int count = 0;
-    // Without a work folder nothing can be extracted; start-up said why.
-    if (workFolder().isEmpty()) return;
+// The add-time check as a session that reads every listed file's text and
+// matches nothing. It shares the search's pipeline: a file one of them is
+// extracting is awaited by the other, never extracted twice. While a search
+// runs the bar and the pointer are the search's, and the report waits for its end.
+class FormCheck : public SessionHost {
+  public:
+    explicit FormCheck(Form1& form) : form_(form) {}
 
-    p.step(100, [&] { setMousePointer(MousePointer::Busy); });
-    p.step(102, [&] { count = fileList.count(); });
-    // The files are extracted on every core, ahead of the one the check is at;
-    // the report keeps the list's order.
-    TextPipeline& texts = checkPipeline();
-    RunPlan plan;
-    plan.count = count;
-    plan.pathAt = [this](int i) {
-        return i >= 1 && i <= fileList.count() ? fileList.text(i) : QString();
-    };
-    const TextPipeline::RunScope scope(texts, plan);
+    void start() {
+        MessageBoxes& boxes = *form_.services().boxes;
+        // The check begun before goes once this one has taken over its work.
+        std::unique_ptr<SearchSession> before = std::move(session_);
+        std::shared_ptr<TextPipeline> texts = form_.sharedPipeline();
+        procedure_ = std::make_unique<Procedure>(boxes, QStringLiteral("Check"),
+                                                 QStringLiteral("CheckByCodeNotPreviewTextbox"));
+        Procedure& p = *procedure_;
+        report_.clear();
+        SessionPlan plan;
+        p.step(100, [&] {
+            if (!form_.searchRunning()) form_.setMousePointer(MousePointer::Busy);
+        });
+        p.step(102, [&] { plan.files = form_.fileList.paths(); });
+        count_ = static_cast<int>(plan.files.size());
+        plan.match = false;
+        plan.ocr = OcrSettings();  // scanned pages are never read here
+        texts_ = texts;
+        session_ = std::make_unique<SearchSession>(*texts_, *this, nullptr);
+        session_->start(std::move(plan));
+        // Taken over: it ends without a word.
+        if (before) before.release()->abandonLater();
+    }
+    void stop() {
+        if (session_) session_->cancel();
+    }
+    bool running() const { return session_ && session_->running(); }
 
-    for (int i = 1; i <= count; ++i) {
-        if (extractionsEnded()) return;
-        if (i > fileList.count()) break;  // entries removed meanwhile are not checked
-        QString path;
-        p.step(104, [&] { path = fileList.text(i); });
-        p.step(106, [&] {
-            setValue(progressValue(i - 1, count));
-            setText(QStringLiteral("Checking: ") + fs::fileName(path) + QStringLiteral(" (") +
-                    QString::number(i) + QStringLiteral(" of ") + QString::number(count) + u')');
+  private:
+    bool showing() const { return !form_.searchRunning(); }
+
+    void fileBegins(int i, int n, const QString& path) override {
+        procedure_->step(104, [&] { path_ = path; });
+        procedure_->step(106, [&] {
+            if (!showing()) return;
+            form_.setValue(progressValue(i - 1, n));
+            form_.setText(QStringLiteral("Checking: ") + fs::fileName(path) + QStringLiteral(" (") +
+                          QString::number(i) + QStringLiteral(" of ") + QString::number(n) + u')');
         });
-        FileText text;
-        p.step(108, [&] {
-            FileRequest request;
-            request.index = i;
-            request.path = path;
-            request.wait = WaitBar{&progressBar(), this->text(), value(), count}.watch();
-            text = texts.obtain(request);
-        });
-        if (extractionsEnded() || text.outcome == TextOutcome::Ended) return;
-        p.step(110, [&] {
+    }
+    WaitWatch waitWatch(int, int, const QString&) override {
+        if (!showing()) return {};
+        return WaitBar{&form_.progressBar(), form_.text(), form_.value(), count_}.watch();
+    }
+    void fileRead(int, const QString& path, const FileText& text) override {
+        procedure_->step(108, [] {});
+        procedure_->step(110, [&] {
             if (lowSize(text.textFileSize) < kCheckMinimumSize) {
-                report += path;
+                report_ += path;
                 // A file without text for a reason the check alone would not
                 // explain (protected, damaged, failed, ended) says why; without
                 // an extractor (start-up said so) every file is listed bare.
                 const TextOutcome o = text.outcome;
-                const bool noExtractor = ExtractorPath.isEmpty();
+                const bool noExtractor = form_.ExtractorPath.isEmpty();
                 if (isFailure(o) && o != TextOutcome::Unreadable && o != TextOutcome::NotCopied &&
                     !(o == TextOutcome::Protected && noExtractor))
-                    report += failureSuffix(o);
-                report += QStringLiteral("\r\n");
+                    report_ += failureSuffix(o);
+                report_ += QStringLiteral("\r\n");
             }
         });
-        p.step(112, [&] {
-            if (services_.pump) services_.pump->pump();
-        });
     }
-    p.step(114, [&] {
-        setMousePointer(MousePointer::Default);
-        setValue(0);
-        setText(QStringLiteral("Progress Bar"));
-    });
-    p.step(116, [&] {
-        if (!report.isEmpty()) boxes.message(checkReportText(report), applicationTitle());
-    });
+    void stageFailed(RunStage, const QString& description) override {
+        procedure_->reportAt(108, description);
+    }
+    void readabilityFailed(const QString&) override {}
+    void finished(const SearchSummary& summary) override {
+        // The window is closing, or a newer check took over.
+        if (summary.ended || !procedure_) return;
+        Procedure& p = *procedure_;
+        p.step(114, [&] {
+            if (!showing()) return;
+            form_.setMousePointer(MousePointer::Default);
+            form_.setValue(0);
+            form_.setText(QStringLiteral("Progress Bar"));
+        });
+        p.step(116, [&] {
+            if (report_.isEmpty()) return;
+            if (showing())
+                form_.services().boxes->message(checkReportText(report_), applicationTitle());
+            else
+                form_.pendingCheckReport_ = report_;
+        });
+        Q_EMIT form_.checkFinished();
+    }
+
+    Form1& form_;
+    std::unique_ptr<Procedure> procedure_;
+    std::shared_ptr<TextPipeline> texts_;
+    std::unique_ptr<SearchSession> session_;
+    QString report_;
+    QString path_;
+    int count_ = 0;
+};
+
+void Form1::runAddTimeCheck() {
+    // Without a work folder nothing can be extracted; start-up said why.
+    if (workFolder().isEmpty()) return;
+    if (!check_) check_ = std::make_shared<FormCheck>(*this);
+    check_->start();
+}
+
+void Form1::stopCheck() {
+    if (check_) check_->stop();
+}
+
+bool Form1::checkRunning() const {
+    return check_ && check_->running();
+}
+
+void Form1::showPendingCheckReport() {
+    if (pendingCheckReport_.isEmpty()) return;
+    const QString report = std::exchange(pendingCheckReport_, QString());
+    services_.boxes->message(checkReportText(report), applicationTitle());
 }
 
 }  // namespace qm

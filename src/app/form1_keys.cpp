@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyleOption>
 #include <QTreeView>
 
@@ -87,6 +88,10 @@ class WindowKeys : public QObject {
 
 void Form1::setUpKeys() {
     new WindowKeys(*this);
+    // Escape ends an add-time check; the files not yet checked are not reported.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] { stopCheck(); });
 }
 
 }  // namespace qm

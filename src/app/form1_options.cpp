@@ -132,7 +132,10 @@ void Form1::PushButton5_Click() {
 void Form1::PushButton9_Click() {
     Procedure p(*services_.boxes, kForm, QStringLiteral("PushButton9_Click"));
     p.step(100, [&] {
-        if (!isBusy()) fileList.clear();
+        if (isBusy()) return;
+        fileList.clear();
+        // Nothing listed is left to check.
+        stopCheck();
     });
 }
 

@@ -13,7 +13,7 @@
 #include "fs/fs.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "search/sink.h"
 #include "words/words.h"
 
@@ -46,8 +46,8 @@ QString doneMessage(const SearchSummary& summary) {
     return QStringLiteral("Done.") + unreadable;
 }
 
-// The window as a search run sees it, and the results list as its sink.
-class FormSearch : public RunHost, public SearchSink {
+// The window as a search session sees it, and the results list as its sink.
+class FormSearch : public SessionHost, public SearchSink {
   public:
     explicit FormSearch(Form1& form) : form_(form) {}
 
@@ -60,8 +60,9 @@ class FormSearch : public RunHost, public SearchSink {
         if (stopClick) {
             p.step(104, [&] {
                 form_.StopRequested = true;
-                if (active_) abandoned_ = true;
-                restartPending_ = false;
+                // The current extraction ends at once; so does an add-time check.
+                form_.stopCheck();
+                if (session_) session_->cancel();
             });
             p.step(106, [&] { form_.setMousePointer(MousePointer::Default); });
             p.step(108, [&] {
@@ -73,6 +74,8 @@ class FormSearch : public RunHost, public SearchSink {
         }
         start();
     }
+
+    bool running() const { return session_ && session_->running(); }
 
   private:
     MessageBoxes& boxes() { return *form_.services().boxes; }
@@ -110,71 +113,41 @@ class FormSearch : public RunHost, public SearchSink {
         return ok;
     }
 
+    // The session starts and the click returns: the session goes on from the
+    // window's event loop.
     void start() {
         if (!inputAccepted()) return;
-        if (active_) {
-            // A run that was asked to stop is still finishing its current file:
-            // the new run begins as soon as it has, and shows itself running now.
-            restartPending_ = true;
-            form_.PushButton7->setText(kStopCaption);
-            return;
-        }
-        active_ = true;
-        do {
-            restartPending_ = false;
-            abandoned_ = false;
-            runFiles();
-        } while (restartPending_ && !extractionsEnded());
-        active_ = false;
-    }
-
-    void runFiles() {
-        Procedure p(boxes(), QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
-        procedure_ = &p;
+        procedure_ = std::make_unique<Procedure>(boxes(), QStringLiteral("Form1"),
+                                                 QStringLiteral("PushButton7_Click"));
+        Procedure& p = *procedure_;
+        SessionPlan plan;
         p.step(116, [&] { form_.PushButton7->setText(kStopCaption); });
         p.step(118, [&] { form_.results.clear(); });
+        // The list as it stands now: edits made during the run count from the next one.
         p.step(120, [&] { (void)form_.fileList.count(); });
-        const SearchSummary summary = runSearch(form_.pipeline(), *this, *this);
-        procedure_ = nullptr;
-        // The window was closed during the run: nothing more to do.
-        if (summary.ended) return;
-
-        p.step(138, [&] {
-            form_.setMousePointer(MousePointer::Default);
-            form_.setValue(0);
-            form_.setText(QStringLiteral("Progress Bar"));
-        });
-        p.step(140, [&] {
-            if (!form_.StopRequested && !abandoned_)
-                boxes().message(doneMessage(summary), applicationTitle());
-        });
-        p.step(142, [&] {
-            if (!restartPending_) form_.PushButton7->setText(kStartCaption);
-        });
+        p.step(122, [&] { plan.files = form_.fileList.paths(); });
+        plan.options = form_.searchOptions();
+        plan.ocr = form_.ocrSettings();
+        const std::shared_ptr<TextPipeline> texts = form_.sharedPipeline();
+        if (!session_ || texts != texts_) {
+            session_.reset();
+            texts_ = texts;
+            session_ = std::make_unique<SearchSession>(*texts_, *this, this);
+        }
+        session_->start(std::move(plan));
     }
 
-    // --- RunHost ---
-    int fileCount() override { return form_.fileList.count(); }
-    QString fileAt(int position) override {
-        QString path;
-        procedure_->step(122, [&] { path = form_.fileList.text(position); });
-        return path;
-    }
-    SearchOptions options() override { return form_.searchOptions(); }
+    // --- SessionHost ---
     void fileBegins(int i, int n, const QString& path) override {
         procedure_->step(124, [&] { form_.setValue(progressValue(i, n)); });
         procedure_->step(
             126, [&] { form_.setText(QStringLiteral("Processing: ") + fs::fileName(path)); });
-        procedure_->step(128, [&] {
-            if (EventPump* pump = form_.services().pump) pump->pump();
-            form_.setMousePointer(MousePointer::Busy);
-        });
+        procedure_->step(128, [&] { form_.setMousePointer(MousePointer::Busy); });
     }
-    bool stopRequested() override { return form_.StopRequested || abandoned_; }
-    // A stop click ends the current file's extraction at once.
-    bool stopEndsCurrentFile() override { return true; }
-    QString password(const QString& path) override {
-        return boxes().password(passwordPrompt(path), QStringLiteral("Input Password"));
+    void passwordNeeded(const QString& path) override {
+        const QString answer =
+            boxes().password(passwordPrompt(path), QStringLiteral("Input Password"));
+        if (session_) session_->providePassword(path, answer);
     }
     WaitWatch waitWatch(int, int, const QString& path) override {
         ProgressBar& bar = form_.progressBar();
@@ -193,6 +166,23 @@ class FormSearch : public RunHost, public SearchSink {
         Procedure p(boxes(), QStringLiteral("Main"), QStringLiteral("NoTextPDF"));
         p.reportAt(100, description);
     }
+    void finished(const SearchSummary& summary) override {
+        // The window was closed during the run: nothing more to do.
+        if (summary.ended) return;
+        Procedure& p = *procedure_;
+        p.step(138, [&] {
+            form_.setMousePointer(MousePointer::Default);
+            form_.setValue(0);
+            form_.setText(QStringLiteral("Progress Bar"));
+        });
+        p.step(140, [&] {
+            if (!summary.stopped) boxes().message(doneMessage(summary), applicationTitle());
+        });
+        p.step(142, [&] { form_.PushButton7->setText(kStartCaption); });
+        // A check that ended during the search says what it found now.
+        form_.showPendingCheckReport();
+        Q_EMIT form_.searchFinished();
+    }
 
     // --- SearchSink: one row per occurrence ---
     SinkAnswer occurrence(const Hit& hit) override {
@@ -203,10 +193,9 @@ class FormSearch : public RunHost, public SearchSink {
     }
 
     Form1& form_;
-    Procedure* procedure_ = nullptr;  // the report of the run in progress
-    bool active_ = false;
-    bool abandoned_ = false;       // the active run was asked to stop
-    bool restartPending_ = false;  // a start click came while a stopped run finished
+    std::unique_ptr<Procedure> procedure_;  // the report of the run in progress
+    std::shared_ptr<TextPipeline> texts_;   // the session's pipeline, kept while it lives
+    std::unique_ptr<SearchSession> session_;
 };
 
 TextCache& Form1::textCache() {
@@ -214,8 +203,10 @@ TextCache& Form1::textCache() {
     return *textCache_;
 }
 
-std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPrefix,
-                                                  const OcrSettings& ocr) {
+std::shared_ptr<TextPipeline> Form1::sharedPipeline() {
+    // Extraction on every core, keeping the texts in the window's cache; the
+    // searches and the add-time check share it, and so the work of a file.
+    if (pipeline_ && pipeline_->extractorPath() == ExtractorPath) return pipeline_;
     TextCache& cache = textCache();
     const QString store =
         services_.settings ? services_.settings->getSetting(QStringLiteral("TextCache"), QString())
@@ -240,32 +231,22 @@ std::shared_ptr<TextPipeline> Form1::makePipeline(const QString& workerFolderPre
     TextPipeline::Setup setup;
     setup.extractorPath = ExtractorPath;
     setup.workFolder = workFolder();
-    setup.pump = services_.pump;
     setup.cache = &cache;
-    setup.workerFolderPrefix = workerFolderPrefix;
-    setup.ocr = ocr;
-    return std::make_shared<TextPipeline>(std::move(setup));
+    pipeline_ = std::make_shared<TextPipeline>(std::move(setup));
+    return pipeline_;
 }
 
 TextPipeline& Form1::pipeline() {
-    // Extraction on every core, keeping the texts in the window's cache;
-    // scanned pages read as the box says.
-    const OcrSettings ocr = ocrSettings();
-    if (!pipeline_ || pipeline_->extractorPath() != ExtractorPath ||
-        pipeline_->ocrReading() != ocr.cacheTag())
-        pipeline_ = makePipeline(QStringLiteral("ex"), ocr);
-    return *pipeline_;
+    return *sharedPipeline();
 }
 
-TextPipeline& Form1::checkPipeline() {
-    if (!checkPipeline_ || checkPipeline_->extractorPath() != ExtractorPath)
-        checkPipeline_ = makePipeline(QStringLiteral("ck"));
-    return *checkPipeline_;
+bool Form1::searchRunning() const {
+    return search_ && search_->running();
 }
 
 void Form1::PushButton7_Click() {
     if (!search_) search_ = std::make_shared<FormSearch>(*this);
-    // The run may outlive a later reset of the member; keep it alive meanwhile.
+    // The click may outlive a later reset of the member; keep it alive meanwhile.
     std::shared_ptr<FormSearch> keep = search_;
     keep->click();
 }

@@ -3,7 +3,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -21,7 +23,7 @@
 #include "platform/settings.h"
 #include "platform/workfolder.h"
 #include "results/resultrows.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "search/sink.h"
 #include "text/display.h"
 #include "text/error.h"
@@ -35,40 +37,29 @@ const QString kName = QString::fromLatin1(kProgramName);
 // Texts kept in memory during one run with --cache (the disk keeps them all).
 constexpr std::int64_t kCliMemoryCache = 64ll * 1024 * 1024;
 
-// The run's questions, answered from the command line.
-class ConsoleRun : public RunHost {
+// The session's questions, answered from the command line.
+class ConsoleRun : public SessionHost {
   public:
-    ConsoleRun(const CliOptions& cli, SearchOptions options, const QStringList& files,
-               Terminal& terminal, Output& out, const Printer& printer)
-        : cli_(cli),
-          options_(std::move(options)),
-          files_(files),
-          terminal_(terminal),
-          out_(out),
-          printer_(printer) {}
+    ConsoleRun(const CliOptions& cli, Terminal& terminal, Output& out, const Printer& printer)
+        : cli_(cli), terminal_(terminal), out_(out), printer_(printer) {}
 
-    int fileCount() override { return static_cast<int>(files_.size()); }
-    QString fileAt(int position) override { return files_.at(position - 1); }
-    SearchOptions options() override { return options_; }
     void fileBegins(int i, int n, const QString& path) override {
         terminal_.progress(i - 1, n, fs::fileName(path));
     }
-    bool stopRequested() override { return stop; }
     WaitWatch waitWatch(int, int, const QString&) override {
         return {[this](int, int page, int pages) { terminal_.reading(page, pages); }, {}};
     }
-    QString password(const QString& path) override {
-        if (cli_.hasPassword) return cli_.password;
+    void passwordNeeded(const QString& path) override {
         // The name on one line, as every name on the terminal.
-        return readPassword(passwordPrompt(text::displayText(path)), terminal_);
+        const QString answer =
+            cli_.hasPassword ? cli_.password
+                             : readPassword(passwordPrompt(text::displayText(path)), terminal_);
+        session->providePassword(path, answer);
     }
     void fileSearched(const QString&) override {
-        // -q: the first match answers the question.
-        if (out_.broken() || (cli_.quiet && printer_.anyRow())) {
-            // Nobody reads any more: stop now, the current extraction included.
-            stop = true;
-            endAllExtractions();
-        }
+        // -q: the first match answers the question. Nobody reads any more:
+        // the session ends now, the current extraction included.
+        if (out_.broken() || (cli_.quiet && printer_.anyRow())) session->cancel();
     }
     void stageFailed(RunStage, const QString& description) override {
         trouble = true;
@@ -77,14 +68,17 @@ class ConsoleRun : public RunHost {
     void readabilityFailed(const QString& description) override {
         if (!cli_.noMessages) terminal_.problem(description);
     }
+    void finished(const SearchSummary& done) override {
+        summary = done;
+        QCoreApplication::exit(0);
+    }
 
-    bool stop = false;
+    SearchSession* session = nullptr;
     bool trouble = false;  // a file's search failed
+    SearchSummary summary;
 
   private:
     const CliOptions& cli_;
-    SearchOptions options_;
-    const QStringList& files_;
     Terminal& terminal_;
     Output& out_;
     const Printer& printer_;
@@ -211,8 +205,7 @@ class CommandLineSearch {
             makePrinter({options_, terminal_, out_,
                          options_.quiet || (!options_.tsvPath.isEmpty() && tsv_.isStandardOutput()),
                          colorWanted() && !options_.json});
-        host_ = std::make_unique<ConsoleRun>(withPassword_, search_, files_, terminal_, out_,
-                                             *printer_);
+        host_ = std::make_unique<ConsoleRun>(withPassword_, terminal_, out_, *printer_);
         pump_.onInterrupt = [this](int count) { interrupted(count); };
         walkedAll_ = collectFiles(options_, paths_, services_, terminal_, files_);
         pump_.checkInterrupts();
@@ -221,9 +214,31 @@ class CommandLineSearch {
             problem(QStringLiteral("You forgot to input search text"));
         else if (files_.isEmpty())
             problem(QStringLiteral("No files added."));
-        else if (!host_->stop && !extractionsEnded())
-            summary_ = runSearch(*pipeline_, *host_, *printer_);
+        else if (!interrupted_ && !extractionsEnded())
+            runSession();
         terminal_.clear();
+    }
+
+    // The session runs under the event loop; Ctrl+C and the progress line are
+    // looked after between its events.
+    void runSession() {
+        SearchSession session(*pipeline_, *host_, printer_.get());
+        host_->session = &session;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [this] {
+            pump_.checkInterrupts();
+            terminal_.refresh();
+        });
+        watch.start(kPollMilliseconds);
+        SessionPlan plan;
+        plan.files = files_;
+        plan.options = search_;
+        session.start(std::move(plan));
+        session_ = &session;
+        QCoreApplication::exec();
+        session_ = nullptr;
+        host_->session = nullptr;
+        summary_ = host_->summary;
     }
 
     bool colorWanted() const {
@@ -236,12 +251,12 @@ class CommandLineSearch {
     void interrupted(int count) {
         interrupted_ = true;
         if (count == 1) {
-            host_->stop = true;
+            if (session_) session_->stopAfterCurrentFile();
             problem(
                 QStringLiteral("stopping after the current file "
                                "(Ctrl+C again to stop at once)"));
-        } else {
-            endAllExtractions();
+        } else if (session_) {
+            session_->cancel();
         }
     }
 
@@ -260,7 +275,6 @@ class CommandLineSearch {
         TextPipeline::Setup setup;
         setup.extractorPath = extractor_;
         setup.workFolder = work_;
-        setup.pump = &pump_;
         setup.jobs = options_.jobs;
         setup.cache = cache_.get();
         setup.timeLimitSeconds = options_.timeoutSeconds;
@@ -336,6 +350,7 @@ class CommandLineSearch {
     std::unique_ptr<DiskTextCache> disk_;
     std::unique_ptr<TextCache> cache_;
     std::unique_ptr<TextPipeline> pipeline_;
+    SearchSession* session_ = nullptr;  // while it runs
     SearchSummary summary_;
 };
 

@@ -78,7 +78,7 @@ class TextPipeline::FileWork {
     ChildResult run(const QString& program, const QStringList& args, const QByteArray& input,
                     const QString& output = {});
     void store(const CachedText& entry) {
-        setup_.cache->store(*id_, job_.password, entry, setup_.ocr.cacheTag());
+        setup_.cache->store(*id_, job_.password, entry, job_.reading.cacheTag());
     }
 
     TextPipeline& owner_;
@@ -135,8 +135,8 @@ ChildResult TextPipeline::FileWork::run(const QString& program, const QStringLis
 // (every page has text, or the file gave no text at all).
 bool TextPipeline::FileWork::servedFromCache() {
     if (!setup_.cache || !id_) return false;
-    auto entry = setup_.cache->find(*id_, job_.password, setup_.ocr.cacheTag());
-    const bool plain = !entry && setup_.ocr.on();
+    auto entry = setup_.cache->find(*id_, job_.password, job_.reading.cacheTag());
+    const bool plain = !entry && job_.reading.on();
     if (plain) {
         entry = setup_.cache->find(*id_, job_.password);
         if (entry && entry->outcome == TextOutcome::Unreadable) entry.reset();
@@ -214,7 +214,7 @@ void TextPipeline::FileWork::extract() {
     }
     // Scanned pages are rendered from the decrypted copy: it stays until the
     // file is done.
-    if (!setup_.ocr.on()) fs::removeQuietly(opened_);
+    if (!job_.reading.on()) fs::removeQuietly(opened_);
     cleanUp_ = true;
 }
 
@@ -334,7 +334,7 @@ bool TextPipeline::FileWork::spooled() {
 // read and their text put in its place in the text file. A page that could
 // not be read leaves the file failed, and nothing is kept.
 bool TextPipeline::FileWork::scannedPagesUnread() {
-    if (!setup_.ocr.on()) return false;
+    if (!job_.reading.on()) return false;
     OcrStep step;
     try {
         step = owner_.readScanned(job_, decrypted_ ? opened_ : pdf_, txt_, folder_, limitMs_);

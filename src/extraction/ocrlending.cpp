@@ -8,7 +8,7 @@ namespace qm {
 
 OcrStep TextPipeline::readScanned(Job& job, const QString& pdf, const QString& txt,
                                   const QString& folder, int limitMs) {
-    return readScannedPagesInto(setup_.ocr, pdf, txt, folder, lentWorkers(), job.token, limitMs,
+    return readScannedPagesInto(job.reading, pdf, txt, folder, lentWorkers(), job.token, limitMs,
                                 &job.ocr);
 }
 

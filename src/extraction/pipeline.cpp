@@ -1,20 +1,14 @@
 #include "extraction/pipeline.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
+#include <QMetaObject>
 #include <algorithm>
 #include <chrono>
-#include <future>
 
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/pagesplit.h"
 #include "extraction/pipeline_job.h"
 #include "fs/fs.h"
-#include "platform/services.h"
-#include "text/error.h"
 
 namespace qm {
 
@@ -23,24 +17,19 @@ namespace {
 // The longest qpdf may take to tell whether a file needs a password.
 constexpr int kPasswordCheckLimitMs = 30000;
 
-// False when qpdf tells that the file opens without a password (it is not
-// encrypted, or only its permissions are); true when it needs one, and when
-// qpdf cannot tell (missing, failed), so that the user is asked as before. qpdf
-// runs on a thread of its own while the caller's events are pumped.
-bool needsPassword(const QString& qpdf, const QString& path, EventPump* pump) {
-    if (qpdf.isEmpty()) return true;
-    ChildToken token;
-    auto check = std::async(std::launch::async, [&] {
-        return runChild(qpdf, requiresPasswordArguments(path), token, {}, kPasswordCheckLimitMs);
-    });
-    while (check.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-        if (pump) pump->pump();
-    const ChildResult r = check.get();
-    // qpdf --requires-password: 0 needs one, 2 not encrypted, 3 encrypted without one.
-    return !(r.exited && (r.exitCode == 2 || r.exitCode == 3));
+QString keyOf(const QString& path, const QString& password, const OcrSettings& reading,
+              bool keptOnDemand) {
+    return path + QChar(0) + password + QChar(0) + reading.cacheTag() + QChar(0) +
+           (keptOnDemand ? u'k' : u'-');
 }
 
 }  // namespace
+
+struct TextPipeline::PasswordCheck {
+    ChildToken token;
+    std::atomic<bool> finished{false};
+    std::thread thread;
+};
 
 TextOnDisk::~TextOnDisk() {
     fs::removeQuietly(path);
@@ -63,14 +52,16 @@ void TextPipeline::released(std::int64_t bytes) {
 }
 
 bool TextPipeline::mayBegin(const Job& job) const {
-    // The file waited for, a file outside the run and ended work always go;
-    // work ahead only while the texts waiting leave room.
-    return job.index <= current_.load() || job.token.cancelled() ||
-           held_.load() < setup_.memoryBudget;
+    // A file someone waits for and ended work always go; work ahead only
+    // while the texts waiting leave room.
+    return job.waiting > 0 || job.token.cancelled() || held_.load() < setup_.memoryBudget;
 }
 
 TextPipeline::~TextPipeline() {
-    cancelAll();
+    *alive_ = false;
+    for (Run* run : runs_) run->owner_ = nullptr;
+    for (auto& [key, job] : live_) job->token.cancel();
+    for (auto& check : passwordChecks_) check->token.cancel();
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
@@ -79,223 +70,237 @@ TextPipeline::~TextPipeline() {
     }
     wake_.notify_all();
     for (std::thread& t : workers_) t.join();
-}
-
-void TextPipeline::beginRun(const RunPlan& plan) {
-    cancelAll();
-    plan_ = plan;
-    inRun_ = true;
-    current_ = 0;
-}
-
-void TextPipeline::endRun() {
-    cancelAll();
-    inRun_ = false;
-}
-
-void TextPipeline::cancelAll() {
-    std::vector<std::shared_ptr<Job>> dropped;
-    for (auto& [index, job] : ahead_) dropped.push_back(job);
-    ahead_.clear();
-    {
-        std::lock_guard lock(mutex_);
-        for (const auto& job : queue_) dropped.push_back(job);
-        queue_.clear();
+    for (auto& check : passwordChecks_) check->thread.join();
+    // Jobs still referenced by a ticket no longer count against a budget.
+    for (auto& [key, job] : live_) {
+        job->release();
+        job->owner = nullptr;
     }
-    for (const auto& job : dropped) job->token.cancel();
 }
 
-std::shared_ptr<TextPipeline::Job> TextPipeline::submit(int index, const QString& path,
-                                                        const QString& password, bool first) {
+std::shared_ptr<TextPipeline::Run> TextPipeline::beginRun(RunPlan plan) {
+    std::shared_ptr<Run> run(new Run(*this, std::move(plan)));
+    runs_.push_back(run.get());
+    // Queued (or joined) at once, so that a run begun while another ends
+    // takes that one's work over before it is dropped.
+    if (run->plan_.workAhead) scheduleAhead(*run, 1);
+    return run;
+}
+
+TextPipeline::Run::~Run() {
+    if (!owner_) return;
+    // Work begun for files the run never asked for is of no use any more.
+    owner_->dropAheadOf(*this, 0);
+    auto& runs = owner_->runs_;
+    runs.erase(std::remove(runs.begin(), runs.end(), this), runs.end());
+}
+
+std::shared_ptr<TextPipeline::Job> TextPipeline::jobFor(Run* run, int index, const QString& path,
+                                                        const QString& password, bool toFront) {
+    const bool onDemand = run && index > 0 && run->plan_.keptTextsOnDemand;
+    const OcrSettings& reading = run && run->plan_.ocr ? *run->plan_.ocr : setup_.ocr;
+    const QString key = keyOf(path, password, reading, onDemand);
+    auto it = live_.find(key);
+    if (it != live_.end() && !it->second->token.cancelled()) {
+        const std::shared_ptr<Job> job = it->second;
+        if (toFront) {
+            // Awaited now: it goes before the work ahead.
+            std::lock_guard lock(mutex_);
+            auto queued = std::find(queue_.begin(), queue_.end(), job);
+            if (queued != queue_.end()) {
+                queue_.erase(queued);
+                queue_.push_front(job);
+            }
+        }
+        return job;
+    }
     auto job = std::make_shared<Job>();
     job->owner = this;
-    job->index = index;
+    job->key = key;
     job->path = path;
     job->password = password;
-    job->keptOnDemand = index > 0 && inRun_ && plan_.keptTextsOnDemand;
+    job->keptOnDemand = onDemand;
+    job->reading = reading;
+    live_[key] = job;
     {
         std::lock_guard lock(mutex_);
         if (workers_.empty())
             for (int slot = 1; slot <= jobs_; ++slot)
                 workers_.emplace_back([this, slot] { workerLoop(slot); });
-        if (first)
+        if (toFront)
             queue_.push_front(job);
         else
             queue_.push_back(job);
     }
-    wake_.notify_one();
     return job;
 }
 
-void TextPipeline::scheduleAhead(int from) {
-    // Every later file of the run is queued once; how far the workers get is
-    // the memory budget's to say (mayBegin). A list changed under the run is
-    // seen when a queued file's path no longer matches (obtain).
-    const int first = ahead_.empty() ? from : std::max(from, ahead_.rbegin()->first + 1);
-    for (int k = first; k <= plan_.count; ++k) {
-        const QString path = plan_.pathAt ? plan_.pathAt(k) : QString();
-        if (path.isEmpty()) break;
-        ahead_[k] = submit(k, path, QString(), false);
+void TextPipeline::scheduleAhead(Run& run, int from) {
+    // Every later file of the run is queued once (or joined, when another run
+    // has it already); how far the workers get is the memory budget's to say.
+    const int count = static_cast<int>(run.plan_.files.size());
+    for (int k = std::max(from, run.queuedUpTo_ + 1); k <= count; ++k) {
+        std::shared_ptr<Job> job = jobFor(&run, k, run.plan_.files.at(k - 1), QString(), false);
+        ++job->claims;
+        run.ahead_[k] = std::move(job);
+        run.queuedUpTo_ = k;
     }
-}
-
-FileText TextPipeline::obtain(const FileRequest& request) {
-    const int i = request.index;
-    if (i <= 0) {
-        // A file outside the run (the add-time check): the run's work ahead stays as it is.
-        const QString password = askPassword(request);
-        return collect(submit(0, request.path, password, true), request);
-    }
-    // Work for positions the run has passed is of no use any more.
-    for (auto it = ahead_.begin(); it != ahead_.end() && it->first < i;) {
-        it->second->token.cancel();
-        it = ahead_.erase(it);
-    }
-    current_ = i;
     wake_.notify_all();
-    const bool ahead = aheadAllowed();
-    if (ahead) {
-        scheduleAhead(i);
-    } else {
-        // Each file waits for its prompt: nothing is begun for later files.
-        dropAheadOf(i);
-    }
+}
 
-    // A file is copied before its password is asked for: one that can no longer
-    // be read is reported as not copied, without a prompt.
-    if (request.password && !fs::isFile(request.path)) {
-        FileText notCopied;
-        notCopied.outcome = TextOutcome::NotCopied;
-        return notCopied;
-    }
-    const QString password = askPassword(request);
-    std::shared_ptr<Job> job;
-    auto it = ahead_.find(i);
-    if (it != ahead_.end()) {
-        if (it->second->path == request.path && it->second->password == password) {
-            job = it->second;
-            ahead_.erase(it);
-        } else if (it->second->path != request.path) {
-            // The list changed under the run: what was queued ahead is for other files.
-            dropAheadOf(i - 1);
-        } else {
-            it->second->token.cancel();
-            ahead_.erase(it);
+TextPipeline::Ticket TextPipeline::fetch(Run* run, const FileRequest& request, Done done) {
+    const int i = request.index;
+    std::shared_ptr<Job> claimed;  // the run's claim, taken over by the waiter
+    if (run) {
+        // Work for positions the run has passed is of no use any more.
+        for (auto it = run->ahead_.begin(); it != run->ahead_.end() && it->first < i;) {
+            const std::shared_ptr<Job> passed = std::move(it->second);
+            it = run->ahead_.erase(it);
+            dropClaim(passed);
         }
+        auto it = run->ahead_.find(i);
+        if (it != run->ahead_.end()) {
+            claimed = std::move(it->second);
+            run->ahead_.erase(it);
+        }
+        if (!run->plan_.workAhead)
+            dropAheadOf(*run, i);
+        else
+            run->queuedUpTo_ = std::max(run->queuedUpTo_, i);
     }
-    if (!job) job = submit(i, request.path, password, true);
+    std::shared_ptr<Job> job = jobFor(run, i, request.path, request.password, true);
+    if (claimed == job)
+        claimed.reset();  // the claim goes on as the waiter's
+    else
+        ++job->claims;
+    if (claimed) dropClaim(claimed);  // queued with another password: not this one
 
-    return collect(job, request);
-}
-
-QString TextPipeline::askPassword(const FileRequest& request) {
-    if (!request.password || !needsPassword(setup_.qpdfPath, request.path, setup_.pump))
-        return QString();
-    return request.password();
-}
-
-FileText TextPipeline::collect(const std::shared_ptr<Job>& job, const FileRequest& request) {
-    FileText result;
-    if (!wait(*job, request.wait, request.stopRequested)) {
-        // Stopped: the extraction ends now and its result is dropped.
-        job->token.cancel();
-        result.outcome = TextOutcome::Stopped;
-        return result;
-    }
+    Ticket ticket;
+    ticket.owner_ = this;
+    ticket.job_ = job;
+    ticket.waiter_ = ++job->nextWaiter;
+    ticket.alive_ = alive_;
+    job->waiters.emplace_back(ticket.waiter_, std::move(done));
+    bool isDone = false;
     {
         std::lock_guard lock(mutex_);
-        if (!job->done) {  // the program is closing: ended unfinished
-            result.outcome = TextOutcome::Ended;
-            return result;
+        ++job->waiting;
+        isDone = job->done;
+    }
+    if (isDone) {
+        // Done ahead: handed over from the event loop, as any other.
+        job->release();
+        if (!job->queuedDelivery) {
+            job->queuedDelivery = true;
+            QMetaObject::invokeMethod(
+                &notifier_, [this, job] { deliver(job); }, Qt::QueuedConnection);
         }
     }
-    if (!job->readError.isEmpty()) throw Error(job->readError);
+    if (run && run->plan_.workAhead) scheduleAhead(*run, i + 1);
+    wake_.notify_all();
+    return ticket;
+}
+
+void TextPipeline::dropClaim(const std::shared_ptr<Job>& job) {
+    if (--job->claims > 0) return;
+    job->token.cancel();
+    auto it = live_.find(job->key);
+    if (it != live_.end() && it->second == job) live_.erase(it);
+    {
+        std::lock_guard lock(mutex_);
+        auto queued = std::find(queue_.begin(), queue_.end(), job);
+        if (queued != queue_.end()) queue_.erase(queued);
+    }
     job->release();
-    return std::move(job->text);
 }
 
-void TextPipeline::dropAheadOf(int index) {
-    std::vector<std::shared_ptr<Job>> dropped;
-    for (auto it = ahead_.upper_bound(index); it != ahead_.end();) {
-        dropped.push_back(it->second);
-        it = ahead_.erase(it);
-    }
-    if (dropped.empty()) return;
+void TextPipeline::withdraw(const std::shared_ptr<Job>& job, int waiter) {
+    auto& waiters = job->waiters;
+    auto it = std::find_if(waiters.begin(), waiters.end(),
+                           [waiter](const auto& w) { return w.first == waiter; });
+    if (it == waiters.end()) return;  // handed over already
+    waiters.erase(it);
     {
         std::lock_guard lock(mutex_);
-        queue_.erase(std::remove_if(queue_.begin(), queue_.end(),
-                                    [&](const std::shared_ptr<Job>& j) {
-                                        return std::find(dropped.begin(), dropped.end(), j) !=
-                                               dropped.end();
-                                    }),
-                     queue_.end());
+        --job->waiting;
     }
-    for (const auto& job : dropped) job->token.cancel();
+    dropClaim(job);
 }
 
-bool TextPipeline::aheadAllowed() const {
-    return inRun_ && (!plan_.mayWorkAhead || plan_.mayWorkAhead());
+void TextPipeline::dropAheadOf(Run& run, int index) {
+    for (auto it = run.ahead_.upper_bound(index); it != run.ahead_.end();) {
+        const std::shared_ptr<Job> job = std::move(it->second);
+        it = run.ahead_.erase(it);
+        dropClaim(job);
+    }
 }
 
-bool TextPipeline::wait(Job& job, const WaitWatch& watch,
-                        const std::function<bool()>& stopRequested) {
-    auto done = [&] {
+void TextPipeline::deliver(const std::shared_ptr<Job>& job) {
+    job->queuedDelivery = false;
+    if (job->waiters.empty()) return;  // done ahead: kept until a run asks for it
+    auto waiters = std::move(job->waiters);
+    job->waiters.clear();
+    {
         std::lock_guard lock(mutex_);
-        return job.done;
-    };
-    auto stopped = [&] { return stopRequested && stopRequested(); };
-    int polls = 0;
-    // A stop click (or the password option ticked) while the run waits ends
-    // the work begun for later files at once.
-    auto holdAhead = [&] {
-        if (!ahead_.empty() && !aheadAllowed()) dropAheadOf(job.index);
-    };
-    bool wasStopped = false;
-    while (!done()) {
-        if (setup_.pump) setup_.pump->pump();
-        holdAhead();
-        if ((wasStopped = stopped())) break;
-        if (done() || extractionsEnded()) break;
-
-        // One poll: until the job is done or the period has passed, with the
-        // window's events handled meanwhile. Another worker finishing quits
-        // the loop too; then the loop runs again for the rest of the period.
-        const QDeadlineTimer period(setup_.pollMilliseconds, Qt::PreciseTimer);
-        while (!done() && !period.hasExpired() && !extractionsEnded()) {
-            QEventLoop loop;
-            QTimer timer;
-            timer.setSingleShot(true);
-            timer.setTimerType(Qt::PreciseTimer);
-            QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-            QEventLoop* outer = waiting_;
-            waiting_ = &loop;
-            timer.start(std::max<qint64>(1, period.remainingTime()));
-            int rc = 0;
-            if (!done()) rc = loop.exec();
-            waiting_ = outer;
-            if (rc < 0 || QCoreApplication::closingDown()) {
-                // No event loop runs while the application is quitting: wait
-                // for the workers' signal for the rest of the period.
-                std::unique_lock lock(mutex_);
-                done_.wait_for(
-                    lock, std::chrono::milliseconds(std::max<qint64>(1, period.remainingTime())),
-                    [&] { return job.done; });
-                break;
-            }
-            if (stopped()) break;
-        }
-        holdAhead();
-        if ((wasStopped = stopped())) break;
-        if (done() || extractionsEnded()) break;
-
-        ++polls;
-        // While the file's scanned pages are read, the watch is told which.
-        const int ocrPages = job.ocr.pages.load();
-        if (watch.polled)
-            watch.polled(polls, std::min(job.ocr.done.load() + 1, ocrPages), ocrPages);
+        job->waiting = 0;
     }
-    if (watch.over) watch.over();
-    return !wasStopped;
+    job->claims -= static_cast<int>(waiters.size());
+    // Handed over: a later request extracts anew (from the cache).
+    auto it = live_.find(job->key);
+    if (it != live_.end() && it->second == job) live_.erase(it);
+    job->release();
+    for (auto& [id, done] : waiters) done(job->text, job->readError);
+    // A run holding it ahead for a later position asks anew then: the text
+    // (or its file on disk) is not held for it meanwhile.
+    if (job->claims > 0) job->text = FileText();
+}
+
+void TextPipeline::askNeedsPassword(const QString& path, std::function<void(bool)> answer) {
+    // Checks that have answered are cleared away first.
+    passwordChecks_.erase(std::remove_if(passwordChecks_.begin(), passwordChecks_.end(),
+                                         [](const std::unique_ptr<PasswordCheck>& c) {
+                                             if (!c->finished) return false;
+                                             c->thread.join();
+                                             return true;
+                                         }),
+                          passwordChecks_.end());
+    if (setup_.qpdfPath.isEmpty()) {
+        QMetaObject::invokeMethod(
+            &notifier_, [answer = std::move(answer)] { answer(true); }, Qt::QueuedConnection);
+        return;
+    }
+    auto check = std::make_unique<PasswordCheck>();
+    PasswordCheck* c = check.get();
+    c->thread = std::thread([this, c, path, qpdf = setup_.qpdfPath, answer = std::move(answer)] {
+        const ChildResult r =
+            runChild(qpdf, requiresPasswordArguments(path), c->token, {}, kPasswordCheckLimitMs);
+        // qpdf --requires-password: 0 needs one, 2 not encrypted, 3 encrypted without one.
+        const bool needs = !(r.exited && (r.exitCode == 2 || r.exitCode == 3));
+        QMetaObject::invokeMethod(
+            &notifier_, [answer, needs] { answer(needs); }, Qt::QueuedConnection);
+        c->finished = true;
+    });
+    passwordChecks_.push_back(std::move(check));
+}
+
+void TextPipeline::Ticket::swap(Ticket& other) noexcept {
+    std::swap(owner_, other.owner_);
+    std::swap(job_, other.job_);
+    std::swap(waiter_, other.waiter_);
+    std::swap(alive_, other.alive_);
+}
+
+void TextPipeline::Ticket::cancel() {
+    if (!job_) return;
+    const std::shared_ptr<bool> alive = alive_.lock();
+    if (alive && *alive) owner_->withdraw(job_, waiter_);
+    job_.reset();
+}
+
+std::pair<int, int> TextPipeline::Ticket::ocrReading() const {
+    if (!job_) return {0, 0};
+    const int pages = job_->ocr.pages.load();
+    return {std::min(job_->ocr.done.load() + 1, pages), pages};
 }
 
 void TextPipeline::workerLoop(int slot) {
@@ -325,21 +330,16 @@ void TextPipeline::workerLoop(int slot) {
         {
             std::lock_guard lock(mutex_);
             // A text done ahead counts against the budget until it is collected.
-            if (job->index > 0 && job->text.outcome == TextOutcome::Text && !job->text.onDisk) {
+            if (job->waiting == 0 && job->text.outcome == TextOutcome::Text && !job->text.onDisk) {
                 job->held = static_cast<std::int64_t>(job->text.chunks.utf8().size());
                 held_ += job->held;
             }
             job->done = true;
             --busy_;
         }
-        done_.notify_all();
         wake_.notify_all();  // a worker is free: a split file's ranges may take it
         QMetaObject::invokeMethod(
-            &notifier_,
-            [this] {
-                if (waiting_) waiting_->quit();
-            },
-            Qt::QueuedConnection);
+            &notifier_, [this, job] { deliver(job); }, Qt::QueuedConnection);
     }
 }
 

@@ -6,14 +6,15 @@
 // a queue. Each worker has its own work files ("ex<k>/tmp.pdf" and
 // "ex<k>/tmp.txt" in the work folder): it copies the file there, runs the
 // extractor on the copy, checks and reads the text, and keeps it in the text
-// cache. The caller takes the files one at a time on its own thread; during a
-// run, files after the current one are extracted ahead, as far as the memory
-// budget allows: texts done and waiting for their turn count against it, so a
-// long file holds up no other worker while there is room. A text larger than
-// `largeTextBytes` is never held in memory: it waits as its text file on disk
-// and is searched from there, chunk by chunk. While the caller waits
-// for a file, its events are pumped and whoever asked is told of every poll
-// that passes (WaitWatch), so that a face can show the wait.
+// cache. Nothing here waits: a face (through a SearchSession) asks for a file
+// with fetch() and is called back on its own thread, from its event loop, when
+// the text is there. During a run, files after the one asked for are extracted
+// ahead, as far as the memory budget allows: texts done and waiting for their
+// turn count against it, so a long file holds up no other worker while there
+// is room. Two runs at once (the window's search and its add-time check) share
+// the work: a file being extracted for one is awaited by the other. A text
+// larger than `largeTextBytes` is never held in memory: it waits as its text
+// file on disk and is searched from there, chunk by chunk.
 //
 // A large file that a worker begins near the end of the work (fewer files left
 // to begin than workers) is extracted as page ranges, and every other worker
@@ -24,9 +25,9 @@
 // starts once its prompt has been answered. When a run ends, work for later
 // files is ended and dropped.
 
-#include <QEventLoop>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -35,6 +36,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -48,7 +50,6 @@
 namespace qm {
 
 struct CachedText;
-class EventPump;
 class TextCache;
 
 // A text file kept on disk for its reader; removed with the last reference.
@@ -79,7 +80,7 @@ struct FileText {
     std::vector<int> ocrPages;
 };
 
-// The period of the poll while the caller waits for a file.
+// The period of the poll while a face waits for a file (the session's timer).
 inline constexpr int kPollMilliseconds = 100;
 
 // Told about a wait for a file's text that lasts: each poll that passed
@@ -92,52 +93,36 @@ struct WaitWatch {
 };
 
 struct FileRequest {
-    int index = 0;  // 1-based position in the run; 0 outside a run
-    QString path;   // as listed
-    // Asked once the file is known to be there and qpdf does not tell that it
-    // opens without one; the password to try, empty for none. Not set: no password.
-    std::function<QString()> password;
-    WaitWatch wait;  // told how a long extraction goes on
-    // Asked while the caller waits: true ends the file's extraction at once
-    // (the outcome is Stopped). Not set: the wait lasts until the file is done.
-    std::function<bool()> stopRequested;
+    int index = 0;     // 1-based position in its run; 0 outside a run
+    QString path;      // as listed
+    QString password;  // the password to try; empty for none
 };
 
-// What a run tells the pipeline before the first file, so that it can work
+// What a run tells the pipeline before its first file, so that it can work
 // ahead of the file the run is at.
 struct RunPlan {
-    int count = 0;                       // files of the run
-    std::function<QString(int)> pathAt;  // the path at position i now ("" past the end)
-    // False while each file waits for its password prompt, and once a stop was asked for.
-    std::function<bool()> mayWorkAhead;
+    QStringList files;  // the run's files, position i at files[i - 1]
+    // False while each file waits for its password prompt: nothing is begun ahead.
+    bool workAhead = true;
     // Texts from the cache are handed over as their entries (FileText::kept),
     // not unpacked ahead: for a search that may stop early in a file.
     bool keptTextsOnDemand = false;
+    // How the run's scanned pages are read; not set: as the pipeline's Setup says.
+    std::optional<OcrSettings> ocr;
 };
 
 class TextPipeline {
   public:
-    // beginRun() now, endRun() when the scope ends, however it ends.
-    class RunScope {
-      public:
-        RunScope(TextPipeline& texts, const RunPlan& plan) : texts_(texts) {
-            texts_.beginRun(plan);
-        }
-        ~RunScope() { texts_.endRun(); }
-        RunScope(const RunScope&) = delete;
-        RunScope& operator=(const RunScope&) = delete;
-
-      private:
-        TextPipeline& texts_;
-    };
+    // What a fetch hands back on the pipeline's thread: the text (or the
+    // outcome without one) and, when the extracted text could not be read,
+    // why (the text is then empty).
+    using Done = std::function<void(const FileText& text, const QString& readError)>;
 
     struct Setup {
         QString extractorPath;
         QString workFolder;
-        EventPump* pump = nullptr;   // pumped while the caller waits
         int jobs = 0;                // extractors at once; 0: one per core
         TextCache* cache = nullptr;  // not owned; null: nothing is kept
-        int pollMilliseconds = kPollMilliseconds;
         // Worker k works in "<workFolder>/<workerFolderPrefix><k>"; two pipelines
         // in one work folder need prefixes of their own.
         QString workerFolderPrefix = QStringLiteral("ex");
@@ -173,42 +158,73 @@ class TextPipeline {
     TextPipeline(const TextPipeline&) = delete;
     TextPipeline& operator=(const TextPipeline&) = delete;
 
-    // A run begins; obtain() follows for files 1, 2, ... in order.
-    void beginRun(const RunPlan& plan);
-    // The text of one file, waiting for it with events pumped. Throws qm::Error
-    // when an extracted text cannot be read.
-    FileText obtain(const FileRequest& request);
-    // The run is over (finished or stopped): work begun for later files is dropped.
-    void endRun();
+    struct Job;
+    class Run;
+
+    // One file asked for: withdrawn by cancel() or by letting the ticket go
+    // before its text came.
+    class Ticket {
+      public:
+        Ticket() = default;
+        Ticket(Ticket&& other) noexcept { swap(other); }
+        Ticket& operator=(Ticket&& other) noexcept {
+            cancel();
+            swap(other);
+            return *this;
+        }
+        ~Ticket() { cancel(); }
+        // The text is no longer wanted here; its extraction ends unless another
+        // run or fetch still wants it. `done` is not called any more.
+        void cancel();
+        bool active() const { return job_ != nullptr; }
+        // The scanned page being read (from 1) and how many there are (0: none).
+        std::pair<int, int> ocrReading() const;
+
+      private:
+        friend class TextPipeline;
+        void swap(Ticket& other) noexcept;
+        TextPipeline* owner_ = nullptr;
+        std::shared_ptr<Job> job_;
+        int waiter_ = 0;
+        std::weak_ptr<bool> alive_;
+    };
+
+    // A run begins: files of `plan` may be extracted ahead of the one asked
+    // for. The run ends (its work ahead dropped) when the last reference goes.
+    std::shared_ptr<Run> beginRun(RunPlan plan);
+    // The text of one file, for `run` at `request.index` (null: outside any
+    // run). A file being extracted already, for any run, is not begun again:
+    // its extraction is awaited. `done` is called later on the thread that
+    // made the pipeline, from its event loop, unless the ticket is cancelled first.
+    Ticket fetch(Run* run, const FileRequest& request, Done done);
+    // Whether `path` needs a password: false when qpdf tells that it opens
+    // without one; true when it needs one and when qpdf cannot tell. Asked on
+    // a thread of its own; `answer` is called later on the pipeline's thread.
+    void askNeedsPassword(const QString& path, std::function<void(bool needs)> answer);
 
     int jobs() const { return jobs_; }
     const QString& extractorPath() const { return setup_.extractorPath; }
-    // How scanned pages are read, as the text cache tells readings apart;
-    // empty when they are not read.
+    // How scanned pages are read by default, as the text cache tells readings
+    // apart; empty when they are not read.
     QString ocrReading() const { return setup_.ocr.cacheTag(); }
     // The number of cores, at least 1.
     static int coreCount();
 
-    struct Job;
-
   private:
-    void scheduleAhead(int from);
-    std::shared_ptr<Job> submit(int index, const QString& path, const QString& password,
-                                bool first);
-    // False when the wait was stopped through `stopRequested`.
-    bool wait(Job& job, const WaitWatch& watch, const std::function<bool()>& stopRequested);
-    // The request's password, asked only of a file that needs one.
-    QString askPassword(const FileRequest& request);
-    // Waits for the job and hands over its text.
-    FileText collect(const std::shared_ptr<Job>& job, const FileRequest& request);
+    friend class Run;
+    std::shared_ptr<Job> jobFor(Run* run, int index, const QString& path, const QString& password,
+                                bool toFront);
+    void scheduleAhead(Run& run, int from);
+    // One claim on the job fewer; the last one ends and forgets it.
+    void dropClaim(const std::shared_ptr<Job>& job);
+    void withdraw(const std::shared_ptr<Job>& job, int waiter);
+    void dropAheadOf(Run& run, int index);
+    // A job is done: its waiters get the text (on the pipeline's thread).
+    void deliver(const std::shared_ptr<Job>& job);
     void workerLoop(int slot);
     // One file's extraction, step by step (extractfile.cpp).
     class FileWork;
     void process(Job& job, int slot);
-    void cancelAll();
-    // Ends and forgets the work begun for files after position `index`.
-    void dropAheadOf(int index);
-    bool aheadAllowed() const;
     // Worker lending (lending.cpp). Extracts the copy `pdf` into `txt` as page
     // ranges when it is worth it near the end of the work; false when it was
     // not, or a range failed.
@@ -235,25 +251,45 @@ class TextPipeline {
     // Whether a worker may begin `job` now (called with mutex_ held).
     bool mayBegin(const Job& job) const;
     void released(std::int64_t bytes);
-    RunPlan plan_;
-    bool inRun_ = false;
-    std::map<int, std::shared_ptr<Job>> ahead_;  // by list position
+
+    // The pipeline's thread only: the jobs not yet handed over, by what they
+    // extract (path, password, way of reading), so that none is begun twice.
+    std::map<QString, std::shared_ptr<Job>> live_;
+    std::vector<Run*> runs_;
+    struct PasswordCheck;
+    std::vector<std::unique_ptr<PasswordCheck>> passwordChecks_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     // Shared with the workers.
     std::mutex mutex_;
     std::condition_variable wake_;  // work for the workers
-    std::condition_variable done_;  // a job is done (when no event loop runs)
     std::deque<std::shared_ptr<Job>> queue_;
     std::atomic<std::int64_t> held_{0};  // bytes of texts done ahead, not yet collected
-    std::atomic<int> current_{0};        // the run's position being waited for
     std::atomic<int> spoolSerial_{0};
     bool quit_ = false;
     int busy_ = 0;  // workers on a job, and workers lent to a split file's ranges
     std::vector<std::thread> workers_;
 
-    // Lives on the caller's thread; the workers post their "done" to it.
+    // Lives on the pipeline's thread; the workers post their "done" to it.
     QObject notifier_;
-    QEventLoop* waiting_ = nullptr;
+};
+
+// One run's work ahead: the files of its plan queued once, each claimed until
+// the run asks for it or ends.
+class TextPipeline::Run {
+  public:
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+    const RunPlan& plan() const { return plan_; }
+
+  private:
+    friend class TextPipeline;
+    Run(TextPipeline& owner, RunPlan plan) : owner_(&owner), plan_(std::move(plan)) {}
+    TextPipeline* owner_;
+    RunPlan plan_;
+    std::map<int, std::shared_ptr<Job>> ahead_;  // by position
+    int queuedUpTo_ = 0;                         // the last position queued ahead
 };
 
 }  // namespace qm

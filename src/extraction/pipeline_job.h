@@ -1,9 +1,12 @@
 #pragma once
-// One file's work in a TextPipeline: queued by the caller's thread, done by a
-// worker, handed back by collect(). Seen only by the pipeline's own files.
+// One file's work in a TextPipeline: made on the pipeline's thread, done by a
+// worker, handed back to its waiters by deliver(). Seen only by the pipeline's
+// own files.
 
 #include <QString>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "extraction/child.h"
 #include "extraction/pipeline.h"
@@ -15,18 +18,26 @@ struct TextPipeline::Job {
     std::int64_t held = 0;  // bytes of `text` counted against the memory budget
     ~Job() { release(); }
     void release() {
-        if (held > 0) owner->released(held);
+        if (held > 0 && owner) owner->released(held);
         held = 0;
     }
-    int index = 0;
+    QString key;  // what it extracts, as live_ knows it
     QString path;
     QString password;
     bool keptOnDemand = false;  // a text from the cache is handed over as its entry
+    OcrSettings reading;        // how its scanned pages are read
     ChildToken token;
     bool done = false;  // guarded by the pipeline's mutex_
+    int waiting = 0;    // waiters, guarded by the pipeline's mutex_: it goes first
     FileText text;
     OcrProgress ocr;    // the file's scanned pages being read
-    QString readError;  // the text could not be read: thrown to the caller
+    QString readError;  // the text could not be read: handed to the waiters
+
+    // The pipeline's thread only.
+    int claims = 0;  // runs holding it ahead, and waiters
+    int nextWaiter = 0;
+    std::vector<std::pair<int, Done>> waiters;
+    bool queuedDelivery = false;
 };
 
 }  // namespace qm

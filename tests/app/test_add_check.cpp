@@ -17,7 +17,7 @@
 #include "extraction/extractor.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
 #include "support/window.h"

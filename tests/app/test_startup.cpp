@@ -24,7 +24,7 @@
 #include "extraction/extractor.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "support/scripted.h"
 #include "support/window.h"
 #include "text/error.h"

@@ -5,6 +5,7 @@
 
 #include "app/waitbar.h"
 #include "extraction/pipeline.h"
+#include "support/headlesshost.h"
 #include "support/pipelinefixture.h"
 #include "support/scripted.h"
 
@@ -12,6 +13,16 @@ namespace qm {
 
 class WaitBarTest : public QObject, test::PipelineFixture {
     Q_OBJECT
+
+    // A session over one file whose wait `watch` is told of, poll by poll of 1 ms.
+    void waitFor(TextPipeline& texts, WaitWatch watch) {
+        test::HeadlessRun h;
+        h.list = {anyPdf()};
+        h.searchOptions.singlePhrase = QStringLiteral("t");
+        h.pollMilliseconds = 1;
+        h.watch = std::move(watch);
+        h.run(texts);
+    }
 
   private Q_SLOTS:
     void init() { allowExtractions(); }
@@ -52,15 +63,11 @@ class WaitBarTest : public QObject, test::PipelineFixture {
     void pollCounterTextAndCreep() {
         // An extraction that lasts about 600 polls of 1 ms: the bar counts from
         // poll 50 on, creeps at polls 50, 200, 350, 500, and gets its text back.
-        ScriptedEventPump pump;
         const QString slow =
             textAfter(QStringLiteral("slow"), QStringLiteral("1.2"), QStringLiteral("slow text"));
-        auto p = pipeline(slow, &pump, 1);
+        auto p = pipeline(slow);
         ScriptedProgressBar bar;
-        FileRequest request;
-        request.path = anyPdf();
-        request.wait = WaitBar{&bar, QStringLiteral("Processing: a.pdf"), 25, 4}.watch();
-        p->obtain(request);
+        waitFor(*p, WaitBar{&bar, QStringLiteral("Processing: a.pdf"), 25, 4}.watch());
         QVERIFY2(bar.texts.size() > 200, qPrintable(QString::number(bar.texts.size())));
         QCOMPARE(bar.texts.first(), QStringLiteral("Processing: a.pdf, Please wait.. 0"));
         QCOMPARE(bar.texts.at(1), QStringLiteral("Processing: a.pdf, Please wait.. 1"));
@@ -72,10 +79,9 @@ class WaitBarTest : public QObject, test::PipelineFixture {
 
         // The check's wait: no status text, no count; "Progress Bar" at the end.
         // (A new file: the same one would come from the extraction already made.)
-        auto q = pipeline(slow, &pump, 1);
+        auto q = pipeline(slow);
         ScriptedProgressBar checkBar;
-        request.wait = WaitBar{&checkBar, QString(), 0, 0}.watch();
-        q->obtain(request);
+        waitFor(*q, WaitBar{&checkBar, QString(), 0, 0}.watch());
         QCOMPARE(checkBar.texts.first(), QStringLiteral("Please wait.. 0"));
         QCOMPARE(checkBar.texts.last(), QStringLiteral("Progress Bar"));
         QCOMPARE(checkBar.values.front(), 0);
@@ -83,14 +89,10 @@ class WaitBarTest : public QObject, test::PipelineFixture {
     }
 
     void lastFileCreepsNoFurtherThanTheEnd() {
-        auto p =
-            pipeline(textAfter(QStringLiteral("slow2"), QStringLiteral("0.6"), QStringLiteral("t")),
-                     nullptr, 1);
+        auto p = pipeline(
+            textAfter(QStringLiteral("slow2"), QStringLiteral("0.6"), QStringLiteral("t")));
         ScriptedProgressBar bar;
-        FileRequest request;
-        request.path = anyPdf();
-        request.wait = WaitBar{&bar, QStringLiteral("s"), 100, 1}.watch();
-        p->obtain(request);
+        waitFor(*p, WaitBar{&bar, QStringLiteral("s"), 100, 1}.watch());
         QVERIFY(!bar.values.empty());
         for (int v : bar.values) QCOMPARE(v, 100);
     }

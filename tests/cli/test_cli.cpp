@@ -30,7 +30,7 @@
 #include "extraction/extractor.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "support/cliprocess.h"
 #include "support/pdfmaker.h"
 #include "terms/findsets.h"

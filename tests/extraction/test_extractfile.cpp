@@ -57,8 +57,8 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         TextPipeline p(std::move(s));
         FileRequest request;
         request.path = anyPdf();
-        request.password = [] { return QStringLiteral("pw"); };
-        const FileText text = p.obtain(request);
+        request.password = QStringLiteral("pw");
+        const FileText text = test::obtainText(p, request);
         QCOMPARE(text.outcome, TextOutcome::Text);
         QCOMPARE(text.chunks.chunkString(0), QStringLiteral("some text here"));
         const QString folder = d() + QStringLiteral("/work/ex1/");
@@ -71,8 +71,8 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
 
         // A wrong password: the copy is extracted as it is, still without a password.
         QFile::remove(log);
-        request.password = [] { return QStringLiteral("wrong"); };
-        QCOMPARE(p.obtain(request).outcome, TextOutcome::Text);
+        request.password = QStringLiteral("wrong");
+        QCOMPARE(test::obtainText(p, request).outcome, TextOutcome::Text);
         const QString calls = QString::fromUtf8(read(log));
         QCOMPARE(calls, QStringLiteral("qpdf --password-file=- --decrypt %1tmp.pdf -\n"
                                        "pdftotext %1tmp.pdf -\n")
@@ -86,12 +86,12 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QString ok =
             textAfter(QStringLiteral("fifo-ok"), QStringLiteral("0"), QStringLiteral("never used"));
-        auto p = pipeline(ok, nullptr, 5);
+        auto p = pipeline(ok);
         FileRequest request;
         request.path = fifo;
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::NotCopied);
         request.path = QStringLiteral("/dev/zero");
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::NotCopied);
         QVERIFY_THROWS_EXCEPTION(Error, readFileLines(fifo));
     }
 
@@ -108,7 +108,7 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         TextPipeline p(std::move(s));
         FileRequest request;
         request.path = anyPdf();
-        QCOMPARE(p.obtain(request).outcome, TextOutcome::TimedOut);
+        QCOMPARE(test::obtainText(p, request).outcome, TextOutcome::TimedOut);
         // The extractor's own children went with it.
         QCOMPARE(runningChildren(), 0);
         const pid_t sleeper = static_cast<pid_t>(read(pidFile).trimmed().toInt());
@@ -130,7 +130,7 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         auto p = std::make_unique<TextPipeline>(s);
         FileRequest request;
         request.path = anyPdf();
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Failed);
         QCOMPARE(cache.entryCount(), 0u);
 
         const QString marker = d() + QStringLiteral("/failed-once");
@@ -140,8 +140,8 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
                                        "printf 'the whole text'")
                             .arg(marker));
         p = std::make_unique<TextPipeline>(s);
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
-        const FileText again = p->obtain(request);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Failed);
+        const FileText again = test::obtainText(*p, request);
         QCOMPARE(again.outcome, TextOutcome::Text);
         QCOMPARE(again.chunks.chunkString(0), QStringLiteral("the whole text"));
         QCOMPARE(cache.entryCount(), 1u);
@@ -155,7 +155,7 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         TextPipeline::Setup s =
             setup(writeScript(d(), QStringLiteral("kept"),
                               QStringLiteral("printf 'kept %s' \"$(cat \"$1\")\"")),
-                  QStringLiteral("work-kept"), 2, 10);
+                  QStringLiteral("work-kept"), 2);
         s.cache = &cache;
         TextPipeline p(std::move(s));
         QStringList paths;
@@ -166,12 +166,12 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         for (const bool onDemand : {false, false, true}) {
             RunPlan plan = planOf(paths);
             plan.keptTextsOnDemand = onDemand;
-            const TextPipeline::RunScope scope(p, plan);
+            const auto run = p.beginRun(plan);
             for (int i = 1; i <= 2; ++i) {
                 FileRequest request;
                 request.index = i;
                 request.path = paths[i - 1];
-                const FileText t = p.obtain(request);
+                const FileText t = test::obtainText(p, request, run.get());
                 QCOMPARE(t.outcome, TextOutcome::Text);
                 QCOMPARE(bool(t.kept), onDemand);
                 const TextChunks chunks = t.kept ? t.kept->chunks() : t.chunks;
@@ -203,18 +203,18 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         QVERIFY(whole.open(QIODevice::ReadOnly));
         const QString cut = d() + QStringLiteral("/cut.pdf");
         writeBytes(cut, whole.read(whole.size() / 3));
-        auto p = pipeline(extractor, nullptr, 5);
+        auto p = pipeline(extractor);
         FileRequest request;
         request.path = locked;
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Protected);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Protected);
         request.path = empty;
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Damaged);
         request.path = cut;
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Damaged);
         // With the password, the real qpdf opens it: its text is a lone page break.
         request.path = locked;
-        request.password = [] { return QStringLiteral("pw"); };
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Unreadable);
+        request.password = QStringLiteral("pw");
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Unreadable);
     }
 
     // A PDF without pages makes the extractor give up ("Wrong page range
@@ -231,21 +231,20 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
                    "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
                    "2 0 obj<</Type/Pages/Kids[]/Count 0>>endobj\n"
                    "trailer<</Root 1 0 R>>\n%%EOF\n");
-        auto p = pipeline(extractor, nullptr, 5);
+        auto p = pipeline(extractor);
         FileRequest request;
         request.path = sound;
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Failed);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Failed);
         request.path = broken;
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Damaged);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Damaged);
     }
 
     void aFullWorkFolderIsNotTakenForAMissingFile() {
         // A file size limit stands in for a full disk: the copy's writes fail.
         const QString big = d() + QStringLiteral("/big.pdf");
         writeBytes(big, QByteArray(256 * 1024, 'x'));
-        auto p =
-            pipeline(textAfter(QStringLiteral("full-ok"), QStringLiteral("0"), QStringLiteral("x")),
-                     nullptr, 5);
+        auto p = pipeline(
+            textAfter(QStringLiteral("full-ok"), QStringLiteral("0"), QStringLiteral("x")));
         rlimit old{};
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
         const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
@@ -254,7 +253,7 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         FileRequest request;
         request.path = big;
-        const TextOutcome outcome = p->obtain(request).outcome;
+        const TextOutcome outcome = test::obtainText(*p, request).outcome;
         ::setrlimit(RLIMIT_FSIZE, &old);
         ::signal(SIGXFSZ, oldHandler);
         QCOMPARE(outcome, TextOutcome::CopyFailed);
@@ -264,17 +263,17 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         // A text file left in the worker's folder (a crash, an earlier run) is
         // removed first, so an extractor that writes nothing gives no text.
         const QString fails = writeScript(d(), QStringLiteral("fails"), QStringLiteral("exit 1"));
-        auto p = pipeline(fails, nullptr, 5);
+        auto p = pipeline(fails);
         writeBytes(d() + QStringLiteral("/work/ex1/tmp.txt"), "stale text of another file");
         FileRequest request;
         request.path = anyPdf();
-        const FileText text = p->obtain(request);
+        const FileText text = test::obtainText(*p, request);
         QCOMPARE(text.outcome, TextOutcome::Damaged);  // the stand-in is no PDF
         QCOMPARE(text.textFileSize, -1);
         QVERIFY(!QFile::exists(d() + QStringLiteral("/work/ex1/tmp.txt")));
         // A file that is gone cannot be copied, and a leftover copy never stands in for it.
         request.path = d() + QStringLiteral("/gone.pdf");
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::NotCopied);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::NotCopied);
         QCOMPARE(copyToTemporary(d() + QStringLiteral("/gone.pdf"),
                                  d() + QStringLiteral("/work/ex1/tmp.pdf")),
                  fs::CopyResult::SourceUnreadable);

@@ -16,6 +16,7 @@
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "support/filesizelimit.h"
+#include "support/obtain.h"
 #include "support/pdfmaker.h"
 #include "support/scanmaker.h"
 
@@ -97,18 +98,18 @@ class FullWorkFolderTest : public QObject {
             TextPipeline p(std::move(s));
             FileRequest request;
             request.path = c.path;
-            if (!c.password.isEmpty()) request.password = [&c] { return c.password; };
+            if (!c.password.isEmpty()) request.password = c.password;
 
             FileText cut;
             {
                 const test::FileSizeLimit limit(c.limit);
-                cut = p.obtain(request);
+                cut = test::obtainText(p, request);
             }
             QVERIFY2(cut.outcome == TextOutcome::CopyFailed, c.name);
             QVERIFY2(cache.entryCount() == 0, c.name);
             QVERIFY2(QDir(store).entryList(QDir::Files).isEmpty(), c.name);
 
-            const FileText text = p.obtain(request);
+            const FileText text = test::obtainText(p, request);
             QVERIFY2(text.outcome == TextOutcome::Text, c.name);
             QVERIFY2(QByteArray::fromStdString(text.chunks.utf8()) == whole, c.name);
         }
@@ -137,11 +138,11 @@ class FullWorkFolderTest : public QObject {
         FileText cut;
         {
             const test::FileSizeLimit limit(1 << 20);
-            cut = p.obtain(request);
+            cut = test::obtainText(p, request);
         }
         QCOMPARE(cut.outcome, TextOutcome::CopyFailed);
         QCOMPARE(cache.entryCount(), std::size_t(0));
-        const FileText text = p.obtain(request);
+        const FileText text = test::obtainText(p, request);
         QCOMPARE(text.outcome, TextOutcome::Text);
         QVERIFY(text.chunks.utf8().find("scanned words of page 1") != std::string::npos);
     }

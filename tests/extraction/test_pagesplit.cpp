@@ -10,8 +10,9 @@
 
 #include "extraction/pagesplit.h"
 #include "extraction/pipeline.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "support/headlesshost.h"
+#include "support/obtain.h"
 #include "support/pdfmaker.h"
 
 namespace qm {
@@ -69,7 +70,6 @@ class PageSplitTest : public QObject {
         s.workFolder = d(QStringLiteral("work-") + QFileInfo(extractor).fileName());
         QDir().mkpath(s.workFolder);
         s.jobs = jobs;
-        s.pollMilliseconds = 10;
         s.splitMinBytes = split ? 0 : -1;
         s.splitMinPages = 10;
         s.splitRangesPerWorker = rangesPerWorker;
@@ -81,7 +81,7 @@ class PageSplitTest : public QObject {
     QByteArray textOf(TextPipeline& p) {
         FileRequest request;
         request.path = big_;
-        const FileText text = p.obtain(request);
+        const FileText text = test::obtainText(p, request);
         if (text.outcome != TextOutcome::Text || !text.onDisk) return "no text";
         return readAll(text.onDisk->path);
     }
@@ -194,7 +194,7 @@ class PageSplitTest : public QObject {
         TextPipeline p(setup(loggingExtractor(QStringLiteral("forged"), log), 2, true));
         FileRequest request;
         request.path = forged;
-        const FileText text = p.obtain(request);
+        const FileText text = test::obtainText(p, request);
         QCOMPARE(int(text.outcome), int(TextOutcome::Text));
         QVERIFY(text.onDisk);
         QCOMPARE(readAll(text.onDisk->path), test::extractWithPdftotext(forged));

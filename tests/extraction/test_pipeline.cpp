@@ -1,6 +1,7 @@
 // The extraction pipeline: extractor children (argument lists, exit codes,
-// ending them all), the wait told poll by poll to its watcher, work ahead
-// within the memory budget, stops and ends, and texts spooled to disk. What
+// ending them all), work ahead within the memory budget, ends, and texts
+// spooled to disk. The wait's polls and stops are the session's
+// (tests/search/test_search_run.cpp). What
 // becomes of one file is in test_extractfile.cpp. Fake extractors are small
 // shell scripts.
 #include <functional>
@@ -25,20 +26,6 @@ using test::writeScript;
 
 class PipelineTest : public QObject, test::PipelineFixture {
     Q_OBJECT
-
-    // What a wait's watcher was told.
-    struct Watched {
-        std::vector<int> polls;
-        int overs = 0;
-        int pollsAtOver = -1;  // polls heard of when the end was
-        WaitWatch watch() {
-            return {[this](int n, int, int) { polls.push_back(n); },
-                    [this] {
-                        ++overs;
-                        pollsAtOver = static_cast<int>(polls.size());
-                    }};
-        }
-    };
 
     // A run over `count` files where file 1 is slow: its extractor waits for
     // a "go" file, which `release` writes from the wait's poll once it sees
@@ -69,35 +56,32 @@ class PipelineTest : public QObject, test::PipelineFixture {
         s.extractorPath = fake;
         s.workFolder = d() + u'/' + tag + QStringLiteral("-work");
         s.jobs = 2;
-        s.pollMilliseconds = 10;
         s.memoryBudget = budget;
         TextPipeline p(std::move(s));
-        RunPlan plan;
-        plan.count = count;
-        plan.pathAt = [&](int i) { return i >= 1 && i <= count ? paths[i - 1] : QString(); };
-        p.beginRun(plan);
+        auto run = p.beginRun(planOf(paths));
         const auto othersDone = [&] {
             const QByteArray l = read(log);
             return l == "<missing>" ? 0 : static_cast<int>(l.count('\n'));
         };
+        // Looked at every 10 ms while file 1 is waited for.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!QFile::exists(go) && release(othersDone())) {
+                *doneWhenReleased = othersDone();
+                writeBytes(go, "");
+            }
+        });
+        poll.start(10);
         QStringList texts;
         for (int i = 1; i <= count; ++i) {
             FileRequest request;
             request.index = i;
             request.path = paths[i - 1];
-            if (i == 1)
-                request.stopRequested = [&] {
-                    if (!QFile::exists(go) && release(othersDone())) {
-                        *doneWhenReleased = othersDone();
-                        writeBytes(go, "");
-                    }
-                    return false;
-                };
-            const FileText t = p.obtain(request);
+            const FileText t = test::obtainText(p, request, run.get());
             texts << (t.outcome == TextOutcome::Text ? t.chunks.chunkString(0).trimmed()
                                                      : QStringLiteral("no text"));
         }
-        p.endRun();
+        run.reset();
         return texts;
     }
 
@@ -138,16 +122,17 @@ class PipelineTest : public QObject, test::PipelineFixture {
 
     void endingAllExtractionsEndsTheChildAndRefusesNewOnes() {
         const QString hang = writeScript(d(), QStringLiteral("hang"), QStringLiteral("sleep 300"));
-        ScriptedEventPump pump;
-        pump.onPump = [&] {
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
             if (runningChildren() == 1 && !extractionsEnded()) endAllExtractions();
-        };
-        auto p = pipeline(hang, &pump, 5);
+        });
+        watch.start(5);
+        auto p = pipeline(hang);
         FileRequest request;
         request.path = anyPdf();
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Ended);
+        QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Ended);
         QVERIFY2(clock.elapsed() < 20000, "the child was not ended");
         QTRY_COMPARE(runningChildren(), 0);
         // Nothing more is started until extractions are allowed again.
@@ -169,71 +154,19 @@ class PipelineTest : public QObject, test::PipelineFixture {
                                 d() + QStringLiteral("/endahead-2.pdf")};
         writeBytes(paths[0], "quick");
         writeBytes(paths[1], "slow");
-        TextPipeline p(setup(fake, QStringLiteral("endahead-work"), 2, 10));
-        TextPipeline::RunScope run(p, planOf(paths));
+        TextPipeline p(setup(fake, QStringLiteral("endahead-work"), 2));
+        const auto run = p.beginRun(planOf(paths));
         FileRequest request;
         request.index = 1;
         request.path = paths[0];
-        QCOMPARE(p.obtain(request).outcome, TextOutcome::Text);
+        QCOMPARE(test::obtainText(p, request, run.get()).outcome, TextOutcome::Text);
         QTRY_COMPARE(runningChildren(), 1);  // file 2's extractor
         endAllExtractions();
         QTRY_COMPARE(runningChildren(), 0);
         allowExtractions();
         request.index = 2;
         request.path = paths[1];
-        QCOMPARE(p.obtain(request).outcome, TextOutcome::Ended);
-    }
-
-    void returnsWhenTheTextIsReadyNotAtTheNextPoll() {
-        // With a poll period of ten minutes the test would time out if the
-        // wait slept out its period after the extraction ended.
-        ScriptedEventPump pump;
-        auto p = pipeline(textAfter(QStringLiteral("quick"), QStringLiteral("0"),
-                                    QStringLiteral("quick text here")),
-                          &pump, 600000);
-        FileRequest request;
-        request.path = anyPdf();
-        Watched watched;
-        request.wait = watched.watch();
-        const FileText text = p->obtain(request);
-        QCOMPARE(text.outcome, TextOutcome::Text);
-        QCOMPARE(text.chunks.chunkString(0), QStringLiteral("quick text here"));
-        QCOMPARE(text.textFileSize, 15);
-        QVERIFY(pump.count >= 1);
-        // No poll was completed; the watcher hears of the end once.
-        QVERIFY(watched.polls.empty());
-        QCOMPARE(watched.overs, 1);
-    }
-
-    void aLongWaitIsWatchedPollByPoll() {
-        // About 300 polls of 1 ms: told of each in turn, then of the end once.
-        auto p =
-            pipeline(textAfter(QStringLiteral("slow"), QStringLiteral("0.3"), QStringLiteral("t")),
-                     nullptr, 1);
-        FileRequest request;
-        request.path = anyPdf();
-        Watched watched;
-        request.wait = watched.watch();
-        p->obtain(request);
-        QVERIFY2(watched.polls.size() > 50, qPrintable(QString::number(watched.polls.size())));
-        for (std::size_t k = 0; k < watched.polls.size(); ++k)
-            QCOMPARE(watched.polls[k], int(k) + 1);
-        QCOMPARE(watched.overs, 1);
-        QCOMPARE(watched.pollsAtOver, int(watched.polls.size()));
-    }
-
-    void aStopEndsTheCurrentExtraction() {
-        const QString hang =
-            writeScript(d(), QStringLiteral("stopme"), QStringLiteral("exec sleep 301"));
-        ScriptedEventPump pump;
-        auto p = pipeline(hang, &pump, 5);
-        bool stop = false;
-        pump.onPump = [&] { stop = runningChildren() == 1; };
-        FileRequest request;
-        request.path = anyPdf();
-        request.stopRequested = [&] { return stop; };
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Stopped);
-        QTRY_COMPARE(runningChildren(), 0);
+        QCOMPARE(test::obtainText(p, request, run.get()).outcome, TextOutcome::Ended);
     }
 
     void aLongFileHoldsUpNoOtherFile() {
@@ -286,17 +219,13 @@ class PipelineTest : public QObject, test::PipelineFixture {
         s.cache = &cache;
         auto owned = std::make_unique<TextPipeline>(std::move(s));
         TextPipeline& p = *owned;
-        const QStringList order{bigPdf, smallPdf, bigPdf};
-        RunPlan plan;
-        plan.count = 3;
-        plan.pathAt = [&](int i) { return i >= 1 && i <= 3 ? order[i - 1] : QString(); };
-        p.beginRun(plan);
+        auto run = p.beginRun(planOf({bigPdf, smallPdf, bigPdf}));
         FileRequest request;
         request.index = 1;
         request.path = bigPdf;
         QString onDisk;
         {
-            const FileText t = p.obtain(request);
+            const FileText t = test::obtainText(p, request, run.get());
             QCOMPARE(t.outcome, TextOutcome::Text);
             QVERIFY(t.onDisk);
             QCOMPARE(t.chunks.utf8(), std::string());
@@ -307,13 +236,13 @@ class PipelineTest : public QObject, test::PipelineFixture {
         QVERIFY(!QFile::exists(onDisk));  // gone with its reader
         request.index = 2;
         request.path = smallPdf;
-        const FileText small = p.obtain(request);
+        const FileText small = test::obtainText(p, request, run.get());
         QVERIFY(!small.onDisk);
         QCOMPARE(small.chunks.chunkString(0), QStringLiteral("small"));
         // File 3 (big again) was extracted ahead, never taken: its text file
         // goes with the run (and its workers); only the small text was kept
         // in the cache.
-        p.endRun();
+        run.reset();
         owned.reset();
         QCOMPARE(cache.entryCount(), std::size_t(1));
         const QStringList left = QDir(d() + QStringLiteral("/bigwork"))
@@ -340,8 +269,8 @@ class PipelineTest : public QObject, test::PipelineFixture {
         const QString second = d() + QStringLiteral("/second.pdf");
         writeBytes(first, "first");
         writeBytes(second, "other");
-        TextPipeline p(setup(fake, QStringLiteral("work2"), 2, 600000));
-        p.beginRun(planOf({first, second}));
+        TextPipeline p(setup(fake, QStringLiteral("work2"), 2));
+        auto run = p.beginRun(planOf({first, second}));
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             // File 2's work files are gone once it is done.
@@ -354,8 +283,8 @@ class PipelineTest : public QObject, test::PipelineFixture {
         FileRequest request;
         request.index = 1;
         request.path = first;
-        const FileText text = p.obtain(request);
-        p.endRun();
+        const FileText text = test::obtainText(p, request, run.get());
+        run.reset();
         QCOMPARE(text.chunks.chunkString(0), QStringLiteral("on time"));
     }
 };

@@ -37,7 +37,6 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
         s.workFolder = d() + QStringLiteral("/work");
         s.jobs = jobs;
         s.cache = cache;
-        s.pollMilliseconds = 20;
         s.timeLimitSeconds = timeLimitSeconds;
         if (fake) {
             QDir().mkpath(d() + QStringLiteral("/bin"));
@@ -57,8 +56,8 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
     static FileText obtain(TextPipeline& p, const QString& path, const QString& password = {}) {
         FileRequest request;
         request.path = path;
-        if (!password.isEmpty()) request.password = [password] { return password; };
-        return p.obtain(request);
+        if (!password.isEmpty()) request.password = password;
+        return test::obtainText(p, request);
     }
     static QStringList pagesOf(const FileText& text) {
         return QString::fromStdString(text.chunks.utf8()).split(u'\f');
@@ -185,14 +184,26 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
         const auto p = pipeline(&sleeping, &cache);
         FileRequest request;
         request.path = scanned_;
-        // Stopped once both pages are being read, each on a worker of its own.
-        // The watch hears which page of how many is read.
+        // Withdrawn once both pages are being read, each on a worker of its
+        // own. The ticket tells which page of how many is read.
         std::vector<std::pair<int, int>> told;
-        request.stopRequested = [&] { return readings() == 2 && !told.empty(); };
-        request.wait.polled = [&](int, int page, int pages) {
+        bool arrived = false;
+        TextPipeline::Ticket ticket =
+            p->fetch(nullptr, request, [&](const FileText&, const QString&) { arrived = true; });
+        QTimer poll;
+        QEventLoop loop;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const auto [page, pages] = ticket.ocrReading();
             if (pages > 0) told.emplace_back(page, pages);
-        };
-        QCOMPARE(p->obtain(request).outcome, TextOutcome::Stopped);
+            if (readings() == 2 && !told.empty()) {
+                ticket.cancel();
+                loop.quit();
+            }
+        });
+        poll.start(20);
+        loop.exec();
+        QCoreApplication::processEvents();
+        QVERIFY(!arrived);                 // a withdrawn ticket hears nothing more
         QVERIFY(clock.elapsed() < 30000);  // neither waited for tesseract's 60 s
         QTRY_COMPARE(runningChildren(), 0);
         QCOMPARE(cache.entryCount(), std::size_t(0));

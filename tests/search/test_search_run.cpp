@@ -1,12 +1,14 @@
-// The search run over the extraction pipeline: what the user gets (rows,
+// The search session over the extraction pipeline: what the user gets (rows,
 // their order, the failures, the prompts, the stop) is the same with one
 // worker or several, with and without kept texts, and files are extracted only
-// when needed. Fake extractors are shell scripts that log their calls and then
-// run the real pdftotext.
+// when needed, once even for two sessions at a time. Fake extractors are shell scripts that log
+// their calls and then run the real pdftotext.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "extraction/child.h"
@@ -16,7 +18,7 @@
 #include "extraction/textcache.h"
 #include "filelist/filelist.h"
 #include "results/resultslist.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "support/headlesshost.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
@@ -77,10 +79,9 @@ class SearchRunTest : public QObject {
         s.extractorPath = extractor;
         s.qpdfPath = qpdf;
         s.workFolder = work_;
-        s.pump = &h.pump;
         s.jobs = jobs;
         s.cache = cache;
-        s.pollMilliseconds = 20;
+        h.pollMilliseconds = 20;
         return std::make_unique<TextPipeline>(std::move(s));
     }
 
@@ -267,9 +268,9 @@ class SearchRunTest : public QObject {
         QVERIFY(h.summary.failures.empty());
     }
 
-    // A stop while the first of several slow extractions runs: that file's
-    // rows come, the run ends there as a stopped run, and the extractions
-    // begun for later files are ended.
+    // A stop after the current file, asked while the first of several slow
+    // extractions runs: that file's rows come, the session ends there as a
+    // stopped one, and the extractions begun for later files are ended.
     void stopDuringParallelExtraction() {
         const QString ex =
             loggingExtractor(QStringLiteral("slow.sh"), QStringLiteral("sleep 1\n") + realTail());
@@ -280,21 +281,22 @@ class SearchRunTest : public QObject {
         auto texts = pipeline(ex, 2, nullptr, h);
         QElapsedTimer clock;
         int childrenAtStop = 0;
-        h.pump.onPump = [&] {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             // Once the first file and the one after it are being extracted.
-            if (!h.stop && clock.elapsed() > 300 && runningChildren() == 2) {
-                h.stop = true;
+            if (!childrenAtStop && clock.elapsed() > 300 && runningChildren() == 2) {
                 childrenAtStop = runningChildren();
+                h.session()->stopAfterCurrentFile();
             }
-        };
+        });
+        poll.start(5);
         clock.start();
         const SearchSummary summary = h.run(*texts);
-        QVERIFY(h.stop);
         QVERIFY(summary.stopped);
         QCOMPARE(childrenAtStop, 2);
         QVERIFY(!h.rows.empty());
         for (const QString& p : h.rowPaths()) QCOMPARE(p, paths[0]);
-        QCOMPARE(h.begun, (std::vector<int>{1, 2}));
+        QCOMPARE(h.begun, (std::vector<int>{1}));
         QVERIFY(waitUntil([] { return runningChildren() == 0; }, 3000));
         // No later file was begun after the stop.
         QTest::qWait(300);
@@ -348,6 +350,112 @@ class SearchRunTest : public QObject {
         QVERIFY(h.summary.failures.empty());
     }
 
+    // The wait as the host hears of it: poll after poll from 1, then its end
+    // once; a text ready before the first poll ends the wait at once. Faults:
+    // a wait that sleeps out its period, polls skipped or told twice, no end.
+    void theWaitIsToldPollByPollAndEndsWhenTheTextIsThere() {
+        struct Case {
+            const char* sleep;
+            int pollMilliseconds;
+            bool polled;
+        };
+        for (const Case c : {Case{"0.3", 1, true}, Case{"0", 600000, false}}) {
+            const QString ex =
+                loggingExtractor(QStringLiteral("wait%1.sh").arg(c.pollMilliseconds),
+                                 QStringLiteral("sleep %1\n").arg(c.sleep) + realTail());
+            Host h;
+            prepare(h, {d("t1.pdf")}, QStringLiteral("alpha"));
+            std::vector<int> polls;
+            int overs = 0;
+            int pollsAtOver = -1;
+            h.watch = {[&](int n, int, int) { polls.push_back(n); },
+                       [&] {
+                           ++overs;
+                           pollsAtOver = static_cast<int>(polls.size());
+                       }};
+            auto texts = pipeline(ex, 1, nullptr, h);
+            h.pollMilliseconds = c.pollMilliseconds;
+            h.run(*texts);
+            QVERIFY(!h.rows.empty());
+            QCOMPARE(!polls.empty(), c.polled);
+            if (c.polled) QVERIFY2(polls.size() > 50, qPrintable(QString::number(polls.size())));
+            for (std::size_t k = 0; k < polls.size(); ++k) QCOMPARE(polls[k], int(k) + 1);
+            QCOMPARE(overs, 1);
+            QCOMPARE(pollsAtOver, int(polls.size()));
+        }
+    }
+
+    // A cancel while a file is extracted ends its extractor at once; no row of
+    // it comes and the summary holds the files done before. Faults: a cancel
+    // that waits for the extraction, or loses the partial summary.
+    void aCancelEndsTheCurrentExtractionWithThePartialSummary() {
+        const QString log = d(QStringLiteral("cancel.sh.log"));
+        const QString ex = loggingExtractor(
+            QStringLiteral("cancel.sh"),
+            QStringLiteral("[ $(wc -l < '%1') -ge 2 ] && exec sleep 60\n%2").arg(log, realTail()));
+        Host h;
+        prepare(h, {d("t1.pdf"), d("t2.pdf"), d("t3.pdf")}, QStringLiteral("alpha"));
+        auto texts = pipeline(ex, 1, nullptr, h);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!h.rows.empty() && runningChildren() == 1) h.session()->cancel();
+        });
+        poll.start(5);
+        QElapsedTimer clock;
+        clock.start();
+        const SearchSummary summary = h.run(*texts);
+        QVERIFY(summary.stopped);
+        QCOMPARE(summary.filesSearched, 1);
+        QCOMPARE(summary.occurrences, static_cast<std::int64_t>(h.rows.size()));
+        for (const QString& p : h.rowPaths()) QCOMPARE(p, d("t1.pdf"));
+        QVERIFY(waitUntil([] { return runningChildren() == 0; }, 5000));
+        QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // Two sessions on one pipeline at once, as the add-time check and a search
+    // started during it: each file is extracted once and both get every text.
+    // Fault: the second session extracting the files the first one has in hand.
+    void twoSessionsAtOnceExtractEachFileOnce() {
+        const QString ex =
+            loggingExtractor(QStringLiteral("once.sh"), QStringLiteral("sleep 0.2\n") + realTail());
+        QStringList paths;
+        for (int n = 1; n <= 6; ++n) paths << d(QStringLiteral("t%1.pdf").arg(n));
+        TextCache cache;
+        Host search;
+        prepare(search, paths, QStringLiteral("alpha"));
+        auto texts = pipeline(ex, 2, &cache, search);
+
+        // The first session reads texts only and starts the search at its second file.
+        struct Check : SessionHost {
+            std::function<void(int)> onRead;
+            int read = 0;
+            bool over = false;
+            void fileRead(int i, const QString&, const FileText& text) override {
+                if (text.outcome == TextOutcome::Text) ++read;
+                if (onRead) onRead(i);
+            }
+            void stageFailed(RunStage, const QString&) override {}
+            void readabilityFailed(const QString&) override {}
+            void finished(const SearchSummary&) override { over = true; }
+        } check;
+        SearchSession checking(*texts, check, nullptr);
+        bool searched = false;
+        check.onRead = [&](int i) {
+            if (i != 2) return;
+            search.run(*texts);
+            searched = true;
+        };
+        SessionPlan plan;
+        plan.files = paths;
+        plan.match = false;
+        checking.start(std::move(plan));
+        QVERIFY(waitUntil([&] { return check.over && searched; }, 60000));
+        QCOMPARE(check.read, 6);
+        const QStringList found = search.rowPaths();
+        QCOMPARE(QSet<QString>(found.begin(), found.end()).size(), 6);
+        QCOMPARE(readLines(d(QStringLiteral("once.sh.log"))).size(), 6);
+    }
+
     // Ending all extractions (the window closing) ends hanging extractors of
     // every worker at once, and the run ends without a summary of failures.
     void closingEndsEveryWorkersChild() {
@@ -358,12 +466,14 @@ class SearchRunTest : public QObject {
         auto texts = pipeline(ex, 2, nullptr, h);
         QElapsedTimer clock;
         bool ended = false;
-        h.pump.onPump = [&] {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             if (!ended && clock.elapsed() > 300 && runningChildren() == 2) {
                 ended = true;
                 endAllExtractions();
             }
-        };
+        });
+        poll.start(5);
         clock.start();
         const SearchSummary summary = h.run(*texts);
         QVERIFY(ended);

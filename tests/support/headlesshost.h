@@ -1,14 +1,16 @@
 #pragma once
-// A search run's host without a window, for tests and benchmarks: the file
-// list and the options are plain members, every occurrence becomes a row, the
-// password prompt is a scripted input box, and the waits are not shown.
+// A search session's host without a window, for tests and benchmarks: the
+// file list and the options are plain members, every occurrence becomes a
+// row, the password prompt is a scripted input box, and the waits are not
+// shown. run() drives the session to its end in an event loop of its own.
 
+#include <QEventLoop>
 #include <QStringList>
 #include <utility>
 #include <vector>
 
 #include "extraction/pipeline.h"
-#include "search/run.h"
+#include "search/session.h"
 #include "search/sink.h"
 #include "support/scripted.h"
 #include "terms/searchoptions.h"
@@ -16,7 +18,7 @@
 
 namespace qm::test {
 
-class HeadlessRun : public RunHost, public SearchSink {
+class HeadlessRun : public SessionHost, public SearchSink {
   public:
     // Runs a search over `list` with `pipeline`; rows and reports start afresh.
     SearchSummary run(TextPipeline& pipeline) {
@@ -25,7 +27,18 @@ class HeadlessRun : public RunHost, public SearchSink {
         pages.clear();
         begun.clear();
         reports.clear();
-        summary = runSearch(pipeline, *this, *this);
+        SearchSession session(pipeline, *this, this);
+        session_ = &session;
+        SessionPlan plan;
+        plan.files = list;
+        plan.options = searchOptions;
+        plan.pollMilliseconds = pollMilliseconds;
+        session.start(std::move(plan));
+        QEventLoop loop;
+        quit_ = &loop;
+        if (session.running()) loop.exec();
+        quit_ = nullptr;
+        session_ = nullptr;
         return summary;
     }
 
@@ -42,16 +55,19 @@ class HeadlessRun : public RunHost, public SearchSink {
         return out;
     }
 
-    int fileCount() override { return static_cast<int>(list.size()); }
-    QString fileAt(int position) override { return list.value(position - 1); }
-    SearchOptions options() override { return searchOptions; }
-    void fileBegins(int i, int, const QString&) override {
+    void fileBegins(int i, int n, const QString& path) override {
         begun.push_back(i);
-        pump.pump();
+        if (onFileBegins) onFileBegins(i, n, path);
+        if (stop) session_->cancel();
     }
-    bool stopRequested() override { return stop; }
-    QString password(const QString& path) override {
-        return boxes.input(passwordPrompt(path), QStringLiteral("Input Password"), QString());
+    void passwordNeeded(const QString& path) override {
+        session_->providePassword(
+            path, boxes.input(passwordPrompt(path), QStringLiteral("Input Password"), QString()));
+    }
+    WaitWatch waitWatch(int, int, const QString&) override { return watch; }
+    void finished(const SearchSummary& done) override {
+        summary = done;
+        if (quit_) quit_->quit();
     }
     void stageFailed(RunStage, const QString& description) override { reports << description; }
     void readabilityFailed(const QString& description) override { reports << description; }
@@ -66,13 +82,22 @@ class HeadlessRun : public RunHost, public SearchSink {
     SearchOptions searchOptions;
     bool stop = false;
     ScriptedMessageBoxes boxes;
-    ScriptedEventPump pump;
+    // The session running now (during run()), to stop it from a test's timer.
+    SearchSession* session() { return session_; }
+    int pollMilliseconds = kPollMilliseconds;
+    WaitWatch watch;  // told of every file's wait
+    // Told as each file begins, before `stop` is looked at.
+    std::function<void(int i, int n, const QString& path)> onFileBegins;
     std::vector<std::pair<QString, QString>> rows;  // path, snippet
     std::vector<std::size_t> phraseOf;              // of each row: its phrase's index
     std::vector<std::size_t> pages;                 // of each row: its page
     std::vector<int> begun;                         // positions of the files begun, in order
     QStringList reports;                            // failures reported during the run
     SearchSummary summary;
+
+  private:
+    SearchSession* session_ = nullptr;
+    QEventLoop* quit_ = nullptr;
 };
 
 }  // namespace qm::test

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "extraction/pipeline.h"
+#include "support/obtain.h"
 #include "support/pdfmaker.h"
 
 namespace qm::test {
@@ -22,30 +23,22 @@ class PipelineFixture {
     }
 
     // `jobs` workers in the work folder `folder` (below the temporary folder).
-    TextPipeline::Setup setup(const QString& extractor, const QString& folder, int jobs,
-                              int pollMilliseconds) {
+    TextPipeline::Setup setup(const QString& extractor, const QString& folder, int jobs) {
         TextPipeline::Setup s;
         s.extractorPath = extractor;
         s.workFolder = d() + u'/' + folder;
         QDir().mkpath(s.workFolder);
         s.jobs = jobs;
-        s.pollMilliseconds = pollMilliseconds;
         return s;
     }
     // A pipeline with one worker in a work folder of its own.
-    std::unique_ptr<TextPipeline> pipeline(const QString& extractor, EventPump* pump,
-                                           int pollMilliseconds) {
-        TextPipeline::Setup s = setup(extractor, QStringLiteral("work"), 1, pollMilliseconds);
-        s.pump = pump;
-        return std::make_unique<TextPipeline>(std::move(s));
+    std::unique_ptr<TextPipeline> pipeline(const QString& extractor) {
+        return std::make_unique<TextPipeline>(setup(extractor, QStringLiteral("work"), 1));
     }
     // A run over `paths`, file i at paths[i - 1].
     static RunPlan planOf(const QStringList& paths) {
         RunPlan plan;
-        plan.count = static_cast<int>(paths.size());
-        plan.pathAt = [paths](int i) {
-            return i >= 1 && i <= paths.size() ? paths[i - 1] : QString();
-        };
+        plan.files = paths;
         return plan;
     }
     // An extractor that prints `text` after `seconds`.

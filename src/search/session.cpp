@@ -1,0 +1,264 @@
+#include "search/session.h"
+
+#include <QPointer>
+#include <algorithm>
+
+#include "extraction/pipeline.h"
+#include "extraction/textcache.h"
+#include "fs/fs.h"
+#include "search/searcher.h"
+#include "search/sink.h"
+#include "text/error.h"
+#include "text/textfile.h"
+
+namespace qm {
+
+namespace {
+
+// Hands a file's occurrences on to `sink`, each marked when its page was read
+// by OCR (`pages`, in order); with no such page, `sink` itself takes them.
+class OcrMarks : public SearchSink {
+  public:
+    OcrMarks(SearchSink& sink, const std::vector<int>& pages) : sink_(sink), pages_(pages) {}
+    SearchSink& sink() { return pages_.empty() ? sink_ : *this; }
+    void beginFile(const QString& path) override { sink_.beginFile(path); }
+    SinkAnswer occurrence(const Hit& hit) override {
+        Hit marked = hit;
+        marked.ocr = std::binary_search(pages_.begin(), pages_.end(), static_cast<int>(hit.page));
+        return sink_.occurrence(marked);
+    }
+    void endFile(const QString& path, std::size_t found) override { sink_.endFile(path, found); }
+
+  private:
+    SearchSink& sink_;
+    const std::vector<int>& pages_;
+};
+
+// Runs `body`; an exception is handed to the host as a failure of `stage`.
+template <class F>
+bool guarded(SessionHost& host, RunStage stage, F&& body) {
+    try {
+        body();
+        return true;
+    } catch (const Error& e) {
+        host.stageFailed(stage, e.description());
+    } catch (const std::exception& e) {
+        host.stageFailed(stage, QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+// Searches one file's text, wherever it is.
+std::size_t searchFile(const QString& path, const FileText& text, const SearchOptions& options,
+                       SearchSink& sink) {
+    const QStringList phrases = options.phrases();
+    // A large text is searched chunk by chunk from its file.
+    if (text.onDisk)
+        return searchTextFile(path, text.onDisk->path, phrases, options.caseMode, sink,
+                              options.loose);
+    if (!text.kept)
+        return searchText(path, text.chunks, phrases, options.caseMode, sink, options.loose);
+    // A kept text is unpacked as the exact search of one phrase goes; the
+    // others take it whole, all phrases in one pass.
+    if (phrases.size() == 1 && !options.loose) {
+        const std::shared_ptr<const CachedText> kept = text.kept;
+        return searchTextChunks(
+            path,
+            [&kept](const std::function<void(std::string_view)>& chunk) {
+                kept->forEachChunk(chunk);
+            },
+            phrases, options.caseMode, sink);
+    }
+    return searchText(path, text.kept->chunks(), phrases, options.caseMode, sink, options.loose);
+}
+
+}  // namespace
+
+SearchSession::SearchSession(TextPipeline& texts, SessionHost& host, SearchSink* sink)
+    : texts_(texts), host_(host), sink_(sink) {
+    poll_.setTimerType(Qt::PreciseTimer);
+    connect(&poll_, &QTimer::timeout, this, [this] { polled(); });
+}
+
+SearchSession::~SearchSession() {
+    ++serial_;
+    ticket_.cancel();
+}
+
+void SearchSession::start(SessionPlan plan) {
+    if (running()) cancel();
+    plan_ = std::move(plan);
+    summary_ = SearchSummary();
+    stopAfterFile_ = false;
+    at_ = 0;
+    RunPlan run;
+    run.files = plan_.files;
+    // Each file waits for its password prompt: nothing is begun ahead.
+    run.workAhead = !plan_.options.promptForPassword;
+    run.keptTextsOnDemand = plan_.match && sink_ && sink_->mayStopEarly();
+    run.ocr = plan_.ocr;
+    run_ = texts_.beginRun(std::move(run));
+    state_ = State::Starting;
+    const int serial = ++serial_;
+    QTimer::singleShot(0, this, [this, serial] {
+        if (serial == serial_ && state_ == State::Starting) next();
+    });
+}
+
+void SearchSession::next() {
+    const int n = static_cast<int>(plan_.files.size());
+    if (stopAfterFile_ && at_ > 0) {
+        summary_.stopped = true;
+        finish();
+        return;
+    }
+    if (++at_ > n) {
+        finish();
+        return;
+    }
+    const QString path = plan_.files.at(at_ - 1);
+    const int serial = ++serial_;
+    host_.fileBegins(at_, n, path);
+    if (serial != serial_ || state_ == State::Idle) return;  // cancelled meanwhile
+    if (extractionsEnded()) {
+        summary_.ended = true;
+        finish();
+        return;
+    }
+    if (!plan_.options.promptForPassword) {
+        fetch(QString());
+        return;
+    }
+    // A file is looked at before its password is asked for: one that can no
+    // longer be read is reported as not copied, without a prompt.
+    if (!fs::isFile(path)) {
+        FileText notCopied;
+        notCopied.outcome = TextOutcome::NotCopied;
+        arrived(notCopied, QString());
+        return;
+    }
+    state_ = State::Asking;
+    texts_.askNeedsPassword(
+        path, [this, serial, guard = QPointer<SearchSession>(this), path](bool needs) {
+            if (!guard || serial != serial_ || state_ != State::Asking) return;
+            if (needs)
+                host_.passwordNeeded(path);
+            else
+                fetch(QString());
+        });
+}
+
+void SearchSession::providePassword(const QString& path, const QString& answer) {
+    if (state_ != State::Asking || at_ < 1 || plan_.files.at(at_ - 1) != path) return;
+    fetch(answer);
+}
+
+void SearchSession::fetch(const QString& password) {
+    const int n = static_cast<int>(plan_.files.size());
+    const QString path = plan_.files.at(at_ - 1);
+    state_ = State::Waiting;
+    watch_ = host_.waitWatch(at_, n, path);
+    polls_ = 0;
+    const int serial = serial_;
+    ticket_ = texts_.fetch(run_.get(), FileRequest{at_, path, password},
+                           [this, serial](const FileText& text, const QString& readError) {
+                               if (serial == serial_ && state_ == State::Waiting)
+                                   arrived(text, readError);
+                           });
+    poll_.start(plan_.pollMilliseconds);
+}
+
+void SearchSession::polled() {
+    if (state_ != State::Waiting) return;
+    ++polls_;
+    const auto [page, pages] = ticket_.ocrReading();
+    if (watch_.polled) watch_.polled(polls_, page, pages);
+}
+
+void SearchSession::endWait() {
+    poll_.stop();
+    if (state_ == State::Waiting && watch_.over) watch_.over();
+    watch_ = WaitWatch();
+}
+
+void SearchSession::arrived(const FileText& text, const QString& readError) {
+    endWait();
+    state_ = State::Starting;
+    const int serial = serial_;
+    const QString path = plan_.files.at(at_ - 1);
+    auto goOn = [this, serial] {
+        // The next file on the next turn of the event loop: events wait no longer than a file.
+        QTimer::singleShot(0, this, [this, serial] {
+            if (serial == serial_ && state_ == State::Starting) next();
+        });
+    };
+    if (!readError.isEmpty()) {
+        ticket_ = TextPipeline::Ticket();
+        host_.stageFailed(RunStage::Extraction, readError);
+        if (serial == serial_) goOn();
+        return;
+    }
+    if (text.outcome == TextOutcome::Ended || extractionsEnded()) {
+        summary_.ended = true;
+        finish();
+        return;
+    }
+    host_.fileRead(at_, path, text);
+    if (serial != serial_) return;
+    if (!text.readabilityError.isEmpty()) host_.readabilityFailed(text.readabilityError);
+    if (isFailure(text.outcome)) {
+        summary_.failures.push_back({path, text.outcome});
+    } else if (text.outcome == TextOutcome::Text && plan_.match && sink_) {
+        std::size_t found = 0;
+        // Rows on pages read by OCR say so.
+        OcrMarks marks(*sink_, text.ocrPages);
+        SearchSink& to = marks.sink();
+        to.beginFile(path);
+        guarded(host_, RunStage::Matching,
+                [&] { found = searchFile(path, text, plan_.options, to); });
+        to.endFile(path, found);
+        ++summary_.filesSearched;
+        summary_.occurrences += static_cast<std::int64_t>(found);
+        host_.fileSearched(path);
+    }
+    // The text goes with the ticket's hold on its job.
+    ticket_ = TextPipeline::Ticket();
+    if (serial == serial_ && state_ == State::Starting) goOn();
+}
+
+void SearchSession::cancel() {
+    if (state_ == State::Idle) return;
+    ++serial_;
+    ticket_.cancel();
+    endWait();
+    summary_.stopped = true;
+    finish();
+}
+
+void SearchSession::abandonLater() {
+    ++serial_;
+    poll_.stop();
+    ticket_ = TextPipeline::Ticket();
+    run_.reset();
+    state_ = State::Idle;
+    deleteLater();
+}
+
+void SearchSession::stopAfterCurrentFile() {
+    stopAfterFile_ = true;
+}
+
+void SearchSession::finish() {
+    ++serial_;
+    poll_.stop();
+    ticket_ = TextPipeline::Ticket();
+    // Work begun ahead for later files ends with the session, however it ends.
+    run_.reset();
+    state_ = State::Idle;
+    stopAfterFile_ = false;
+    // A copy: the host may start the session again from here.
+    const SearchSummary done = summary_;
+    host_.finished(done);
+}
+
+}  // namespace qm
