@@ -121,7 +121,8 @@ class Form1 : public QWidget {
     // Virtual so that a test can keep a record of the values the window shows.
     virtual void setValue(int v);
     QString text() const;
-    void setText(const QString& t);
+    // Virtual so that a test can keep a record of the texts the bar shows.
+    virtual void setText(const QString& t);
     // ProgressBar1 as the engine's waits show themselves on it.
     ProgressBar& progressBar();
 

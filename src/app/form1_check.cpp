@@ -97,8 +97,11 @@ class FormCheck : public SessionHost {
     }
     void readabilityFailed(const QString&) override {}
     void finished(const SearchSummary& summary) override {
-        // The window is closing, or a newer check took over.
-        if (summary.ended || !procedure_) return;
+        // The window is closing: nothing more to say.
+        if (!summary.ended) showEnd();
+        Q_EMIT form_.checkFinished();
+    }
+    void showEnd() {
         Procedure& p = *procedure_;
         p.step(114, [&] {
             if (!showing()) return;
@@ -113,7 +116,6 @@ class FormCheck : public SessionHost {
             else
                 form_.pendingCheckReport_ = report_;
         });
-        Q_EMIT form_.checkFinished();
     }
 
     Form1& form_;

@@ -168,7 +168,10 @@ class FormSearch : public SessionHost, public SearchSink {
     }
     void finished(const SearchSummary& summary) override {
         // The window was closed during the run: nothing more to do.
-        if (summary.ended) return;
+        if (!summary.ended) showEnd(summary);
+        Q_EMIT form_.searchFinished();
+    }
+    void showEnd(const SearchSummary& summary) {
         Procedure& p = *procedure_;
         p.step(138, [&] {
             form_.setMousePointer(MousePointer::Default);
@@ -181,7 +184,6 @@ class FormSearch : public SessionHost, public SearchSink {
         p.step(142, [&] { form_.PushButton7->setText(kStartCaption); });
         // A check that ended during the search says what it found now.
         form_.showPendingCheckReport();
-        Q_EMIT form_.searchFinished();
     }
 
     // --- SearchSink: one row per occurrence ---

@@ -50,11 +50,12 @@ struct Window : test::TestWindow {
 
     Window(const QString& iniPath, const QString& extractor) : TestWindow(iniPath) {
         form->ExtractorPath = extractor;
-        pump.onPump = [this] { pointers.push_back(form->mousePointer()); };
+        onTick([this] { pointers.push_back(form->mousePointer()); });
     }
     void check(const QStringList& paths) {
         form->fileList.add(paths);
         form->runAddTimeCheck();
+        QVERIFY(test::checkToEnd(*form));
     }
 };
 
@@ -193,13 +194,14 @@ class AddCheckTest : public QObject {
         QCOMPARE(lineCount(log), 6);
         test::makeTextPdf(changed, {QStringLiteral("a longer text than before, kiwi")});
         w.form->runAddTimeCheck();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(lineCount(log), 7);
 
         // The search finds every text ready: no extraction at all.
         w.boxes.shown.clear();
         w.form->Text1->setText(QStringLiteral("kiwi"));
         w.form->Option3->setChecked(true);
-        w.form->PushButton7_Click();
+        QVERIFY(test::searchToEnd(*w.form));
         QCOMPARE(lineCount(log), 7);
         QCOMPARE(w.form->results.rowCount(), 1);
         QCOMPARE(w.form->results.row(0).path, changed);

@@ -20,6 +20,7 @@
 #include "platform/workfolder.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
+#include "support/window.h"
 
 namespace qm {
 
@@ -114,6 +115,7 @@ class AddFolderReportTest : public QObject {
         w.boxes.answerInput(QStringLiteral("pdf"));
         w.dialogs.folderAnswers.push_back(d(QStringLiteral("scan")));
         w.form->PushButton6_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         removeDeepTree(d(QStringLiteral("scan")));
 
         QStringList listed = w.form->fileList.paths();
@@ -149,6 +151,7 @@ class AddFolderReportTest : public QObject {
                       QUrl::fromLocalFile(d(QStringLiteral("drop/two")))});
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         w.form->ListView1_OLEDragDrop(&drop);
+        QVERIFY(test::checkToEnd(*w.form));
         QTRY_COMPARE(w.reports().size(), 1);
         QCoreApplication::processEvents();
         for (const char* f : {"one", "two"})

@@ -110,6 +110,7 @@ class AddFilesTest : public QObject {
 
         w.dialogs.openAnswers.push_back({});  // cancelled
         w.form->PushButton1_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.dialogs.requests.size(), size_t(1));
         QCOMPARE(w.dialogs.requests[0].kind, QStringLiteral("open"));
         QCOMPARE(w.dialogs.requests[0].title,
@@ -127,7 +128,10 @@ class AddFilesTest : public QObject {
         w.dialogs.openAnswers.push_back(
             {QStringLiteral("/x/one.pdf"), QStringLiteral("/x/two.pdf")});
         w.dialogs.openAnswers.push_back({QStringLiteral("/x/one.pdf")});
-        for (int i = 0; i < 4; ++i) w.form->PushButton1_Click();
+        for (int i = 0; i < 4; ++i) {
+            w.form->PushButton1_Click();
+            QVERIFY(test::checkToEnd(*w.form));
+        }
         QCOMPARE(w.list(), (QStringList{"/nowhere/bad.pdf", "/docs//one.pdf", "/c.pdf", "/a.pdf",
                                         "/b.pdf", "/x/one.pdf", "/x/two.pdf", "/x/one.pdf"}));
         QCOMPARE(w.checkReports().size(), 5);
@@ -142,6 +146,7 @@ class AddFilesTest : public QObject {
         QCOMPARE(fits.size(), 30000);
         w.dialogs.openAnswers.push_back({fits});
         w.form->PushButton1_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.form->fileList.count(), 2);
         QCOMPARE(w.checkReports().size(), 1);
 
@@ -153,6 +158,7 @@ class AddFilesTest : public QObject {
         w.dialogs.openAnswers.push_back(many);
         w.boxes.shown.clear();
         w.form->PushButton1_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.form->fileList.count(), 2);
         QCOMPARE(w.boxes.shown.size(), size_t(1));
         QCOMPARE(w.boxes.shown[0].kind, ScriptedMessageBoxes::Kind::Message);
@@ -164,6 +170,7 @@ class AddFilesTest : public QObject {
         many.removeLast();
         w.dialogs.openAnswers.push_back(many);
         w.form->PushButton1_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.form->fileList.count(), 2 + 299);
         QCOMPARE(w.form->fileList.text(3), many[0]);
     }
@@ -175,6 +182,7 @@ class AddFilesTest : public QObject {
         w.form->fileList.add(QStringLiteral("/nowhere/bad.pdf"));
         w.boxes.answerInput(QString());
         w.form->PushButton6_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.boxes.shown.size(), size_t(1));
         QCOMPARE(w.boxes.shown[0].kind, ScriptedMessageBoxes::Kind::Input);
         QCOMPARE(w.boxes.shown[0].text, kPrompt);
@@ -193,6 +201,7 @@ class AddFilesTest : public QObject {
         w.boxes.answerInput(QStringLiteral("TxT"));
         w.dialogs.folderAnswers.push_back(QString());
         w.form->PushButton6_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.boxes.shown[0].defaultText, QStringLiteral("doc"));
         QCOMPARE(w.dialogs.requests.size(), size_t(1));
         QCOMPARE(w.dialogs.requests[0].kind, QStringLiteral("folder"));
@@ -221,7 +230,7 @@ class AddFilesTest : public QObject {
         w.boxes.answerInput(QStringLiteral("pdf"));
         w.dialogs.folderAnswers.push_back(path(QStringLiteral("scan")));
         w.form->PushButton6_Click();
-
+        QVERIFY(test::checkToEnd(*w.form));
         const QStringList expected{path(QStringLiteral("scan/top.pdf")),
                                    path(QStringLiteral("scan/sub/mid.Pdf")),
                                    path(QStringLiteral("scan/sub/deeper/bad.PDF"))};
@@ -238,6 +247,7 @@ class AddFilesTest : public QObject {
         w.boxes.answerInput(QStringLiteral("*"));
         w.dialogs.folderAnswers.push_back(path(QStringLiteral("scan")));
         w.form->PushButton6_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.boxes.shown.back().kind, ScriptedMessageBoxes::Kind::Message);
         QCOMPARE(w.dialogs.requests.back().initialFolder, path(QStringLiteral("scan")));
         QStringList second = w.list().mid(3);
@@ -255,6 +265,7 @@ class AddFilesTest : public QObject {
         w.boxes.answerInput(QStringLiteral("pdf"));
         w.dialogs.folderAnswers.push_back(path(QStringLiteral("ro")));
         w.form->PushButton6_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.list(), QStringList{path(QStringLiteral("ro/only.pdf"))});
         const QStringList texts = w.boxes.messageTexts();
         QCOMPARE(texts.size(), 2);
@@ -301,6 +312,7 @@ class AddFilesTest : public QObject {
         QCOMPARE(w.pump.count, 0);
         QVERIFY(w.boxes.shown.empty());
         QCoreApplication::sendPostedEvents(w.form.get(), QEvent::MetaCall);
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.list(), (QStringList{path(QStringLiteral("drop/loose.txt")),
                                         path(QStringLiteral("drop/bad.pdf"))}));
         QCOMPARE(w.checkReports().size(), 1);
@@ -308,7 +320,7 @@ class AddFilesTest : public QObject {
         QMimeData folders;
         folders.setUrls({QUrl::fromLocalFile(path(QStringLiteral("drop/one/"))),
                          QUrl::fromLocalFile(path(QStringLiteral("drop/two")))});
-        // The walk pumps before anything is added; the check pumps afterwards.
+        // The walk pumps before anything is added; the check runs afterwards.
         QList<int> pointerDuringWalk;
         w.pump.onPump = [&] {
             if (w.form->fileList.count() == 2) pointerDuringWalk << w.form->mousePointer();
@@ -317,6 +329,7 @@ class AddFilesTest : public QObject {
         w.form->ListView1_OLEDragDrop(&drop2);
         QCOMPARE(w.list().size(), 2);
         QCoreApplication::sendPostedEvents(w.form.get(), QEvent::MetaCall);
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.list().mid(2), (QStringList{path(QStringLiteral("drop/one/a.txt")),
                                                path(QStringLiteral("drop/one/inner/b.pdf")),
                                                path(QStringLiteral("drop/two/c.bin"))}));

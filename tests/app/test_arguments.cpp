@@ -176,6 +176,7 @@ class ArgumentsTest : public QObject {
         Window opened(ini(QStringLiteral("opened")), extractor);
         QStringList missing;
         openPaths(*opened.form, given, QString(), &missing);
+        QVERIFY(test::checkToEnd(*opened.form));
         QVERIFY(missing.isEmpty());
 
         // Files in the order given (a repeated one twice), the folder walked
@@ -197,6 +198,7 @@ class ArgumentsTest : public QObject {
         dropped.drop(given);
         // The drop lets the dragging program go first; the paths follow.
         QCoreApplication::sendPostedEvents();
+        QVERIFY(test::checkToEnd(*dropped.form));
         QCOMPARE(dropped.list(), opened.list());
         QCOMPARE(dropped.checkReports(), opened.checkReports());
     }
@@ -208,6 +210,7 @@ class ArgumentsTest : public QObject {
                   {path(QStringLiteral("gone.pdf")), path(QStringLiteral("loose/a.pdf")),
                    path(QStringLiteral("gone folder/")), QString()},
                   QString(), &missing);
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.list(), QStringList{path(QStringLiteral("loose/a.pdf"))});
         QCOMPARE(missing, (QStringList{path(QStringLiteral("gone.pdf")),
                                        path(QStringLiteral("gone folder/")), QString()}));
@@ -222,6 +225,7 @@ class ArgumentsTest : public QObject {
         // report the unreadable entry already listed); the box still says why.
         w.form->fileList.add(path(QStringLiteral("tree/inner/bad.pdf")));
         openPaths(*w.form, {path(QStringLiteral("gone.pdf"))});
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.list().size(), 2);
         QCOMPARE(w.boxes.messageTexts(),
                  (QStringList{w.boxes.messageTexts()[0],
@@ -235,12 +239,14 @@ class ArgumentsTest : public QObject {
                   {QStringLiteral("./loose/../loose/a.pdf"), QStringLiteral("inner"),
                    QStringLiteral("a.pdf")},
                   path(QStringLiteral("tree")), &missing);
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.list(), QStringList{path(QStringLiteral("tree/inner/bad.pdf"))});
         QCOMPARE(missing, (QStringList{"./loose/../loose/a.pdf", "a.pdf"}));
 
         Window from(ini(QStringLiteral("from")), extractor);
         openPaths(*from.form, {QStringLiteral("loose//b.pdf"), QStringLiteral("tree/z.pdf")},
                   tmp.path());
+        QVERIFY(test::checkToEnd(*from.form));
         QCOMPARE(from.list(), (QStringList{path(QStringLiteral("loose/b.pdf")),
                                            path(QStringLiteral("tree/z.pdf"))}));
     }

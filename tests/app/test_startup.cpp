@@ -185,7 +185,7 @@ class StartupTest : public QObject {
         w.form->Text1->setText(QStringLiteral("the"));
         w.form->fileList.add(qEnvironmentVariable("QM_SOURCE_DIR") +
                              QStringLiteral("/samples/Garden salad.pdf"));
-        w.form->PushButton7->click();
+        QVERIFY(test::searchToEnd(*w.form));
         QCOMPARE(w.boxes.messageTexts(), (QStringList{problem, problem}));
         QVERIFY(w.rows().isEmpty());
         QCOMPARE(w.form->PushButton7->text(), QStringLiteral("Start Searching"));
@@ -260,11 +260,13 @@ class StartupTest : public QObject {
         w.form->ExtractorPath.clear();  // the check then reports every file; not examined here
         w.boxes.answerQuestion(true);
         w.form->PushButton10_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         const int first = w.form->fileList.count();
         QCOMPARE(first, 5);
         QCOMPARE(w.desktop.opened, QStringList{app + QStringLiteral("/Samples")});
         w.boxes.answerQuestion(false);
         w.form->PushButton10_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.form->fileList.count(), first);
         int questions = 0;
         for (const auto& s : w.boxes.shown)
@@ -289,6 +291,7 @@ class StartupTest : public QObject {
         w.form->fileList.add(exact);
         w.boxes.answerQuestion(false);
         w.form->PushButton10_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.form->fileList.count(), 1 + 5);
         QCOMPARE(w.form->fileList.paths().count(exact), 1);
         QCOMPARE(w.form->fileList.paths().count(upper), 1);
@@ -300,6 +303,7 @@ class StartupTest : public QObject {
         w.form->fileList.add(other);  // missing: the check reports it
         w.boxes.answerQuestion(false);
         w.form->PushButton10_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         QCOMPARE(w.form->fileList.count(), 1);
         QCOMPARE(w.form->Text1->text(), QStringLiteral("salad"));
         QVERIFY(w.form->Option3->isChecked());
@@ -316,6 +320,7 @@ class StartupTest : public QObject {
         QVERIFY(!w.form->ExtractorPath.isEmpty());
         w.boxes.answerQuestion(false);
         w.form->PushButton10_Click();
+        QVERIFY(test::checkToEnd(*w.form));
         const QString s = app + QStringLiteral("/Samples/");
         const QString fruit = s + QStringLiteral("Fruit salad - password is quill.pdf");
         const QString scan = s + QStringLiteral("Scanned recipe card.pdf");
@@ -327,7 +332,7 @@ class StartupTest : public QObject {
                                      QStringLiteral("\r\n") + scan + QStringLiteral("\r\n\r\n")),
                  qPrintable(texts[0]));
 
-        w.form->PushButton7->click();
+        QVERIFY(test::searchToEnd(*w.form));
         const QStringList rows = w.rows();
         // "salad" in any letter case (the default ignores case), in list order.
         QCOMPARE(rows.size(), 9);
@@ -347,7 +352,7 @@ class StartupTest : public QObject {
         w.form->Check1->setChecked(true);
         w.boxes.answerInput(QStringLiteral("quill"));
         const auto before = w.boxes.shown.size();
-        w.form->PushButton7->click();
+        QVERIFY(test::searchToEnd(*w.form));
         QStringList asked;
         for (auto k = before; k < w.boxes.shown.size(); ++k)
             if (w.boxes.shown[k].kind == ScriptedMessageBoxes::Kind::Input)

@@ -57,17 +57,18 @@ class WindowCacheTest : public QObject {
         // Adding four files checks four.
         dialogs.openAnswers.push_back(files);
         form.PushButton1->click();
+        QVERIFY(test::checkToEnd(form));
         QCOMPARE(form.fileList.count(), 4);
         QCOMPARE(calls(), 4);
 
         // The searches find every text ready.
         form.Text1->setText(QStringLiteral("plums"));
         form.Option3->setChecked(true);
-        form.PushButton7->click();
+        QVERIFY(test::searchToEnd(form));
         QCOMPARE(form.results.rowCount(), 4);
         QCOMPARE(boxes.messageTexts().value(0), QStringLiteral("Done."));
         form.Text1->setText(QStringLiteral("Document 3"));
-        form.PushButton7->click();
+        QVERIFY(test::searchToEnd(form));
         QCOMPARE(form.results.rowCount(), 1);
         QCOMPARE(form.results.row(0).path, files[2]);
         QCOMPARE(calls(), 4);
@@ -75,6 +76,7 @@ class WindowCacheTest : public QObject {
         // Adding one more file extracts that one only; it is reported as before.
         dialogs.openAnswers.push_back({d(QStringLiteral("scan.pdf"))});
         form.PushButton1->click();
+        QVERIFY(test::checkToEnd(form));
         QCOMPARE(calls(), 5);
         QVERIFY(boxes.messageTexts().last().startsWith(
             QStringLiteral("These files could not be read:")));
@@ -83,7 +85,7 @@ class WindowCacheTest : public QObject {
         // A file changed on disk is extracted again by the next search.
         test::makeTextPdf(files[1], {QStringLiteral("Now about apples only")});
         form.Text1->setText(QStringLiteral("plums"));
-        form.PushButton7->click();
+        QVERIFY(test::searchToEnd(form));
         QCOMPARE(calls(), 6);
         QCOMPARE(form.results.rowCount(), 3);
         QVERIFY(boxes.messageTexts().last().contains(d(QStringLiteral("scan.pdf")) +
@@ -118,7 +120,7 @@ class WindowCacheTest : public QObject {
             form.fileList.add(files);
             form.Text1->setText(QStringLiteral("quinces"));
             form.Option3->setChecked(true);
-            form.PushButton7->click();
+            QVERIFY(test::searchToEnd(form));
             QCOMPARE(form.results.rowCount(), 2);
         };
         session(d(QStringLiteral("on.ini")), true);
@@ -154,7 +156,7 @@ class WindowCacheTest : public QObject {
             form.Text1->setText(QStringLiteral("medlars"));
             form.Option3->setChecked(true);
             for (int k = 0; k < 2; ++k) {
-                form.PushButton7->click();
+                QVERIFY(test::searchToEnd(form));
                 QCOMPARE(form.results.rowCount(), 1);
             }
             int said = 0;
@@ -186,17 +188,14 @@ class WindowCacheTest : public QObject {
         window.ini->saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
         window.open();
         ScriptedMessageBoxes& boxes = window.boxes;
-        ScriptedEventPump& pump = window.pump;
         Form1& form = *window.form;
         form.ExtractorPath = slow;
         int most = 0;
-        QStringList texts;
-        pump.onPump = [&] {
-            most = std::max(most, runningChildren());
-            if (texts.isEmpty() || texts.last() != form.text()) texts << form.text();
-        };
+        const QStringList& texts = window.form->texts;
+        window.onTick([&] { most = std::max(most, runningChildren()); });
         form.fileList.add(files);
         form.runAddTimeCheck();
+        QVERIFY(test::checkToEnd(form));
         QVERIFY2(most >= 2, "the check extracted one file at a time");
         QVERIFY(texts.contains(QStringLiteral("Checking: c1.pdf (1 of 4)")));
         QVERIFY(texts.contains(QStringLiteral("Checking: c4.pdf (4 of 4)")));

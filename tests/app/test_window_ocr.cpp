@@ -109,11 +109,12 @@ class WindowOcrTest : public QObject {
         Form1& form = *w.form;
         w.dialogs.openAnswers.push_back({scan});
         form.PushButton1->click();  // the add-time check: reported, never read
+        QVERIFY(test::checkToEnd(form));
         QVERIFY(w.boxes.messageTexts().last().contains(scan));
         QVERIFY(test::fakeTesseractLog(log_).isEmpty());
 
         form.Text1->setText(QStringLiteral("scanned words"));
-        form.PushButton7->click();
+        QVERIFY(test::searchToEnd(form));
         QCOMPARE(form.results.rowCount(), 0);
         QVERIFY(w.boxes.messageTexts().last().contains(QLatin1String("text unreadable")));
         QVERIFY(test::fakeTesseractLog(log_).isEmpty());
@@ -123,7 +124,7 @@ class WindowOcrTest : public QObject {
         QTimer sample;
         connect(&sample, &QTimer::timeout, this, [&] { shown << form.text(); });
         sample.start(20);
-        form.PushButton7->click();
+        QVERIFY(test::searchToEnd(form));
         sample.stop();
         QCOMPARE(form.results.rowCount(), 1);
         QCOMPARE(form.results.row(0).page, 1);
@@ -144,9 +145,10 @@ class WindowOcrTest : public QObject {
         Window w(ini_, broken);
         w.dialogs.openAnswers.push_back({typed});
         w.form->PushButton1->click();
+        QVERIFY(test::checkToEnd(*w.form));
         w.form->Text1->setText(QStringLiteral("typed"));
-        w.form->PushButton7->click();
-        w.form->PushButton7->click();
+        QVERIFY(test::searchToEnd(*w.form));
+        QVERIFY(test::searchToEnd(*w.form));
         const QStringList said = w.boxes.messageTexts();
         QCOMPARE(said.filter(QStringLiteral("did not answer")).size(), 1);
         QVERIFY(said.filter(QStringLiteral("did not answer"))[0].contains(

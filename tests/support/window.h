@@ -6,7 +6,11 @@
 // links qm_app.
 
 #include <QComboBox>
+#include <QEventLoop>
+#include <QPushButton>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,12 +28,22 @@ class RecordingForm1 : public Form1 {
         values.push_back(v);
         Form1::setValue(v);
     }
+    void setText(const QString& t) override {
+        texts << t;
+        Form1::setText(t);
+    }
     void setMousePointer(int v) override {
         pointers.push_back(v);
+        barTexts << text();
         Form1::setMousePointer(v);
+        if (onPointer) onPointer();
     }
     std::vector<int> values;    // the progress bar's values, in order
     std::vector<int> pointers;  // the pointer's values, in order
+    QStringList barTexts;       // the bar's text as each pointer value was given
+    QStringList texts;          // every text the bar was given, in order
+    // Told after each pointer value (as a search's file begins, "Processing: NAME" shown).
+    std::function<void()> onPointer;
 };
 
 // The configuration of a test's window: no Form_Load (no sample files, no web site).
@@ -37,6 +51,44 @@ inline Form1::Config windowConfig() {
     Form1::Config config;
     config.runFormLoad = false;
     return config;
+}
+
+// Runs `start`, then the event loop until `form` emits `signal` (true) or
+// `ms` have passed (false); not at all when `start` says there is nothing to
+// wait for (true).
+template <class Start>
+bool untilSignal(Form1& form, void (Form1::*signal)(), Start&& start, int ms) {
+    QEventLoop loop;
+    bool fired = false;
+    const auto c = QObject::connect(&form, signal, &loop, [&] {
+        fired = true;
+        loop.quit();
+    });
+    const bool wait = start();
+    if (wait && !fired) {
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    QObject::disconnect(c);
+    return fired || !wait;
+}
+
+// Clicks "Start Searching" and returns once the search has ended (its
+// messages shown); at once when the click started none. False on a time-out.
+inline bool searchToEnd(Form1& form, int ms = 120000) {
+    return untilSignal(
+        form, &Form1::searchFinished,
+        [&] {
+            form.PushButton7->click();
+            return form.searchRunning();
+        },
+        ms);
+}
+
+// Returns once the add-time check (if one runs) has ended. False on a time-out.
+inline bool checkToEnd(Form1& form, int ms = 120000) {
+    return untilSignal(
+        form, &Form1::checkFinished, [&] { return form.checkRunning(); }, ms);
 }
 
 struct TestWindow : ScriptedServices {
@@ -86,6 +138,15 @@ struct TestWindow : ScriptedServices {
         return out;
     }
 
+    // Runs `f` every 2 ms while the event loop runs (a search or a check is
+    // waited for): what the window shows meanwhile, a click in the middle.
+    void onTick(std::function<void()> f) {
+        ticker.disconnect();
+        QObject::connect(&ticker, &QTimer::timeout, std::move(f));
+        ticker.start(2);
+    }
+
+    QTimer ticker;
     std::unique_ptr<IniSettingsStore> ini;  // when the settings are in an INI file
     std::unique_ptr<RecordingForm1> form;
 };
