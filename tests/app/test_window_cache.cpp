@@ -2,6 +2,7 @@
 // searches share it, so each file is extracted once until it changes. The
 // extractor is a script that logs each call and then runs pdftotext.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -166,6 +167,77 @@ class WindowCacheTest : public QObject {
         }
         qputenv("XDG_CACHE_HOME", saved);
         QVERIFY(QDir(d(QStringLiteral("shared/elsewhere"))).isEmpty());
+    }
+
+    // A search started while the add-time check runs takes the check's work
+    // over: every file is extracted once, the rows are all there, and the
+    // check's report comes once, after "Done.". Faults: the check and the
+    // search extracting the same files (two pipelines), a report shown twice.
+    void aSearchDuringTheCheckExtractsEachFileOnce() {
+        const QString real = findExtractor();
+        if (real.isEmpty()) QSKIP("pdftotext is not installed");
+        allowExtractions();
+        const QString log = d(QStringLiteral("during.log"));
+        const QString extractor = test::writeScript(
+            dir_.path(), QStringLiteral("during.sh"),
+            QStringLiteral("echo x >> '%1'\nsleep 0.2\nexec '%2' \"$@\"").arg(log, real));
+        QStringList files;
+        for (int n = 1; n <= 6; ++n) {
+            files << d(QStringLiteral("during%1.pdf").arg(n));
+            test::makeTextPdf(files.last(), {QStringLiteral("Note %1 on quinces").arg(n)});
+        }
+        test::makeImagePdf(d(QStringLiteral("during-scan.pdf")));
+        files << d(QStringLiteral("during-scan.pdf"));
+        test::TestWindow window(d(QStringLiteral("during.ini")));
+        Form1& form = *window.form;
+        form.ExtractorPath = extractor;
+        window.dialogs.openAnswers.push_back(files);
+        form.PushButton1->click();
+        QVERIFY(form.checkRunning());
+        form.Text1->setText(QStringLiteral("quinces"));
+        QVERIFY(test::searchToEnd(form));
+        QVERIFY(test::checkToEnd(form));
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().count('\n'), files.size());
+        QCOMPARE(form.results.rowCount(), 6);
+        const QStringList said = window.boxes.messageTexts();
+        QCOMPARE(said.size(), 2);
+        QVERIFY(said[0].startsWith(QStringLiteral("Done.")));
+        QCOMPARE(said[1],
+                 checkReportText(d(QStringLiteral("during-scan.pdf")) + QStringLiteral("\r\n")));
+    }
+
+    // Escape ends the add-time check: its extraction ends at once and the
+    // files checked so far are reported. Fault: a check that cannot be stopped.
+    void escapeEndsTheCheck() {
+        allowExtractions();
+        const QString hang = test::writeScript(
+            dir_.path(), QStringLiteral("hangcheck.sh"),
+            QStringLiteral("case \"$(cat \"$1\")\" in *first*) exit 0;; esac\nexec sleep 60"));
+        const QStringList files{d(QStringLiteral("first.pdf")), d(QStringLiteral("second.pdf"))};
+        test::writeBytes(files[0], "first");
+        test::writeBytes(files[1], "second");
+        test::TestWindow window(d(QStringLiteral("escape.ini")));
+        Form1& form = *window.form;
+        form.ExtractorPath = hang;
+        form.show();
+        window.onTick([&] {
+            if (window.form->texts.contains(QStringLiteral("Checking: second.pdf (2 of 2)")) &&
+                runningChildren() == 1)
+                QTest::keyClick(&form, Qt::Key_Escape);
+        });
+        form.fileList.add(files);
+        form.runAddTimeCheck();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(test::checkToEnd(form, 30000));
+        QVERIFY(clock.elapsed() < 20000);
+        QTRY_COMPARE(runningChildren(), 0);
+        QCOMPARE(window.boxes.messageTexts(),
+                 QStringList{checkReportText(files[0] + QStringLiteral("  - password protected or "
+                                                                       "text is protected.\r\n"))});
+        QCOMPARE(form.mousePointer(), int(MousePointer::Default));
     }
 
     // The check works on every core, ahead of the file it is at, and shows
