@@ -65,6 +65,7 @@ WindowFigures addAndSearch(const QString& folder, const QString& phrase, const Q
     QElapsedTimer t;
     t.start();
     form.PushButton6->click();
+    test::checkToEnd(form, 3600000);
     w.add = seconds(t);
     w.addPeak = peakMiB();
     w.listed = form.fileList.count();
@@ -74,12 +75,12 @@ WindowFigures addAndSearch(const QString& folder, const QString& phrase, const Q
     form.Option3->setChecked(true);
     form.Option2->setChecked(true);
     t.restart();
-    form.PushButton7->click();
+    test::searchToEnd(form, 3600000);
     w.search = seconds(t);
     w.searchPeak = peakMiB();
     w.rows = form.results.rowCount();
     if (boxes.shown.size() > before) w.done = boxes.shown.back().text.section(u'\n', 0, 0);
-    w.cacheMiB = static_cast<double>(form.textCache().bytesUsed()) / 1048576.0;
+    w.cacheMiB = static_cast<double>(form.engine().cache()->bytesUsed()) / 1048576.0;
     return w;
 }
 

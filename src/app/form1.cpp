@@ -111,8 +111,7 @@ Form1::~Form1() {
     // texts in the caches.
     search_.reset();
     check_.reset();
-    pipeline_.reset();
-    if (textCache_) textCache_->attachDisk(nullptr);
+    engine_.reset();
 }
 
 void Form1::buildControls() {

@@ -14,6 +14,7 @@
 #include "filelist/filelist.h"
 #include "platform/services.h"
 #include "results/resultslist.h"
+#include "search/engine.h"
 #include "terms/searchoptions.h"
 
 class QPushButton;
@@ -108,11 +109,13 @@ class Form1 : public QWidget {
 
     // The search controls as they stand now.
     SearchOptions searchOptions() const;
-    // The extraction pipeline of the searches and of the add-time check: one
-    // set of workers and one text cache, so a file is never extracted twice
-    // when a search starts during the check.
-    TextPipeline& pipeline();
-    std::shared_ptr<TextPipeline> sharedPipeline();
+    // The engine of the searches and of the add-time check: one text cache and
+    // one set of workers, so a file is never extracted twice when a search
+    // starts during the check.
+    SearchEngine& engine();
+    // What the controls ask for now: a search (`match`), or the add-time
+    // check's reading of the listed texts.
+    SearchRequest searchRequest(bool match);
     // A search session runs (from the click that started it until its end).
     bool searchRunning() const;
 
@@ -205,9 +208,6 @@ class Form1 : public QWidget {
     // its errors there. None while the user changes the control.
     Procedure* callingProcedure = nullptr;
 
-    // The texts the searches and the add-time check share for the window's life.
-    class TextCache& textCache();
-
     // How the controls follow the window's size and the layout's scale.
     class WindowLayout& windowLayout() {
         return *layout_;
@@ -235,18 +235,13 @@ class Form1 : public QWidget {
     // --- state of the subsystems' handlers; each adds its own below its line ---
     // search run (form1_search.cpp)
     std::shared_ptr<class FormSearch> search_;  // made at the first click
-    // Extracted texts, shared by the searches and the add-time check for the
-    // window's whole life (memory only).
-    std::shared_ptr<class TextCache> textCache_;
-    std::shared_ptr<class TextPipeline> pipeline_;
+    // Extracted texts and the workers, shared by the searches and the add-time
+    // check for the window's whole life.
+    std::unique_ptr<SearchEngine> engine_;
     // the add-time check (form1_check.cpp)
     std::shared_ptr<class FormCheck> check_;
     QString pendingCheckReport_;
     friend class FormCheck;
-    // The texts kept on disk between sessions (settings key "TextCache", on
-    // unless "False"), for the extractor they were made with.
-    std::shared_ptr<class DiskTextCache> diskCache_;
-    QString diskSalt_;
     std::unique_ptr<ProgressBar> progressBar_;  // adapter over ProgressBar1
     // adding files, drag and drop, reordering (form1_add.cpp)
     bool IsDragging = false;          // a mouse button is held down over ListView1
@@ -258,13 +253,9 @@ class Form1 : public QWidget {
     std::function<void(int seconds)> waitSeconds_;
     friend class ResultsButtonsTest;
     // scanned pages read with OCR (form1_ocr.cpp)
-    QString tesseract_;                   // found at start-up; empty: the box is unavailable
-    std::optional<OcrEngine> ocrEngine_;  // asked at the first search that reads pages
+    QString tesseract_;  // found at start-up; empty: the box is unavailable
     // The box's state at start-up: available or not, and as stored.
     void setUpOcrBox(Procedure& p);
-    // How the search reads scanned pages: not at all (tesseract empty) unless ticked.
-    OcrSettings ocrSettings();
-    friend class FormSearch;
     // start-up, shutdown and samples (form1_startup.cpp)
     void applySkin();
     void openWebSiteOccasionally();
@@ -276,7 +267,9 @@ class Form1 : public QWidget {
 // Texts of the search run and the add-time check.
 // The progress value as file i of n begins.
 int progressValue(int i, int n);
-QString doneMessage(const struct SearchSummary& summary);
+QString doneMessage(const SearchSummary& summary);
+// The texts kept in memory for the window's life.
+inline constexpr std::int64_t kWindowTextCacheBytes = 512ll * 1024 * 1024;
 // The add-time check's message for the reported paths (each followed by CR LF).
 QString checkReportText(const QString& reportedPaths);
 // The answer to "Start Searching" in "Search for multiple:" mode without a phrase.

@@ -35,19 +35,28 @@ class FormCheck : public SessionHost {
         MessageBoxes& boxes = *form_.services().boxes;
         // The check begun before goes once this one has taken over its work.
         std::unique_ptr<SearchSession> before = std::move(session_);
-        std::shared_ptr<TextPipeline> texts = form_.sharedPipeline();
         procedure_ = std::make_unique<Procedure>(boxes, QStringLiteral("Check"),
                                                  QStringLiteral("CheckByCodeNotPreviewTextbox"));
         Procedure& p = *procedure_;
         report_.clear();
-        SessionPlan plan;
         p.step(100, [&] {
             if (!form_.searchRunning()) form_.setMousePointer(MousePointer::Busy);
         });
-        p.step(102, [&] { plan.files = form_.fileList.paths(); });
+        std::vector<SearchProblem> problems;
+        p.step(102, [&] { problems = form_.engine().prepare(form_.searchRequest(false)); });
+        for (const SearchProblem& problem : problems) {
+            // Nothing listed, or no work folder: nothing to check.
+            if (problem.fatal) {
+                if (before) before.release()->abandonLater();
+                finished(SearchSummary());
+                return;
+            }
+            boxes.message(searchProblemText(problem), applicationTitle(),
+                          MessageBoxes::Icon::Warning);
+        }
+        SessionPlan plan = form_.engine().plan();
         count_ = static_cast<int>(plan.files.size());
-        plan.match = false;
-        plan.ocr = OcrSettings();  // scanned pages are never read here
+        std::shared_ptr<TextPipeline> texts = form_.engine().pipeline();
         texts_ = texts;
         session_ = std::make_unique<SearchSession>(*texts_, *this, nullptr);
         session_->start(std::move(plan));

@@ -1,7 +1,7 @@
 // "Read scanned pages (OCR)": the box in the "Option" frame (stored as the
 // setting "OCR", "True"/"False", by Check3_Click in form1_options.cpp),
-// unavailable without tesseract, and the way the search's pipeline reads
-// scanned pages when it is ticked. The add-time check never reads them.
+// unavailable without tesseract. The search reads scanned pages when it is
+// ticked (Form1::searchRequest); the add-time check never reads them.
 #include <QCheckBox>
 
 #include "app/errorreport.h"
@@ -34,27 +34,6 @@ void Form1::setUpOcrBox(Procedure& p) {
         const QSignalBlocker quiet(Check3);
         Check3->setChecked(ticked);
     });
-}
-
-OcrSettings Form1::ocrSettings() {
-    OcrSettings settings;
-    if (!Check3->isEnabled() || !Check3->isChecked() || tesseract_.isEmpty()) {
-        settings.tesseract.clear();
-        return settings;
-    }
-    if (!ocrEngine_) {
-        ocrEngine_ = OcrEngine::probe(workFolder(), tesseract_);
-        // Said once: the search goes on, its scanned pages reported unread.
-        if (!ocrEngine_->usable())
-            services_.boxes->message(
-                QStringLiteral("tesseract (%1) did not answer, so scanned pages are not read. "
-                               "Please reinstall the package %2 (sudo apt install --reinstall "
-                               "%2).")
-                    .arg(tesseract_, QString::fromLatin1(kOcrPackage)),
-                applicationTitle(), MessageBoxes::Icon::Warning);
-    }
-    return ocrSettingsOf(*ocrEngine_,
-                         defaultOcrLanguages(ocrEngine_->installed, {QLocale::system()}));
 }
 
 }  // namespace qm

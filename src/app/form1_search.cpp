@@ -1,6 +1,7 @@
 // The search run: "Start Searching" / "Stop Searching". The run itself (list
 // order, extraction, matching) is the engine's; here are the button's toggle,
 // the window's progress, pointer and messages, and the rows of the results list.
+#include <QCheckBox>
 #include <QPushButton>
 #include <cmath>
 
@@ -27,9 +28,10 @@ const QString kStopCaption = QStringLiteral("Stop Searching");
 }  // namespace
 
 QString emptyFindSetMessage() {
-    return QStringLiteral(
-        "The find set is empty: there is nothing to search for. Add phrases "
-        "with \"+\" or \"Load\", or choose \"Search for this:\".");
+    SearchProblem empty;
+    empty.kind = SearchProblem::Kind::NothingToSearchFor;
+    empty.multiple = true;
+    return searchProblemText(empty);
 }
 
 int progressValue(int i, int n) {
@@ -80,61 +82,66 @@ class FormSearch : public SessionHost, public SearchSink {
   private:
     MessageBoxes& boxes() { return *form_.services().boxes; }
 
-    bool inputAccepted() {
-        Procedure p(boxes(), QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
-        bool ok = true;
-        p.step(112, [&] {
-            const SearchOptions o = form_.searchOptions();
-            if (o.mode == SearchMode::Single && isBlankPhrase(o.singlePhrase)) {
-                ok = false;
-                boxes().message(QStringLiteral("You forgot to input search text"),
-                                applicationTitle());
-                form_.PushButton7->setText(kStartCaption);
-            } else if (o.mode == SearchMode::Multiple && o.phrases().isEmpty()) {
-                ok = false;
-                boxes().message(emptyFindSetMessage(), applicationTitle());
-                form_.PushButton7->setText(kStartCaption);
-            }
-        });
-        if (!ok) return false;
-        p.step(114, [&] {
-            if (form_.fileList.count() == 0) {
-                ok = false;
-                boxes().message(QStringLiteral("No files added."), applicationTitle());
-                form_.PushButton7->setText(kStartCaption);
-            }
-        });
-        if (!ok) return false;
-        if (workFolder().isEmpty()) {
-            boxes().message(workFolderProblem(), applicationTitle(), MessageBoxes::Icon::Warning);
-            form_.PushButton7->setText(kStartCaption);
-            return false;
-        }
-        return ok;
-    }
-
     // The session starts and the click returns: the session goes on from the
-    // window's event loop.
+    // window's event loop. The list, the phrases and the options are taken
+    // now: edits made during the run count from the next one.
     void start() {
-        if (!inputAccepted()) return;
+        Procedure p(boxes(), QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
+        std::vector<SearchProblem> problems;
+        bool ok =
+            p.step(112, [&] { problems = form_.engine().prepare(form_.searchRequest(true)); });
+        for (const SearchProblem& problem : problems) {
+            if (!said(p, problem)) {
+                form_.PushButton7->setText(kStartCaption);
+                return;
+            }
+        }
+        if (!ok) return;
         procedure_ = std::make_unique<Procedure>(boxes(), QStringLiteral("Form1"),
                                                  QStringLiteral("PushButton7_Click"));
-        Procedure& p = *procedure_;
+        Procedure& run = *procedure_;
+        run.step(116, [&] { form_.PushButton7->setText(kStopCaption); });
+        run.step(118, [&] { form_.results.clear(); });
+        run.step(120, [&] { (void)form_.fileList.count(); });
         SessionPlan plan;
-        p.step(116, [&] { form_.PushButton7->setText(kStopCaption); });
-        p.step(118, [&] { form_.results.clear(); });
-        // The list as it stands now: edits made during the run count from the next one.
-        p.step(120, [&] { (void)form_.fileList.count(); });
-        p.step(122, [&] { plan.files = form_.fileList.paths(); });
-        plan.options = form_.searchOptions();
-        plan.ocr = form_.ocrSettings();
-        const std::shared_ptr<TextPipeline> texts = form_.sharedPipeline();
+        run.step(122, [&] { plan = form_.engine().plan(); });
+        const std::shared_ptr<TextPipeline> texts = form_.engine().pipeline();
         if (!session_ || texts != texts_) {
             session_.reset();
             texts_ = texts;
             session_ = std::make_unique<SearchSession>(*texts_, *this, this);
         }
         session_->start(std::move(plan));
+    }
+
+    // Says what stands in the way; false when the search cannot go on.
+    bool said(Procedure& p, const SearchProblem& problem) {
+        using Kind = SearchProblem::Kind;
+        switch (problem.kind) {
+            case Kind::NothingToSearchFor:
+                p.step(112,
+                       [&] { boxes().message(searchProblemText(problem), applicationTitle()); });
+                return false;
+            case Kind::NoFiles:
+                p.step(114,
+                       [&] { boxes().message(searchProblemText(problem), applicationTitle()); });
+                return false;
+            case Kind::NoWorkFolder:
+                boxes().message(workFolderProblem(), applicationTitle(),
+                                MessageBoxes::Icon::Warning);
+                return false;
+            case Kind::OcrUnavailable:
+                // The search goes on, its scanned pages reported unread.
+                boxes().message(ocrNotAnsweringText(problem.tesseract), applicationTitle(),
+                                MessageBoxes::Icon::Warning);
+                return true;
+            case Kind::CacheFolderRefused:
+            case Kind::OcrLanguagesMissing:
+                boxes().message(searchProblemText(problem), applicationTitle(),
+                                MessageBoxes::Icon::Warning);
+                return !problem.fatal;
+        }
+        return !problem.fatal;
     }
 
     // --- SessionHost ---
@@ -200,46 +207,31 @@ class FormSearch : public SessionHost, public SearchSink {
     std::unique_ptr<SearchSession> session_;
 };
 
-TextCache& Form1::textCache() {
-    if (!textCache_) textCache_ = std::make_shared<TextCache>();
-    return *textCache_;
+SearchEngine& Form1::engine() {
+    if (!engine_) engine_ = std::make_unique<SearchEngine>();
+    return *engine_;
 }
 
-std::shared_ptr<TextPipeline> Form1::sharedPipeline() {
-    // Extraction on every core, keeping the texts in the window's cache; the
-    // searches and the add-time check share it, and so the work of a file.
-    if (pipeline_ && pipeline_->extractorPath() == ExtractorPath) return pipeline_;
-    TextCache& cache = textCache();
+SearchRequest Form1::searchRequest(bool match) {
+    SearchRequest request;
+    request.match = match;
+    request.options = searchOptions();
+    request.files = fileList.paths();
+    request.extractorPath = ExtractorPath;
+    request.workFolder = workFolder();
+    // Extraction on every core, keeping the texts for the window's life, and
+    // on disk between sessions unless the setting "TextCache" is "False".
     const QString store =
         services_.settings ? services_.settings->getSetting(QStringLiteral("TextCache"), QString())
                            : QString();
-    const bool onDisk = store.trimmed().compare(QStringLiteral("False"), Qt::CaseInsensitive) != 0;
-    const QString salt = extractorSalt(ExtractorPath);
-    if (!onDisk || ExtractorPath.isEmpty()) {
-        cache.attachDisk(nullptr);
-        diskCache_.reset();
-    } else if (!diskCache_ || diskSalt_ != salt) {
-        cache.attachDisk(nullptr);
-        diskCache_ = std::make_shared<DiskTextCache>(DiskTextCache::defaultFolder(), salt);
-        diskSalt_ = salt;
-        if (diskCache_->usable())
-            cache.attachDisk(diskCache_.get());
-        else if (services_.boxes)
-            services_.boxes->message(
-                cacheFolderRefusedText(diskCache_->folder(), diskCache_->refusal(),
-                                       diskCache_->refusalError()),
-                applicationTitle(), MessageBoxes::Icon::Warning);
-    }
-    TextPipeline::Setup setup;
-    setup.extractorPath = ExtractorPath;
-    setup.workFolder = workFolder();
-    setup.cache = &cache;
-    pipeline_ = std::make_shared<TextPipeline>(std::move(setup));
-    return pipeline_;
-}
-
-TextPipeline& Form1::pipeline() {
-    return *sharedPipeline();
+    request.keep = store.trimmed().compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0
+                       ? SearchRequest::Keep::Memory
+                       : SearchRequest::Keep::MemoryAndDisk;
+    request.memoryCacheBytes = kWindowTextCacheBytes;
+    // Scanned pages read as the box says (never by the add-time check).
+    request.readScannedPages = Check3->isEnabled() && Check3->isChecked() && !tesseract_.isEmpty();
+    request.tesseract = tesseract_;
+    return request;
 }
 
 bool Form1::searchRunning() const {

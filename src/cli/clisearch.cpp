@@ -12,7 +12,6 @@
 #include "cli/cliopts.h"
 #include "cli/console.h"
 #include "cli/inputs.h"
-#include "cli/ocroption.h"
 #include "cli/printer.h"
 #include "cli/tsvtarget.h"
 #include "extraction/child.h"
@@ -23,6 +22,7 @@
 #include "platform/settings.h"
 #include "platform/workfolder.h"
 #include "results/resultrows.h"
+#include "search/engine.h"
 #include "search/session.h"
 #include "search/sink.h"
 #include "text/display.h"
@@ -191,11 +191,30 @@ class CommandLineSearch {
         return false;
     }
 
-    // --ocr: tesseract asked for its version and languages, the languages checked.
+    // What the engine is asked for (the files once they are listed).
+    SearchRequest request() const {
+        SearchRequest r;
+        r.options = search_;
+        r.files = files_;
+        r.extractorPath = extractor_;
+        r.qpdfPath = chooseQpdf();
+        r.workFolder = work_;
+        r.jobs = options_.jobs;
+        r.timeLimitSeconds = options_.timeoutSeconds;
+        r.readScannedPages = options_.ocr;
+        r.ocrLanguages = options_.ocrLanguages;
+        // With --cache, texts are kept on disk between runs (memory holds only a few).
+        r.keep = options_.cache ? SearchRequest::Keep::MemoryAndDisk : SearchRequest::Keep::Nothing;
+        r.memoryCacheBytes = kCliMemoryCache;
+        return r;
+    }
+
+    // --ocr: tesseract asked for its version and languages, the languages
+    // checked, before anything is walked.
     bool ocrReady() {
-        const QString trouble = setUpOcr(options_, work_, ocr_);
-        if (!trouble.isEmpty()) problem(trouble);
-        return trouble.isEmpty();
+        const std::optional<SearchProblem> trouble = engine_.prepareOcr(request());
+        if (trouble) problem(searchProblemText(*trouble));
+        return !trouble;
     }
 
     void searchFiles() {
@@ -209,20 +228,19 @@ class CommandLineSearch {
         pump_.onInterrupt = [this](int count) { interrupted(count); };
         walkedAll_ = collectFiles(options_, paths_, services_, terminal_, files_);
         pump_.checkInterrupts();
-        pipeline_ = std::make_unique<TextPipeline>(pipelineSetup());
-        if (search_.mode == SearchMode::Single && isBlankPhrase(search_.singlePhrase))
-            problem(QStringLiteral("You forgot to input search text"));
-        else if (files_.isEmpty())
-            problem(QStringLiteral("No files added."));
-        else if (!interrupted_ && !extractionsEnded())
-            runSession();
+        bool ready = true;
+        for (const SearchProblem& p : engine_.prepare(request())) {
+            problem(searchProblemText(p));
+            ready = ready && !p.fatal;
+        }
+        if (ready && !interrupted_ && !extractionsEnded()) runSession();
         terminal_.clear();
     }
 
     // The session runs under the event loop; Ctrl+C and the progress line are
     // looked after between its events.
     void runSession() {
-        SearchSession session(*pipeline_, *host_, printer_.get());
+        SearchSession session(*engine_.pipeline(), *host_, printer_.get());
         host_->session = &session;
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [this] {
@@ -230,10 +248,7 @@ class CommandLineSearch {
             terminal_.refresh();
         });
         watch.start(kPollMilliseconds);
-        SessionPlan plan;
-        plan.files = files_;
-        plan.options = search_;
-        session.start(std::move(plan));
+        session.start(engine_.plan());
         session_ = &session;
         QCoreApplication::exec();
         session_ = nullptr;
@@ -258,29 +273,6 @@ class CommandLineSearch {
         } else if (session_) {
             session_->cancel();
         }
-    }
-
-    TextPipeline::Setup pipelineSetup() {
-        // With --cache, texts are kept on disk between runs (memory holds only a few).
-        if (options_.cache) {
-            disk_ = std::make_unique<DiskTextCache>(DiskTextCache::defaultFolder(),
-                                                    extractorSalt(extractor_));
-            cache_ = std::make_unique<TextCache>(kCliMemoryCache);
-            if (disk_->usable())
-                cache_->attachDisk(disk_.get());
-            else
-                problem(cacheFolderRefusedText(disk_->folder(), disk_->refusal(),
-                                               disk_->refusalError()));
-        }
-        TextPipeline::Setup setup;
-        setup.extractorPath = extractor_;
-        setup.workFolder = work_;
-        setup.jobs = options_.jobs;
-        setup.cache = cache_.get();
-        setup.timeLimitSeconds = options_.timeoutSeconds;
-        setup.qpdfPath = chooseQpdf();
-        setup.ocr = ocr_;
-        return setup;
     }
 
     void reportUnreadFiles() {
@@ -340,16 +332,13 @@ class CommandLineSearch {
     CliOptions withPassword_;  // with the password of --password-file
     QStringList paths_;        // files and folders as given and listed
     QString work_;             // the work folder
-    OcrSettings ocr_;          // how scanned pages are read (--ocr)
     QStringList files_;
     bool walkedAll_ = true;     // every folder and file below the named folders was read
     bool interrupted_ = false;  // Ctrl+C came
     std::unique_ptr<ConsoleRun> host_;
     Output out_;
     std::unique_ptr<Printer> printer_;
-    std::unique_ptr<DiskTextCache> disk_;
-    std::unique_ptr<TextCache> cache_;
-    std::unique_ptr<TextPipeline> pipeline_;
+    SearchEngine engine_;
     SearchSession* session_ = nullptr;  // while it runs
     SearchSummary summary_;
 };

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "extraction/ocr.h"
+
 namespace qm {
 
 QString failureSuffix(TextOutcome outcome) {
@@ -67,6 +69,51 @@ QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal
                "The folder of kept texts %1 is not used: %2. Texts are not kept on disk "
                "in this run.")
         .arg(folder, why);
+}
+
+}  // namespace qm
+
+namespace qm {
+
+QString searchProblemText(const SearchProblem& problem) {
+    using Kind = SearchProblem::Kind;
+    const QString package = QString::fromLatin1(kOcrPackage);
+    switch (problem.kind) {
+        case Kind::NothingToSearchFor:
+            return problem.multiple
+                       ? QStringLiteral(
+                             "The find set is empty: there is nothing to search for. Add phrases "
+                             "with \"+\" or \"Load\", or choose \"Search for this:\".")
+                       : QStringLiteral("You forgot to input search text");
+        case Kind::NoFiles:
+            return QStringLiteral("No files added.");
+        case Kind::NoWorkFolder:
+            return QString();
+        case Kind::CacheFolderRefused:
+            return cacheFolderRefusedText(problem.folder, problem.refusal, problem.error);
+        case Kind::OcrUnavailable:
+            return QStringLiteral(
+                       "--ocr needs tesseract to read scanned pages: please install the package ") +
+                   package + QStringLiteral(" (sudo apt install ") + package + u')';
+        case Kind::OcrLanguagesMissing: {
+            QStringList named;
+            for (const QString& m : problem.missing)
+                named << (m.isEmpty() ? QStringLiteral("(empty)") : u'"' + m + u'"');
+            return QStringLiteral("OCR language not installed: ") +
+                   named.join(QStringLiteral(", ")) + QStringLiteral("; installed: ") +
+                   (problem.installed.isEmpty() ? QStringLiteral("none")
+                                                : problem.installed.join(QStringLiteral(", "))) +
+                   QStringLiteral(" (more come as packages tesseract-ocr-LANG)");
+        }
+    }
+    return QString();
+}
+
+QString ocrNotAnsweringText(const QString& tesseract) {
+    return QStringLiteral(
+               "tesseract (%1) did not answer, so scanned pages are not read. Please reinstall "
+               "the package %2 (sudo apt install --reinstall %2).")
+        .arg(tesseract, QString::fromLatin1(kOcrPackage));
 }
 
 }  // namespace qm

@@ -8,6 +8,7 @@
 
 #include "extraction/outcome.h"
 #include "extraction/textcache.h"
+#include "search/engine.h"
 
 namespace qm {
 
@@ -40,6 +41,13 @@ QString walkProblemReason(int error);
 
 // What is said once when the disk cache's folder is not used, and why.
 QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal, int error);
+
+// What stands in the way of a search (search/engine.h), as both faces say it;
+// empty for what a face says in words of its own (no work folder: the
+// platform's words; tesseract not answering in the window: ocrNotAnsweringText).
+QString searchProblemText(const SearchProblem& problem);
+// The window's word for a tesseract that is there but did not answer.
+QString ocrNotAnsweringText(const QString& tesseract);
 
 // The answer to saving a results list without rows.
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";
