@@ -274,7 +274,7 @@ class CommandLineSearch {
         QString report = QString::fromLatin1(kFailuresHeading);
         // A line end in a name must not make a line of the report.
         for (const FileFailure& f : summary_.failures)
-            report += u'\n' + text::displayText(f.path) + failureSuffix(f.outcome);
+            report += u'\n' + nameInReport(f.path) + failureSuffix(f.outcome);
         terminal_.errorLine(report);
     }
 

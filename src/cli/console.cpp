@@ -113,6 +113,10 @@ int takeInterrupts() {
     return n;
 }
 
+QString nameInReport(const QString& name) {
+    return QString(name).replace(u'\n', u' ');
+}
+
 QString toLines(const QString& text) {
     QString t = text;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -136,7 +140,7 @@ void Terminal::clear() {
 void Terminal::errorLine(const QString& text) {
     clear();
     // Names in it could move the cursor, retitle the terminal or reorder the line.
-    QByteArray bytes = text::displayText(text, true).toUtf8();
+    QByteArray bytes = text::displayBytes(text, true);
     if (!bytes.endsWith('\n')) bytes += '\n';
     writeAll(err_, bytes);
 }

@@ -33,8 +33,9 @@ class Terminal {
     Terminal(std::FILE* err, bool progressShown);
 
     // Writes whole lines (the progress line is cleared first and redrawn by the
-    // next update), control characters but line feeds shown as blanks and
-    // bidirectional controls visibly (text::displayText).
+    // next update), control characters but line feeds shown as blanks,
+    // bidirectional controls visibly and a name's bytes that are not UTF-8 as
+    // they are (text::displayBytes).
     void errorLine(const QString& text);
     // One line "quillmark-search: TEXT", as errorLine writes it.
     void problem(const QString& text);
@@ -97,6 +98,10 @@ class ConsolePump : public EventPump {
 // A Ctrl+C while waiting ends the question with the empty answer and is left
 // for the pump to collect.
 QString readPassword(const QString& prompt, Terminal& terminal);
+
+// A name as one line of a report of several lines (Terminal::errorLine): its
+// line feeds as blanks, its bytes kept.
+QString nameInReport(const QString& name);
 
 // Text for a one-line display: CR LF, CR and LF become "\n".
 QString toLines(const QString& text);

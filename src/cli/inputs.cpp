@@ -1,5 +1,8 @@
 #include "cli/inputs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 
 #include "cli/console.h"
@@ -92,7 +95,7 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
     }
     if (!options.noMessages)
         for (const WalkProblem& p : unreadable)
-            terminal.problem(text::blankControls(p.path) + QStringLiteral(": ") +
+            terminal.problem(nameInReport(p.path) + QStringLiteral(": ") +
                              walkProblemReason(p.error));
     return unreadable.empty();
 }
@@ -102,8 +105,13 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
 bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& terminal) {
     for (const QString& name : options.filesFrom) {
         QFile f;
-        const bool open = name == u"-" ? f.open(stdin, QIODevice::ReadOnly)
-                                       : (f.setFileName(name), f.open(QIODevice::ReadOnly));
+        // The list's own name may hold bytes that are not UTF-8: opened by its bytes.
+        const int fd =
+            name == u"-" ? -1 : ::open(fs::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+        const bool open =
+            name == u"-" ? f.open(stdin, QIODevice::ReadOnly)
+                         : fd >= 0 && f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        if (fd >= 0 && !open) ::close(fd);
         if (!open) {
             terminal.problem(name + QStringLiteral(": cannot read the list of paths"));
             return false;

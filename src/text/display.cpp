@@ -70,4 +70,17 @@ QString displayText(const QString& text, bool keepLineFeeds) {
     return out;
 }
 
+QByteArray displayBytes(const QString& text, bool keepLineFeeds) {
+    if (!holdsRawBytes(text)) return displayText(text, keepLineFeeds).toUtf8();
+    QByteArray out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isRawByte(text, i)) continue;
+        out += displayText(text.mid(start, i - start), keepLineFeeds).toUtf8();
+        out += encodeName(text.mid(i, 1));
+        start = i + 1;
+    }
+    return out + displayText(text.mid(start), keepLineFeeds).toUtf8();
+}
+
 }  // namespace qm::text
