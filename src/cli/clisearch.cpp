@@ -363,6 +363,8 @@ bool keptTextsCleared() {
 
 int runCommandLine(const QStringList& arguments) {
     const ParseResult parsed = parseArguments(arguments);
+    Terminal warnings(stderr, false);
+    for (const QString& w : parsed.warnings) warnings.problem(w);
     if (!parsed.ok()) return usageError(parsed.error);
     const CliOptions& options = parsed.options;
     if (options.help) return print(usageText());
