@@ -80,7 +80,8 @@ QString usageText() {
         "an error occurred (a usage error, a missing text extractor, a path that is\n"
         "missing or unreadable, a file that could not be copied or opened), even\n"
         "when something was found, unless -q found a match; files without text\n"
-        "(scanned or protected) are results, not errors. 130 after Ctrl+C.\n");
+        "(scanned or protected) are results, not errors. 130 after Ctrl+C, 143 after\n"
+        "SIGTERM, 129 after SIGHUP.\n");
 }
 
 QString versionText() {

@@ -301,15 +301,15 @@ class CommandLineSearch {
         }
     }
 
-    // Ctrl+C, or the extractions ended, makes the status 130 (after what
-    // was found was printed); unless `ended` is false, when the run ended
-    // them itself.
+    // Ctrl+C, or the extractions ended, makes the status 130, SIGTERM 143,
+    // SIGHUP 129 (after what was found was printed); unless `ended` is
+    // false, when the run ended them itself.
     int finish(int status, bool ended = true) {
         if (out_.broken()) {
             if (!out_.pipeClosed()) problem(QStringLiteral("cannot write the results"));
             status = kExitTrouble;
         } else if (ended && (extractionsEnded() || interrupted_)) {
-            status = kExitAborted;
+            status = abortedStatus();
         }
         removeWorkFolder();
         return status;

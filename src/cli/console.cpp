@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
+#include <atomic>
 
 #include <QCoreApplication>
 #include <cerrno>
@@ -93,6 +94,10 @@ void holdInterrupts() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+namespace {
+std::atomic<int> firstTermination{0};  // SIGTERM or SIGHUP, the first taken
+}  // namespace
+
 bool takeTermination() {
     const sigset_t set = terminationSet();
     const timespec none{0, 0};
@@ -100,9 +105,16 @@ bool takeTermination() {
     for (;;) {
         const int sig = sigtimedwait(&set, nullptr, &none);
         if (sig != SIGTERM && sig != SIGHUP) break;
+        int unset = 0;
+        firstTermination.compare_exchange_strong(unset, sig);
         any = true;
     }
     return any;
+}
+
+int abortedStatus() {
+    const int sig = firstTermination.load();
+    return 128 + (sig != 0 ? sig : SIGINT);
 }
 
 int takeInterrupts() {

@@ -26,6 +26,9 @@ int takeInterrupts();
 // True when SIGTERM or SIGHUP came since the last call (held back with Ctrl+C);
 // never waits.
 bool takeTermination();
+// The exit status of a run that a signal cut short: 128 + the signal, the
+// first SIGTERM (143) or SIGHUP (129) taken, else Ctrl+C's SIGINT (130).
+int abortedStatus();
 
 // Standard error, with the progress line that is redrawn in place.
 class Terminal {

@@ -1,5 +1,7 @@
 #include "cli/ocroption.h"
 
+#include "fs/fs.h"
+
 namespace qm::cli {
 
 QString setUpOcr(const CliOptions& options, const QString& workFolder, OcrSettings& settings,
@@ -7,6 +9,13 @@ QString setUpOcr(const CliOptions& options, const QString& workFolder, OcrSettin
     settings = OcrSettings();
     if (!options.ocr) return {};
     const OcrEngine engine = OcrEngine::probe(workFolder, tesseract);
+    // One that is there but gives no version is broken, not missing.
+    if (!engine.usable() && !engine.tesseract.isEmpty() && fs::isFile(engine.tesseract))
+        return QStringLiteral(
+                   "--ocr needs tesseract to read scanned pages, and tesseract (%1) did not "
+                   "answer when asked for its version: please reinstall the package %2 (sudo apt "
+                   "install --reinstall %2)")
+            .arg(engine.tesseract, QString::fromLatin1(kOcrPackage));
     if (!engine.usable())
         return QStringLiteral(
                    "--ocr needs tesseract to read scanned pages: please install the package ") +

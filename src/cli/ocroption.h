@@ -11,7 +11,8 @@ namespace qm::cli {
 
 // Fills `settings` for `options` (nothing to do without --ocr); tesseract's
 // answers pass through `workFolder`. Returns the usage error when tesseract
-// is missing or a language is not installed (naming the installed ones),
+// is missing or does not answer, or a language is not installed (naming the
+// installed ones),
 // else the empty text.
 QString setUpOcr(const CliOptions& options, const QString& workFolder, OcrSettings& settings,
                  const QString& tesseract = {});
