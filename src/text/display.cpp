@@ -55,7 +55,10 @@ QString displayText(const QString& text, bool keepLineFeeds) {
         for (QString& line : lines) line = displayText(line, false);
         return lines.join(u'\n');
     }
-    const QString shown = blankControls(text);
+    return showBidiControls(blankControls(text));
+}
+
+QString showBidiControls(const QString& shown) {
     if (std::none_of(shown.begin(), shown.end(),
                      [](QChar c) { return isBidiControl(c.unicode()); }))
         return shown;
