@@ -32,18 +32,21 @@ void readPhrasesFromStandardInput(QStringList& phrases) {
         bytes += more;
     }
     if (bytes.size() > kMaxListFileBytes) throw Error(findSetsFullMessage());
-    appendPhraseLines(phrases, splitLines(decodeToUtf8(bytes.toStdString())));
+    appendPhraseLines(phrases,
+                      phraseListLines(bytes.toStdString(), QStringLiteral("on standard input")));
 }
 
 }  // namespace
 
 // The find-set list of the command line: phrases and list files in the order given.
 bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& phrases) {
+    QString blankList;  // the first list that gave no phrase
     for (const PhraseSource& s : options.phraseSources) {
         if (s.kind == PhraseSource::Kind::Phrase) {
             phrases << s.text;
             continue;
         }
+        const qsizetype before = phrases.size();
         if (s.text == u"-") {
             try {
                 readPhrasesFromStandardInput(phrases);
@@ -51,6 +54,8 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& 
                 terminal.problem(e.description());
                 return false;
             }
+            if (phrases.size() == before && blankList.isEmpty())
+                blankList = QStringLiteral("on standard input");
             continue;
         }
         if (!fs::exists(s.text) || !fs::isFile(s.text)) {
@@ -66,6 +71,12 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& 
             terminal.problem(e.description());
             return false;
         }
+        if (phrases.size() == before && blankList.isEmpty()) blankList = s.text;
+    }
+    // Lists without a phrase, and nothing else: no search of nothing.
+    if (phrases.isEmpty()) {
+        terminal.problem(noPhraseInListText(blankList));
+        return false;
     }
     return true;
 }

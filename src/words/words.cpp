@@ -69,4 +69,9 @@ QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal
         .arg(folder, why);
 }
 
+QString noPhraseInListText(const QString& list) {
+    return QStringLiteral("The list ") + list +
+           QStringLiteral(" holds blank lines only: there is nothing in it to search for.");
+}
+
 }  // namespace qm

@@ -41,6 +41,10 @@ QString walkProblemReason(int error);
 // What is said once when the disk cache's folder is not used, and why.
 QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal, int error);
 
+// What is said of a phrase list that holds no phrase (empty, or blank lines
+// only): `list` names it ("/home/u/list.txt", "on standard input").
+QString noPhraseInListText(const QString& list);
+
 // The answer to saving a results list without rows.
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";
 
