@@ -2,6 +2,7 @@
 // loop over the same files measured in the same run:
 //
 //   bench_window FOLDER [PHRASE]      (PHRASE: "the" unless given)
+//   bench_window --during-check FOLDER [PHRASE]
 //
 //   1. a plain loop of pdftotext over the folder's PDF files, one at a time;
 //   2. a new window (texts kept on disk in a fresh store): "Add All PDF File(s)
@@ -10,7 +11,9 @@
 //   4. a new process, another new window with the store of step 2: the same
 //      add and the same search.
 // Each step prints its wall time and the peak resident memory of the process
-// that did it, with the window's memory cache beside it.
+// that did it, with the window's memory cache beside it. With --during-check:
+// a search started at a tenth of the add-time check against the check alone
+// (duringCheck below).
 #include <sys/resource.h>
 #include <QApplication>
 #include <QDirIterator>
@@ -92,6 +95,59 @@ void print(const WindowFigures& w, const char* who) {
     std::fflush(stdout);
 }
 
+// A search started while the add-time check is at a tenth of FOLDER, against
+// the check alone and a search of the kept texts, each in a new window that
+// keeps texts in memory only (every file extracted): the search may take no
+// longer than the check alone plus the matching.
+int duringCheck(const QString& folder, const QString& phrase, const QString& scratch) {
+    struct Run {
+        double check = 0, both = 0, match = 0;
+        int extractions = 0;
+    };
+    const auto run = [&](bool search) {
+        Run r;
+        test::TestWindow window(scratch + QStringLiteral("/during.ini"));
+        window.ini->saveSetting(QStringLiteral("TextCache"), QStringLiteral("False"));
+        Form1& form = *window.form;
+        form.ExtractorPath = findExtractor();
+        form.Text1->setText(phrase);
+        form.Option3->setChecked(true);
+        window.boxes.answerInput(QStringLiteral("pdf"));
+        window.dialogs.folderAnswers.push_back(folder);
+        bool started = false;
+        QElapsedTimer t;
+        if (search)
+            window.onTick([&] {
+                const int n = form.fileList.count();
+                const QString at = QStringLiteral(" (%1 of %2)").arg(std::max(1, n / 10)).arg(n);
+                if (!started && form.text().endsWith(at)) {
+                    started = true;
+                    test::searchToEnd(form, 3600000);
+                }
+            });
+        t.start();
+        form.PushButton6->click();
+        test::checkToEnd(form, 3600000);
+        while (search && (!started || form.searchRunning())) QCoreApplication::processEvents();
+        r.both = seconds(t);
+        r.check = r.both;
+        window.ticker.stop();
+        // The matching alone: the same search again, every text kept.
+        t.restart();
+        test::searchToEnd(form, 3600000);
+        r.match = seconds(t);
+        return r;
+    };
+    const Run alone = run(false);
+    const Run both = run(true);
+    std::printf("check alone %.2f s; search started at a tenth of the check, both done %.2f s; "
+                "matching of the kept texts %.2f s\n",
+                alone.check, both.both, both.match);
+    std::printf("ratio: (search during check) / (check alone + matching)  %.3f (target <= 1)\n",
+                both.both / (alone.check + both.match));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,8 +155,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const bool second = args.value(1) == QStringLiteral("--second");
-    const QString folder = args.value(second ? 2 : 1);
-    const QString phrase = args.value(second ? 3 : 2, QStringLiteral("the"));
+    const bool during = args.value(1) == QStringLiteral("--during-check");
+    const QString folder = args.value(second || during ? 2 : 1);
+    const QString phrase = args.value(second || during ? 3 : 2, QStringLiteral("the"));
     const QString pdftotext = findExtractor();
     if (folder.isEmpty() || pdftotext.isEmpty()) {
         std::fprintf(stderr, "usage: bench_window FOLDER [PHRASE] (pdftotext needed)\n");
@@ -122,6 +179,11 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir scratch;
+    if (during) {
+        const int rc = duringCheck(folder, phrase, scratch.path());
+        removeWorkFolder();
+        return rc;
+    }
     qputenv("XDG_CACHE_HOME", QFile::encodeName(scratch.path() + QStringLiteral("/xdg")));
     qputenv("SCRATCH", QFile::encodeName(scratch.path()));
     QStringList files;

@@ -12,6 +12,7 @@
 #include "app/form1_searchcontrols.h"
 #include "platform/settings.h"
 #include "terms/findsets.h"
+#include "words/words.h"
 
 namespace qm {
 
@@ -221,6 +222,8 @@ void Form1::PushButton16_Click() {
             try {
                 if (!loadPhraseList(list, path))
                     services_.boxes->message(QStringLiteral("File not found"), applicationTitle());
+                else if (list.size() == before)
+                    services_.boxes->message(noPhraseInListText(path), applicationTitle());
             } catch (...) {
                 // Keep what was read before the failure, then report it.
                 appendFindSets(*this, list.mid(before));

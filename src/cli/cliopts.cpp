@@ -1,6 +1,8 @@
 #include "cli/cliopts.h"
 
 #include <map>
+#include <utility>
+#include <vector>
 
 namespace qm::cli {
 
@@ -251,6 +253,8 @@ ParseResult parseArguments(const QStringList& arguments) {
     bool countSeen = false;
     bool listSeen = false;
     bool optionsEnded = false;
+    // Each --tsv given with the number of arguments before it that are not options.
+    std::vector<std::pair<QString, qsizetype>> writers;
 
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
@@ -278,6 +282,7 @@ ParseResult parseArguments(const QStringList& arguments) {
                 r.error = QStringLiteral("unknown option: --") + name;
                 return r;
             }
+            if (it->second.id == Id::Tsv) writers.push_back({arg, positional.size()});
             if (it->second.takesValue && !attached && it->second.valueOptional) {
                 value.clear();
             } else if (it->second.takesValue && !attached) {
@@ -322,6 +327,15 @@ ParseResult parseArguments(const QStringList& arguments) {
         }
     }
 
+    // Past the phrase (unless -e or -f gave it), every such argument is a path.
+    const qsizetype firstPath = o.findSetMode() ? 0 : 1;
+    for (const auto& [arg, before] : writers)
+        if (before > firstPath)
+            r.warnings << QStringLiteral("warning: '") + arg +
+                              QStringLiteral(
+                                  "' after the first path is taken as an option that "
+                                  "writes a file; put -- before the paths to take "
+                                  "every argument after it as a path");
     if (o.help || o.version) return r;
     // Emptying the store needs nothing else; with a search it comes first.
     if (o.clearCache && positional.isEmpty() && !o.findSetMode()) return r;

@@ -67,12 +67,16 @@ struct CliOptions {
 struct ParseResult {
     CliOptions options;
     QString error;  // a usage error; empty when the command line is usable
+    // Said on standard error before anything runs: an option among the paths
+    // that writes a file (a file named "--tsv=x" that a "*" put there).
+    QStringList warnings;
     bool ok() const { return error.isEmpty(); }
 };
 
 // Parses the arguments after the program name. Short flags may be grouped
 // ("-ic"); an option's value may follow it ("-e x", "--ext pdf") or be attached
-// ("-ex", "--ext=pdf"); "--" ends the options.
+// ("-ex", "--ext=pdf"); options may come after the paths too; "--" ends the
+// options.
 ParseResult parseArguments(const QStringList& arguments);
 
 // The text of --help.

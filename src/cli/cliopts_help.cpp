@@ -47,11 +47,14 @@ QString usageText() {
         "  -n, --page-number        print the page between the path and the snippet\n"
         "  -m, --max-count N        print at most N rows of each file\n"
         "  -0, --null               a NUL after each path instead of the TAB (or line\n"
-        "                           end), for paths with tabs or line ends\n"
+        "                           end), for paths with tabs or line ends (paths are\n"
+        "                           printed as their bytes, UTF-8 or not)\n"
         "      --files-from FILE    search the paths in FILE too, one a line (NUL-\n"
         "                           separated with -0); - reads standard input\n"
         "      --json               one JSON object a line: path, page, phrase, snippet\n"
-        "                           (with -c: path and count; with -l: path)\n"
+        "                           (with -c: path and count; with -l: path); a path\n"
+        "                           that is not UTF-8 comes with path_bytes, its bytes\n"
+        "                           in base64\n"
         "      --color[=WHEN]       highlight the phrase in the snippet: auto (on a\n"
         "                           terminal, unless NO_COLOR is set; the default),\n"
         "                           always or never\n"
@@ -65,6 +68,10 @@ QString usageText() {
         "                           second of processor time a page, once with --cache\n"
         "      --ocr-lang LANGS     the languages of --ocr, as eng+deu (implies --ocr;\n"
         "                           default: the user's languages installed, else eng)\n"
+        "      --                   take every argument after it as the phrase or a\n"
+        "                           path, even one that begins with - (options may\n"
+        "                           come after the paths too; a --tsv after the first\n"
+        "                           path is warned of)\n"
         "      --help               show this text\n"
         "      --version            show the version\n"
         "\n"
@@ -73,7 +80,8 @@ QString usageText() {
         "an error occurred (a usage error, a missing text extractor, a path that is\n"
         "missing or unreadable, a file that could not be copied or opened), even\n"
         "when something was found, unless -q found a match; files without text\n"
-        "(scanned or protected) are results, not errors. 130 after Ctrl+C.\n");
+        "(scanned or protected) are results, not errors. 130 after Ctrl+C, 143 after\n"
+        "SIGTERM, 129 after SIGHUP.\n");
 }
 
 QString versionText() {

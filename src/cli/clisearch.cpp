@@ -280,7 +280,7 @@ class CommandLineSearch {
         QString report = QString::fromLatin1(kFailuresHeading);
         // A line end in a name must not make a line of the report.
         for (const FileFailure& f : summary_.failures)
-            report += u'\n' + text::displayText(f.path) + failureSuffix(f.outcome);
+            report += u'\n' + nameInReport(f.path) + failureSuffix(f.outcome);
         terminal_.errorLine(report);
     }
 
@@ -307,15 +307,15 @@ class CommandLineSearch {
         }
     }
 
-    // Ctrl+C, or the extractions ended, makes the status 130 (after what
-    // was found was printed); unless `ended` is false, when the run ended
-    // them itself.
+    // Ctrl+C, or the extractions ended, makes the status 130, SIGTERM 143,
+    // SIGHUP 129 (after what was found was printed); unless `ended` is
+    // false, when the run ended them itself.
     int finish(int status, bool ended = true) {
         if (out_.broken()) {
             if (!out_.pipeClosed()) problem(QStringLiteral("cannot write the results"));
             status = kExitTrouble;
         } else if (ended && (extractionsEnded() || interrupted_)) {
-            status = kExitAborted;
+            status = abortedStatus();
         }
         removeWorkFolder();
         return status;
@@ -367,6 +367,8 @@ bool keptTextsCleared() {
 
 int runCommandLine(const QStringList& arguments) {
     const ParseResult parsed = parseArguments(arguments);
+    Terminal warnings(stderr, false);
+    for (const QString& w : parsed.warnings) warnings.problem(w);
     if (!parsed.ok()) return usageError(parsed.error);
     const CliOptions& options = parsed.options;
     if (options.help) return print(usageText());

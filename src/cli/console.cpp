@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
+#include <atomic>
 
 #include <QCoreApplication>
 #include <cerrno>
@@ -93,6 +94,10 @@ void holdInterrupts() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+namespace {
+std::atomic<int> firstTermination{0};  // SIGTERM or SIGHUP, the first taken
+}  // namespace
+
 bool takeTermination() {
     const sigset_t set = terminationSet();
     const timespec none{0, 0};
@@ -100,9 +105,16 @@ bool takeTermination() {
     for (;;) {
         const int sig = sigtimedwait(&set, nullptr, &none);
         if (sig != SIGTERM && sig != SIGHUP) break;
+        int unset = 0;
+        firstTermination.compare_exchange_strong(unset, sig);
         any = true;
     }
     return any;
+}
+
+int abortedStatus() {
+    const int sig = firstTermination.load();
+    return 128 + (sig != 0 ? sig : SIGINT);
 }
 
 int takeInterrupts() {
@@ -111,6 +123,10 @@ int takeInterrupts() {
     int n = 0;
     while (sigtimedwait(&set, nullptr, &none) == SIGINT) ++n;
     return n;
+}
+
+QString nameInReport(const QString& name) {
+    return QString(name).replace(u'\n', u' ');
 }
 
 QString toLines(const QString& text) {
@@ -136,7 +152,7 @@ void Terminal::clear() {
 void Terminal::errorLine(const QString& text) {
     clear();
     // Names in it could move the cursor, retitle the terminal or reorder the line.
-    QByteArray bytes = text::displayText(text, true).toUtf8();
+    QByteArray bytes = text::displayBytes(text, true);
     if (!bytes.endsWith('\n')) bytes += '\n';
     writeAll(err_, bytes);
 }

@@ -26,6 +26,9 @@ int takeInterrupts();
 // True when SIGTERM or SIGHUP came since the last call (held back with Ctrl+C);
 // never waits.
 bool takeTermination();
+// The exit status of a run that a signal cut short: 128 + the signal, the
+// first SIGTERM (143) or SIGHUP (129) taken, else Ctrl+C's SIGINT (130).
+int abortedStatus();
 
 // Standard error, with the progress line that is redrawn in place.
 class Terminal {
@@ -33,8 +36,9 @@ class Terminal {
     Terminal(std::FILE* err, bool progressShown);
 
     // Writes whole lines (the progress line is cleared first and redrawn by the
-    // next update), control characters but line feeds shown as blanks and
-    // bidirectional controls visibly (text::displayText).
+    // next update), control characters but line feeds shown as blanks,
+    // bidirectional controls visibly and a name's bytes that are not UTF-8 as
+    // they are (text::displayBytes).
     void errorLine(const QString& text);
     // One line "quillmark-search: TEXT", as errorLine writes it.
     void problem(const QString& text);
@@ -97,6 +101,10 @@ class ConsolePump : public EventPump {
 // A Ctrl+C while waiting ends the question with the empty answer and is left
 // for the pump to collect.
 QString readPassword(const QString& prompt, Terminal& terminal);
+
+// A name as one line of a report of several lines (Terminal::errorLine): its
+// line feeds as blanks, its bytes kept.
+QString nameInReport(const QString& name);
 
 // Text for a one-line display: CR LF, CR and LF become "\n".
 QString toLines(const QString& text);

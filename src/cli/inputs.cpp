@@ -1,5 +1,8 @@
 #include "cli/inputs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 
 #include "cli/console.h"
@@ -29,18 +32,21 @@ void readPhrasesFromStandardInput(QStringList& phrases) {
         bytes += more;
     }
     if (bytes.size() > kMaxListFileBytes) throw Error(findSetsFullMessage());
-    appendPhraseLines(phrases, splitLines(decodeToUtf8(bytes.toStdString())));
+    appendPhraseLines(phrases,
+                      phraseListLines(bytes.toStdString(), QStringLiteral("on standard input")));
 }
 
 }  // namespace
 
 // The find-set list of the command line: phrases and list files in the order given.
 bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& phrases) {
+    QString blankList;  // the first list that gave no phrase
     for (const PhraseSource& s : options.phraseSources) {
         if (s.kind == PhraseSource::Kind::Phrase) {
             phrases << s.text;
             continue;
         }
+        const qsizetype before = phrases.size();
         if (s.text == u"-") {
             try {
                 readPhrasesFromStandardInput(phrases);
@@ -48,6 +54,8 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& 
                 terminal.problem(e.description());
                 return false;
             }
+            if (phrases.size() == before && blankList.isEmpty())
+                blankList = QStringLiteral("on standard input");
             continue;
         }
         if (!fs::exists(s.text) || !fs::isFile(s.text)) {
@@ -63,6 +71,12 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& 
             terminal.problem(e.description());
             return false;
         }
+        if (phrases.size() == before && blankList.isEmpty()) blankList = s.text;
+    }
+    // Lists without a phrase, and nothing else: no search of nothing.
+    if (phrases.isEmpty()) {
+        terminal.problem(noPhraseInListText(blankList));
+        return false;
     }
     return true;
 }
@@ -92,7 +106,7 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
     }
     if (!options.noMessages)
         for (const WalkProblem& p : unreadable)
-            terminal.problem(text::blankControls(p.path) + QStringLiteral(": ") +
+            terminal.problem(nameInReport(p.path) + QStringLiteral(": ") +
                              walkProblemReason(p.error));
     return unreadable.empty();
 }
@@ -102,8 +116,13 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
 bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& terminal) {
     for (const QString& name : options.filesFrom) {
         QFile f;
-        const bool open = name == u"-" ? f.open(stdin, QIODevice::ReadOnly)
-                                       : (f.setFileName(name), f.open(QIODevice::ReadOnly));
+        // The list's own name may hold bytes that are not UTF-8: opened by its bytes.
+        const int fd =
+            name == u"-" ? -1 : ::open(fs::encodeName(name).constData(), O_RDONLY | O_CLOEXEC);
+        const bool open =
+            name == u"-" ? f.open(stdin, QIODevice::ReadOnly)
+                         : fd >= 0 && f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        if (fd >= 0 && !open) ::close(fd);
         if (!open) {
             terminal.problem(name + QStringLiteral(": cannot read the list of paths"));
             return false;

@@ -17,7 +17,9 @@ namespace qm::cli {
 
 class Terminal;
 
-// The find-set list of the command line: phrases and list files in the order given.
+// The find-set list of the command line: phrases and list files in the order
+// given. False, with a message, when a list cannot be read or when the lists
+// hold no phrase and nothing else was given.
 bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& phrases);
 
 // The paths of --files-from appended to `paths`: one a line (a CR before the

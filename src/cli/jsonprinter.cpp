@@ -1,6 +1,7 @@
 // JSON: one object a line; a row's path, page (and with --ocr whether OCR
 // read it), phrase and snippet, a file's path and count (-c), or the path of
-// a file with matches (-l).
+// a file with matches (-l). A path that is not UTF-8 comes with its bytes
+// ("path_bytes").
 #include "cli/printer.h"
 
 namespace qm::cli {
@@ -15,8 +16,8 @@ class JsonPrinter : public Printer {
     bool oneRowIsEnough() const override { return options_.output == OutputMode::FilesWithMatches; }
     void row(const Hit& hit) override {
         if (options_.output != OutputMode::Rows) return;
-        pending_ += "{\"path\":";
-        appendJsonString(pending_, hit.path);
+        pending_ += '{';
+        appendJsonPath(pending_, hit.path);
         pending_ += ",\"page\":" + QByteArray::number(static_cast<qulonglong>(hit.page));
         // With --ocr, whether the page was read by OCR.
         if (options_.ocr) pending_ += hit.ocr ? ",\"ocr\":true" : ",\"ocr\":false";
@@ -31,15 +32,15 @@ class JsonPrinter : public Printer {
             case OutputMode::Rows:
                 return;
             case OutputMode::Count:
-                pending_ += "{\"path\":";
-                appendJsonString(pending_, path);
+                pending_ += '{';
+                appendJsonPath(pending_, path);
                 pending_ += ",\"count\":" + QByteArray::number(static_cast<qulonglong>(rows));
                 pending_ += "}\n";
                 return;
             case OutputMode::FilesWithMatches:
                 if (rows == 0) return;
-                pending_ += "{\"path\":";
-                appendJsonString(pending_, path);
+                pending_ += '{';
+                appendJsonPath(pending_, path);
                 pending_ += "}\n";
                 return;
         }

@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "text/display.h"
+#include "text/names.h"
 
 namespace qm::cli {
 
@@ -64,10 +65,10 @@ void Printer::endFile(const QString& path, std::size_t) {
 
 void Printer::appendPath(const QString& path, char after) {
     if (options_.nullAfterPath) {
-        pending_ += path.toUtf8();
+        pending_ += text::encodeName(path);
         pending_ += '\0';
     } else {
-        pending_ += text::displayText(path).toUtf8();
+        pending_ += text::displayBytes(path);
         pending_ += after;
     }
 }
@@ -88,6 +89,15 @@ void appendJsonString(QByteArray& out, const QString& text) {
             out += c;
         }
     }
+    out += '"';
+}
+
+void appendJsonPath(QByteArray& out, const QString& path) {
+    out += "\"path\":";
+    appendJsonString(out, path);
+    if (!text::holdsRawBytes(path)) return;
+    out += ",\"path_bytes\":\"";
+    out += text::encodeName(path).toBase64();
     out += '"';
 }
 

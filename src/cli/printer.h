@@ -89,6 +89,9 @@ class Printer : public SearchSink {
 
 // A JSON string: quotes, backslashes and control characters escaped.
 void appendJsonString(QByteArray& out, const QString& text);
+// "path":..., and for a name that is not UTF-8 (whose "path" cannot say it
+// byte for byte) "path_bytes": its bytes in base64.
+void appendJsonPath(QByteArray& out, const QString& path);
 
 std::unique_ptr<Printer> makeRowPrinter(const PrinterSetup& setup);
 std::unique_ptr<Printer> makeCountPrinter(const PrinterSetup& setup);

@@ -13,6 +13,7 @@
 
 #include "fs/fs.h"
 #include "results/exports.h"
+#include "text/display.h"
 #include "text/error.h"
 
 namespace qm::cli {
@@ -151,7 +152,11 @@ void writeTsv(const TsvTarget& target, const ResultRows& rows) {
     }
     // Rows already printed to standard output come before the file's bytes.
     std::fflush(stdout);
-    writeToTarget(target, resultsText(rows).toUtf8());
+    // On a terminal the text is read, not kept: its bidirectional controls
+    // shown as the rows show them, so that none reorders what follows.
+    const bool terminal = target.kind == TsvTarget::Kind::Descriptor && ::isatty(target.descriptor);
+    const QString text = resultsText(rows);
+    writeToTarget(target, (terminal ? text::showBidiControls(text) : text).toUtf8());
 }
 
 }  // namespace qm::cli

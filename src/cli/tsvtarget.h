@@ -36,8 +36,10 @@ bool isProtectedLink(uid_t linkOwner, uid_t folderOwner, mode_t folderMode, uid_
 void writeToTarget(const TsvTarget& target, const QByteArray& bytes);
 
 // Writes the rows in the text file format (results/exports.h) to the target in
-// one write. Without rows, an Atomic target is left as it is and a Direct one
-// (a FIFO) is opened and closed, so its reader sees the end. Throws qm::Error.
+// one write; a descriptor that is a terminal gets bidirectional controls
+// shown as "<U+202E>", as rows show them (a file keeps them: it is data). Without rows, an Atomic
+// target is left as it is and a Direct one (a FIFO) is opened and closed, so its reader sees the
+// end. Throws qm::Error.
 void writeTsv(const TsvTarget& target, const ResultRows& rows);
 
 }  // namespace qm::cli

@@ -1,6 +1,7 @@
 #include "results/spreadsheet.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 #include <QDir>
@@ -124,14 +125,24 @@ void writeRows(const ResultRows& list, const QString& file, const QString& shown
 QString temporaryBeside(const QString& path) {
     const QFileInfo target(path);
     const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName();
+    // Asked by the name's bytes: Qt's own calls miss a name that is not UTF-8.
+    struct stat st {};
+    const bool replaces = ::stat(fs::encodeName(path).constData(), &st) == 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name =
             stem + u'.' + QString::number(QRandomGenerator::global()->generate(), 36);
-        const int fd =
-            ::open(fs::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Made closed when it replaces a file, then given that file's permissions.
+        const int fd = ::open(fs::encodeName(name).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replaces ? 0600 : 0666);
         if (fd >= 0) {
+            const bool kept = !replaces || ::fchmod(fd, st.st_mode & 0777) == 0;
+            const int error = errno;
             ::close(fd);
-            if (target.exists()) QFile::setPermissions(name, QFile::permissions(path));
+            if (!kept) {
+                ::unlink(fs::encodeName(name).constData());
+                errno = error;
+                break;
+            }
             return name;
         }
         if (errno != EEXIST) break;

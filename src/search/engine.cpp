@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "extraction/pipeline.h"
+#include "fs/fs.h"
 
 namespace qm {
 
@@ -113,6 +114,8 @@ std::optional<SearchProblem> SearchEngine::readScans(const SearchRequest& reques
         if (!fresh) return std::nullopt;
         SearchProblem p = problem(SearchProblem::Kind::OcrUnavailable, false);
         p.tesseract = request.tesseract.isEmpty() ? ocr_->tesseract : request.tesseract;
+        // One that is there but gives no version is broken, not missing.
+        p.present = !ocr_->tesseract.isEmpty() && fs::isFile(ocr_->tesseract);
         return p;
     }
     const QString languages = request.ocrLanguages.isEmpty()

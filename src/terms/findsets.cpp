@@ -1,5 +1,8 @@
 #include "terms/findsets.h"
 
+#include <QStringDecoder>
+#include <string_view>
+
 #include "fs/fs.h"
 #include "platform/settings.h"
 #include "text/error.h"
@@ -54,8 +57,26 @@ bool isBlankLine(const QString& line) {
 
 bool loadPhraseList(QStringList& list, const QString& path) {
     if (!fs::exists(path)) return false;
-    appendPhraseLines(list, readFileLines(path, kMaxListFileBytes, findSetsFullMessage()));
+    appendPhraseLines(
+        list, phraseListLines(readFileBytes(path, kMaxListFileBytes, findSetsFullMessage()), path));
     return true;
+}
+
+QStringList phraseListLines(const std::string& bytes, const QString& name) {
+    const std::string_view all(bytes);
+    const bool little = all.starts_with("\xFF\xFE");
+    if (little || all.starts_with("\xFE\xFF")) {
+        // The decoder drops the mark.
+        QStringDecoder utf16(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        const QString text = utf16(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        return splitLines(text.toStdString());
+    }
+    const std::string_view text = all.starts_with("\xEF\xBB\xBF") ? all.substr(3) : all;
+    if (text.find('\0') != std::string_view::npos)
+        throw Error(QStringLiteral("The list ") + name +
+                    QStringLiteral(" holds NUL bytes and no byte-order mark, so it is not read: "
+                                   "save it as UTF-8, or as UTF-16 with a byte-order mark."));
+    return splitLines(decodeToUtf8(text));
 }
 
 void appendPhraseLines(QStringList& list, const QStringList& lines) {

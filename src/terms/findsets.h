@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <string>
 
 #include "platform/services.h"
 
@@ -38,6 +39,12 @@ bool isBlankLine(const QString& line);
 // when it is larger than kMaxListFileBytes (nothing is added), or when the list
 // would grow past kMaxFindSets entries (the lines before that point are kept).
 [[nodiscard]] bool loadPhraseList(QStringList& list, const QString& path);
+// The lines of a phrase list's bytes (`name`: the list's, for the refusal):
+// UTF-16 (little or big end first) when they begin with its byte-order mark,
+// else UTF-8 with the Latin-1 fallback, a UTF-8 byte-order mark skipped.
+// Throws qm::Error for bytes with a NUL and no mark (UTF-16 without one, or
+// no text at all): read as UTF-8 they would hold no phrase that matches.
+QStringList phraseListLines(const std::string& bytes, const QString& name);
 // Appends the usable lines (more than blanks) of a phrase list to `list`;
 // throws qm::Error once the list would grow past kMaxFindSets entries.
 void appendPhraseLines(QStringList& list, const QStringList& lines);

@@ -55,7 +55,10 @@ QString displayText(const QString& text, bool keepLineFeeds) {
         for (QString& line : lines) line = displayText(line, false);
         return lines.join(u'\n');
     }
-    const QString shown = blankControls(text);
+    return showBidiControls(blankControls(text));
+}
+
+QString showBidiControls(const QString& shown) {
     if (std::none_of(shown.begin(), shown.end(),
                      [](QChar c) { return isBidiControl(c.unicode()); }))
         return shown;
@@ -68,6 +71,19 @@ QString displayText(const QString& text, bool keepLineFeeds) {
             out += c;
     }
     return out;
+}
+
+QByteArray displayBytes(const QString& text, bool keepLineFeeds) {
+    if (!holdsRawBytes(text)) return displayText(text, keepLineFeeds).toUtf8();
+    QByteArray out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isRawByte(text, i)) continue;
+        out += displayText(text.mid(start, i - start), keepLineFeeds).toUtf8();
+        out += encodeName(text.mid(i, 1));
+        start = i + 1;
+    }
+    return out + displayText(text.mid(start), keepLineFeeds).toUtf8();
 }
 
 }  // namespace qm::text

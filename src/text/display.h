@@ -1,6 +1,7 @@
 #pragma once
 // Which characters count as printable, and how text is shown on one line.
 
+#include <QByteArray>
 #include <QString>
 
 namespace qm::text {
@@ -39,5 +40,13 @@ QString blankControls(const QString& text);
 // that nothing is reordered. With `keepLineFeeds`, line feeds stay (a report
 // of several lines).
 QString displayText(const QString& text, bool keepLineFeeds = false);
+// Only the second half of that: every bidirectional control as "<U+202E>",
+// the rest as it is (the text file's lines on a terminal).
+QString showBidiControls(const QString& text);
+
+// The same as bytes to print, but a byte of a name that is not UTF-8 is
+// written as that byte: what the command line prints of a name is the name
+// a script hands back to the system.
+QByteArray displayBytes(const QString& text, bool keepLineFeeds = false);
 
 }  // namespace qm::text

@@ -152,6 +152,10 @@ QStringList readFileLines(const QString& path, std::int64_t maxBytes, const QStr
     return splitLines(decodeOwned(readWholeFile(path, maxBytes, tooLarge)));
 }
 
+std::string readFileBytes(const QString& path, std::int64_t maxBytes, const QString& tooLarge) {
+    return readWholeFile(path, maxBytes, tooLarge);
+}
+
 QStringList readFileOrPipeLines(const QString& path, std::int64_t maxBytes,
                                 const QString& tooLarge) {
     return splitLines(decodeOwned(readWholeFile(path, maxBytes, tooLarge, true)));

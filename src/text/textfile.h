@@ -48,6 +48,9 @@ QStringList splitLines(const std::string& text);
 
 QStringList readFileLines(const QString& path, std::int64_t maxBytes = -1,
                           const QString& tooLarge = QString());
+// The file's bytes as they are, read and refused as readFileLines does.
+std::string readFileBytes(const QString& path, std::int64_t maxBytes = -1,
+                          const QString& tooLarge = QString());
 // As readFileLines, and a pipe (a FIFO, or a descriptor such as /dev/fd/3 that
 // holds one) is read too: to its end, or refused once past `maxBytes`.
 QStringList readFileOrPipeLines(const QString& path, std::int64_t maxBytes,

@@ -71,6 +71,11 @@ QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal
         .arg(folder, why);
 }
 
+QString noPhraseInListText(const QString& list) {
+    return QStringLiteral("The list ") + list +
+           QStringLiteral(" holds blank lines only: there is nothing in it to search for.");
+}
+
 }  // namespace qm
 
 namespace qm {
@@ -92,6 +97,12 @@ QString searchProblemText(const SearchProblem& problem) {
         case Kind::CacheFolderRefused:
             return cacheFolderRefusedText(problem.folder, problem.refusal, problem.error);
         case Kind::OcrUnavailable:
+            if (problem.present)
+                return QStringLiteral(
+                           "--ocr needs tesseract to read scanned pages, and tesseract (%1) did "
+                           "not answer when asked for its version: please reinstall the package "
+                           "%2 (sudo apt install --reinstall %2)")
+                    .arg(problem.tesseract, package);
             return QStringLiteral(
                        "--ocr needs tesseract to read scanned pages: please install the package ") +
                    package + QStringLiteral(" (sudo apt install ") + package + u')';

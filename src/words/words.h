@@ -49,6 +49,10 @@ QString searchProblemText(const SearchProblem& problem);
 // The window's word for a tesseract that is there but did not answer.
 QString ocrNotAnsweringText(const QString& tesseract);
 
+// What is said of a phrase list that holds no phrase (empty, or blank lines
+// only): `list` names it ("/home/u/list.txt", "on standard input").
+QString noPhraseInListText(const QString& list);
+
 // The answer to saving a results list without rows.
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";
 

@@ -31,6 +31,7 @@
 #include "support/scripted.h"
 #include "support/window.h"
 #include "text/error.h"
+#include "words/words.h"
 
 using namespace qm;
 
@@ -375,6 +376,7 @@ class Form1OptionsTest : public QObject {
     void loadingListFilesReportsAMissingOneAndLoadsTheOthers() {
         writeFile("a.txt", "salad\r\n  soup  \r\n   \r\n");
         writeFile("b.txt", "bread\nsalad\n");
+        writeFile("c.txt", " \n\t\n");  // no phrase: said, where it once loaded nothing unsaid
         Window w(ini);
         Form1& f = *w.form;
         w.boxes.answerInput(QStringLiteral("first"));
@@ -384,7 +386,8 @@ class Form1OptionsTest : public QObject {
         w.boxes.onShow = [&](const ScriptedMessageBoxes::Shown&) {
             pointerAtMessage = f.mousePointer();
         };
-        w.dialogs.openAnswers.push_back({path("a.txt"), path("missing.txt"), path("b.txt")});
+        w.dialogs.openAnswers.push_back(
+            {path("a.txt"), path("missing.txt"), path("c.txt"), path("b.txt")});
         QTest::mouseClick(f.PushButton16, Qt::LeftButton);
 
         QCOMPARE(w.dialogs.requests.size(), size_t(1));
@@ -392,7 +395,8 @@ class Form1OptionsTest : public QObject {
         QCOMPARE(w.dialogs.requests[0].title,
                  QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"));
         QCOMPARE(w.dialogs.requests[0].filter, QStringLiteral("Text Files (*.txt);;All Files (*)"));
-        QCOMPARE(w.boxes.messageTexts(), QStringList{"File not found"});
+        QCOMPARE(w.boxes.messageTexts(),
+                 (QStringList{"File not found", noPhraseInListText(path("c.txt"))}));
         QCOMPARE(w.boxes.shown.back().title, applicationTitle());
         QCOMPARE(pointerAtMessage, int(MousePointer::Busy));
         QCOMPARE(f.mousePointer(), int(MousePointer::Default));

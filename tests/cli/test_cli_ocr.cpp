@@ -208,10 +208,18 @@ class CliOcrTest : public QObject {
         QCOMPARE(readings(), before + 1);
     }
 
+    // Catches a tesseract that gives no version reported as one not installed.
     void ocrIsRefusedWithoutTesseract() {
-        const Outcome o = run({QStringLiteral("--ocr"), QStringLiteral("x"), scanned_}, nullptr);
-        QCOMPARE(o.status, 2);
-        QVERIFY2(o.err.contains(QLatin1String("tesseract-ocr")), qPrintable(o.err));
+        test::FakeTesseract silent;
+        silent.version.clear();  // "tesseract" alone: no version
+        for (const auto& [fake, says] :
+             {std::pair<const test::FakeTesseract*, const char*>{nullptr, "please install"},
+              {&silent, "did not answer"}}) {
+            const Outcome o = run({QStringLiteral("--ocr"), QStringLiteral("x"), scanned_}, fake);
+            QCOMPARE(o.status, 2);
+            QVERIFY2(o.err.contains(QLatin1String(says)), qPrintable(o.err));
+            QVERIFY2(o.err.contains(QLatin1String("tesseract-ocr")), qPrintable(o.err));
+        }
         // Without --ocr nothing needs it.
         QCOMPARE(run({QStringLiteral("x"), scanned_}, nullptr).status, 1);
     }

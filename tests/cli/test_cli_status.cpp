@@ -152,21 +152,24 @@ class CliStatusTest : public QObject {
         QCOMPARE(run({QStringLiteral("-hl"), fox, alpha_}).out, (alpha_ + u'\n').toUtf8());
     }
 
-    // Ctrl+C: what was found is printed, and the status says the run was cut short.
-    void interruptedRunEndsWith130() {
-        QProcess* p = start({QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("fox"),
-                             d(QStringLiteral("many"))},
-                            slow_);
-        QByteArray out;
-        while (!out.contains('\n') && p->state() != QProcess::NotRunning) {
-            p->waitForReadyRead(10000);
-            out += p->readAllStandardOutput();
+    // Ctrl+C: what was found is printed, and the status says the run was cut
+    // short: 128 + the signal. Catches SIGTERM and SIGHUP told as Ctrl+C (130).
+    void interruptedRunEndsWith128AndItsSignal() {
+        for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            QProcess* p = start({QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("fox"),
+                                 d(QStringLiteral("many"))},
+                                slow_);
+            QByteArray out;
+            while (!out.contains('\n') && p->state() != QProcess::NotRunning) {
+                p->waitForReadyRead(10000);
+                out += p->readAllStandardOutput();
+            }
+            QVERIFY(out.contains("\tthe fox..."));
+            ::kill(static_cast<pid_t>(p->processId()), sig);
+            const Outcome o = finish(p);
+            QCOMPARE(o.status, 128 + sig);
+            QVERIFY((out + o.out).count('\n') < 6);
         }
-        QVERIFY(out.contains("\tthe fox..."));
-        ::kill(static_cast<pid_t>(p->processId()), SIGINT);
-        const Outcome o = finish(p);
-        QCOMPARE(o.status, 130);
-        QVERIFY((out + o.out).count('\n') < 6);
     }
 
     // Names that hold escape sequences, line ends or bidirectional controls

@@ -3,6 +3,7 @@
 // folder or file the user may not read is named on standard error with its
 // reason and makes the status 2. Root reads everything, so as root the
 // program runs as "nobody" (setpriv).
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,8 @@ class CliWalkTest : public QObject {
         int status = -1;
         QStringList out;
         QStringList err;
+        QByteArray outBytes;
+        QByteArray errBytes;
     };
 
     // Runs the program in the test folder through the shell, so that an
@@ -47,8 +50,10 @@ class CliWalkTest : public QObject {
         Outcome o;
         if (!p.waitForFinished(60000)) p.kill();
         o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        o.out = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        o.err = QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+        o.outBytes = p.readAllStandardOutput();
+        o.errBytes = p.readAllStandardError();
+        o.out = QString::fromUtf8(o.outBytes).split(u'\n', Qt::SkipEmptyParts);
+        o.err = QString::fromUtf8(o.errBytes).split(u'\n', Qt::SkipEmptyParts);
         return o;
     }
 
@@ -82,6 +87,8 @@ class CliWalkTest : public QObject {
     void cleanupTestCase() {
         ::chmod(QFile::encodeName(d(QStringLiteral("walk/locked"))).constData(), 0755);
         ::unlink((QFile::encodeName(d(QStringLiteral("walk"))) + "/caf\xe9.pdf").constData());
+        for (const char* name : {"/list\xe9", "/broken\xe9.pdf"})
+            ::unlink((QFile::encodeName(dir_.path()) + name).constData());
     }
 
     // Catches folders with "?", "*" or "[" and names that are not UTF-8 left
@@ -94,7 +101,7 @@ class CliWalkTest : public QObject {
         QCOMPARE(
             listed,
             (QStringList{QStringLiteral("walk/Questions?/q.pdf"), QStringLiteral("walk/[x]*/s.pdf"),
-                         QStringLiteral("walk/caf\\xE9.pdf"), QStringLiteral("walk/ok.pdf")}));
+                         QString::fromUtf8("walk/caf\xE9.pdf"), QStringLiteral("walk/ok.pdf")}));
         QStringList errors = o.err;
         errors.sort();
         QCOMPARE(errors, (QStringList{
@@ -103,22 +110,47 @@ class CliWalkTest : public QObject {
                          }));
     }
 
-    // Catches "file not found" for a name that is not UTF-8 given as it is,
-    // as an argument or in a list of --files-from.
-    void aNameThatIsNotUtf8IsSearchedWhenNamed() {
-        QFile list(d(QStringLiteral("list")));
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("walk/caf\xe9.pdf\n");
-        list.close();
-        for (const QString& script : {QStringLiteral("fox \"walk/$(printf 'caf\\351.pdf')\""),
-                                      QStringLiteral("fox --files-from list")}) {
-            const Outcome o = run(script);
+    // Catches a name that is not UTF-8 printed as another name ("caf?.pdf",
+    // "caf\xE9.pdf"): every output gives its bytes back, JSON in "path_bytes";
+    // and "file not found" for such a name given as an argument or listed in
+    // a list of --files-from, whatever that list's own name.
+    void aNameThatIsNotUtf8IsPrintedAsItsBytes() {
+        const QByteArray root = QFile::encodeName(dir_.path());
+        for (const auto& [file, content] :
+             {std::pair<QByteArray, QByteArray>{"/list\xe9", "walk/caf\xe9.pdf\n"},
+              {"/broken\xe9.pdf", "no PDF"}}) {
+            const int fd = ::open((root + file).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            QVERIFY(fd >= 0 && ::write(fd, content.constData(), content.size()) == content.size());
+            QVERIFY(::close(fd) == 0);
+        }
+        const QString name = QStringLiteral("\"walk/$(printf 'caf\\351.pdf')\" ");
+        const QString listName = QStringLiteral("\"$(printf 'list\\351')\" ");
+        const QByteArray bytes = "walk/caf\xe9.pdf";
+        struct Case {
+            QString script;
+            QByteArray out;  // the whole of standard output, or with `prefix` its start
+            bool prefix = false;
+        };
+        const Case cases[] = {
+            {QStringLiteral("fox ") + name, bytes + '\t', true},
+            {QStringLiteral("fox --files-from ") + listName, bytes + '\t', true},
+            {QStringLiteral("-l fox ") + name, bytes + '\n'},
+            {QStringLiteral("-l -0 fox ") + name, bytes + '\0'},
+            {QStringLiteral("-c fox ") + name, bytes + "\t1\n"},
+            {QStringLiteral("--json -l fox ") + name,
+             "{\"path\":\"walk/caf?.pdf\",\"path_bytes\":\"" + bytes.toBase64() + "\"}\n"},
+            {QStringLiteral("--json -l fox walk/ok.pdf"), "{\"path\":\"walk/ok.pdf\"}\n"},
+        };
+        for (const Case& c : cases) {
+            const Outcome o = run(c.script);
             QCOMPARE(o.status, 0);
-            QCOMPARE(o.out.size(), 1);
-            QVERIFY2(o.out[0].startsWith(QStringLiteral("walk/caf\\xE9.pdf\t")),
-                     qPrintable(o.out[0]));
+            QCOMPARE(c.prefix ? o.outBytes.left(c.out.size()) : o.outBytes, c.out);
             QVERIFY2(o.err.isEmpty(), qPrintable(o.err.join(u'\n')));
         }
+        // The report of the files that could not be read names them the same way.
+        const Outcome o = run(QStringLiteral("fox \"$(printf 'broken\\351.pdf')\""));
+        QCOMPARE(o.status, 2);
+        QVERIFY2(o.errBytes.contains("\nbroken\xe9.pdf"), o.errBytes.constData());
     }
 };
 

@@ -62,5 +62,34 @@ TEST(Options, ExtensionsWithOrWithoutTheirDot) {
     }
 }
 
+// Catches a file named "--tsv=x" among the paths of a "*" silently taken as
+// the order to overwrite x, and the warning given where no path came before.
+TEST(Options, AWritingOptionAfterAPathIsWarnedOf) {
+    struct Case {
+        QStringList arguments;
+        bool warned;
+        QString tsv;  // the option is taken all the same
+    };
+    const QString x = QStringLiteral("x.txt");
+    const QString eq = QStringLiteral("--tsv=x.txt");
+    const QString fox = QStringLiteral("fox");
+    const QString pdf = QStringLiteral("a.pdf");
+    const Case cases[] = {
+        {{fox, pdf, eq}, true, x},
+        {{fox, pdf, QStringLiteral("--tsv"), x}, true, x},
+        {{QStringLiteral("-e"), fox, pdf, eq}, true, x},  // no phrase among the arguments
+        {{eq, fox, pdf}, false, x},
+        {{fox, eq, pdf}, false, x},  // after the phrase, before the paths
+        {{fox, pdf, QStringLiteral("-i")}, false, QString()},
+        {{fox, pdf, QStringLiteral("--"), eq}, false, QString()},  // a path
+    };
+    for (const Case& c : cases) {
+        const ParseResult r = parseArguments(c.arguments);
+        ASSERT_TRUE(r.ok()) << r.error.toStdString();
+        EXPECT_EQ(r.warnings.size(), c.warned ? 1 : 0) << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(r.options.tsvPath, c.tsv) << c.arguments.join(u' ').toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace qm::cli

@@ -1,6 +1,7 @@
 // The safety checks of --tsv: links in shared folders, and descriptors that
 // cannot be written.
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +65,32 @@ TEST(TsvTarget, DescriptorsOpenedForWritingOnly) {
         }
         ::close(fd);
     }
+}
+
+// Catches a raw U+202E written by --tsv - to a terminal (reordering what
+// follows it there), and a file's bytes changed by the display rule.
+TEST(TsvTarget, BidirectionalControlsShownOnATerminalOnly) {
+    ResultRows rows;
+    rows.append(QStringLiteral("a\u202Eb.pdf"), QStringLiteral("x\u2066y"));
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    struct Case {
+        int write, read;
+        bool shown;
+    };
+    for (const Case& c : {Case{slave, master, true}, Case{pipeEnds[1], pipeEnds[0], false}}) {
+        writeTsv({TsvTarget::Kind::Descriptor, QStringLiteral("-"), c.write}, rows);
+        char buffer[512];
+        const ssize_t n = ::read(c.read, buffer, sizeof buffer);
+        ASSERT_GT(n, 0);
+        const QString got = QString::fromUtf8(buffer, n);
+        EXPECT_EQ(got.contains(QStringLiteral("a<U+202E>b.pdf")), c.shown) << got.toStdString();
+        EXPECT_EQ(got.contains(QStringLiteral("x<U+2066>y")), c.shown) << got.toStdString();
+        EXPECT_EQ(got.contains(QChar(0x202E)), !c.shown) << got.toStdString();
+    }
+    for (const int fd : {master, slave, pipeEnds[0], pipeEnds[1]}) ::close(fd);
 }
 
 }  // namespace

@@ -211,6 +211,19 @@ class PageSplitTest : public QObject {
             QCOMPARE(parsePageCount(answer), pages);
     }
 
+    // Catches a repaired file's count (qpdf's exit 3: done, with warnings)
+    // thrown away, and a count taken from a qpdf that failed.
+    void theCountOfAQpdfThatWarnedStands() {
+        for (const auto& [exitCode, pages] :
+             {std::pair{0, 42}, std::pair{3, 42}, std::pair{2, 0}}) {
+            const QString qpdf =
+                test::writeScript(dir_.path(), QStringLiteral("qpdf-npages"),
+                                  QStringLiteral("echo 42\nexit %1").arg(exitCode));
+            ChildToken token;
+            QCOMPARE(countPages(qpdf, big_, d(QStringLiteral("npages.txt")), token, 10000), pages);
+        }
+    }
+
     // Catches a range text taken without looking at what it holds: an
     // extractor that leaves out the last page of a range and still succeeds
     // would cut that page from the file's text.

@@ -99,6 +99,17 @@ class PipelineTest : public QObject, test::PipelineFixture {
         const QString notExec = d() + QStringLiteral("/plain.txt");
         writeBytes(notExec, "#!/bin/sh\n");
         QVERIFY(!runChild(notExec, {}, token).started);
+        // Catches output taken as written when its file could not be made (a
+        // text then searched short, or an empty one cached).
+        const QString says = writeScript(d(), QStringLiteral("says"), QStringLiteral("echo text"));
+        for (const auto& [output, lost] :
+             {std::pair{d() + QStringLiteral("/said.txt"), false},
+              std::pair{d() + QStringLiteral("/missing/said.txt"), true}, std::pair{d(), true}}) {
+            r = runChild(says, {}, token, {}, 0, output);
+            QVERIFY(r.exited);
+            QCOMPARE(r.outputLost, lost);
+            if (!lost) QCOMPARE(read(output), QByteArray("text\n"));
+        }
     }
 
     void argumentsArriveUnchanged() {

@@ -458,6 +458,8 @@ TEST_F(DiskCacheTest, OnlyAFolderOfTheUsersOwnClosedToOthersIsUsed) {
     };
     const mode_t savedMask = ::umask(0);
     const QString own = make(QStringLiteral("own-open"), 0777);
+    // Open to others only, the group shut out: a test of the group's bits alone misses it.
+    const QString ownOthers = make(QStringLiteral("own-others"), 0705);
     const QString target = make(QStringLiteral("target"), 0700);
     const QString link = base + QStringLiteral("link");
     ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()),
@@ -474,6 +476,7 @@ TEST_F(DiskCacheTest, OnlyAFolderOfTheUsersOwnClosedToOthersIsUsed) {
     };
     std::vector<Case> cases{
         {own, true, CacheFolderRefusal::None},
+        {ownOthers, true, CacheFolderRefusal::None},
         {base + QStringLiteral("fresh/quillmark"), true, CacheFolderRefusal::None},
         {link, false, CacheFolderRefusal::Link}};
     if (!others.isEmpty()) cases.push_back({others, false, CacheFolderRefusal::OthersOwner});

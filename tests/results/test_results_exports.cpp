@@ -1,5 +1,9 @@
 // The exports of the results list: the text file's bytes, the clipboard text,
 // the workbook as a real reader sees it, the distinct paths and the wait.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -13,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "fs/fs.h"
 #include "results/exports.h"
 #include "results/opening.h"
 #include "results/resultslist.h"
@@ -312,6 +317,25 @@ TEST(Workbook, CellsThatLookLikeFormulasStayTextWithEveryCharacter) {
     for (const QString& snippet : snippets)
         EXPECT_TRUE(strings.contains("<t>" + snippet.toUtf8() + "</t>")) << snippet.toStdString();
     EXPECT_TRUE(strings.contains("<t>=x.pdf</t>"));
+}
+
+// Catches a workbook saved over a private file (0600) that others may then
+// read, its name UTF-8 or not.
+TEST(Workbook, SavedOverAFileKeepsItsPermissions) {
+    QTemporaryDir dir;
+    ResultsList list;
+    addRow(list, QStringLiteral("a.pdf"), QStringLiteral("salad"));
+    for (const QByteArray& name : {QByteArray("/r.xlsx"), QByteArray("/r\xe9.xlsx")}) {
+        const QByteArray native = QFile::encodeName(dir.path()) + name;
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        ASSERT_TRUE(fd >= 0 && ::fchmod(fd, 0600) == 0 && ::close(fd) == 0);
+        writeResultsWorkbook(list.rows(), fs::decodeName(native));
+        struct stat st {};
+        ASSERT_EQ(::stat(native.constData(), &st), 0);
+        EXPECT_GT(st.st_size, 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << name.constData();
+        ::unlink(native.constData());
+    }
 }
 
 TEST(Workbook, NewPathsSayWhatTheyAreAndNeverReplaceAFile) {

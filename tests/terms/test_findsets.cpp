@@ -89,6 +89,41 @@ TEST_F(ListFile, TheListStopsGrowingAtItsLimit) {
     EXPECT_EQ(list.last(), QStringLiteral("b"));
 }
 
+// Catches a UTF-16 list (as Windows' editors save it) read as UTF-8, so that
+// no phrase matches, a UTF-8 mark glued to the first phrase, and a list with
+// NULs and no mark taken silently.
+TEST(PhraseListBytes, ReadByTheirByteOrderMarkAndRefusedWithNulsAndNone) {
+    struct Case {
+        std::string bytes;
+        QStringList lines;  // empty: refused
+    };
+    const QStringList both{QStringLiteral("fox"), QString::fromUtf8("caf\xc3\xa9")};
+    using namespace std::string_literals;
+    const Case cases[] = {
+        {"\xFF\xFE"
+         "f\0o\0x\0\r\0\n\0c\0a\0f\0\xE9\0"s,
+         both},
+        {"\xFE\xFF"
+         "\0f\0o\0x\0\n\0c\0a\0f\0\xE9\0\n"s,
+         both},
+        {"\xEF\xBB\xBF"
+         "fox\ncaf\xC3\xA9"s,
+         both},
+        {"fox\ncaf\xE9\n"s, both},  // Latin-1 fallback
+        {"f\0o\0x\0\n\0"s, {}},     // UTF-16 without its mark
+        {"\xEF\xBB\xBF"
+         "fox\0"s,
+         {}},
+    };
+    for (const Case& c : cases) {
+        if (c.lines.isEmpty()) {
+            EXPECT_THROW(phraseListLines(c.bytes, QStringLiteral("l.txt")), Error) << c.bytes;
+            continue;
+        }
+        EXPECT_EQ(phraseListLines(c.bytes, QStringLiteral("l.txt")), c.lines) << c.bytes;
+    }
+}
+
 TEST(ListFileDialog, ReturnedLengthIsPathOrFolderAndNamesJoinedByNul) {
     EXPECT_EQ(dialogSelectionLength({}), 0);
     EXPECT_EQ(dialogSelectionLength({"/home/u/list.txt"}), 16);

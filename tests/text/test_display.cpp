@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "text/display.h"
+#include "text/names.h"
 
 namespace qm {
 namespace {
@@ -36,6 +37,29 @@ TEST(Characters, ASurrogatePairIsOneCharacterAndIsNeverCut) {
                          left.size() < c.text.size() && c.text.at(left.size()).isLowSurrogate())
                 << "a pair cut in two at " << limit;
         }
+    }
+}
+
+// Catches a line of a report of several lines (the second: "File not found:
+// NAME") shown without the display rule, a raw U+202E reordering it, and a
+// name's byte that is not UTF-8 printed as another one.
+TEST(Display, EveryLineOfAReportIsShownByTheRule) {
+    const QString raw = text::decodeName("caf\xe9");
+    struct Case {
+        QString text;
+        QByteArray lines;  // displayBytes with line feeds kept
+    };
+    const Case cases[] = {
+        {QStringLiteral("heading\nFile not found: a\u202Eb.txt\nc\u2066d\te"),
+         "heading\nFile not found: a<U+202E>b.txt\nc<U+2066>d e"},
+        {QStringLiteral("\u202E\n\n\u2069"), "<U+202E>\n\n<U+2069>"},
+        {raw + QStringLiteral("\u202E\n") + raw, "caf\xe9<U+202E>\ncaf\xe9"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(text::displayBytes(c.text, true), c.lines) << c.lines.constData();
+        // The text's face: the same lines, a raw byte written as "\xE9".
+        EXPECT_EQ(text::displayText(c.text, true),
+                  QString::fromUtf8(c.lines).replace(QChar(0xFFFD), QStringLiteral("\\xE9")));
     }
 }
 
