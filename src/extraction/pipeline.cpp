@@ -95,6 +95,11 @@ TextPipeline::Run::~Run() {
     runs.erase(std::remove(runs.begin(), runs.end(), this), runs.end());
 }
 
+void TextPipeline::Run::holdAhead(int at) {
+    plan_.workAhead = false;
+    if (owner_) owner_->dropAheadOf(*this, at);
+}
+
 std::shared_ptr<TextPipeline::Job> TextPipeline::jobFor(Run* run, int index, const QString& path,
                                                         const QString& password, bool toFront) {
     const bool onDemand = run && index > 0 && run->plan_.keptTextsOnDemand;

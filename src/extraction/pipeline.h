@@ -282,6 +282,9 @@ class TextPipeline::Run {
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
     const RunPlan& plan() const { return plan_; }
+    // Nothing more is begun ahead of position `at`: what was begun for later
+    // files ends (a stop after the current file).
+    void holdAhead(int at);
 
   private:
     friend class TextPipeline;

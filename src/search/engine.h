@@ -61,6 +61,7 @@ struct SearchProblem {
     CacheFolderRefusal refusal = CacheFolderRefusal::None;
     int error = 0;
     QString tesseract;      // as asked; empty when none was found
+    bool present = false;   // OcrUnavailable: tesseract is there but gave no version
     QStringList missing;    // languages not installed
     QStringList installed;  // languages that are
     bool multiple = false;  // NothingToSearchFor: the find set was asked for

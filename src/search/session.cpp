@@ -246,6 +246,8 @@ void SearchSession::abandonLater() {
 
 void SearchSession::stopAfterCurrentFile() {
     stopAfterFile_ = true;
+    // The current file goes on; nothing after it is begun any more.
+    if (run_) run_->holdAhead(at_);
 }
 
 void SearchSession::finish() {
