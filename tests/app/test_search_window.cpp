@@ -259,6 +259,31 @@ class SearchWindowTest : public QObject {
         QVERIFY(w->form->StopRequested);
     }
 
+    // Enter in the phrase field during a search leaves the run alone: only
+    // "Stop Searching" stops it. Fault: Enter clicking the button whatever
+    // its caption, so that it stops the search it started.
+    void enterDuringASearchDoesNotStopIt() {
+        auto w = window();
+        w->form->ExtractorPath =
+            script(QStringLiteral("slow3"), QStringLiteral("sleep 0.3\nprintf 'one fox'"));
+        w->phrase(QStringLiteral("fox"));
+        w->form->fileList.add({alpha_, beta_});
+        bool pressed = false;
+        QString captionAfter;
+        w->onTick([&] {
+            if (!pressed && extracting()) {
+                pressed = true;
+                QTest::keyClick(w->form->Text1, Qt::Key_Return);
+                captionAfter = w->caption();
+            }
+        });
+        w->search();
+        QVERIFY(pressed);
+        QCOMPARE(captionAfter, QStringLiteral("Stop Searching"));
+        QCOMPARE(w->rows(), (QStringList{alpha_ + "|one fox...", beta_ + "|one fox..."}));
+        QCOMPARE(w->boxes.messageTexts(), QStringList{done({})});
+    }
+
     void startAgainWhileAStoppedRunFinishes() {
         auto w = window();
         w->form->ExtractorPath =
