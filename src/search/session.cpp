@@ -132,9 +132,14 @@ void SearchSession::next() {
     // A file is looked at before its password is asked for: one that can no
     // longer be read is reported as not copied, without a prompt.
     if (!fs::isFile(path)) {
-        FileText notCopied;
-        notCopied.outcome = TextOutcome::NotCopied;
-        arrived(notCopied, QString());
+        // From the event loop too, as every text comes.
+        state_ = State::Waiting;
+        QTimer::singleShot(0, this, [this, serial] {
+            if (serial != serial_ || state_ != State::Waiting) return;
+            FileText notCopied;
+            notCopied.outcome = TextOutcome::NotCopied;
+            arrived(notCopied, QString());
+        });
         return;
     }
     state_ = State::Asking;
@@ -186,12 +191,9 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
     state_ = State::Starting;
     const int serial = serial_;
     const QString path = plan_.files.at(at_ - 1);
-    auto goOn = [this, serial] {
-        // The next file on the next turn of the event loop: events wait no longer than a file.
-        QTimer::singleShot(0, this, [this, serial] {
-            if (serial == serial_ && state_ == State::Starting) next();
-        });
-    };
+    // The next file at once: every file's text comes from the event loop, so
+    // events wait no longer than a file.
+    auto goOn = [this] { next(); };
     if (!readError.isEmpty()) {
         ticket_ = TextPipeline::Ticket();
         host_.stageFailed(RunStage::Extraction, readError);
