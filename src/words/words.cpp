@@ -39,6 +39,8 @@ QString walkProblemReason(int error) {
     if (error == ENAMETOOLONG)
         return QStringLiteral("the path is longer than the system takes (%1 bytes)")
             .arg(QLocale(QLocale::English).toString(4096));
+    if (error == ELOOP)
+        return QStringLiteral("a link back to a folder that holds it (a loop), not followed");
     return QString::fromLocal8Bit(std::strerror(error));
 }
 

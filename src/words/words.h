@@ -34,7 +34,7 @@ QString passwordPrompt(const QString& path);
 
 // The line above the report of what a folder walk could not read, and the
 // reason of one path in it (the system's error number; ENAMETOOLONG: the path
-// is longer than the system takes).
+// is longer than the system takes; ELOOP: a link that leads back above itself).
 inline constexpr const char* kWalkProblemsHeading = "These folders or files could not be read:";
 QString walkProblemReason(int error);
 
