@@ -140,18 +140,18 @@ void writeToTarget(const TsvTarget& target, const QByteArray& bytes) {
     if (error != 0) throw Error(failure(target.path, reason(error)));
 }
 
-void writeTsv(const TsvTarget& target, const ResultRows& rows) {
+fs::LostAttributes writeTsv(const TsvTarget& target, const ResultRows& rows) {
+    fs::LostAttributes lost;
     if (target.kind == TsvTarget::Kind::Atomic) {
-        writeResultsText(rows, target.path);
-        return;
-    }
-    if (rows.empty()) {
+        writeResultsText(rows, target.path, {}, &lost);
+    } else if (rows.empty()) {
         writeToTarget(target, QByteArray());
-        return;
+    } else {
+        // Rows already printed to standard output come before the file's bytes.
+        std::fflush(stdout);
+        writeToTarget(target, resultsText(rows).toUtf8());
     }
-    // Rows already printed to standard output come before the file's bytes.
-    std::fflush(stdout);
-    writeToTarget(target, resultsText(rows).toUtf8());
+    return lost;
 }
 
 }  // namespace qm::cli

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "fs/keptattributes.h"
 #include "results/resultrows.h"
 
 namespace qm::cli {
@@ -37,7 +38,8 @@ void writeToTarget(const TsvTarget& target, const QByteArray& bytes);
 
 // Writes the rows in the text file format (results/exports.h) to the target in
 // one write. Without rows, an Atomic target is left as it is and a Direct one
-// (a FIFO) is opened and closed, so its reader sees the end. Throws qm::Error.
-void writeTsv(const TsvTarget& target, const ResultRows& rows);
+// (a FIFO) is opened and closed, so its reader sees the end. Returns what an
+// Atomic target's new file could not keep of the old one. Throws qm::Error.
+fs::LostAttributes writeTsv(const TsvTarget& target, const ResultRows& rows);
 
 }  // namespace qm::cli

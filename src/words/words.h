@@ -8,6 +8,7 @@
 
 #include "extraction/outcome.h"
 #include "extraction/textcache.h"
+#include "fs/keptattributes.h"
 
 namespace qm {
 
@@ -43,5 +44,9 @@ QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal
 
 // The answer to saving a results list without rows.
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";
+
+// The warning after a save over a file whose owner, group, mode or access
+// list the new file could not keep; empty when it kept them all.
+QString attributesNotKeptText(const QString& path, const fs::LostAttributes& lost);
 
 }  // namespace qm
