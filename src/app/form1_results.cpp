@@ -115,8 +115,11 @@ void Form1::PushButton4_Click() {
     if (path.isEmpty()) return;
     p.step(102, [&] { setMousePointer(MousePointer::Busy); });
     p.step(104, [&] {
-        if (!writeResultsText(results.rows(), path, pumpingStep(services_.pump)))
+        fs::LostAttributes lost;
+        if (!writeResultsText(results.rows(), path, pumpingStep(services_.pump), &lost))
             services_.boxes->message(QString::fromLatin1(kNoResultsToSave), applicationTitle());
+        else if (lost.any())
+            services_.boxes->message(attributesNotKeptText(path, lost), applicationTitle());
     });
     p.step(106, [&] { setMousePointer(MousePointer::Default); });
 }
@@ -222,7 +225,10 @@ void Form1::PushButton13_Click() {
     const bool written = p.step(106, [&] {
         if (saveInstead) {
             // A failed write leaves the chosen file as it was.
-            writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
+            const fs::LostAttributes lost =
+                writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
+            if (lost.any())
+                services_.boxes->message(attributesNotKeptText(path, lost), applicationTitle());
             return;
         }
         const QString folder =

@@ -299,7 +299,8 @@ class CommandLineSearch {
             ResultRows rows;
             for (const auto& [path, snippet] : printer_->kept()) rows.append(path, snippet);
             if (rows.empty()) problem(QString::fromLatin1(kNoResultsToSave));
-            writeTsv(tsv_, rows);
+            const fs::LostAttributes lost = writeTsv(tsv_, rows);
+            if (lost.any()) problem(attributesNotKeptText(tsv_.path, lost));
             return true;
         } catch (const Error& e) {
             problem(e.description());

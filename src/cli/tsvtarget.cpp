@@ -141,22 +141,23 @@ void writeToTarget(const TsvTarget& target, const QByteArray& bytes) {
     if (error != 0) throw Error(failure(target.path, reason(error)));
 }
 
-void writeTsv(const TsvTarget& target, const ResultRows& rows) {
+fs::LostAttributes writeTsv(const TsvTarget& target, const ResultRows& rows) {
+    fs::LostAttributes lost;
     if (target.kind == TsvTarget::Kind::Atomic) {
-        writeResultsText(rows, target.path);
-        return;
-    }
-    if (rows.empty()) {
+        writeResultsText(rows, target.path, {}, &lost);
+    } else if (rows.empty()) {
         writeToTarget(target, QByteArray());
-        return;
+    } else {
+        // Rows already printed to standard output come before the file's bytes.
+        std::fflush(stdout);
+        // On a terminal the text is read, not kept: its bidirectional controls
+        // shown as the rows show them, so that none reorders what follows.
+        const bool terminal =
+            target.kind == TsvTarget::Kind::Descriptor && ::isatty(target.descriptor);
+        const QString text = resultsText(rows);
+        writeToTarget(target, (terminal ? text::showBidiControls(text) : text).toUtf8());
     }
-    // Rows already printed to standard output come before the file's bytes.
-    std::fflush(stdout);
-    // On a terminal the text is read, not kept: its bidirectional controls
-    // shown as the rows show them, so that none reorders what follows.
-    const bool terminal = target.kind == TsvTarget::Kind::Descriptor && ::isatty(target.descriptor);
-    const QString text = resultsText(rows);
-    writeToTarget(target, (terminal ? text::showBidiControls(text) : text).toUtf8());
+    return lost;
 }
 
 }  // namespace qm::cli

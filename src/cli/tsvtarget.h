@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "fs/keptattributes.h"
 #include "results/resultrows.h"
 
 namespace qm::cli {
@@ -37,9 +38,10 @@ void writeToTarget(const TsvTarget& target, const QByteArray& bytes);
 
 // Writes the rows in the text file format (results/exports.h) to the target in
 // one write; a descriptor that is a terminal gets bidirectional controls
-// shown as "<U+202E>", as rows show them (a file keeps them: it is data). Without rows, an Atomic
-// target is left as it is and a Direct one (a FIFO) is opened and closed, so its reader sees the
-// end. Throws qm::Error.
-void writeTsv(const TsvTarget& target, const ResultRows& rows);
+// shown as "<U+202E>", as rows show them (a file keeps them: it is data).
+// Without rows, an Atomic target is left as it is and a Direct one (a FIFO) is
+// opened and closed, so its reader sees the end. Returns what an Atomic
+// target's new file could not keep of the old one. Throws qm::Error.
+fs::LostAttributes writeTsv(const TsvTarget& target, const ResultRows& rows);
 
 }  // namespace qm::cli

@@ -16,8 +16,12 @@ QString findExtractor() {
     return findProgram("pdftotext");
 }
 
+QString pathArgument(const QString& path) {
+    return path.startsWith(u'-') ? QStringLiteral("./") + path : path;
+}
+
 QStringList plainArguments(const QString& pdfPath) {
-    return {pdfPath, QStringLiteral("-")};
+    return {pathArgument(pdfPath), QStringLiteral("-")};
 }
 
 QString findQpdf() {
@@ -25,16 +29,16 @@ QString findQpdf() {
 }
 
 QStringList decryptArguments(const QString& pdfPath) {
-    return {QStringLiteral("--password-file=-"), QStringLiteral("--decrypt"), pdfPath,
+    return {QStringLiteral("--password-file=-"), QStringLiteral("--decrypt"), pathArgument(pdfPath),
             QStringLiteral("-")};
 }
 
 QStringList requiresPasswordArguments(const QString& pdfPath) {
-    return {QStringLiteral("--requires-password"), pdfPath};
+    return {QStringLiteral("--requires-password"), pathArgument(pdfPath)};
 }
 
 QStringList checkArguments(const QString& pdfPath) {
-    return {QStringLiteral("--check"), pdfPath};
+    return {QStringLiteral("--check"), pathArgument(pdfPath)};
 }
 
 QByteArray passwordInput(const QString& password) {

@@ -28,6 +28,11 @@ inline constexpr const char* kDecryptedPdfName = "open.pdf";
 // The time an extraction may take by default before it is ended.
 inline constexpr int kDefaultTimeLimitSeconds = 600;
 
+// A path as a child's argument: a relative path beginning with "-", which the
+// program would read as an option, gets "./" before it. Every argument list of
+// a child that names a file takes its path through here.
+QString pathArgument(const QString& path);
+
 // Extractor arguments: the text of `pdfPath` on standard output, for the
 // program to write (runChild's output file), so that no write goes unchecked.
 QStringList plainArguments(const QString& pdfPath);

@@ -152,12 +152,12 @@ QStringList renderArguments(const QString& pdf, int page, int dpi) {
             QStringLiteral("-l"),
             p,
             QStringLiteral("-singlefile"),
-            pdf};
+            pathArgument(pdf)};
 }
 
 QStringList recognizeArguments(const QString& image, const QString& languages, int dpi) {
-    return {image,     QStringLiteral("stdout"), QStringLiteral("-l"),
-            languages, QStringLiteral("--dpi"),  QString::number(dpi)};
+    return {pathArgument(image), QStringLiteral("stdout"), QStringLiteral("-l"),
+            languages,           QStringLiteral("--dpi"),  QString::number(dpi)};
 }
 
 QStringList recognizeEnvironment() {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "extraction/extractor.h"
 #include "fs/fs.h"
 
 namespace qm {
@@ -52,20 +53,21 @@ int parsePageCount(const QByteArray& answer) {
 int countPages(const QString& qpdfPath, const QString& pdf, const QString& reportPath,
                ChildToken& token, int timeLimitMs) {
     if (qpdfPath.isEmpty()) return 0;
-    const ChildResult r = runChild(qpdfPath, {QStringLiteral("--show-npages"), pdf}, token, {},
-                                   timeLimitMs, reportPath);
+    const ChildResult r =
+        runChild(qpdfPath, pageCountArguments(pdf), token, {}, timeLimitMs, reportPath);
     // qpdf's 3: done, with warnings (a repaired file); the count still stands.
     const auto answer = takeAnswer(r, reportPath, 64, {0, 3});
     return answer ? parsePageCount(*answer) : 0;
 }
 
+QStringList pageCountArguments(const QString& pdf) {
+    return {QStringLiteral("--show-npages"), pathArgument(pdf)};
+}
+
 QStringList rangeArguments(const QString& pdf, const PageRange& range) {
-    return {QStringLiteral("-f"),
-            QString::number(range.first),
-            QStringLiteral("-l"),
-            QString::number(range.last),
-            pdf,
-            QStringLiteral("-")};
+    return {QStringLiteral("-f"), QString::number(range.first),
+            QStringLiteral("-l"), QString::number(range.last),
+            pathArgument(pdf),    QStringLiteral("-")};
 }
 
 namespace {

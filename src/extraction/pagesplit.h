@@ -37,6 +37,9 @@ int countPages(const QString& qpdfPath, const QString& pdf, const QString& repor
 // nothing else; 0 for anything else.
 int parsePageCount(const QByteArray& answer);
 
+// qpdf: the page count of `pdf` on standard output.
+QStringList pageCountArguments(const QString& pdf);
+
 // Extractor arguments for one range of `pdf`, its text on standard output.
 QStringList rangeArguments(const QString& pdf, const PageRange& range);
 

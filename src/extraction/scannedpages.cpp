@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "extraction/extractor.h"
 #include "fs/fs.h"
 #include "text/display.h"
 #include "text/textfile.h"
@@ -60,7 +61,7 @@ TextPages findTextlessPagesIn(std::string_view utf8) {
 
 QStringList imageListArguments(const QString& pdf, int first, int last) {
     return {QStringLiteral("-list"), QStringLiteral("-f"),  QString::number(first),
-            QStringLiteral("-l"),    QString::number(last), pdf};
+            QStringLiteral("-l"),    QString::number(last), pathArgument(pdf)};
 }
 
 std::vector<int> parseImagePages(const QByteArray& listing) {
@@ -101,7 +102,7 @@ std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
 
 QStringList pageSizeArguments(const QString& pdf, int first, int last) {
     return {QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"),
-            QString::number(last), pdf};
+            QString::number(last), pathArgument(pdf)};
 }
 
 std::map<int, double> parsePageSizes(const QByteArray& listing) {

@@ -8,7 +8,10 @@
 #include <unistd.h>
 #include <QChar>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -188,10 +191,34 @@ void attempt(FolderWalkStage stage, const FolderWalkFailure& failed, F&& body) {
     }
 }
 
+// The real folders the walk has met (device and inode), so that each is
+// walked once, however many links lead to it.
+using SeenFolders = std::set<std::pair<dev_t, ino_t>>;
+
+// The folder's path with every link resolved; empty when it cannot be had.
+QByteArray realPath(const QByteArray& path) {
+    char* real = ::realpath(path.constData(), nullptr);
+    if (!real) return QByteArray();
+    QByteArray out(real);
+    std::free(real);
+    return out;
+}
+
+// True when the link `name` in the folder `folder` leads to that folder or to
+// one that holds it: following it would walk the same tree again.
+bool leadsAbove(const QByteArray& folder, const char* name) {
+    const QByteArray here = realPath(folder);
+    const QByteArray target = realPath(folder + name);
+    if (here.isEmpty() || target.isEmpty()) return false;
+    return here == target || target == "/" || here.startsWith(target + '/');
+}
+
 // Lists the subfolders of every entry of `level` that may be walked, in order.
-// Entries that cannot be listed are removed from `level`.
+// Entries that cannot be listed are removed from `level`. A link to a folder
+// is followed as the folder, unless the folder was met before; a link that
+// leads back above itself (a loop) is named in `problems` with ELOOP.
 QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailure& failed,
-                      WalkProblems* problems) {
+                      WalkProblems* problems, SeenFolders& seen) {
     QStringList found;
     qsizetype i = 0;
     while (i < level.size()) {
@@ -227,14 +254,26 @@ QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailu
             }
             const qsizetype first = found.size();
             while (const dirent* e = dir.next()) {
-                if (entryType(dir.fd(), e) != DT_DIR)
-                    continue;  // links to folders are not followed
+                const unsigned char type = entryType(dir.fd(), e);
+                if (type != DT_DIR && type != DT_LNK) continue;
                 const char* name = e->d_name;
                 const std::size_t len = std::strlen(name);
                 if (len >= static_cast<std::size_t>(kNameLimit)) continue;
                 if (name[0] == '.') continue;  // hidden folders and their trees
+                // A link is followed: what it leads to decides. A folder whose
+                // entries cannot be looked at (no search permission) is still
+                // listed, for the level below to name.
+                struct stat sub {};
+                const bool known = ::fstatat(dir.fd(), name, &sub, 0) == 0;
+                if (known ? !S_ISDIR(sub.st_mode) : type != DT_DIR) continue;
                 const QByteArray bytes = QByteArray::fromRawData(name, static_cast<qsizetype>(len));
-                found.push_back(f + fs::decodeName(bytes) + u'/');
+                const QString path = f + fs::decodeName(bytes) + u'/';
+                if (known && !seen.insert({sub.st_dev, sub.st_ino}).second) {
+                    // Walked already: another link to it goes unsaid, a loop is named.
+                    if (type == DT_LNK && leadsAbove(native, name)) note(problems, path, ELOOP);
+                    continue;
+                }
+                found.push_back(path);
             }
             std::sort(found.begin() + first, found.end(), [](const QString& a, const QString& b) {
                 return byName(QStringView(a).chopped(1), QStringView(b).chopped(1));
@@ -300,9 +339,14 @@ void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
                  const FolderWalkFailure& failed, WalkProblems* problems) {
     // The levels below the entries of `folders`, each listed from the one above.
     std::vector<QStringList> levels;
-    QStringList current = walkLevel(folders, pump, failed, problems);
+    SeenFolders seen;
+    for (const QString& f : folders) {
+        struct stat st {};
+        if (::stat(fs::encodeName(f).constData(), &st) == 0) seen.insert({st.st_dev, st.st_ino});
+    }
+    QStringList current = walkLevel(folders, pump, failed, problems, seen);
     while (recurse && !current.isEmpty()) {
-        QStringList next = walkLevel(current, pump, failed, problems);
+        QStringList next = walkLevel(current, pump, failed, problems, seen);
         levels.push_back(std::move(current));
         current = std::move(next);
     }

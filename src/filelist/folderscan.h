@@ -58,8 +58,11 @@ using WalkProblems = std::vector<WalkProblem>;
 // the subfolders of the entries (each folder's by name, letter case ignored
 // first), then the folders one level deeper (grouped by parent, parents in the
 // order of the level above), and so on when `recurse`. Folders whose names
-// begin with "." and symbolic links to folders are neither walked nor listed;
-// an entry of `folders` itself is always walked. Any other name is walked as
+// begin with "." are neither walked nor listed; an entry of `folders` itself
+// is always walked. A symbolic link to a folder is walked and listed as a
+// folder of its name; each real folder (device and inode) is walked once: a
+// link to a folder met before is passed over, and one that leads back to a
+// folder that holds it (a loop) is named in `problems` with ELOOP. Any other name is walked as
 // it is: names are never patterns, and bytes that are not UTF-8 are kept
 // (fs::decodeName). An entry that cannot be listed is removed: one that
 // vanished without a word, one without permission, or whose path is longer

@@ -44,13 +44,14 @@ QString resultsText(const ResultRows& list, const ExportStep& step) {
     return text;
 }
 
-void writeTextFile(const QString& text, const QString& path) {
+fs::LostAttributes writeTextFile(const QString& text, const QString& path) {
     auto failure = [&](const QString& what, const QString& reason) {
         return Error(QStringLiteral("Could not ") + what + QStringLiteral(" the file \"") + path +
                      QStringLiteral("\": ") + reason);
     };
     // Unbuffered, so that a short write (a full disk, a size limit) is seen
     // here and the old file is kept rather than replaced by a cut-off one.
+    const fs::FileAttributes old = fs::attributesOf(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw failure(QStringLiteral("create"), file.errorString());
@@ -65,12 +66,16 @@ void writeTextFile(const QString& text, const QString& path) {
         }
         done += n;
     }
+    const fs::LostAttributes lost = fs::giveAttributes(file.handle(), old);
     if (!file.commit()) throw failure(QStringLiteral("write"), file.errorString());
+    return lost;
 }
 
-bool writeResultsText(const ResultRows& rows, const QString& path, const ExportStep& step) {
+bool writeResultsText(const ResultRows& rows, const QString& path, const ExportStep& step,
+                      fs::LostAttributes* lost) {
     if (rows.empty()) return false;
-    writeTextFile(resultsText(rows, step), path);
+    const fs::LostAttributes l = writeTextFile(resultsText(rows, step), path);
+    if (lost) *lost = l;
     return true;
 }
 

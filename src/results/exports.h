@@ -10,6 +10,7 @@
 #include <QString>
 #include <functional>
 
+#include "fs/keptattributes.h"
 #include "results/resultrows.h"
 
 namespace qm {
@@ -26,12 +27,16 @@ QString resultsText(const ResultRows& rows, const ExportStep& step = {});
 
 // Replaces the file at `path` with `text` in UTF-8 without BOM. The text goes
 // to a temporary file beside the target that is then renamed over it, so a
-// failed write leaves an existing file as it was. Throws qm::Error on failure.
-void writeTextFile(const QString& text, const QString& path);
+// failed write leaves an existing file as it was; the new file keeps the old
+// one's owner, group, mode and access list where it may, and what it could
+// not keep is returned. Throws qm::Error on failure.
+fs::LostAttributes writeTextFile(const QString& text, const QString& path);
 
 // Writes the rows as the text file at `path`; false, writing nothing, when
-// there are none. Throws qm::Error on failure.
-bool writeResultsText(const ResultRows& rows, const QString& path, const ExportStep& step = {});
+// there are none. What of the old file could not be kept goes to `lost`
+// (may be null). Throws qm::Error on failure.
+bool writeResultsText(const ResultRows& rows, const QString& path, const ExportStep& step = {},
+                      fs::LostAttributes* lost = nullptr);
 
 // The clipboard text: one line per ticked row (per row when none is ticked),
 // each cell padded with blanks to the longest cell of its column over all

@@ -16,6 +16,7 @@
 #include <map>
 
 #include "fs/fs.h"
+#include "fs/keptattributes.h"
 #include "results/exports.h"
 #include "text/display.h"
 #include "text/error.h"
@@ -155,18 +156,31 @@ QString temporaryBeside(const QString& path) {
 
 const int kMaxWorkbookRows = static_cast<int>(LXW_ROW_MAX) - 1;
 
-void writeResultsWorkbook(const ResultRows& list, const QString& path, const ExportStep& step) {
+fs::LostAttributes writeResultsWorkbook(const ResultRows& list, const QString& path,
+                                        const ExportStep& step) {
     if (list.count() > kMaxWorkbookRows)
         throw Error(QStringLiteral("Too many rows for a worksheet."));
 
     // The workbook is written beside the target and renamed over it when
     // whole, so a failed write leaves what was there.
+    const fs::FileAttributes old = fs::attributesOf(path);
     const QString temporary = temporaryBeside(path);
+    const auto failed = [&](int error) {
+        return Error(QStringLiteral("Could not write the workbook \"") + path +
+                     QStringLiteral("\": ") + QString::fromLocal8Bit(std::strerror(error)));
+    };
     try {
         writeRows(list, temporary, path, step);
+        fs::LostAttributes lost;
+        if (old.exists) {
+            const int fd = ::open(fs::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) throw failed(errno);
+            lost = fs::giveAttributes(fd, old);
+            ::close(fd);
+        }
         if (::rename(fs::encodeName(temporary).constData(), fs::encodeName(path).constData()))
-            throw Error(QStringLiteral("Could not write the workbook \"") + path +
-                        QStringLiteral("\": ") + QString::fromLocal8Bit(std::strerror(errno)));
+            throw failed(errno);
+        return lost;
     } catch (...) {
         QFile::remove(temporary);
         throw;

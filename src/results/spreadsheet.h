@@ -28,8 +28,11 @@ extern const int kMaxWorkbookRows;
 // cell (exports.h). The workbook is written to a temporary file beside `path`
 // that replaces any file there only once it is whole. Throws qm::Error when
 // the workbook cannot be written, leaving `path` as it was, or when there are
-// more than kMaxWorkbookRows rows (the caller says so first).
-void writeResultsWorkbook(const ResultRows& rows, const QString& path, const ExportStep& step = {});
+// more than kMaxWorkbookRows rows (the caller says so first). The workbook
+// keeps the replaced file's owner, group, mode and access list where it may;
+// what it could not keep is returned.
+fs::LostAttributes writeResultsWorkbook(const ResultRows& rows, const QString& path,
+                                        const ExportStep& step = {});
 
 // The folder a workbook for the spreadsheet program goes to: the user's
 // documents folder when it exists or can be made, else the temporary folder.

@@ -250,6 +250,27 @@ LooseCut looseCutAfter(std::string_view piece, LooseCut before) {
     return softHyphen ? LooseCut::AfterSoftHyphen : before;
 }
 
+std::size_t looseKeptCodePoints(std::string_view piece, std::size_t enough) {
+    const auto* s = reinterpret_cast<const unsigned char*>(piece.data());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < piece.size() && kept < enough;) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            kept += isSpace(b) ? 0 : 1;
+            ++i;
+            continue;
+        }
+        const std::size_t len = std::min<std::size_t>(b < 0xE0   ? 2
+                                                      : b < 0xF0 ? 3
+                                                                 : 4,
+                                                      piece.size() - i);
+        const char32_t c = utf8::decode(s + i, len);
+        kept += isSpace(c) || isSkipped(c) ? 0 : 1;
+        i += len;
+    }
+    return kept;
+}
+
 std::size_t looseBorrowedLead(std::string_view piece, LooseCut before) {
     if (before == LooseCut::Clear) return 0;
     const auto* s = reinterpret_cast<const unsigned char*>(piece.data());

@@ -56,4 +56,10 @@ LooseCut looseCutAfter(std::string_view piece, LooseCut before);
 // occurrence begins there.
 std::size_t looseBorrowedLead(std::string_view piece, LooseCut before);
 
+// Code points of `piece` (valid UTF-8) that keep one byte at least in the
+// normal form (neither white space nor a character that takes no room),
+// counted up to `enough`: so many bytes of the normal form at least follow
+// the place where the piece begins.
+std::size_t looseKeptCodePoints(std::string_view piece, std::size_t enough);
+
 }  // namespace qm

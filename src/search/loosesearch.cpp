@@ -1,6 +1,7 @@
 #include "search/loosesearch.h"
 
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -75,20 +76,21 @@ std::size_t searchLooseFile(const QString& path, const QString& textPath,
                             const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
     const bool fold = caseMode == CaseMode::IgnoreCase;
     std::size_t found = 0;
-    std::string window;  // a chunk and the one after it
+    std::string window;  // a chunk and those after it that an occurrence may reach
     try {
         for (qsizetype k = 0; k < phrases.size(); ++k) {
             const std::string phrase = loosePhrase(phrases[k], fold);
             if (phrase.empty()) continue;
-            std::string current;  // the chunk whose occurrences are reported next
+            std::string current;            // the chunk whose occurrences are reported next
+            std::deque<std::string> ahead;  // the chunks read after it
             std::size_t index = 0;
             bool any = false;
             LooseCut cut = LooseCut::Clear;  // where the text stands before `current`
             std::size_t feedsBefore = 0;     // form feeds before `current`
-            // Reports the occurrences that begin in `current`, reading on into `next`.
-            const auto searchCurrent = [&](std::string_view next) {
+            // Reports the occurrences that begin in `current`, reading on into `ahead`.
+            const auto searchCurrent = [&] {
                 window.assign(current);
-                window.append(next);
+                for (const std::string& next : ahead) window.append(next);
                 const LooseText text(window, fold);
                 std::size_t counted = 0;
                 std::size_t feeds = 0;
@@ -111,16 +113,35 @@ std::size_t searchLooseFile(const QString& path, const QString& textPath,
                 feedsBefore +=
                     static_cast<std::size_t>(std::count(current.begin(), current.end(), '\f'));
                 cut = looseCutAfter(current, cut);
+                current = std::move(ahead.front());
+                ahead.pop_front();
+                ++index;
+            };
+            // An occurrence that begins in `current` ends before the chunks
+            // ahead have given the phrase's bytes of the normal form: mostly
+            // within the next chunk, but a long phrase, or a long run of white
+            // space, reaches further.
+            const auto aheadIsEnough = [&] {
+                std::size_t kept = 0;
+                for (const std::string& next : ahead) {
+                    kept += looseKeptCodePoints(next, phrase.size() - kept);
+                    if (kept >= phrase.size()) return true;
+                }
+                return false;
             };
             forEachFileChunk(textPath, [&](std::string_view chunk) {
-                if (any) {
-                    searchCurrent(chunk);
-                    ++index;
+                if (!any) {
+                    current.assign(chunk);
+                    any = true;
+                    return;
                 }
-                current.assign(chunk);
-                any = true;
+                ahead.emplace_back(chunk);
+                while (!ahead.empty() && aheadIsEnough()) searchCurrent();
             });
-            if (any) searchCurrent({});
+            if (!any) continue;
+            // The text has ended: every chunk left reads on to its end.
+            ahead.emplace_back();
+            while (!ahead.empty()) searchCurrent();
         }
     } catch (const Enough&) {
     }

@@ -18,7 +18,8 @@ std::size_t searchLooseText(const QString& path, const TextChunks& chunks,
                             const QStringList& phrases, CaseMode caseMode, SearchSink& sink);
 
 // The text file read chunk by chunk: each chunk is searched together with the
-// next, so an occurrence that begins in one chunk and ends in the next is found.
+// chunks after it that an occurrence beginning in it may reach (the next one,
+// unless the phrase or a run of white space is longer than a chunk).
 std::size_t searchLooseFile(const QString& path, const QString& textPath,
                             const QStringList& phrases, CaseMode caseMode, SearchSink& sink);
 

@@ -1,6 +1,7 @@
 #include "search/searcher.h"
 
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,11 @@ struct SeamBounds {
         return backCodePoints(chunk, chunk.size(), longest - 1 + kSnippetLeadIn);
     }
     // Where the seam ends in the chunk that begins at it.
-    std::size_t headEnd(std::string_view chunk) const {
-        return utf8::advanceCodePoints(chunk, 0, std::max(longest - 1, kSnippetLength));
+    // Code points of the seam after the join.
+    std::size_t head() const { return std::max(longest - 1, kSnippetLength); }
+    // Where the seam ends in the text that begins at it.
+    std::size_t headEnd(std::string_view text) const {
+        return utf8::advanceCodePoints(text, 0, head());
     }
 };
 
@@ -79,13 +83,16 @@ std::size_t searchExact(const QString& path, const TextChunks& chunks, const QSt
     prepared.reserve(static_cast<std::size_t>(phrases.size()));
     for (const QString& phrase : phrases) prepared.push_back(matcher.prepare(phrase));
     const SeamBounds bounds(prepared);
-    // The seam after chunk `c`: the chunks lie one after the other in one buffer.
+    // The seam after chunk `c`: the chunks lie one after the other in one
+    // buffer, so the seam runs on over as many chunks as a long phrase needs.
+    const std::string_view whole = chunks.utf8();
     const auto seamAfter = [&](std::size_t c, std::size_t& tailStart) {
         const std::string_view chunk = chunks.chunk(c);
         tailStart = bounds.tailStart(chunk);
-        const std::string_view next = chunks.chunk(c + 1);
+        const std::string_view rest =
+            whole.substr(static_cast<std::size_t>(chunks.chunk(c + 1).data() - whole.data()));
         return std::string_view(chunk.data() + tailStart,
-                                chunk.size() - tailStart + bounds.headEnd(next));
+                                chunk.size() - tailStart + bounds.headEnd(rest));
     };
     std::size_t found = 0;
     // False when the sink has enough.
@@ -137,11 +144,97 @@ std::size_t searchExact(const QString& path, const TextChunks& chunks, const QSt
     return found;
 }
 
+// The seams of a text that comes chunk by chunk. A seam opens at the end of
+// each chunk and is searched once the text after its join holds as much as
+// the seam's head (or the text has ended): with phrases no longer than a
+// chunk, at once with the head of the next chunk; with a longer phrase, over
+// as many chunks as it takes, which then lie in `window_` one after the other.
+class OpenSeams {
+  public:
+    explicit OpenSeams(const SeamBounds& bounds) : head_(bounds.head()) {}
+
+    // Hands over the seam of each occurrence found: (chunk where it begins,
+    // offset there, the seam, offset in the seam, page, bytes covered).
+    using Report = FunctionRef<void(std::size_t, std::size_t, std::string_view, std::size_t,
+                                    std::size_t, std::size_t)>;
+
+    // The next chunk has come: the seams before it take what they need of it,
+    // and those that have enough are searched.
+    void take(std::string_view chunk, TermMatcher& matcher,
+              const std::vector<std::string>& prepared, Report report) {
+        if (open_.empty()) return;
+        const std::size_t want = head_ - open_.back().after;  // the newest wants the most
+        const std::size_t bytes = utf8::advanceCodePoints(chunk, 0, want);
+        window_.append(chunk.substr(0, bytes));
+        const std::size_t got = bytes < chunk.size() ? want : utf8::countCodePoints(chunk);
+        for (Seam& s : open_) s.after += got;
+        // A seam no longer than a chunk is searched now: the chunk was whole, or the text ends with
+        // it (only the last chunk is short).
+        const bool all = head_ <= kChunkLength;
+        while (!open_.empty() && (all || open_.front().after >= head_))
+            search(open_.front(), matcher, prepared, report);
+    }
+
+    // Chunk `index` has been searched: its seam opens; `page` is the page at its tail.
+    void open(std::string_view chunk, std::size_t index, std::size_t tailStart, std::size_t page) {
+        // An open seam has taken the whole chunk already.
+        if (open_.empty()) window_.assign(chunk.substr(tailStart));
+        const std::size_t at = window_.size() - (chunk.size() - tailStart);
+        open_.push_back({index, tailStart, at, window_.size(), page, 0});
+    }
+
+    // The text has ended: the seams still open have all they will get.
+    void finish(TermMatcher& matcher, const std::vector<std::string>& prepared, Report report) {
+        while (!open_.empty()) search(open_.front(), matcher, prepared, report);
+    }
+
+  private:
+    struct Seam {
+        std::size_t chunk;      // the chunk that ends at the join
+        std::size_t tailStart;  // where the seam begins in that chunk
+        std::size_t at;         // ... and in the window
+        std::size_t join;       // where that chunk ends in the window
+        std::size_t page;       // the page at the seam's beginning
+        std::size_t after;      // code points after the join in the window
+    };
+
+    // Searches the seam at the front and closes it.
+    void search(const Seam s, TermMatcher& matcher, const std::vector<std::string>& prepared,
+                Report report) {
+        open_.pop_front();
+        const std::size_t end =
+            s.join + utf8::advanceCodePoints(std::string_view(window_).substr(s.join), 0, head_);
+        const std::string_view seam = std::string_view(window_).substr(s.at, end - s.at);
+        std::size_t page = s.page;
+        std::size_t counted = 0;
+        findAcross(matcher, seam, s.join - s.at, prepared,
+                   [&](std::size_t, std::size_t offset, std::size_t length) {
+                       page += static_cast<std::size_t>(
+                           std::count(seam.begin() + static_cast<std::ptrdiff_t>(counted),
+                                      seam.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
+                       counted = offset;
+                       report(s.chunk, s.tailStart + offset, seam, offset, page, length);
+                       return true;
+                   });
+        // What no open seam reaches any more goes.
+        const std::size_t keep = open_.empty() ? window_.size() : open_.front().at;
+        window_.erase(0, keep);
+        for (Seam& o : open_) {
+            o.at -= keep;
+            o.join -= keep;
+        }
+    }
+
+    std::size_t head_;  // code points a seam holds after its join
+    std::string window_;
+    std::deque<Seam> open_;
+};
+
 std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                               const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
     TermMatcher matcher(caseMode);
     std::size_t found = 0;
-    // One chunk at a time, with the end of the one before kept for the seam
+    // One chunk at a time, with the end of the ones before kept for the seams
     // between them, finds what the whole text would; phrase by phrase (the
     // text taken once for each) keeps the order of rows.
     try {
@@ -149,11 +242,9 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
             const std::vector<std::string> prepared{matcher.prepare(phrases[k])};
             if (prepared[0].empty()) continue;
             const SeamBounds bounds(prepared);
+            OpenSeams seams(bounds);
             std::size_t c = 0;
             std::size_t feedsBefore = 0;  // form feeds in the chunks before this one
-            std::string seam;             // the end of the chunk before, then the seam
-            std::size_t tailStart = 0;    // where that end begins in its chunk
-            std::size_t tailPage = 1;     // the page there
             const auto emit = [&](std::size_t chunk, std::size_t offset, const Snippet& snippet,
                                   std::size_t page, std::size_t length) {
                 ++found;
@@ -162,21 +253,12 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                     throw Enough{};
                 return true;
             };
+            const auto across = [&](std::size_t chunk, std::size_t offset, std::string_view seam,
+                                    std::size_t at, std::size_t page, std::size_t length) {
+                emit(chunk, offset, snippetAt(seam, at), page, length);
+            };
             text([&](std::string_view chunk) {
-                if (c > 0 && bounds.any()) {
-                    const std::size_t join = seam.size();
-                    seam.append(chunk.substr(0, bounds.headEnd(chunk)));
-                    std::size_t counted = 0;
-                    findAcross(matcher, seam, join, prepared,
-                               [&](std::size_t, std::size_t offset, std::size_t length) {
-                                   tailPage += static_cast<std::size_t>(std::count(
-                                       seam.begin() + static_cast<std::ptrdiff_t>(counted),
-                                       seam.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
-                                   counted = offset;
-                                   return emit(c - 1, tailStart + offset, snippetAt(seam, offset),
-                                               tailPage, length);
-                               });
-                }
+                if (bounds.any()) seams.take(chunk, matcher, prepared, across);
                 // Offsets of one phrase come in order, so the form feeds
                 // before each one are counted once.
                 std::size_t counted = 0;
@@ -190,17 +272,19 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                                 coveredBytes(chunk, offset, prepared[0], caseMode));
                 });
                 if (bounds.any()) {
-                    tailStart = bounds.tailStart(chunk);
-                    seam.assign(chunk.substr(tailStart));
-                    tailPage = 1 + feedsBefore +
-                               static_cast<std::size_t>(std::count(
-                                   chunk.begin(),
-                                   chunk.begin() + static_cast<std::ptrdiff_t>(tailStart), '\f'));
+                    const std::size_t tailStart = bounds.tailStart(chunk);
+                    seams.open(
+                        chunk, c, tailStart,
+                        1 + feedsBefore +
+                            static_cast<std::size_t>(std::count(
+                                chunk.begin(),
+                                chunk.begin() + static_cast<std::ptrdiff_t>(tailStart), '\f')));
                 }
                 feedsBefore +=
                     static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\f'));
                 ++c;
             });
+            seams.finish(matcher, prepared, across);
         }
     } catch (const Enough&) {
     }

@@ -3,7 +3,7 @@
 // order rows are shown (phrase by phrase, each by position), each with its
 // chunk, snippet and page, handed to a sink until it has enough. An
 // occurrence is found wherever it starts, also when it runs on into the next
-// chunk (a phrase longer than a chunk excepted).
+// chunk, or over several chunks (a phrase longer than a chunk).
 
 #include <QString>
 #include <QStringList>
@@ -28,7 +28,8 @@ std::size_t searchText(const QString& path, const TextChunks& chunks, const QStr
 // The same, reading the text file `textPath` chunk by chunk (forEachFileChunk):
 // the same occurrences in the same order, in memory bounded by a few chunks
 // whatever the text's size. With several phrases the file is read once per
-// phrase. A loose occurrence longer than a chunk is not found this way.
+// phrase. An occurrence that runs over several chunks is found too: the end
+// of its first chunk is kept with the chunks after it until the phrase fits.
 // Throws qm::Error when the file cannot be read.
 std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
                            CaseMode caseMode, SearchSink& sink, bool loose = false);

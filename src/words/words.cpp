@@ -1,6 +1,7 @@
 #include "words/words.h"
 
 #include <QLocale>
+#include <QStringList>
 #include <cerrno>
 #include <cstring>
 
@@ -41,7 +42,24 @@ QString walkProblemReason(int error) {
     if (error == ENAMETOOLONG)
         return QStringLiteral("the path is longer than the system takes (%1 bytes)")
             .arg(QLocale(QLocale::English).toString(4096));
+    if (error == ELOOP)
+        return QStringLiteral("a link back to a folder that holds it (a loop), not followed");
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString attributesNotKeptText(const QString& path, const fs::LostAttributes& lost) {
+    QStringList what;
+    if (lost.owner) what << QStringLiteral("owner and group");
+    if (lost.mode) what << QStringLiteral("permissions");
+    if (lost.acl) what << QStringLiteral("access control list");
+    if (what.isEmpty()) return QString();
+    const QString last = what.takeLast();
+    const QString list =
+        what.isEmpty() ? last : what.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    return QStringLiteral("The file \"") + path +
+           QStringLiteral("\" was saved, but it could not keep its ") + list +
+           QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(lost.error)) +
+           QStringLiteral(").");
 }
 
 QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal, int error) {

@@ -8,6 +8,7 @@
 
 #include "extraction/outcome.h"
 #include "extraction/textcache.h"
+#include "fs/keptattributes.h"
 #include "search/engine.h"
 
 namespace qm {
@@ -35,7 +36,7 @@ QString passwordPrompt(const QString& path);
 
 // The line above the report of what a folder walk could not read, and the
 // reason of one path in it (the system's error number; ENAMETOOLONG: the path
-// is longer than the system takes).
+// is longer than the system takes; ELOOP: a link that leads back above itself).
 inline constexpr const char* kWalkProblemsHeading = "These folders or files could not be read:";
 QString walkProblemReason(int error);
 
@@ -55,5 +56,9 @@ QString noPhraseInListText(const QString& list);
 
 // The answer to saving a results list without rows.
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";
+
+// The warning after a save over a file whose owner, group, mode or access
+// list the new file could not keep; empty when it kept them all.
+QString attributesNotKeptText(const QString& path, const fs::LostAttributes& lost);
 
 }  // namespace qm

@@ -13,7 +13,10 @@
 
 #include "extraction/child.h"
 #include "extraction/extractor.h"
+#include "extraction/ocr.h"
+#include "extraction/pagesplit.h"
 #include "extraction/pipeline.h"
+#include "extraction/scannedpages.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
 #include "support/pdfmaker.h"
@@ -181,22 +184,28 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         }
     }
 
-    void aDamagedFileIsToldFromAProtectedOne() {
-        const QString extractor = findExtractor();
-        if (extractor.isEmpty() || findQpdf().isEmpty()) QSKIP("pdftotext and qpdf are needed");
-        // qpdf makes the PDFs: one blank page (its text a lone page break), and it encrypted.
+    // qpdf makes the PDFs: one blank page (its text a lone page break) at `plain`,
+    // and at `locked` the same encrypted with the password "pw".
+    void makeBlankPdfs(const QString& plain, const QString& locked) {
         const QString raw = d() + QStringLiteral("/raw.pdf");
         writeBytes(raw,
                    "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
                    "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
                    "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 200 200]>>endobj\n"
                    "trailer<</Root 1 0 R>>\n%%EOF\n");
-        const QString plain = d() + QStringLiteral("/plain.pdf");
-        const QString locked = d() + QStringLiteral("/locked.pdf");
         QProcess::execute(findQpdf(), {raw, plain});  // repaired, with warnings
         QVERIFY(QFile::exists(plain));
         QProcess::execute(findQpdf(), {"--encrypt", "pw", "pw", "256", "--", plain, locked});
         QVERIFY(QFile::exists(locked));
+    }
+
+  private Q_SLOTS:
+    void aDamagedFileIsToldFromAProtectedOne() {
+        const QString extractor = findExtractor();
+        if (extractor.isEmpty() || findQpdf().isEmpty()) QSKIP("pdftotext and qpdf are needed");
+        const QString plain = d() + QStringLiteral("/plain.pdf");
+        const QString locked = d() + QStringLiteral("/locked.pdf");
+        makeBlankPdfs(plain, locked);
         const QString empty = d() + QStringLiteral("/empty.pdf");
         writeBytes(empty, "");
         QFile whole(plain);
@@ -215,6 +224,50 @@ class ExtractFileTest : public QObject, test::PipelineFixture {
         request.path = locked;
         request.password = QStringLiteral("pw");
         QCOMPARE(test::obtainText(*p, request).outcome, TextOutcome::Unreadable);
+    }
+
+    // Catches a relative name beginning with "-" read by qpdf as an option: its
+    // "not encrypted" answer kept the password from being asked and used.
+    void aProtectedFileNamedLikeAnOptionGetsItsPassword() {
+        const QString extractor = findExtractor();
+        if (extractor.isEmpty() || findQpdf().isEmpty()) QSKIP("pdftotext and qpdf are needed");
+        makeBlankPdfs(d() + QStringLiteral("/plain.pdf"), d() + QStringLiteral("/-enc.pdf"));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(d()));
+        auto p = pipeline(extractor, nullptr, 5);
+        FileRequest request;
+        request.path = QStringLiteral("-enc.pdf");
+        int asked = 0;
+        request.password = [&asked] { return ++asked, QStringLiteral("pw"); };
+        const TextOutcome outcome = p->obtain(request).outcome;
+        QDir::setCurrent(before);
+        QCOMPARE(asked, 1);
+        // Opened with the password, its blank page reads as unreadable, not protected.
+        QCOMPARE(outcome, TextOutcome::Unreadable);
+    }
+
+    // Catches a child reading a path beginning with "-" as an option: every
+    // argument builder passes such a path as "./-…", an absolute one unchanged.
+    void aPathLikeAnOptionIsNeverAnOption() {
+        const auto lists = [](const QString& path) {
+            return std::vector<QStringList>{plainArguments(path),
+                                            decryptArguments(path),
+                                            requiresPasswordArguments(path),
+                                            checkArguments(path),
+                                            pageCountArguments(path),
+                                            rangeArguments(path, PageRange{1, 2}),
+                                            renderArguments(path, 1, 200),
+                                            recognizeArguments(path, QStringLiteral("eng"), 200),
+                                            imageListArguments(path, 1, 2),
+                                            pageSizeArguments(path, 1, 2)};
+        };
+        for (const QString& path : {QStringLiteral("-enc.pdf"), QStringLiteral("/w/-enc.pdf")}) {
+            const QString expected = path.startsWith(u'/') ? path : QStringLiteral("./-enc.pdf");
+            for (const QStringList& args : lists(path)) {
+                QVERIFY2(args.contains(expected), qPrintable(args.join(u' ')));
+                QVERIFY(!args.contains(QStringLiteral("-enc.pdf")));
+            }
+        }
     }
 
     // A PDF without pages makes the extractor give up ("Wrong page range

@@ -168,26 +168,58 @@ TEST_F(FolderScan, DotFoldersAndTheirTreesAreSkippedButAChosenOneIsWalked) {
     EXPECT_EQ(relative(files), (QStringList{".hidden/a.pdf", ".hidden/inner/b.pdf"}));
 }
 
-TEST_F(FolderScan, SymbolicLinksToFoldersAreNotFollowedLinksToFilesAreListed) {
+// Catches a linked folder skipped without a word, a folder walked twice
+// through two links, and a walk that never ends or loops unsaid: each real
+// folder is walked once, a loop is named in the walk's report.
+TEST_F(FolderScan, LinkedFoldersAreWalkedOnceAndALoopIsNamed) {
+    mkdir(QStringLiteral("archive2023/inner"));
+    mkdir(QStringLiteral("docs"));
     mkdir(QStringLiteral("a/b"));
+    touch(QStringLiteral("archive2023/x.pdf"));
     touch(QStringLiteral("real.pdf"));
-    ASSERT_EQ(::symlink(QFile::encodeName(root).constData(),
-                        QFile::encodeName(root + QStringLiteral("a/b/up")).constData()),
-              0);
-    ASSERT_EQ(::symlink(".", QFile::encodeName(root + QStringLiteral("a/self")).constData()), 0);
-    ASSERT_EQ(::symlink("../real.pdf",
-                        QFile::encodeName(root + QStringLiteral("a/link.pdf")).constData()),
-              0);
-    ASSERT_EQ(::symlink("missing.pdf",
-                        QFile::encodeName(root + QStringLiteral("a/dangling.pdf")).constData()),
-              0);
-
-    const QStringList folders = walk(root);  // must end although the links loop
-    EXPECT_EQ(relative(folders), (QStringList{"", "a/", "a/b/"}));
-    QStringList files;
-    for (const QString& f : folders) files += filesToAddFromFolder(f, QStringLiteral("*"));
-    files.sort();
-    EXPECT_EQ(relative(files), (QStringList{"a/link.pdf", "real.pdf"}));
+    const auto link = [&](const char* target, const char* rel) {
+        ASSERT_EQ(::symlink(target, (QFile::encodeName(root) + rel).constData()), 0);
+    };
+    link("../archive2023", "docs/2023");
+    link("../archive2023", "docs/again");    // the same folder once more
+    link("../archive2023", "docs/.hidden");  // a hidden name stays skipped
+    link("/nowhere", "docs/dangling");
+    link("..", "a/b/up");  // loops back to a folder above
+    link(".", "a/self");
+    link("../real.pdf", "a/link.pdf");
+    link("missing.pdf", "a/dangling.pdf");
+    struct Case {
+        QString seed;
+        QStringList folders, files, problems;
+    };
+    const Case cases[] = {
+        {QStringLiteral("docs/"),
+         {"docs/", "docs/2023/", "docs/2023/inner/"},
+         {"docs/2023/x.pdf"},
+         {}},
+        {QStringLiteral("a/"), {"a/", "a/b/"}, {"a/link.pdf"}, {"a/self/", "a/b/up/"}},
+    };
+    for (const Case& c : cases) {
+        WalkProblems problems;
+        QStringList folders{root + c.seed};
+        walkFolders(folders, true, &pump, folderWalkReport(boxes), &problems);
+        EXPECT_EQ(relative(folders), c.folders) << c.seed.toStdString();
+        QStringList files;
+        for (const QString& f : folders) files += filesToAddFromFolder(f, QStringLiteral("*"));
+        EXPECT_EQ(relative(files), c.files) << c.seed.toStdString();
+        QStringList named;
+        for (const WalkProblem& p : problems) {
+            EXPECT_EQ(p.error, ELOOP);
+            named << p.path;
+        }
+        EXPECT_EQ(relative(named), c.problems);
+        // The window's report names each loop with its reason.
+        boxes.shown.clear();
+        showUnreadable(boxes, problems, QStringLiteral("Add"));
+        for (const QString& p : named)
+            EXPECT_TRUE(boxes.messageTexts().value(0).contains(
+                p + QStringLiteral("  - a link back to a folder that holds it (a loop)")));
+    }
 }
 
 TEST_F(FolderScan, ListingFiltersByPatternInAnyCaseAndSkipsTildeAndDotFiles) {

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +19,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "fs/fs.h"
 #include "results/exports.h"
@@ -102,6 +106,56 @@ TEST(TextFile, SavingOverALongerFileLeavesNothingOfIt) {
     addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
     writeTextFile(resultsText(list.rows()), target);
     EXPECT_EQ(readAll(target), QByteArray("Results (File)\t Where\t\r\n/a.pdf\thit\t\r\n"));
+}
+
+// Catches a save over a file (the text file, --tsv, the workbook) that gives
+// the new file the saver's group, the default mode or no access list.
+TEST(TextFile, ASaveOverAFileKeepsItsGroupModeAndAccessList) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file any group";
+    QTemporaryDir dir;
+    ResultsList list;
+    addRow(list, QStringLiteral("/a.pdf"), QStringLiteral("hit"));
+    // user::rw- user:1234:r-- group::r-- mask::r-- other::---, as the kernel stores it.
+    QByteArray acl;
+    const auto entry = [&acl](quint16 tag, quint16 perm, quint32 id) {
+        acl.append(reinterpret_cast<const char*>(&tag), 2);
+        acl.append(reinterpret_cast<const char*>(&perm), 2);
+        acl.append(reinterpret_cast<const char*>(&id), 4);
+    };
+    const quint32 version = 2;
+    acl.append(reinterpret_cast<const char*>(&version), 4);
+    entry(0x01, 6, 0xFFFFFFFF);
+    entry(0x02, 4, 1234);
+    entry(0x04, 4, 0xFFFFFFFF);
+    entry(0x10, 4, 0xFFFFFFFF);
+    entry(0x20, 0, 0xFFFFFFFF);
+    const std::function<fs::LostAttributes(const QString&)> saves[] = {
+        [&](const QString& path) {
+            fs::LostAttributes lost;
+            EXPECT_TRUE(writeResultsText(list.rows(), path, {}, &lost));
+            return lost;
+        },
+        [&](const QString& path) { return writeResultsWorkbook(list.rows(), path); },
+    };
+    for (const auto& save : saves) {
+        const QString path = dir.path() + QStringLiteral("/saved");
+        writeBytes(path, "old");
+        const QByteArray native = QFile::encodeName(path);
+        ASSERT_EQ(::chown(native.constData(), 0, 4321), 0);
+        ASSERT_EQ(::chmod(native.constData(), 0640), 0);
+        const bool withAcl = ::setxattr(native.constData(), "system.posix_acl_access",
+                                        acl.constData(), acl.size(), 0) == 0;
+        EXPECT_FALSE(save(path).any());
+        EXPECT_NE(readAll(path), QByteArray("old"));
+        struct stat st {};
+        ASSERT_EQ(::stat(native.constData(), &st), 0);
+        EXPECT_EQ(st.st_gid, 4321u);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+        if (withAcl) {
+            EXPECT_EQ(fs::attributesOf(path).acl, acl);
+        }
+        QFile::remove(path);
+    }
 }
 
 TEST(TextFile, FailedWritesThrowAndLeaveWhatWasThere) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -383,6 +384,58 @@ TEST(TermMatching, APageBreakAtTheEndOfAChunkCountsFromTheFile) {
             Pages sink;
             searchTextFile(kPath, file, {QStringLiteral("ab")}, CaseMode::MatchCase, sink, loose);
             EXPECT_EQ(sink.out, c.pages) << (loose ? "loose" : "exact");
+        }
+    }
+}
+
+// Catches an occurrence longer than a chunk going unfound when it runs over
+// three chunks or more: exact and loose, held or read from its file, matching
+// or ignoring case, one row where it begins, the same either way.
+TEST(TermMatching, APhraseOverSeveralChunksIsFoundEitherWay) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::mt19937 rng(3);
+    std::string text;
+    for (std::size_t i = 0; i < 4 * kChunkLength + 100; ++i)
+        text += i % 997 == 0 ? '\f' : "abcdefghij  "[rng() % 12];
+    text.replace(100000, 70000, std::string(70000, ' '));  // a blank run longer than a chunk
+    const QString file = dir.filePath(QStringLiteral("long.txt"));
+    struct Case {
+        std::size_t start, length;
+        bool loose;  // the phrase with each run of white space as one blank
+    };
+    const Case cases[] = {
+        {65000, 70002, false},              // chunks 0 to 2
+        {kChunkLength - 1, 131074, false},  // the last character of chunk 0 to chunk 3
+        {60000, 140000, true},              // chunks 0 to 3, the long blank run one blank
+        {131000, 65536 + 1000, true},       // chunks 1 to 3
+    };
+    struct Where : SearchSink {
+        std::vector<std::size_t> out;  // chunk, offset, page of each row
+        SinkAnswer occurrence(const Hit& hit) override {
+            out.insert(out.end(), {hit.chunk, hit.offset, hit.page});
+            return SinkAnswer::More;
+        }
+    };
+    for (const Case& c : cases) {
+        std::string span = text.substr(c.start, c.length);
+        span.front() = text[c.start] = 'a';
+        span.back() = text[c.start + c.length - 1] = 'b';
+        writeFile(file, text);
+        const TextChunks held = readFileChunks(file);
+        QString phrase = QString::fromStdString(span);
+        if (c.loose) phrase = phrase.simplified();
+        const std::vector<std::size_t> expected = {
+            c.start / kChunkLength, c.start % kChunkLength,
+            1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + c.start, '\f'))};
+        for (const CaseMode mode : {CaseMode::MatchCase, CaseMode::IgnoreCase}) {
+            const QStringList phrases{mode == CaseMode::IgnoreCase ? phrase.toUpper() : phrase};
+            Where inMemory;
+            Where fromFile;
+            searchText(kPath, held, phrases, mode, inMemory, c.loose);
+            searchTextFile(kPath, file, phrases, mode, fromFile, c.loose);
+            EXPECT_EQ(inMemory.out, expected) << c.start << (c.loose ? " loose" : " exact");
+            EXPECT_EQ(fromFile.out, expected) << c.start << (c.loose ? " loose" : " exact");
         }
     }
 }
