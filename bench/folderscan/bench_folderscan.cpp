@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     long listed = 0, walked = 0;
     auto scan = [&] {
         QStringList collection{tmp.path() + u'/'};
-        qm::walkFolders(collection, true, &pump, failed);
+        qm::walkFolders(collection, true, failed, nullptr, [&pump] { pump.pump(); });
         walked = collection.size();
         QStringList all;
         for (const QString& f : collection) all += qm::filesToAddFromFolder(f, "*.pdf");

@@ -12,6 +12,7 @@
 
 #include "extraction/ocr.h"
 #include "filelist/filelist.h"
+#include "filelist/folderscan.h"
 #include "platform/services.h"
 #include "results/resultslist.h"
 #include "search/engine.h"
@@ -177,6 +178,9 @@ class Form1 : public QWidget {
     // Adds full paths as a drop of them does: folders walked, files as given,
     // then the add-time check. The drop and the program's arguments use it.
     void addPaths(const QStringList& paths);
+    // Walks `folders` (filelist/folderscan.h) on a thread of its own while the
+    // window's events go on; the walk's failures are reported after it.
+    void walkBeside(QStringList& folders, WalkProblems* unreadable);
     void ListView1_ItemClick(int position);
     void ListView1_MouseDown(QMouseEvent* event);
     void ListView1_MouseMove(QMouseEvent* event);

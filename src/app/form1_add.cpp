@@ -2,12 +2,17 @@
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QTreeView>
 #include <QUrl>
+#include <atomic>
+#include <exception>
+#include <thread>
+#include <vector>
 
 #include "app/errorreport.h"
 #include "app/folderwalkreport.h"
@@ -97,8 +102,7 @@ void Form1::PushButton6_Click() {
         WalkProblems unreadable;
         p.step(110, [&] {
             folders.push_back(folder + u'/');
-            walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes),
-                        &unreadable);
+            walkBeside(folders, &unreadable);
         });
         const QString pattern = QStringLiteral("*.") + extension;
         for (const QString& entry : folders)
@@ -139,6 +143,38 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
         this, [this, paths] { addPaths(paths); }, Qt::QueuedConnection);
 }
 
+void Form1::walkBeside(QStringList& folders, WalkProblems* unreadable) {
+    // The walk runs on a thread of its own while the window's events go on;
+    // what fails in it is reported from the window's thread once it is done.
+    struct Failure {
+        FolderWalkStage stage;
+        QString description;
+    };
+    std::vector<Failure> failures;
+    std::exception_ptr error;
+    QEventLoop loop;
+    std::atomic<bool> done{false};
+    std::thread walker([&] {
+        try {
+            walkFolders(
+                folders, true,
+                [&failures](FolderWalkStage stage, const QString& description) {
+                    failures.push_back({stage, description});
+                },
+                unreadable);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (!done) loop.exec();
+    walker.join();
+    const FolderWalkFailure report = folderWalkReport(*services_.boxes);
+    for (const Failure& f : failures) report(f.stage, f.description);
+    if (error) std::rethrow_exception(error);
+}
+
 void Form1::addPaths(const QStringList& paths) {
     WalkProblems unreadable;
     for (const QString& path : paths) {
@@ -149,8 +185,7 @@ void Form1::addPaths(const QStringList& paths) {
                 QString folder = path;
                 while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
                 QStringList folders{folder + u'/'};
-                walkFolders(folders, true, services_.pump, folderWalkReport(*services_.boxes),
-                            &unreadable);
+                walkBeside(folders, &unreadable);
                 for (const QString& entry : folders)
                     fileList.add(filesToAddFromFolder(entry, QStringLiteral("*.*"), &unreadable));
             } else {

@@ -226,7 +226,7 @@ class CommandLineSearch {
                          colorWanted() && !options_.json});
         host_ = std::make_unique<ConsoleRun>(withPassword_, terminal_, out_, *printer_);
         pump_.onInterrupt = [this](int count) { interrupted(count); };
-        walkedAll_ = collectFiles(options_, paths_, services_, terminal_, files_);
+        walkedAll_ = collectFiles(options_, paths_, terminal_, files_);
         pump_.checkInterrupts();
         bool ready = true;
         for (const SearchProblem& p : engine_.prepare(request())) {

@@ -83,8 +83,8 @@ bool collectPhrases(const CliOptions& options, Terminal& terminal, QStringList& 
 
 // The file list of the command line: a file as given, a folder with every
 // matching file below it, listed as "Add All PDF File(s) In Folder" lists them.
-bool collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
-                  Terminal& terminal, QStringList& list) {
+bool collectFiles(const CliOptions& options, const QStringList& paths, Terminal& terminal,
+                  QStringList& list) {
     WalkProblems unreadable;
     const QString pattern = QStringLiteral("*.") + options.extension;
     for (const QString& path : paths) {
@@ -96,7 +96,7 @@ bool collectFiles(const CliOptions& options, const QStringList& paths, Services&
         while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
         QStringList folders{folder == u"/" ? folder : folder + u'/'};
         walkFolders(
-            folders, true, services.pump,
+            folders, true,
             [&](FolderWalkStage, const QString& description) {
                 if (!options.noMessages) terminal.problem(description);
             },

@@ -30,8 +30,8 @@ bool readFilesFrom(const CliOptions& options, QStringList& paths, Terminal& term
 // listed as "Add All PDF File(s) In Folder" lists them. False when a folder or
 // file below a named folder could not be read (each is named on
 // standard error, unless -s).
-bool collectFiles(const CliOptions& options, const QStringList& paths, Services& services,
-                  Terminal& terminal, QStringList& list);
+bool collectFiles(const CliOptions& options, const QStringList& paths, Terminal& terminal,
+                  QStringList& list);
 
 // The one-line password a password file (or a pipe, a descriptor) holds;
 // false, with a message, when it cannot be read or holds more than one line.

@@ -217,8 +217,8 @@ bool leadsAbove(const QByteArray& folder, const char* name) {
 // Entries that cannot be listed are removed from `level`. A link to a folder
 // is followed as the folder, unless the folder was met before; a link that
 // leads back above itself (a loop) is named in `problems` with ELOOP.
-QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailure& failed,
-                      WalkProblems* problems, SeenFolders& seen) {
+QStringList walkLevel(QStringList& level, const std::function<void()>& visiting,
+                      const FolderWalkFailure& failed, WalkProblems* problems, SeenFolders& seen) {
     QStringList found;
     qsizetype i = 0;
     while (i < level.size()) {
@@ -242,7 +242,7 @@ QStringList walkLevel(QStringList& level, EventPump* pump, const FolderWalkFailu
                 }
                 return;
             }
-            if (pump) pump->pump();
+            if (visiting) visiting();
             DirHandle dir(native);
             if (!dir.ok()) {
                 if (isUnlistable(dir.error())) {
@@ -335,8 +335,8 @@ bool FilePattern::matches(const QString& name) const {
     return wildcardMatch(pattern_, loweredCodePoints(name));
 }
 
-void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
-                 const FolderWalkFailure& failed, WalkProblems* problems) {
+void walkFolders(QStringList& folders, bool recurse, const FolderWalkFailure& failed,
+                 WalkProblems* problems, const std::function<void()>& visiting) {
     // The levels below the entries of `folders`, each listed from the one above.
     std::vector<QStringList> levels;
     SeenFolders seen;
@@ -344,9 +344,9 @@ void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
         struct stat st {};
         if (::stat(fs::encodeName(f).constData(), &st) == 0) seen.insert({st.st_dev, st.st_ino});
     }
-    QStringList current = walkLevel(folders, pump, failed, problems, seen);
+    QStringList current = walkLevel(folders, visiting, failed, problems, seen);
     while (recurse && !current.isEmpty()) {
-        QStringList next = walkLevel(current, pump, failed, problems, seen);
+        QStringList next = walkLevel(current, visiting, failed, problems, seen);
         levels.push_back(std::move(current));
         current = std::move(next);
     }
@@ -355,7 +355,7 @@ void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
     for (QStringList& level : levels) {
         for (QString& g : level) {
             attempt(FolderWalkStage::Collecting, failed, [&] {
-                if (pump) pump->pump();
+                if (visiting) visiting();
                 if (fs::isFolder(g)) folders.push_back(std::move(g));
             });
         }

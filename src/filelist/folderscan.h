@@ -68,10 +68,12 @@ using WalkProblems = std::vector<WalkProblem>;
 // vanished without a word, one without permission, or whose path is longer
 // than the system takes, named in `problems` (may be null) with its reason.
 // Other failures go to `failed` (may be empty) and the walk goes on; a folder
-// that failed stays in the collection unwalked. Pending events are pumped at
-// every folder.
-void walkFolders(QStringList& folders, bool recurse, EventPump* pump,
-                 const FolderWalkFailure& failed, WalkProblems* problems = nullptr);
+// that failed stays in the collection unwalked. `visiting` (may be empty) is
+// called before each folder is listed and before each found folder is
+// collected. Nothing here waits for or pumps events: the window walks on a
+// thread of its own (`failed` and `visiting` are then called on that thread).
+void walkFolders(QStringList& folders, bool recurse, const FolderWalkFailure& failed,
+                 WalkProblems* problems = nullptr, const std::function<void()>& visiting = {});
 
 // The names (no folder) of the files in `folder` that match `pattern` and open
 // for reading, by name (letter case ignored first, as file managers show

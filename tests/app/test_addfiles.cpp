@@ -223,10 +223,6 @@ class AddFilesTest : public QObject {
         touch(QStringLiteral("scan/.cache/skipped.pdf"));
 
         Window w(extractor);
-        QList<int> pointerDuringWalk;
-        w.pump.onPump = [&] {
-            if (w.form->fileList.count() == 0) pointerDuringWalk << w.form->mousePointer();
-        };
         w.boxes.answerInput(QStringLiteral("pdf"));
         w.dialogs.folderAnswers.push_back(path(QStringLiteral("scan")));
         w.form->PushButton6_Click();
@@ -237,8 +233,9 @@ class AddFilesTest : public QObject {
         QCOMPARE(w.list(), expected);
         QCOMPARE(w.settings.writes, (QStringList{"Extension", "LastFolder"}));
         QCOMPARE(w.settings.values[QStringLiteral("LastFolder")], path(QStringLiteral("scan")));
-        QVERIFY(!pointerDuringWalk.isEmpty());
-        for (int p : pointerDuringWalk) QCOMPARE(p, int(MousePointer::Busy));
+        // Busy before the walk, while nothing is listed yet.
+        QCOMPARE(w.form->pointers.front(), int(MousePointer::Busy));
+        QCOMPARE(w.form->pointerListSizes.front(), 0);
         QCOMPARE(w.form->mousePointer(), int(MousePointer::Default));
         QCOMPARE(w.checkReports().size(), 1);
         QVERIFY(w.checkReports()[0].contains(path(QStringLiteral("scan/sub/deeper/bad.PDF"))));
@@ -320,11 +317,8 @@ class AddFilesTest : public QObject {
         QMimeData folders;
         folders.setUrls({QUrl::fromLocalFile(path(QStringLiteral("drop/one/"))),
                          QUrl::fromLocalFile(path(QStringLiteral("drop/two")))});
-        // The walk pumps before anything is added; the check runs afterwards.
-        QList<int> pointerDuringWalk;
-        w.pump.onPump = [&] {
-            if (w.form->fileList.count() == 2) pointerDuringWalk << w.form->mousePointer();
-        };
+        // The walk comes before anything is added; the check runs afterwards.
+        const std::size_t pointersBefore = w.form->pointers.size();
         QDropEvent drop2(QPointF(5, 5), Qt::CopyAction, &folders, Qt::LeftButton, Qt::NoModifier);
         w.form->ListView1_OLEDragDrop(&drop2);
         QCOMPARE(w.list().size(), 2);
@@ -335,9 +329,10 @@ class AddFilesTest : public QObject {
                                                path(QStringLiteral("drop/two/c.bin"))}));
         QCOMPARE(w.checkReports().size(), 2);
         QVERIFY(w.settings.writes.isEmpty());
-        // A drop walks without marking the window busy.
-        QVERIFY(!pointerDuringWalk.isEmpty());
-        for (int p : pointerDuringWalk) QCOMPARE(p, int(MousePointer::Default));
+        // A drop walks without marking the window busy: the first pointer
+        // after it is the check's, once the files are listed.
+        QVERIFY(w.form->pointers.size() > pointersBefore);
+        QCOMPARE(w.form->pointerListSizes.at(pointersBefore), 5);
     }
 
     void textIsRefused() {

@@ -51,7 +51,7 @@ class FolderScan : public ::testing::Test {
 
     QStringList walk(const QString& seed, bool recurse = true) {
         QStringList folders{seed};
-        walkFolders(folders, recurse, &pump, folderWalkReport(boxes));
+        walkFolders(folders, recurse, folderWalkReport(boxes), nullptr, [this] { pump.pump(); });
         return folders;
     }
     QStringList relative(const QStringList& paths) {
@@ -125,7 +125,7 @@ TEST_F(FolderScan, WalkIsLevelOrderGroupedByParent) {
                 << qPrintable(rel.join(u' '));
         }
     }
-    // One pump at least per walked folder.
+    // One visit at least per walked folder.
     EXPECT_GE(pump.count, 11);
     EXPECT_TRUE(boxes.shown.empty());
 
@@ -202,7 +202,7 @@ TEST_F(FolderScan, LinkedFoldersAreWalkedOnceAndALoopIsNamed) {
     for (const Case& c : cases) {
         WalkProblems problems;
         QStringList folders{root + c.seed};
-        walkFolders(folders, true, &pump, folderWalkReport(boxes), &problems);
+        walkFolders(folders, true, folderWalkReport(boxes), &problems, [&] { pump.pump(); });
         EXPECT_EQ(relative(folders), c.folders) << c.seed.toStdString();
         QStringList files;
         for (const QString& f : folders) files += filesToAddFromFolder(f, QStringLiteral("*"));
@@ -400,7 +400,7 @@ TEST_F(FolderScan, FoldersAndFilesWithOddNamesAreWalkedAndListedByTheirBytes) {
 
     WalkProblems problems;
     QStringList folders{root};
-    walkFolders(folders, true, &pump, folderWalkReport(boxes), &problems);
+    walkFolders(folders, true, folderWalkReport(boxes), &problems, [&] { pump.pump(); });
     EXPECT_EQ(folders.size(), odd.size() + 1);
     QStringList files;
     for (const QString& f : folders)
@@ -459,7 +459,7 @@ TEST_F(FolderScan, WhatCannotBeReadIsNamedWithItsReason) {
     const QByteArray seen = asOrdinaryUser([&] {
         WalkProblems problems;
         QStringList folders{root};
-        walkFolders(folders, true, nullptr, {}, &problems);
+        walkFolders(folders, true, {}, &problems);
         QStringList lines;
         for (const QString& f : folders)
             for (const QString& file : filesToAddFromFolder(f, QStringLiteral("*.pdf"), &problems))
@@ -504,7 +504,7 @@ TEST(OddCharacters, BytesAndText) {
 TEST_F(FolderScan, RootFolderGivesPathsWithOneLeadingSeparator) {
     // The chosen root "/" is seeded as "//"; its subfolders carry the doubled separator...
     QStringList top{QStringLiteral("//")};
-    walkFolders(top, false, &pump, folderWalkReport(boxes));
+    walkFolders(top, false, folderWalkReport(boxes), nullptr, [&] { pump.pump(); });
     ASSERT_GE(top.size(), 2);
     for (qsizetype i = 1; i < top.size(); ++i) EXPECT_TRUE(top[i].startsWith(QStringLiteral("//")));
     for (const QString& f : filesToAddFromFolder(top.front(), QStringLiteral("*")))
