@@ -238,11 +238,7 @@ void SearchSession::cancel() {
 }
 
 void SearchSession::abandonLater() {
-    ++serial_;
-    poll_.stop();
-    ticket_ = TextPipeline::Ticket();
-    run_.reset();
-    state_ = State::Idle;
+    stop();
     deleteLater();
 }
 
@@ -252,7 +248,7 @@ void SearchSession::stopAfterCurrentFile() {
     if (run_) run_->holdAhead(at_);
 }
 
-void SearchSession::finish() {
+void SearchSession::stop() {
     ++serial_;
     poll_.stop();
     ticket_ = TextPipeline::Ticket();
@@ -260,6 +256,10 @@ void SearchSession::finish() {
     run_.reset();
     state_ = State::Idle;
     stopAfterFile_ = false;
+}
+
+void SearchSession::finish() {
+    stop();
     // A copy: the host may start the session again from here.
     const SearchSummary done = summary_;
     host_.finished(done);

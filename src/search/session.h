@@ -118,6 +118,8 @@ class SearchSession : public QObject {
     void fetch(const QString& password);
     void polled();
     void arrived(const FileText& text, const QString& readError);
+    // Ends without a word to the host; finish() tells it.
+    void stop();
     void finish();
     void endWait();
 
