@@ -118,9 +118,11 @@ int duringCheck(const QString& folder, const QString& phrase, const QString& scr
         QElapsedTimer t;
         if (search)
             window.onTick([&] {
+                // The check has begun a tenth of the files.
                 const int n = form.fileList.count();
-                const QString at = QStringLiteral(" (%1 of %2)").arg(std::max(1, n / 10)).arg(n);
-                if (!started && form.text().endsWith(at)) {
+                const int begun =
+                    static_cast<int>(window.form->texts.filter(QStringLiteral("Checking: ")).size());
+                if (!started && n > 0 && begun >= std::max(1, n / 10)) {
                     started = true;
                     test::searchToEnd(form, 3600000);
                 }
