@@ -259,7 +259,7 @@ class Form1 : public QWidget {
 // Texts of the search run and the add-time check.
 // The progress value as file i of n begins.
 int progressValue(int i, int n);
-QString doneMessage(const struct SearchSummary& summary);
+QString doneMessage(const struct SearchSummary& summary, bool extractorMissing = false);
 // The add-time check's message for the reported paths (each followed by CR LF).
 QString checkReportText(const QString& reportedPaths);
 // The answer to "Start Searching" in "Search for multiple:" mode without a phrase.

@@ -37,12 +37,15 @@ int progressValue(int i, int n) {
     return static_cast<int>(std::floor(static_cast<double>(i) / n * 100.0));
 }
 
-QString doneMessage(const SearchSummary& summary) {
+QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
     QString unreadable;
     for (const FileFailure& f : summary.failures)
-        unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.outcome);
+        if (!extractorMissing || f.outcome != TextOutcome::Protected)
+            unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.outcome);
     if (!unreadable.isEmpty())
         unreadable = QStringLiteral("\r\n") + QString::fromLatin1(kFailuresHeading) + unreadable;
+    if (extractorMissing)
+        unreadable.prepend(QStringLiteral("\r\n") + QString::fromLatin1(kExtractorMissingReport));
     return QStringLiteral("Done.") + unreadable;
 }
 
@@ -146,7 +149,8 @@ class FormSearch : public RunHost, public SearchSink {
         });
         p.step(140, [&] {
             if (!form_.StopRequested && !abandoned_)
-                boxes().message(doneMessage(summary), applicationTitle());
+                boxes().message(doneMessage(summary, !canRun(form_.ExtractorPath)),
+                                applicationTitle());
         });
         p.step(142, [&] {
             if (!restartPending_) form_.PushButton7->setText(kStartCaption);
