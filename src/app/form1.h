@@ -271,7 +271,7 @@ class Form1 : public QWidget {
 // Texts of the search run and the add-time check.
 // The progress value as file i of n begins.
 int progressValue(int i, int n);
-QString doneMessage(const SearchSummary& summary);
+QString doneMessage(const SearchSummary& summary, bool extractorMissing = false);
 // The texts kept in memory for the window's life.
 inline constexpr std::int64_t kWindowTextCacheBytes = 512ll * 1024 * 1024;
 // The add-time check's message for the reported paths (each followed by CR LF).

@@ -131,6 +131,10 @@ void Form1::PushButton8_Click() {
         copyResultsToClipboard(results.rows(), *services_.clipboard, pumpingStep(services_.pump));
     });
     p.step(102, [&] {
+        if (results.rowCount() == 0) {
+            services_.boxes->message(QString::fromLatin1(kNoResultsToCopy), applicationTitle());
+            return;
+        }
         services_.boxes->message(
             QStringLiteral("Results have been copied to the clipboard.\r\rClick a text area where "
                            "you normally type and press Ctrl+V to paste the clipboard."),

@@ -39,12 +39,15 @@ int progressValue(int i, int n) {
     return static_cast<int>(std::floor(static_cast<double>(i) / n * 100.0));
 }
 
-QString doneMessage(const SearchSummary& summary) {
+QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
     QString unreadable;
     for (const FileFailure& f : summary.failures)
-        unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.outcome);
+        if (!extractorMissing || f.outcome != TextOutcome::Protected)
+            unreadable += QStringLiteral("\r\n") + f.path + failureSuffix(f.outcome);
     if (!unreadable.isEmpty())
         unreadable = QStringLiteral("\r\n") + QString::fromLatin1(kFailuresHeading) + unreadable;
+    if (extractorMissing)
+        unreadable.prepend(QStringLiteral("\r\n") + QString::fromLatin1(kExtractorMissingReport));
     return QStringLiteral("Done.") + unreadable;
 }
 
@@ -186,7 +189,9 @@ class FormSearch : public SessionHost, public SearchSink {
             form_.setText(QStringLiteral("Progress Bar"));
         });
         p.step(140, [&] {
-            if (!summary.stopped) boxes().message(doneMessage(summary), applicationTitle());
+            if (!summary.stopped)
+                boxes().message(doneMessage(summary, !canRun(form_.ExtractorPath)),
+                                applicationTitle());
         });
         p.step(142, [&] { form_.PushButton7->setText(kStartCaption); });
         // A check that ended during the search says what it found now.

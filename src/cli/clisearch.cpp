@@ -84,12 +84,6 @@ class ConsoleRun : public SessionHost {
     const Printer& printer_;
 };
 
-bool extractorUsable(const QString& path) {
-    if (path.isEmpty()) return false;
-    const QFileInfo info(path);
-    return info.isFile() && info.isExecutable();
-}
-
 QString chooseExtractor() {
     const QString override = qEnvironmentVariable(kExtractorVariable);
     return override.isEmpty() ? findExtractor() : override;
@@ -147,7 +141,7 @@ class CommandLineSearch {
 
     bool extractorFound() {
         extractor_ = chooseExtractor();
-        if (extractorUsable(extractor_)) return true;
+        if (canRun(extractor_)) return true;
         terminal_.errorLine(missingExtractorLine(extractor_));
         return false;
     }

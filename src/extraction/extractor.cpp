@@ -20,6 +20,12 @@ QString pathArgument(const QString& path) {
     return path.startsWith(u'-') ? QStringLiteral("./") + path : path;
 }
 
+bool canRun(const QString& program) {
+    if (program.isEmpty()) return false;
+    const QFileInfo info(program);
+    return info.isFile() && info.isExecutable();
+}
+
 QStringList plainArguments(const QString& pdfPath) {
     return {pathArgument(pdfPath), QStringLiteral("-")};
 }

@@ -13,6 +13,8 @@ namespace qm {
 // The absolute path of the program `name` found on PATH; empty when there is none.
 QString findProgram(const char* name);
 QString findExtractor();
+// True when `program` names a file that may be run (empty: false).
+bool canRun(const QString& program);
 
 // The absolute path of `qpdf` found on PATH; empty when there is none. It
 // decrypts files opened with a password and tells a file that needs one from

@@ -15,19 +15,44 @@ QString findSetsFullMessage() {
            QString::number(kMaxFindSets) + QStringLiteral(" entries.");
 }
 
+namespace {
+
+// The mark before the escaped form; the plain form begins with "::" or is empty.
+constexpr char16_t kEscapedMark = u'%';
+
+QStringList splitPlain(const QString& stored) {
+    QStringList out;
+    for (const QString& piece : stored.split(QLatin1String(kFindSetSeparator)))
+        if (!piece.isEmpty()) out << piece;
+    return out;
+}
+
+}  // namespace
+
 QString joinFindSets(const QStringList& entries) {
     QString out;
     for (const QString& e : entries) {
         out += QLatin1String(kFindSetSeparator);
         out += e;
     }
+    // The plain form, which every version reads, wherever it holds the list.
+    if (splitPlain(out) == entries) return out;
+    out = QString(kEscapedMark);
+    for (QString e : entries) {
+        e.replace(u'%', QStringLiteral("%25")).replace(u':', QStringLiteral("%3A"));
+        out += QLatin1String(kFindSetSeparator) + e;
+    }
     return out;
 }
 
 QStringList splitFindSets(const QString& stored) {
+    if (!stored.startsWith(kEscapedMark)) return splitPlain(stored);
     QStringList out;
-    for (const QString& piece : stored.split(QLatin1String(kFindSetSeparator)))
-        if (!piece.isEmpty()) out << piece;
+    for (QString e : stored.mid(1).split(QLatin1String(kFindSetSeparator))) {
+        if (e.isEmpty()) continue;  // no entry is empty
+        e.replace(QStringLiteral("%3A"), QStringLiteral(":"));
+        out << e.replace(QStringLiteral("%25"), QStringLiteral("%"));
+    }
     return out;
 }
 

@@ -22,11 +22,15 @@ inline constexpr std::int64_t kMaxListFileBytes = std::int64_t(kMaxFindSets) * 5
 QString findSetsFullMessage();
 
 // The stored form: every entry preceded by "::", nothing else; an empty list
-// gives the empty text.
+// gives the empty text. A list that this form would not give back as it is
+// (an entry holding "::", or beginning or ending with ":") is stored in the
+// escaped form instead: "%", then every entry preceded by "::" with each "%"
+// written "%25" and each ":" written "%3A".
 QString joinFindSets(const QStringList& entries);
 
-// Splits a stored text at every "::" and keeps the non-empty pieces in order.
-// An entry that itself held "::" comes back as several entries.
+// The entries of a stored text. The escaped form (beginning with "%") gives
+// back every entry as it was (empty pieces left out); any other text is split at every "::", its
+// non-empty pieces kept in order, as the list has always been read.
 QStringList splitFindSets(const QString& stored);
 
 // True when a line is made of blanks (spaces or tabs) only, or is empty.

@@ -30,6 +30,11 @@ QString failureSuffix(TextOutcome outcome);
 
 // The line above the report of the files that could not be searched.
 inline constexpr const char* kFailuresHeading = "The following files could not be read:";
+// Said once in that report, instead of calling each file protected, when the
+// text extractor could not be run.
+inline constexpr const char* kExtractorMissingReport =
+    "The text extractor \"pdftotext\" was not found, so no file could be read. Please install "
+    "the package poppler-utils (sudo apt install poppler-utils).";
 
 // The question for a file's password when the search options ask for one.
 QString passwordPrompt(const QString& path);
@@ -54,8 +59,9 @@ QString ocrNotAnsweringText(const QString& tesseract);
 // only): `list` names it ("/home/u/list.txt", "on standard input").
 QString noPhraseInListText(const QString& list);
 
-// The answer to saving a results list without rows.
+// The answer to saving a results list without rows, and to copying one.
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";
+inline constexpr const char* kNoResultsToCopy = "There are no results to copy.";
 
 // The warning after a save over a file whose owner, group, mode or access
 // list the new file could not keep; empty when it kept them all.

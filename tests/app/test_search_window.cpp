@@ -368,8 +368,10 @@ class SearchWindowTest : public QObject {
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({alpha_, beta_});
         w->search();
+        // Catches every file called protected when the extractor is missing: said once instead.
         QCOMPARE(w->boxes.messageTexts(),
-                 QStringList{done({alpha_ + kProtected, beta_ + kProtected})});
+                 QStringList{QStringLiteral("Done.\r\n") +
+                             QString::fromLatin1(kExtractorMissingReport)});
     }
 
     void formFeedsOnlyAndManyRows() {

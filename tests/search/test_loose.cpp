@@ -11,6 +11,7 @@
 #include "search/searcher.h"
 #include "search/sink.h"
 #include "search/snippet.h"
+#include "support/rounds.h"
 #include "support/searchrows.h"
 
 namespace qm {
@@ -167,7 +168,7 @@ TEST(LooseSearch, AgreesWithAPlainReferenceOnRandomText) {
     const uint alphabet[] = {'a',  'b',  'f',  'i',    's',    'S',    ' ', '\n',
                              '\f', 0xA0, 0xAD, 0x200B, 0xFB01, 0xFB00, 0xDF};
     std::mt19937 rng(7);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < test::rounds(300); ++round) {
         QList<uint> text;
         const int n = 1 + static_cast<int>(rng() % 60);
         for (int i = 0; i < n; ++i) text << alphabet[rng() % std::size(alphabet)];
@@ -193,7 +194,7 @@ TEST(LooseSearch, AgreesWithAPlainReferenceOnRandomText) {
 TEST(LooseSearch, PlainTextGivesTheDefaultResults) {
     // Without white space or special characters, the loose search is the default one.
     std::mt19937 rng(11);
-    for (int round = 0; round < 100; ++round) {
+    for (int round = 0; round < test::rounds(100); ++round) {
         QString text;
         for (int i = 0; i < 200; ++i) text += QChar(u"abAB\u00E9\u00C9"[rng() % 6]);
         const QString phrase = text.mid(static_cast<qsizetype>(rng() % 190), 3);
@@ -246,7 +247,8 @@ TEST(LooseSearch, ATextFileSearchedChunkByChunkGivesTheWholeTextRows) {
     int round = 0;
     for (const auto& cut : cuts) {
         QString text;
-        while (text.size() < qsizetype(3 * kChunkLength + 500))
+        // Three chunk boundaries, one under the sanitizers.
+        while (text.size() < qsizetype(test::rounds(3) * kChunkLength + 500))
             text += QChar(pieces[rng() % std::size(pieces)]);
         for (qsizetype at = kChunkLength; at < text.size(); at += kChunkLength) {
             text.replace(at - cut[0].size(), cut[0].size(), cut[0]);

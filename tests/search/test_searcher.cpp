@@ -11,6 +11,7 @@
 
 #include "search/searcher.h"
 #include "search/sink.h"
+#include "support/rounds.h"
 #include "support/searchrows.h"
 #include "text/error.h"
 #include "text/textfile.h"
@@ -204,9 +205,11 @@ TEST(TermMatching, AgreesWithAPlainSearchOnRandomText) {
                                             0xC4, 0xE4,  0x3A3,  0x3C3, 0x212A, 'k',    0x130,
                                             'i',  0x23A, 0x2C65, 0xDF,  0x1E9E, 0x1F600};
     std::mt19937 rng(12345);
-    for (int round = 0; round < 30; ++round) {
+    // Short texts, then texts of two chunks.
+    const int shortRounds = test::rounds(25);
+    for (int round = 0; round < shortRounds + test::rounds(5); ++round) {
         QList<uint> text;
-        const int length = round < 25 ? 200 + round * 37 : 65536 + 300;
+        const int length = round < shortRounds ? 200 + round * 37 : 65536 + 300;
         std::uniform_int_distribution<std::size_t> pick(0, (round % 2 ? 5 : alphabet.size() - 1));
         for (int i = 0; i < length; ++i) text << alphabet[pick(rng)];
         QStringList phrases;
@@ -241,7 +244,7 @@ TEST(TermMatching, ATextFileSearchedChunkByChunkGivesTheWholeTextRows) {
                             "\n",           "\xC3\xA4", "\xC3\x84",
                             "\xE2\x82\xAC", "\xFF",     "\xF0\x9F\x98\x80",
                             "\xE1\xBA\x9E", "\f"};
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 0; round < test::rounds(4); ++round) {
         std::string bytes;
         while (bytes.size() < 400000u + static_cast<unsigned>(round) * 777u)
             bytes += pieces[rng() % 11];

@@ -22,10 +22,25 @@ TEST(FindSetsFormat, StoredFormHasASeparatorBeforeEachEntryAndNoneAtTheEnd) {
     EXPECT_EQ(joinFindSets({"A"}), QStringLiteral("::A"));
 }
 
-TEST(FindSetsFormat, RoundTripKeepsBlanksAndSplitsAnEntryHoldingTheSeparator) {
-    const QStringList entries{"salad", "   ", "A::B", " lead and trail ", "salad"};
-    const QStringList back = splitFindSets(joinFindSets(entries));
-    EXPECT_EQ(back, (QStringList{"salad", "   ", "A", "B", " lead and trail ", "salad"}));
+// Catches an entry that comes back split or changed after a restart: every
+// list comes back as it was stored; one the plain form holds is stored plain,
+// so that earlier versions still read it.
+TEST(FindSetsFormat, EveryListComesBackAsItWasStored) {
+    const struct {
+        QStringList entries;
+        bool plain;
+    } cases[] = {
+        {{"salad", "   ", " lead and trail ", "salad"}, true},
+        {{"%only", "50%3A"}, true},
+        {{"A::B", "salad"}, false},
+        {{"a:", ":b", "c"}, false},
+        {{"50%3A", "%", "::", "C:\\dir"}, false},
+    };
+    for (const auto& c : cases) {
+        const QString stored = joinFindSets(c.entries);
+        EXPECT_EQ(splitFindSets(stored), c.entries) << stored.toStdString();
+        EXPECT_EQ(stored.startsWith(u':'), c.plain) << stored.toStdString();
+    }
 }
 
 TEST(FindSetsFormat, EmptyPiecesFromDoubledLeadingOrTrailingSeparatorsAreSkipped) {
