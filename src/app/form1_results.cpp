@@ -119,9 +119,7 @@ void Form1::PushButton4_Click() {
         if (!writeResultsText(results.rows(), path, pumpingStep(services_.pump), &lost))
             services_.boxes->message(QString::fromLatin1(kNoResultsToSave), applicationTitle());
         else if (lost.any())
-            services_.boxes->message(
-                attributesNotKeptText(path, lost.owner, lost.mode, lost.acl, lost.error),
-                applicationTitle());
+            services_.boxes->message(attributesNotKeptText(path, lost), applicationTitle());
     });
     p.step(106, [&] { setMousePointer(MousePointer::Default); });
 }
@@ -234,9 +232,7 @@ void Form1::PushButton13_Click() {
             const fs::LostAttributes lost =
                 writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
             if (lost.any())
-                services_.boxes->message(
-                    attributesNotKeptText(path, lost.owner, lost.mode, lost.acl, lost.error),
-                    applicationTitle());
+                services_.boxes->message(attributesNotKeptText(path, lost), applicationTitle());
             return;
         }
         const QString folder =

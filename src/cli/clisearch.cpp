@@ -288,9 +288,7 @@ class CommandLineSearch {
             for (const auto& [path, snippet] : printer_->kept()) rows.append(path, snippet);
             if (rows.empty()) problem(QString::fromLatin1(kNoResultsToSave));
             const fs::LostAttributes lost = writeTsv(tsv_, rows);
-            if (lost.any())
-                problem(
-                    attributesNotKeptText(tsv_.path, lost.owner, lost.mode, lost.acl, lost.error));
+            if (lost.any()) problem(attributesNotKeptText(tsv_.path, lost));
             return true;
         } catch (const Error& e) {
             problem(e.description());

@@ -45,18 +45,18 @@ QString walkProblemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString attributesNotKeptText(const QString& path, bool owner, bool mode, bool acl, int error) {
+QString attributesNotKeptText(const QString& path, const fs::LostAttributes& lost) {
     QStringList what;
-    if (owner) what << QStringLiteral("owner and group");
-    if (mode) what << QStringLiteral("permissions");
-    if (acl) what << QStringLiteral("access control list");
+    if (lost.owner) what << QStringLiteral("owner and group");
+    if (lost.mode) what << QStringLiteral("permissions");
+    if (lost.acl) what << QStringLiteral("access control list");
     if (what.isEmpty()) return QString();
     const QString last = what.takeLast();
     const QString list =
         what.isEmpty() ? last : what.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
     return QStringLiteral("The file \"") + path +
            QStringLiteral("\" was saved, but it could not keep its ") + list +
-           QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(error)) +
+           QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(lost.error)) +
            QStringLiteral(").");
 }
 

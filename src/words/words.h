@@ -8,6 +8,7 @@
 
 #include "extraction/outcome.h"
 #include "extraction/textcache.h"
+#include "fs/keptattributes.h"
 
 namespace qm {
 
@@ -50,9 +51,8 @@ QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal
 inline constexpr const char* kNoResultsToSave = "There are no results to save.";
 inline constexpr const char* kNoResultsToCopy = "There are no results to copy.";
 
-// The warning after a save over a file whose owner and group, mode or access
-// list the new file could not keep (fs::LostAttributes: what was lost, the
-// first refusal's error number); empty when it kept them all.
-QString attributesNotKeptText(const QString& path, bool owner, bool mode, bool acl, int error);
+// The warning after a save over a file whose owner, group, mode or access
+// list the new file could not keep; empty when it kept them all.
+QString attributesNotKeptText(const QString& path, const fs::LostAttributes& lost);
 
 }  // namespace qm
