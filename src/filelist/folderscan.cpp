@@ -25,50 +25,6 @@ namespace qm {
 
 namespace {
 
-bool isOddCodePoint(char32_t cp) {
-    return text::isControl(cp) || cp == U'?';
-}
-
-char32_t lowerCodePoint(char32_t cp) {
-    return QChar::toLower(static_cast<char32_t>(cp));
-}
-
-std::u32string loweredCodePoints(const QString& s) {
-    std::u32string out;
-    out.reserve(static_cast<std::size_t>(s.size()));
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        char32_t cp = s[i].unicode();
-        if (QChar::isHighSurrogate(cp) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(s[i], s[i + 1]);
-            ++i;
-        }
-        out.push_back(lowerCodePoint(cp));
-    }
-    return out;
-}
-
-// Wildcard match with backtracking to the last "*" (linear for patterns with one "*").
-bool wildcardMatch(const std::u32string& pattern, const std::u32string& name) {
-    std::size_t p = 0, n = 0;
-    std::size_t starP = std::u32string::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == U'*') {
-            starP = p++;
-            starN = n;
-        } else if (starP != std::u32string::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == U'*') ++p;
-    return p == pattern.size();
-}
-
 // A directory opened for listing; closed when it goes out of scope.
 class DirHandle {
   public:
@@ -265,9 +221,14 @@ QStringList walkLevel(QStringList& level, const std::function<void()>& visiting,
                 // listed, for the level below to name.
                 struct stat sub {};
                 const bool known = ::fstatat(dir.fd(), name, &sub, 0) == 0;
-                if (known ? !S_ISDIR(sub.st_mode) : type != DT_DIR) continue;
+                const int why = known ? 0 : errno;
                 const QByteArray bytes = QByteArray::fromRawData(name, static_cast<qsizetype>(len));
                 const QString path = f + fs::decodeName(bytes) + u'/';
+                // A link that cannot be looked at (its folder cannot be
+                // searched) may lead to a folder: it is named with the reason.
+                if (!known && type == DT_LNK && (why == EACCES || why == EPERM))
+                    note(problems, path, why);
+                if (known ? !S_ISDIR(sub.st_mode) : type != DT_DIR) continue;
                 if (known && !seen.insert({sub.st_dev, sub.st_ino}).second) {
                     // Walked already: another link to it goes unsaid, a loop is named.
                     if (type == DT_LNK && leadsAbove(native, name)) note(problems, path, ELOOP);
@@ -300,40 +261,6 @@ QStringList walkLevel(QStringList& level, const std::function<void()>& visiting,
 }
 
 }  // namespace
-
-bool hasOddCharacters(const QByteArray& name) {
-    const auto* d = reinterpret_cast<const unsigned char*>(name.constData());
-    const auto size = static_cast<std::size_t>(name.size());
-    for (std::size_t i = 0; i < size;) {
-        const std::size_t len = utf8::validSequenceLength(d + i, size - i);
-        if (len == 0 || isOddCodePoint(utf8::decode(d + i, len))) return true;
-        i += len;
-    }
-    return false;
-}
-
-bool hasOddCharacters(const QString& name) {
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name[i];
-        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        if (c.isSurrogate()) return true;  // unpaired: no file-system form
-        if (isOddCodePoint(c.unicode())) return true;
-    }
-    return false;
-}
-
-FilePattern::FilePattern(const QString& pattern) {
-    all_ = pattern == QLatin1String("*") || pattern == QLatin1String("*.*");
-    pattern_ = loweredCodePoints(pattern);
-}
-
-bool FilePattern::matches(const QString& name) const {
-    if (all_) return true;
-    return wildcardMatch(pattern_, loweredCodePoints(name));
-}
 
 void walkFolders(QStringList& folders, bool recurse, const FolderWalkFailure& failed,
                  WalkProblems* problems, const std::function<void()>& visiting) {
