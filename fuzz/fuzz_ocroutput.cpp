@@ -40,6 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(std::adjacent_find(pages.begin(), pages.end()) == pages.end(), "each page once");
     require(std::all_of(pages.begin(), pages.end(), [](int p) { return p > 0; }),
             "pages count from 1");
+    const std::vector<int> sized =
+        qm::parseImagePages(raw, {{1, {595.28, 841.89}}, {2, {1e9, 1e9}}});
+    require(std::includes(pages.begin(), pages.end(), sized.begin(), sized.end()),
+            "page sizes only leave pages out");
 
     QStringList languages = qm::parseInstalledLanguages(raw);
     require(!languages.contains(QStringLiteral("osd")), "the script detector is no language");

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "extraction/extractor.h"
 #include "fs/fs.h"
@@ -64,11 +65,28 @@ QStringList imageListArguments(const QString& pdf, int first, int last) {
             QStringLiteral("-l"),    QString::number(last), pathArgument(pdf)};
 }
 
-std::vector<int> parseImagePages(const QByteArray& listing) {
-    // page   num  type   width height color comp bpc  enc interp  object ID ...
+namespace {
+
+// The square inches an image of a pdfimages listing's row covers on its page;
+// infinite when its listing gives no resolution.
+double imageArea(const QList<QByteArray>& fields) {
+    constexpr double unknown = std::numeric_limits<double>::infinity();
+    if (fields.size() < 14) return unknown;
+    bool okW = false, okH = false, okX = false, okY = false;
+    const double w = fields[3].toDouble(&okW), h = fields[4].toDouble(&okH);
+    const double x = fields[12].toDouble(&okX), y = fields[13].toDouble(&okY);
+    if (!okW || !okH || !okX || !okY || !(x > 0) || !(y > 0)) return unknown;
+    const double area = (w / x) * (h / y);
+    return area >= 0 ? area : unknown;
+}
+
+}  // namespace
+
+std::vector<int> parseImagePages(const QByteArray& listing, const std::map<int, PageSize>& sizes) {
+    // page   num  type   width height color comp bpc  enc interp  object ID x-ppi y-ppi ...
     // --------------------------------------------------------------------...
-    //    1     0 image    1240  1754  gray    1   8  image  no         4  0 ...
-    std::vector<int> pages;
+    //    1     0 image    1240  1754  gray    1   8  image  no         4  0   150   150 ...
+    std::map<int, double> covered;  // square inches of images, by page
     for (const QByteArray& line : listing.split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 3) continue;
@@ -76,26 +94,35 @@ std::vector<int> parseImagePages(const QByteArray& listing) {
         const int page = fields[0].toInt(&ok);
         if (!ok || page <= 0) continue;
         fields[1].toInt(&ok);  // the image's number: a row of the listing
-        if (ok) pages.push_back(page);
+        if (!ok) continue;
+        double& area = covered[page];
+        if (fields[2] != "mask" && fields[2] != "smask") area += imageArea(fields);
     }
-    std::sort(pages.begin(), pages.end());
-    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    std::vector<int> pages;
+    for (const auto& [page, area] : covered) {
+        const auto size = sizes.find(page);
+        if (size == sizes.end() ||
+            area >= kMinScanCover * size->second.width * size->second.height / (72.0 * 72.0))
+            pages.push_back(page);
+    }
     return pages;
 }
 
 std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
                                  const std::vector<int>& pages, const QString& reportPath,
-                                 ChildToken& token, int timeLimitMs, ChildResult* run) {
+                                 ChildToken& token, int timeLimitMs, ChildResult* run,
+                                 QByteArray* listing) {
     std::vector<int> found;
     if (pages.empty() || pdfimages.isEmpty()) return found;
     // One listing for the span of the pages asked about.
     const ChildResult r = runChild(pdfimages, imageListArguments(pdf, pages.front(), pages.back()),
                                    token, {}, timeLimitMs, reportPath);
     if (run) *run = r;
-    if (const auto listing = takeAnswer(r, reportPath)) {
-        const std::vector<int> listed = parseImagePages(*listing);
+    if (const auto answer = takeAnswer(r, reportPath)) {
+        const std::vector<int> listed = parseImagePages(*answer);
         std::set_intersection(pages.begin(), pages.end(), listed.begin(), listed.end(),
                               std::back_inserter(found));
+        if (listing) *listing = *answer;
     }
     return found;
 }
@@ -105,8 +132,8 @@ QStringList pageSizeArguments(const QString& pdf, int first, int last) {
             QString::number(last), pathArgument(pdf)};
 }
 
-std::map<int, double> parsePageSizes(const QByteArray& listing) {
-    std::map<int, double> sizes;
+std::map<int, PageSize> parsePageSizes(const QByteArray& listing) {
+    std::map<int, PageSize> sizes;
     for (const QByteArray& line : listing.split('\n')) {
         // Page    2 size:  595.28 x 841.89 pts (A4)
         const QList<QByteArray> f = line.simplified().split(' ');
@@ -115,12 +142,13 @@ std::map<int, double> parsePageSizes(const QByteArray& listing) {
         bool okPage = false, okW = false, okH = false;
         const int page = f[1].toInt(&okPage);
         const double w = f[3].toDouble(&okW), h = f[5].toDouble(&okH);
-        if (okPage && okW && okH && page > 0 && w > 0 && h > 0) sizes[page] = std::max(w, h);
+        if (okPage && okW && okH && page > 0 && w > 0 && h > 0) sizes[page] = {w, h};
     }
     return sizes;
 }
 
-int renderDpi(double longSidePoints, int dpi) {
+int renderDpi(PageSize size, int dpi) {
+    const double longSidePoints = std::max(size.width, size.height);
     if (!(longSidePoints > 0)) return dpi;
     const double fit = std::floor(kMaxRenderPixels * 72.0 / longSidePoints);
     return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
@@ -234,23 +262,31 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
         return step.ended || step.timedOut || step.lost;
     };
     ChildResult listed;
-    const std::vector<int> scanned =
-        pagesWithImages(settings.pdfimages, pdf, text.textless,
-                        folder + QStringLiteral("/images.txt"), token, timeLimitMs, &listed);
-    if (interrupted(listed) || scanned.empty()) return step;
-    // A page larger than a poster is rendered coarser.
-    std::map<int, int> dpis;
+    QByteArray listing;
+    const std::vector<int> withImages = pagesWithImages(settings.pdfimages, pdf, text.textless,
+                                                        folder + QStringLiteral("/images.txt"),
+                                                        token, timeLimitMs, &listed, &listing);
+    if (interrupted(listed) || withImages.empty()) return step;
+    std::map<int, PageSize> sizes;
     if (!settings.pdfinfo.isEmpty()) {
         const QString sizesPath = folder + QStringLiteral("/sizes.txt");
-        const ChildResult r =
-            runChild(settings.pdfinfo, pageSizeArguments(pdf, scanned.front(), scanned.back()),
-                     token, {}, timeLimitMs, sizesPath);
-        if (const auto sizes = takeAnswer(r, sizesPath))
-            for (const auto& [page, side] : parsePageSizes(*sizes))
-                if (renderDpi(side, settings.dpi) != settings.dpi)
-                    dpis[page] = renderDpi(side, settings.dpi);
+        const ChildResult r = runChild(
+            settings.pdfinfo, pageSizeArguments(pdf, withImages.front(), withImages.back()), token,
+            {}, timeLimitMs, sizesPath);
+        if (const auto answer = takeAnswer(r, sizesPath)) sizes = parsePageSizes(*answer);
         if (interrupted(r)) return step;
     }
+    // A page whose only image is a logo is no scanned sheet.
+    std::vector<int> scanned;
+    const std::vector<int> covered = parseImagePages(listing, sizes);
+    std::set_intersection(withImages.begin(), withImages.end(), covered.begin(), covered.end(),
+                          std::back_inserter(scanned));
+    if (scanned.empty()) return step;
+    // A page larger than a poster is rendered coarser.
+    std::map<int, int> dpis;
+    for (const auto& [page, size] : sizes)
+        if (renderDpi(size, settings.dpi) != settings.dpi)
+            dpis[page] = renderDpi(size, settings.dpi);
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
                                         progress ? &progress->done : nullptr, dpis);

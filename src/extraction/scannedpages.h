@@ -30,31 +30,48 @@ TextPages findTextlessPages(const QString& textPath);
 // The same of a text in memory (valid UTF-8).
 TextPages findTextlessPagesIn(std::string_view utf8);
 
+// A page's size in points, as pdfinfo gives it.
+struct PageSize {
+    double width = 0;
+    double height = 0;
+    bool operator==(const PageSize&) const = default;
+};
+
 // pdfimages: the images of pages `first` to `last` of `pdf`, listed.
 QStringList imageListArguments(const QString& pdf, int first, int last);
-// The pages named in a listing of pdfimages (`-list`), in order, each once.
-std::vector<int> parseImagePages(const QByteArray& listing);
+// A page without text of its own is read by OCR when its images cover at
+// least this share of it: a logo or a stamp alone is no scanned sheet.
+inline constexpr double kMinScanCover = 0.15;
+// The pages named in a listing of pdfimages (`-list`), in order, each once,
+// whose images together cover at least kMinScanCover of the page by `sizes`.
+// An image's size on the page is its pixels over its resolution (x-ppi,
+// y-ppi); an image without a resolution, and every image of a page not in
+// `sizes`, counts as covering its page. Masks lie under their image and are
+// not counted again.
+std::vector<int> parseImagePages(const QByteArray& listing,
+                                 const std::map<int, PageSize>& sizes = {});
 
 // Of `pages` (in order), those that hold an image by pdfimages; nothing when
 // pdfimages failed, was ended or timed out, or its listing, which goes through
-// `reportPath`, could not all be written (`run` tells which).
+// `reportPath`, could not all be written (`run` tells which). The listing
+// itself is put in `listing` when given.
 std::vector<int> pagesWithImages(const QString& pdfimages, const QString& pdf,
                                  const std::vector<int>& pages, const QString& reportPath,
-                                 ChildToken& token, int timeLimitMs, ChildResult* run = nullptr);
+                                 ChildToken& token, int timeLimitMs, ChildResult* run = nullptr,
+                                 QByteArray* listing = nullptr);
 
 // pdfinfo: the sizes of pages `first` to `last` of `pdf`.
 QStringList pageSizeArguments(const QString& pdf, int first, int last);
-// The longer side, in points, of each page named in a pdfinfo listing
-// ("Page    2 size: 595.28 x 841.89 pts (A4)"). The document's own fields (a
-// title may hold such a line) come before the sizes, so a later line for a
-// page replaces an earlier one.
-std::map<int, double> parsePageSizes(const QByteArray& listing);
+// The size of each page named in a pdfinfo listing ("Page    2 size: 595.28 x
+// 841.89 pts (A4)"). The document's own fields (a title may hold such a line)
+// come before the sizes, so a later line for a page replaces an earlier one.
+std::map<int, PageSize> parsePageSizes(const QByteArray& listing);
 // The longest side of a page's image for reading, in pixels: a page a forged
 // file makes huge is rendered coarser rather than as gigabytes.
 inline constexpr int kMaxRenderPixels = 8000;
-// The resolution a page whose longer side is `longSidePoints` is rendered at:
-// `dpi`, lowered (to 1 at least) to keep the image within kMaxRenderPixels.
-int renderDpi(double longSidePoints, int dpi);
+// The resolution a page of `size` is rendered at: `dpi`, lowered (to 1 at
+// least) to keep its longer side within kMaxRenderPixels.
+int renderDpi(PageSize size, int dpi);
 
 // An OCR text made fit for its page: valid UTF-8, no form feed, and empty
 // when it holds no printable character (a page read as empty stays empty).
@@ -100,9 +117,9 @@ struct OcrStep {
 };
 
 // The OCR step of one file: the pages of the extracted text `txt` without a
-// printable character that hold an image in `pdf` are read, and `txt` is
-// rewritten with their texts in place. Work files in `folder`. Throws
-// qm::Error when `txt` cannot be read.
+// printable character whose images cover enough of them (parseImagePages) in
+// `pdf` are read, and `txt` is rewritten with their texts in place. Work files
+// in `folder`. Throws qm::Error when `txt` cannot be read.
 OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, const QString& txt,
                              const QString& folder, const RangeHelpers& helpers, ChildToken& token,
                              int timeLimitMs, OcrProgress* progress = nullptr);

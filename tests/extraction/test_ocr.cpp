@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <chrono>
 #include <thread>
@@ -116,12 +118,47 @@ TEST_F(OcrTest, PageSizesAreTheListingsLastAndBoundTheRender) {
         "Page    1 rot:  0\n"
         "Page    2 size: 14400 x 7200 pts\n"
         "Page    3 size: wide x 10 pts\n";
-    EXPECT_EQ(parsePageSizes(listing), (std::map<int, double>{{1, 841.89}, {2, 14400}}));
+    EXPECT_EQ(parsePageSizes(listing),
+              (std::map<int, PageSize>{{1, {595.28, 841.89}}, {2, {14400, 7200}}}));
     const struct {
-        double side;
+        PageSize size;
         int dpi;
-    } cases[] = {{841.89, 200}, {2880, 200}, {2881, 199}, {14400, 40}, {1e9, 1}, {0, 200}};
-    for (const auto& c : cases) EXPECT_EQ(renderDpi(c.side, 200), c.dpi) << c.side;
+    } cases[] = {{{595.28, 841.89}, 200}, {{2880, 10}, 200}, {{10, 2881}, 199},
+                 {{14400, 7200}, 40},     {{1e9, 1}, 1},     {{0, 0}, 200}};
+    for (const auto& c : cases)
+        EXPECT_EQ(renderDpi(c.size, 200), c.dpi) << c.size.width << 'x' << c.size.height;
+}
+
+// A textless page of A4 (96.7 square inches) is read only when its images
+// cover 15 % of it (14.5 square inches).
+TEST_F(OcrTest, APageIsReadWhenItsImagesCoverEnoughOfIt) {
+    const std::map<int, PageSize> a4{{1, {595.28, 841.89}}};
+    const QByteArray tenth = "1 0 image 600 660 gray 1 8 image no 9 0 200 200 9K 2%\n";
+    const struct {
+        QByteArray rows;
+        bool sized;
+        bool read;
+    } cases[] = {
+        // A full-page scan missed: its size measured in the wrong units.
+        {"1 0 image 1654 2339 gray 1 8 image no 9 0 200 200 91K 2%\n", true, true},
+        // A logo alone counted as a scan: every page of a letterhead read.
+        {"1 0 image 300 100 rgb 3 8 image no 9 0 300 300 9K 10%\n", true, false},
+        // Only one image of a page counted: two tenths of it, each too small.
+        {tenth, true, false},
+        {tenth + "1 1 image 600 660 gray 1 8 image no 10 0 200 200 9K 2%\n", true, true},
+        // A soft mask counted again with the image it lies under.
+        {tenth + "1 1 smask 600 660 gray 1 8 image no 10 0 200 200 1K 0%\n", true, false},
+        // An image stretched over the page (0 ppi) skipped as of no size.
+        {"1 0 image 2 2 gray 1 8 image no 9 0 0 0 12B 100%\n", true, true},
+        // A listing without resolutions read past its row or taken as no image.
+        {"1 0 image 300 100 rgb 3 8 image no 9 0\n", true, true},
+        // A page of unknown size measured against some default: its image lost.
+        {"1 0 image 300 100 rgb 3 8 image no 9 0 300 300 9K 10%\n", false, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseImagePages(c.rows, c.sized ? a4 : std::map<int, PageSize>{}),
+                  c.read ? std::vector<int>{1} : std::vector<int>{})
+            << c.rows.toStdString();
 }
 
 TEST_F(OcrTest, TesseractsReportsAreRead) {
@@ -238,9 +275,10 @@ TEST_F(ScannedPagesTest, PagesAreReadOneThreadEachAndKeptByPage) {
     EXPECT_TRUE(QDir(d("work")).isEmpty());  // images and texts removed
 }
 
-// A forged page of 200 by 200 inches is read at 40 dpi (8000 pixels), not
-// rendered as 1.6 GB at 200.
-TEST_F(ScannedPagesTest, AHugePageIsRenderedWithinTheBound) {
+// The page sizes reach the step. Faults caught: a forged page of 200 by 200
+// inches rendered as 1.6 GB at 200 dpi (not at 40: 8000 pixels), and a page of
+// A4 whose only image is a logo of an inch by half an inch read by OCR.
+TEST_F(ScannedPagesTest, PageSizesBoundTheRenderAndLeaveALogoUnread) {
     test::FakeTesseract fake;
     fake.logPath = d("log.txt");
     useFake(fake);
@@ -257,6 +295,17 @@ TEST_F(ScannedPagesTest, AHugePageIsRenderedWithinTheBound) {
     const QStringList log = test::fakeTesseractLog(fake.logPath);
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(log[0].contains(QLatin1String("--dpi 40 "))) << log[0].toStdString();
+
+    const QString letter = d("letter.pdf");
+    QPdfWriter writer(letter);
+    writer.setResolution(72);  // A4
+    QPainter(&writer).drawImage(QRect(36, 36, 72, 36), dot);
+    ASSERT_EQ(pagesWithImages(settings_.pdfimages, letter, {1}, d("list.txt"), token, 0),
+              std::vector<int>{1});  // the logo is listed
+    writeBytes(txt, "\f");
+    EXPECT_TRUE(
+        readScannedPagesInto(settings_, letter, txt, d("work"), {}, token, 0).pages.empty());
+    EXPECT_EQ(test::fakeTesseractLog(fake.logPath).size(), 1);
 }
 
 TEST_F(ScannedPagesTest, TheStepPutsEachScannedPagesTextInItsPlace) {
