@@ -203,10 +203,6 @@ class TextPipeline {
     void askNeedsPassword(const QString& path, std::function<void(bool needs)> answer);
 
     int jobs() const { return jobs_; }
-    const QString& extractorPath() const { return setup_.extractorPath; }
-    // How scanned pages are read by default, as the text cache tells readings
-    // apart; empty when they are not read.
-    QString ocrReading() const { return setup_.ocr.cacheTag(); }
     // The number of cores, at least 1.
     static int coreCount();
 
@@ -281,7 +277,6 @@ class TextPipeline::Run {
     ~Run();
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
-    const RunPlan& plan() const { return plan_; }
     // Nothing more is begun ahead of position `at`: what was begun for later
     // files ends (a stop after the current file).
     void holdAhead(int at);

@@ -81,6 +81,23 @@ class SearchWindowTest : public QObject {
         return QStringLiteral("Done.\r\nThe following files could not be read:\r\n") +
                failed.join(QStringLiteral("\r\n"));
     }
+
+    // Runs the search; once an extraction is under way, `act` runs once (a
+    // click, a key) and the caption right after it is returned.
+    template <class W, class F>
+    static QString actingWhileExtracting(W& w, F act) {
+        bool acted = false;
+        QString caption;
+        w->onTick([&] {
+            if (acted || !extracting()) return;
+            acted = true;
+            act();
+            caption = w->caption();
+        });
+        w->search();
+        if (!acted) return QStringLiteral("<never acted>");
+        return caption;
+    }
     QString script(const QString& name, const QString& body) {
         return test::writeScript(dir_.path(), name, body);
     }
@@ -158,7 +175,7 @@ class SearchWindowTest : public QObject {
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({alpha_, beta_, alpha_});
         w->search();
-        const QStringList& texts = w->form->barTexts;
+        const QStringList& texts = w->form->texts;
         QCOMPARE(w->form->values, (std::vector<int>{33, 66, 100, 0}));
         QVERIFY(texts.contains(QStringLiteral("Processing: alpha.pdf")));
         QVERIFY(texts.contains(QStringLiteral("Processing: Zürich 'single' \"double\" ß.pdf")));
@@ -236,18 +253,8 @@ class SearchWindowTest : public QObject {
             script(QStringLiteral("slow"), QStringLiteral("sleep 0.4\nprintf 'the fox is here'"));
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({alpha_, beta_, alpha_});
-        bool clicked = false;
-        QString captionAfterClick;
-        w->onTick([&] {
-            if (!clicked && extracting()) {
-                clicked = true;
-                w->form->PushButton7->click();
-                captionAfterClick = w->caption();
-            }
-        });
-        w->search();
-        QVERIFY(clicked);
-        QCOMPARE(captionAfterClick, QStringLiteral("Start Searching"));
+        QCOMPARE(actingWhileExtracting(w, [&] { w->form->PushButton7->click(); }),
+                 QStringLiteral("Start Searching"));
         // The click ended the file being extracted at once: it was neither
         // searched nor reported, and no later file was begun.
         QCOMPARE(w->rows(), QStringList());
@@ -268,18 +275,8 @@ class SearchWindowTest : public QObject {
             script(QStringLiteral("slow3"), QStringLiteral("sleep 0.3\nprintf 'one fox'"));
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({alpha_, beta_});
-        bool pressed = false;
-        QString captionAfter;
-        w->onTick([&] {
-            if (!pressed && extracting()) {
-                pressed = true;
-                QTest::keyClick(w->form->Text1, Qt::Key_Return);
-                captionAfter = w->caption();
-            }
-        });
-        w->search();
-        QVERIFY(pressed);
-        QCOMPARE(captionAfter, QStringLiteral("Stop Searching"));
+        QCOMPARE(actingWhileExtracting(w, [&] { QTest::keyClick(w->form->Text1, Qt::Key_Return); }),
+                 QStringLiteral("Stop Searching"));
         QCOMPARE(w->rows(), (QStringList{alpha_ + "|one fox...", beta_ + "|one fox..."}));
         QCOMPARE(w->boxes.messageTexts(), QStringList{done({})});
     }
@@ -290,18 +287,12 @@ class SearchWindowTest : public QObject {
             script(QStringLiteral("slow2"), QStringLiteral("sleep 0.3\nprintf 'one fox'"));
         w->phrase(QStringLiteral("fox"));
         w->form->fileList.add({alpha_, beta_});
-        int clicks = 0;
-        QString captionAfterRestart;
-        w->onTick([&] {
-            if (clicks == 0 && extracting()) {
-                clicks = 2;
-                w->form->PushButton7->click();  // stop
-                w->form->PushButton7->click();  // start again
-                captionAfterRestart = w->caption();
-            }
-        });
-        w->search();
-        QCOMPARE(captionAfterRestart, QStringLiteral("Stop Searching"));
+        QCOMPARE(actingWhileExtracting(w,
+                                       [&] {
+                                           w->form->PushButton7->click();  // stop
+                                           w->form->PushButton7->click();  // start again
+                                       }),
+                 QStringLiteral("Stop Searching"));
         QTRY_VERIFY_WITH_TIMEOUT(!w->form->searchRunning(), 20000);
         // The first run ended quietly; the second searched both files.
         QCOMPARE(w->rows(), (QStringList{alpha_ + "|one fox...", beta_ + "|one fox..."}));

@@ -1,12 +1,11 @@
 // The search session over the extraction pipeline: what the user gets (rows,
 // their order, the failures, the prompts, the stop) is the same with one
 // worker or several, with and without kept texts, and files are extracted only
-// when needed, once even for two sessions at a time. Fake extractors are shell scripts that log
-// their calls and then run the real pdftotext.
+// when needed (two sessions at a time: test_window_cache.cpp). Fake extractors are shell scripts
+// that log their calls and then run the real pdftotext.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -410,50 +409,6 @@ class SearchRunTest : public QObject {
         for (const QString& p : h.rowPaths()) QCOMPARE(p, d("t1.pdf"));
         QVERIFY(waitUntil([] { return runningChildren() == 0; }, 5000));
         QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
-    }
-
-    // Two sessions on one pipeline at once, as the add-time check and a search
-    // started during it: each file is extracted once and both get every text.
-    // Fault: the second session extracting the files the first one has in hand.
-    void twoSessionsAtOnceExtractEachFileOnce() {
-        const QString ex =
-            loggingExtractor(QStringLiteral("once.sh"), QStringLiteral("sleep 0.2\n") + realTail());
-        QStringList paths;
-        for (int n = 1; n <= 6; ++n) paths << d(QStringLiteral("t%1.pdf").arg(n));
-        TextCache cache;
-        Host search;
-        prepare(search, paths, QStringLiteral("alpha"));
-        auto texts = pipeline(ex, 2, &cache, search);
-
-        // The first session reads texts only and starts the search at its second file.
-        struct Check : SessionHost {
-            std::function<void(int)> onRead;
-            int read = 0;
-            bool over = false;
-            void fileRead(int i, const QString&, const FileText& text) override {
-                if (text.outcome == TextOutcome::Text) ++read;
-                if (onRead) onRead(i);
-            }
-            void stageFailed(RunStage, const QString&) override {}
-            void readabilityFailed(const QString&) override {}
-            void finished(const SearchSummary&) override { over = true; }
-        } check;
-        SearchSession checking(*texts, check, nullptr);
-        bool searched = false;
-        check.onRead = [&](int i) {
-            if (i != 2) return;
-            search.run(*texts);
-            searched = true;
-        };
-        SessionPlan plan;
-        plan.files = paths;
-        plan.match = false;
-        checking.start(std::move(plan));
-        QVERIFY(waitUntil([&] { return check.over && searched; }, 60000));
-        QCOMPARE(check.read, 6);
-        const QStringList found = search.rowPaths();
-        QCOMPARE(QSet<QString>(found.begin(), found.end()).size(), 6);
-        QCOMPARE(readLines(d(QStringLiteral("once.sh.log"))).size(), 6);
     }
 
     // Ending all extractions (the window closing) ends hanging extractors of

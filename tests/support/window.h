@@ -35,14 +35,12 @@ class RecordingForm1 : public Form1 {
     void setMousePointer(int v) override {
         pointers.push_back(v);
         pointerListSizes.push_back(fileList.count());
-        barTexts << text();
         Form1::setMousePointer(v);
         if (onPointer) onPointer();
     }
     std::vector<int> values;            // the progress bar's values, in order
     std::vector<int> pointers;          // the pointer's values, in order
     std::vector<int> pointerListSizes;  // the list's length as each pointer value was given
-    QStringList barTexts;               // the bar's text as each pointer value was given
     QStringList texts;                  // every text the bar was given, in order
     // Told after each pointer value (as a search's file begins, "Processing: NAME" shown).
     std::function<void()> onPointer;
