@@ -31,6 +31,11 @@ namespace qm {
 
 namespace {
 
+// The results list's filter field above it and its count below take this
+// much more height than the list had alone.
+constexpr int kFilterRow = 360;
+constexpr int kResultsBar = kFilterRow + 300;
+
 constexpr int px(int twips) {
     return twipsToPixels(twips);
 }
@@ -54,12 +59,18 @@ void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(px(left), px(top), px(width), px(height));
 }
 
-QFont arial(double points) {
-    QFont f(QStringLiteral("Arial"));
+}  // namespace
+
+// The desktop's font family at a designed size, bold as designed; the layout
+// scales the size with the desktop's own.
+QFont designedFont(double points) {
+    QFont f = QGuiApplication::font();
     f.setPointSizeF(points);
     f.setBold(true);
     return f;
 }
+
+namespace {
 
 // The user opens, picks from or types into the find-set list: a click on it,
 // the wheel over it, or a key on it other than the ones that only move the
@@ -117,20 +128,23 @@ Form1::~Form1() {
 void Form1::buildControls() {
     setWindowTitle(QStringLiteral("Quillmark"));
     // The designed size is also the smallest (the layout sets it as the minimum).
-    resize(px(15960), px(6765));
+    resize(px(15960), px(6765 + kResultsBar));
     setWindowFlags(Qt::Window);
+    // The window is painted as the desktop paints a page of text: light
+    // themes give it its white, dark ones a dark ground with light text.
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+    pal.setColor(QPalette::WindowText, pal.color(QPalette::Text));
     setPalette(pal);
-    setFont(arial(9));
+    setFont(designedFont(9));
     setMouseTracking(true);
 
     auto button = [this](QPushButton*& b, const char* name, const char* caption, QWidget* parent,
                          int l, int t, int w, int h) {
         b = new QPushButton(QString::fromUtf8(caption), parent);
         b->setObjectName(QString::fromLatin1(name));
-        b->setFont(arial(11.25));
+        b->setFont(designedFont(11.25));
         b->setMouseTracking(true);
         // A button ignores plain mouse moves; without this the move would reach
         // its frame or the window next, whose hover rule resets the pointer.
@@ -143,7 +157,7 @@ void Form1::buildControls() {
                         int h) {
         f = new QGroupBox(QString::fromUtf8(caption), this);
         f->setObjectName(QString::fromLatin1(name));
-        f->setFont(arial(9));
+        f->setFont(designedFont(9));
         f->setMouseTracking(true);
         place(f, l, t, w, h);
         f->installEventFilter(this);
@@ -152,7 +166,7 @@ void Form1::buildControls() {
                      int l, int t, int w, int h) {
         o = new QRadioButton(QString::fromUtf8(caption), parent);
         o->setObjectName(QString::fromLatin1(name));
-        o->setFont(arial(9));
+        o->setFont(designedFont(9));
         place(o, l, t, w, h);
     };
     auto listView = [this](QTreeView*& v, const char* name, int l, int t, int w, int h) {
@@ -166,7 +180,7 @@ void Form1::buildControls() {
         v->setSelectionMode(QAbstractItemView::SingleSelection);
         v->setSelectionBehavior(QAbstractItemView::SelectRows);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        v->setFont(arial(9));
+        v->setFont(designedFont(9));
         v->setMouseTracking(true);
         v->viewport()->setMouseTracking(true);
         v->header()->setStretchLastSection(false);
@@ -181,26 +195,27 @@ void Form1::buildControls() {
 
     button(PushButton5, "PushButton5", "Help", this, 120, 120, 7800, 405);
     // The file list leaves room for the two rows of the "Option" frame.
-    listView(ListView1, "ListView1", 120, 630, 7800, 3885);
+    listView(ListView1, "ListView1", 120, 630, 7800, 3885 + kResultsBar);
     ListView1->setModel(&fileList);
     ListView1->setToolTip(QStringLiteral(
         "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
         "of window to reveal full names."));
-    button(PushButton1, "PushButton1", "Add PDF File(s)", this, 120, 4600, 3840, 405);
-    button(PushButton6, "PushButton6", "Add All PDF File(s) In Folder", this, 4080, 4600, 3840,
-           405);
-    button(PushButton9, "PushButton9", "Clear List", this, 120, 5110, 3840, 405);
-    button(PushButton10, "PushButton10", "Load Sample/Example Files", this, 4080, 5110, 3840, 405);
+    button(PushButton1, "PushButton1", "Add PDF File(s)", this, 120, 4600 + kResultsBar, 3840, 405);
+    button(PushButton6, "PushButton6", "Add All PDF File(s) In Folder", this, 4080,
+           4600 + kResultsBar, 3840, 405);
+    button(PushButton9, "PushButton9", "Clear List", this, 120, 5110 + kResultsBar, 3840, 405);
+    button(PushButton10, "PushButton10", "Load Sample/Example Files", this, 4080,
+           5110 + kResultsBar, 3840, 405);
 
-    frame(Frame3, "Frame3", "Option", 120, 5600, 7800, 1035);
+    frame(Frame3, "Frame3", "Option", 120, 5600 + kResultsBar, 7800, 1035);
     Check1 = new QCheckBox(
         QStringLiteral("Prompt for password because PDF files are password protected"), Frame3);
     Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setFont(arial(9));
+    Check1->setFont(designedFont(9));
     place(Check1, 240, 300, 6015, 255);
     Check3 = new QCheckBox(QStringLiteral("Read scanned pages (OCR)"), Frame3);
     Check3->setObjectName(QStringLiteral("Check3"));
-    Check3->setFont(arial(9));
+    Check3->setFont(designedFont(9));
     place(Check3, 240, 630, 6015, 255);
 
     frame(Frame1, "Frame1", "Search Options", 8040, 30, 7800, 1800);
@@ -228,20 +243,24 @@ void Form1::buildControls() {
     Option2->setChecked(true);
     Check2 = new QCheckBox(QStringLiteral("Match across line breaks"), Frame2);
     Check2->setObjectName(QStringLiteral("Check2"));
-    Check2->setFont(arial(9));
+    Check2->setFont(designedFont(9));
     place(Check2, 3360, 300, 4200, 285);
 
-    listView(ListView2, "ListView2", 8040, 2730, 7800, 1860);
-    showResults(*ListView2, results, px(7000));
+    listView(ListView2, "ListView2", 8040, 2730 + kFilterRow, 7800, 1860);
+    resultsView_ = &showResults(*ListView2, results, px(7000));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
-    button(PushButton11, "PushButton11", "Open Selected File", this, 8040, 4680, 3840, 405);
-    button(PushButton3, "PushButton3", "Open All Files", this, 12000, 4680, 3840, 405);
-    button(PushButton4, "PushButton4", "Save Results As Text File", this, 8040, 5190, 3840, 405);
-    button(PushButton13, "PushButton13", "Save Results As Excel File", this, 12000, 5190, 3840,
+    button(PushButton11, "PushButton11", "Open Selected File", this, 8040, 4680 + kResultsBar, 3840,
            405);
-    button(PushButton8, "PushButton8", "Copy Results To Clipboard", this, 8040, 5700, 3840, 405);
-    button(PushButton2, "PushButton2", "Clear Results", this, 12000, 5700, 3840, 405);
+    button(PushButton3, "PushButton3", "Open All Files", this, 12000, 4680 + kResultsBar, 3840,
+           405);
+    button(PushButton4, "PushButton4", "Save Results As Text File", this, 8040, 5190 + kResultsBar,
+           3840, 405);
+    button(PushButton13, "PushButton13", "Save Results As Excel File", this, 12000,
+           5190 + kResultsBar, 3840, 405);
+    button(PushButton8, "PushButton8", "Copy Results To Clipboard", this, 8040, 5700 + kResultsBar,
+           3840, 405);
+    button(PushButton2, "PushButton2", "Clear Results", this, 12000, 5700 + kResultsBar, 3840, 405);
 
     ProgressBar1 = new TextProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -249,9 +268,10 @@ void Form1::buildControls() {
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setFont(arial(9));
+    ProgressBar1->setFont(designedFont(9));
     static_cast<TextProgressBar*>(ProgressBar1)->setShownText(progressText_);
-    place(ProgressBar1, 8040, 6210, 7800, 405);
+    place(ProgressBar1, 8040, 6210 + kResultsBar, 7800, 405);
+    buildResultsBar();
 
     installEventFilter(this);
 }
@@ -301,12 +321,14 @@ void Form1::connectHandlers() {
         const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
         fileList.setSelected(rows.isEmpty() ? 0 : rows.front().row() + 1);
     });
-    connect(ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                results.setSelectedRow(current.isValid() ? current.row() : -1);
-            });
+    // The view's rows may be sorted or filtered: the list's own row is picked.
+    connect(
+        ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex& current) {
+            results.setSelectedRow(current.isValid() ? resultsView_->listRow(current.row()) : -1);
+        });
     connect(ListView2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid()) ListView2_DblClick(index.row());
+        if (index.isValid()) ListView2_DblClick(resultsView_->listRow(index.row()));
     });
     setUpKeys();
 }

@@ -24,6 +24,7 @@ class QGroupBox;
 class QRadioButton;
 class QCheckBox;
 class QLineEdit;
+class QLabel;
 class QComboBox;
 class QProgressBar;
 class QDragMoveEvent;
@@ -99,10 +100,21 @@ class Form1 : public QWidget {
     QLineEdit* Text1 = nullptr;           // the single phrase
     QComboBox* Combo1 = nullptr;          // the find sets
     QProgressBar* ProgressBar1 = nullptr;
+    // Not designed with the rest: the filter above the results and their count below.
+    QLineEdit* ResultsFilter = nullptr;
+    QLabel* ResultsStatus = nullptr;
 
     // --- models and window-owned state ---
-    FileList fileList;      // shown by ListView1
-    ResultsList results;    // shown by ListView2
+    FileList fileList;    // shown by ListView1
+    ResultsList results;  // shown by ListView2
+    // The results as ListView2 shows them: sorted and filtered as the user asked.
+    class ResultsView& resultsView() {
+        return *resultsView_;
+    }
+    // The rows the exports take: those shown, in the order shown.
+    const ResultRows& exportRows();
+    // The status line under the results, for the rows and the last run.
+    void showResultsStatus();
     QString ExtractorPath;  // absolute path of pdftotext, empty when none was found
     bool StopRequested = false;
     Services& services() { return services_; }
@@ -223,6 +235,7 @@ class Form1 : public QWidget {
 
   private:
     void buildControls();
+    void buildResultsBar();  // form1_status.cpp
     // How the controls follow the window when it grows (form1_placement.cpp).
     void anchorControls();
     // Enter keys and the focus ring (form1_keys.cpp).
@@ -235,6 +248,11 @@ class Form1 : public QWidget {
     int pointer_ = 0;
     QCursor hoverCursor_;
     QString progressText_ = QStringLiteral("Progress Bar");
+    class ResultsView* resultsView_ = nullptr;
+    ResultRows exportCopy_;                     // the shown rows while an export takes them
+    std::optional<SearchSummary> lastSummary_;  // of the last run, until the results are cleared
+    int lastListed_ = 0;                        // files listed when it started
+    friend class FormSearch;
 
     // --- state of the subsystems' handlers; each adds its own below its line ---
     // search run (form1_search.cpp)
@@ -272,6 +290,10 @@ class Form1 : public QWidget {
 // The progress value as file i of n begins.
 int progressValue(int i, int n);
 QString doneMessage(const SearchSummary& summary, bool extractorMissing = false);
+// The unreadable files of a run as the "Done." message lists them; empty when none.
+QString unreadableReport(const SearchSummary& summary, bool extractorMissing = false);
+// The desktop's font family at a designed point size, bold.
+QFont designedFont(double points);
 // The texts kept in memory for the window's life.
 inline constexpr std::int64_t kWindowTextCacheBytes = 512ll * 1024 * 1024;
 // The add-time check's message for the reported paths (each followed by CR LF).

@@ -1,9 +1,12 @@
 // The window's placement on the screen and what of it is kept (windowplacement.h).
 #include "app/windowplacement.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -25,6 +28,8 @@ const QMargins kFrameAllowance(8, 32, 8, 8);
 constexpr double kSmallestScale = 0.4;
 constexpr double kLargestFontRatio = 4.0;
 constexpr int kLargestLength = 100000;
+// Of the screen's room, what the window takes at its first start.
+constexpr double kFirstShare = 0.8;
 
 const QString kGeometryKey = QStringLiteral("WindowGeometry");
 const QString kMaximizedKey = QStringLiteral("WindowMaximized");
@@ -89,7 +94,9 @@ Placement planPlacement(const PlacementRequest& q) {
     out.scale = std::max(fit, kSmallestScale);
 
     const QSize minimum = scaledSize(q.defaultSize, out.scale);
-    const QSize size = (haveStored ? stored.size() : minimum).boundedTo(room).expandedTo(minimum);
+    // The first start takes most of the screen; later ones the size kept.
+    const QSize first = scaledSize(room, kFirstShare);
+    const QSize size = (haveStored ? stored.size() : first).boundedTo(room).expandedTo(minimum);
 
     // The inside of the window may lie in this part of the area.
     const int left = area.left() + q.frame.left();
@@ -201,15 +208,35 @@ void keepWindowPlacement(Form1& form) {
     }
 }
 
-// How the controls follow the window when it grows: the file list downward,
-// the results list right and downward, everything else by the edges it sits at.
+// How the controls follow the window when it grows: the file list's side
+// takes a third of the width it gains and the results' side the rest; the
+// lists take the height; buttons side by side share their side's width.
 void Form1::anchorControls() {
     using A = WindowLayout::Anchor;
+    constexpr double third = 1.0 / 3;
+    constexpr double middle = (1 + third) / 2;  // of the results' side
     layout_ = new WindowLayout(*this);
     layout_->anchor(ListView1, A::Left | A::Top | A::Bottom);
     layout_->anchor(ListView2, A::Left | A::Top | A::Right | A::Bottom);
+    layout_->setStretchColumn(ListView1, 0);
     layout_->setStretchColumn(ListView2, 1);  // " Where"
+    const QWidget* const filesSide[] = {PushButton5, ListView1, Frame3};
+    for (const QWidget* w : filesSide) layout_->share(w, 0, third);
+    for (const QWidget* w : {PushButton1, PushButton9}) layout_->share(w, 0, third / 2);
+    for (const QWidget* w : {PushButton6, PushButton10}) layout_->share(w, third / 2, third);
+    const QWidget* const resultsSide[] = {Frame1,    Frame2,        ResultsFilter,
+                                          ListView2, ResultsStatus, ProgressBar1};
+    for (const QWidget* w : resultsSide) layout_->share(w, third, 1);
+    for (const QWidget* w : {PushButton11, PushButton4, PushButton8})
+        layout_->share(w, third, middle);
+    for (const QWidget* w : {PushButton3, PushButton13, PushButton2}) layout_->share(w, middle, 1);
+    // Inside "Search Options": the phrase and the find sets take the frame's growth.
+    const QWidget* const phraseRow[] = {Text1, Combo1, PushButton7};
+    for (const QWidget* w : phraseRow) layout_->share(w, 0, 1);
+    for (const QWidget* w : {PushButton12, PushButton14, PushButton16, PushButton15})
+        layout_->share(w, 1, 1);
     layout_->anchor(ProgressBar1, A::Left | A::Right | A::Bottom);
+    layout_->anchor(ResultsStatus, A::Left | A::Bottom);
     const QWidget* const byLeftBottom[] = {PushButton1, PushButton6,  PushButton9, PushButton10,
                                            Frame3,      PushButton11, PushButton4, PushButton8};
     for (const QWidget* w : byLeftBottom) layout_->anchor(w, A::Left | A::Bottom);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 
 #include "app/errorreport.h"
 #include "app/form1.h"
@@ -17,6 +18,9 @@
 namespace qm {
 
 namespace {
+
+// "Open All Files" asks before opening more files than this.
+constexpr int kOpenWithoutAsking = 10;
 
 const QString kMissingFile = QStringLiteral("Can not open this file. It does not exist.");
 const QString kNoViewer = QStringLiteral(
@@ -50,7 +54,10 @@ ExportStep pumpingStep(EventPump* pump) {
 // "Clear Results".
 void Form1::PushButton2_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
-    p.step(100, [&] { results.clear(); });
+    p.step(100, [&] {
+        lastSummary_.reset();
+        results.clear();
+    });
 }
 
 // "Open All Files": every distinct file of the list, one second apart.
@@ -76,6 +83,15 @@ void Form1::PushButton3_Click() {
             if (!firstRow.contains(row.path)) firstRow.insert(row.path, {row.page, row.phrase});
         }
     });
+    // Many viewer windows at once are asked for first.
+    const auto opened = std::count_if(paths.begin(), paths.end(),
+                                      [](const QString& path) { return !path.isEmpty(); });
+    if (opened > kOpenWithoutAsking &&
+        !services_.boxes->question(QStringLiteral("Open %1 files in the PDF viewer?").arg(opened),
+                                   applicationTitle())) {
+        setMousePointer(MousePointer::Default);
+        return;
+    }
     bool noViewer = false;
     for (const QString& path : paths) {
         if (path.isEmpty()) continue;
@@ -116,19 +132,21 @@ void Form1::PushButton4_Click() {
     p.step(102, [&] { setMousePointer(MousePointer::Busy); });
     p.step(104, [&] {
         fs::LostAttributes lost;
-        if (!writeResultsText(results.rows(), path, pumpingStep(services_.pump), &lost))
+        if (!writeResultsText(exportRows(), path, pumpingStep(services_.pump), &lost))
             services_.boxes->message(QString::fromLatin1(kNoResultsToSave), applicationTitle());
         else if (lost.any())
             services_.boxes->message(attributesNotKeptText(path, lost), applicationTitle());
     });
     p.step(106, [&] { setMousePointer(MousePointer::Default); });
+    showResultsStatus();
 }
 
 // "Copy Results To Clipboard".
 void Form1::PushButton8_Click() {
     Procedure p(*services_.boxes, QStringLiteral("Form1"), QStringLiteral("PushButton8_Click"));
     p.step(100, [&] {
-        copyResultsToClipboard(results.rows(), *services_.clipboard, pumpingStep(services_.pump));
+        copyResultsToClipboard(exportRows(), *services_.clipboard, pumpingStep(services_.pump));
+        showResultsStatus();
     });
     p.step(102, [&] {
         if (results.rowCount() == 0) {
@@ -230,7 +248,7 @@ void Form1::PushButton13_Click() {
         if (saveInstead) {
             // A failed write leaves the chosen file as it was.
             const fs::LostAttributes lost =
-                writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
+                writeResultsWorkbook(exportRows(), path, pumpingStep(services_.pump));
             if (lost.any())
                 services_.boxes->message(attributesNotKeptText(path, lost), applicationTitle());
             return;
@@ -239,7 +257,7 @@ void Form1::PushButton13_Click() {
             config_.workbookFolder.isEmpty() ? workbookFolder() : config_.workbookFolder;
         path = newWorkbookPath(folder, QDateTime::currentDateTime());
         try {
-            writeResultsWorkbook(results.rows(), path, pumpingStep(services_.pump));
+            writeResultsWorkbook(exportRows(), path, pumpingStep(services_.pump));
         } catch (...) {
             QFile::remove(path);  // the empty file just made for it
             throw;
@@ -248,6 +266,7 @@ void Form1::PushButton13_Click() {
     // A workbook that could not be written is not handed to the spreadsheet program.
     if (written && !saveInstead) p.step(108, [&] { services_.desktop->openDocument(path); });
     p.step(110, [&] { setMousePointer(MousePointer::Default); });
+    showResultsStatus();
 }
 
 }  // namespace qm

@@ -22,6 +22,10 @@ namespace qm {
 
 namespace {
 
+// Code points of context the results view keeps on each side of a phrase:
+// enough for a wide column, at a bounded cost per row.
+constexpr std::size_t kContextAround = 80;
+
 const QString kStartCaption = QStringLiteral("Start Searching");
 const QString kStopCaption = QStringLiteral("Stop Searching");
 
@@ -39,7 +43,7 @@ int progressValue(int i, int n) {
     return static_cast<int>(std::floor(static_cast<double>(i) / n * 100.0));
 }
 
-QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
+QString unreadableReport(const SearchSummary& summary, bool extractorMissing) {
     QString unreadable;
     for (const FileFailure& f : summary.failures)
         if (!extractorMissing || f.outcome != TextOutcome::Protected)
@@ -48,7 +52,11 @@ QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
         unreadable = QStringLiteral("\r\n") + QString::fromLatin1(kFailuresHeading) + unreadable;
     if (extractorMissing)
         unreadable.prepend(QStringLiteral("\r\n") + QString::fromLatin1(kExtractorMissingReport));
-    return QStringLiteral("Done.") + unreadable;
+    return unreadable;
+}
+
+QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
+    return QStringLiteral("Done.") + unreadableReport(summary, extractorMissing);
 }
 
 // The window as a search session sees it, and the results list as its sink.
@@ -104,10 +112,14 @@ class FormSearch : public SessionHost, public SearchSink {
                                                  QStringLiteral("PushButton7_Click"));
         Procedure& run = *procedure_;
         run.step(116, [&] { form_.PushButton7->setText(kStopCaption); });
-        run.step(118, [&] { form_.results.clear(); });
+        run.step(118, [&] {
+            form_.lastSummary_.reset();
+            form_.results.clear();
+        });
         run.step(120, [&] { (void)form_.fileList.count(); });
         SessionPlan plan;
         run.step(122, [&] { plan = form_.engine().plan(); });
+        form_.lastListed_ = static_cast<int>(plan.files.size());
         const std::shared_ptr<TextPipeline> texts = form_.engine().pipeline();
         if (!session_ || texts != texts_) {
             session_.reset();
@@ -178,7 +190,11 @@ class FormSearch : public SessionHost, public SearchSink {
     }
     void finished(const SearchSummary& summary) override {
         // The window was closed during the run: nothing more to do.
-        if (!summary.ended) showEnd(summary);
+        if (!summary.ended) {
+            form_.lastSummary_ = summary;
+            form_.showResultsStatus();
+            showEnd(summary);
+        }
         Q_EMIT form_.searchFinished();
     }
     void showEnd(const SearchSummary& summary) {
@@ -201,8 +217,24 @@ class FormSearch : public SessionHost, public SearchSink {
     // --- SearchSink: one row per occurrence ---
     SinkAnswer occurrence(const Hit& hit) override {
         const QPoint match = shownMatch(hit.snippet, hit.length);
-        form_.results.addRow(hit.path, hit.snippet.toString(), static_cast<int>(hit.page),
-                             hit.phraseText, match.x(), match.y());
+        ResultRow row;
+        row.path = hit.path;
+        row.snippet = hit.snippet.toString();
+        row.page = static_cast<int>(hit.page);
+        row.phrase = hit.phraseText;
+        row.matchAt = match.x();
+        row.matchLength = match.y();
+        // The view shows as much of the text around the phrase as it has room for.
+        const Context around = contextOf(hit.snippet, hit.length, kContextAround);
+        const auto text = [](std::string_view bytes) {
+            return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        };
+        row.context = text(around.before);
+        row.contextAt = static_cast<int>(row.context.size());
+        const QString phrase = text(around.match);
+        row.contextLength = static_cast<int>(phrase.size());
+        row.context += phrase + text(around.after);
+        form_.results.addRow(std::move(row));
         return SinkAnswer::More;
     }
 

@@ -5,6 +5,8 @@
 #include <QPoint>
 #include <algorithm>
 
+#include "text/display.h"
+
 namespace qm {
 
 PhraseDelegate::PhraseDelegate(int rangeRole, QObject* parent)
@@ -40,12 +42,27 @@ void PhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     regular.setBold(false);
     QFont bold = opt.font;
     bold.setBold(true);
+    // Each piece on one line, as a plain cell's text would be.
+    const QString before = text::displayText(text.left(start));
+    const QString match = text::displayText(text.mid(start, end - start));
+    const QString after = text::displayText(text.mid(end));
+    const QFontMetrics regularMetrics(regular), boldMetrics(bold);
+    const int room = box.width();
+    const int matchWidth = boldMetrics.horizontalAdvance(match);
+    const int beforeWidth = regularMetrics.horizontalAdvance(before);
+    const int afterWidth = regularMetrics.horizontalAdvance(after);
+    // The phrase stays in sight: what is left of the room goes half to each
+    // side, and what one side does not need to the other.
+    const int side = std::max(0, room - matchWidth);
+    const int beforeRoom = std::min(beforeWidth, std::max(side / 2, side - afterWidth));
     const struct {
         QString text;
         const QFont& font;
-    } pieces[] = {{text.left(start), regular},
-                  {text.mid(start, end - start), bold},
-                  {text.mid(end), regular}};
+        int width;
+        Qt::TextElideMode elide;
+    } pieces[] = {{before, regular, beforeRoom, Qt::ElideLeft},
+                  {match, bold, std::min(matchWidth, room), Qt::ElideRight},
+                  {after, regular, std::max(0, side - beforeRoom), Qt::ElideRight}};
 
     painter->save();
     painter->setClipRect(box);
@@ -53,18 +70,15 @@ void PhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         group, opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
     int x = box.left();
     for (const auto& piece : pieces) {
-        if (piece.text.isEmpty()) continue;
+        if (piece.text.isEmpty() || piece.width <= 0) continue;
         const QFontMetrics metrics(piece.font);
-        const int room = box.right() + 1 - x;
-        const int width = metrics.horizontalAdvance(piece.text);
-        // What does not fit ends in an ellipsis, as a plain cell's text would.
-        const QString shown =
-            width <= room ? piece.text : metrics.elidedText(piece.text, Qt::ElideRight, room);
+        const QString shown = metrics.horizontalAdvance(piece.text) <= piece.width
+                                  ? piece.text
+                                  : metrics.elidedText(piece.text, piece.elide, piece.width);
         painter->setFont(piece.font);
-        painter->drawText(QRect(x, box.top(), room, box.height()),
+        painter->drawText(QRect(x, box.top(), piece.width, box.height()),
                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
-        if (width > room) break;
-        x += width;
+        x += piece.width;
     }
     painter->restore();
 }

@@ -32,16 +32,19 @@ QFont scaledFont(QFont font, double scale) {
 
 WindowLayout::WindowLayout(QWidget& window)
     : QObject(&window), window_(window), defaultSize_(window.size()), windowFont_(window.font()) {
-    auto take = [this](QWidget* w, bool topLevel) {
-        controls_.push_back({w, w->geometry(), w->testAttribute(Qt::WA_SetFont), w->font(),
-                             Left | Top, topLevel, -1, 0});
+    auto take = [this](QWidget* w, int parent) {
+        Control c{w,         w->geometry(), w->testAttribute(Qt::WA_SetFont),
+                  w->font(), Left | Top,    parent < 0};
+        c.parent = parent;
+        controls_.push_back(c);
     };
     for (QWidget* w : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (w->isWindow()) continue;
-        take(w, true);
+        const int at = static_cast<int>(controls_.size());
+        take(w, -1);
         if (qobject_cast<QGroupBox*>(w))
             for (QWidget* inner : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-                take(inner, false);
+                take(inner, at);
     }
     window.setMinimumSize(defaultSize_);
     window.installEventFilter(this);
@@ -50,6 +53,16 @@ WindowLayout::WindowLayout(QWidget& window)
 void WindowLayout::anchor(const QWidget* control, int anchors) {
     for (Control& c : controls_)
         if (c.widget == control) c.anchors = anchors;
+    arrange();
+}
+
+void WindowLayout::share(const QWidget* control, double left, double right) {
+    for (Control& c : controls_)
+        if (c.widget == control) {
+            c.shared = true;
+            c.shareLeft = left;
+            c.shareRight = right;
+        }
     arrange();
 }
 
@@ -125,8 +138,18 @@ void WindowLayout::arrange() {
     for (Control& c : controls_) {
         if (!c.widget) continue;
         QRect r = scaled(c.designed);
+        if (c.shared) {
+            // Placed after its parent: the window, or a frame taken before it.
+            int grown = dx;
+            if (c.parent >= 0) {
+                const Control& frame = controls_[static_cast<std::size_t>(c.parent)];
+                grown = frame.widget ? frame.widget->width() - scaled(frame.designed).width() : 0;
+            }
+            r.setLeft(r.left() + static_cast<int>(std::lround(c.shareLeft * grown)));
+            r.setRight(r.right() + static_cast<int>(std::lround(c.shareRight * grown)));
+        }
         if (c.topLevel) {
-            if (c.anchors & Right) {
+            if (!c.shared && (c.anchors & Right)) {
                 if (c.anchors & Left)
                     r.setRight(r.right() + dx);
                 else

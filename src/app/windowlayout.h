@@ -25,6 +25,11 @@ class WindowLayout : public QObject {
     explicit WindowLayout(QWidget& window);
 
     void anchor(const QWidget* control, int anchors);
+    // Instead of its Left and Right anchors: the control's left edge moves by
+    // `left` and its right edge by `right` times what its parent grew in
+    // width (0: stays, 1: all of it). Controls side by side split the growth
+    // between them; inside a frame, the frame's growth is shared.
+    void share(const QWidget* control, double left, double right);
     // The column of a list that takes what the list grows in width (and gives
     // it back when the list shrinks); the other columns keep their widths.
     void setStretchColumn(const QWidget* list, int column);
@@ -61,6 +66,9 @@ class WindowLayout : public QObject {
         QFont font;
         int anchors;
         bool topLevel;  // a child of the window (not of a frame)
+        bool shared = false;
+        double shareLeft = 0, shareRight = 0;
+        int parent = -1;  // its frame's place in controls_; -1: the window
         int stretchColumn = -1;
         int growth = 0;  // added to the stretch column
     };

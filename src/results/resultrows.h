@@ -5,6 +5,8 @@
 // both hand theirs over. Rows count from 0.
 
 #include <QString>
+#include <QStringView>
+#include <algorithm>
 #include <vector>
 
 namespace qm {
@@ -19,9 +21,22 @@ struct ResultRow {
     // Where the snippet shows the occurrence (UTF-16 units); -1 when not known.
     int matchAt = -1;
     int matchLength = 0;
+    // A longer stretch of the text around the occurrence, for a view that has
+    // room for it, and where in it the occurrence lies (UTF-16 units; -1: the
+    // row has none). Never exported.
+    QString context;
+    int contextAt = -1;
+    int contextLength = 0;
 
     // The raw text of column 0 or 1.
     const QString& text(int column) const { return column == 0 ? path : snippet; }
+    // The text a view shows of the occurrence: the longer context when there is one.
+    const QString& shownText() const { return contextAt >= 0 ? context : snippet; }
+    // The shown text from the occurrence on (all of it when not known).
+    QStringView fromMatch() const {
+        const int at = contextAt >= 0 ? contextAt : matchAt;
+        return QStringView(shownText()).mid(std::max(at, 0));
+    }
 };
 
 class ResultRows {
@@ -41,7 +56,12 @@ class ResultRows {
     void append(ResultRow row) { rows_.push_back(std::move(row)); }
     void append(const QString& path, const QString& snippet, int page = 0,
                 const QString& phrase = QString()) {
-        rows_.push_back(ResultRow{path, snippet, false, page, phrase});
+        ResultRow row;
+        row.path = path;
+        row.snippet = snippet;
+        row.page = page;
+        row.phrase = phrase;
+        rows_.push_back(std::move(row));
     }
     void append(std::vector<ResultRow>& more);  // moves them over
     void clear() { rows_.clear(); }

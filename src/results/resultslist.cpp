@@ -16,7 +16,19 @@ void ResultsList::clear() {
 
 void ResultsList::addRow(const QString& path, const QString& snippet, int page,
                          const QString& phrase, int matchAt, int matchLength) {
-    waiting_.push_back(ResultRow{path, snippet, false, page, phrase, matchAt, matchLength});
+    ResultRow row;
+    row.path = path;
+    row.snippet = snippet;
+    row.page = page;
+    row.phrase = phrase;
+    row.matchAt = matchAt;
+    row.matchLength = matchLength;
+    waiting_.push_back(std::move(row));
+}
+
+void ResultsList::addRow(ResultRow row) {
+    row.checked = false;
+    waiting_.push_back(std::move(row));
 }
 
 void ResultsList::publish() {

@@ -20,7 +20,24 @@ Snippet snippetAt(std::string_view chunk, std::size_t offset) {
     const std::size_t end = utf8::advanceCodePoints(chunk, start, kSnippetLength);
     snippet.text = chunk.substr(start, end - start);
     snippet.matchAt = offset - start;
+    snippet.source = chunk;
+    snippet.sourceAt = offset;
     return snippet;
+}
+
+Context contextOf(const Snippet& snippet, std::size_t length, std::size_t around) {
+    const std::string_view chunk = snippet.source;
+    const auto* s = reinterpret_cast<const unsigned char*>(chunk.data());
+    const std::size_t at = std::min(snippet.sourceAt, chunk.size());
+    const std::size_t end = std::min(at + length, chunk.size());
+    std::size_t start = at;
+    for (std::size_t back = 0; back < around && start > 0; ++back) {
+        --start;
+        while (start > 0 && utf8::isContinuation(s[start])) --start;
+    }
+    const std::size_t last = utf8::advanceCodePoints(chunk, end, around);
+    return {chunk.substr(start, at - start), chunk.substr(at, end - at),
+            chunk.substr(end, last - end)};
 }
 
 std::size_t Snippet::appendTo(char* out) const {

@@ -20,8 +20,10 @@ inline constexpr std::string_view kSnippetMarker = "...";
 // the match is at code point 16 or later, and "..." always behind.
 struct Snippet {
     bool leadingMarker = false;
-    std::string_view text;    // UTF-8, points into the chunk
-    std::size_t matchAt = 0;  // byte of `text` where the occurrence begins
+    std::string_view text;     // UTF-8, points into the chunk
+    std::size_t matchAt = 0;   // byte of `text` where the occurrence begins
+    std::string_view source;   // the chunk it was cut from
+    std::size_t sourceAt = 0;  // byte of `source` where the occurrence begins
 
     // Writes text.size() + 6 bytes at most; returns the bytes written.
     std::size_t appendTo(char* out) const;
@@ -34,6 +36,13 @@ struct Snippet {
         return {a, std::min(a + length, text.size())};
     }
 };
+
+// A longer stretch of the text around an occurrence: up to `around` code
+// points of the chunk on each side of its `length` bytes.
+struct Context {
+    std::string_view before, match, after;
+};
+Context contextOf(const Snippet& snippet, std::size_t length, std::size_t around);
 
 // The snippet for a match that starts at byte `offset` of `chunk`.
 Snippet snippetAt(std::string_view chunk, std::size_t offset);
