@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTreeView>
@@ -99,6 +100,8 @@ void Form1::Form_Load() {
             services_.settings->getSetting(QStringLiteral("Loose"), QStringLiteral("False"))));
     });
     setUpOcrBox(p);
+    // The first thing typed is the phrase.
+    Text1->setFocus(Qt::OtherFocusReason);
 }
 
 // With the skin file "x/o.cjs" beside the program, the window and its option

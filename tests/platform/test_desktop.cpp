@@ -1,5 +1,5 @@
-// The desktop's default applications: asked of xdg-mime away from the caller's
-// thread, the answer handed out once it has come, and asked again for the next use.
+// The desktop's default applications: whether there is one is asked of
+// xdg-mime ahead; which viewer opens a file is asked when it opens.
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -32,18 +32,17 @@ class DesktopTest : public QObject {
         qputenv("PATH", dir_.path().toLocal8Bit() + ':' + qgetenv("PATH"));
     }
 
-    void theAnswerComesWithoutTheCallerWaitingAndIsAskedAgain() {
-        QtDesktop desktop({QStringLiteral("application/pdf")});
-        // The first look-up waits for the release: no answer yet, and the call
-        // returns at once (a caller that waited would give the look-up up and
-        // take its answer from a second run).
-        QCOMPARE(desktop.defaultApplication(QStringLiteral("application/pdf")), QString());
+    // The viewer is the default at the moment of opening: each use asks again
+    // and takes that answer. Catches an answer looked up ahead being used
+    // after the user changed the default.
+    void theDefaultIsAskedAtEachUse() {
         test::writeBytes(release_, "");
-        QTRY_COMPARE(desktop.defaultApplication(QStringLiteral("application/pdf")),
-                     QStringLiteral("viewer-1.desktop"));
-        // Every use asks again, so a default changed meanwhile is seen.
-        QTRY_COMPARE(desktop.defaultApplication(QStringLiteral("application/pdf")),
-                     QStringLiteral("viewer-2.desktop"));
+        QtDesktop desktop({QStringLiteral("application/pdf")});
+        const QString first = desktop.defaultApplication(QStringLiteral("application/pdf"));
+        QVERIFY(first.startsWith(QStringLiteral("viewer-")));
+        const int n = first.mid(7).section(u'.', 0, 0).toInt();
+        QCOMPARE(desktop.defaultApplication(QStringLiteral("application/pdf")),
+                 QStringLiteral("viewer-%1.desktop").arg(n + 1));
     }
 
     void whetherThereIsADefaultWaitsForTheFirstAnswer() {

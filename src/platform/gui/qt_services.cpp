@@ -236,7 +236,9 @@ bool QtDesktop::hasDefaultApplication(const QString& mimeType) {
 }
 
 QString QtDesktop::defaultApplication(const QString& mimeType) {
-    return answer(mimeType, false);
+    // The default at this moment: an answer looked up ahead may name a
+    // viewer the user has changed since.
+    return askXdgMime(mimeType, closing_);
 }
 
 bool QtDesktop::startDetached(const QString& program, const QStringList& arguments) {

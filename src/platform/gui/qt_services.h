@@ -59,15 +59,16 @@ class QtFileDialogs : public FileDialogs {
 // The desktop's default applications are asked of `xdg-mime` in a thread of
 // its own, never on the window's thread: the look-up of a MIME type starts when
 // the desktop is made (for the types given) or at its first use, and every use
-// hands out the answer known and asks again for the next use, so a changed
-// default is seen. A look-up that takes more than 5 s is given up (no answer).
+// of hasDefaultApplication hands out the answer known and asks again for the
+// next use, so a changed default is seen. A look-up that takes more than 5 s is given up (no
+// answer).
 class QtDesktop : public Desktop {
   public:
     explicit QtDesktop(const QStringList& askAhead = {});
     ~QtDesktop() override;
     void openDocument(const QString& path) override;
-    // Does not wait: until the first answer has come, there is none (the
-    // viewer then opens the file as the desktop opens it).
+    // Asked now, and waited for (at most 5 s): the viewer that opens a file
+    // is the default at that moment.
     QString defaultApplication(const QString& mimeType) override;
     bool startDetached(const QString& program, const QStringList& arguments) override;
     void openUrl(const QString& url) override;
