@@ -24,7 +24,7 @@ namespace {
 
 // Code points of context the results view keeps on each side of a phrase:
 // enough for a wide column, at a bounded cost per row.
-constexpr std::size_t kContextAround = 80;
+constexpr std::size_t kContextAround = 50;
 
 const QString kStartCaption = QStringLiteral("Start Searching");
 const QString kStopCaption = QStringLiteral("Stop Searching");
@@ -219,21 +219,26 @@ class FormSearch : public SessionHost, public SearchSink {
         const QPoint match = shownMatch(hit.snippet, hit.length);
         ResultRow row;
         row.path = hit.path;
-        row.snippet = hit.snippet.toString();
         row.page = static_cast<int>(hit.page);
         row.phrase = hit.phraseText;
         row.matchAt = match.x();
         row.matchLength = match.y();
-        // The view shows as much of the text around the phrase as it has room for.
+        // The view shows as much of the text around the phrase as it has room
+        // for; the snippet is cut from that text when exported.
         const Context around = contextOf(hit.snippet, hit.length, kContextAround);
-        const auto text = [](std::string_view bytes) {
-            return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-        };
-        row.context = text(around.before);
-        row.contextAt = static_cast<int>(row.context.size());
-        const QString phrase = text(around.match);
-        row.contextLength = static_cast<int>(phrase.size());
-        row.context += phrase + text(around.after);
+        const char* from = around.before.data();
+        const std::size_t size = around.before.size() + around.match.size() + around.after.size();
+        const char* snippet = hit.snippet.text.data();
+        if (snippet >= from && snippet + hit.snippet.text.size() <= from + size) {
+            row.context = QByteArray(from, static_cast<qsizetype>(size));
+            row.spans.snippetFrom = static_cast<int>(snippet - from);
+            row.spans.snippetTo = row.spans.snippetFrom + static_cast<int>(hit.snippet.text.size());
+            row.spans.matchFrom = static_cast<int>(around.before.size());
+            row.spans.matchTo = row.spans.matchFrom + static_cast<int>(around.match.size());
+            row.spans.leadingMarker = hit.snippet.leadingMarker;
+        } else {
+            row.snippet = hit.snippet.toString();
+        }
         form_.results.addRow(std::move(row));
         return SinkAnswer::More;
     }

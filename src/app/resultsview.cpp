@@ -198,14 +198,26 @@ QVariant ResultsView::data(const QModelIndex& index, int role) const {
     const int r = index.isValid() ? listRow(index.row()) : -1;
     if (r < 0) return {};
     const ResultRow& row = list_->row(r);
+    if (index.column() == 1 && row.hasContext()) {
+        const auto units = [&row](int from, int to) {
+            return static_cast<int>(
+                QString::fromUtf8(row.context.constData() + from, to - from).size());
+        };
+        switch (role) {
+            case kMatchRole:
+                return QPoint(units(0, row.spans.matchFrom),
+                              units(row.spans.matchFrom, row.spans.matchTo));
+            case Qt::DisplayRole:  // the delegate keeps it on one line
+                return QString::fromUtf8(row.context);
+            case Qt::ToolTipRole:
+                return text::displayText(QString::fromUtf8(row.context));
+            default:
+                break;
+        }
+    }
     if (role == kMatchRole) {
         if (index.column() != 1) return {};
-        if (row.contextAt >= 0) return QVariant(QPoint(row.contextAt, row.contextLength));
         return row.matchAt >= 0 ? QVariant(QPoint(row.matchAt, row.matchLength)) : QVariant();
-    }
-    if (index.column() == 1 && row.contextAt >= 0) {
-        if (role == Qt::DisplayRole) return row.context;  // the delegate keeps it on one line
-        if (role == Qt::ToolTipRole) return text::displayText(row.context);
     }
     if (index.column() != kPageColumn) return list_->data(list_->index(r, index.column()), role);
     switch (role) {

@@ -4,16 +4,22 @@
 // take rows; the window's Qt model (ResultsList) and the command line's --tsv
 // both hand theirs over. Rows count from 0.
 
+#include <QByteArray>
 #include <QString>
-#include <QStringView>
-#include <algorithm>
 #include <vector>
 
 namespace qm {
 
+// Where, in a row's context (UTF-8 bytes), its snippet and its occurrence lie.
+struct ContextSpans {
+    int snippetFrom = 0, snippetTo = 0;  // the snippet's text, without its markers
+    int matchFrom = 0, matchTo = 0;      // the occurrence
+    bool leadingMarker = false;          // the snippet begins with "..."
+};
+
 struct ResultRow {
     QString path;     // column 0, "Results (File)"
-    QString snippet;  // column 1, " Where"; may be empty
+    QString snippet;  // column 1, " Where"; may be empty; see text()
     bool checked = false;
     // Kept for opening the file where the occurrence is; never exported.
     int page = 0;    // 1-based; 0 when not known
@@ -21,22 +27,24 @@ struct ResultRow {
     // Where the snippet shows the occurrence (UTF-16 units); -1 when not known.
     int matchAt = -1;
     int matchLength = 0;
-    // A longer stretch of the text around the occurrence, for a view that has
-    // room for it, and where in it the occurrence lies (UTF-16 units; -1: the
-    // row has none). Never exported.
-    QString context;
-    int contextAt = -1;
-    int contextLength = 0;
+    // A longer stretch of the text around the occurrence, as found (UTF-8),
+    // for a view that has room for it; empty when the row has none. A row with
+    // one keeps no snippet of its own: the snippet is cut from it (snippetText).
+    QByteArray context;
+    ContextSpans spans;
 
-    // The raw text of column 0 or 1.
-    const QString& text(int column) const { return column == 0 ? path : snippet; }
-    // The text a view shows of the occurrence: the longer context when there is one.
-    const QString& shownText() const { return contextAt >= 0 ? context : snippet; }
-    // The shown text from the occurrence on (all of it when not known).
-    QStringView fromMatch() const {
-        const int at = contextAt >= 0 ? contextAt : matchAt;
-        return QStringView(shownText()).mid(std::max(at, 0));
+    bool hasContext() const { return !context.isEmpty(); }
+    // The snippet as exported: "..." + its text + "...", as it was found.
+    QString snippetText() const {
+        if (!hasContext()) return snippet;
+        const QString marker = QStringLiteral("...");
+        return (spans.leadingMarker ? marker : QString()) +
+               QString::fromUtf8(context.constData() + spans.snippetFrom,
+                                 spans.snippetTo - spans.snippetFrom) +
+               marker;
     }
+    // The raw text of column 0 or 1.
+    QString text(int column) const { return column == 0 ? path : snippetText(); }
 };
 
 class ResultRows {

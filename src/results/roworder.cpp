@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <thread>
 
 namespace qm {
 
@@ -53,9 +54,11 @@ void RowOrder::reset() {
     pathNumbers_.clear();
     pathRank_.clear();
     pathPasses_.clear();
+    keys_.clear();
+    whereKeys_.clear();
 }
 
-void RowOrder::takePaths(int first) {
+bool RowOrder::takePaths(int first) {
     const int count = rows_.count();
     pathOf_.resize(static_cast<std::size_t>(count));
     const std::size_t before = paths_.size();
@@ -75,11 +78,12 @@ void RowOrder::takePaths(int first) {
         last = it.value();
         pathOf_[static_cast<std::size_t>(r)] = last;
     }
-    if (paths_.size() == before) return;
+    if (paths_.size() == before) return false;
     pathPasses_.resize(paths_.size());
     for (std::size_t p = before; p < paths_.size(); ++p)
         pathPasses_[p] = !filter_.isEmpty() && paths_[p].contains(filter_, Qt::CaseInsensitive);
     rankPaths();
+    return true;
 }
 
 void RowOrder::rankPaths() {
@@ -94,40 +98,107 @@ void RowOrder::rankPaths() {
         pathRank_[static_cast<std::size_t>(byName[i])] = static_cast<int>(i);
 }
 
-int RowOrder::compareKeys(int a, int b) const {
-    const ResultRow& x = rows_.row(a);
-    const ResultRow& y = rows_.row(b);
-    const auto rank = [this](int r) {
-        return pathRank_[static_cast<std::size_t>(pathOf_[static_cast<std::size_t>(r)])];
-    };
-    // An unknown page (0) sorts after every known one.
-    const auto page = [](const ResultRow& row) { return row.page > 0 ? row.page : INT_MAX; };
-    const auto three = [](int u, int v) { return u < v ? -1 : u > v ? 1 : 0; };
-    switch (key_) {
-        case SortKey::Path:
-            if (const int c = three(rank(a), rank(b))) return c;
-            return three(page(x), page(y));
-        case SortKey::Page:
-            if (const int c = three(page(x), page(y))) return c;
-            return three(rank(a), rank(b));
-        case SortKey::Where:
-            return x.fromMatch().compare(y.fromMatch(), Qt::CaseInsensitive);
-        case SortKey::Found:
-            break;
+namespace {
+
+char fold(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
+}
+
+}  // namespace
+
+void FoldedFinder::setNeedle(const QByteArray& bytes) {
+    needle_.resize(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) needle_[i] = fold(bytes[i]);
+    const int m = static_cast<int>(needle_.size());
+    skip_.fill(m);
+    for (int j = 0; j + 1 < m; ++j) skip_[static_cast<unsigned char>(needle_[j])] = m - 1 - j;
+}
+
+bool FoldedFinder::foundIn(const char* text, qsizetype size) const {
+    const qsizetype m = needle_.size();
+    if (m == 0) return true;
+    const char* last = needle_.constData() + m - 1;
+    for (qsizetype i = 0; i + m <= size;) {
+        const char tail = fold(text[i + m - 1]);
+        if (tail == *last) {
+            qsizetype j = m - 2;
+            while (j >= 0 && fold(text[i + j]) == needle_[j]) --j;
+            if (j < 0) return true;
+        }
+        i += skip_[static_cast<unsigned char>(tail)];
     }
-    return 0;
+    return false;
+}
+
+void RowOrder::makeKeys(int first) {
+    const auto count = static_cast<std::size_t>(known_);
+    if (key_ == SortKey::Where) {
+        whereKeys_.resize(count);
+        for (std::size_t r = static_cast<std::size_t>(first); r < count; ++r) {
+            const ResultRow& row = rows_.row(static_cast<int>(r));
+            QByteArray own;  // a row without context: its snippet's bytes
+            const char* bytes = nullptr;
+            qsizetype size = 0;
+            if (row.hasContext()) {
+                bytes = row.context.constData() + row.spans.matchFrom;
+                size = row.context.size() - row.spans.matchFrom;
+            } else {
+                own = row.snippet.mid(std::max(row.matchAt, 0), 16).toUtf8();
+                bytes = own.constData();
+                size = own.size();
+            }
+            std::uint64_t half[2] = {0, 0};
+            for (qsizetype i = 0; i < 16; ++i) {
+                const auto byte = static_cast<unsigned char>(i < size ? fold(bytes[i]) : 0);
+                half[i / 8] = half[i / 8] << 8 | byte;
+            }
+            whereKeys_[r] = {half[0], half[1]};
+        }
+        return;
+    }
+    if (key_ != SortKey::Path && key_ != SortKey::Page) return;
+    keys_.resize(count);
+    for (std::size_t r = static_cast<std::size_t>(first); r < count; ++r) {
+        const int p = rows_.row(static_cast<int>(r)).page;
+        // An unknown page (0) sorts after every known one.
+        const std::uint64_t page = p > 0 ? static_cast<std::uint32_t>(p) : 0xffffffffu;
+        const std::uint64_t rank =
+            static_cast<std::uint32_t>(pathRank_[static_cast<std::size_t>(pathOf_[r])]);
+        keys_[r] = key_ == SortKey::Path ? rank << 32 | page : page << 32 | rank;
+    }
 }
 
 bool RowOrder::before(int a, int b) const {
     if (descending_) std::swap(a, b);
-    const int c = compareKeys(a, b);
-    return c != 0 ? c < 0 : a < b;  // ties keep the order found
+    const auto x = static_cast<std::size_t>(a), y = static_cast<std::size_t>(b);
+    switch (key_) {
+        case SortKey::Path:
+        case SortKey::Page:
+            if (keys_[x] != keys_[y]) return keys_[x] < keys_[y];
+            break;
+        case SortKey::Where:
+            if (whereKeys_[x] != whereKeys_[y]) return whereKeys_[x] < whereKeys_[y];
+            break;
+        case SortKey::Found:
+            break;
+    }
+    return a < b;  // ties keep the order found
+}
+
+bool RowOrder::textPasses(const ResultRow& row) const {
+    if (!row.hasContext()) return row.snippet.contains(filter_, Qt::CaseInsensitive);
+    if (asciiOnly_) return finder_.foundIn(row.context.constData(), row.context.size());
+    // Mostly the text holds the filter's other letters in lower case too;
+    // else the text is read as text where it holds the filter's ASCII part.
+    if (lowerFinder_.foundIn(row.context.constData(), row.context.size())) return true;
+    return finder_.foundIn(row.context.constData(), row.context.size()) &&
+           QString::fromUtf8(row.context).contains(filter_, Qt::CaseInsensitive);
 }
 
 bool RowOrder::passes(int r) const {
     if (filter_.isEmpty()) return true;
     if (pathPasses_[static_cast<std::size_t>(pathOf_[static_cast<std::size_t>(r)])]) return true;
-    return rows_.row(r).shownText().contains(filter_, Qt::CaseInsensitive);
+    return textPasses(rows_.row(r));
 }
 
 std::vector<int> RowOrder::takeNew(int first) const {
@@ -142,8 +213,10 @@ std::vector<int> RowOrder::takeNew(int first) const {
 bool RowOrder::appended(int first) {
     first = std::min(first, known_);
     if (first >= rows_.count()) return false;
-    takePaths(first);
+    const bool ranked = takePaths(first);
     known_ = rows_.count();
+    // New paths move the ranks of others: every key is made again.
+    makeKeys(ranked ? 0 : first);
     const std::vector<int> fresh = takeNew(first);
     const auto cmp = [this](int a, int b) { return before(a, b); };
     const std::size_t oldSorted = sorted_.size();
@@ -172,18 +245,46 @@ void RowOrder::sortAll() {
     std::sort(sorted_.begin(), sorted_.end(), [this](int a, int b) { return before(a, b); });
 }
 
+std::vector<int> RowOrder::passing(const std::vector<int>& rows) const {
+    std::vector<char> pass(rows.size());
+    const auto check = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) pass[i] = passes(rows[i]);
+    };
+    // A long list is checked on two cores: the rows do not change meanwhile
+    // (they grow only between calls, on this thread).
+    constexpr std::size_t kAlone = 50000;
+    if (rows.size() < kAlone) {
+        check(0, rows.size());
+    } else {
+        const std::size_t half = rows.size() / 2;
+        std::thread other(check, half, rows.size());
+        check(0, half);
+        other.join();
+    }
+    std::vector<int> out;
+    out.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (pass[i]) out.push_back(rows[i]);
+    return out;
+}
+
 void RowOrder::filterAll() {
     for (std::size_t p = 0; p < paths_.size(); ++p)
         pathPasses_[p] = !filter_.isEmpty() && paths_[p].contains(filter_, Qt::CaseInsensitive);
-    shown_.clear();
-    for (const int r : sorted_)
-        if (passes(r)) shown_.push_back(r);
+    if (filter_.isEmpty()) {
+        shown_ = sorted_;
+        return;
+    }
+    shown_ = passing(sorted_);
 }
 
 void RowOrder::setSort(SortKey key, bool descending) {
     if (key == key_ && descending == descending_) return;
     key_ = key;
     descending_ = descending;
+    if (key_ != SortKey::Path && key_ != SortKey::Page) std::vector<std::uint64_t>().swap(keys_);
+    if (key_ != SortKey::Where) std::vector<WhereKey>().swap(whereKeys_);
+    makeKeys(0);
     sortAll();
     filterAll();
 }
@@ -193,13 +294,28 @@ void RowOrder::setFilter(const QString& text) {
     // Typing on narrows what is shown: only the rows shown can still pass.
     const bool narrower = !filter_.isEmpty() && text.contains(filter_, Qt::CaseInsensitive);
     filter_ = text;
+    // The longest run of ASCII characters is looked for in the bytes first.
+    QString run, longest;
+    asciiOnly_ = true;
+    for (const QChar c : filter_) {
+        if (c.unicode() < 0x80) {
+            run += c;
+            continue;
+        }
+        asciiOnly_ = false;
+        if (run.size() > longest.size()) longest = run;
+        run.clear();
+    }
+    if (run.size() > longest.size()) longest = run;
+    finder_.setNeedle(longest.toLatin1());
+    lowerFinder_.setNeedle(filter_.toLower().toUtf8());
     if (!narrower) {
         filterAll();
         return;
     }
     for (std::size_t p = 0; p < paths_.size(); ++p)
         pathPasses_[p] = pathPasses_[p] && paths_[p].contains(filter_, Qt::CaseInsensitive);
-    std::erase_if(shown_, [this](int r) { return !passes(r); });
+    shown_ = passing(shown_);
 }
 
 }  // namespace qm

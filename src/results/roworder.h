@@ -5,8 +5,12 @@
 // grows while a search runs: rows found later take their place in the sort.
 // Rows count from 0.
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <array>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "results/resultrows.h"
@@ -19,6 +23,19 @@ enum class SortKey { Found, Path, Where, Page };
 // 0-9 compare by their value, everything else without regard to case; texts
 // that differ only there are then told apart exactly.
 int naturalCompare(const QString& a, const QString& b);
+
+// Finds a text in UTF-8 bytes with ASCII letters compared without case
+// (Horspool's skips over the folded bytes).
+class FoldedFinder {
+  public:
+    void setNeedle(const QByteArray& bytes);
+    bool foundIn(const char* text, qsizetype size) const;
+    bool empty() const { return needle_.isEmpty(); }
+
+  private:
+    QByteArray needle_;  // folded
+    std::array<int, 256> skip_{};
+};
 
 class RowOrder {
   public:
@@ -46,12 +63,16 @@ class RowOrder {
     bool passes(int r) const;
 
   private:
+    // 16 bytes, big-endian in two numbers, so that they compare as the bytes do.
+    using WhereKey = std::pair<std::uint64_t, std::uint64_t>;
     bool before(int a, int b) const;
-    int compareKeys(int a, int b) const;
-    void takePaths(int first);
+    bool textPasses(const ResultRow& row) const;
+    void makeKeys(int first);
+    bool takePaths(int first);  // true when new paths came
     void rankPaths();
     void sortAll();
     void filterAll();
+    std::vector<int> passing(const std::vector<int>& rows) const;  // those that pass
     std::vector<int> takeNew(int first) const;
 
     const ResultRows& rows_;
@@ -66,6 +87,16 @@ class RowOrder {
     QHash<QString, int> pathNumbers_;
     std::vector<int> pathRank_;     // path number -> place in natural order
     std::vector<char> pathPasses_;  // path number -> holds the filter's text
+    // The sort's keys by row: path and page (or page and path) in one number,
+    // or the first bytes from the occurrence on, case folded.
+    std::vector<std::uint64_t> keys_;
+    std::vector<WhereKey> whereKeys_;
+    // The filter: a row's bytes hold `finder_`'s needle (the filter's longest
+    // run of ASCII characters); a filter with other characters too is then
+    // checked on the row's text.
+    FoldedFinder finder_;
+    FoldedFinder lowerFinder_;  // the whole filter in lower case
+    bool asciiOnly_ = true;
 };
 
 }  // namespace qm

@@ -299,7 +299,7 @@ class ResultsButtonsTest : public QObject {
         writeResultsText(w.form->results.rows(), with);
         ResultsList plain;
         for (int r = 0; r < w.form->results.rowCount(); ++r)
-            plain.addRow(w.form->results.row(r).path, w.form->results.row(r).snippet);
+            plain.addRow(w.form->results.row(r).path, w.form->results.row(r).text(1));
         plain.publish();
         writeResultsText(plain.rows(), without);
         QFile fw(with), fo(without);

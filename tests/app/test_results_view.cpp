@@ -146,9 +146,14 @@ class ResultsViewTest : public QObject {
         QCOMPARE(w.boxes.messageTexts(), QStringList{QStringLiteral("Done.")});
         QCOMPARE(f.results.rowCount(), 1);
         const ResultRow& row = f.results.row(0);
-        QCOMPARE(row.context.mid(row.contextAt, row.contextLength).simplified(),
+        const QString context = QString::fromUtf8(row.context);
+        const QPoint match =
+            f.ListView2->model()->index(0, 1).data(ResultsView::kMatchRole).toPoint();
+        QCOMPARE(context.mid(match.x(), match.y()).simplified(),
                  QStringLiteral("copyrighted and you may not"));
-        QVERIFY(row.context.contains(QStringLiteral("change it at all")));
+        QVERIFY(context.contains(QStringLiteral("change it at all")));
+        // The exported snippet is cut from it as before: 30 characters.
+        QCOMPARE(row.text(1), QStringLiteral("...This notice is copyrighted and..."));
         QCOMPARE(f.ResultsStatus->text(), QStringLiteral("1 result in 1 file"));
     }
 

@@ -332,7 +332,7 @@ class WindowViewTest : public QObject {
 
         QString expected = QStringLiteral("Results (File)\t Where\t\r\n");
         for (int r = 0; r < 2; ++r)
-            expected += pdf + u'\t' + text::blankControls(f.results.row(r).snippet) +
+            expected += pdf + u'\t' + text::blankControls(f.results.row(r).text(1)) +
                         QStringLiteral("\t\r\n");
         const QString saved = tmp->filePath(QStringLiteral("saved.txt"));
         w.dialogs.saveAnswers.push_back(saved);

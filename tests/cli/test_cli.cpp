@@ -90,7 +90,7 @@ class CliTest : public QObject {
             QStringList out;
             for (int r = 0; r < form->results.rowCount(); ++r)
                 out << text::blankControls(form->results.row(r).path) + u'\t' +
-                           text::blankControls(form->results.row(r).snippet);
+                           text::blankControls(form->results.row(r).text(1));
             return out;
         }
     };

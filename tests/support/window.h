@@ -120,7 +120,7 @@ struct TestWindow : ScriptedServices {
     QStringList rows() const {
         QStringList out;
         for (int r = 0; r < form->results.rowCount(); ++r)
-            out << form->results.row(r).path + u'|' + form->results.row(r).snippet;
+            out << form->results.row(r).path + u'|' + form->results.row(r).text(1);
         return out;
     }
     // The texts of the OK-only boxes that begin with `start`.
