@@ -103,5 +103,40 @@ TEST(RowOrder, KeepsUpWithRowsFoundLaterAndWithTyping) {
     EXPECT_EQ(order.shown(), (std::vector<int>{0}));
 }
 
+// A row that keeps its context is filtered and sorted by that text (its
+// bytes, letters compared without case). Catches a search that misses a
+// match at the text's end or in another case, and non-ASCII letters compared
+// with case.
+TEST(RowOrder, FiltersAndSortsByTheContextShown) {
+    const char* texts[] = {"one Kiwi by Herr M\xC3\xBCller",  // 0
+                           "two kiwi, then the end",          // 1
+                           "three KIWI at MULLER's"};         // 2
+    ResultRows rows;
+    for (const char* t : texts) {
+        ResultRow r = row("/p.pdf", "", 1);
+        r.context = QByteArray(t);
+        r.spans.matchFrom = static_cast<int>(r.context.indexOf("iwi")) - 1;
+        r.spans.matchTo = r.spans.matchFrom + 4;
+        rows.append(r);
+    }
+    RowOrder order(rows);
+    order.appended(0);
+    const struct {
+        const char* filter;
+        std::vector<int> shown;
+    } cases[] = {
+        {"kiwi", {0, 1, 2}},    {"THE END", {1}}, {"end", {1}},       {"m\xC3\xBCller", {0}},
+        {"M\xC3\x9CLLER", {0}}, {"muller", {2}},  {"kiwi at m", {2}}, {"absent", {}},
+    };
+    for (const auto& c : cases) {
+        order.setFilter(QString::fromUtf8(c.filter));
+        EXPECT_EQ(order.shown(), c.shown) << c.filter;
+    }
+    order.setFilter(QString());
+    // From the occurrence on: "KIWI at", "Kiwi by", "kiwi, " (case folded).
+    order.setSort(SortKey::Where, false);
+    EXPECT_EQ(order.shown(), (std::vector<int>{2, 0, 1}));
+}
+
 }  // namespace
 }  // namespace qm
