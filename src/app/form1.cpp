@@ -272,8 +272,29 @@ void Form1::buildControls() {
     static_cast<TextProgressBar*>(ProgressBar1)->setShownText(progressText_);
     place(ProgressBar1, 8040, 6210 + kResultsBar, 7800, 405);
     buildResultsBar();
+    fitCaptions();
 
     installEventFilter(this);
+}
+
+// The desktop's font may be wider than the one the layout was drawn for: a
+// check box alone on its row takes its frame's width, and a caption that
+// still does not fit is set a little smaller, so that none is cut off.
+void Form1::fitCaptions() {
+    for (QCheckBox* box : {Check1, Check3}) {
+        const QWidget* frame = box->parentWidget();
+        box->resize(frame->width() - box->x() - px(120), box->height());
+    }
+    constexpr double kSmallest = 0.8;  // of the designed size
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
+             Option1, Option2, Option3, Option4, Check1, Check2, Check3}) {
+        QFont f = b->font();
+        const double designed = f.pointSizeF();
+        while (b->sizeHint().width() > b->width() && f.pointSizeF() > designed * kSmallest) {
+            f.setPointSizeF(f.pointSizeF() - 0.25);
+            b->setFont(f);
+        }
+    }
 }
 
 void Form1::connectHandlers() {

@@ -236,6 +236,7 @@ class Form1 : public QWidget {
   private:
     void buildControls();
     void buildResultsBar();  // form1_status.cpp
+    void fitCaptions();
     // How the controls follow the window when it grows (form1_placement.cpp).
     void anchorControls();
     // Enter keys and the focus ring (form1_keys.cpp).

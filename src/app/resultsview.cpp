@@ -207,8 +207,8 @@ QVariant ResultsView::data(const QModelIndex& index, int role) const {
             case kMatchRole:
                 return QPoint(units(0, row.spans.matchFrom),
                               units(row.spans.matchFrom, row.spans.matchTo));
-            case Qt::DisplayRole:  // the delegate keeps it on one line
-                return QString::fromUtf8(row.context);
+            case Qt::DisplayRole:  // one line, unit for unit as found
+                return text::blankControls(QString::fromUtf8(row.context));
             case Qt::ToolTipRole:
                 return text::displayText(QString::fromUtf8(row.context));
             default:
