@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "extraction/extractor.h"
+#include "extraction/ocrtext.h"
 #include "fs/fs.h"
 #include "text/display.h"
 #include "text/textfile.h"
@@ -224,7 +225,8 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                 readScannedPage(page, pdf, pages[k], folder, textPath, token, timeLimitMs);
             if (readings[k].done) {
                 QFile f(textPath);
-                if (f.open(QIODevice::ReadOnly)) texts[k] = cleanOcrText(f.readAll());
+                if (f.open(QIODevice::ReadOnly))
+                    texts[k] = joinLineEndHyphens(cleanOcrText(f.readAll()));
                 f.close();
                 fs::removeQuietly(textPath);
                 if (pagesDone) ++*pagesDone;
