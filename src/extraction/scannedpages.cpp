@@ -155,6 +155,34 @@ int renderDpi(PageSize size, int dpi) {
     return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
 }
 
+std::map<int, int> bilevelScanDpis(const QByteArray& listing) {
+    struct Largest {
+        double pixels = -1;
+        int dpi = 0;  // 0: not one bit a pixel, or of no resolution
+    };
+    std::map<int, Largest> largest;
+    for (const QByteArray& line : listing.split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 14 || f[2] != "image") continue;
+        bool okPage = false, okW = false, okH = false, okPpi = false;
+        const int page = f[0].toInt(&okPage);
+        const double pixels = f[3].toDouble(&okW) * f[4].toDouble(&okH);
+        const double ppi = f[12].toDouble(&okPpi);
+        if (!okPage || !okW || !okH || page <= 0) continue;
+        Largest& l = largest[page];
+        if (pixels <= l.pixels) continue;
+        l.pixels = pixels;
+        l.dpi = f[7] == "1" && okPpi && ppi > 0
+                    ? static_cast<int>(std::lround(
+                          std::clamp(ppi, double{kMinBilevelDpi}, double{kMaxBilevelDpi})))
+                    : 0;
+    }
+    std::map<int, int> dpis;
+    for (const auto& [page, l] : largest)
+        if (l.dpi > 0) dpis[page] = l.dpi;
+    return dpis;
+}
+
 QByteArray cleanOcrText(const QByteArray& raw) {
     std::string text = decodeToUtf8(std::string_view(raw.constData(), raw.size()));
     std::erase(text, '\f');
@@ -284,11 +312,17 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     std::set_intersection(withImages.begin(), withImages.end(), covered.begin(), covered.end(),
                           std::back_inserter(scanned));
     if (scanned.empty()) return step;
-    // A page larger than a poster is rendered coarser.
+    // A bilevel scan is read at its own resolution, a page larger than a
+    // poster coarser.
+    const std::map<int, int> bilevel = bilevelScanDpis(listing);
     std::map<int, int> dpis;
-    for (const auto& [page, size] : sizes)
-        if (renderDpi(size, settings.dpi) != settings.dpi)
-            dpis[page] = renderDpi(size, settings.dpi);
+    for (const int page : scanned) {
+        const auto own = bilevel.find(page);
+        int dpi = own == bilevel.end() ? settings.dpi : own->second;
+        if (const auto size = sizes.find(page); size != sizes.end())
+            dpi = renderDpi(size->second, dpi);
+        if (dpi != settings.dpi) dpis[page] = dpi;
+    }
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
                                         progress ? &progress->done : nullptr, dpis);

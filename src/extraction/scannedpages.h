@@ -73,6 +73,17 @@ inline constexpr int kMaxRenderPixels = 8000;
 // least) to keep its longer side within kMaxRenderPixels.
 int renderDpi(PageSize size, int dpi);
 
+// A page scanned in one bit a pixel is rendered in grey at its scan's own
+// resolution, within these bounds: rendered finer, its jagged edges show;
+// coarser, its strokes break.
+inline constexpr int kMinBilevelDpi = 100;
+inline constexpr int kMaxBilevelDpi = 300;
+// The pages of a pdfimages listing whose largest image (by pixels) is of one
+// bit a pixel, each with the resolution it is read at: the image's x-ppi
+// within kMinBilevelDpi..kMaxBilevelDpi. Pages of grey or colour scans, and
+// images of unknown resolution, are not named.
+std::map<int, int> bilevelScanDpis(const QByteArray& listing);
+
 // An OCR text made fit for its page: valid UTF-8, no form feed, and empty
 // when it holds no printable character (a page read as empty stays empty).
 QByteArray cleanOcrText(const QByteArray& raw);
