@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "extraction/extractor.h"
+#include "extraction/ocrimage.h"
 #include "fs/fs.h"
 
 namespace qm {
@@ -75,8 +76,10 @@ OcrEngine OcrEngine::probe(const QString& folder, const QString& tesseract, int 
     engine.version = parseEngineVersion(
         askTesseract(engine.tesseract, {QStringLiteral("--version")}, answer, timeLimitMs));
     if (engine.version.isEmpty()) return engine;
-    engine.installed = parseInstalledLanguages(
-        askTesseract(engine.tesseract, {QStringLiteral("--list-langs")}, answer, timeLimitMs));
+    const QByteArray listing =
+        askTesseract(engine.tesseract, {QStringLiteral("--list-langs")}, answer, timeLimitMs);
+    engine.installed = parseInstalledLanguages(listing);
+    engine.osd = listing.split('\n').contains("osd");
     return engine;
 }
 
@@ -137,6 +140,7 @@ OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages) {
     settings.pdfimages = findPdfimages();
     settings.pdfinfo = findPdfinfo();
     settings.languages = languages;
+    settings.orient = engine.osd;
     settings.engineVersion = engine.version;
     return settings;
 }
@@ -155,9 +159,14 @@ QStringList renderArguments(const QString& pdf, int page, int dpi) {
             pathArgument(pdf)};
 }
 
-QStringList recognizeArguments(const QString& image, const QString& languages, int dpi) {
-    return {pathArgument(image), QStringLiteral("stdout"), QStringLiteral("-l"),
-            languages,           QStringLiteral("--dpi"),  QString::number(dpi)};
+QStringList recognizeArguments(const QString& image, const QString& languages, int dpi,
+                               bool orient) {
+    QStringList arguments{pathArgument(image), QStringLiteral("stdout"), QStringLiteral("-l"),
+                          languages,           QStringLiteral("--dpi"),  QString::number(dpi)};
+    // Page segmentation mode 1: orientation and script detection, then the
+    // page as mode 3 (the default) reads it.
+    if (orient) arguments << QStringLiteral("--psm") << QStringLiteral("1");
+    return arguments;
 }
 
 QStringList recognizeEnvironment() {
@@ -174,11 +183,16 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
     reading.ended = rendered.ended;
     reading.timedOut = rendered.timedOut;
     reading.lost = rendered.outputLost;
-    if (rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image) &&
-        !reading.ended) {
-        const ChildResult read = runChild(
-            settings.tesseract, recognizeArguments(image, settings.languages, settings.dpi), token,
-            {}, timeLimitMs, textPath, recognizeEnvironment());
+    const bool renderedWhole =
+        rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image);
+    if (renderedWhole && settings.deskew && !reading.ended &&
+        straightenScan(image) == Straightening::Failed)
+        reading.lost = true;
+    if (renderedWhole && !reading.lost && !reading.ended) {
+        const ChildResult read =
+            runChild(settings.tesseract,
+                     recognizeArguments(image, settings.languages, settings.dpi, settings.orient),
+                     token, {}, timeLimitMs, textPath, recognizeEnvironment());
         reading.ended = read.ended;
         reading.timedOut = read.timedOut;
         reading.lost = read.outputLost;

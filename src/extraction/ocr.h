@@ -44,6 +44,7 @@ struct OcrEngine {
     QString tesseract;
     QStringList installed;
     QString version;
+    bool osd = false;  // the data of orientation and script detection is installed
     bool usable() const { return !tesseract.isEmpty() && !version.isEmpty(); }
 
     // Asks `tesseract` (empty: found on PATH); its answers pass through
@@ -76,6 +77,11 @@ struct OcrSettings {
     QString pdfinfo;  // page sizes; none: every page at `dpi`
     QString languages = QString::fromLatin1(kFallbackOcrLanguage);
     int dpi = kOcrDpi;
+    // Pages turned on their side or upside down are read upright (tesseract's
+    // orientation detection, with its data installed).
+    bool orient = false;
+    // A page's image is straightened before it is read (ocrimage.h).
+    bool deskew = true;
     QString engineVersion;
     bool on() const { return !tesseract.isEmpty(); }
     // What tells texts read this way apart in the text cache.
@@ -90,8 +96,10 @@ OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages);
 
 // pdftoppm: page `page` of `pdf` as one grey PGM image on standard output.
 QStringList renderArguments(const QString& pdf, int page, int dpi);
-// tesseract: the text of `image` on standard output.
-QStringList recognizeArguments(const QString& image, const QString& languages, int dpi);
+// tesseract: the text of `image` on standard output; `orient`: the page's
+// orientation detected first and the page read upright.
+QStringList recognizeArguments(const QString& image, const QString& languages, int dpi,
+                               bool orient = false);
 // The environment tesseract runs in: one thread.
 QStringList recognizeEnvironment();
 

@@ -1,11 +1,59 @@
-// How a scanned page is read: the OCR text joined at line-end hyphens.
+// How a scanned page is read: the resolution of a bilevel scan, its image
+// straightened and turned upright, the OCR text joined at line-end hyphens.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTransform>
+#include <cmath>
+
+#include "extraction/ocrimage.h"
 #include "extraction/ocrtext.h"
 #include "extraction/scannedpages.h"
+#include "support/pdfmaker.h"
+#include "support/scanmaker.h"
 
 namespace qm {
 namespace {
+
+// A typed page of `lines` lines as a scan at `dpi` shows it.
+QImage typedPage(const QString& folder, int lines, int dpi) {
+    QStringList text;
+    for (int i = 0; i < lines; ++i)
+        text << QStringLiteral("Quillmark reads scanned letters without trouble, line %1").arg(i);
+    const QString pdf = folder + QStringLiteral("/typed.pdf");
+    test::writeMadePdf(pdf, {{QImage(), dpi, text.join(u'\n')}}, test::ScanKind::Grey);
+    return test::renderPage(pdf, 1, dpi);
+}
+
+// `image` turned clockwise by `degrees` with Qt's own transform, on white.
+QImage turned(const QImage& image, double degrees) {
+    const QImage t = image.convertToFormat(QImage::Format_ARGB32)
+                         .transformed(QTransform().rotate(degrees), Qt::SmoothTransformation);
+    QImage out(t.size(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter(&out).drawImage(0, 0, t);
+    return out.convertToFormat(QImage::Format_Grayscale8);
+}
+
+GreyImage greyOf(const QImage& image) {
+    const QImage g = image.convertToFormat(QImage::Format_Grayscale8);
+    GreyImage grey{g.width(), g.height(), {}};
+    for (int y = 0; y < g.height(); ++y)
+        grey.pixels.insert(grey.pixels.end(), g.constScanLine(y), g.constScanLine(y) + g.width());
+    return grey;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool havePoppler() {
+    return !findPdftoppm().isEmpty() && !findPdfimages().isEmpty();
+}
 
 // Faults caught: a word split at a line's end left in two (a search for it
 // misses), a hyphen that belongs to its word dropped, a dash or a capital
@@ -54,6 +102,87 @@ TEST(OcrText, ABilevelScanIsReadAtItsOwnResolution) {
          {}},
     };
     for (const auto& c : cases) EXPECT_EQ(bilevelScanDpis(c.rows), c.dpis) << c.rows;
+}
+
+// Faults caught: a skew not found, or found with the wrong sign (the page
+// turned further askew); the columns of a page on its side not looked at; a
+// straight page turned (blurred for nothing); an image written back wrong.
+TEST(OcrImage, ASkewedScanIsStraightened) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils is not installed";
+    QTemporaryDir dir;
+    const QImage page = typedPage(dir.path(), 30, 100);
+    ASSERT_FALSE(page.isNull());
+    const struct {
+        double turn;
+        double skew;
+    } cases[] = {{0, 0}, {2, 2}, {-3.5, -3.5}, {0.8, 0.8}, {92, 2}, {178, -2}};
+    for (const auto& c : cases)
+        EXPECT_NEAR(findSkew(greyOf(turned(page, c.turn))), c.skew, 0.15) << c.turn;
+
+    const QString path = dir.path() + QStringLiteral("/page.pgm");
+    ASSERT_TRUE(writePgm(greyOf(page), path));
+    const QByteArray straight = readBytes(path);
+    EXPECT_EQ(straightenScan(path), Straightening::Straight);
+    EXPECT_EQ(readBytes(path), straight);
+    ASSERT_TRUE(writePgm(greyOf(turned(page, -2.5)), path));
+    EXPECT_EQ(straightenScan(path), Straightening::Turned);
+    const GreyImage back = readPgm(path);
+    EXPECT_LT(std::abs(findSkew(back)), 0.15);
+}
+
+// Faults caught: the image read as rendered, skew and all (the worker's
+// straightening left out); orientation detection not asked for.
+TEST(OcrImage, TheWorkerStraightensEachPageBeforeItIsRead) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils is not installed";
+    QTemporaryDir dir;
+    const QString copies = dir.path() + QStringLiteral("/copies");
+    QDir().mkpath(copies);
+    test::FakeTesseract fake;
+    fake.imageCopies = copies;
+    fake.logPath = dir.path() + QStringLiteral("/log.txt");
+    const QImage page = typedPage(dir.path(), 30, 100);
+    const QString pdf = dir.path() + QStringLiteral("/skewed.pdf");
+    test::writeMadePdf(pdf, {{turned(page, 3), 100, {}}}, test::ScanKind::Grey);
+    OcrSettings settings;
+    settings.pdftoppm = findPdftoppm();
+    settings.tesseract = test::writeFakeTesseract(dir.path(), fake);
+    settings.orient = true;
+    ChildToken token;
+    ASSERT_TRUE(readScannedPages(settings, pdf, {1}, dir.path(), {}, token, 0).done);
+    EXPECT_LT(std::abs(findSkew(readPgm(copies + QStringLiteral("/page1.pgm")))), 0.3);
+    EXPECT_TRUE(test::fakeTesseractLog(fake.logPath).value(0).contains(QLatin1String("--psm 1")));
+}
+
+// Pages turned on their side, upside down, or turned back by their /Rotate,
+// read by the real tesseract. Fault caught: a page read as it lies, giving
+// nothing to search.
+TEST(OcrImage, TurnedPagesAreReadUpright) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils is not installed";
+    OcrEngine engine = OcrEngine::probe(QDir::tempPath());
+    if (!engine.usable() || !engine.osd || !engine.installed.contains(QLatin1String("eng")))
+        GTEST_SKIP() << "tesseract with English and its orientation data is not installed";
+    QTemporaryDir dir;
+    const QImage page = typedPage(dir.path(), 6, 150);
+    const QString pdf = dir.path() + QStringLiteral("/turned.pdf");
+    test::writeMadePdf(pdf,
+                       {{turned(page, 90), 150, {}},
+                        {turned(page, 180), 150, {}},
+                        {turned(page, 270), 150, {}},
+                        {turned(page, 90), 150, {}, 270}},
+                       test::ScanKind::Grey);
+    const OcrSettings settings = ocrSettingsOf(engine, QStringLiteral("eng"));
+    ChildToken token;
+    RangeHelpers helper;
+    helper.count = 1;
+    helper.join = [](const std::function<bool()>& wanted) { return wanted(); };
+    const OcrRun run =
+        readScannedPages(settings, pdf, {1, 2, 3, 4}, dir.path(), helper, token, 120000);
+    ASSERT_TRUE(run.done);
+    for (int p = 1; p <= 4; ++p) {
+        const QString text = QString::fromUtf8(run.texts.count(p) ? run.texts.at(p) : "");
+        EXPECT_TRUE(text.contains(QLatin1String("scanned letters without trouble")))
+            << p << ": " << text.toStdString();
+    }
 }
 
 }  // namespace

@@ -128,9 +128,11 @@ void writeMadePdf(const QString& path, const std::vector<MadePage>& pages, ScanK
         const double w = p.image.width() * 72.0 / p.dpi;
         const double h = p.image.height() * 72.0 / p.dpi;
         const QByteArray image = QByteArray::number(pageObjects[static_cast<std::size_t>(i)] + 2);
-        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(w) + ' ' + number(h) +
-               "] /Resources << /XObject << /Im0 " + image + " 0 R >> >> /Contents " + contents +
-               " 0 R >>");
+        const QByteArray rotate =
+            p.rotate != 0 ? " /Rotate " + QByteArray::number(p.rotate) : QByteArray();
+        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(w) + ' ' + number(h) + "]" +
+               rotate + " /Resources << /XObject << /Im0 " + image + " 0 R >> >> /Contents " +
+               contents + " 0 R >>");
         (void)self;
         stream({}, "q " + number(w) + " 0 0 " + number(h) + " 0 0 cm /Im0 Do Q");
         const ImageStream s = imageStream(p.image, kind);
@@ -214,6 +216,8 @@ QString writeFakeTesseract(const QString& folder, const FakeTesseract& fake) {
     if (!fake.logPath.isEmpty())
         body += QStringLiteral("echo \"$* OMP_THREAD_LIMIT=$OMP_THREAD_LIMIT\" >> '%1'\n")
                     .arg(fake.logPath);
+    if (!fake.imageCopies.isEmpty())
+        body += QStringLiteral("cp \"$1\" '%1/'\n").arg(fake.imageCopies);
     if (fake.sleepSeconds > 0) body += QStringLiteral("sleep %1\n").arg(fake.sleepSeconds);
     if (fake.crash) body += QStringLiteral("kill -SEGV $$\n");
     body += QStringLiteral("printf '%s\\n\\f' \"%1\"\n").arg(fake.text);

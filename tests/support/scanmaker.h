@@ -20,6 +20,7 @@ struct MadePage {
     QImage image;
     int dpi = 200;
     QString text;
+    int rotate = 0;  // the page's /Rotate: how far a viewer turns it clockwise
 };
 
 // Writes `pages` as a PDF; images are stored as `kind`. Throws
@@ -45,7 +46,7 @@ bool scanPdf(const QString& source, const QString& destination, int dpi, ScanKin
 
 // A stand-in for tesseract at `folder`/tesseract. It answers `--version`
 // ("tesseract <version>") and `--list-langs` (`languages` and "osd"); asked
-// to read an image "…/page<N>.pgm" it appends its arguments and its
+// to read an image "…/page<N>.pgm" it copies it into `imageCopies`, appends its arguments and its
 // OMP_THREAD_LIMIT to `logPath`, waits `sleepSeconds`, and then either
 // kills itself with SIGSEGV (`crash`) or prints `text`, where "$page" stands
 // for N, and ends with `exitCode`.
@@ -56,6 +57,8 @@ struct FakeTesseract {
     bool crash = false;
     int exitCode = 0;  // after printing `text`
     QStringList languages{QStringLiteral("eng"), QStringLiteral("deu")};
+    QString imageCopies;  // a folder the images given to read are copied into
+
     QString version = QStringLiteral("5.3.0-fake");
 };
 QString writeFakeTesseract(const QString& folder, const FakeTesseract& fake);
