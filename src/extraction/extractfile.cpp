@@ -132,7 +132,7 @@ ChildResult TextPipeline::FileWork::run(const QString& program, const QStringLis
 
 // A kept text serves as long as the file is unchanged and still opens. With
 // scanned pages read, a plain text serves too when it has no page for OCR
-// (every page has text, or the file gave no text at all).
+// (every page has text enough, or the file gave no text at all).
 bool TextPipeline::FileWork::servedFromCache() {
     if (!setup_.cache || !id_) return false;
     auto entry = setup_.cache->find(*id_, job_.password, job_.reading.cacheTag());
@@ -145,9 +145,10 @@ bool TextPipeline::FileWork::servedFromCache() {
     try {
         if (plain && entry->outcome == TextOutcome::Text) {
             out_.chunks = entry->chunks();
-            if (!findTextlessPagesIn(out_.chunks.utf8()).textless.empty()) {
+            const TextPages pages = findTextlessPagesIn(out_.chunks.utf8());
+            if (!pages.textless.empty() || !pages.fewCharacters.empty()) {
                 out_.chunks = TextChunks();
-                return false;  // a plain text with an empty page: the page may be a scan
+                return false;  // a plain text with a page of little text: the page may be a scan
             }
         } else if (job_.keptOnDemand && entry->outcome == TextOutcome::Text) {
             out_.kept = entry;

@@ -18,11 +18,18 @@ namespace qm {
 namespace {
 
 // Counts the pages of a text given piece by piece (valid UTF-8, split between
-// code points) and notes those without a printable character.
+// code points) and notes those without a printable character, and those with
+// only a few.
 struct PageScan {
     TextPages pages;
     bool printable = false;
+    int characters = 0;  // printable characters but blanks, up to kMaxStampChars
 
+    void see(char32_t c) {
+        if (!text::isPrintable(c)) return;
+        printable = true;
+        if (c != U' ' && c != 0xA0 && characters < kMaxStampChars) ++characters;
+    }
     void add(std::string_view chunk) {
         const auto* s = reinterpret_cast<const unsigned char*>(chunk.data());
         const std::size_t n = chunk.size();
@@ -31,17 +38,21 @@ struct PageScan {
                 const unsigned char b = s[i++];
                 if (b == '\f') {
                     ++pages.count;
-                    if (!printable) pages.textless.push_back(pages.count);
+                    if (!printable)
+                        pages.textless.push_back(pages.count);
+                    else if (characters < kMaxStampChars)
+                        pages.fewCharacters.push_back(pages.count);
                     printable = false;
-                } else if (!printable && text::isPrintable(b)) {
-                    printable = true;
+                    characters = 0;
+                } else {
+                    see(b);
                 }
                 continue;
             }
             // Chunks are valid UTF-8.
             const std::size_t len =
                 std::max<std::size_t>(1, utf8::validSequenceLength(s + i, n - i));
-            if (!printable && text::isPrintable(utf8::decode(s + i, len))) printable = true;
+            see(utf8::decode(s + i, len));
             i += len;
         }
     }
@@ -83,7 +94,8 @@ double imageArea(const QList<QByteArray>& fields) {
 
 }  // namespace
 
-std::vector<int> parseImagePages(const QByteArray& listing, const std::map<int, PageSize>& sizes) {
+std::vector<int> parseImagePages(const QByteArray& listing, const std::map<int, PageSize>& sizes,
+                                 double minCover) {
     // page   num  type   width height color comp bpc  enc interp  object ID x-ppi y-ppi ...
     // --------------------------------------------------------------------...
     //    1     0 image    1240  1754  gray    1   8  image  no         4  0   150   150 ...
@@ -103,7 +115,7 @@ std::vector<int> parseImagePages(const QByteArray& listing, const std::map<int, 
     for (const auto& [page, area] : covered) {
         const auto size = sizes.find(page);
         if (size == sizes.end() ||
-            area >= kMinScanCover * size->second.width * size->second.height / (72.0 * 72.0))
+            area >= minCover * size->second.width * size->second.height / (72.0 * 72.0))
             pages.push_back(page);
     }
     return pages;
@@ -199,15 +211,17 @@ QByteArray cleanOcrText(const QByteArray& raw) {
 }
 
 bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
-                    const QString& outPath) {
+                    const QString& outPath, const std::set<int>& kept) {
     QFile in(textPath);
     QFile out(outPath);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     int page = 1;  // the page the bytes read belong to
     auto replaced = pageTexts.find(page);
+    bool ownKept = kept.contains(page);
+    const auto write = [&out](const QByteArray& bytes) { return out.write(bytes) == bytes.size(); };
     bool ok = true;
-    if (replaced != pageTexts.end()) ok = out.write(replaced->second) == replaced->second.size();
+    if (replaced != pageTexts.end() && !ownKept) ok = write(replaced->second);
     while (ok) {
         const QByteArray block = in.read(1 << 20);
         if (block.isEmpty()) {
@@ -219,14 +233,15 @@ bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pa
             const qsizetype ff = block.indexOf('\f', from);
             const qsizetype end = ff < 0 ? block.size() : ff;
             // A page replaced keeps none of its own bytes, only its form feed.
-            if (replaced == pageTexts.end() && end > from)
+            if ((replaced == pageTexts.end() || ownKept) && end > from)
                 ok = out.write(block.constData() + from, end - from) == end - from;
             if (ff < 0) break;
+            if (ok && replaced != pageTexts.end() && ownKept) ok = write('\n' + replaced->second);
             ok = ok && out.write("\f", 1) == 1;
             ++page;
             replaced = pageTexts.find(page);
-            if (ok && replaced != pageTexts.end())
-                ok = out.write(replaced->second) == replaced->second.size();
+            ownKept = kept.contains(page);
+            if (ok && replaced != pageTexts.end() && !ownKept) ok = write(replaced->second);
             from = ff + 1;
         }
     }
@@ -283,7 +298,10 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
                              int timeLimitMs, OcrProgress* progress) {
     OcrStep step;
     const TextPages text = findTextlessPages(txt);
-    if (text.textless.empty()) return step;
+    std::vector<int> candidates;
+    std::set_union(text.textless.begin(), text.textless.end(), text.fewCharacters.begin(),
+                   text.fewCharacters.end(), std::back_inserter(candidates));
+    if (candidates.empty()) return step;
     // A listing (or a size) that was ended, timed out or lost ends the step.
     const auto interrupted = [&step](const ChildResult& r) {
         step.ended = r.ended;
@@ -293,9 +311,9 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     };
     ChildResult listed;
     QByteArray listing;
-    const std::vector<int> withImages = pagesWithImages(settings.pdfimages, pdf, text.textless,
-                                                        folder + QStringLiteral("/images.txt"),
-                                                        token, timeLimitMs, &listed, &listing);
+    const std::vector<int> withImages =
+        pagesWithImages(settings.pdfimages, pdf, candidates, folder + QStringLiteral("/images.txt"),
+                        token, timeLimitMs, &listed, &listing);
     if (interrupted(listed) || withImages.empty()) return step;
     std::map<int, PageSize> sizes;
     if (!settings.pdfinfo.isEmpty()) {
@@ -306,11 +324,21 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
         if (const auto answer = takeAnswer(r, sizesPath)) sizes = parsePageSizes(*answer);
         if (interrupted(r)) return step;
     }
-    // A page whose only image is a logo is no scanned sheet.
+    // A page whose only image is a logo is no scanned sheet; a page of its
+    // own text is one only when an image covers most of it.
     std::vector<int> scanned;
-    const std::vector<int> covered = parseImagePages(listing, sizes);
-    std::set_intersection(withImages.begin(), withImages.end(), covered.begin(), covered.end(),
-                          std::back_inserter(scanned));
+    std::set<int> stamped;
+    for (const int page : parseImagePages(listing, sizes)) {
+        if (std::binary_search(text.textless.begin(), text.textless.end(), page))
+            scanned.push_back(page);
+    }
+    for (const int page : parseImagePages(listing, sizes, kMinStampedScanCover)) {
+        if (sizes.contains(page) &&
+            std::binary_search(text.fewCharacters.begin(), text.fewCharacters.end(), page))
+            stamped.insert(page);
+    }
+    scanned.insert(scanned.end(), stamped.begin(), stamped.end());
+    std::sort(scanned.begin(), scanned.end());
     if (scanned.empty()) return step;
     // A bilevel scan is read at its own resolution, a page larger than a
     // poster coarser.
@@ -332,7 +360,7 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     step.failed = !run.done;
     if (!run.done || run.texts.empty()) return step;
     const QString spliced = folder + QStringLiteral("/ocr.txt");
-    if (!spliceOcrTexts(txt, run.texts, spliced) ||
+    if (!spliceOcrTexts(txt, run.texts, spliced, stamped) ||
         ::rename(fs::encodeName(spliced).constData(), fs::encodeName(txt).constData()) != 0) {
         fs::removeQuietly(spliced);
         step.failed = step.lost = true;

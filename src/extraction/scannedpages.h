@@ -10,6 +10,7 @@
 #include <QString>
 #include <atomic>
 #include <map>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -19,12 +20,17 @@
 
 namespace qm {
 
-// The pages of an extracted text: how many (one per form feed) and which hold
-// no printable character (code points 32-126 and 160 up), in order. Throws
-// qm::Error when the file cannot be read.
+// A page with fewer printable characters than this (blanks not counted) may
+// be a scan carrying a stamp: a Bates number, a page number, a header.
+inline constexpr int kMaxStampChars = 200;
+// The pages of an extracted text: how many (one per form feed), which hold
+// no printable character (code points 32-126 and 160 up), and which hold
+// some but fewer than kMaxStampChars, in order. Throws qm::Error when the
+// file cannot be read.
 struct TextPages {
     int count = 0;
     std::vector<int> textless;
+    std::vector<int> fewCharacters;
 };
 TextPages findTextlessPages(const QString& textPath);
 // The same of a text in memory (valid UTF-8).
@@ -42,14 +48,18 @@ QStringList imageListArguments(const QString& pdf, int first, int last);
 // A page without text of its own is read by OCR when its images cover at
 // least this share of it: a logo or a stamp alone is no scanned sheet.
 inline constexpr double kMinScanCover = 0.15;
+// A page with a little text of its own is read by OCR too when its images
+// cover at least this share of it (and its size is known): a scan with a stamp.
+inline constexpr double kMinStampedScanCover = 0.5;
 // The pages named in a listing of pdfimages (`-list`), in order, each once,
-// whose images together cover at least kMinScanCover of the page by `sizes`.
+// whose images together cover at least `minCover` of the page by `sizes`.
 // An image's size on the page is its pixels over its resolution (x-ppi,
 // y-ppi); an image without a resolution, and every image of a page not in
 // `sizes`, counts as covering its page. Masks lie under their image and are
 // not counted again.
 std::vector<int> parseImagePages(const QByteArray& listing,
-                                 const std::map<int, PageSize>& sizes = {});
+                                 const std::map<int, PageSize>& sizes = {},
+                                 double minCover = kMinScanCover);
 
 // Of `pages` (in order), those that hold an image by pdfimages; nothing when
 // pdfimages failed, was ended or timed out, or its listing, which goes through
@@ -89,9 +99,11 @@ std::map<int, int> bilevelScanDpis(const QByteArray& listing);
 QByteArray cleanOcrText(const QByteArray& raw);
 
 // Writes the text of `textPath` into `outPath` with page k's text replaced by
-// `pageTexts[k]` (and its form feed kept). False when either file fails.
+// `pageTexts[k]` (and its form feed kept); a page of `kept` keeps its own
+// text, followed by a line end and `pageTexts[k]`. False when either file
+// fails.
 bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
-                    const QString& outPath);
+                    const QString& outPath, const std::set<int>& kept = {});
 
 struct OcrRun {
     bool done = false;      // every page was read
@@ -129,8 +141,10 @@ struct OcrStep {
 
 // The OCR step of one file: the pages of the extracted text `txt` without a
 // printable character whose images cover enough of them (parseImagePages) in
-// `pdf` are read, and `txt` is rewritten with their texts in place. Work files
-// in `folder`. Throws qm::Error when `txt` cannot be read.
+// `pdf`, and those with few characters whose images cover most of them, are
+// read, and `txt` is rewritten with their texts in place (after the page's
+// own text, if any). Work files in `folder`. Throws qm::Error when `txt`
+// cannot be read.
 OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, const QString& txt,
                              const QString& folder, const RangeHelpers& helpers, ChildToken& token,
                              int timeLimitMs, OcrProgress* progress = nullptr);

@@ -185,5 +185,48 @@ TEST(OcrImage, TurnedPagesAreReadUpright) {
     }
 }
 
+// Faults caught: a page of 200 characters but blanks taken for a stamp, or
+// its blanks counted.
+TEST(OcrText, APageOfAFewCharactersMayBeAStampedScan) {
+    const std::string few = std::string(199, 'w') + std::string(500, ' ') + "\f";
+    const std::string enough = "w" + few;
+    const TextPages pages = findTextlessPagesIn(few + enough + "\n\f" + few);
+    EXPECT_EQ(pages.textless, std::vector<int>{3});
+    EXPECT_EQ(pages.fewCharacters, (std::vector<int>{1, 4}));
+}
+
+// Faults caught: a scan carrying a stamp left unread (the stamp taken for
+// the page's text), the stamp lost for the OCR text or put after it, a
+// letterhead (a logo and a few words) or a page of text over a scan read.
+TEST(OcrImage, AScanWithAStampIsReadAfterItsOwnText) {
+    if (!havePoppler() || findPdfinfo().isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
+    QTemporaryDir dir;
+    test::FakeTesseract fake;
+    fake.logPath = dir.path() + QStringLiteral("/log.txt");
+    QImage sheet(240, 330, QImage::Format_Grayscale8);
+    sheet.fill(200);
+    const QString pdf = dir.path() + QStringLiteral("/stamped.pdf");
+    test::writeMadePdf(pdf,
+                       {{sheet, 40, QStringLiteral("Bates 000123")},
+                        {sheet, 40, QStringLiteral("Letterhead of Quillmark"), 0, 0.3}},
+                       test::ScanKind::Grey);
+    const QString txt = dir.path() + QStringLiteral("/stamped.txt");
+    test::writeBytes(txt, test::extractWithPdftotext(pdf));
+    OcrSettings settings;
+    settings.pdftoppm = findPdftoppm();
+    settings.pdfimages = findPdfimages();
+    settings.pdfinfo = findPdfinfo();
+    settings.tesseract = test::writeFakeTesseract(dir.path(), fake);
+    ChildToken token;
+    const OcrStep step = readScannedPagesInto(settings, pdf, txt, dir.path(), {}, token, 0);
+    EXPECT_EQ(step.pages, std::vector<int>{1});
+    const QList<QByteArray> pages = readBytes(txt).split('\f');
+    ASSERT_EQ(pages.size(), 3);
+    EXPECT_TRUE(pages[0].startsWith("Bates 000123\n")) << pages[0].toStdString();
+    EXPECT_TRUE(pages[0].endsWith("\nscanned words of page 1\n")) << pages[0].toStdString();
+    EXPECT_FALSE(pages[1].contains("scanned"));
+    EXPECT_EQ(test::fakeTesseractLog(fake.logPath).size(), 1);
+}
+
 }  // namespace
 }  // namespace qm

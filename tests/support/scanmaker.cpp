@@ -127,14 +127,19 @@ void writeMadePdf(const QString& path, const std::vector<MadePage>& pages, ScanK
         }
         const double w = p.image.width() * 72.0 / p.dpi;
         const double h = p.image.height() * 72.0 / p.dpi;
+        const double pageW = w / p.cover, pageH = h / p.cover;
         const QByteArray image = QByteArray::number(pageObjects[static_cast<std::size_t>(i)] + 2);
         const QByteArray rotate =
             p.rotate != 0 ? " /Rotate " + QByteArray::number(p.rotate) : QByteArray();
-        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(w) + ' ' + number(h) + "]" +
-               rotate + " /Resources << /XObject << /Im0 " + image + " 0 R >> >> /Contents " +
-               contents + " 0 R >>");
+        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(pageW) + ' ' +
+               number(pageH) + "]" + rotate + " /Resources << /XObject << /Im0 " + image +
+               " 0 R >> /Font << /F1 3 0 R >> >> /Contents " + contents + " 0 R >>");
         (void)self;
-        stream({}, "q " + number(w) + " 0 0 " + number(h) + " 0 0 cm /Im0 Do Q");
+        // The text, if any, as a stamp in the page's top left corner.
+        const QByteArray stamp = p.text.isEmpty() ? QByteArray()
+                                                  : " BT /F1 9 Tf 12 " + number(pageH - 12) +
+                                                        " Td " + pdfString(p.text) + " Tj ET";
+        stream({}, "q " + number(w) + " 0 0 " + number(h) + " 0 0 cm /Im0 Do Q" + stamp);
         const ImageStream s = imageStream(p.image, kind);
         stream(s.dictionary, s.bytes);
     }

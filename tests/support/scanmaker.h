@@ -14,13 +14,15 @@ namespace qm::test {
 
 enum class ScanKind { Grey, Bilevel, Jpeg };
 
-// One page of a made PDF: an image (drawn over the whole page at `dpi`), or,
-// when `image` is null, `text` ("\n" between lines) in Helvetica.
+// One page of a made PDF: an image (drawn at `dpi` in the page's lower left
+// corner, `cover` of its width and height; over it `text`, one line, as a
+// stamp), or, when `image` is null, `text` ("\n" between lines) in Helvetica.
 struct MadePage {
     QImage image;
     int dpi = 200;
     QString text;
     int rotate = 0;  // the page's /Rotate: how far a viewer turns it clockwise
+    double cover = 1;
 };
 
 // Writes `pages` as a PDF; images are stored as `kind`. Throws
