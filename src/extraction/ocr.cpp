@@ -166,6 +166,8 @@ QStringList recognizeArguments(const QString& image, const QString& languages, i
     // Page segmentation mode 1: orientation and script detection, then the
     // page as mode 3 (the default) reads it.
     if (orient) arguments << QStringLiteral("--psm") << QStringLiteral("1");
+    // The words with their places and confidences, one a row (ocrtext.h).
+    arguments << QStringLiteral("tsv");
     return arguments;
 }
 

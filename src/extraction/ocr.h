@@ -96,8 +96,9 @@ OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages);
 
 // pdftoppm: page `page` of `pdf` as one grey PGM image on standard output.
 QStringList renderArguments(const QString& pdf, int page, int dpi);
-// tesseract: the text of `image` on standard output; `orient`: the page's
-// orientation detected first and the page read upright.
+// tesseract: the words of `image` in its tsv form (ocrtext.h) on standard
+// output; `orient`: the page's orientation detected first and the page read
+// upright.
 QStringList recognizeArguments(const QString& image, const QString& languages, int dpi,
                                bool orient = false);
 // The environment tesseract runs in: one thread.
@@ -105,7 +106,7 @@ QStringList recognizeEnvironment();
 
 // How reading one page ended.
 struct PageReading {
-    bool done = false;      // `textPath` holds what tesseract read (none: nothing read)
+    bool done = false;      // `textPath` holds what tesseract read (its tsv form)
     bool ended = false;     // ended through the token
     bool timedOut = false;  // the render or the reading reached the time limit
     bool lost = false;      // the image or the text could not all be written (a full disk)

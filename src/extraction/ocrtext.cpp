@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <cmath>
 
 namespace qm {
 
@@ -21,6 +22,41 @@ QString bare(QStringView token) {
 }
 
 }  // namespace
+
+OcrPageText parseTesseractTsv(const QByteArray& tsv) {
+    // level page_num block_num par_num line_num word_num left top width height conf text
+    OcrPageText page;
+    double sum = 0;
+    int words = 0;
+    QByteArray block, paragraph, line;  // where the last word stood
+    for (const QByteArray& row : tsv.split('\n')) {
+        const QList<QByteArray> f = row.split('\t');
+        if (f.size() < 12 || f[0] != "5") continue;
+        const QByteArray word = f[11].trimmed();
+        if (word.isEmpty()) continue;
+        if (!page.text.isEmpty()) {
+            if (f[2] != block || f[3] != paragraph)
+                page.text += "\n\n";
+            else if (f[4] != line)
+                page.text += '\n';
+            else
+                page.text += ' ';
+        }
+        page.text += word;
+        block = f[2];
+        paragraph = f[3];
+        line = f[4];
+        bool ok = false;
+        const double confidence = f[10].toDouble(&ok);
+        if (ok && confidence >= 0 && confidence <= 100) {
+            sum += confidence;
+            ++words;
+        }
+    }
+    if (!page.text.isEmpty()) page.text += '\n';
+    if (words > 0) page.confidence = static_cast<int>(std::lround(sum / words));
+    return page;
+}
 
 QByteArray joinLineEndHyphens(const QByteArray& utf8) {
     QStringList lines = QString::fromUtf8(utf8).split(u'\n');

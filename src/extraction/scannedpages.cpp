@@ -257,7 +257,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
     OcrRun run;
     const std::size_t n = pages.size();
     std::vector<PageReading> readings(n);
-    std::vector<QByteArray> texts(n);
+    std::vector<OcrPageText> texts(n);
     std::atomic<std::size_t> next{0};
     const auto readPages = [&] {
         for (std::size_t k = next++; k < n; k = next++) {
@@ -268,8 +268,10 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                 readScannedPage(page, pdf, pages[k], folder, textPath, token, timeLimitMs);
             if (readings[k].done) {
                 QFile f(textPath);
-                if (f.open(QIODevice::ReadOnly))
-                    texts[k] = joinLineEndHyphens(cleanOcrText(f.readAll()));
+                if (f.open(QIODevice::ReadOnly)) {
+                    texts[k] = parseTesseractTsv(f.readAll());
+                    texts[k].text = joinLineEndHyphens(cleanOcrText(texts[k].text));
+                }
                 f.close();
                 fs::removeQuietly(textPath);
                 if (pagesDone) ++*pagesDone;
@@ -286,10 +288,15 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
         run.timedOut = run.timedOut || readings[k].timedOut;
         run.lost = run.lost || readings[k].lost;
         run.done = run.done && readings[k].done;
-        if (readings[k].done && !texts[k].isEmpty()) run.texts[pages[k]] = std::move(texts[k]);
+        if (!readings[k].done || texts[k].text.isEmpty()) continue;
+        run.texts[pages[k]] = std::move(texts[k].text);
+        run.confidence[pages[k]] = texts[k].confidence;
     }
     run.done = run.done && !run.ended && !run.timedOut;
-    if (!run.done) run.texts.clear();
+    if (!run.done) {
+        run.texts.clear();
+        run.confidence.clear();
+    }
     return run;
 }
 
@@ -366,7 +373,10 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
         step.failed = step.lost = true;
         return step;
     }
-    for (const auto& [page, pageText] : run.texts) step.pages.push_back(page);
+    for (const auto& [page, pageText] : run.texts) {
+        step.pages.push_back(page);
+        step.confidence.push_back(run.confidence.at(page));
+    }
     return step;
 }
 

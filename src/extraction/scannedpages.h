@@ -110,8 +110,10 @@ struct OcrRun {
     bool ended = false;     // a page's reading was ended through the token
     bool timedOut = false;  // a page's reading reached the time limit
     bool lost = false;      // a page's image or text could not all be written
-    // The text read from each page that gave any, by page.
+    // The text read from each page that gave any, by page, and how sure the
+    // reader was of its words (ocrtext.h).
     std::map<int, QByteArray> texts;
+    std::map<int, int> confidence;
 };
 
 // Reads `pages` of `pdf`: the caller's thread takes the next page not yet
@@ -132,11 +134,12 @@ struct OcrProgress {
 };
 
 struct OcrStep {
-    bool failed = false;     // a page could not be rendered or read: `txt` is as it was
-    bool ended = false;      // ended through the token
-    bool timedOut = false;   // a render or a reading reached the time limit
-    bool lost = false;       // a work file could not all be written (a full disk)
-    std::vector<int> pages;  // the pages whose text OCR gave, in order
+    bool failed = false;          // a page could not be rendered or read: `txt` is as it was
+    bool ended = false;           // ended through the token
+    bool timedOut = false;        // a render or a reading reached the time limit
+    bool lost = false;            // a work file could not all be written (a full disk)
+    std::vector<int> pages;       // the pages whose text OCR gave, in order
+    std::vector<int> confidence;  // of each of `pages`: its words' mean confidence
 };
 
 // The OCR step of one file: the pages of the extracted text `txt` without a

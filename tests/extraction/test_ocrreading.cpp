@@ -79,6 +79,26 @@ TEST(OcrText, LineEndHyphensAreJoined) {
     for (const auto& c : cases) EXPECT_EQ(joinLineEndHyphens(c.in), QByteArray(c.out)) << c.in;
 }
 
+// Faults caught: words run together or lines and paragraphs lost; the rows
+// of blocks and lines (confidence -1) or empty words counted in the mean; a
+// page without a word given a confidence.
+TEST(OcrText, TesseractsTsvGivesTextAndConfidence) {
+    const QByteArray head =
+        "level\tpage_num\tblock_num\tpar_num\tline_num\tword_num\tleft\ttop"
+        "\twidth\theight\tconf\ttext\n"
+        "1\t1\t0\t0\t0\t0\t0\t0\t99\t99\t-1\t\n";
+    const auto word = [](const char* where, const char* conf, const char* text) {
+        return QByteArray("5\t1\t") + where + "\t1\t0\t0\t9\t9\t" + conf + '\t' + text + '\n';
+    };
+    const OcrPageText page = parseTesseractTsv(
+        head + "4\t1\t1\t1\t1\t0\t0\t0\t9\t9\t-1\t\n" + word("1\t1\t1", "96.5", "Scanned") +
+        word("1\t1\t1", "90", "words") + word("1\t1\t2", "0", "of") + word("1\t1\t2", "95", " ") +
+        word("1\t2\t1", "93.5", "a") + word("2\t1\t1", "80", "page"));
+    EXPECT_EQ(page.text, QByteArray("Scanned words\nof\n\na\n\npage\n"));
+    EXPECT_EQ(page.confidence, 72);  // (96.5 + 90 + 0 + 93.5 + 80) / 5
+    EXPECT_EQ(parseTesseractTsv(head), (OcrPageText{}));
+}
+
 // Faults caught: a bilevel scan read at the fixed resolution (its jagged
 // edges magnified), a grey scan read at its own, the bounds not kept, the
 // resolution taken from a logo, a mask or the y-ppi rather than the scan.

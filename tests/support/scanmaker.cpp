@@ -225,7 +225,15 @@ QString writeFakeTesseract(const QString& folder, const FakeTesseract& fake) {
         body += QStringLiteral("cp \"$1\" '%1/'\n").arg(fake.imageCopies);
     if (fake.sleepSeconds > 0) body += QStringLiteral("sleep %1\n").arg(fake.sleepSeconds);
     if (fake.crash) body += QStringLiteral("kill -SEGV $$\n");
-    body += QStringLiteral("printf '%s\\n\\f' \"%1\"\n").arg(fake.text);
+    // The text's words as tesseract's tsv gives them: all on one line.
+    body +=
+        QStringLiteral(
+            "printf 'level\\tpage_num\\tblock_num\\tpar_num\\tline_num\\tword_num\\tleft\\t"
+            "top\\twidth\\theight\\tconf\\ttext\\n'\n"
+            "n=0; for w in %1; do n=$((n+1))\n"
+            "  printf '5\\t1\\t1\\t1\\t1\\t%s\\t0\\t0\\t9\\t9\\t%s\\t%s\\n' $n %2 \"$w\"; done\n")
+            .arg(fake.text)
+            .arg(fake.confidence);
     if (fake.exitCode != 0) body += QStringLiteral("exit %1\n").arg(fake.exitCode);
     return writeScript(folder, QStringLiteral("tesseract"), body);
 }

@@ -50,10 +50,12 @@ bool scanPdf(const QString& source, const QString& destination, int dpi, ScanKin
 // ("tesseract <version>") and `--list-langs` (`languages` and "osd"); asked
 // to read an image "…/page<N>.pgm" it copies it into `imageCopies`, appends its arguments and its
 // OMP_THREAD_LIMIT to `logPath`, waits `sleepSeconds`, and then either
-// kills itself with SIGSEGV (`crash`) or prints `text`, where "$page" stands
-// for N, and ends with `exitCode`.
+// kills itself with SIGSEGV (`crash`) or prints the words of `text`, where
+// "$page" stands for N, in tesseract's tsv form, each of `confidence`, and
+// ends with `exitCode`.
 struct FakeTesseract {
     QString text = QStringLiteral("scanned words of page $page");
+    int confidence = 91;
     QString logPath;
     int sleepSeconds = 0;
     bool crash = false;
