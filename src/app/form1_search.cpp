@@ -48,6 +48,9 @@ QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
         unreadable = QStringLiteral("\r\n") + QString::fromLatin1(kFailuresHeading) + unreadable;
     if (extractorMissing)
         unreadable.prepend(QStringLiteral("\r\n") + QString::fromLatin1(kExtractorMissingReport));
+    const QString weak = weakOcrReport(summary.weakOcrPages, QStringLiteral("\r\n"),
+                                       [](const QString& path) { return path; });
+    if (!weak.isEmpty()) unreadable += QStringLiteral("\r\n") + weak;
     return QStringLiteral("Done.") + unreadable;
 }
 

@@ -158,6 +158,7 @@ bool TextPipeline::FileWork::servedFromCache() {
         out_.outcome = entry->outcome;
         out_.textFileSize = entry->textFileSize;
         out_.ocrPages = entry->ocrPages;
+        out_.ocrConfidence = entry->ocrConfidence;
         return true;
     } catch (const Error&) {
         return false;  // a damaged entry: the file is extracted anew
@@ -353,6 +354,7 @@ bool TextPipeline::FileWork::scannedPagesUnread() {
         return true;
     }
     out_.ocrPages = std::move(step.pages);
+    out_.ocrConfidence = std::move(step.confidence);
     if (!out_.ocrPages.empty()) out_.textFileSize = QFileInfo(txt_).size();
     // A file changed while its pages were read is not kept.
     keep_ = keep_ && FileIdentity::of(job_.path) == id_;
@@ -367,7 +369,9 @@ void TextPipeline::FileWork::readText() {
         return;
     }
     out_.outcome = TextOutcome::Text;
-    if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages));
+    if (keep_)
+        store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages,
+                                  out_.ocrConfidence));
 }
 
 // One file, on worker `slot`: each step either settles the outcome (and the
