@@ -128,8 +128,15 @@ QStringList missingOcrLanguages(const QString& languages, const QStringList& ins
     return missing;
 }
 
-QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi) {
-    return QStringLiteral("tesseract %1 -l %2 %3 dpi").arg(engineVersion, languages).arg(dpi);
+QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi, bool orient,
+                    bool deskew) {
+    QString tag = QStringLiteral("tesseract %1 -l %2 %3 dpi, %4")
+                      .arg(engineVersion, languages)
+                      .arg(dpi)
+                      .arg(QLatin1String(kOcrMethod));
+    if (orient) tag += QStringLiteral(", upright");
+    if (deskew) tag += QStringLiteral(", straightened");
+    return tag;
 }
 
 OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages) {

@@ -64,10 +64,17 @@ QString defaultOcrLanguages(const QStringList& installed,
 // empty code (as in "eng+" or "") counts as one missing.
 QStringList missingOcrLanguages(const QString& languages, const QStringList& installed);
 
+// The way pages are read beyond the settings: bilevel scans at their own
+// resolution, stamped scans read, the text from tesseract's tsv with words
+// split at line ends joined. Any change to it is a change of this name, so
+// that texts read the old way are read again, once.
+inline constexpr const char* kOcrMethod = "own bilevel dpi, stamps, tsv, hyphens joined";
 // What tells an OCR text apart in the text cache: the engine's version, the
-// languages and the resolution, so that a text read otherwise is not taken
-// for this one.
-QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi = kOcrDpi);
+// languages, the resolution and the way of reading (the method, orientation
+// detection, straightening), so that a text read otherwise is not taken for
+// this one.
+QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi = kOcrDpi,
+                    bool orient = false, bool deskew = false);
 
 // How pages are read: the programs, the languages and the resolution.
 struct OcrSettings {
@@ -85,7 +92,7 @@ struct OcrSettings {
     QString engineVersion;
     bool on() const { return !tesseract.isEmpty(); }
     // What tells texts read this way apart in the text cache.
-    QString reading() const { return ocrCacheTag(engineVersion, languages, dpi); }
+    QString reading() const { return ocrCacheTag(engineVersion, languages, dpi, orient, deskew); }
     // The cache's way of reading: this reading when pages are read, else plain.
     QString cacheTag() const { return on() ? reading() : QString(); }
 };

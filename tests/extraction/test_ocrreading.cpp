@@ -9,6 +9,7 @@
 #include <QTransform>
 #include <cmath>
 
+#include "extraction/ocr.h"
 #include "extraction/ocrimage.h"
 #include "extraction/ocrtext.h"
 #include "extraction/scannedpages.h"
@@ -203,6 +204,18 @@ TEST(OcrImage, TurnedPagesAreReadUpright) {
         EXPECT_TRUE(text.contains(QLatin1String("scanned letters without trouble")))
             << p << ": " << text.toStdString();
     }
+}
+
+// Fault caught: a text read another way (before this way was known, without
+// the orientation data, or not straightened) taken from the cache for this one.
+TEST(OcrText, TheCacheTagNamesTheWayOfReading) {
+    const QString tag = ocrCacheTag("5.3.0", "eng", 200, true, true);
+    for (const QString& other :
+         {QStringLiteral("tesseract 5.3.0 -l eng 200 dpi"), ocrCacheTag("5.3.0", "eng", 200),
+          ocrCacheTag("5.3.0", "eng", 200, false, true),
+          ocrCacheTag("5.3.0", "eng", 200, true, false)})
+        EXPECT_NE(tag, other);
+    EXPECT_TRUE(tag.contains(QLatin1String(kOcrMethod)));
 }
 
 // Faults caught: a page of 200 characters but blanks taken for a stamp, or
