@@ -151,29 +151,6 @@ TEST(OcrImage, ASkewedScanIsStraightened) {
     EXPECT_LT(std::abs(findSkew(back)), 0.15);
 }
 
-// Faults caught: the image read as rendered, skew and all (the worker's
-// straightening left out); orientation detection not asked for.
-TEST(OcrImage, TheWorkerStraightensEachPageBeforeItIsRead) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler-utils is not installed";
-    QTemporaryDir dir;
-    const QString copies = dir.path() + QStringLiteral("/copies");
-    QDir().mkpath(copies);
-    test::FakeTesseract fake;
-    fake.imageCopies = copies;
-    fake.logPath = dir.path() + QStringLiteral("/log.txt");
-    const QImage page = typedPage(dir.path(), 30, 100);
-    const QString pdf = dir.path() + QStringLiteral("/skewed.pdf");
-    test::writeMadePdf(pdf, {{turned(page, 3), 100, {}}}, test::ScanKind::Grey);
-    OcrSettings settings;
-    settings.pdftoppm = findPdftoppm();
-    settings.tesseract = test::writeFakeTesseract(dir.path(), fake);
-    settings.orient = true;
-    ChildToken token;
-    ASSERT_TRUE(readScannedPages(settings, pdf, {1}, dir.path(), {}, token, 0).done);
-    EXPECT_LT(std::abs(findSkew(readPgm(copies + QStringLiteral("/page1.pgm")))), 0.3);
-    EXPECT_TRUE(test::fakeTesseractLog(fake.logPath).value(0).contains(QLatin1String("--psm 1")));
-}
-
 // Pages turned on their side, upside down, or turned back by their /Rotate,
 // read by the real tesseract. Fault caught: a page read as it lies, giving
 // nothing to search.
@@ -228,20 +205,25 @@ TEST(OcrText, APageOfAFewCharactersMayBeAStampedScan) {
     EXPECT_EQ(pages.fewCharacters, (std::vector<int>{1, 4}));
 }
 
-// Faults caught: a scan carrying a stamp left unread (the stamp taken for
-// the page's text), the stamp lost for the OCR text or put after it, a
-// letterhead (a logo and a few words) or a page of text over a scan read.
-TEST(OcrImage, AScanWithAStampIsReadAfterItsOwnText) {
+// The step over a stamped scan, a letterhead and a skewed scan. Faults
+// caught: a scan carrying a stamp left unread (the stamp taken for the page's
+// text), the stamp lost for the OCR text or put after it, a letterhead (a logo
+// and a few words) read; the image read as rendered, skew and all (the
+// worker's straightening left out); orientation detection not asked for.
+TEST(OcrImage, TheStepReadsStampedAndSkewedScans) {
     if (!havePoppler() || findPdfinfo().isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
     QTemporaryDir dir;
     test::FakeTesseract fake;
     fake.logPath = dir.path() + QStringLiteral("/log.txt");
+    fake.imageCopies = dir.path() + QStringLiteral("/copies");
+    QDir().mkpath(fake.imageCopies);
     QImage sheet(240, 330, QImage::Format_Grayscale8);
     sheet.fill(200);
     const QString pdf = dir.path() + QStringLiteral("/stamped.pdf");
     test::writeMadePdf(pdf,
                        {{sheet, 40, QStringLiteral("Bates 000123")},
-                        {sheet, 40, QStringLiteral("Letterhead of Quillmark"), 0, 0.3}},
+                        {sheet, 40, QStringLiteral("Letterhead of Quillmark"), 0, 0.3},
+                        {turned(typedPage(dir.path(), 30, 100), 3), 100, {}}},
                        test::ScanKind::Grey);
     const QString txt = dir.path() + QStringLiteral("/stamped.txt");
     test::writeBytes(txt, test::extractWithPdftotext(pdf));
@@ -250,15 +232,19 @@ TEST(OcrImage, AScanWithAStampIsReadAfterItsOwnText) {
     settings.pdfimages = findPdfimages();
     settings.pdfinfo = findPdfinfo();
     settings.tesseract = test::writeFakeTesseract(dir.path(), fake);
+    settings.orient = true;
     ChildToken token;
     const OcrStep step = readScannedPagesInto(settings, pdf, txt, dir.path(), {}, token, 0);
-    EXPECT_EQ(step.pages, std::vector<int>{1});
+    EXPECT_EQ(step.pages, (std::vector<int>{1, 3}));
     const QList<QByteArray> pages = readBytes(txt).split('\f');
-    ASSERT_EQ(pages.size(), 3);
+    ASSERT_EQ(pages.size(), 4);
     EXPECT_TRUE(pages[0].startsWith("Bates 000123\n")) << pages[0].toStdString();
     EXPECT_TRUE(pages[0].endsWith("\nscanned words of page 1\n")) << pages[0].toStdString();
     EXPECT_FALSE(pages[1].contains("scanned"));
-    EXPECT_EQ(test::fakeTesseractLog(fake.logPath).size(), 1);
+    EXPECT_LT(std::abs(findSkew(readPgm(fake.imageCopies + QStringLiteral("/page3.pgm")))), 0.3);
+    const QStringList log = test::fakeTesseractLog(fake.logPath);
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log[0].contains(QLatin1String("--psm 1"))) << log[0].toStdString();
 }
 
 }  // namespace
