@@ -14,8 +14,9 @@ constexpr qint64 kMaxPgmPixels = qint64{16000} * 16000;
 // The reduced copy the skew is found on is about this wide (about 50 dpi for
 // a page of A4 at 200): lines of text stay apart, and few pixels are left.
 constexpr int kSkewWidth = 450;
-// Reduced pixels lighter than this are paper.
-constexpr int kMinDarkness = 64;
+// Steps of darkness between neighbouring reduced pixels smaller than this are
+// paper's grain.
+constexpr int kMinEdge = 64;
 
 // The next number of a PGM header from `pos`, after blanks and comments; -1
 // when there is none.
@@ -83,15 +84,22 @@ double findSkew(const GreyImage& image) {
     struct Dot {
         double x, y, weight;
     };
-    std::vector<Dot> dots;  // the dark pixels of the reduced copy, about its centre
+    std::vector<int> dark(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     for (int by = 0; by < h; ++by)
         for (int bx = 0; bx < w; ++bx) {
             int sum = 0;
             for (int y = by * factor; y < (by + 1) * factor; ++y)
                 for (int x = bx * factor; x < (bx + 1) * factor; ++x) sum += image.at(x, y);
-            const int darkness = 255 - sum / (factor * factor);
-            if (darkness >= kMinDarkness)
-                dots.push_back({bx - w / 2.0, by - h / 2.0, 1.0 * darkness});
+            dark[static_cast<std::size_t>(by) * w + bx] = 255 - sum / (factor * factor);
+        }
+    // The edges of the reduced copy, about its centre: strokes of text give
+    // them, a dark border or a photograph's flat parts do not.
+    std::vector<Dot> dots;
+    for (int by = 0; by + 1 < h; ++by)
+        for (int bx = 0; bx + 1 < w; ++bx) {
+            const std::size_t at = static_cast<std::size_t>(by) * w + bx;
+            const int edge = std::abs(dark[at] - dark[at + 1]) + std::abs(dark[at] - dark[at + w]);
+            if (edge >= kMinEdge) dots.push_back({bx - w / 2.0, by - h / 2.0, 1.0 * edge});
         }
     if (dots.size() < 50) return 0;
     // How sharply the dots gather into lines at `degrees`: the sum of the
