@@ -4,9 +4,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cstdio>
 
 #include "extraction/extractor.h"
 #include "extraction/ocrimage.h"
+#include "extraction/ocrtext.h"
 #include "fs/fs.h"
 
 namespace qm {
@@ -21,6 +23,12 @@ QByteArray askTesseract(const QString& tesseract, const QStringList& arguments,
     const ChildResult r =
         runChild(tesseract, arguments, token, {}, timeLimitMs, answerPath, recognizeEnvironment());
     return takeAnswer(r, answerPath, 1 << 20).value_or(QByteArray());
+}
+
+// The mean confidence of the tsv reading at `path`; -1 for none.
+int confidenceOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? parseTesseractTsv(f.readAll()).confidence : -1;
 }
 
 }  // namespace
@@ -197,16 +205,27 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
     if (renderedWhole && settings.deskew && !reading.ended &&
         straightenScan(image) == Straightening::Failed)
         reading.lost = true;
-    if (renderedWhole && !reading.lost && !reading.ended) {
-        const ChildResult read =
-            runChild(settings.tesseract,
-                     recognizeArguments(image, settings.languages, settings.dpi, settings.orient),
-                     token, {}, timeLimitMs, textPath, recognizeEnvironment());
-        reading.ended = read.ended;
-        reading.timedOut = read.timedOut;
-        reading.lost = read.outputLost;
-        // A page read as nothing leaves no text file.
-        reading.done = read.exited && read.exitCode == 0 && !reading.lost;
+    // One reading of the image into `path`; false when it did not end well.
+    const auto recognize = [&](const QString& path, bool orient) {
+        const ChildResult read = runChild(
+            settings.tesseract, recognizeArguments(image, settings.languages, settings.dpi, orient),
+            token, {}, timeLimitMs, path, recognizeEnvironment());
+        reading.ended = reading.ended || read.ended;
+        reading.timedOut = reading.timedOut || read.timedOut;
+        reading.lost = reading.lost || read.outputLost;
+        return read.exited && read.exitCode == 0 && !reading.lost;
+    };
+    if (renderedWhole && !reading.lost && !reading.ended) reading.done = recognize(textPath, false);
+    // tesseract reads a page on its side as it is, one upside down as nonsense
+    // of low confidence: such a page is read again with orientation detection
+    // (which would cost every page a fifth more), and the surer reading kept.
+    const int first = reading.done && settings.orient ? confidenceOf(textPath) : -1;
+    if (first >= 0 && first < kLowOcrConfidence) {
+        const QString again = textPath + QStringLiteral(".upright");
+        if (recognize(again, true) && confidenceOf(again) > first)
+            ::rename(fs::encodeName(again).constData(), fs::encodeName(textPath).constData());
+        fs::removeQuietly(again);
+        reading.done = !reading.ended && !reading.timedOut && !reading.lost;
     }
     fs::removeQuietly(image);
     if (!reading.done) fs::removeQuietly(textPath);

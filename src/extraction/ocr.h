@@ -84,8 +84,9 @@ struct OcrSettings {
     QString pdfinfo;  // page sizes; none: every page at `dpi`
     QString languages = QString::fromLatin1(kFallbackOcrLanguage);
     int dpi = kOcrDpi;
-    // Pages turned on their side or upside down are read upright (tesseract's
-    // orientation detection, with its data installed).
+    // A page read with low confidence is read again with tesseract's
+    // orientation detection (its data installed), so that a page upside down
+    // is read upright; the surer reading is kept.
     bool orient = false;
     // A page's image is straightened before it is read (ocrimage.h).
     bool deskew = true;

@@ -211,13 +211,15 @@ TEST(OcrText, APageOfAFewCharactersMayBeAStampedScan) {
 // caught: a scan carrying a stamp left unread (the stamp taken for the page's
 // text), the stamp lost for the OCR text or put after it, a letterhead (a logo
 // and a few words) read; the image read as rendered, skew and all (the
-// worker's straightening left out); orientation detection not asked for.
+// worker's straightening left out); a page read with low confidence not read
+// again with orientation detection, or every page read so.
 TEST(OcrImage, TheStepReadsStampedAndSkewedScans) {
     if (!havePoppler() || findPdfinfo().isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
     QTemporaryDir dir;
     test::FakeTesseract fake;
     fake.logPath = dir.path() + QStringLiteral("/log.txt");
     fake.imageCopies = dir.path() + QStringLiteral("/copies");
+    fake.confidence = 40;
     QDir().mkpath(fake.imageCopies);
     QImage sheet(240, 330, QImage::Format_Grayscale8);
     sheet.fill(200);
@@ -245,8 +247,9 @@ TEST(OcrImage, TheStepReadsStampedAndSkewedScans) {
     EXPECT_FALSE(pages[1].contains("scanned"));
     EXPECT_LT(std::abs(findSkew(readPgm(fake.imageCopies + QStringLiteral("/page3.pgm")))), 0.3);
     const QStringList log = test::fakeTesseractLog(fake.logPath);
-    ASSERT_EQ(log.size(), 2);
-    EXPECT_TRUE(log[0].contains(QLatin1String("--psm 1"))) << log[0].toStdString();
+    ASSERT_EQ(log.size(), 4);
+    EXPECT_FALSE(log[0].contains(QLatin1String("--psm 1"))) << log[0].toStdString();
+    EXPECT_TRUE(log[1].contains(QLatin1String("--psm 1"))) << log[1].toStdString();
 }
 
 }  // namespace
