@@ -15,7 +15,8 @@
 // time a page (this process and its children) and the wall time. Every way
 // runs on as many threads as the machine has cores.
 //
-//   bench_ocrquality <folder | file.pdf>... [--pages N] [--langs L] [--no-ocrmypdf]
+//   bench_ocrquality <folder | file.pdf>... [--pages N] [--langs L] [--kind NAME]
+//                    [--no-ocrmypdf]
 //
 // The pages taken are the first page of each file (sorted by path) that holds
 // at least 120 such words, up to N pages (default 3). With QM_BENCH_MISSED
@@ -189,6 +190,7 @@ int main(int argc, char** argv) {
     QStringList inputs;
     int wanted = 3;
     QString languages = QStringLiteral("eng");
+    QString only;  // the kinds whose name holds this
     bool ocrmypdf = !QStandardPaths::findExecutable(QStringLiteral("ocrmypdf")).isEmpty();
     const QStringList args = QCoreApplication::arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -196,6 +198,8 @@ int main(int argc, char** argv) {
             wanted = args[++i].toInt();
         else if (args[i] == QLatin1String("--langs") && i + 1 < args.size())
             languages = args[++i];
+        else if (args[i] == QLatin1String("--kind") && i + 1 < args.size())
+            only = args[++i];
         else if (args[i] == QLatin1String("--no-ocrmypdf"))
             ocrmypdf = false;
         else
@@ -207,7 +211,7 @@ int main(int argc, char** argv) {
     if (inputs.isEmpty() || !settings.on() || settings.pdftoppm.isEmpty()) {
         std::fprintf(stderr,
                      "usage: bench_ocrquality <folder | file.pdf>... [--pages N] [--langs L] "
-                     "[--no-ocrmypdf] (needs tesseract and poppler-utils)\n");
+                     "[--kind NAME] [--no-ocrmypdf] (needs tesseract and poppler-utils)\n");
         return 2;
     }
     OcrSettings before = settings;
@@ -246,6 +250,7 @@ int main(int argc, char** argv) {
     std::printf("%-12s %-10s %8s %7s %9s %8s\n", "kind", "way", "words %", "worst", "cpu/page",
                 "wall s");
     for (const Kind& k : kinds) {
+        if (!QString::fromUtf8(k.name).contains(only)) continue;
         std::vector<test::MadePage> made;
         for (const Page& p : pages)
             made.push_back({k.change(test::renderPage(p.pdf, p.page, k.dpi)), k.dpi, {}});

@@ -85,9 +85,13 @@ int renderDpi(PageSize size, int dpi);
 
 // A page scanned in one bit a pixel is rendered in grey at its scan's own
 // resolution, within these bounds: rendered finer, its jagged edges show;
-// coarser, its strokes break.
+// coarser, its strokes break. Measured on bilevel scans of 8 pages of real
+// manuals (bench_ocrquality), 150 dpi scans read at 150 found the words they
+// found at 200 with 15 % less processor time; 300 dpi scans read at 300 found
+// fewer (96.7 % of the words against 97.3 % at 200) with 30 % more: finer
+// than 200 is not worth reading.
 inline constexpr int kMinBilevelDpi = 100;
-inline constexpr int kMaxBilevelDpi = 300;
+inline constexpr int kMaxBilevelDpi = 200;
 // The pages of a pdfimages listing whose largest image (by pixels) is of one
 // bit a pixel, each with the resolution it is read at: the image's x-ppi
 // within kMinBilevelDpi..kMaxBilevelDpi. Pages of grey or colour scans, and

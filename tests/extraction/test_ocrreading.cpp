@@ -112,7 +112,7 @@ TEST(OcrText, ABilevelScanIsReadAtItsOwnResolution) {
         {"1 0 image 1240 1754 gray 1 8 image no 9 0 150 150 90K 4%", {}},
         {"2 0 image 4960 7016 gray 1 1 ccitt no 9 0 600 600 90K 2%\n"
          "3 0 image 620 877 gray 1 1 image no 10 0 75 75 9K 9%",
-         {{2, 300}, {3, 100}}},
+         {{2, 200}, {3, 100}}},
         {"1 0 image 1654 2339 gray 1 1 image no 9 0 200 150 20K 8%", {{1, 200}}},
         {"1 0 image 2 2 gray 1 1 image no 9 0 0 0 12B 100%", {}},
         {"1 0 image 300 100 gray 1 1 image no 9 0 300 300 1K 3%\n"
