@@ -56,7 +56,11 @@ QString unreadableReport(const SearchSummary& summary, bool extractorMissing) {
 }
 
 QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
-    return QStringLiteral("Done.") + unreadableReport(summary, extractorMissing);
+    QString report = unreadableReport(summary, extractorMissing);
+    const QString weak = weakOcrReport(summary.weakOcrPages, QStringLiteral("\r\n"),
+                                       [](const QString& path) { return path; });
+    if (!weak.isEmpty()) report += QStringLiteral("\r\n") + weak;
+    return QStringLiteral("Done.") + report;
 }
 
 // The window as a search session sees it, and the results list as its sink.

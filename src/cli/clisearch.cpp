@@ -127,6 +127,7 @@ class CommandLineSearch {
         if (!ocrReady()) return finish(kExitTrouble);
         searchFiles();
         reportUnreadFiles();
+        reportWeakOcrPages();
         // -q: a match is the answer, whatever else happened.
         if (options_.quiet && summary_.occurrences > 0) return finish(kExitFound, false);
         int status = summary_.occurrences > 0 ? kExitFound : kExitNothingFound;
@@ -276,6 +277,14 @@ class CommandLineSearch {
         for (const FileFailure& f : summary_.failures)
             report += u'\n' + nameInReport(f.path) + failureSuffix(f.outcome);
         terminal_.errorLine(report);
+    }
+
+    void reportWeakOcrPages() {
+        if (options_.noMessages) return;
+        const QString report =
+            weakOcrReport(summary_.weakOcrPages, QStringLiteral("\n"),
+                          [](const QString& path) { return nameInReport(path); });
+        if (!report.isEmpty()) terminal_.errorLine(report);
     }
 
     // A path that could not be listed, a file that could not be had or

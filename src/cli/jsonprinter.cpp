@@ -1,5 +1,5 @@
 // JSON: one object a line; a row's path, page (and with --ocr whether OCR
-// read it), phrase and snippet, a file's path and count (-c), or the path of
+// read it, and its confidence), phrase and snippet, a file's path and count (-c), or the path of
 // a file with matches (-l). A path that is not UTF-8 comes with its bytes
 // ("path_bytes").
 #include "cli/printer.h"
@@ -21,6 +21,9 @@ class JsonPrinter : public Printer {
         pending_ += ",\"page\":" + QByteArray::number(static_cast<qulonglong>(hit.page));
         // With --ocr, whether the page was read by OCR.
         if (options_.ocr) pending_ += hit.ocr ? ",\"ocr\":true" : ",\"ocr\":false";
+        // And how sure the reader was of the page's words, when known.
+        if (hit.ocr && hit.ocrConfidence >= 0)
+            pending_ += ",\"ocr_confidence\":" + QByteArray::number(hit.ocrConfidence);
         pending_ += ",\"phrase\":";
         appendJsonString(pending_, hit.phraseText);
         pending_ += ",\"snippet\":";

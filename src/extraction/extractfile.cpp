@@ -132,7 +132,7 @@ ChildResult TextPipeline::FileWork::run(const QString& program, const QStringLis
 
 // A kept text serves as long as the file is unchanged and still opens. With
 // scanned pages read, a plain text serves too when it has no page for OCR
-// (every page has text, or the file gave no text at all).
+// (every page has text enough, or the file gave no text at all).
 bool TextPipeline::FileWork::servedFromCache() {
     if (!setup_.cache || !id_) return false;
     auto entry = setup_.cache->find(*id_, job_.password, job_.reading.cacheTag());
@@ -145,9 +145,10 @@ bool TextPipeline::FileWork::servedFromCache() {
     try {
         if (plain && entry->outcome == TextOutcome::Text) {
             out_.chunks = entry->chunks();
-            if (!findTextlessPagesIn(out_.chunks.utf8()).textless.empty()) {
+            const TextPages pages = findTextlessPagesIn(out_.chunks.utf8());
+            if (!pages.textless.empty() || !pages.fewCharacters.empty()) {
                 out_.chunks = TextChunks();
-                return false;  // a plain text with an empty page: the page may be a scan
+                return false;  // a plain text with a page of little text: the page may be a scan
             }
         } else if (job_.keptOnDemand && entry->outcome == TextOutcome::Text) {
             out_.kept = entry;
@@ -157,6 +158,7 @@ bool TextPipeline::FileWork::servedFromCache() {
         out_.outcome = entry->outcome;
         out_.textFileSize = entry->textFileSize;
         out_.ocrPages = entry->ocrPages;
+        out_.ocrConfidence = entry->ocrConfidence;
         return true;
     } catch (const Error&) {
         return false;  // a damaged entry: the file is extracted anew
@@ -352,6 +354,7 @@ bool TextPipeline::FileWork::scannedPagesUnread() {
         return true;
     }
     out_.ocrPages = std::move(step.pages);
+    out_.ocrConfidence = std::move(step.confidence);
     if (!out_.ocrPages.empty()) out_.textFileSize = QFileInfo(txt_).size();
     // A file changed while its pages were read is not kept.
     keep_ = keep_ && FileIdentity::of(job_.path) == id_;
@@ -366,7 +369,9 @@ void TextPipeline::FileWork::readText() {
         return;
     }
     out_.outcome = TextOutcome::Text;
-    if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages));
+    if (keep_)
+        store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages,
+                                  out_.ocrConfidence));
 }
 
 // One file, on worker `slot`: each step either settles the outcome (and the

@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cstdio>
 
 #include "extraction/extractor.h"
+#include "extraction/ocrimage.h"
+#include "extraction/ocrtext.h"
 #include "fs/fs.h"
 
 namespace qm {
@@ -20,6 +23,12 @@ QByteArray askTesseract(const QString& tesseract, const QStringList& arguments,
     const ChildResult r =
         runChild(tesseract, arguments, token, {}, timeLimitMs, answerPath, recognizeEnvironment());
     return takeAnswer(r, answerPath, 1 << 20).value_or(QByteArray());
+}
+
+// The mean confidence of the tsv reading at `path`; -1 for none.
+int confidenceOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? parseTesseractTsv(f.readAll()).confidence : -1;
 }
 
 }  // namespace
@@ -75,8 +84,10 @@ OcrEngine OcrEngine::probe(const QString& folder, const QString& tesseract, int 
     engine.version = parseEngineVersion(
         askTesseract(engine.tesseract, {QStringLiteral("--version")}, answer, timeLimitMs));
     if (engine.version.isEmpty()) return engine;
-    engine.installed = parseInstalledLanguages(
-        askTesseract(engine.tesseract, {QStringLiteral("--list-langs")}, answer, timeLimitMs));
+    const QByteArray listing =
+        askTesseract(engine.tesseract, {QStringLiteral("--list-langs")}, answer, timeLimitMs);
+    engine.installed = parseInstalledLanguages(listing);
+    engine.osd = listing.split('\n').contains("osd");
     return engine;
 }
 
@@ -125,8 +136,15 @@ QStringList missingOcrLanguages(const QString& languages, const QStringList& ins
     return missing;
 }
 
-QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi) {
-    return QStringLiteral("tesseract %1 -l %2 %3 dpi").arg(engineVersion, languages).arg(dpi);
+QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi, bool orient,
+                    bool deskew) {
+    QString tag = QStringLiteral("tesseract %1 -l %2 %3 dpi, %4")
+                      .arg(engineVersion, languages)
+                      .arg(dpi)
+                      .arg(QLatin1String(kOcrMethod));
+    if (orient) tag += QStringLiteral(", upright");
+    if (deskew) tag += QStringLiteral(", straightened");
+    return tag;
 }
 
 OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages) {
@@ -137,6 +155,7 @@ OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages) {
     settings.pdfimages = findPdfimages();
     settings.pdfinfo = findPdfinfo();
     settings.languages = languages;
+    settings.orient = engine.osd;
     settings.engineVersion = engine.version;
     return settings;
 }
@@ -155,9 +174,16 @@ QStringList renderArguments(const QString& pdf, int page, int dpi) {
             pathArgument(pdf)};
 }
 
-QStringList recognizeArguments(const QString& image, const QString& languages, int dpi) {
-    return {pathArgument(image), QStringLiteral("stdout"), QStringLiteral("-l"),
-            languages,           QStringLiteral("--dpi"),  QString::number(dpi)};
+QStringList recognizeArguments(const QString& image, const QString& languages, int dpi,
+                               bool orient) {
+    QStringList arguments{pathArgument(image), QStringLiteral("stdout"), QStringLiteral("-l"),
+                          languages,           QStringLiteral("--dpi"),  QString::number(dpi)};
+    // Page segmentation mode 1: orientation and script detection, then the
+    // page as mode 3 (the default) reads it.
+    if (orient) arguments << QStringLiteral("--psm") << QStringLiteral("1");
+    // The words with their places and confidences, one a row (ocrtext.h).
+    arguments << QStringLiteral("tsv");
+    return arguments;
 }
 
 QStringList recognizeEnvironment() {
@@ -174,16 +200,32 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
     reading.ended = rendered.ended;
     reading.timedOut = rendered.timedOut;
     reading.lost = rendered.outputLost;
-    if (rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image) &&
-        !reading.ended) {
+    const bool renderedWhole =
+        rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image);
+    if (renderedWhole && settings.deskew && !reading.ended &&
+        straightenScan(image) == Straightening::Failed)
+        reading.lost = true;
+    // One reading of the image into `path`; false when it did not end well.
+    const auto recognize = [&](const QString& path, bool orient) {
         const ChildResult read = runChild(
-            settings.tesseract, recognizeArguments(image, settings.languages, settings.dpi), token,
-            {}, timeLimitMs, textPath, recognizeEnvironment());
-        reading.ended = read.ended;
-        reading.timedOut = read.timedOut;
-        reading.lost = read.outputLost;
-        // A page read as nothing leaves no text file.
-        reading.done = read.exited && read.exitCode == 0 && !reading.lost;
+            settings.tesseract, recognizeArguments(image, settings.languages, settings.dpi, orient),
+            token, {}, timeLimitMs, path, recognizeEnvironment());
+        reading.ended = reading.ended || read.ended;
+        reading.timedOut = reading.timedOut || read.timedOut;
+        reading.lost = reading.lost || read.outputLost;
+        return read.exited && read.exitCode == 0 && !reading.lost;
+    };
+    if (renderedWhole && !reading.lost && !reading.ended) reading.done = recognize(textPath, false);
+    // tesseract reads a page on its side as it is, one upside down as nonsense
+    // of low confidence: such a page is read again with orientation detection
+    // (which would cost every page a fifth more), and the surer reading kept.
+    const int first = reading.done && settings.orient ? confidenceOf(textPath) : -1;
+    if (first >= 0 && first < kLowOcrConfidence) {
+        const QString again = textPath + QStringLiteral(".upright");
+        if (recognize(again, true) && confidenceOf(again) > first)
+            ::rename(fs::encodeName(again).constData(), fs::encodeName(textPath).constData());
+        fs::removeQuietly(again);
+        reading.done = !reading.ended && !reading.timedOut && !reading.lost;
     }
     fs::removeQuietly(image);
     if (!reading.done) fs::removeQuietly(textPath);

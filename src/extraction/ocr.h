@@ -44,6 +44,7 @@ struct OcrEngine {
     QString tesseract;
     QStringList installed;
     QString version;
+    bool osd = false;  // the data of orientation and script detection is installed
     bool usable() const { return !tesseract.isEmpty() && !version.isEmpty(); }
 
     // Asks `tesseract` (empty: found on PATH); its answers pass through
@@ -63,10 +64,17 @@ QString defaultOcrLanguages(const QStringList& installed,
 // empty code (as in "eng+" or "") counts as one missing.
 QStringList missingOcrLanguages(const QString& languages, const QStringList& installed);
 
+// The way pages are read beyond the settings: bilevel scans at their own
+// resolution, stamped scans read, the text from tesseract's tsv with words
+// split at line ends joined. Any change to it is a change of this name, so
+// that texts read the old way are read again, once.
+inline constexpr const char* kOcrMethod = "own bilevel dpi, stamps, tsv, hyphens joined";
 // What tells an OCR text apart in the text cache: the engine's version, the
-// languages and the resolution, so that a text read otherwise is not taken
-// for this one.
-QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi = kOcrDpi);
+// languages, the resolution and the way of reading (the method, orientation
+// detection, straightening), so that a text read otherwise is not taken for
+// this one.
+QString ocrCacheTag(const QString& engineVersion, const QString& languages, int dpi = kOcrDpi,
+                    bool orient = false, bool deskew = false);
 
 // How pages are read: the programs, the languages and the resolution.
 struct OcrSettings {
@@ -76,10 +84,16 @@ struct OcrSettings {
     QString pdfinfo;  // page sizes; none: every page at `dpi`
     QString languages = QString::fromLatin1(kFallbackOcrLanguage);
     int dpi = kOcrDpi;
+    // A page read with low confidence is read again with tesseract's
+    // orientation detection (its data installed), so that a page upside down
+    // is read upright; the surer reading is kept.
+    bool orient = false;
+    // A page's image is straightened before it is read (ocrimage.h).
+    bool deskew = true;
     QString engineVersion;
     bool on() const { return !tesseract.isEmpty(); }
     // What tells texts read this way apart in the text cache.
-    QString reading() const { return ocrCacheTag(engineVersion, languages, dpi); }
+    QString reading() const { return ocrCacheTag(engineVersion, languages, dpi, orient, deskew); }
     // The cache's way of reading: this reading when pages are read, else plain.
     QString cacheTag() const { return on() ? reading() : QString(); }
 };
@@ -90,14 +104,17 @@ OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages);
 
 // pdftoppm: page `page` of `pdf` as one grey PGM image on standard output.
 QStringList renderArguments(const QString& pdf, int page, int dpi);
-// tesseract: the text of `image` on standard output.
-QStringList recognizeArguments(const QString& image, const QString& languages, int dpi);
+// tesseract: the words of `image` in its tsv form (ocrtext.h) on standard
+// output; `orient`: the page's orientation detected first and the page read
+// upright.
+QStringList recognizeArguments(const QString& image, const QString& languages, int dpi,
+                               bool orient = false);
 // The environment tesseract runs in: one thread.
 QStringList recognizeEnvironment();
 
 // How reading one page ended.
 struct PageReading {
-    bool done = false;      // `textPath` holds what tesseract read (none: nothing read)
+    bool done = false;      // `textPath` holds what tesseract read (its tsv form)
     bool ended = false;     // ended through the token
     bool timedOut = false;  // the render or the reading reached the time limit
     bool lost = false;      // the image or the text could not all be written (a full disk)

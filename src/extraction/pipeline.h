@@ -76,8 +76,10 @@ struct FileText {
     // The readability test could not read the text file: the text is searched
     // as it is, and this is reported.
     QString readabilityError;
-    // The pages whose text OCR gave, in order (Setup::ocr).
+    // The pages whose text OCR gave, in order (Setup::ocr), and how sure the
+    // reader was of each one's words (0 to 100; -1: not known).
     std::vector<int> ocrPages;
+    std::vector<int> ocrConfidence;
 };
 
 // The period of the poll while a face waits for a file (the session's timer).

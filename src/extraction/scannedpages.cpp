@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "extraction/extractor.h"
+#include "extraction/ocrtext.h"
 #include "fs/fs.h"
 #include "text/display.h"
 #include "text/textfile.h"
@@ -17,11 +18,18 @@ namespace qm {
 namespace {
 
 // Counts the pages of a text given piece by piece (valid UTF-8, split between
-// code points) and notes those without a printable character.
+// code points) and notes those without a printable character, and those with
+// only a few.
 struct PageScan {
     TextPages pages;
     bool printable = false;
+    int characters = 0;  // printable characters but blanks, up to kMaxStampChars
 
+    void see(char32_t c) {
+        if (!text::isPrintable(c)) return;
+        printable = true;
+        if (c != U' ' && c != 0xA0 && characters < kMaxStampChars) ++characters;
+    }
     void add(std::string_view chunk) {
         const auto* s = reinterpret_cast<const unsigned char*>(chunk.data());
         const std::size_t n = chunk.size();
@@ -30,17 +38,21 @@ struct PageScan {
                 const unsigned char b = s[i++];
                 if (b == '\f') {
                     ++pages.count;
-                    if (!printable) pages.textless.push_back(pages.count);
+                    if (!printable)
+                        pages.textless.push_back(pages.count);
+                    else if (characters < kMaxStampChars)
+                        pages.fewCharacters.push_back(pages.count);
                     printable = false;
-                } else if (!printable && text::isPrintable(b)) {
-                    printable = true;
+                    characters = 0;
+                } else {
+                    see(b);
                 }
                 continue;
             }
             // Chunks are valid UTF-8.
             const std::size_t len =
                 std::max<std::size_t>(1, utf8::validSequenceLength(s + i, n - i));
-            if (!printable && text::isPrintable(utf8::decode(s + i, len))) printable = true;
+            see(utf8::decode(s + i, len));
             i += len;
         }
     }
@@ -82,7 +94,8 @@ double imageArea(const QList<QByteArray>& fields) {
 
 }  // namespace
 
-std::vector<int> parseImagePages(const QByteArray& listing, const std::map<int, PageSize>& sizes) {
+std::vector<int> parseImagePages(const QByteArray& listing, const std::map<int, PageSize>& sizes,
+                                 double minCover) {
     // page   num  type   width height color comp bpc  enc interp  object ID x-ppi y-ppi ...
     // --------------------------------------------------------------------...
     //    1     0 image    1240  1754  gray    1   8  image  no         4  0   150   150 ...
@@ -102,7 +115,7 @@ std::vector<int> parseImagePages(const QByteArray& listing, const std::map<int, 
     for (const auto& [page, area] : covered) {
         const auto size = sizes.find(page);
         if (size == sizes.end() ||
-            area >= kMinScanCover * size->second.width * size->second.height / (72.0 * 72.0))
+            area >= minCover * size->second.width * size->second.height / (72.0 * 72.0))
             pages.push_back(page);
     }
     return pages;
@@ -154,6 +167,34 @@ int renderDpi(PageSize size, int dpi) {
     return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
 }
 
+std::map<int, int> bilevelScanDpis(const QByteArray& listing) {
+    struct Largest {
+        double pixels = -1;
+        int dpi = 0;  // 0: not one bit a pixel, or of no resolution
+    };
+    std::map<int, Largest> largest;
+    for (const QByteArray& line : listing.split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 14 || f[2] != "image") continue;
+        bool okPage = false, okW = false, okH = false, okPpi = false;
+        const int page = f[0].toInt(&okPage);
+        const double pixels = f[3].toDouble(&okW) * f[4].toDouble(&okH);
+        const double ppi = f[12].toDouble(&okPpi);
+        if (!okPage || !okW || !okH || page <= 0) continue;
+        Largest& l = largest[page];
+        if (pixels <= l.pixels) continue;
+        l.pixels = pixels;
+        l.dpi = f[7] == "1" && okPpi && ppi > 0
+                    ? static_cast<int>(std::lround(
+                          std::clamp(ppi, double{kMinBilevelDpi}, double{kMaxBilevelDpi})))
+                    : 0;
+    }
+    std::map<int, int> dpis;
+    for (const auto& [page, l] : largest)
+        if (l.dpi > 0) dpis[page] = l.dpi;
+    return dpis;
+}
+
 QByteArray cleanOcrText(const QByteArray& raw) {
     std::string text = decodeToUtf8(std::string_view(raw.constData(), raw.size()));
     std::erase(text, '\f');
@@ -170,15 +211,17 @@ QByteArray cleanOcrText(const QByteArray& raw) {
 }
 
 bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
-                    const QString& outPath) {
+                    const QString& outPath, const std::set<int>& kept) {
     QFile in(textPath);
     QFile out(outPath);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     int page = 1;  // the page the bytes read belong to
     auto replaced = pageTexts.find(page);
+    bool ownKept = kept.contains(page);
+    const auto write = [&out](const QByteArray& bytes) { return out.write(bytes) == bytes.size(); };
     bool ok = true;
-    if (replaced != pageTexts.end()) ok = out.write(replaced->second) == replaced->second.size();
+    if (replaced != pageTexts.end() && !ownKept) ok = write(replaced->second);
     while (ok) {
         const QByteArray block = in.read(1 << 20);
         if (block.isEmpty()) {
@@ -190,14 +233,15 @@ bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pa
             const qsizetype ff = block.indexOf('\f', from);
             const qsizetype end = ff < 0 ? block.size() : ff;
             // A page replaced keeps none of its own bytes, only its form feed.
-            if (replaced == pageTexts.end() && end > from)
+            if ((replaced == pageTexts.end() || ownKept) && end > from)
                 ok = out.write(block.constData() + from, end - from) == end - from;
             if (ff < 0) break;
+            if (ok && replaced != pageTexts.end() && ownKept) ok = write('\n' + replaced->second);
             ok = ok && out.write("\f", 1) == 1;
             ++page;
             replaced = pageTexts.find(page);
-            if (ok && replaced != pageTexts.end())
-                ok = out.write(replaced->second) == replaced->second.size();
+            ownKept = kept.contains(page);
+            if (ok && replaced != pageTexts.end() && !ownKept) ok = write(replaced->second);
             from = ff + 1;
         }
     }
@@ -213,7 +257,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
     OcrRun run;
     const std::size_t n = pages.size();
     std::vector<PageReading> readings(n);
-    std::vector<QByteArray> texts(n);
+    std::vector<OcrPageText> texts(n);
     std::atomic<std::size_t> next{0};
     const auto readPages = [&] {
         for (std::size_t k = next++; k < n; k = next++) {
@@ -224,7 +268,10 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                 readScannedPage(page, pdf, pages[k], folder, textPath, token, timeLimitMs);
             if (readings[k].done) {
                 QFile f(textPath);
-                if (f.open(QIODevice::ReadOnly)) texts[k] = cleanOcrText(f.readAll());
+                if (f.open(QIODevice::ReadOnly)) {
+                    texts[k] = parseTesseractTsv(f.readAll());
+                    texts[k].text = joinLineEndHyphens(cleanOcrText(texts[k].text));
+                }
                 f.close();
                 fs::removeQuietly(textPath);
                 if (pagesDone) ++*pagesDone;
@@ -241,10 +288,15 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
         run.timedOut = run.timedOut || readings[k].timedOut;
         run.lost = run.lost || readings[k].lost;
         run.done = run.done && readings[k].done;
-        if (readings[k].done && !texts[k].isEmpty()) run.texts[pages[k]] = std::move(texts[k]);
+        if (!readings[k].done || texts[k].text.isEmpty()) continue;
+        run.texts[pages[k]] = std::move(texts[k].text);
+        run.confidence[pages[k]] = texts[k].confidence;
     }
     run.done = run.done && !run.ended && !run.timedOut;
-    if (!run.done) run.texts.clear();
+    if (!run.done) {
+        run.texts.clear();
+        run.confidence.clear();
+    }
     return run;
 }
 
@@ -253,7 +305,10 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
                              int timeLimitMs, OcrProgress* progress) {
     OcrStep step;
     const TextPages text = findTextlessPages(txt);
-    if (text.textless.empty()) return step;
+    std::vector<int> candidates;
+    std::set_union(text.textless.begin(), text.textless.end(), text.fewCharacters.begin(),
+                   text.fewCharacters.end(), std::back_inserter(candidates));
+    if (candidates.empty()) return step;
     // A listing (or a size) that was ended, timed out or lost ends the step.
     const auto interrupted = [&step](const ChildResult& r) {
         step.ended = r.ended;
@@ -263,9 +318,9 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     };
     ChildResult listed;
     QByteArray listing;
-    const std::vector<int> withImages = pagesWithImages(settings.pdfimages, pdf, text.textless,
-                                                        folder + QStringLiteral("/images.txt"),
-                                                        token, timeLimitMs, &listed, &listing);
+    const std::vector<int> withImages =
+        pagesWithImages(settings.pdfimages, pdf, candidates, folder + QStringLiteral("/images.txt"),
+                        token, timeLimitMs, &listed, &listing);
     if (interrupted(listed) || withImages.empty()) return step;
     std::map<int, PageSize> sizes;
     if (!settings.pdfinfo.isEmpty()) {
@@ -276,17 +331,33 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
         if (const auto answer = takeAnswer(r, sizesPath)) sizes = parsePageSizes(*answer);
         if (interrupted(r)) return step;
     }
-    // A page whose only image is a logo is no scanned sheet.
+    // A page whose only image is a logo is no scanned sheet; a page of its
+    // own text is one only when an image covers most of it.
     std::vector<int> scanned;
-    const std::vector<int> covered = parseImagePages(listing, sizes);
-    std::set_intersection(withImages.begin(), withImages.end(), covered.begin(), covered.end(),
-                          std::back_inserter(scanned));
+    std::set<int> stamped;
+    for (const int page : parseImagePages(listing, sizes)) {
+        if (std::binary_search(text.textless.begin(), text.textless.end(), page))
+            scanned.push_back(page);
+    }
+    for (const int page : parseImagePages(listing, sizes, kMinStampedScanCover)) {
+        if (sizes.contains(page) &&
+            std::binary_search(text.fewCharacters.begin(), text.fewCharacters.end(), page))
+            stamped.insert(page);
+    }
+    scanned.insert(scanned.end(), stamped.begin(), stamped.end());
+    std::sort(scanned.begin(), scanned.end());
     if (scanned.empty()) return step;
-    // A page larger than a poster is rendered coarser.
+    // A bilevel scan is read at its own resolution, a page larger than a
+    // poster coarser.
+    const std::map<int, int> bilevel = bilevelScanDpis(listing);
     std::map<int, int> dpis;
-    for (const auto& [page, size] : sizes)
-        if (renderDpi(size, settings.dpi) != settings.dpi)
-            dpis[page] = renderDpi(size, settings.dpi);
+    for (const int page : scanned) {
+        const auto own = bilevel.find(page);
+        int dpi = own == bilevel.end() ? settings.dpi : own->second;
+        if (const auto size = sizes.find(page); size != sizes.end())
+            dpi = renderDpi(size->second, dpi);
+        if (dpi != settings.dpi) dpis[page] = dpi;
+    }
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
                                         progress ? &progress->done : nullptr, dpis);
@@ -296,13 +367,16 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     step.failed = !run.done;
     if (!run.done || run.texts.empty()) return step;
     const QString spliced = folder + QStringLiteral("/ocr.txt");
-    if (!spliceOcrTexts(txt, run.texts, spliced) ||
+    if (!spliceOcrTexts(txt, run.texts, spliced, stamped) ||
         ::rename(fs::encodeName(spliced).constData(), fs::encodeName(txt).constData()) != 0) {
         fs::removeQuietly(spliced);
         step.failed = step.lost = true;
         return step;
     }
-    for (const auto& [page, pageText] : run.texts) step.pages.push_back(page);
+    for (const auto& [page, pageText] : run.texts) {
+        step.pages.push_back(page);
+        step.confidence.push_back(run.confidence.at(page));
+    }
     return step;
 }
 

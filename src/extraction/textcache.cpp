@@ -66,11 +66,12 @@ std::string textCacheKey(const FileIdentity& file, const QString& password,
 // --- CachedText ---
 
 CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSize,
-                               std::vector<int> ocrPages) {
+                               std::vector<int> ocrPages, std::vector<int> ocrConfidence) {
     CachedText t;
     t.outcome = TextOutcome::Text;
     t.textFileSize = textFileSize;
     t.ocrPages = std::move(ocrPages);
+    t.ocrConfidence = std::move(ocrConfidence);
     const auto raw = QByteArray::fromRawData(utf8.data(), static_cast<qsizetype>(utf8.size()));
     if (raw.size() >= kSmallestCompressed) {
         QByteArray packed = qCompress(raw, 1);
@@ -188,7 +189,8 @@ void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk
 
 std::int64_t CachedText::footprint(std::size_t keyBytes) const {
     return static_cast<std::int64_t>(data.size()) + static_cast<std::int64_t>(keyBytes) +
-           static_cast<std::int64_t>(ocrPages.size() * sizeof(int)) + kNodeOverhead;
+           static_cast<std::int64_t>((ocrPages.size() + ocrConfidence.size()) * sizeof(int)) +
+           kNodeOverhead;
 }
 
 // --- TextCache ---

@@ -57,8 +57,10 @@ struct CachedText {
     // The text as valid UTF-8 (Text only); compressed when `compressed`.
     QByteArray data;
     bool compressed = false;
-    // The pages whose text OCR gave (Text only), in order.
+    // The pages whose text OCR gave (Text only), in order, and each one's
+    // confidence (as FileText's; empty in entries of earlier runs).
     std::vector<int> ocrPages;
+    std::vector<int> ocrConfidence;
 
     // The text as chunks; empty chunks for other outcomes. Throws qm::Error
     // when compressed data is damaged.
@@ -70,7 +72,7 @@ struct CachedText {
     void forEachChunk(const std::function<void(std::string_view)>& chunk) const;
     // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.
     static CachedText forText(const std::string& utf8, std::int64_t textFileSize,
-                              std::vector<int> ocrPages = {});
+                              std::vector<int> ocrPages = {}, std::vector<int> ocrConfidence = {});
     static CachedText forOutcome(TextOutcome outcome, std::int64_t textFileSize);
     // Bytes an entry is counted as, key included.
     std::int64_t footprint(std::size_t keyBytes) const;

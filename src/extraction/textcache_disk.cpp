@@ -26,9 +26,10 @@ namespace qm {
 
 namespace {
 constexpr char kMagic[4] = {'Q', 'M', 'T', 'C'};
-// Version 2 adds the pages read by OCR after the data; version 1 entries
-// (none) are still read.
-constexpr std::uint32_t kDiskVersion = 2;
+// Version 2 adds the pages read by OCR after the data, version 3 each one's
+// confidence after its number; entries of versions 1 and 2 are still read.
+constexpr std::uint32_t kDiskVersion = 3;
+constexpr std::uint32_t kOcrPagesDiskVersion = 2;
 constexpr std::uint32_t kPlainDiskVersion = 1;
 // More OCR pages than this is no real entry.
 constexpr std::uint32_t kMaxOcrPages = 1u << 24;
@@ -135,7 +136,8 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     const char* p = all.constData();
     if (std::memcmp(p, kMagic, 4) != 0) return bad();
     const std::uint32_t version = qFromLittleEndian<std::uint32_t>(p + 4);
-    if (version != kDiskVersion && version != kPlainDiskVersion) return bad();
+    if (version != kDiskVersion && version != kOcrPagesDiskVersion && version != kPlainDiskVersion)
+        return bad();
     if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
     const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
     const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
@@ -144,16 +146,22 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (!isContentOutcome(static_cast<TextOutcome>(outcome)) || compressed > 1) return bad();
     const qsizetype room = all.size() - kHeaderBytes - kDigestBytes;
     if (dataLength < 0 || dataLength > room) return bad();
-    // Version 2: the OCR pages' count and numbers after the data.
-    std::vector<int> ocrPages;
+    // Version 2: the OCR pages' count and numbers after the data; version 3:
+    // each number followed by the page's confidence.
+    std::vector<int> ocrPages, ocrConfidence;
     qsizetype end = kHeaderBytes + static_cast<qsizetype>(dataLength);
-    if (version == kDiskVersion) {
+    if (version != kPlainDiskVersion) {
+        const bool confident = version == kDiskVersion;
+        const qsizetype each = confident ? 8 : 4;
         if (room - dataLength < 4) return bad();
         const std::uint32_t count = qFromLittleEndian<std::uint32_t>(p + end);
         end += 4;
-        if (count > kMaxOcrPages || qsizetype(count) * 4 != room - dataLength - 4) return bad();
-        for (std::uint32_t k = 0; k < count; ++k, end += 4)
+        if (count > kMaxOcrPages || qsizetype(count) * each != room - dataLength - 4) return bad();
+        for (std::uint32_t k = 0; k < count; ++k) {
             ocrPages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(p + end)));
+            if (confident) ocrConfidence.push_back(qFromLittleEndian<std::int32_t>(p + end + 4));
+            end += each;
+        }
     }
     if (end != all.size() - kDigestBytes) return bad();
     const QByteArray sum =
@@ -166,6 +174,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     t.textFileSize = textFileSize;
     t.data = all.mid(kHeaderBytes, static_cast<qsizetype>(dataLength));
     t.ocrPages = std::move(ocrPages);
+    t.ocrConfidence = std::move(ocrConfidence);
     // A use makes the entry recent, for the pruning by age.
     QFile touch(path);
     if (touch.open(QIODevice::ReadWrite))
@@ -186,7 +195,11 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     putI64(out, entry.data.size());
     out.append(entry.data);
     putU32(out, static_cast<std::uint32_t>(entry.ocrPages.size()));
-    for (int page : entry.ocrPages) putU32(out, static_cast<std::uint32_t>(page));
+    for (std::size_t k = 0; k < entry.ocrPages.size(); ++k) {
+        putU32(out, static_cast<std::uint32_t>(entry.ocrPages[k]));
+        putU32(out, static_cast<std::uint32_t>(
+                        k < entry.ocrConfidence.size() ? entry.ocrConfidence[k] : -1));
+    }
     out.append(QCryptographicHash::hash(out, QCryptographicHash::Sha256));
 
     // Written beside the entry under a temporary name and renamed into place.

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <algorithm>
 
+#include "extraction/ocrtext.h"
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
@@ -19,12 +20,17 @@ namespace {
 // by OCR (`pages`, in order); with no such page, `sink` itself takes them.
 class OcrMarks : public SearchSink {
   public:
-    OcrMarks(SearchSink& sink, const std::vector<int>& pages) : sink_(sink), pages_(pages) {}
+    OcrMarks(SearchSink& sink, const FileText& text)
+        : sink_(sink), pages_(text.ocrPages), confidence_(text.ocrConfidence) {}
     SearchSink& sink() { return pages_.empty() ? sink_ : *this; }
     void beginFile(const QString& path) override { sink_.beginFile(path); }
     SinkAnswer occurrence(const Hit& hit) override {
         Hit marked = hit;
-        marked.ocr = std::binary_search(pages_.begin(), pages_.end(), static_cast<int>(hit.page));
+        const auto page =
+            std::lower_bound(pages_.begin(), pages_.end(), static_cast<int>(hit.page));
+        marked.ocr = page != pages_.end() && *page == static_cast<int>(hit.page);
+        const auto k = static_cast<std::size_t>(page - pages_.begin());
+        if (marked.ocr && k < confidence_.size()) marked.ocrConfidence = confidence_[k];
         return sink_.occurrence(marked);
     }
     void endFile(const QString& path, std::size_t found) override { sink_.endFile(path, found); }
@@ -32,6 +38,7 @@ class OcrMarks : public SearchSink {
   private:
     SearchSink& sink_;
     const std::vector<int>& pages_;
+    const std::vector<int>& confidence_;
 };
 
 // Runs `body`; an exception is handed to the host as a failure of `stage`.
@@ -208,12 +215,16 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
     host_.fileRead(at_, path, text);
     if (serial != serial_) return;
     if (!text.readabilityError.isEmpty()) host_.readabilityFailed(text.readabilityError);
+    // Pages read badly are named: their words may be missed.
+    for (std::size_t k = 0; k < text.ocrPages.size() && k < text.ocrConfidence.size(); ++k)
+        if (text.ocrConfidence[k] >= 0 && text.ocrConfidence[k] < kLowOcrConfidence)
+            summary_.weakOcrPages.push_back({path, text.ocrPages[k], text.ocrConfidence[k]});
     if (isFailure(text.outcome)) {
         summary_.failures.push_back({path, text.outcome});
     } else if (text.outcome == TextOutcome::Text && plan_.match && sink_) {
         std::size_t found = 0;
         // Rows on pages read by OCR say so.
-        OcrMarks marks(*sink_, text.ocrPages);
+        OcrMarks marks(*sink_, text);
         SearchSink& to = marks.sink();
         to.beginFile(path);
         guarded(host_, RunStage::Matching,

@@ -30,12 +30,20 @@ struct FileFailure {
 };
 
 // What a session did.
+// A page OCR read with a mean confidence below kLowOcrConfidence.
+struct WeakOcrPage {
+    QString path;
+    int page = 0;
+    int confidence = 0;
+};
+
 struct SearchSummary {
-    int filesSearched = 0;              // files whose text was searched
-    std::vector<FileFailure> failures;  // in list order
-    std::int64_t occurrences = 0;       // reported to the sink
-    bool stopped = false;               // cancelled, or stopped after a file, before the end
-    bool ended = false;                 // extractions were ended (the program is closing)
+    int filesSearched = 0;                  // files whose text was searched
+    std::vector<FileFailure> failures;      // in list order
+    std::vector<WeakOcrPage> weakOcrPages;  // in list order, by page
+    std::int64_t occurrences = 0;           // reported to the sink
+    bool stopped = false;                   // cancelled, or stopped after a file, before the end
+    bool ended = false;                     // extractions were ended (the program is closing)
 };
 
 // The parts of a file's search that can fail on their own; the host reports them.

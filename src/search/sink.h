@@ -21,6 +21,7 @@ struct Hit {
     QString phraseText;      // the phrase that found it, as given
     std::size_t length = 0;  // bytes of the chunk the occurrence covers (may run past the snippet)
     bool ocr = false;        // the page's text was read by OCR
+    int ocrConfidence = -1;  // then how sure the reader was of its words (0 to 100; -1: not known)
 };
 
 // What matching does after the sink took an occurrence.

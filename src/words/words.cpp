@@ -9,6 +9,18 @@
 
 namespace qm {
 
+QString weakOcrSuffix(int page) {
+    return QStringLiteral("  - page %1 read by OCR with low confidence.").arg(page);
+}
+
+QString weakOcrReport(const std::vector<WeakOcrPage>& pages, const QString& lineEnd,
+                      const std::function<QString(const QString&)>& name) {
+    if (pages.empty()) return {};
+    QString report = QString::fromLatin1(kWeakOcrHeading);
+    for (const WeakOcrPage& p : pages) report += lineEnd + name(p.path) + weakOcrSuffix(p.page);
+    return report;
+}
+
 QString failureSuffix(TextOutcome outcome) {
     switch (outcome) {
         case TextOutcome::NotCopied:

@@ -5,11 +5,14 @@
 // gives outcomes; only the faces put them into words.
 
 #include <QString>
+#include <functional>
+#include <vector>
 
 #include "extraction/outcome.h"
 #include "extraction/textcache.h"
 #include "fs/keptattributes.h"
 #include "search/engine.h"
+#include "search/session.h"
 
 namespace qm {
 
@@ -27,6 +30,17 @@ inline constexpr const char* kNotCopiedSuffix = "  - file not found or could not
 
 // The suffix of a failure outcome (isFailure); empty for any other.
 QString failureSuffix(TextOutcome outcome);
+
+// The line above the report of the pages OCR read with low confidence, and
+// the suffix of each one's line ("<path>  - page 7 read by OCR with low
+// confidence.").
+inline constexpr const char* kWeakOcrHeading =
+    "The following pages were read by OCR with low confidence (words may be missed):";
+QString weakOcrSuffix(int page);
+// The report of the pages OCR read badly, a line each after the heading;
+// empty when there is none. `name` gives each path as the face shows it.
+QString weakOcrReport(const std::vector<WeakOcrPage>& pages, const QString& lineEnd,
+                      const std::function<QString(const QString&)>& name);
 
 // The line above the report of the files that could not be searched.
 inline constexpr const char* kFailuresHeading = "The following files could not be read:";

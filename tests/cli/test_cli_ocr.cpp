@@ -128,17 +128,27 @@ class CliOcrTest : public QObject {
         QStringList pages;
         for (const QString& line : rows.lines()) pages << line.section(u'\t', 1, 1);
         QCOMPARE(pages, (QStringList{"1", "2", "3"}));
+        QVERIFY(rows.err.isEmpty());  // a page read well is not named
+        // A page read badly is named in the report and its rows say how badly.
+        // Faults caught: the confidence lost on its way from tesseract, a weak
+        // page searched without a word to the user.
+        test::FakeTesseract weak = fake;
+        weak.confidence = 40;
         const Outcome json = run(
             {QStringLiteral("--ocr"), QStringLiteral("--json"), QStringLiteral("words"), mixed_},
-            &fake);
+            &weak);
         QStringList marks;
         for (const QString& line : json.lines()) {
             const QJsonObject row = QJsonDocument::fromJson(line.toUtf8()).object();
-            marks << QStringLiteral("%1:%2")
+            marks << QStringLiteral("%1:%2:%3")
                          .arg(row.value(QStringLiteral("page")).toInt())
-                         .arg(row.value(QStringLiteral("ocr")).toBool() ? "ocr" : "typed");
+                         .arg(row.value(QStringLiteral("ocr")).toBool() ? "ocr" : "typed")
+                         .arg(row.value(QStringLiteral("ocr_confidence")).toInt(-1));
         }
-        QCOMPARE(marks, (QStringList{"1:typed", "2:ocr", "3:typed"}));
+        QCOMPARE(marks, (QStringList{"1:typed:-1", "2:ocr:40", "3:typed:-1"}));
+        QVERIFY2(json.err.contains(mixed_ + QStringLiteral("  - page 2 read by OCR with low "
+                                                           "confidence.")),
+                 qPrintable(json.err));
     }
 
     void theCacheServesTheSecondRunAndAnotherLanguageMissesIt() {

@@ -344,7 +344,7 @@ TEST_F(ScannedPagesTest, TheStepPutsEachScannedPagesTextInItsPlace) {
 
 TEST_F(ScannedPagesTest, APageReadAsEmptyStaysEmpty) {
     test::FakeTesseract fake;
-    fake.text.clear();  // only a line end and the page's form feed
+    fake.text.clear();  // a heading and no word
     useFake(fake);
     ChildToken token;
     const OcrRun run = read({2}, {}, token);

@@ -94,7 +94,7 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
                  (QStringList{"scanned words of page 1\n", "scanned words of page 2\n", ""}));
         QCOMPARE(text.ocrPages, (std::vector<int>{1, 2}));
         for (const QString& line : test::fakeTesseractLog(log_))
-            QVERIFY(line.endsWith(QLatin1String("-l eng --dpi 200 OMP_THREAD_LIMIT=1")));
+            QVERIFY(line.endsWith(QLatin1String("-l eng --dpi 200 tsv OMP_THREAD_LIMIT=1")));
 
         // A scanned file read as empty is reported as without OCR.
         test::FakeTesseract blank;
@@ -148,7 +148,10 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
             QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"").arg(runs, findExtractor()));
         const auto extractions = [&] { return int(read(runs).count('\n')); };
         const QString typed = d() + QStringLiteral("/typed.pdf");
-        test::makeScannedPdf(typed, {"typed one", "typed two"}, 100, test::ScanKind::Grey, {0, 1});
+        // Pages of text enough: a page of a few words may be a scan with a stamp.
+        const QString page =
+            QStringList(12, QStringLiteral("typed words to make a page")).join('\n');
+        test::makeScannedPdf(typed, {page, page}, 100, test::ScanKind::Grey, {0, 1});
         TextCache cache;
         const test::FakeTesseract fake = logging();
         QCOMPARE(obtain(*pipeline(nullptr, &cache), typed).outcome, TextOutcome::Text);

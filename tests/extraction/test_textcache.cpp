@@ -300,7 +300,8 @@ TEST_F(DiskCacheTest, OcrReadingsAreKeptApartWithTheirPages) {
         TextCache cache;
         cache.attachDisk(&disk);
         cache.store(fakeIdentity(1), QString(), CachedText::forText("plain", 5));
-        cache.store(fakeIdentity(1), QString(), CachedText::forText("read", 4, {2, 7}), eng);
+        cache.store(fakeIdentity(1), QString(), CachedText::forText("read", 4, {2, 7}, {88, 41}),
+                    eng);
         EXPECT_EQ(textOf(*cache.find(fakeIdentity(1), QString())), "plain");
         EXPECT_TRUE(cache.find(fakeIdentity(1), QString())->ocrPages.empty());
         EXPECT_FALSE(cache.find(fakeIdentity(1), QString(), deu));
@@ -314,21 +315,26 @@ TEST_F(DiskCacheTest, OcrReadingsAreKeptApartWithTheirPages) {
     ASSERT_TRUE(read);
     EXPECT_EQ(textOf(*read), "read");
     EXPECT_EQ(read->ocrPages, (std::vector<int>{2, 7}));
+    EXPECT_EQ(read->ocrConfidence, (std::vector<int>{88, 41}));
     EXPECT_FALSE(cache.find(fakeIdentity(1), QString(), deu));
 
-    // An entry written before OCR pages were kept (version 1: no page list) still reads.
+    // Entries written before confidences (version 2) or OCR pages (version 1:
+    // no page list) were kept still read.
     const std::string key = textCacheKey(fakeIdentity(1), QString());
     QFile f(disk.pathFor(key));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    QByteArray old = f.readAll();
+    const QByteArray stored = f.readAll();
     f.close();
-    old.chop(32 + 4);  // the checksum and the empty page list
-    old[4] = 1;
-    old.append(QCryptographicHash::hash(old, QCryptographicHash::Sha256));
-    writeBytes(disk.pathFor(key), old);
-    const auto plain = disk.find(key);
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(textOf(*plain), "plain");
+    for (const char version : {2, 1}) {
+        QByteArray old = stored;
+        old.chop(32 + (version == 1 ? 4 : 0));  // the checksum and the empty page list
+        old[4] = version;
+        old.append(QCryptographicHash::hash(old, QCryptographicHash::Sha256));
+        writeBytes(disk.pathFor(key), old);
+        const auto plain = disk.find(key);
+        ASSERT_TRUE(plain) << int(version);
+        EXPECT_EQ(textOf(*plain), "plain");
+    }
 }
 
 TEST_F(DiskCacheTest, AFileCutShortOrDamagedIsIgnoredAndRewritten) {

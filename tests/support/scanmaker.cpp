@@ -127,12 +127,19 @@ void writeMadePdf(const QString& path, const std::vector<MadePage>& pages, ScanK
         }
         const double w = p.image.width() * 72.0 / p.dpi;
         const double h = p.image.height() * 72.0 / p.dpi;
+        const double pageW = w / p.cover, pageH = h / p.cover;
         const QByteArray image = QByteArray::number(pageObjects[static_cast<std::size_t>(i)] + 2);
-        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(w) + ' ' + number(h) +
-               "] /Resources << /XObject << /Im0 " + image + " 0 R >> >> /Contents " + contents +
-               " 0 R >>");
+        const QByteArray rotate =
+            p.rotate != 0 ? " /Rotate " + QByteArray::number(p.rotate) : QByteArray();
+        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + number(pageW) + ' ' +
+               number(pageH) + "]" + rotate + " /Resources << /XObject << /Im0 " + image +
+               " 0 R >> /Font << /F1 3 0 R >> >> /Contents " + contents + " 0 R >>");
         (void)self;
-        stream({}, "q " + number(w) + " 0 0 " + number(h) + " 0 0 cm /Im0 Do Q");
+        // The text, if any, as a stamp in the page's top left corner.
+        const QByteArray stamp = p.text.isEmpty() ? QByteArray()
+                                                  : " BT /F1 9 Tf 12 " + number(pageH - 12) +
+                                                        " Td " + pdfString(p.text) + " Tj ET";
+        stream({}, "q " + number(w) + " 0 0 " + number(h) + " 0 0 cm /Im0 Do Q" + stamp);
         const ImageStream s = imageStream(p.image, kind);
         stream(s.dictionary, s.bytes);
     }
@@ -214,9 +221,19 @@ QString writeFakeTesseract(const QString& folder, const FakeTesseract& fake) {
     if (!fake.logPath.isEmpty())
         body += QStringLiteral("echo \"$* OMP_THREAD_LIMIT=$OMP_THREAD_LIMIT\" >> '%1'\n")
                     .arg(fake.logPath);
+    if (!fake.imageCopies.isEmpty())
+        body += QStringLiteral("cp \"$1\" '%1/'\n").arg(fake.imageCopies);
     if (fake.sleepSeconds > 0) body += QStringLiteral("sleep %1\n").arg(fake.sleepSeconds);
     if (fake.crash) body += QStringLiteral("kill -SEGV $$\n");
-    body += QStringLiteral("printf '%s\\n\\f' \"%1\"\n").arg(fake.text);
+    // The text's words as tesseract's tsv gives them: all on one line.
+    body +=
+        QStringLiteral(
+            "printf 'level\\tpage_num\\tblock_num\\tpar_num\\tline_num\\tword_num\\tleft\\t"
+            "top\\twidth\\theight\\tconf\\ttext\\n'\n"
+            "n=0; for w in %1; do n=$((n+1))\n"
+            "  printf '5\\t1\\t1\\t1\\t1\\t%s\\t0\\t0\\t9\\t9\\t%s\\t%s\\n' $n %2 \"$w\"; done\n")
+            .arg(fake.text)
+            .arg(fake.confidence);
     if (fake.exitCode != 0) body += QStringLiteral("exit %1\n").arg(fake.exitCode);
     return writeScript(folder, QStringLiteral("tesseract"), body);
 }

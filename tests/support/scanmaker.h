@@ -14,12 +14,15 @@ namespace qm::test {
 
 enum class ScanKind { Grey, Bilevel, Jpeg };
 
-// One page of a made PDF: an image (drawn over the whole page at `dpi`), or,
-// when `image` is null, `text` ("\n" between lines) in Helvetica.
+// One page of a made PDF: an image (drawn at `dpi` in the page's lower left
+// corner, `cover` of its width and height; over it `text`, one line, as a
+// stamp), or, when `image` is null, `text` ("\n" between lines) in Helvetica.
 struct MadePage {
     QImage image;
     int dpi = 200;
     QString text;
+    int rotate = 0;  // the page's /Rotate: how far a viewer turns it clockwise
+    double cover = 1;
 };
 
 // Writes `pages` as a PDF; images are stored as `kind`. Throws
@@ -45,17 +48,21 @@ bool scanPdf(const QString& source, const QString& destination, int dpi, ScanKin
 
 // A stand-in for tesseract at `folder`/tesseract. It answers `--version`
 // ("tesseract <version>") and `--list-langs` (`languages` and "osd"); asked
-// to read an image "…/page<N>.pgm" it appends its arguments and its
+// to read an image "…/page<N>.pgm" it copies it into `imageCopies`, appends its arguments and its
 // OMP_THREAD_LIMIT to `logPath`, waits `sleepSeconds`, and then either
-// kills itself with SIGSEGV (`crash`) or prints `text`, where "$page" stands
-// for N, and ends with `exitCode`.
+// kills itself with SIGSEGV (`crash`) or prints the words of `text`, where
+// "$page" stands for N, in tesseract's tsv form, each of `confidence`, and
+// ends with `exitCode`.
 struct FakeTesseract {
     QString text = QStringLiteral("scanned words of page $page");
+    int confidence = 91;
     QString logPath;
     int sleepSeconds = 0;
     bool crash = false;
     int exitCode = 0;  // after printing `text`
     QStringList languages{QStringLiteral("eng"), QStringLiteral("deu")};
+    QString imageCopies;  // a folder the images given to read are copied into
+
     QString version = QStringLiteral("5.3.0-fake");
 };
 QString writeFakeTesseract(const QString& folder, const FakeTesseract& fake);

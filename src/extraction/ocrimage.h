@@ -1,0 +1,52 @@
+#pragma once
+// A scanned page's image straightened before it is read. A sheet laid a
+// little askew on the scanner gives lines of text that climb or fall; read as
+// they are, their words break. The skew is found on a reduced copy of the
+// image (the angle at which its dark pixels, projected along the lines, gather
+// into the sharpest rows or columns) and the image is turned back. The images
+// are the grey PGM files pdftoppm writes, read and written here, so reading
+// needs nothing beyond Qt Core.
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace qm {
+
+// A grey image, one byte a pixel (0 black, 255 white), rows top down.
+struct GreyImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+    bool isNull() const { return width <= 0 || height <= 0; }
+    std::uint8_t at(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)];
+    }
+};
+
+// A binary PGM (P5, at most 255 levels) read; null when the file is not one.
+GreyImage readPgm(const QString& path);
+// False when the file could not all be written.
+bool writePgm(const GreyImage& image, const QString& path);
+
+// The largest skew looked for, in degrees either way.
+inline constexpr double kMaxSkewDegrees = 6.0;
+// A page whose skew is smaller is read as it is: a turn would only blur it.
+inline constexpr double kMinDeskewDegrees = 0.5;
+
+// The angle, in degrees, of the lines of text of `image` (rows, or the
+// columns of a page turned on its side) to its edges; positive when they fall
+// to the right. 0 when it cannot be told.
+double findSkew(const GreyImage& image);
+// `image` turned by `degrees` about its centre (positive: clockwise), the
+// same size, what comes in from outside white.
+GreyImage rotated(const GreyImage& image, double degrees);
+
+// How straightening a page's image ended.
+enum class Straightening { Straight, Turned, Failed };
+// The PGM image at `path` turned back by its skew when that is at least
+// kMinDeskewDegrees. Failed: the image could not be read or written back.
+Straightening straightenScan(const QString& path);
+
+}  // namespace qm
