@@ -98,6 +98,7 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
       hoverCursor_(Qt::PointingHandCursor) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
+    setUpPreview();
     anchorControls();
     connectHandlers();
     if (config_.runFormLoad) Form_Load();
@@ -304,6 +305,7 @@ void Form1::connectHandlers() {
     connect(ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 results.setSelectedRow(current.isValid() ? current.row() : -1);
+                showPreview(current.isValid() ? current.row() : -1);
             });
     connect(ListView2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) ListView2_DblClick(index.row());

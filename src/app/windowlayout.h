@@ -63,6 +63,8 @@ class WindowLayout : public QObject {
         bool topLevel;  // a child of the window (not of a frame)
         int stretchColumn = -1;
         int growth = 0;  // added to the stretch column
+        // The control is `w`, or the splitter that holds the list `w`.
+        bool is(const QWidget* w) const;
     };
     QRect scaled(const QRect& r) const;
 
