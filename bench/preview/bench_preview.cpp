@@ -1,0 +1,102 @@
+// The preview pane, headless, on real PDFs:
+//
+//   bench_preview [--width PIXELS] PHRASE FILE...
+//
+// For each file (its page count from pdfinfo): the pane is asked for five
+// pages spread over the file, each not shown before ("first": pdftotext's
+// word boxes and pdftoppm's render in child processes), then for the same
+// five again ("repeated": the pages kept in memory). Prints the median and the
+// slowest of each, in milliseconds, from the request to the pane's hitShown.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+#include "app/previewpane.h"
+#include "extraction/extractor.h"
+#include "extraction/ocr.h"
+
+namespace {
+
+using namespace qm;
+
+int pageCount(const QString& pdf) {
+    QProcess p;
+    p.start(findPdfinfo(), {pdf});
+    p.waitForFinished(60000);
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                       .match(QString::fromLatin1(p.readAllStandardOutput()));
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// Milliseconds from asking for `page` to the pane showing it.
+double timeHit(PreviewPane& pane, const QString& pdf, int page, const QString& phrase) {
+    QEventLoop loop;
+    bool shown = false;
+    const auto c = QObject::connect(&pane, &PreviewPane::hitShown, &loop, [&] {
+        shown = true;
+        loop.quit();
+    });
+    QElapsedTimer t;
+    t.start();
+    pane.showHit({pdf, page, phrase, 0, CaseMode::IgnoreCase, false});
+    // A kept page is shown before showHit returns.
+    if (!shown) loop.exec();
+    const double ms = t.nsecsElapsed() / 1e6;
+    QObject::disconnect(c);
+    return ms;
+}
+
+struct Figures {
+    double median, slowest;
+};
+Figures summary(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.back()};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    int width = 800;
+    if (args.size() > 1 && args[0] == QStringLiteral("--width")) {
+        width = args[1].toInt();
+        args = args.mid(2);
+    }
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: bench_preview [--width PIXELS] PHRASE FILE...\n");
+        return 2;
+    }
+    const QString phrase = args.takeFirst();
+    QTemporaryDir work;
+    PreviewPane pane([&] {
+        return PageSource::Setup{{findPdftoppm(), findExtractor(), findQpdf()}, work.path()};
+    });
+    pane.resize(width, 600);
+    pane.show();
+    std::printf("%-28s %6s  %-22s %-22s\n", "file", "pages", "first: median / max",
+                "repeated: median / max");
+    for (const QString& pdf : args) {
+        const int pages = pageCount(pdf);
+        if (pages == 0) continue;
+        std::vector<int> picked;
+        for (int i = 0; i < 5; ++i) picked.push_back(1 + (pages - 1) * i / 4);
+        picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
+        std::vector<double> first, again;
+        for (int p : picked) first.push_back(timeHit(pane, pdf, p, phrase));
+        for (int p : picked) again.push_back(timeHit(pane, pdf, p, phrase));
+        const Figures a = summary(first), b = summary(again);
+        std::printf(
+            "%-28s %6d  %8.1f / %-11.1f %8.1f / %-11.1f%s\n",
+            qPrintable(QFileInfo(pdf).fileName().left(28)), pages, a.median, a.slowest, b.median,
+            b.slowest,
+            pane.message().isEmpty() ? "" : qPrintable(QStringLiteral("  ") + pane.message()));
+    }
+    return 0;
+}
