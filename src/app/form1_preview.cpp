@@ -63,9 +63,13 @@ void Form1::setUpPreview() {
     ListView2->addScrollBarWidget(button, Qt::AlignTop);
 
     auto scale = [this] { return layout_ ? layout_->scale() : 1.0; };
+    // A window without a settings store (as some tests make) keeps nothing.
+    auto stored = [this](const QString& key, const QString& otherwise) {
+        return services_.settings ? services_.settings->getSetting(key, otherwise) : otherwise;
+    };
     auto save = [this](const QString& key, const QString& value) {
         try {
-            services_.settings->saveSetting(key, value);
+            if (services_.settings) services_.settings->saveSetting(key, value);
         } catch (const Error&) {
             // The preview still works; the next start opens as designed.
         }
@@ -81,7 +85,7 @@ void Form1::setUpPreview() {
     });
     auto show = [=, this](bool on) {
         if (on) {
-            const int kept = services_.settings->getSetting(kHeightKey, QString()).toInt();
+            const int kept = stored(kHeightKey, QString()).toInt();
             const int height = std::lround((kept > 40 ? kept : kDefaultHeight) * scale());
             preview_->show();
             split->setSizes({std::max(40, split->height() - height), height});
@@ -96,7 +100,7 @@ void Form1::setUpPreview() {
         show(on);
         save(kShownKey, on ? QStringLiteral("True") : QStringLiteral("False"));
     });
-    const bool kept = services_.settings->getSetting(kShownKey, QStringLiteral("False"))
+    const bool kept = stored(kShownKey, QStringLiteral("False"))
                           .trimmed()
                           .compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
     preview_->setVisible(kept);
