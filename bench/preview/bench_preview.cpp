@@ -1,12 +1,16 @@
 // The preview pane, headless, on real PDFs:
 //
 //   bench_preview [--width PIXELS] PHRASE FILE...
+//   bench_preview --agree PAGES PHRASE FILE...
 //
 // For each file (its page count from pdfinfo): the pane is asked for five
 // pages spread over the file, each not shown before ("first": pdftotext's
 // word boxes and pdftoppm's render in child processes), then for the same
 // five again ("repeated": the pages kept in memory). Prints the median and the
 // slowest of each, in milliseconds, from the request to the pane's hitShown.
+// With --agree: for the first PAGES pages of each file, whether the pane finds
+// as many occurrences on the page (ignoring case) as the search finds in the
+// page's text as pdftotext extracts it; prints the pages that disagree.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -19,6 +23,8 @@
 #include "app/previewpane.h"
 #include "extraction/extractor.h"
 #include "extraction/ocr.h"
+#include "preview/hitmap.h"
+#include "search/matcher.h"
 
 namespace {
 
@@ -51,6 +57,44 @@ double timeHit(PreviewPane& pane, const QString& pdf, int page, const QString& p
     return ms;
 }
 
+// Occurrences of `phrase` in page `page` as extracted, and as the pane finds them.
+std::pair<std::size_t, std::size_t> counts(const QString& pdf, int page, const QString& phrase,
+                                           const QString& folder) {
+    QProcess p;
+    const QString n = QString::number(page);
+    p.start(findExtractor(),
+            {QStringLiteral("-f"), n, QStringLiteral("-l"), n, pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    TermMatcher matcher(CaseMode::IgnoreCase);
+    const std::size_t extracted = matcher.countOccurrences(
+        TextChunks::fromUtf8(decodeToUtf8(p.readAllStandardOutput().toStdString())), phrase);
+    ChildToken token;
+    const PageImage image =
+        loadPage({pdf, page, 64, {}}, {findPdftoppm(), findExtractor(), {}}, folder, token);
+    return {extracted, findOnPage(image.words, phrase, CaseMode::IgnoreCase, false).size()};
+}
+
+int agree(const QStringList& args) {
+    const int pages = args[0].toInt();
+    const QString phrase = args[1];
+    QTemporaryDir work;
+    int same = 0, all = 0;
+    for (const QString& pdf : args.mid(2)) {
+        const int last = std::min(pages, pageCount(pdf));
+        for (int page = 1; page <= last; ++page) {
+            const auto [extracted, found] = counts(pdf, page, phrase, work.path());
+            ++all;
+            if (extracted == found)
+                ++same;
+            else
+                std::printf("%s page %d: %zu in the text, %zu on the page\n", qPrintable(pdf), page,
+                            extracted, found);
+        }
+    }
+    std::printf("%d of %d pages agree (\"%s\")\n", same, all, qPrintable(phrase));
+    return 0;
+}
+
 struct Figures {
     double median, slowest;
 };
@@ -64,6 +108,7 @@ Figures summary(std::vector<double> v) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.size() > 3 && args[0] == QStringLiteral("--agree")) return agree(args.mid(1));
     int width = 800;
     if (args.size() > 1 && args[0] == QStringLiteral("--width")) {
         width = args[1].toInt();

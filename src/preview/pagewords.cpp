@@ -18,11 +18,37 @@ bool endsInHyphen(const QString& word) {
     return word.size() > 0 && (word.back() == u'-' || word.back() == QChar(0x2010));
 }
 
+// pdftotext writes a word's control characters as they are, which XML does
+// not allow: they are read as characters of the private use area, from
+// kStandIn on, and given back afterwards, so the word is the text's.
+constexpr char16_t kStandIn = 0xF700;
+
+QByteArray withStandIns(const QByteArray& xhtml) {
+    QByteArray out;
+    out.reserve(xhtml.size());
+    for (const char c : xhtml) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') {
+            out += QString(QChar(kStandIn + b)).toUtf8();
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString withoutStandIns(QString text) {
+    for (QChar& c : text)
+        if (c.unicode() >= kStandIn && c.unicode() < kStandIn + 0x20)
+            c = QChar(c.unicode() - kStandIn);
+    return text;
+}
+
 }  // namespace
 
 PageWords parsePageWords(const QByteArray& xhtml) {
     PageWords page;
-    QXmlStreamReader xml(xhtml);
+    QXmlStreamReader xml(withStandIns(xhtml));
     int flow = -1, block = -1, line = -1;
     bool inPage = false;
     while (!xml.atEnd()) {
@@ -45,7 +71,7 @@ PageWords parsePageWords(const QByteArray& xhtml) {
         } else if (name == u"word") {
             const QRectF box(QPointF(number(a, "xMin"), number(a, "yMin")),
                              QPointF(number(a, "xMax"), number(a, "yMax")));
-            const QString text = xml.readElementText();
+            const QString text = withoutStandIns(xml.readElementText());
             if (xml.hasError()) break;
             page.words.push_back({text, box, line, block, flow});
         }

@@ -86,16 +86,20 @@ TEST(HitMap, OccurrencesAndTheirBoxes) {
 }
 
 // A damaged output keeps the words read before the fault and says so; a whole
-// one is read to its page's end (catches a reader that drops a page's words
-// at the first fault, or takes a whole page for a damaged one).
+// one is read to its page's end, control characters (which pdftotext writes
+// as they are, though XML forbids them) kept in their words (catches a reader
+// that drops a page's words at the first fault or at a control character, or
+// takes a whole page for a damaged one).
 TEST(HitMap, ReadsTheBoxesOfAPage) {
     const QByteArray head =
         "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><doc>"
         "<page width=\"612\" height=\"792\"><flow><block><line>"
         "<word xMin=\"1\" yMin=\"2\" xMax=\"30\" yMax=\"12\">Fish &amp; chips</word>";
-    const PageWords whole =
-        parsePageWords(head + "</line></block></flow></page></doc></body></html>");
-    ASSERT_EQ(whole.words.size(), 1u);
+    const PageWords whole = parsePageWords(
+        head + "<word xMin=\"40\" yMin=\"2\" xMax=\"60\" yMax=\"12\">\x02/driver\x04</word>" +
+        "</line></block></flow></page></doc></body></html>");
+    ASSERT_EQ(whole.words.size(), 2u);
+    EXPECT_EQ(whole.words[1].text, QStringLiteral("\x02/driver\x04"));
     EXPECT_FALSE(whole.damaged);
     EXPECT_EQ(whole.words[0].text, QStringLiteral("Fish & chips"));
     EXPECT_EQ(whole.words[0].box, QRectF(QPointF(1, 2), QPointF(30, 12)));
