@@ -1,9 +1,9 @@
 // The preview pane, headless, on real PDFs:
 //
-//   bench_preview [--width PIXELS] PHRASE FILE...
+//   bench_preview [--width PIXELS] [--password PASSWORD] PHRASE FILE...
 //   bench_preview --agree PAGES PHRASE FILE...
 //
-// For each file (its page count from pdfinfo): the pane is asked for five
+// For each file (its page count from qpdf): the pane is asked for five
 // pages spread over the file, each not shown before ("first": pdftotext's
 // word boxes and pdftoppm's render in child processes), then for the same
 // five again ("repeated": the pages kept in memory). Prints the median and the
@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -30,17 +29,21 @@ namespace {
 
 using namespace qm;
 
-int pageCount(const QString& pdf) {
+int pageCount(const QString& pdf, const QString& password = {}) {
     QProcess p;
-    p.start(findPdfinfo(), {pdf});
+    // qpdf reads the password from standard input.
+    p.start(findQpdf(),
+            {QStringLiteral("--password-file=-"), QStringLiteral("--show-npages"), pdf});
+    p.write(password.toUtf8() + '\n');
+    p.closeWriteChannel();
     p.waitForFinished(60000);
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
-                       .match(QString::fromLatin1(p.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
+    return QString::fromLatin1(p.readAllStandardOutput()).trimmed().toInt();
 }
 
 // Milliseconds from asking for `page` to the pane showing it.
-double timeHit(PreviewPane& pane, const QString& pdf, int page, const QString& phrase) {
+double timeHit(PreviewPane& pane, const QString& pdf, int page, const QString& phrase,
+               const QString& password) {
+    if (!password.isEmpty()) pane.rememberPassword(pdf, password);
     QEventLoop loop;
     bool shown = false;
     const auto c = QObject::connect(&pane, &PreviewPane::hitShown, &loop, [&] {
@@ -114,8 +117,14 @@ int main(int argc, char** argv) {
         width = args[1].toInt();
         args = args.mid(2);
     }
+    QString password;  // every file's (a protected file is decrypted for each page)
+    if (args.size() > 1 && args[0] == QStringLiteral("--password")) {
+        password = args[1];
+        args = args.mid(2);
+    }
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: bench_preview [--width PIXELS] PHRASE FILE...\n");
+        std::fprintf(
+            stderr, "usage: bench_preview [--width PIXELS] [--password PASSWORD] PHRASE FILE...\n");
         return 2;
     }
     const QString phrase = args.takeFirst();
@@ -128,14 +137,14 @@ int main(int argc, char** argv) {
     std::printf("%-28s %6s  %-22s %-22s\n", "file", "pages", "first: median / max",
                 "repeated: median / max");
     for (const QString& pdf : args) {
-        const int pages = pageCount(pdf);
+        const int pages = pageCount(pdf, password);
         if (pages == 0) continue;
         std::vector<int> picked;
         for (int i = 0; i < 5; ++i) picked.push_back(1 + (pages - 1) * i / 4);
         picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
         std::vector<double> first, again;
-        for (int p : picked) first.push_back(timeHit(pane, pdf, p, phrase));
-        for (int p : picked) again.push_back(timeHit(pane, pdf, p, phrase));
+        for (int p : picked) first.push_back(timeHit(pane, pdf, p, phrase, password));
+        for (int p : picked) again.push_back(timeHit(pane, pdf, p, phrase, password));
         const Figures a = summary(first), b = summary(again);
         std::printf(
             "%-28s %6d  %8.1f / %-11.1f %8.1f / %-11.1f%s\n",

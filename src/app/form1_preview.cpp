@@ -86,7 +86,11 @@ void Form1::setUpPreview() {
     auto show = [=, this](bool on) {
         if (on) {
             const int kept = stored(kHeightKey, QString()).toInt();
-            const int height = std::lround((kept > 40 ? kept : kDefaultHeight) * scale());
+            // At first half the list's place at most, so the list keeps its rows.
+            const int height =
+                kept > 40 ? static_cast<int>(std::lround(kept * scale()))
+                          : std::min(static_cast<int>(std::lround(kDefaultHeight * scale())),
+                                     split->height() / 2);
             preview_->show();
             split->setSizes({std::max(40, split->height() - height), height});
             const QModelIndex current = ListView2->currentIndex();

@@ -1,6 +1,7 @@
 #include "preview/pagerender.h"
 
 #include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <cmath>
 
@@ -31,7 +32,7 @@ int renderDpi(double pageWidthPoints, int widthPixels) {
 }
 
 PageImage loadPage(const PageRequest& request, const PageTools& tools, const QString& folder,
-                   ChildToken& token) {
+                   ChildToken& token, const QString& keptCopy) {
     PageImage image;
     auto fail = [&](PageOutcome outcome, const ChildResult* r = nullptr) {
         image.outcome = outcome;
@@ -42,21 +43,28 @@ PageImage loadPage(const PageRequest& request, const PageTools& tools, const QSt
     if (tools.pdftoppm.isEmpty()) return fail(PageOutcome::NoRenderer);
     if (!fs::isFile(request.path)) return fail(PageOutcome::NoFile);
     QDir().mkpath(folder);
-    const QString decrypted = folder + QStringLiteral("/open.pdf");
+    const QString decrypted = keptCopy.isEmpty() ? folder + QStringLiteral("/open.pdf") : keptCopy;
     struct Removal {
         QString path;
-        ~Removal() { fs::removeQuietly(path); }
-    } removal{decrypted};
+        ~Removal() {
+            if (!path.isEmpty()) fs::removeQuietly(path);
+        }
+    } removal{keptCopy.isEmpty() ? decrypted : QString()};
     QString source = request.path;
     if (!request.password.isEmpty()) {
-        if (tools.qpdf.isEmpty()) return fail(PageOutcome::NotDecrypted);
-        const ChildResult r =
-            runChild(tools.qpdf, decryptArguments(request.path), token,
-                     passwordInput(request.password), tools.timeLimitMs, decrypted);
-        if (auto s = stopped(r)) return fail(*s, &r);
-        // 3: done with warnings.
-        if (!r.exited || (r.exitCode != 0 && r.exitCode != 3) || !fs::isFile(decrypted))
-            return fail(PageOutcome::NotDecrypted, &r);
+        if (!fs::isFile(decrypted)) {
+            if (tools.qpdf.isEmpty()) return fail(PageOutcome::NotDecrypted);
+            // Written under another name, so that a copy found is a whole one.
+            const QString part = decrypted + QStringLiteral(".part");
+            const ChildResult r =
+                runChild(tools.qpdf, decryptArguments(request.path), token,
+                         passwordInput(request.password), tools.timeLimitMs, part);
+            const bool made = r.exited && (r.exitCode == 0 || r.exitCode == 3) &&  // 3: warnings
+                              !r.outputLost && QFile::rename(part, decrypted);
+            fs::removeQuietly(part);
+            if (auto s = stopped(r)) return fail(*s, &r);
+            if (!made) return fail(PageOutcome::NotDecrypted, &r);
+        }
         source = decrypted;
     }
     const QString page = QString::number(request.page);

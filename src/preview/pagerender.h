@@ -56,8 +56,11 @@ struct PageImage {
 int renderDpi(double pageWidthPoints, int widthPixels);
 
 // Makes the page of `request` ready, working in `folder` (made when missing;
-// the caller's alone). Blocks the calling thread.
+// the caller's alone). Blocks the calling thread. A file with a password is
+// decrypted into `folder` and the copy removed at the end; with `keptCopy`,
+// the copy is that file instead, taken when it is there and left for the
+// next page (the caller removes it).
 PageImage loadPage(const PageRequest& request, const PageTools& tools, const QString& folder,
-                   ChildToken& token);
+                   ChildToken& token, const QString& keptCopy = {});
 
 }  // namespace qm

@@ -19,6 +19,19 @@ PageSource::~PageSource() {
         t->wait();
         delete t;
     }
+    if (!decrypted_.copy.isEmpty()) fs::removeQuietly(decrypted_.copy);
+}
+
+QString PageSource::keptCopyFor(const PageRequest& r, const PageKey& key) {
+    if (r.password.isEmpty()) return {};
+    const Decrypted& d = decrypted_;
+    if (d.path == r.path && d.stamp == key.stamp && d.password == r.password) return d.copy;
+    // Another file (or the same one changed): the copy before goes. A request
+    // still decrypting it leaves its copy to the work folder's removal.
+    if (!d.copy.isEmpty()) fs::removeQuietly(d.copy);
+    decrypted_ = {r.path, key.stamp, r.password,
+                  setup_.folder + QStringLiteral("/open%1.pdf").arg(latest_)};
+    return decrypted_.copy;
 }
 
 PageKey PageSource::keyOf(const PageRequest& r) const {
@@ -42,12 +55,13 @@ quint64 PageSource::request(const PageRequest& r) {
         delete t;
         return true;
     });
+    const QString kept = keptCopyFor(r, key);
     auto token = std::make_shared<ChildToken>();
     token_ = token;
     // Each request has a folder of its own: an ended one may still be cleaning up.
     const QString folder = setup_.folder + QStringLiteral("/p") + QString::number(id);
-    QThread* t = QThread::create([this, r, id, key, token, folder, tools = setup_.tools] {
-        auto image = std::make_shared<const PageImage>(loadPage(r, tools, folder, *token));
+    QThread* t = QThread::create([this, r, id, key, token, folder, kept, tools = setup_.tools] {
+        auto image = std::make_shared<const PageImage>(loadPage(r, tools, folder, *token, kept));
         QDir().rmdir(folder);
         QMetaObject::invokeMethod(
             this, [this, id, key, image] { finish(id, key, image); }, Qt::QueuedConnection);

@@ -47,7 +47,14 @@ class PageSource : public QObject {
     void finish(quint64 id, const PageKey& key, std::shared_ptr<const PageImage> image);
     PageKey keyOf(const PageRequest& r) const;
 
+    // The decrypted copy of the protected file shown last, kept for its next page.
+    struct Decrypted {
+        QString path, stamp, password, copy;
+    };
+    QString keptCopyFor(const PageRequest& r, const PageKey& key);
+
     Setup setup_;
+    Decrypted decrypted_;
     PageCache cache_;
     quint64 latest_ = 0;
     std::shared_ptr<ChildToken> token_;  // of the latest request
