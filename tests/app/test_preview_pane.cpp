@@ -4,12 +4,16 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+#include <QTreeView>
 
 #include "app/previewpane.h"
 #include "extraction/extractor.h"
 #include "extraction/ocr.h"
 #include "results/resultrows.h"
+#include "support/inistore.h"
 #include "support/pdfmaker.h"
+#include "support/window.h"
 
 namespace qm {
 
@@ -43,6 +47,40 @@ class PreviewPaneTest : public QObject {
         QList<int> ranks;
         for (int r = 0; r < rows.count(); ++r) ranks << occurrenceOnPage(rows, r);
         QCOMPARE(ranks, (QList<int>{0, 0, 0, 0, 1, 2}));
+    }
+
+    // Catches the pane's state kept under another key or form than the other
+    // settings' "True"/"False" (or not restored), and F4 / Shift+F4 not moving
+    // the selection from hit to hit across files.
+    void stateIsKeptAndKeysMoveFromHitToHit() {
+        const QString ini = d() + QStringLiteral("/keys.ini");
+        {
+            test::TestWindow window(ini);
+            Form1& form = *window.form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            auto* button = form.findChild<QToolButton*>(QStringLiteral("PreviewButton"));
+            auto* pane = form.findChild<PreviewPane*>();
+            QVERIFY(button && pane && !pane->isVisible());
+            QTest::keyClick(&form, Qt::Key_F3);
+            QVERIFY(pane->isVisible() && button->isChecked());
+            QCOMPARE(test::storedValue(ini, QStringLiteral("Preview")), QStringLiteral("True"));
+            for (const char* path : {"a.pdf", "a.pdf", "b.pdf"})
+                form.results.addRow(QString::fromLatin1(path), QStringLiteral("x"), 1,
+                                    QStringLiteral("x"));
+            form.results.publish();
+            QList<int> rows;
+            for (auto key : {Qt::Key_F4, Qt::Key_F4, Qt::Key_F4}) {
+                QTest::keyClick(&form, key);
+                rows << form.ListView2->currentIndex().row();
+            }
+            QTest::keyClick(&form, Qt::Key_F4, Qt::ShiftModifier);
+            rows << form.ListView2->currentIndex().row();
+            QCOMPARE(rows, (QList<int>{0, 1, 2, 1}));
+        }
+        test::TestWindow again(ini);
+        again.form->show();
+        QTRY_VERIFY(again.form->findChild<PreviewPane*>()->isVisible());
     }
 
     // Catches a failed render that shows nothing, or leaves the page shown

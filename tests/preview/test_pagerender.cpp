@@ -1,5 +1,6 @@
 // A page made ready to be shown: rendered, its words read, kept for a while.
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -8,6 +9,7 @@
 #include "preview/hitmap.h"
 #include "preview/pagecache.h"
 #include "preview/pagerender.h"
+#include "preview/pagesource.h"
 #include "support/pdfmaker.h"
 
 namespace qm {
@@ -51,6 +53,29 @@ class PageRenderTest : public QObject {
         QVERIFY(!lines.contains("Zebra"));
         // Nothing of the decrypted copy is left behind.
         QVERIFY(QDir(d() + QStringLiteral("/work")).isEmpty());
+    }
+
+    // Catches a page no longer wanted that is still shown when it comes, or
+    // whose render runs on after the selection moved.
+    void newerPageEndsTheOneBefore() {
+        const QString pdf = d() + QStringLiteral("/two.pdf");
+        test::makeTextPdf(pdf, {QStringLiteral("one"), QStringLiteral("two")});
+        // Page 1 takes forever; page 2 is rendered.
+        const QString slow = test::writeScript(
+            d(), QStringLiteral("slowppm"),
+            QStringLiteral("[ \"$2\" = 1 ] && { sleep 60; exit 0; }\nexec '%1' \"$@\"")
+                .arg(findPdftoppm()));
+        PageSource source({{slow, findExtractor(), {}}, d() + QStringLiteral("/source")});
+        QSignalSpy ready(&source, &PageSource::ready);
+        source.request({pdf, 1, 200, {}});
+        QTRY_COMPARE(runningChildren(), 1);
+        const quint64 second = source.request({pdf, 2, 200, {}});
+        QVERIFY(ready.wait(20000));
+        QCOMPARE(ready.size(), 1);
+        QCOMPARE(ready[0][0].value<quint64>(), second);
+        QVERIFY(ready[0][1].value<std::shared_ptr<const PageImage>>()->shown());
+        QTRY_COMPARE(source.running(), 0);
+        QCOMPARE(ready.size(), 1);
     }
 
     // Catches a cache that outgrows its bounds in pages or in bytes, drops the
