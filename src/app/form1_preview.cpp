@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
@@ -46,6 +47,14 @@ void Form1::setUpPreview() {
                                  workFolder() + QStringLiteral("/preview")};
     });
     split->addWidget(preview_);
+    // The rows are marked by the case and line-break rules of the search that
+    // found them: taken as a search starts (this runs before the click's handler).
+    connect(PushButton7, &QPushButton::clicked, this, [this] {
+        if (!searchRunning()) {
+            const SearchOptions o = searchOptions();
+            preview_->searchRules = {o.caseMode, o.loose};
+        }
+    });
     split->setStretchFactor(0, 1);
     connect(preview_, &PreviewPane::openRequested, this, [this] {
         const QModelIndex current = ListView2->currentIndex();
@@ -137,9 +146,11 @@ void Form1::showPreview(int row) {
         return;
     }
     const ResultRow& r = results.row(row);
-    const SearchOptions options = searchOptions();
+    // Rows not found by a search of this window (tests) take the controls' rules.
+    const SearchOptions now = searchOptions();
+    const auto rules = preview_->searchRules.value_or(PreviewPane::Rules{now.caseMode, now.loose});
     preview_->showHit({r.path, r.page, r.phrase, occurrenceOnPage(results.rows(), row),
-                       options.caseMode, options.loose});
+                       rules.caseMode, rules.loose});
 }
 
 void Form1::rememberPassword(const QString& path, const QString& password) {

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "preview/hitmap.h"
 #include "preview/pagerender.h"
@@ -59,6 +60,13 @@ class PreviewPane : public QWidget {
     void clear();
     // The password of a file opened with one during the window's searches.
     void rememberPassword(const QString& path, const QString& password);
+
+    // The case and line-break rules of the search that found the rows shown.
+    struct Rules {
+        CaseMode caseMode;
+        bool loose;
+    };
+    std::optional<Rules> searchRules;
 
     // The line the pane says (empty: none); the page's image as shown; the
     // boxes of the occurrences marked (page points), the hit's own first.
