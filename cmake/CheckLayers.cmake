@@ -17,10 +17,12 @@ set(allowed_terms "platform;fs;text")
 set(allowed_filelist "platform;fs;text")
 set(allowed_results "platform;fs;text")
 set(allowed_search "extraction;terms;platform;fs;text")
+# preview: a page rendered and its words found, for the window to show.
+set(allowed_preview "search;extraction;terms;platform;fs;text")
 # words: what both faces (app, cli) say; nothing below them may use it.
 set(allowed_words "search;extraction;fs")
 set(allowed_cli "words;search;results;filelist;terms;extraction;platform;fs;text")
-set(allowed_app "words;search;results;filelist;terms;extraction;platform/gui;platform;fs;text")
+set(allowed_app "words;preview;search;results;filelist;terms;extraction;platform/gui;platform;fs;text")
 # The folders that may include Qt Widgets headers.
 set(widgets_users "app;platform/gui")
 

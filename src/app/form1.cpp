@@ -109,6 +109,7 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
       hoverCursor_(Qt::PointingHandCursor) {
     setObjectName(QStringLiteral("Form1"));
     buildControls();
+    setUpPreview();
     anchorControls();
     connectHandlers();
     if (config_.runFormLoad) Form_Load();
@@ -343,11 +344,12 @@ void Form1::connectHandlers() {
         fileList.setSelected(rows.isEmpty() ? 0 : rows.front().row() + 1);
     });
     // The view's rows may be sorted or filtered: the list's own row is picked.
-    connect(
-        ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-        [this](const QModelIndex& current) {
-            results.setSelectedRow(current.isValid() ? resultsView_->listRow(current.row()) : -1);
-        });
+    connect(ListView2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                const int row = current.isValid() ? resultsView_->listRow(current.row()) : -1;
+                results.setSelectedRow(row);
+                showPreview(row);
+            });
     connect(ListView2, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) ListView2_DblClick(resultsView_->listRow(index.row()));
     });

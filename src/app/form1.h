@@ -200,6 +200,12 @@ class Form1 : public QWidget {
     // Hover rules: the pointer for a mouse move over a control.
     void mouseMoveOver(QWidget* control);
 
+    // The preview of the selected hit's page (form1_preview.cpp): shows row
+    // `row` (-1: none) while the pane is shown.
+    void showPreview(int row);
+    // A file's password given during a search, for the preview to open it with.
+    void rememberPassword(const QString& path, const QString& password);
+
     // The add-time check after every addition to the list (form1_check.cpp):
     // every listed file extracted, the short texts reported in one message.
     void runAddTimeCheck();
@@ -279,6 +285,9 @@ class Form1 : public QWidget {
     QString tesseract_;  // found at start-up; empty: the box is unavailable
     // The box's state at start-up: available or not, and as stored.
     void setUpOcrBox(Procedure& p);
+    // the preview below the results (form1_preview.cpp)
+    class PreviewPane* preview_ = nullptr;
+    void setUpPreview();
     // start-up, shutdown and samples (form1_startup.cpp)
     void applySkin();
     void openWebSiteOccasionally();

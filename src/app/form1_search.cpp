@@ -173,6 +173,7 @@ class FormSearch : public SessionHost, public SearchSink {
     void passwordNeeded(const QString& path) override {
         const QString answer =
             boxes().password(passwordPrompt(path), QStringLiteral("Input Password"));
+        form_.rememberPassword(path, answer);
         if (session_) session_->providePassword(path, answer);
     }
     WaitWatch waitWatch(int, int, const QString& path) override {

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QSplitter>
 #include <QStyle>
 #include <QTreeView>
 #include <algorithm>
@@ -28,7 +29,19 @@ QFont scaledFont(QFont font, double scale) {
     return font;
 }
 
+// The list a control shows: the control itself, or the list a splitter holds
+// first (the results list shares its place with the preview).
+QTreeView* listOf(QWidget* control) {
+    if (auto* split = qobject_cast<QSplitter*>(control))
+        return split->count() > 0 ? qobject_cast<QTreeView*>(split->widget(0)) : nullptr;
+    return qobject_cast<QTreeView*>(control);
+}
+
 }  // namespace
+
+bool WindowLayout::Control::is(const QWidget* w) const {
+    return widget == w || (widget && listOf(widget) == w);
+}
 
 WindowLayout::WindowLayout(QWidget& window)
     : QObject(&window), window_(window), defaultSize_(window.size()), windowFont_(window.font()) {
@@ -52,7 +65,7 @@ WindowLayout::WindowLayout(QWidget& window)
 
 void WindowLayout::anchor(const QWidget* control, int anchors) {
     for (Control& c : controls_)
-        if (c.widget == control) c.anchors = anchors;
+        if (c.is(control)) c.anchors = anchors;
     arrange();
 }
 
@@ -68,18 +81,18 @@ void WindowLayout::share(const QWidget* control, double left, double right) {
 
 void WindowLayout::setStretchColumn(const QWidget* list, int column) {
     for (Control& c : controls_)
-        if (c.widget == list) c.stretchColumn = column;
+        if (c.is(list)) c.stretchColumn = column;
 }
 
 int WindowLayout::stretchColumn(const QWidget* list) const {
     for (const Control& c : controls_)
-        if (c.widget == list) return c.stretchColumn;
+        if (c.is(list)) return c.stretchColumn;
     return -1;
 }
 
 int WindowLayout::stretchGrowth(const QWidget* list) const {
     for (const Control& c : controls_)
-        if (c.widget == list) return c.growth;
+        if (c.is(list)) return c.growth;
     return 0;
 }
 
@@ -105,7 +118,7 @@ void WindowLayout::setScale(double scale) {
         if (!c.widget) continue;
         if (c.ownFont) c.widget->setFont(scaledFont(c.font, scale_));
         // The columns of a list keep their share of it.
-        if (auto* view = qobject_cast<QTreeView*>(c.widget.data())) {
+        if (auto* view = listOf(c.widget.data())) {
             QHeaderView* header = view->header();
             for (int i = 0; i < header->count(); ++i)
                 header->resizeSection(i, scaledLength(header->sectionSize(i), ratio));
@@ -163,7 +176,7 @@ void WindowLayout::arrange() {
             }
         }
         if (c.widget->geometry() != r) c.widget->setGeometry(r);
-        auto* view = qobject_cast<QTreeView*>(c.widget.data());
+        auto* view = listOf(c.widget.data());
         if (view && c.stretchColumn >= 0 && c.stretchColumn < view->header()->count()) {
             const int growth = r.width() - scaled(c.designed).width();
             QHeaderView* header = view->header();

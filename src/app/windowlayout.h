@@ -71,6 +71,8 @@ class WindowLayout : public QObject {
         int parent = -1;  // its frame's place in controls_; -1: the window
         int stretchColumn = -1;
         int growth = 0;  // added to the stretch column
+        // The control is `w`, or the splitter that holds the list `w`.
+        bool is(const QWidget* w) const;
     };
     QRect scaled(const QRect& r) const;
 
