@@ -112,7 +112,7 @@ class WindowViewTest : public QObject {
             {f.PushButton5, 0, 0, 2, 0},   {f.ListView1, 0, 0, 2, 1},
             {f.PushButton10, 1, 1, 2, 1},  {f.Frame3, 0, 1, 2, 1},
             {f.Frame1, 2, 0, 6, 0},        {f.Frame2, 2, 0, 6, 0},
-            {f.ResultsFilter, 2, 0, 6, 0}, {f.ListView2, 2, 0, 6, 1},
+            {f.ResultsFilter, 2, 0, 6, 0}, {f.ListView2->parentWidget(), 2, 0, 6, 1},
             {f.ResultsStatus, 2, 1, 6, 1}, {f.PushButton11, 2, 1, 4, 1},
             {f.PushButton3, 4, 1, 6, 1},   {f.PushButton2, 4, 1, 6, 1},
             {f.ProgressBar1, 2, 1, 6, 1},  {f.Text1, 0, 0, 4, 0},

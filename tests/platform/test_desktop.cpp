@@ -37,7 +37,7 @@ class DesktopTest : public QObject {
     // after the user changed the default.
     void theDefaultIsAskedAtEachUse() {
         test::writeBytes(release_, "");
-        QtDesktop desktop({QStringLiteral("application/pdf")});
+        QtDesktop desktop;
         const QString first = desktop.defaultApplication(QStringLiteral("application/pdf"));
         QVERIFY(first.startsWith(QStringLiteral("viewer-")));
         const int n = first.mid(7).section(u'.', 0, 0).toInt();
