@@ -72,6 +72,7 @@ class TextPipeline::FileWork {
     bool unreadable();
     bool spooled();
     void readText();
+    void addOtherTexts();
 
   private:
     // Runs a child; with `output`, its standard output is written to that file.
@@ -97,6 +98,7 @@ class TextPipeline::FileWork {
     bool cleanUp_ = false;
     bool keepPdf_ = false;
     bool decrypted_ = false;  // `opened_` holds the decrypted copy
+    bool copy_ = false;       // `pdf_` holds the copy
 };
 
 TextPipeline::FileWork::FileWork(TextPipeline& owner, Job& job, int slot)
@@ -174,7 +176,7 @@ bool TextPipeline::FileWork::copied() {
     const auto copyEnded = [&job] { return job.token.cancelled() || extractionsEnded(); };
     switch (copyToTemporary(job_.path, pdf_, copyEnded)) {
         case fs::CopyResult::Copied:
-            return true;
+            return copy_ = true;
         case fs::CopyResult::Cancelled:
             out_.outcome = TextOutcome::Ended;
             break;
@@ -214,7 +216,7 @@ void TextPipeline::FileWork::extract() {
     }
     // Scanned pages are rendered from the decrypted copy: it stays until the
     // file is done.
-    if (!job_.reading.on()) fs::removeQuietly(opened_);
+    if (!job_.reading.on() && !beyondPages(job_.sources)) fs::removeQuietly(opened_);
     cleanUp_ = true;
 }
 
@@ -369,11 +371,66 @@ void TextPipeline::FileWork::readText() {
     if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages));
 }
 
+// The texts beside the pages, for a file that gave a text: from the cache
+// when its entry holds every set asked for, else read from the copy (made
+// and decrypted now for a text that came from the cache) and kept with the
+// sets the entry held before.
+void TextPipeline::FileWork::addOtherTexts() {
+    if (!beyondPages(job_.sources) || out_.outcome != TextOutcome::Text) return;
+    static const QString kReading = QStringLiteral("other texts");
+    const TextSources wanted = job_.sources & ~kPageText;
+    OtherTexts older;
+    if (const auto entry =
+            setup_.cache && id_ ? setup_.cache->find(*id_, job_.password, kReading) : nullptr) {
+        try {
+            older = OtherTexts::fromBytes(QByteArray::fromStdString(entry->chunks().utf8()));
+        } catch (const Error&) {
+            older = OtherTexts();  // damaged: read anew
+        }
+        if ((older.sources & wanted) == wanted) {
+            out_.others = std::make_shared<const OtherTexts>(std::move(older));
+            return;
+        }
+    }
+    if (!copy_) {
+        const TextOutcome text = out_.outcome;
+        const bool gotCopy = copied();
+        out_.outcome = text;
+        if (!gotCopy) return;
+        cleanUp_ = true;
+        if (!job_.password.isEmpty() && !setup_.qpdfPath.isEmpty()) {
+            const ChildResult r =
+                run(setup_.qpdfPath, decryptArguments(pdf_), passwordInput(job_.password), opened_);
+            decrypted_ = r.exited && (r.exitCode == 0 || r.exitCode == 3) && !r.outputLost;
+        }
+    }
+    OtherTextsSetup how;
+    how.qpdf = setup_.qpdfPath;
+    how.extractor = setup_.extractorPath;
+    how.folder = folder_;
+    how.run = [this](const QString& program, const QStringList& args, const QString& output,
+                     std::int64_t cap) {
+        const ChildResult r = runChild(program, args, job_.token, {}, limitMs_, output, {}, cap);
+        ended_ = ended_ || r.ended;
+        return r;
+    };
+    bool interrupted = false;
+    OtherTexts read = readOtherTexts(decrypted_ ? opened_ : pdf_, wanted, how, interrupted);
+    if (ended_) out_.outcome = TextOutcome::Ended;
+    read.mergeFrom(older);
+    // Read whole from a file that stayed as it was: kept, with the sets kept before.
+    if (!interrupted && setup_.cache && id_ && FileIdentity::of(job_.path) == id_) {
+        const std::string bytes = read.toBytes().toStdString();
+        setup_.cache->store(*id_, job_.password, CachedText::forText(bytes, -1), kReading);
+    }
+    out_.others = std::make_shared<const OtherTexts>(std::move(read));
+}
+
 // One file, on worker `slot`: each step either settles the outcome (and the
 // file is done) or hands on to the next.
 void TextPipeline::process(Job& job, int slot) {
     FileWork file(*this, job, slot);
-    if (file.servedFromCache()) return;
+    if (file.servedFromCache()) return file.addOtherTexts();
     if (!file.copied()) return;
     file.extract();
     if (file.interrupted()) return;
@@ -383,8 +440,8 @@ void TextPipeline::process(Job& job, int slot) {
     if (file.textFileMissing()) return;
     if (file.scannedPagesUnread()) return;
     if (file.unreadable()) return;
-    if (file.spooled()) return;
-    file.readText();
+    if (!file.spooled()) file.readText();
+    file.addOtherTexts();
 }
 
 }  // namespace qm

@@ -43,6 +43,7 @@
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/ocr.h"
+#include "extraction/othertexts.h"
 #include "extraction/outcome.h"
 #include "extraction/scannedpages.h"
 #include "text/textfile.h"
@@ -78,6 +79,9 @@ struct FileText {
     QString readabilityError;
     // The pages whose text OCR gave, in order (Setup::ocr).
     std::vector<int> ocrPages;
+    // The texts beside the pages, when the run asked for them (RunPlan::sources)
+    // and the file gave a text.
+    std::shared_ptr<const OtherTexts> others;
 };
 
 // The period of the poll while a face waits for a file (the session's timer).
@@ -109,6 +113,8 @@ struct RunPlan {
     bool keptTextsOnDemand = false;
     // How the run's scanned pages are read; not set: as the pipeline's Setup says.
     std::optional<OcrSettings> ocr;
+    // The texts read: the pages' always, the others (othertexts.h) when asked for.
+    TextSources sources = kPageText;
 };
 
 class TextPipeline {
