@@ -1,5 +1,7 @@
 #include "cli/printer.h"
 
+#include "extraction/othertexts.h"
+
 #include <cerrno>
 #include <cstdio>
 
@@ -49,7 +51,9 @@ SinkAnswer Printer::occurrence(const Hit& hit) {
     ++rows_;
     anyRow_ = true;
     if (!quiet_) row(hit);
-    if (keep_) kept_.push_back({hit.path, hit.snippet.toString()});
+    if (keep_)
+        kept_.push_back({hit.other ? pathWithin(hit.path, hit.other->attachment) : hit.path,
+                         hit.snippet.toString()});
     return wantsMore() ? SinkAnswer::More : SinkAnswer::Enough;
 }
 

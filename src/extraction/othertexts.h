@@ -41,6 +41,14 @@ inline TextSource setOf(const OtherText& t) {
     return t.attachment.isEmpty() ? t.source : TextSource::Attachments;
 }
 
+// The path of a file, and after it the attachment a text lies in:
+// "report.pdf » appendix.pdf" (the exports' path cell).
+inline QString pathWithin(const QString& path, const QStringList& attachment) {
+    return attachment.isEmpty()
+               ? path
+               : path + QStringLiteral(" \u00bb ") + attachment.join(QStringLiteral(" \u00bb "));
+}
+
 // Something about a file's other texts the run reports; the search goes on.
 struct OtherNote {
     enum class Kind : std::uint8_t {

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include "extraction/othertexts.h"
 #include "extraction/outcome.h"
 #include "extraction/textcache.h"
 #include "fs/keptattributes.h"
@@ -27,6 +28,12 @@ inline constexpr const char* kNotCopiedSuffix = "  - file not found or could not
 
 // The suffix of a failure outcome (isFailure); empty for any other.
 QString failureSuffix(TextOutcome outcome);
+
+// A note on a file's texts beside its pages, after the file's name in a
+// report: "  - attachment not searched: image/png (logo.png)".
+QString otherNoteSuffix(const OtherNote& note);
+inline constexpr const char* kNotesHeading =
+    "Some texts of these files beside their pages were not searched:";
 
 // The line above the report of the files that could not be searched.
 inline constexpr const char* kFailuresHeading = "The following files could not be read:";
