@@ -371,12 +371,15 @@ void TextPipeline::FileWork::readText() {
     if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages));
 }
 
-// The texts beside the pages, for a file that gave a text: from the cache
+// The texts beside the pages, for a file that gave a text (a scan's too: a
+// filled form may be one): from the cache
 // when its entry holds every set asked for, else read from the copy (made
 // and decrypted now for a text that came from the cache) and kept with the
 // sets the entry held before.
 void TextPipeline::FileWork::addOtherTexts() {
-    if (!beyondPages(job_.sources) || out_.outcome != TextOutcome::Text) return;
+    const bool opened =
+        out_.outcome == TextOutcome::Text || out_.outcome == TextOutcome::Unreadable;
+    if (!beyondPages(job_.sources) || !opened) return;
     static const QString kReading = QStringLiteral("other texts");
     const TextSources wanted = job_.sources & ~kPageText;
     OtherTexts older;
@@ -439,7 +442,7 @@ void TextPipeline::process(Job& job, int slot) {
     if (file.extractorFailed()) return file.classifyFailure();
     if (file.textFileMissing()) return;
     if (file.scannedPagesUnread()) return;
-    if (file.unreadable()) return;
+    if (file.unreadable()) return file.addOtherTexts();
     if (!file.spooled()) file.readText();
     file.addOtherTexts();
 }

@@ -80,7 +80,7 @@ struct FileText {
     // The pages whose text OCR gave, in order (Setup::ocr).
     std::vector<int> ocrPages;
     // The texts beside the pages, when the run asked for them (RunPlan::sources)
-    // and the file gave a text.
+    // and the file gave a text, readable or not.
     std::shared_ptr<const OtherTexts> others;
 };
 

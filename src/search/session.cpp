@@ -228,7 +228,9 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
     if (!text.readabilityError.isEmpty()) host_.readabilityFailed(text.readabilityError);
     if (isFailure(text.outcome)) {
         summary_.failures.push_back({path, text.outcome});
-    } else if (text.outcome == TextOutcome::Text && plan_.match && sink_) {
+    }
+    // A file without readable text may still have texts beside its pages.
+    if ((text.outcome == TextOutcome::Text || text.others) && plan_.match && sink_) {
         std::size_t found = 0;
         // Rows on pages read by OCR say so.
         OcrMarks marks(*sink_, text.ocrPages);
@@ -236,7 +238,7 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
         to.beginFile(path);
         guarded(host_, RunStage::Matching, [&] {
             EnoughWatch pages(to);
-            if (has(plan_.options.sources, TextSource::Pages))
+            if (has(plan_.options.sources, TextSource::Pages) && text.outcome == TextOutcome::Text)
                 found = searchFile(path, text, plan_.options, pages);
             // Then the texts beside the pages, unless the sink has enough of the file.
             if (text.others && !pages.enough)
