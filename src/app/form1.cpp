@@ -197,11 +197,16 @@ void Form1::buildControls() {
         QStringLiteral("Prompt for password because PDF files are password protected"), Frame3);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setFont(arial(9));
-    place(Check1, 240, 300, 6015, 255);
+    place(Check1, 240, 230, 6015, 255);
     Check3 = new QCheckBox(QStringLiteral("Read scanned pages (OCR)"), Frame3);
     Check3->setObjectName(QStringLiteral("Check3"));
     Check3->setFont(arial(9));
-    place(Check3, 240, 630, 6015, 255);
+    place(Check3, 240, 495, 6015, 255);
+    Check4 = new QCheckBox(QStringLiteral("Also search comments, forms, bookmarks and attachments"),
+                           Frame3);
+    Check4->setObjectName(QStringLiteral("Check4"));
+    Check4->setFont(arial(9));
+    place(Check4, 240, 760, 7440, 255);
 
     frame(Frame1, "Frame1", "Search Options", 8040, 30, 7800, 1800);
     option(Option3, "Option3", "Search for this:", Frame1, 240, 330, 1815, 255);
@@ -289,6 +294,7 @@ void Form1::connectHandlers() {
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(Check2, &QCheckBox::toggled, this, [this] { Check2_Click(); });
     connect(Check3, &QCheckBox::toggled, this, [this] { Check3_Click(); });
+    connect(Check4, &QCheckBox::toggled, this, [this] { Check4_Click(); });
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
     connect(ListView1, &QTreeView::pressed, this,
             [this](const QModelIndex& i) { ListView1_ItemClick(i.row() + 1); });
@@ -321,6 +327,7 @@ SearchOptions Form1::searchOptions() const {
     o.caseMode = Option2->isChecked() ? CaseMode::IgnoreCase : CaseMode::MatchCase;
     o.promptForPassword = Check1->isChecked();
     o.loose = Check2->isChecked();
+    o.sources = Check4->isChecked() ? kEveryText : kPageText;
     return o;
 }
 

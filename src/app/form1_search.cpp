@@ -7,6 +7,7 @@
 
 #include "app/errorreport.h"
 #include "app/form1.h"
+#include "app/pagecell.h"
 #include "app/resultsview.h"
 #include "app/waitbar.h"
 #include "extraction/pipeline.h"
@@ -48,6 +49,12 @@ QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
         unreadable = QStringLiteral("\r\n") + QString::fromLatin1(kFailuresHeading) + unreadable;
     if (extractorMissing)
         unreadable.prepend(QStringLiteral("\r\n") + QString::fromLatin1(kExtractorMissingReport));
+    // Texts beside the pages not searched (only with "Also search comments...").
+    QString notes;
+    for (const FileNote& n : summary.notes)
+        notes += QStringLiteral("\r\n") + n.path + otherNoteSuffix(n.note);
+    if (!notes.isEmpty())
+        unreadable += QStringLiteral("\r\n") + QString::fromLatin1(kNotesHeading) + notes;
     return QStringLiteral("Done.") + unreadable;
 }
 
@@ -201,8 +208,15 @@ class FormSearch : public SessionHost, public SearchSink {
     // --- SearchSink: one row per occurrence ---
     SinkAnswer occurrence(const Hit& hit) override {
         const QPoint match = shownMatch(hit.snippet, hit.length);
-        form_.results.addRow(hit.path, hit.snippet.toString(), static_cast<int>(hit.page),
-                             hit.phraseText, match.x(), match.y());
+        ResultRow row;
+        row.path = hit.path;
+        row.snippet = hit.snippet.toString();
+        row.page = static_cast<int>(hit.page);
+        row.phrase = hit.phraseText;
+        row.matchAt = match.x();
+        row.matchLength = match.y();
+        if (hit.other) describeSource(row, *hit.other);
+        form_.results.addRow(std::move(row));
         return SinkAnswer::More;
     }
 

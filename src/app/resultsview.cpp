@@ -68,11 +68,12 @@ QVariant ResultsView::data(const QModelIndex& index, int role) const {
     }
     if (index.column() != kPageColumn) return QIdentityProxyModel::data(index, role);
     if (!index.isValid() || index.row() >= list_.rowCount()) return {};
-    const int page = list_.row(index.row()).page;
+    const ResultRow& row = list_.row(index.row());
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
-            return page > 0 ? QVariant(QString::number(page)) : QVariant();
+            if (!row.where.isEmpty()) return row.where;
+            return row.page > 0 ? QVariant(QString::number(row.page)) : QVariant();
         case Qt::TextAlignmentRole:
             return QVariant(Qt::AlignCenter);
         default:

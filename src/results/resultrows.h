@@ -19,9 +19,17 @@ struct ResultRow {
     // Where the snippet shows the occurrence (UTF-16 units); -1 when not known.
     int matchAt = -1;
     int matchLength = 0;
+    // For a row found beside the pages' text: what column 0 shows and the
+    // exports write instead of `path` (the attachment it lies in named after
+    // it: "report.pdf » appendix.pdf"), and what the Page column shows ("3 ·
+    // comment"). Empty: `path`, and the page number.
+    QString shownPath;
+    QString where;
 
     // The raw text of column 0 or 1.
-    const QString& text(int column) const { return column == 0 ? path : snippet; }
+    const QString& text(int column) const {
+        return column == 0 ? (shownPath.isEmpty() ? path : shownPath) : snippet;
+    }
 };
 
 class ResultRows {
@@ -41,7 +49,7 @@ class ResultRows {
     void append(ResultRow row) { rows_.push_back(std::move(row)); }
     void append(const QString& path, const QString& snippet, int page = 0,
                 const QString& phrase = QString()) {
-        rows_.push_back(ResultRow{path, snippet, false, page, phrase});
+        rows_.push_back(ResultRow{path, snippet, false, page, phrase, -1, 0, {}, {}});
     }
     void append(std::vector<ResultRow>& more);  // moves them over
     void clear() { rows_.clear(); }

@@ -16,7 +16,7 @@ void ResultsList::clear() {
 
 void ResultsList::addRow(const QString& path, const QString& snippet, int page,
                          const QString& phrase, int matchAt, int matchLength) {
-    waiting_.push_back(ResultRow{path, snippet, false, page, phrase, matchAt, matchLength});
+    waiting_.push_back(ResultRow{path, snippet, false, page, phrase, matchAt, matchLength, {}, {}});
 }
 
 void ResultsList::publish() {

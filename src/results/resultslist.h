@@ -28,6 +28,7 @@ class ResultsList : public QAbstractTableModel {
     // Appends an unticked row; it shows at the next `publish`.
     void addRow(const QString& path, const QString& snippet, int page = 0,
                 const QString& phrase = QString(), int matchAt = -1, int matchLength = 0);
+    void addRow(ResultRow row) { waiting_.push_back(std::move(row)); }
     // Shows the rows appended since the last call, in one batch.
     void publish();
 
