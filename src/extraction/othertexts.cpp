@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -102,12 +103,23 @@ void readFields(const QpdfJson& j, std::vector<OtherText>& out) {
     }
 }
 
-void readOutline(const QJsonArray& items, std::vector<OtherText>& out) {
+// The page a bookmark leads to: qpdf's, else that of its destination (an
+// array, or a dictionary's /D, a named destination resolved) by `pages`.
+int destinationPage(const QJsonObject& item, const std::map<QString, int>& pages) {
+    if (const int page = item.value(u"destpageposfrom1").toInt()) return page;
+    QJsonValue dest = item.value(u"dest");
+    if (dest.isObject()) dest = dest.toObject().value(u"/D");
+    const auto it = pages.find(dest.toArray().at(0).toString());
+    return it == pages.end() ? 0 : it->second;
+}
+
+void readOutline(const QJsonArray& items, const std::map<QString, int>& pages,
+                 std::vector<OtherText>& out) {
     for (const QJsonValue& i : items) {
         const QJsonObject item = i.toObject();
-        add(out, TextSource::Bookmarks, item.value(u"destpageposfrom1").toInt(), {},
+        add(out, TextSource::Bookmarks, destinationPage(item, pages), {},
             item.value(u"title").toString());
-        readOutline(item.value(u"kids").toArray(), out);
+        readOutline(item.value(u"kids").toArray(), pages, out);
     }
 }
 
@@ -133,8 +145,13 @@ QpdfTexts parseQpdfJson(const QByteArray& json, TextSources wanted) {
     const QpdfJson j(QJsonDocument::fromJson(json).object());
     if (has(wanted, TextSource::Comments)) readComments(j, r.texts);
     if (has(wanted, TextSource::Forms)) readFields(j, r.texts);
-    if (has(wanted, TextSource::Bookmarks))
-        readOutline(j.top().value(u"outlines").toArray(), r.texts);
+    if (has(wanted, TextSource::Bookmarks)) {
+        std::map<QString, int> pages;
+        for (const QJsonValue& p : j.top().value(u"pages").toArray())
+            pages[p.toObject().value(u"object").toString()] =
+                p.toObject().value(u"pageposfrom1").toInt();
+        readOutline(j.top().value(u"outlines").toArray(), pages, r.texts);
+    }
     if (has(wanted, TextSource::Properties)) {
         readInfo(j, r.texts);
         const QJsonValue meta = j.dict(j.trailer().value(u"/Root")).value(u"/Metadata");
@@ -212,19 +229,22 @@ class Reader {
     bool interrupted = false;
 
     void read(const QString& pdf, const QStringList& chain) {
-        const int depth = static_cast<int>(chain.size());
-        QStringList args{QStringLiteral("--json=2"), QStringLiteral("--json-stream-data=none")};
-        if (has(wanted_, TextSource::Comments)) args << QStringLiteral("--json-key=pages");
-        if (has(wanted_, TextSource::Comments) || has(wanted_, TextSource::Properties) ||
-            has(wanted_, TextSource::Forms))
-            args << QStringLiteral("--json-key=qpdf");
-        if (has(wanted_, TextSource::Forms)) args << QStringLiteral("--json-key=acroform");
-        if (has(wanted_, TextSource::Bookmarks)) args << QStringLiteral("--json-key=outlines");
-        if (has(wanted_, TextSource::Attachments)) args << QStringLiteral("--json-key=attachments");
-        args << pathArgument(pdf);
-        const auto json = answer(args, scratch(u"json", depth), chain);
-        if (!json) return;
-        QpdfTexts found = parseQpdfJson(*json, wanted_);
+        const QString file = scratch(u"json", static_cast<int>(chain.size()));
+        TextSources sets = wanted_;
+        auto json = answer(jsonArguments(sets, pdf), file, chain, false);
+        // qpdf may fail on a form it cannot make out: the rest without it.
+        if (!json && !interrupted && has(sets, TextSource::Forms)) {
+            sets &= ~static_cast<TextSources>(TextSource::Forms);
+            // (qpdf without a key gives them all, the form too.)
+            if (sets != 0) json = answer(jsonArguments(sets, pdf), file, chain, false);
+            if (json || sets == 0) note(OtherNote::Kind::Unread, chain, QStringLiteral("forms"));
+            if (!json) return;
+        }
+        if (!json) {
+            if (!interrupted) note(OtherNote::Kind::Unread, chain);
+            return;
+        }
+        QpdfTexts found = parseQpdfJson(*json, sets);
         if (!found.metadataObject.isEmpty()) readXmp(pdf, found, chain);
         for (OtherText& t : found.texts) {
             t.attachment = chain;
@@ -245,10 +265,28 @@ class Reader {
         out_.notes.push_back(OtherNote{kind, chain, detail});
     }
 
+    // qpdf's JSON of `pdf`, limited to what the sets need.
+    static QStringList jsonArguments(TextSources sets, const QString& pdf) {
+        QStringList args{QStringLiteral("--json=2"), QStringLiteral("--json-stream-data=none")};
+        const bool comments = has(sets, TextSource::Comments);
+        const bool bookmarks = has(sets, TextSource::Bookmarks);
+        // The pages: comments by page, and the page numbers of destinations.
+        if (comments || bookmarks) args << QStringLiteral("--json-key=pages");
+        // The objects: annotations, the document information, values and
+        // destinations given by reference.
+        if (comments || bookmarks || has(sets, TextSource::Properties) ||
+            has(sets, TextSource::Forms))
+            args << QStringLiteral("--json-key=qpdf");
+        if (has(sets, TextSource::Forms)) args << QStringLiteral("--json-key=acroform");
+        if (bookmarks) args << QStringLiteral("--json-key=outlines");
+        if (has(sets, TextSource::Attachments)) args << QStringLiteral("--json-key=attachments");
+        return args << pathArgument(pdf);
+    }
+
     // A child's standard output, read back from `file` (then removed); nothing
-    // when it failed (noted) or was interrupted.
+    // when it failed (noted unless `quiet`) or was interrupted.
     std::optional<QByteArray> answer(const QStringList& args, const QString& file,
-                                     const QStringList& chain) {
+                                     const QStringList& chain, bool noteFailure = true) {
         const ChildResult r = setup_.run(setup_.qpdf, args, file, -1);
         if (r.ended || r.timedOut) {
             interrupted = true;
@@ -257,7 +295,7 @@ class Reader {
             return std::nullopt;
         }
         auto bytes = takeAnswer(r, file, -1, {0, 3});  // 3: done, with warnings
-        if (!bytes) note(OtherNote::Kind::Unread, chain);
+        if (!bytes && noteFailure) note(OtherNote::Kind::Unread, chain);
         return bytes;
     }
 

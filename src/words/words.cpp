@@ -49,10 +49,12 @@ QString otherNoteSuffix(const OtherNote& note) {
             what = QStringLiteral("attachments nested more than 3 deep not searched");
             break;
         case OtherNote::Kind::Unread:
-            what = note.attachment.isEmpty() ? QStringLiteral(
-                                                   "comments, forms, bookmarks or "
-                                                   "properties could not be read")
-                                             : QStringLiteral("attachment could not be read");
+            if (note.detail == u"forms")
+                what = QStringLiteral("form fields could not be read");
+            else if (note.attachment.isEmpty())
+                what = QStringLiteral("comments, forms, bookmarks or properties could not be read");
+            else
+                what = QStringLiteral("attachment could not be read");
             break;
         case OtherNote::Kind::TimedOut:
             what = QStringLiteral("texts beside the pages took too long");

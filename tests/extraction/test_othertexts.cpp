@@ -122,8 +122,9 @@ class OtherTextsTest : public QObject {
                                      << QStringList{QStringLiteral("4 2 applicant [] q-Jane Quill"),
                                                     QStringLiteral("4 2 q-agree [] Yes")}
                                      << QStringList{};
-        // Titles at every level, each with the page it leads to (none: 0).
-        // Catches a tree read one level deep.
+        // Titles at every level, each with the page it leads to, also through
+        // a named destination (as LaTeX writes them). Catches a tree read one
+        // level deep, or named destinations left without their page.
         QTest::newRow("bookmark tree") << all << Maker([](const QString&, const QString& pdf) {
             twoPages(pdf);
             editPdf(pdf, [](PdfEdit& e) {
@@ -147,16 +148,21 @@ class OtherTextsTest : public QObject {
                                      {QStringLiteral("/First"), section},
                                      {QStringLiteral("/Last"), section},
                                      {QStringLiteral("/Count"), 1}}}});
-                e.added.insert(QStringLiteral("obj:") + section,
-                               QJsonObject{{QStringLiteral("value"),
-                                            QJsonObject{{QStringLiteral("/Title"),
-                                                         QStringLiteral("u:q-Section")},
-                                                        {QStringLiteral("/Parent"), chapter}}}});
+                e.added.insert(
+                    QStringLiteral("obj:") + section,
+                    QJsonObject{
+                        {QStringLiteral("value"),
+                         QJsonObject{{QStringLiteral("/Title"), QStringLiteral("u:q-Section")},
+                                     {QStringLiteral("/Dest"), QStringLiteral("/sec")},
+                                     {QStringLiteral("/Parent"), chapter}}}});
                 e.root.insert(QStringLiteral("/Outlines"), outlines);
+                e.root.insert(QStringLiteral("/Dests"),
+                              QJsonObject{{QStringLiteral("/sec"),
+                                           QJsonArray{e.pageRef(0), QStringLiteral("/Fit")}}});
             });
         })
                                        << QStringList{QStringLiteral("8 2  [] q-Chapter one"),
-                                                      QStringLiteral("8 0  [] q-Section")}
+                                                      QStringLiteral("8 1  [] q-Section")}
                                        << QStringList{};
         // The information dictionary and the XMP packet, by name; dates left out.
         // Catches XMP elements named by their rdf: wrappers, or a property lost.
