@@ -123,8 +123,8 @@ class OtherTextsTest : public QObject {
                                                     QStringLiteral("4 2 q-agree [] Yes")}
                                      << QStringList{};
         // Titles at every level, each with the page it leads to, also through
-        // a named destination (as LaTeX writes them). Catches a tree read one
-        // level deep, or named destinations left without their page.
+        // a named destination held in a dictionary (as LaTeX writes them).
+        // Catches a tree read one level deep, or such a bookmark without its page.
         QTest::newRow("bookmark tree") << all << Maker([](const QString&, const QString& pdf) {
             twoPages(pdf);
             editPdf(pdf, [](PdfEdit& e) {
@@ -156,9 +156,10 @@ class OtherTextsTest : public QObject {
                                      {QStringLiteral("/Dest"), QStringLiteral("/sec")},
                                      {QStringLiteral("/Parent"), chapter}}}});
                 e.root.insert(QStringLiteral("/Outlines"), outlines);
+                const QJsonArray page1{e.pageRef(0), QStringLiteral("/Fit")};
                 e.root.insert(QStringLiteral("/Dests"),
                               QJsonObject{{QStringLiteral("/sec"),
-                                           QJsonArray{e.pageRef(0), QStringLiteral("/Fit")}}});
+                                           QJsonObject{{QStringLiteral("/D"), page1}}}});
             });
         })
                                        << QStringList{QStringLiteral("8 2  [] q-Chapter one"),
