@@ -114,7 +114,9 @@ void SearchSession::start(SessionPlan plan) {
     run.workAhead = !plan_.options.promptForPassword;
     run.keptTextsOnDemand = plan_.match && sink_ && sink_->mayStopEarly();
     run.ocr = plan_.ocr;
-    run.sources = plan_.match ? plan_.options.sources : kPageText;
+    // The texts beside the pages too, when asked for: read by the window's
+    // add-time check as well, whose work a search then takes over.
+    run.sources = plan_.options.sources;
     run_ = texts_.beginRun(std::move(run));
     state_ = State::Starting;
     const int serial = ++serial_;
