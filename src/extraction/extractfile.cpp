@@ -10,6 +10,7 @@
 
 #include "extraction/extractor.h"
 #include "extraction/pipeline.h"
+#include "extraction/pipeline_filework.h"
 #include "extraction/pipeline_job.h"
 #include "extraction/readability.h"
 #include "extraction/textcache.h"
@@ -48,58 +49,6 @@ void keepLeftover(const QString& pdf) {
 }
 
 }  // namespace
-
-// The state of one file's extraction between the steps of process().
-class TextPipeline::FileWork {
-  public:
-    FileWork(TextPipeline& owner, Job& job, int slot);
-    // Once the extractor has run: the text file goes, and the copy too unless
-    // it gave no text (then it stays until the next copy replaces it).
-    ~FileWork();
-    FileWork(const FileWork&) = delete;
-    FileWork& operator=(const FileWork&) = delete;
-
-    bool servedFromCache();
-    bool copied();
-    void extract();
-    bool interrupted();
-    bool notWritten();
-    void decideKeeping();
-    bool extractorFailed() const { return !extracted_.exited || extracted_.exitCode != 0; }
-    void classifyFailure();
-    bool textFileMissing();
-    bool scannedPagesUnread();
-    bool unreadable();
-    bool spooled();
-    void readText();
-    void addOtherTexts();
-
-  private:
-    // Runs a child; with `output`, its standard output is written to that file.
-    ChildResult run(const QString& program, const QStringList& args, const QByteArray& input,
-                    const QString& output = {});
-    void store(const CachedText& entry) {
-        setup_.cache->store(*id_, job_.password, entry, job_.reading.cacheTag());
-    }
-
-    TextPipeline& owner_;
-    const Setup& setup_;
-    Job& job_;
-    FileText& out_;
-    const std::optional<FileIdentity> id_;
-    // The worker's folder and its work files: the copy, the text, the decrypted copy.
-    QString folder_, pdf_, txt_, opened_;
-    int limitMs_ = 0;
-    bool ended_ = false;     // a child was ended through the token or with all extractions
-    bool timedOut_ = false;  // a child reached the time limit
-    bool lost_ = false;      // a child's output could not all be written (a full disk)
-    ChildResult extracted_;
-    bool keep_ = false;  // the outcome may go into the text cache
-    bool cleanUp_ = false;
-    bool keepPdf_ = false;
-    bool decrypted_ = false;  // `opened_` holds the decrypted copy
-    bool copy_ = false;       // `pdf_` holds the copy
-};
 
 TextPipeline::FileWork::FileWork(TextPipeline& owner, Job& job, int slot)
     : owner_(owner),
@@ -369,64 +318,6 @@ void TextPipeline::FileWork::readText() {
     }
     out_.outcome = TextOutcome::Text;
     if (keep_) store(CachedText::forText(out_.chunks.utf8(), out_.textFileSize, out_.ocrPages));
-}
-
-// The texts beside the pages, for a file that gave a text (a scan's too: a
-// filled form may be one): from the cache
-// when its entry holds every set asked for, else read from the copy (made
-// and decrypted now for a text that came from the cache) and kept with the
-// sets the entry held before.
-void TextPipeline::FileWork::addOtherTexts() {
-    const bool opened =
-        out_.outcome == TextOutcome::Text || out_.outcome == TextOutcome::Unreadable;
-    if (!beyondPages(job_.sources) || !opened) return;
-    static const QString kReading = QStringLiteral("other texts");
-    const TextSources wanted = job_.sources & ~kPageText;
-    OtherTexts older;
-    if (const auto entry =
-            setup_.cache && id_ ? setup_.cache->find(*id_, job_.password, kReading) : nullptr) {
-        try {
-            older = OtherTexts::fromBytes(QByteArray::fromStdString(entry->chunks().utf8()));
-        } catch (const Error&) {
-            older = OtherTexts();  // damaged: read anew
-        }
-        if ((older.sources & wanted) == wanted) {
-            out_.others = std::make_shared<const OtherTexts>(std::move(older));
-            return;
-        }
-    }
-    if (!copy_) {
-        const TextOutcome text = out_.outcome;
-        const bool gotCopy = copied();
-        out_.outcome = text;
-        if (!gotCopy) return;
-        cleanUp_ = true;
-        if (!job_.password.isEmpty() && !setup_.qpdfPath.isEmpty()) {
-            const ChildResult r =
-                run(setup_.qpdfPath, decryptArguments(pdf_), passwordInput(job_.password), opened_);
-            decrypted_ = r.exited && (r.exitCode == 0 || r.exitCode == 3) && !r.outputLost;
-        }
-    }
-    OtherTextsSetup how;
-    how.qpdf = setup_.qpdfPath;
-    how.extractor = setup_.extractorPath;
-    how.folder = folder_;
-    how.run = [this](const QString& program, const QStringList& args, const QString& output,
-                     std::int64_t cap) {
-        const ChildResult r = runChild(program, args, job_.token, {}, limitMs_, output, {}, cap);
-        ended_ = ended_ || r.ended;
-        return r;
-    };
-    bool interrupted = false;
-    OtherTexts read = readOtherTexts(decrypted_ ? opened_ : pdf_, wanted, how, interrupted);
-    if (ended_) out_.outcome = TextOutcome::Ended;
-    read.mergeFrom(older);
-    // Read whole from a file that stayed as it was: kept, with the sets kept before.
-    if (!interrupted && setup_.cache && id_ && FileIdentity::of(job_.path) == id_) {
-        const std::string bytes = read.toBytes().toStdString();
-        setup_.cache->store(*id_, job_.password, CachedText::forText(bytes, -1), kReading);
-    }
-    out_.others = std::make_shared<const OtherTexts>(std::move(read));
 }
 
 // One file, on worker `slot`: each step either settles the outcome (and the
