@@ -4,7 +4,6 @@
 // the attachment, and the "Done." report naming what was not searched.
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QJsonArray>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -21,12 +20,13 @@
 
 namespace qm {
 
+using namespace Qt::StringLiterals;
+
 class WindowAllTextTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString d(const QString& name) const { return dir_.path() + u'/' + name; }
-    QString ini() const { return d(QStringLiteral("settings.ini")); }
+    QString ini() const { return dir_.path() + u"/settings.ini"_s; }
 
   private Q_SLOTS:
     // Catches the box not kept, not restored, or its words cut short.
@@ -39,8 +39,8 @@ class WindowAllTextTest : public QObject {
             QVERIFY(!box->isChecked());
             box->click();
         }
-        QCOMPARE(QSettings(ini(), QSettings::IniFormat).value(QStringLiteral("Quillmark/AllText")),
-                 QVariant(QStringLiteral("True")));
+        QCOMPARE(QSettings(ini(), QSettings::IniFormat).value(u"Quillmark/AllText"_s),
+                 QVariant(u"True"_s));
         Form1::Config loaded;  // with Form_Load, which restores the options
         loaded.endProgram = [] {};
         QVERIFY(test::TestWindow(ini(), loaded).form->Check4->isChecked());
@@ -51,19 +51,7 @@ class WindowAllTextTest : public QObject {
     void aSearchShowsWhereEachRowWasFound() {
         if (findExtractor().isEmpty() || findQpdf().isEmpty())
             QSKIP("poppler-utils or qpdf missing");
-        const QString report = d(QStringLiteral("report.pdf"));
-        test::makeTextPdf(report, {QStringLiteral("kiwi one"), QStringLiteral("two")},
-                          QStringLiteral("kiwi title"));
-        test::editPdf(report, [](test::PdfEdit& e) {
-            e.pages[1].insert(QStringLiteral("/Annots"),
-                              QJsonArray{test::annotation(QStringLiteral("/Text"),
-                                                          QStringLiteral("kiwi comment"))});
-        });
-        test::makeTextPdf(d(QStringLiteral("appendix.pdf")),
-                          {QStringLiteral("a"), QStringLiteral("kiwi b")});
-        test::attachFile(report, d(QStringLiteral("appendix.pdf")));
-        test::writeBytes(d(QStringLiteral("logo.png")), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10));
-        test::attachFile(report, d(QStringLiteral("logo.png")), {}, QStringLiteral("image/png"));
+        const QString report = test::makeReviewCopy(dir_.path());
 
         test::TestWindow w(ini());
         Form1& form = *w.form;
@@ -71,7 +59,7 @@ class WindowAllTextTest : public QObject {
         w.dialogs.openAnswers.push_back({report});
         form.PushButton1->click();
         QVERIFY(test::checkToEnd(form));
-        form.Text1->setText(QStringLiteral("kiwi"));
+        form.Text1->setText(u"kiwi"_s);
         const auto shown = [&] {
             QStringList rows;
             const QAbstractItemModel* m = form.ListView2->model();
@@ -82,19 +70,18 @@ class WindowAllTextTest : public QObject {
             return rows;
         };
         QVERIFY(test::searchToEnd(form));
-        QCOMPARE(shown(), QStringList{QStringLiteral("report.pdf|1|1")});
-        QCOMPARE(w.boxes.messageTexts().last(), QStringLiteral("Done."));
+        QCOMPARE(shown(), QStringList{u"report.pdf|1|1"_s});
+        QCOMPARE(w.boxes.messageTexts().last(), u"Done."_s);
 
         form.Check4->setChecked(true);
         QVERIFY(test::searchToEnd(form));
-        QCOMPARE(
-            shown(),
-            (QStringList{QStringLiteral("report.pdf|1|1"),
-                         QStringLiteral("report.pdf|2 \u00b7 comment|2"),
-                         QStringLiteral("report.pdf|\u2014 \u00b7 title|0"),
-                         QStringLiteral("report.pdf \u00bb appendix.pdf|appendix.pdf p. 2|0")}));
+        QCOMPARE(shown(), (QStringList{u"report.pdf|1|1"_s, u"report.pdf|2 \u00b7 comment|2"_s,
+                                       u"report.pdf|2 \u00b7 field fruit|2"_s,
+                                       u"report.pdf|\u2014 \u00b7 title|0"_s,
+                                       u"report.pdf \u00bb appendix.pdf|appendix.pdf p. 2|0"_s,
+                                       u"report.pdf \u00bb data.xml|data.xml|0"_s}));
         QVERIFY(w.boxes.messageTexts().last().endsWith(
-            QStringLiteral("report.pdf  - attachment not searched: image/png (logo.png)")));
+            u"report.pdf  - attachment not searched: image/png (logo.png)"_s));
     }
 };
 

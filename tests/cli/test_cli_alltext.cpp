@@ -15,6 +15,8 @@
 
 namespace qm {
 
+using namespace Qt::StringLiterals;
+
 using namespace test;
 
 class CliAllTextTest : public QObject {
@@ -27,13 +29,13 @@ class CliAllTextTest : public QObject {
     CliOutcome run(const QStringList& args) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TEMP"), d(QStringLiteral("work")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), d(QStringLiteral("xdg")));
-        env.insert(QStringLiteral("QM_EXTRACTOR"), d(QStringLiteral("pdftotext.sh")));
-        env.insert(QStringLiteral("QM_QPDF"), d(QStringLiteral("qpdf.sh")));
+        env.insert(u"TEMP"_s, d(u"work"_s));
+        env.insert(u"XDG_CACHE_HOME"_s, d(u"xdg"_s));
+        env.insert(u"QM_EXTRACTOR"_s, d(u"pdftotext.sh"_s));
+        env.insert(u"QM_QPDF"_s, d(u"qpdf.sh"_s));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir_.path());
-        p.start(cliProgram(), QStringList{QStringLiteral("--no-progress")} + args);
+        p.start(cliProgram(), QStringList{u"--no-progress"_s} + args);
         return finishCli(p);
     }
     int calls() const {
@@ -43,50 +45,22 @@ class CliAllTextTest : public QObject {
 
   private Q_SLOTS:
     void initTestCase() {
-        QDir().mkpath(d(QStringLiteral("work")));
-        log_ = d(QStringLiteral("calls.log"));
+        QDir().mkpath(d(u"work"_s));
+        log_ = d(u"calls.log"_s);
         // Both programs log each call, then run the real one.
         for (const auto& [name, real] :
              {std::pair{"pdftotext.sh", findExtractor()}, std::pair{"qpdf.sh", findQpdf()}})
             writeScript(dir_.path(), QString::fromLatin1(name),
-                        QStringLiteral("echo x >> '%1'\nexec '%2' \"$@\"").arg(log_, real));
-        // report.pdf: "kiwi" on page 1, in a comment on page 2, in a field,
-        // a bookmark, its title, an attached PDF's page 2 and an attached XML.
-        const QString report = d(QStringLiteral("report.pdf"));
-        makeTextPdf(report, {QStringLiteral("kiwi one"), QStringLiteral("two")},
-                    QStringLiteral("kiwi title"));
-        editPdf(report, [](PdfEdit& e) {
-            const QString field = e.add({{QStringLiteral("/Type"), QStringLiteral("/Annot")},
-                                         {QStringLiteral("/Subtype"), QStringLiteral("/Widget")},
-                                         {QStringLiteral("/FT"), QStringLiteral("/Tx")},
-                                         {QStringLiteral("/T"), QStringLiteral("u:fruit")},
-                                         {QStringLiteral("/V"), QStringLiteral("u:kiwi field")},
-                                         {QStringLiteral("/Rect"), QJsonArray{0, 0, 9, 9}}});
-            e.pages[1].insert(QStringLiteral("/Annots"),
-                              QJsonArray{e.add(annotation(QStringLiteral("/Text"),
-                                                          QStringLiteral("kiwi comment"))),
-                                         field});
-            e.root.insert(QStringLiteral("/AcroForm"),
-                          QJsonObject{{QStringLiteral("/Fields"), QJsonArray{field}}});
-        });
-        makeTextPdf(d(QStringLiteral("appendix.pdf")),
-                    {QStringLiteral("a"), QStringLiteral("kiwi b")});
-        attachFile(report, d(QStringLiteral("appendix.pdf")));
-        writeBytes(d(QStringLiteral("data.xml")), "<kiwi/>");
-        attachFile(report, d(QStringLiteral("data.xml")));
-        writeBytes(d(QStringLiteral("logo.png")), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10));
-        attachFile(report, d(QStringLiteral("logo.png")), {}, QStringLiteral("image/png"));
+                        u"echo x >> '%1'\nexec '%2' \"$@\""_s.arg(log_, real));
+        makeReviewCopy(dir_.path());
         // locked.pdf: a comment in a file that needs a password.
-        const QString plain = d(QStringLiteral("plain.pdf"));
-        makeTextPdf(plain, {QStringLiteral("one")});
+        const QString plain = d(u"plain.pdf"_s);
+        makeTextPdf(plain, {u"one"_s});
         editPdf(plain, [](PdfEdit& e) {
-            e.pages[0].insert(
-                QStringLiteral("/Annots"),
-                QJsonArray{annotation(QStringLiteral("/Text"), QStringLiteral("kiwi locked"))});
+            e.pages[0][u"/Annots"_s] = QJsonArray{annotation(u"/Text"_s, u"kiwi locked"_s)};
         });
-        QVERIFY(encryptPdf(plain, d(QStringLiteral("locked.pdf")), QStringLiteral("pw"),
-                           QStringLiteral("own")));
-        writeBytes(d(QStringLiteral("pw.txt")), "pw\n");
+        QVERIFY(encryptPdf(plain, d(u"locked.pdf"_s), u"pw"_s, u"own"_s));
+        writeBytes(d(u"pw.txt"_s), "pw\n");
     }
 
     // Each source in both forms of row; without the option, the rows of
@@ -95,10 +69,9 @@ class CliAllTextTest : public QObject {
     void rows_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("out");
-        const QString r = QStringLiteral("report.pdf");
+        const QString r = u"report.pdf"_s;
         QTest::newRow("json")
-            << QStringList{QStringLiteral("--all-text"), QStringLiteral("--json"),
-                           QStringLiteral("kiwi"), r}
+            << QStringList{u"--all-text"_s, u"--json"_s, u"kiwi"_s, r}
             << QStringList{
                    QStringLiteral(
                        R"({"path":"report.pdf","page":1,"source":"pages","phrase":"kiwi","snippet":"kiwi one\u000a\u000a\u000ctwo\u000a\u000a\u000c..."})"),
@@ -113,21 +86,18 @@ class CliAllTextTest : public QObject {
                    QStringLiteral(
                        R"({"path":"report.pdf","page":null,"source":"attachments","attachment":"data.xml","phrase":"kiwi","snippet":"<kiwi/>..."})")};
         QTest::newRow("page numbers")
-            << QStringList{QStringLiteral("--text-from=comments,properties,attachments"),
-                           QStringLiteral("-n"), QStringLiteral("kiwi"), r}
-            << QStringList{QStringLiteral("report.pdf\t2\tkiwi comment..."),
-                           QStringLiteral("report.pdf\t-\tkiwi title..."),
-                           QStringLiteral("report.pdf » appendix.pdf\t2\ta   kiwi b   ..."),
-                           QStringLiteral("report.pdf » data.xml\t-\t<kiwi/>...")};
+            << QStringList{u"--text-from=comments,properties,attachments"_s, u"-n"_s, u"kiwi"_s, r}
+            << QStringList{u"report.pdf\t2\tkiwi comment..."_s, u"report.pdf\t-\tkiwi title..."_s,
+                           u"report.pdf » appendix.pdf\t2\ta   kiwi b   ..."_s,
+                           u"report.pdf » data.xml\t-\t<kiwi/>..."_s};
         QTest::newRow("default")
-            << QStringList{QStringLiteral("--json"), QStringLiteral("kiwi"), r}
+            << QStringList{u"--json"_s, u"kiwi"_s, r}
             << QStringList{QStringLiteral(
                    R"({"path":"report.pdf","page":1,"phrase":"kiwi","snippet":"kiwi one\u000a\u000a\u000ctwo\u000a\u000a\u000c..."})")};
         QTest::newRow("protected")
-            << QStringList{QStringLiteral("--text-from=comments"),
-                           QStringLiteral("--password-file=pw.txt"), QStringLiteral("-n"),
-                           QStringLiteral("kiwi"), QStringLiteral("locked.pdf")}
-            << QStringList{QStringLiteral("locked.pdf\t1\tkiwi locked...")};
+            << QStringList{u"--text-from=comments"_s, u"--password-file=pw.txt"_s, u"-n"_s,
+                           u"kiwi"_s, u"locked.pdf"_s}
+            << QStringList{u"locked.pdf\t1\tkiwi locked..."_s};
     }
     void rows() {
         QFETCH(QStringList, args);
@@ -139,8 +109,7 @@ class CliAllTextTest : public QObject {
     // An attachment neither PDF nor text is named on standard error, the
     // search goes on. Catches a note lost between the engine and the report.
     void notes() {
-        const CliOutcome o = run({QStringLiteral("--all-text"), QStringLiteral("-c"),
-                                  QStringLiteral("kiwi"), QStringLiteral("report.pdf")});
+        const CliOutcome o = run({u"--all-text"_s, u"-c"_s, u"kiwi"_s, u"report.pdf"_s});
         QCOMPARE(o.status, 0);
         QVERIFY2(o.err.contains("report.pdf  - attachment not searched: image/png (logo.png)"),
                  o.err);
@@ -153,14 +122,13 @@ class CliAllTextTest : public QObject {
         const auto search = [this](const QString& from) {
             const int before = calls();
             const CliOutcome o =
-                run({QStringLiteral("--cache"), QStringLiteral("--text-from=") + from,
-                     QStringLiteral("kiwi"), QStringLiteral("report.pdf")});
+                run({u"--cache"_s, u"--text-from="_s + from, u"kiwi"_s, u"report.pdf"_s});
             return o.status == 0 ? calls() - before : -1;
         };
-        QVERIFY(search(QStringLiteral("pages,comments")) > 0);
-        QCOMPARE(search(QStringLiteral("pages,comments")), 0);
-        QVERIFY(search(QStringLiteral("pages,comments,forms,attachments")) > 0);
-        QCOMPARE(search(QStringLiteral("forms,attachments,comments")), 0);
+        QVERIFY(search(u"pages,comments"_s) > 0);
+        QCOMPARE(search(u"pages,comments"_s), 0);
+        QVERIFY(search(u"pages,comments,forms,attachments"_s) > 0);
+        QCOMPARE(search(u"forms,attachments,comments"_s), 0);
     }
 };
 

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
+#include "support/pdfmaker.h"
+
 namespace qm::test {
 
 namespace {
@@ -29,8 +31,12 @@ void replaceWith(const QString& pdf, const QString& made) {
 
 QString PdfEdit::add(const QJsonObject& value) {
     const QString ref = QStringLiteral("%1 0 R").arg(next++);
-    added.insert(QStringLiteral("obj:") + ref, QJsonObject{{QStringLiteral("value"), value}});
+    set(ref, value);
     return ref;
+}
+
+void PdfEdit::set(const QString& ref, const QJsonObject& value) {
+    added.insert(QStringLiteral("obj:") + ref, QJsonObject{{QStringLiteral("value"), value}});
 }
 
 QString PdfEdit::addStream(const QByteArray& data, const QJsonObject& dict) {
@@ -63,20 +69,16 @@ void editPdf(const QString& pdf, const std::function<void(PdfEdit&)>& edit) {
     e.root = value(e.rootRef);
     e.info = value(e.infoRef);
     edit(e);
-    QJsonObject all = e.added;
-    const auto put = [&all](const QString& ref, const QJsonObject& v) {
-        if (!ref.isEmpty())
-            all.insert(QStringLiteral("obj:") + ref, QJsonObject{{QStringLiteral("value"), v}});
-    };
-    for (std::size_t i = 0; i < e.pages.size(); ++i) put(e.pageRefs.at(int(i)), e.pages[i]);
-    put(e.rootRef, e.root);
-    put(e.infoRef, e.info);
-    QJsonObject header = q.at(0).toObject();
+    for (std::size_t i = 0; i < e.pages.size(); ++i) e.set(e.pageRefs.at(int(i)), e.pages[i]);
+    e.set(e.rootRef, e.root);
+    if (!e.infoRef.isEmpty()) e.set(e.infoRef, e.info);
+    const QJsonObject header = q.at(0).toObject();
     QTemporaryDir dir;
     const QString json = dir.filePath(QStringLiteral("edit.json"));
     QFile f(json);
     if (!f.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot write the edit");
-    f.write(QJsonDocument(QJsonObject{{QStringLiteral("qpdf"), QJsonArray{header, all}}}).toJson());
+    f.write(
+        QJsonDocument(QJsonObject{{QStringLiteral("qpdf"), QJsonArray{header, e.added}}}).toJson());
     f.close();
     const QString made = dir.filePath(QStringLiteral("made.pdf"));
     qpdf({pdf, QStringLiteral("--update-from-json=") + json, made});
@@ -96,11 +98,39 @@ void attachFile(const QString& pdf, const QString& file, const QString& name,
     replaceWith(pdf, made);
 }
 
+QJsonObject obj(const char* json, const QStringList& args) {
+    QString text = QString::fromUtf8(json);
+    for (const QString& a : args) text = text.arg(a);
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
 QJsonObject annotation(const QString& subtype, const QString& contents) {
-    return QJsonObject{{QStringLiteral("/Type"), QStringLiteral("/Annot")},
-                       {QStringLiteral("/Subtype"), subtype},
-                       {QStringLiteral("/Rect"), QJsonArray{10, 10, 40, 40}},
-                       {QStringLiteral("/Contents"), QStringLiteral("u:") + contents}};
+    return obj(R"({"/Type": "/Annot", "/Subtype": "%1", "/Rect": [10, 10, 40, 40],
+                   "/Contents": "u:%2"})",
+               {subtype, contents});
+}
+
+QString makeReviewCopy(const QString& folder) {
+    const QString report = folder + QStringLiteral("/report.pdf");
+    makeTextPdf(report, {QStringLiteral("kiwi one"), QStringLiteral("two")},
+                QStringLiteral("kiwi title"));
+    editPdf(report, [](PdfEdit& e) {
+        const QString field = e.add(obj(R"({"/Type": "/Annot", "/Subtype": "/Widget", "/FT": "/Tx",
+            "/T": "u:fruit", "/V": "u:kiwi field", "/Rect": [0, 0, 9, 9]})"));
+        const QString note =
+            e.add(annotation(QStringLiteral("/Text"), QStringLiteral("kiwi comment")));
+        e.pages[1][QStringLiteral("/Annots")] = QJsonArray{note, field};
+        e.root[QStringLiteral("/AcroForm")] =
+            QJsonObject{{QStringLiteral("/Fields"), QJsonArray{field}}};
+    });
+    makeTextPdf(folder + QStringLiteral("/appendix.pdf"),
+                {QStringLiteral("a"), QStringLiteral("kiwi b")});
+    writeBytes(folder + QStringLiteral("/data.xml"), "<kiwi/>");
+    writeBytes(folder + QStringLiteral("/logo.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10));
+    attachFile(report, folder + QStringLiteral("/appendix.pdf"));
+    attachFile(report, folder + QStringLiteral("/data.xml"));
+    attachFile(report, folder + QStringLiteral("/logo.png"), {}, QStringLiteral("image/png"));
+    return report;
 }
 
 }  // namespace qm::test

@@ -4,28 +4,28 @@
 // (--add-attachment). Needs a QGuiApplication (offscreen is fine).
 
 #include <QJsonObject>
-#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace qm::test {
 
-// The objects of a PDF to edit: its pages' dictionaries (in order), its
-// catalogue and its information dictionary; add() makes a new object and
-// returns its reference.
+// The objects of a PDF to edit (qpdf's JSON): its pages' dictionaries in
+// order, its catalogue and its information dictionary; add() makes a new
+// object and returns its reference, set() gives one its value.
 struct PdfEdit {
     std::vector<QJsonObject> pages;
     QJsonObject root, info;
-    QString pageRef(int i) const { return pageRefs.at(i); }
-    QString add(const QJsonObject& value);
-    // A stream object with `data` and the dictionary `dict`.
-    QString addStream(const QByteArray& data, const QJsonObject& dict);
-
     QStringList pageRefs;
     QString rootRef, infoRef;
     int next = 0;
     QJsonObject added;
+
+    QString add(const QJsonObject& value = {});
+    void set(const QString& ref, const QJsonObject& value);
+    // A stream object with `data` and the dictionary `dict`.
+    QString addStream(const QByteArray& data, const QJsonObject& dict);
 };
 
 // Rewrites `pdf` in place after `edit` changed its objects. Throws std::runtime_error.
@@ -35,7 +35,14 @@ void editPdf(const QString& pdf, const std::function<void(PdfEdit&)>& edit);
 void attachFile(const QString& pdf, const QString& file, const QString& name = {},
                 const QString& mimeType = {});
 
+// A JSON object written as text, "%1".."%n" replaced by `args` first.
+QJsonObject obj(const char* json, const QStringList& args = {});
 // An annotation of `subtype` ("/Text", "/FreeText", ...) with `contents`.
 QJsonObject annotation(const QString& subtype, const QString& contents);
+
+// `folder`/report.pdf, "kiwi" in every kind of text: on page 1 (of 2), in a
+// comment and a field ("fruit") on page 2, its title, page 2 of an attached
+// appendix.pdf and an attached data.xml; and an attached logo.png (image/png).
+QString makeReviewCopy(const QString& folder);
 
 }  // namespace qm::test
