@@ -96,9 +96,9 @@ class Form1 : public QWidget {
     QCheckBox* Check1 = nullptr;          // password prompt
     QCheckBox* Check2 = nullptr;          // "Match across line breaks"
     QCheckBox* Check3 = nullptr;          // "Read scanned pages (OCR)"
-    QCheckBox* Check4 = nullptr;  // "Also search comments, forms, bookmarks and attachments"
-    QLineEdit* Text1 = nullptr;   // the single phrase
-    QComboBox* Combo1 = nullptr;  // the find sets
+    QCheckBox* Check4 = nullptr;          // "Also search comments, forms, ..."
+    QLineEdit* Text1 = nullptr;           // the single phrase
+    QComboBox* Combo1 = nullptr;          // the find sets
     QProgressBar* ProgressBar1 = nullptr;
 
     // --- models and window-owned state ---

@@ -1,7 +1,7 @@
 // JSON: one object a line; a row's path, page (and with --ocr whether OCR
 // read it), phrase and snippet, a file's path and count (-c), or the path of
 // a file with matches (-l). A path that is not UTF-8 comes with its bytes
-// ("path_bytes").
+// ("path_bytes"). With texts beside the pages, a row says where it was found.
 #include "cli/printer.h"
 #include "extraction/othertexts.h"
 

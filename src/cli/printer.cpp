@@ -1,11 +1,10 @@
 #include "cli/printer.h"
 
-#include "extraction/othertexts.h"
-
 #include <cerrno>
 #include <cstdio>
 
 #include "cli/console.h"
+#include "extraction/othertexts.h"
 #include "text/display.h"
 #include "text/names.h"
 
