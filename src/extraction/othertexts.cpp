@@ -326,8 +326,8 @@ class Reader {
             deepNoted_ = true;
             return;
         }
-        if (++count_ > kMaxAttachments) {
-            if (count_ == kMaxAttachments + 1) note(OtherNote::Kind::TooMany, {});
+        if (++count_ > setup_.maxAttachments) {
+            if (count_ == setup_.maxAttachments + 1) note(OtherNote::Kind::TooMany, {});
             return;
         }
         const int depth = static_cast<int>(chain.size());

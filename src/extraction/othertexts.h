@@ -93,6 +93,7 @@ struct OtherTextsSetup {
                               const QString& output, std::int64_t cap)>
         run;
     std::int64_t maxAttachmentBytes = kMaxAttachmentBytes;
+    int maxAttachments = kMaxAttachments;
 };
 
 // The other texts of `pdf` (a file that opens without a password) of the

@@ -68,48 +68,54 @@ class OtherTextsTest : public QObject {
     void read_data() {
         QTest::addColumn<int>("wanted");
         QTest::addColumn<qint64>("cap");  // bytes an attachment may unpack to
+        QTest::addColumn<int>("most");    // attachments a file may have
         QTest::addColumn<Maker>("make");
         QTest::addColumn<QStringList>("rows");  // rows whose text holds "q-"
         QTest::addColumn<QStringList>("notes");
         const int all = kEveryText;
         const qint64 cap = kMaxAttachmentBytes;
+        const int most = kMaxAttachments;
         // A note's contents, a free-text box: comments on their pages; the
         // pop-up of the note adds nothing. Catches annotations read from the
         // wrong page, pop-ups counted twice, or widgets taken for comments.
-        QTest::newRow("comments") << all << cap << Maker([](const QString&, const QString& pdf) {
-            twoPages(pdf, [](PdfEdit& e) {
-                const QString popup = e.add(
-                    obj(R"({"/Type": "/Annot", "/Subtype": "/Popup", "/Rect": [0, 0, 9, 9]})"));
-                QJsonObject note = annotation(u"/Text"_s, u"q-zebra note"_s);
-                note[u"/Popup"_s] = popup;
-                e.pages[1][u"/Annots"_s] = QJsonArray{e.add(note), popup};
-                e.pages[0][u"/Annots"_s] =
-                    QJsonArray{annotation(u"/FreeText"_s, u"q-giraffe box"_s)};
-            });
-        }) << QStringList{u"2 1  [] q-giraffe box"_s, u"2 2  [] q-zebra note"_s}
-                                  << QStringList{};
+        QTest::newRow("comments")
+            << all << cap << most << Maker([](const QString&, const QString& pdf) {
+                   twoPages(pdf, [](PdfEdit& e) {
+                       const QString popup = e.add(obj(
+                           R"({"/Type": "/Annot", "/Subtype": "/Popup", "/Rect": [0, 0, 9, 9]})"));
+                       QJsonObject note = annotation(u"/Text"_s, u"q-zebra note"_s);
+                       note[u"/Popup"_s] = popup;
+                       e.pages[1][u"/Annots"_s] = QJsonArray{e.add(note), popup};
+                       e.pages[0][u"/Annots"_s] =
+                           QJsonArray{annotation(u"/FreeText"_s, u"q-giraffe box"_s)};
+                   });
+               })
+            << QStringList{u"2 1  [] q-giraffe box"_s, u"2 2  [] q-zebra note"_s} << QStringList{};
         // A filled text field and a ticked box give their values under their
         // names; an unticked box ("Off") gives none. Catches values lost in
         // their encoding (a text string, a name) or boxes that never say no.
-        QTest::newRow("form fields") << all << cap << Maker([](const QString&, const QString& pdf) {
-            twoPages(pdf, [](PdfEdit& e) {
-                const char* field = R"({"/Type": "/Annot", "/Subtype": "/Widget", "/FT": "%1",
+        QTest::newRow("form fields")
+            << all << cap << most << Maker([](const QString&, const QString& pdf) {
+                   twoPages(pdf, [](PdfEdit& e) {
+                       const char* field =
+                           R"({"/Type": "/Annot", "/Subtype": "/Widget", "/FT": "%1",
                     "/T": "u:%2", "/V": "%3", "/Rect": [0, 0, 9, 9], "/P": "%4"})";
-                const QJsonArray fields{
-                    e.add(
-                        obj(field, {u"/Tx"_s, u"applicant"_s, u"u:q-Jane Quill"_s, e.pageRefs[1]})),
-                    e.add(obj(field, {u"/Btn"_s, u"q-agree"_s, u"/Yes"_s, e.pageRefs[1]})),
-                    e.add(obj(field, {u"/Btn"_s, u"q-refuse"_s, u"/Off"_s, e.pageRefs[1]}))};
-                e.pages[1][u"/Annots"_s] = fields;
-                e.root[u"/AcroForm"_s] = QJsonObject{{u"/Fields"_s, fields}};
-            });
-        }) << QStringList{u"4 2 applicant [] q-Jane Quill"_s, u"4 2 q-agree [] Yes"_s}
-                                     << QStringList{};
+                       const QJsonArray fields{
+                           e.add(obj(field, {u"/Tx"_s, u"applicant"_s, u"u:q-Jane Quill"_s,
+                                             e.pageRefs[1]})),
+                           e.add(obj(field, {u"/Btn"_s, u"q-agree"_s, u"/Yes"_s, e.pageRefs[1]})),
+                           e.add(obj(field, {u"/Btn"_s, u"q-refuse"_s, u"/Off"_s, e.pageRefs[1]}))};
+                       e.pages[1][u"/Annots"_s] = fields;
+                       e.root[u"/AcroForm"_s] = QJsonObject{{u"/Fields"_s, fields}};
+                   });
+               })
+            << QStringList{u"4 2 applicant [] q-Jane Quill"_s, u"4 2 q-agree [] Yes"_s}
+            << QStringList{};
         // Titles at every level, each with the page it leads to, also through
         // a named destination held in a dictionary (as LaTeX writes them).
         // Catches a tree read one level deep, or such a bookmark without its page.
         QTest::newRow("bookmark tree")
-            << all << cap << Maker([](const QString&, const QString& pdf) {
+            << all << cap << most << Maker([](const QString&, const QString& pdf) {
                    twoPages(pdf, [](PdfEdit& e) {
                        const QString outlines = e.add(), chapter = e.add(), section = e.add();
                        e.set(outlines,
@@ -129,7 +135,7 @@ class OtherTextsTest : public QObject {
         // The information dictionary and the XMP packet, by name; dates left out.
         // Catches XMP elements named by their rdf: wrappers, or a property lost.
         QTest::newRow("properties and XMP")
-            << all << cap << Maker([](const QString&, const QString& pdf) {
+            << all << cap << most << Maker([](const QString&, const QString& pdf) {
                    twoPages(pdf, [](PdfEdit& e) {
                        e.info[u"/Keywords"_s] = u"u:q-kw1, q-kw2"_s;
                        e.info[u"/Title"_s] = u"u:q-okapi"_s;
@@ -155,7 +161,7 @@ class OtherTextsTest : public QObject {
         // attached to it as text, inside both. Catches attachments read one
         // level only, or text attachments left out.
         QTest::newRow("attached PDF with its own attachment")
-            << all << cap << Maker([](const QString& dir, const QString& pdf) {
+            << all << cap << most << Maker([](const QString& dir, const QString& pdf) {
                    const QString inner = dir + u"/appendix.pdf"_s, xml = dir + u"/invoice.xml"_s;
                    makeTextPdf(inner, {u"q-appendix page"_s, u"q-second"_s});
                    writeBytes(xml, "<invoice>q-total 12</invoice>");
@@ -168,7 +174,7 @@ class OtherTextsTest : public QObject {
             << QStringList{};
         // Neither PDF nor text: named by its type, not searched.
         QTest::newRow("image attachment")
-            << all << cap << Maker([](const QString& dir, const QString& pdf) {
+            << all << cap << most << Maker([](const QString& dir, const QString& pdf) {
                    writeBytes(dir + u"/logo.png"_s, QByteArray("\x89PNG\r\n\x1a\n\0\0q-", 13));
                    twoPages(pdf);
                    attachFile(pdf, dir + u"/logo.png"_s, {}, u"image/png"_s);
@@ -177,16 +183,28 @@ class OtherTextsTest : public QObject {
         // An attachment unpacked past the bound is noted, not searched.
         // Catches a hostile attachment unpacked whole.
         QTest::newRow("over-size attachment")
-            << all << qint64(1000) << Maker([](const QString& dir, const QString& pdf) {
+            << all << qint64(1000) << most << Maker([](const QString& dir, const QString& pdf) {
                    writeBytes(dir + u"/big.txt"_s, "q-" + QByteArray(4096, 'x'));
                    twoPages(pdf);
                    attachFile(pdf, dir + u"/big.txt"_s);
                })
             << QStringList{} << QStringList{u"1 [big.txt] "_s};
+        // Attachments past the most a file may have are not read, noted once.
+        // Catches a file of countless attachments read to its end.
+        QTest::newRow("too many attachments")
+            << all << cap << 2 << Maker([](const QString& dir, const QString& pdf) {
+                   twoPages(pdf);
+                   for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
+                       writeBytes(dir + u'/' + QLatin1String(name), "q-" + QByteArray(name));
+                       attachFile(pdf, dir + u'/' + QLatin1String(name));
+                   }
+               })
+            << QStringList{u"1 0  [a.txt] q-a.txt"_s, u"1 0  [b.txt] q-b.txt"_s}
+            << QStringList{u"2 [] "_s};
         // A file attached inside itself over and over ends at the depth limit,
         // noted once. Catches a loop followed without end.
         QTest::newRow("attachment loop")
-            << all << cap
+            << all << cap << most
             << Maker([](const QString& dir, const QString& pdf) { nest(dir, pdf, 5); })
             << QStringList{u"1 -1  [nested.pdf] q-level"_s,
                            u"1 -1  [nested.pdf>nested.pdf] q-level"_s,
@@ -194,20 +212,21 @@ class OtherTextsTest : public QObject {
             << QStringList{u"3 [nested.pdf>nested.pdf>nested.pdf>nested.pdf] "_s};
         // Only the sets asked for are read: the pages alone read nothing.
         QTest::newRow("pages only")
-            << int(kPageText) << cap
+            << int(kPageText) << cap << most
             << Maker([](const QString& dir, const QString& pdf) { nest(dir, pdf, 1); })
             << QStringList{} << QStringList{};
     }
     void read() {
         QFETCH(int, wanted);
         QFETCH(qint64, cap);
+        QFETCH(int, most);
         QFETCH(Maker, make);
         QFETCH(QStringList, rows);
         QFETCH(QStringList, notes);
         const QString dir = dir_.path() + u'/' + QString::fromLatin1(QTest::currentDataTag());
         QDir().mkpath(dir + u"/work"_s);
         make(dir, dir + u"/file.pdf"_s);
-        OtherTextsSetup s{findQpdf(), findExtractor(), dir + u"/work"_s, {}, cap};
+        OtherTextsSetup s{findQpdf(), findExtractor(), dir + u"/work"_s, {}, cap, most};
         s.run = [this](const QString& program, const QStringList& args, const QString& out,
                        std::int64_t cap) {
             return runChild(program, args, token_, {}, 60000, out, {}, cap);
