@@ -213,11 +213,16 @@ void Form1::buildControls() {
         QStringLiteral("Prompt for password because PDF files are password protected"), Frame3);
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setFont(designedFont(9));
-    place(Check1, 240, 300, 6015, 255);
+    place(Check1, 240, 230, 6015, 255);
     Check3 = new QCheckBox(QStringLiteral("Read scanned pages (OCR)"), Frame3);
     Check3->setObjectName(QStringLiteral("Check3"));
     Check3->setFont(designedFont(9));
-    place(Check3, 240, 630, 6015, 255);
+    place(Check3, 240, 495, 6015, 255);
+    Check4 = new QCheckBox(QStringLiteral("Also search comments, forms, bookmarks and attachments"),
+                           Frame3);
+    Check4->setObjectName(QStringLiteral("Check4"));
+    Check4->setFont(designedFont(9));
+    place(Check4, 240, 760, 7440, 255);
 
     frame(Frame1, "Frame1", "Search Options", 8040, 30, 7800, 1800);
     option(Option3, "Option3", "Search for this:", Frame1, 240, 330, 1815, 255);
@@ -282,13 +287,13 @@ void Form1::buildControls() {
 // check box alone on its row takes its frame's width, and a caption that
 // still does not fit is set a little smaller, so that none is cut off.
 void Form1::fitCaptions() {
-    for (QCheckBox* box : {Check1, Check3}) {
+    for (QCheckBox* box : {Check1, Check3, Check4}) {
         const QWidget* frame = box->parentWidget();
         box->resize(frame->width() - box->x() - px(120), box->height());
     }
     constexpr double kSmallest = 0.8;  // of the designed size
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
-             Option1, Option2, Option3, Option4, Check1, Check2, Check3}) {
+             Option1, Option2, Option3, Option4, Check1, Check2, Check3, Check4}) {
         QFont f = b->font();
         const double designed = f.pointSizeF();
         while (b->sizeHint().width() > b->width() && f.pointSizeF() > designed * kSmallest) {
@@ -331,6 +336,7 @@ void Form1::connectHandlers() {
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(Check2, &QCheckBox::toggled, this, [this] { Check2_Click(); });
     connect(Check3, &QCheckBox::toggled, this, [this] { Check3_Click(); });
+    connect(Check4, &QCheckBox::toggled, this, [this] { Check4_Click(); });
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
     connect(ListView1, &QTreeView::pressed, this,
             [this](const QModelIndex& i) { ListView1_ItemClick(i.row() + 1); });
@@ -366,6 +372,7 @@ SearchOptions Form1::searchOptions() const {
     o.caseMode = Option2->isChecked() ? CaseMode::IgnoreCase : CaseMode::MatchCase;
     o.promptForPassword = Check1->isChecked();
     o.loose = Check2->isChecked();
+    o.sources = Check4->isChecked() ? kEveryText : kPageText;
     return o;
 }
 

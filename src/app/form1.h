@@ -97,6 +97,7 @@ class Form1 : public QWidget {
     QCheckBox* Check1 = nullptr;          // password prompt
     QCheckBox* Check2 = nullptr;          // "Match across line breaks"
     QCheckBox* Check3 = nullptr;          // "Read scanned pages (OCR)"
+    QCheckBox* Check4 = nullptr;          // "Also search comments, forms, ..."
     QLineEdit* Text1 = nullptr;           // the single phrase
     QComboBox* Combo1 = nullptr;          // the find sets
     QProgressBar* ProgressBar1 = nullptr;
@@ -182,6 +183,7 @@ class Form1 : public QWidget {
     void Check1_Click();
     void Check2_Click();
     void Check3_Click();
+    void Check4_Click();
     void ListView1_DblClick();
     void ListView1_KeyDown(int keyCode);
     // Drops from other programs and reordering by dragging (form1_add.cpp).

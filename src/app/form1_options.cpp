@@ -297,6 +297,12 @@ void Form1::Check3_Click() {
     });
 }
 
+void Form1::Check4_Click() {
+    guarded(*this, "Check4_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("AllText"), trueFalse(Check4->isChecked()));
+    });
+}
+
 // --- hover ---
 
 void Form1::mouseMoveOver(QWidget* control) {

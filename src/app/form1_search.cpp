@@ -7,6 +7,7 @@
 
 #include "app/errorreport.h"
 #include "app/form1.h"
+#include "app/pagecell.h"
 #include "app/resultsview.h"
 #include "app/waitbar.h"
 #include "extraction/pipeline.h"
@@ -60,6 +61,12 @@ QString doneMessage(const SearchSummary& summary, bool extractorMissing) {
     const QString weak = weakOcrReport(summary.weakOcrPages, QStringLiteral("\r\n"),
                                        [](const QString& path) { return path; });
     if (!weak.isEmpty()) report += QStringLiteral("\r\n") + weak;
+    // Texts beside the pages not searched (only with "Also search comments...").
+    QString notes;
+    for (const FileNote& n : summary.notes)
+        notes += QStringLiteral("\r\n") + n.path + otherNoteSuffix(n.note);
+    if (!notes.isEmpty())
+        report += QStringLiteral("\r\n") + QString::fromLatin1(kNotesHeading) + notes;
     return QStringLiteral("Done.") + report;
 }
 
@@ -244,6 +251,7 @@ class FormSearch : public SessionHost, public SearchSink {
         } else {
             row.snippet = hit.snippet.toString();
         }
+        if (hit.other) describeSource(row, *hit.other);
         form_.results.addRow(std::move(row));
         return SinkAnswer::More;
     }

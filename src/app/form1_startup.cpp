@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QSignalBlocker>
 #include <QTreeView>
 #include <cmath>
 
@@ -98,6 +99,12 @@ void Form1::Form_Load() {
         Check2->setChecked(parseStoredBoolean(
             QStringLiteral("Loose"),
             services_.settings->getSetting(QStringLiteral("Loose"), QStringLiteral("False"))));
+    });
+    p.step(187, [&] {
+        const QSignalBlocker quiet(Check4);
+        Check4->setChecked(parseStoredBoolean(
+            QStringLiteral("AllText"),
+            services_.settings->getSetting(QStringLiteral("AllText"), QStringLiteral("False"))));
     });
     setUpOcrBox(p);
     // The first thing typed is the phrase.

@@ -1,6 +1,7 @@
 #include "cli/cliopts.h"
 
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,8 @@ enum class Id {
     NoPath,
     Ocr,
     OcrLang,
+    AllText,
+    TextFrom,
 };
 
 struct OptionSpec {
@@ -82,6 +85,8 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("no-filename"), {Id::NoPath, false}},
         {QStringLiteral("ocr"), {Id::Ocr, false}},
         {QStringLiteral("ocr-lang"), {Id::OcrLang, true}},
+        {QStringLiteral("all-text"), {Id::AllText, false}},
+        {QStringLiteral("text-from"), {Id::TextFrom, true}},
     };
     return m;
 }
@@ -103,6 +108,24 @@ const std::map<QChar, OptionSpec>& shortOptions() {
         {u'h', {Id::NoPath, false}},
     };
     return m;
+}
+
+// The sets of --text-from, by name; nothing for a name it does not know.
+std::optional<TextSources> textSources(const QString& list) {
+    static const std::map<QString, TextSource> names{
+        {QStringLiteral("pages"), TextSource::Pages},
+        {QStringLiteral("comments"), TextSource::Comments},
+        {QStringLiteral("forms"), TextSource::Forms},
+        {QStringLiteral("bookmarks"), TextSource::Bookmarks},
+        {QStringLiteral("properties"), TextSource::Properties},
+        {QStringLiteral("attachments"), TextSource::Attachments}};
+    TextSources set = 0;
+    for (const QString& name : list.split(u',')) {
+        const auto it = names.find(name.trimmed());
+        if (it == names.end()) return std::nullopt;
+        set |= static_cast<TextSources>(it->second);
+    }
+    return set;
 }
 
 // Applies one option; returns an error text or an empty one.
@@ -240,6 +263,17 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             o.ocr = true;
             o.ocrLanguages = value;
             break;
+        case Id::AllText:
+            o.sources = kEveryText;
+            break;
+        case Id::TextFrom:
+            if (const auto set = textSources(value)) {
+                o.sources = *set;
+                break;
+            }
+            return QStringLiteral(
+                "option --text-from takes a list of pages, comments, forms, bookmarks, "
+                "properties and attachments");
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "terms/searchoptions.h"
+#include "text/sources.h"
 
 namespace qm::cli {
 
@@ -60,6 +61,8 @@ struct CliOptions {
     bool loose = false;          // --loose: blanks, line ends, ligatures and soft hyphens tolerated
     bool ocr = false;            // --ocr: scanned pages read with OCR
     QString ocrLanguages;        // --ocr-lang: tesseract's "eng+deu"; empty: the default
+    // --all-text, --text-from: the texts searched; the pages' alone by default.
+    TextSources sources = kPageText;
 
     bool findSetMode() const { return !phraseSources.empty(); }
 };

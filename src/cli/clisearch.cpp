@@ -173,6 +173,7 @@ class CommandLineSearch {
             withPassword_.hasPassword = true;
         }
         search_.loose = options_.loose;
+        search_.sources = options_.sources;
         paths_ = options_.paths;
         return readFilesFrom(options_, paths_, terminal_);
     }
@@ -271,6 +272,12 @@ class CommandLineSearch {
     }
 
     void reportUnreadFiles() {
+        if (!summary_.notes.empty() && !options_.noMessages) {
+            QString report = QString::fromLatin1(kNotesHeading);
+            for (const FileNote& n : summary_.notes)
+                report += u'\n' + nameInReport(n.path) + otherNoteSuffix(n.note);
+            terminal_.errorLine(report);
+        }
         if (summary_.failures.empty() || options_.noMessages) return;
         QString report = QString::fromLatin1(kFailuresHeading);
         // A line end in a name must not make a line of the report.

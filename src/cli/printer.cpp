@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/console.h"
+#include "extraction/othertexts.h"
 #include "text/display.h"
 #include "text/names.h"
 
@@ -49,7 +50,9 @@ SinkAnswer Printer::occurrence(const Hit& hit) {
     ++rows_;
     anyRow_ = true;
     if (!quiet_) row(hit);
-    if (keep_) kept_.push_back({hit.path, hit.snippet.toString()});
+    if (keep_)
+        kept_.push_back({hit.other ? pathWithin(hit.path, hit.other->attachment) : hit.path,
+                         hit.snippet.toString()});
     return wantsMore() ? SinkAnswer::More : SinkAnswer::Enough;
 }
 

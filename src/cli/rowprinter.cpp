@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "cli/printer.h"
+#include "extraction/othertexts.h"
 #include "text/display.h"
 
 namespace qm::cli {
@@ -39,9 +40,12 @@ class RowPrinter : public Printer {
 
   protected:
     void row(const Hit& hit) override {
-        appendLeadingPath(hit.path);
+        // A text in an attachment names it after the path.
+        appendLeadingPath(hit.other ? pathWithin(hit.path, hit.other->attachment) : hit.path);
         if (options_.pageNumbers) {
-            pending_ += QByteArray::number(static_cast<qulonglong>(hit.page));
+            // A text beside the pages may have none (a property, an attached text).
+            pending_ += hit.page > 0 ? QByteArray::number(static_cast<qulonglong>(hit.page))
+                                     : QByteArray("-");
             pending_ += '\t';
         }
         pending_ += displaySnippet(hit, color_);

@@ -177,7 +177,11 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 // the pipe is still read). False when the deadline (-1: none) passed first. A
 // write that fails sets `lost`; the rest is read and dropped, so the child is
 // never held up.
-bool copyOutput(int from, pid_t pid, const QByteArray& path, bool& lost, std::int64_t deadline) {
+// With `cap` (not negative), reading ends once more than `cap` bytes came
+// (`capped`): the reader's end closes, and the child with it.
+bool copyOutput(int from, pid_t pid, const QByteArray& path, bool& lost, std::int64_t deadline,
+                std::int64_t cap, bool& capped) {
+    std::int64_t total = 0;
     ::fcntl(from, F_SETFL, ::fcntl(from, F_GETFL) | O_NONBLOCK);
     std::vector<char> buffer(std::size_t(1) << 16);
     int to = -1;
@@ -186,6 +190,11 @@ bool copyOutput(int from, pid_t pid, const QByteArray& path, bool& lost, std::in
         const ssize_t n = ::read(from, buffer.data(), buffer.size());
         if (n < 0) return errno == EINTR ? Got : errno == EAGAIN ? Empty : End;
         if (n == 0) return End;
+        total += n;
+        if (cap >= 0 && total > cap) {
+            capped = true;
+            return End;
+        }
         if (to < 0 && !lost) {
             to = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             lost = to < 0;
@@ -228,7 +237,7 @@ bool copyOutput(int from, pid_t pid, const QByteArray& path, bool& lost, std::in
 
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
                      const QByteArray& input, int timeLimitMs, const QString& outputPath,
-                     const QStringList& environment) {
+                     const QStringList& environment, std::int64_t outputCap) {
     ChildResult result;
     if (program.isEmpty()) return result;
 
@@ -288,10 +297,15 @@ ChildResult runChild(const QString& program, const QStringList& arguments, Child
     bool inTime = true;
     if (outFds[0] >= 0) {
         if (result.started)
-            inTime = copyOutput(outFds[0], pid, outFile, result.outputLost, deadline);
+            inTime = copyOutput(outFds[0], pid, outFile, result.outputLost, deadline, outputCap,
+                                result.outputCapped);
         ::close(outFds[0]);
     }
     if (!result.started) return result;
+    if (result.outputCapped) {
+        std::lock_guard lock(r.mutex);
+        Children::killGroup(pid);
+    }
 
     // Wait without reaping, so the pid cannot be reused while it is still
     // listed for killing; then unlist it and reap it.

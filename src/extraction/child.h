@@ -42,6 +42,8 @@ struct ChildResult {
     // Its output could not all be written to the output file (a full disk):
     // the file holds only part of it, or nothing.
     bool outputLost = false;
+    // Its output passed the cap given: the child was ended, the file holds the cap's bytes.
+    bool outputCapped = false;
 };
 
 // Starts `program` with `arguments` and waits on this thread until it ends.
@@ -52,10 +54,12 @@ struct ChildResult {
 // this thread, every write checked: a child cannot leave a file cut short by a
 // full disk unnoticed (`outputLost`).
 // `environment` ("NAME=VALUE" entries) is added to the program's environment,
-// replacing a variable of the same name.
+// replacing a variable of the same name. With `outputCap` (not negative), a
+// child whose output passes that many bytes is ended (`outputCapped`).
 ChildResult runChild(const QString& program, const QStringList& arguments, ChildToken& token,
                      const QByteArray& input = {}, int timeLimitMs = 0,
-                     const QString& outputPath = {}, const QStringList& environment = {});
+                     const QString& outputPath = {}, const QStringList& environment = {},
+                     std::int64_t outputCap = -1);
 
 // What a child run with the output file `path` wrote, read back (at most
 // `maxBytes`; -1: all) and the file removed; nothing when it did not exit with

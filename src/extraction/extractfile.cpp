@@ -10,6 +10,7 @@
 
 #include "extraction/extractor.h"
 #include "extraction/pipeline.h"
+#include "extraction/pipeline_filework.h"
 #include "extraction/pipeline_job.h"
 #include "extraction/readability.h"
 #include "extraction/textcache.h"
@@ -48,56 +49,6 @@ void keepLeftover(const QString& pdf) {
 }
 
 }  // namespace
-
-// The state of one file's extraction between the steps of process().
-class TextPipeline::FileWork {
-  public:
-    FileWork(TextPipeline& owner, Job& job, int slot);
-    // Once the extractor has run: the text file goes, and the copy too unless
-    // it gave no text (then it stays until the next copy replaces it).
-    ~FileWork();
-    FileWork(const FileWork&) = delete;
-    FileWork& operator=(const FileWork&) = delete;
-
-    bool servedFromCache();
-    bool copied();
-    void extract();
-    bool interrupted();
-    bool notWritten();
-    void decideKeeping();
-    bool extractorFailed() const { return !extracted_.exited || extracted_.exitCode != 0; }
-    void classifyFailure();
-    bool textFileMissing();
-    bool scannedPagesUnread();
-    bool unreadable();
-    bool spooled();
-    void readText();
-
-  private:
-    // Runs a child; with `output`, its standard output is written to that file.
-    ChildResult run(const QString& program, const QStringList& args, const QByteArray& input,
-                    const QString& output = {});
-    void store(const CachedText& entry) {
-        setup_.cache->store(*id_, job_.password, entry, job_.reading.cacheTag());
-    }
-
-    TextPipeline& owner_;
-    const Setup& setup_;
-    Job& job_;
-    FileText& out_;
-    const std::optional<FileIdentity> id_;
-    // The worker's folder and its work files: the copy, the text, the decrypted copy.
-    QString folder_, pdf_, txt_, opened_;
-    int limitMs_ = 0;
-    bool ended_ = false;     // a child was ended through the token or with all extractions
-    bool timedOut_ = false;  // a child reached the time limit
-    bool lost_ = false;      // a child's output could not all be written (a full disk)
-    ChildResult extracted_;
-    bool keep_ = false;  // the outcome may go into the text cache
-    bool cleanUp_ = false;
-    bool keepPdf_ = false;
-    bool decrypted_ = false;  // `opened_` holds the decrypted copy
-};
 
 TextPipeline::FileWork::FileWork(TextPipeline& owner, Job& job, int slot)
     : owner_(owner),
@@ -176,7 +127,7 @@ bool TextPipeline::FileWork::copied() {
     const auto copyEnded = [&job] { return job.token.cancelled() || extractionsEnded(); };
     switch (copyToTemporary(job_.path, pdf_, copyEnded)) {
         case fs::CopyResult::Copied:
-            return true;
+            return copy_ = true;
         case fs::CopyResult::Cancelled:
             out_.outcome = TextOutcome::Ended;
             break;
@@ -216,7 +167,7 @@ void TextPipeline::FileWork::extract() {
     }
     // Scanned pages are rendered from the decrypted copy: it stays until the
     // file is done.
-    if (!job_.reading.on()) fs::removeQuietly(opened_);
+    if (!job_.reading.on() && !beyondPages(job_.sources)) fs::removeQuietly(opened_);
     cleanUp_ = true;
 }
 
@@ -378,7 +329,7 @@ void TextPipeline::FileWork::readText() {
 // file is done) or hands on to the next.
 void TextPipeline::process(Job& job, int slot) {
     FileWork file(*this, job, slot);
-    if (file.servedFromCache()) return;
+    if (file.servedFromCache()) return file.addOtherTexts();
     if (!file.copied()) return;
     file.extract();
     if (file.interrupted()) return;
@@ -387,9 +338,9 @@ void TextPipeline::process(Job& job, int slot) {
     if (file.extractorFailed()) return file.classifyFailure();
     if (file.textFileMissing()) return;
     if (file.scannedPagesUnread()) return;
-    if (file.unreadable()) return;
-    if (file.spooled()) return;
-    file.readText();
+    if (file.unreadable()) return file.addOtherTexts();
+    if (!file.spooled()) file.readText();
+    file.addOtherTexts();
 }
 
 }  // namespace qm

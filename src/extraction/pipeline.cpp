@@ -18,9 +18,9 @@ namespace {
 constexpr int kPasswordCheckLimitMs = 30000;
 
 QString keyOf(const QString& path, const QString& password, const OcrSettings& reading,
-              bool keptOnDemand) {
+              bool keptOnDemand, TextSources sources) {
     return path + QChar(0) + password + QChar(0) + reading.cacheTag() + QChar(0) +
-           (keptOnDemand ? u'k' : u'-');
+           (keptOnDemand ? u'k' : u'-') + QChar(0) + QString::number(sources);
 }
 
 }  // namespace
@@ -104,7 +104,8 @@ std::shared_ptr<TextPipeline::Job> TextPipeline::jobFor(Run* run, int index, con
                                                         const QString& password, bool toFront) {
     const bool onDemand = run && index > 0 && run->plan_.keptTextsOnDemand;
     const OcrSettings& reading = run && run->plan_.ocr ? *run->plan_.ocr : setup_.ocr;
-    const QString key = keyOf(path, password, reading, onDemand);
+    const TextSources sources = run ? run->plan_.sources : kPageText;
+    const QString key = keyOf(path, password, reading, onDemand, sources);
     auto it = live_.find(key);
     if (it != live_.end() && !it->second->token.cancelled()) {
         const std::shared_ptr<Job> job = it->second;
@@ -126,6 +127,7 @@ std::shared_ptr<TextPipeline::Job> TextPipeline::jobFor(Run* run, int index, con
     job->password = password;
     job->keptOnDemand = onDemand;
     job->reading = reading;
+    job->sources = sources;
     live_[key] = job;
     {
         std::lock_guard lock(mutex_);

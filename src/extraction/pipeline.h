@@ -43,6 +43,7 @@
 #include "extraction/child.h"
 #include "extraction/extractor.h"
 #include "extraction/ocr.h"
+#include "extraction/othertexts.h"
 #include "extraction/outcome.h"
 #include "extraction/scannedpages.h"
 #include "text/textfile.h"
@@ -80,6 +81,9 @@ struct FileText {
     // reader was of each one's words (0 to 100; -1: not known).
     std::vector<int> ocrPages;
     std::vector<int> ocrConfidence;
+    // The texts beside the pages, when the run asked for them (RunPlan::sources)
+    // and the file gave a text, readable or not.
+    std::shared_ptr<const OtherTexts> others;
 };
 
 // The period of the poll while a face waits for a file (the session's timer).
@@ -111,6 +115,8 @@ struct RunPlan {
     bool keptTextsOnDemand = false;
     // How the run's scanned pages are read; not set: as the pipeline's Setup says.
     std::optional<OcrSettings> ocr;
+    // The texts read: the pages' always, the others (othertexts.h) when asked for.
+    TextSources sources = kPageText;
 };
 
 class TextPipeline {

@@ -24,8 +24,9 @@ struct TextPipeline::Job {
     QString key;  // what it extracts, as live_ knows it
     QString path;
     QString password;
-    bool keptOnDemand = false;  // a text from the cache is handed over as its entry
-    OcrSettings reading;        // how its scanned pages are read
+    bool keptOnDemand = false;        // a text from the cache is handed over as its entry
+    OcrSettings reading;              // how its scanned pages are read
+    TextSources sources = kPageText;  // the texts read besides the pages (othertexts.h)
     ChildToken token;
     bool done = false;  // guarded by the pipeline's mutex_
     int waiting = 0;    // waiters, guarded by the pipeline's mutex_: it goes first

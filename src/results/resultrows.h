@@ -32,6 +32,12 @@ struct ResultRow {
     // one keeps no snippet of its own: the snippet is cut from it (snippetText).
     QByteArray context;
     ContextSpans spans;
+    // For a row found beside the pages' text: what column 0 shows and the
+    // exports write instead of `path` (the attachment it lies in named after
+    // it: "report.pdf » appendix.pdf"), and what the Page column shows ("3 ·
+    // comment"). Empty: `path`, and the page number.
+    QString shownPath;
+    QString where;
 
     bool hasContext() const { return !context.isEmpty(); }
     // The snippet as exported: "..." + its text + "...", as it was found.
@@ -44,7 +50,10 @@ struct ResultRow {
                marker;
     }
     // The raw text of column 0 or 1.
-    QString text(int column) const { return column == 0 ? path : snippetText(); }
+    QString text(int column) const {
+        if (column == 0) return shownPath.isEmpty() ? path : shownPath;
+        return snippetText();
+    }
 };
 
 class ResultRows {

@@ -7,6 +7,7 @@
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
+#include "search/othersearch.h"
 #include "search/searcher.h"
 #include "search/sink.h"
 #include "text/error.h"
@@ -39,6 +40,22 @@ class OcrMarks : public SearchSink {
     SearchSink& sink_;
     const std::vector<int>& pages_;
     const std::vector<int>& confidence_;
+};
+
+// Hands occurrences on to `sink` and notes whether it had enough of the file.
+class EnoughWatch : public SearchSink {
+  public:
+    explicit EnoughWatch(SearchSink& sink) : sink_(sink) {}
+    bool enough = false;
+    SinkAnswer occurrence(const Hit& hit) override {
+        const SinkAnswer a = sink_.occurrence(hit);
+        enough = enough || a == SinkAnswer::Enough;
+        return a;
+    }
+    bool mayStopEarly() const override { return sink_.mayStopEarly(); }
+
+  private:
+    SearchSink& sink_;
 };
 
 // Runs `body`; an exception is handed to the host as a failure of `stage`.
@@ -104,6 +121,9 @@ void SearchSession::start(SessionPlan plan) {
     run.workAhead = !plan_.options.promptForPassword;
     run.keptTextsOnDemand = plan_.match && sink_ && sink_->mayStopEarly();
     run.ocr = plan_.ocr;
+    // The texts beside the pages too, when asked for: read by the window's
+    // add-time check as well, whose work a search then takes over.
+    run.sources = plan_.options.sources;
     run_ = texts_.beginRun(std::move(run));
     state_ = State::Starting;
     const int serial = ++serial_;
@@ -221,18 +241,28 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
             summary_.weakOcrPages.push_back({path, text.ocrPages[k], text.ocrConfidence[k]});
     if (isFailure(text.outcome)) {
         summary_.failures.push_back({path, text.outcome});
-    } else if (text.outcome == TextOutcome::Text && plan_.match && sink_) {
+    }
+    // A file without readable text may still have texts beside its pages.
+    if ((text.outcome == TextOutcome::Text || text.others) && plan_.match && sink_) {
         std::size_t found = 0;
         // Rows on pages read by OCR say so.
         OcrMarks marks(*sink_, text);
         SearchSink& to = marks.sink();
         to.beginFile(path);
-        guarded(host_, RunStage::Matching,
-                [&] { found = searchFile(path, text, plan_.options, to); });
+        guarded(host_, RunStage::Matching, [&] {
+            EnoughWatch pages(to);
+            if (has(plan_.options.sources, TextSource::Pages) && text.outcome == TextOutcome::Text)
+                found = searchFile(path, text, plan_.options, pages);
+            // Then the texts beside the pages, unless the sink has enough of the file.
+            if (text.others && !pages.enough)
+                found += searchOtherTexts(path, *text.others, plan_.options, *sink_, pages.enough);
+        });
         to.endFile(path, found);
         ++summary_.filesSearched;
         summary_.occurrences += static_cast<std::int64_t>(found);
         host_.fileSearched(path);
+        if (text.others)
+            for (const OtherNote& n : text.others->notes) summary_.notes.push_back({path, n});
     }
     // The text goes with the ticket's hold on its job.
     ticket_ = TextPipeline::Ticket();

@@ -29,6 +29,13 @@ struct FileFailure {
     TextOutcome outcome;
 };
 
+// Something about a file's texts beside its pages (an attachment not searched,
+// a limit reached); the file was searched all the same.
+struct FileNote {
+    QString path;
+    OtherNote note;
+};
+
 // What a session did.
 // A page OCR read with a mean confidence below kLowOcrConfidence.
 struct WeakOcrPage {
@@ -41,6 +48,7 @@ struct SearchSummary {
     int filesSearched = 0;                  // files whose text was searched
     std::vector<FileFailure> failures;      // in list order
     std::vector<WeakOcrPage> weakOcrPages;  // in list order, by page
+    std::vector<FileNote> notes;            // in list order
     std::int64_t occurrences = 0;           // reported to the sink
     bool stopped = false;                   // cancelled, or stopped after a file, before the end
     bool ended = false;                     // extractions were ended (the program is closing)

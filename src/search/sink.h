@@ -10,6 +10,8 @@
 
 namespace qm {
 
+struct OtherText;
+
 // One occurrence of a phrase in a file's text.
 struct Hit {
     const QString& path;  // the file as listed
@@ -22,6 +24,9 @@ struct Hit {
     std::size_t length = 0;  // bytes of the chunk the occurrence covers (may run past the snippet)
     bool ocr = false;        // the page's text was read by OCR
     int ocrConfidence = -1;  // then how sure the reader was of its words (0 to 100; -1: not known)
+    // Found in a text beside the pages (a comment, a field, an attached file...);
+    // null: in the pages' text. `page` is then the text's page, 0 for none.
+    const OtherText* other = nullptr;
 };
 
 // What matching does after the sink took an occurrence.

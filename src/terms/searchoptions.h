@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "text/sources.h"
+
 namespace qm {
 
 enum class SearchMode { None, Single, Multiple };  // None: neither option selected
@@ -24,6 +26,8 @@ struct SearchOptions {
     CaseMode caseMode = CaseMode::IgnoreCase;
     bool promptForPassword = false;  // ask for a password for every file
     bool loose = false;  // white space, ligatures and soft hyphens tolerated (command line only)
+    // The texts searched: the pages' text and, on request, the texts beside them.
+    TextSources sources = kPageText;
 
     // The phrases a file is searched for, in order: the single phrase, or every
     // find-set entry; empty entries are left out (they would match everywhere).

@@ -45,6 +45,38 @@ QString failureSuffix(TextOutcome outcome) {
     return QString();
 }
 
+QString otherNoteSuffix(const OtherNote& note) {
+    QString what;
+    switch (note.kind) {
+        case OtherNote::Kind::NotSearched:
+            what = QStringLiteral("attachment not searched: ") + note.detail;
+            break;
+        case OtherNote::Kind::TooLarge:
+            what = QStringLiteral("attachment larger than 256 MiB not searched");
+            break;
+        case OtherNote::Kind::TooMany:
+            what = QStringLiteral("more than 1,000 attachments: the rest not searched");
+            break;
+        case OtherNote::Kind::TooDeep:
+            what = QStringLiteral("attachments nested more than 3 deep not searched");
+            break;
+        case OtherNote::Kind::Unread:
+            if (note.detail == u"forms")
+                what = QStringLiteral("form fields could not be read");
+            else if (note.attachment.isEmpty())
+                what = QStringLiteral("comments, forms, bookmarks or properties could not be read");
+            else
+                what = QStringLiteral("attachment could not be read");
+            break;
+        case OtherNote::Kind::TimedOut:
+            what = QStringLiteral("texts beside the pages took too long");
+            break;
+    }
+    if (!note.attachment.isEmpty())
+        what += QStringLiteral(" (") + note.attachment.join(QStringLiteral(" \u00bb ")) + u')';
+    return QStringLiteral("  - ") + what;
+}
+
 QString passwordPrompt(const QString& path) {
     return QStringLiteral("Enter password for file (") + path + QStringLiteral("): \r\n") +
            QStringLiteral("Note: Leave this box blank if file is not password protected");

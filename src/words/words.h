@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "extraction/othertexts.h"
 #include "extraction/outcome.h"
 #include "extraction/textcache.h"
 #include "fs/keptattributes.h"
@@ -41,6 +42,11 @@ QString weakOcrSuffix(int page);
 // empty when there is none. `name` gives each path as the face shows it.
 QString weakOcrReport(const std::vector<WeakOcrPage>& pages, const QString& lineEnd,
                       const std::function<QString(const QString&)>& name);
+// A note on a file's texts beside its pages, after the file's name in a
+// report: "  - attachment not searched: image/png (logo.png)".
+QString otherNoteSuffix(const OtherNote& note);
+inline constexpr const char* kNotesHeading =
+    "Some texts of these files beside their pages were not searched:";
 
 // The line above the report of the files that could not be searched.
 inline constexpr const char* kFailuresHeading = "The following files could not be read:";

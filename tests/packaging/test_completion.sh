@@ -61,6 +61,9 @@ expect "-dash.pdf B.PDF a.pdf notes.txt sub" salad --tsv ""
 expect "-dash.pdf B.PDF a.pdf notes.txt sub" salad --tsv =
 expect "notes.txt" salad --tsv = n
 expect "pdf" --ext ""
+# The texts searched: a name, or the next one of a comma-separated list.
+expect "attachments bookmarks comments forms pages properties" --text-from ""
+expect "pages,comments" --text-from = pages,c
 jobs=$(seq 1 "$(nproc)" | LC_ALL=C sort | paste -sd ' ')
 expect "$jobs" -j ""
 expect "$jobs" -qj ""

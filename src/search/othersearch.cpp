@@ -1,0 +1,49 @@
+#include "search/othersearch.h"
+
+#include "search/searcher.h"
+#include "search/sink.h"
+#include "text/textfile.h"
+
+namespace qm {
+
+namespace {
+
+// Hands occurrences on, each told where its text came from and its page.
+class OtherMarks : public SearchSink {
+  public:
+    explicit OtherMarks(SearchSink& sink) : sink_(sink) {}
+    const OtherText* text = nullptr;
+    bool enough = false;
+    SinkAnswer occurrence(const Hit& hit) override {
+        Hit marked = hit;
+        marked.other = text;
+        marked.ocr = false;
+        if (text->page != kPagesFromText) marked.page = static_cast<std::size_t>(text->page);
+        const SinkAnswer a = sink_.occurrence(marked);
+        enough = enough || a == SinkAnswer::Enough;
+        return a;
+    }
+
+  private:
+    SearchSink& sink_;
+};
+
+}  // namespace
+
+std::size_t searchOtherTexts(const QString& path, const OtherTexts& others,
+                             const SearchOptions& options, SearchSink& sink, bool& enough) {
+    OtherMarks marks(sink);
+    std::size_t found = 0;
+    const QStringList phrases = options.phrases();
+    for (const OtherText& t : others.texts) {
+        if (!has(options.sources, setOf(t))) continue;
+        marks.text = &t;
+        found += searchText(path, TextChunks::fromUtf8(t.text), phrases, options.caseMode, marks,
+                            options.loose);
+        if (marks.enough) break;
+    }
+    enough = marks.enough;
+    return found;
+}
+
+}  // namespace qm
