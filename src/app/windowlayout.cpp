@@ -71,7 +71,7 @@ void WindowLayout::anchor(const QWidget* control, int anchors) {
 
 void WindowLayout::share(const QWidget* control, double left, double right) {
     for (Control& c : controls_)
-        if (c.widget == control) {
+        if (c.is(control)) {
             c.shared = true;
             c.shareLeft = left;
             c.shareRight = right;
