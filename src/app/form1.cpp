@@ -222,7 +222,7 @@ void Form1::buildControls() {
     // Option3 and Option4 share Frame1 and so form one exclusive group.
     Option3->setChecked(true);
 
-    frame(Frame2, "Frame2", "Case Options", 8040, 1890, 7800, 720);
+    frame(Frame2, "Frame2", "Case Options", 8040, 1890, 7800, 1020);
     option(Option2, "Option2", "Ignore case", Frame2, 240, 300, 1365, 285);
     option(Option1, "Option1", "Match case", Frame2, 1800, 300, 1365, 300);
     Option2->setChecked(true);
@@ -230,8 +230,17 @@ void Form1::buildControls() {
     Check2->setObjectName(QStringLiteral("Check2"));
     Check2->setFont(arial(9));
     place(Check2, 3360, 300, 4200, 285);
+    const auto box = [this](QCheckBox*& b, const char* name, const char* text, int x, int w) {
+        b = new QCheckBox(QString::fromLatin1(text), Frame2);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFont(arial(9));
+        place(b, x, 630, w, 285);
+    };
+    box(Check4, "Check4", "Whole words", 240, 1500);
+    box(Check5, "Check5", "Ignore accents", 1800, 1500);
+    box(Check6, "Check6", "Regular expression", 3360, 2400);
 
-    listView(ListView2, "ListView2", 8040, 2730, 7800, 1860);
+    listView(ListView2, "ListView2", 8040, 3030, 7800, 1560);
     showResults(*ListView2, results, px(7000));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
@@ -289,6 +298,9 @@ void Form1::connectHandlers() {
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(Check2, &QCheckBox::toggled, this, [this] { Check2_Click(); });
     connect(Check3, &QCheckBox::toggled, this, [this] { Check3_Click(); });
+    connect(Check4, &QCheckBox::toggled, this, [this] { Check4_Click(); });
+    connect(Check5, &QCheckBox::toggled, this, [this] { Check5_Click(); });
+    connect(Check6, &QCheckBox::toggled, this, [this] { Check6_Click(); });
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
     connect(ListView1, &QTreeView::pressed, this,
             [this](const QModelIndex& i) { ListView1_ItemClick(i.row() + 1); });
@@ -321,6 +333,9 @@ SearchOptions Form1::searchOptions() const {
     o.caseMode = Option2->isChecked() ? CaseMode::IgnoreCase : CaseMode::MatchCase;
     o.promptForPassword = Check1->isChecked();
     o.loose = Check2->isChecked();
+    o.wholeWords = Check4->isChecked();
+    o.ignoreAccents = Check5->isChecked();
+    o.regex = Check6->isChecked();
     return o;
 }
 

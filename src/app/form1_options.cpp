@@ -291,6 +291,26 @@ void Form1::Check2_Click() {
     });
 }
 
+void Form1::Check4_Click() {
+    guarded(*this, "Check4_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("WholeWords"),
+                                        trueFalse(Check4->isChecked()));
+    });
+}
+
+void Form1::Check5_Click() {
+    guarded(*this, "Check5_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("IgnoreAccents"),
+                                        trueFalse(Check5->isChecked()));
+    });
+}
+
+void Form1::Check6_Click() {
+    guarded(*this, "Check6_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("Regex"), trueFalse(Check6->isChecked()));
+    });
+}
+
 void Form1::Check3_Click() {
     guarded(*this, "Check3_Click", [&] {
         services_.settings->saveSetting(QStringLiteral("OCR"), trueFalse(Check3->isChecked()));

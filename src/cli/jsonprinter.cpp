@@ -25,6 +25,9 @@ class JsonPrinter : public Printer {
         appendJsonString(pending_, hit.phraseText);
         pending_ += ",\"snippet\":";
         appendJsonString(pending_, hit.snippet.toString());
+        pending_ += ",\"match\":";
+        appendJsonString(pending_, QString::fromUtf8(hit.matched.data(),
+                                                     static_cast<qsizetype>(hit.matched.size())));
         pending_ += "}\n";
     }
     void fileDone(const QString& path, std::size_t rows) override {

@@ -6,6 +6,7 @@
 #include "extraction/pipeline.h"
 #include "extraction/textcache.h"
 #include "fs/fs.h"
+#include "search/regexsearch.h"
 #include "search/searcher.h"
 #include "search/sink.h"
 #include "text/error.h"
@@ -52,24 +53,22 @@ bool guarded(SessionHost& host, RunStage stage, F&& body) {
 std::size_t searchFile(const QString& path, const FileText& text, const SearchOptions& options,
                        SearchSink& sink) {
     const QStringList phrases = options.phrases();
+    const MatchRules rules = options.rules();
     // A large text is searched chunk by chunk from its file.
-    if (text.onDisk)
-        return searchTextFile(path, text.onDisk->path, phrases, options.caseMode, sink,
-                              options.loose);
-    if (!text.kept)
-        return searchText(path, text.chunks, phrases, options.caseMode, sink, options.loose);
+    if (text.onDisk) return searchTextFile(path, text.onDisk->path, phrases, rules, sink);
+    if (!text.kept) return searchText(path, text.chunks, phrases, rules, sink);
     // A kept text is unpacked as the exact search of one phrase goes; the
     // others take it whole, all phrases in one pass.
-    if (phrases.size() == 1 && !options.loose) {
+    if (phrases.size() == 1 && !rules.loose && !rules.regex) {
         const std::shared_ptr<const CachedText> kept = text.kept;
         return searchTextChunks(
             path,
             [&kept](const std::function<void(std::string_view)>& chunk) {
                 kept->forEachChunk(chunk);
             },
-            phrases, options.caseMode, sink);
+            phrases, rules, sink);
     }
-    return searchText(path, text.kept->chunks(), phrases, options.caseMode, sink, options.loose);
+    return searchText(path, text.kept->chunks(), phrases, rules, sink);
 }
 
 }  // namespace
@@ -216,8 +215,16 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
         OcrMarks marks(*sink_, text.ocrPages);
         SearchSink& to = marks.sink();
         to.beginFile(path);
-        guarded(host_, RunStage::Matching,
-                [&] { found = searchFile(path, text, plan_.options, to); });
+        bool tooComplex = false;
+        guarded(host_, RunStage::Matching, [&] {
+            try {
+                found = searchFile(path, text, plan_.options, to);
+            } catch (const PatternTooComplex& e) {
+                found = e.found;
+                tooComplex = true;
+            }
+        });
+        if (tooComplex) host_.patternTooComplex(path);
         to.endFile(path, found);
         ++summary_.filesSearched;
         summary_.occurrences += static_cast<std::int64_t>(found);

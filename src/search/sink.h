@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstddef>
+#include <string_view>
 
 #include "search/snippet.h"
 
@@ -21,6 +22,8 @@ struct Hit {
     QString phraseText;      // the phrase that found it, as given
     std::size_t length = 0;  // bytes of the chunk the occurrence covers (may run past the snippet)
     bool ocr = false;        // the page's text was read by OCR
+    std::string_view matched =
+        {};  // the occurrence's own bytes, when the search has them (patterns)
 };
 
 // What matching does after the sink took an occurrence.
