@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "search/regexsearch.h"
 #include "search/searcher.h"
 #include "search/sink.h"
 #include "search/snippet.h"
@@ -40,8 +41,8 @@ struct Case {
 };
 
 // The rows of `c`, and the same once the text begins `shift` code points
-// before the end of the first chunk (after a filler of full stops), held
-// whole and read from its file chunk by chunk.
+// before the end of the first chunk (after a page of full stops), held whole
+// and read from its file chunk by chunk.
 void check(const Case& c, const char* what) {
     const QString phrase = QString::fromUtf8(c.phrase);
     {
@@ -53,10 +54,14 @@ void check(const Case& c, const char* what) {
     }
     for (const std::size_t shift : {3u, 1u}) {
         const std::size_t filler = kChunkLength - shift;
-        const std::string text = std::string(filler, '.') + c.text;
+        const std::string text = std::string(filler - 1, '.') + '\f' + c.text;
         std::vector<std::string> moved;
-        for (const std::string& row : c.rows)
-            moved.push_back(std::to_string(std::stoul(row) + filler) + row.substr(row.find(':')));
+        for (const std::string& row : c.rows) {
+            const std::size_t colon = row.find(':'), page = row.rfind(':');
+            moved.push_back(std::to_string(std::stoul(row) + filler) +
+                            row.substr(colon, page - colon + 1) +
+                            std::to_string(std::stoul(row.substr(page + 1)) + 1));
+        }
         const TextChunks chunks = TextChunks::fromUtf8(text);
         Starts held;
         held.chunks = &chunks;
@@ -139,6 +144,52 @@ TEST(MatchRules, AccentsIgnored) {
         {"caf\xC3\xA9s caf\xC3\xA9", "cafe", {CaseMode::MatchCase, false, true, true}, {"6:5:1"}},
     };
     for (const Case& c : cases) check(c, "accents");
+}
+
+constexpr MatchRules kPattern{CaseMode::MatchCase, false, false, false, true};
+
+// Faults: a class, an anchor or an alternation read as text, an anchor taken
+// at the text's start instead of the page's, a match over a page break, an
+// empty match given as a row, case, whole words or accents not applied to
+// patterns.
+TEST(MatchRules, Patterns) {
+    const Case cases[] = {
+        {"cat cot cut c4t", "c[ao]t", kPattern, {"0:3:1", "4:3:1"}},
+        {"ab\fab x\fx ab", "^ab", kPattern, {"0:2:1", "3:2:2"}},
+        {"ab\fab x\fx ab", "ab$", kPattern, {"0:2:1", "10:2:3"}},
+        {"one two three", "two|one", kPattern, {"0:3:1", "4:3:1"}},
+        {"ab\fcd", "b\\fc|b\\sc", kPattern, {}},
+        {"abc", "x*", kPattern, {}},
+        {"ABC abc", "a.c", {CaseMode::IgnoreCase, false, false, false, true}, {"0:3:1", "4:3:1"}},
+        {"cat cats", "ca\\w", {CaseMode::MatchCase, false, true, false, true}, {"0:3:1"}},
+        {"r\xC3\xA9sum\xC3\xA9",
+         "res.me",
+         {CaseMode::MatchCase, false, false, true, true},
+         {"0:8:1"}},
+    };
+    for (const Case& c : cases) check(c, "patterns");
+}
+
+// Faults: a pattern that does not compile found only when a file is searched,
+// or without PCRE2's message and place; a pattern that backtracks without end
+// left to run instead of stopping the file's search.
+TEST(MatchRules, PatternsThatCannotRun) {
+    const auto fault = checkPatterns({QStringLiteral("ok"), QStringLiteral("a(b|c")}, kPattern);
+    ASSERT_TRUE(fault.has_value());
+    EXPECT_EQ(fault->pattern, QStringLiteral("a(b|c"));
+    EXPECT_EQ(fault->message, QStringLiteral("Missing closing parenthesis"));
+    EXPECT_EQ(fault->character, 6u);
+    EXPECT_FALSE(checkPatterns({QStringLiteral("a(b|c)")}, kPattern).has_value());
+
+    const TextChunks chunks = TextChunks::fromUtf8("aaa\f" + std::string(5000, 'a') + "!");
+    Starts rows;
+    rows.chunks = &chunks;
+    try {
+        searchText(kPath, chunks, {QStringLiteral("(a|aa)+$")}, kPattern, rows);
+        ADD_FAILURE() << "no limit met";
+    } catch (const PatternTooComplex& e) {
+        EXPECT_EQ(e.found, 1u);  // the row before the limit stays
+    }
 }
 
 }  // namespace
