@@ -3,6 +3,7 @@
 #include "extraction/textcache.h"
 
 #include <fcntl.h>
+#include <openssl/sha.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -26,9 +27,11 @@ namespace qm {
 
 namespace {
 constexpr char kMagic[4] = {'Q', 'M', 'T', 'C'};
-// Version 2 adds the pages read by OCR after the data; version 1 entries
-// (none) are still read.
-constexpr std::uint32_t kDiskVersion = 2;
+// Version 3 packs texts as LZ4 blocks (packing 2); version 2 adds the pages
+// read by OCR after the data; entries of versions 2 (zlib, packing 1) and 1
+// (no OCR pages) are still read.
+constexpr std::uint32_t kDiskVersion = 3;
+constexpr std::uint32_t kZlibDiskVersion = 2;
 constexpr std::uint32_t kPlainDiskVersion = 1;
 // More OCR pages than this is no real entry.
 constexpr std::uint32_t kMaxOcrPages = 1u << 24;
@@ -44,6 +47,14 @@ static_assert(static_cast<int>(TextOutcome::Text) == 1 &&
 // A temporary file this old was left by a writer that never finished.
 constexpr qint64 kStaleTemporarySeconds = 600;
 const QString kEntrySuffix = QStringLiteral(".qtc");
+
+// SHA-256 as the processor computes it where it can (OpenSSL).
+QByteArray sha256(QByteArrayView bytes) {
+    QByteArray out(kDigestBytes, Qt::Uninitialized);
+    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()),
+           static_cast<std::size_t>(bytes.size()), reinterpret_cast<unsigned char*>(out.data()));
+    return out;
+}
 
 void putU32(QByteArray& out, std::uint32_t v) {
     char b[4];
@@ -121,10 +132,28 @@ QString DiskTextCache::pathFor(const std::string& key) const {
 std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (!usable()) return std::nullopt;
     const QString path = pathFor(key);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray all = f.readAll();
-    f.close();
+    const QByteArray name = fs::encodeName(path);
+    QByteArray all;
+    {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (std::int64_t(1) << 40)) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        all.resize(static_cast<qsizetype>(st.st_size));
+        qsizetype got = 0;
+        while (got < all.size()) {
+            const ssize_t n =
+                ::read(fd, all.data() + got, static_cast<std::size_t>(all.size() - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += n;
+        }
+        ::close(fd);
+        all.truncate(got);
+    }
 
     const auto bad = [&]() -> std::optional<CachedText> {
         // Cut short or damaged: not used; the next store writes it anew.
@@ -135,19 +164,22 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     const char* p = all.constData();
     if (std::memcmp(p, kMagic, 4) != 0) return bad();
     const std::uint32_t version = qFromLittleEndian<std::uint32_t>(p + 4);
-    if (version != kDiskVersion && version != kPlainDiskVersion) return bad();
+    if (version != kDiskVersion && version != kZlibDiskVersion && version != kPlainDiskVersion)
+        return bad();
     if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
     const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
     const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
     const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
     const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
-    if (!isContentOutcome(static_cast<TextOutcome>(outcome)) || compressed > 1) return bad();
+    if (!isContentOutcome(static_cast<TextOutcome>(outcome)) ||
+        compressed > (version == kDiskVersion ? 2 : 1))
+        return bad();
     const qsizetype room = all.size() - kHeaderBytes - kDigestBytes;
     if (dataLength < 0 || dataLength > room) return bad();
     // Version 2: the OCR pages' count and numbers after the data.
     std::vector<int> ocrPages;
     qsizetype end = kHeaderBytes + static_cast<qsizetype>(dataLength);
-    if (version == kDiskVersion) {
+    if (version != kPlainDiskVersion) {
         if (room - dataLength < 4) return bad();
         const std::uint32_t count = qFromLittleEndian<std::uint32_t>(p + end);
         end += 4;
@@ -156,20 +188,20 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
             ocrPages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(p + end)));
     }
     if (end != all.size() - kDigestBytes) return bad();
-    const QByteArray sum =
-        QCryptographicHash::hash(QByteArrayView(p, end), QCryptographicHash::Sha256);
+    const QByteArray sum = sha256(QByteArrayView(p, end));
     if (QByteArrayView(p + end, kDigestBytes) != QByteArrayView(sum)) return bad();
 
     CachedText t;
     t.outcome = static_cast<TextOutcome>(outcome);
-    t.compressed = compressed == 1;
+    t.compressed = compressed != 0;
+    t.lz4 = compressed == 2;
     t.textFileSize = textFileSize;
-    t.data = all.mid(kHeaderBytes, static_cast<qsizetype>(dataLength));
+    all.truncate(kHeaderBytes + static_cast<qsizetype>(dataLength));
+    all.remove(0, kHeaderBytes);
+    t.data = std::move(all);
     t.ocrPages = std::move(ocrPages);
     // A use makes the entry recent, for the pruning by age.
-    QFile touch(path);
-    if (touch.open(QIODevice::ReadWrite))
-        touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+    ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
     return t;
 }
 
@@ -181,13 +213,13 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     putU32(out, kDiskVersion);
     out.append(digest(key));
     out.append(static_cast<char>(entry.outcome));
-    out.append(static_cast<char>(entry.compressed ? 1 : 0));
+    out.append(static_cast<char>(!entry.compressed ? 0 : entry.lz4 ? 2 : 1));
     putI64(out, entry.textFileSize);
     putI64(out, entry.data.size());
     out.append(entry.data);
     putU32(out, static_cast<std::uint32_t>(entry.ocrPages.size()));
     for (int page : entry.ocrPages) putU32(out, static_cast<std::uint32_t>(page));
-    out.append(QCryptographicHash::hash(out, QCryptographicHash::Sha256));
+    out.append(sha256(out));
 
     // Written beside the entry under a temporary name and renamed into place.
     QSaveFile f(pathFor(key));
