@@ -2,6 +2,7 @@
 // not at all, the folder claimed only when it is the user's own.
 #include "extraction/textcache.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <openssl/sha.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "fs/fs.h"
@@ -243,25 +245,38 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
 void DiskTextCache::prune() {
     std::lock_guard lock(mutex_);
     struct Item {
-        QString path;
-        qint64 size;
-        QDateTime used;
+        std::string name;
+        std::int64_t size;
+        std::int64_t used;  // nanoseconds since the epoch
     };
     std::vector<Item> items;
     std::int64_t total = 0;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QFileInfoList list =
-        QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::NoSort);
-    for (const QFileInfo& fi : list) {
-        if (!fi.fileName().endsWith(kEntrySuffix)) {
+    // One look at each file, without Qt's file information (its times are
+    // local times: every file would read the time zone).
+    const QByteArray native = fs::encodeName(folder_);
+    DIR* dir = ::opendir(native.constData());
+    if (!dir) return;
+    const int at = ::dirfd(dir);
+    const std::int64_t now = static_cast<std::int64_t>(::time(nullptr));
+    const std::string suffix = kEntrySuffix.toStdString();
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        struct stat st {};
+        if (name == "." || name == ".." ||
+            ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (name.size() < suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
             // A temporary file left by a writer that died.
-            if (fi.fileName().contains(kEntrySuffix + u'.') &&
-                fi.lastModified().secsTo(now) > kStaleTemporarySeconds)
-                QFile::remove(fi.absoluteFilePath());
+            if (name.find(suffix + '.') != std::string::npos &&
+                now - static_cast<std::int64_t>(st.st_mtim.tv_sec) > kStaleTemporarySeconds)
+                ::unlinkat(at, name.c_str(), 0);
             continue;
         }
-        items.push_back({fi.absoluteFilePath(), fi.size(), fi.lastModified()});
-        total += fi.size();
+        items.push_back({name, static_cast<std::int64_t>(st.st_size),
+                         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                             static_cast<std::int64_t>(st.st_mtim.tv_nsec)});
+        total += static_cast<std::int64_t>(st.st_size);
     }
     if (total > bound_) {
         std::sort(items.begin(), items.end(),
@@ -270,9 +285,10 @@ void DiskTextCache::prune() {
         const std::int64_t target = bound_ - bound_ / 10;
         for (const Item& it : items) {
             if (total <= target) break;
-            if (QFile::remove(it.path)) total -= it.size;
+            if (::unlinkat(at, it.name.c_str(), 0) == 0) total -= it.size;
         }
     }
+    ::closedir(dir);
     used_ = total;
 }
 
