@@ -48,6 +48,8 @@ static_assert(static_cast<int>(TextOutcome::Text) == 1 &&
               "the outcomes kept on disk keep their values");
 // A temporary file this old was left by a writer that never finished.
 constexpr qint64 kStaleTemporarySeconds = 600;
+// An entry used this recently is not marked used again.
+constexpr std::int64_t kRecentSeconds = 3600;
 const QString kEntrySuffix = QStringLiteral(".qtc");
 
 // SHA-256 as the processor computes it where it can (OpenSSL).
@@ -136,6 +138,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     const QString path = pathFor(key);
     const QByteArray name = fs::encodeName(path);
     QByteArray all;
+    std::int64_t lastUse = 0;  // the entry's modification time: its last use
     {
         const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return std::nullopt;
@@ -144,6 +147,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
             ::close(fd);
             return std::nullopt;
         }
+        lastUse = static_cast<std::int64_t>(st.st_mtim.tv_sec);
         all.resize(static_cast<qsizetype>(st.st_size));
         qsizetype got = 0;
         while (got < all.size()) {
@@ -202,8 +206,10 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     all.remove(0, kHeaderBytes);
     t.data = std::move(all);
     t.ocrPages = std::move(ocrPages);
-    // A use makes the entry recent, for the pruning by age.
-    ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
+    // A use makes the entry recent, for the pruning by age; one used within
+    // the hour is recent enough (a repeated search writes no file's times).
+    if (static_cast<std::int64_t>(::time(nullptr)) - lastUse > kRecentSeconds)
+        ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
     return t;
 }
 
