@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <optional>
 
-#include "search/searcher.h"
 #include "terms/searchoptions.h"
 #include "text/textfile.h"
 
