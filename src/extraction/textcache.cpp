@@ -170,10 +170,14 @@ class Lz4Blocks {
         const std::uint32_t size = qFromLittleEndian<std::uint32_t>(packed_.constData() + at_);
         at_ += 4;
         if (size > static_cast<std::uint64_t>(packed_.size() - at_)) throw damaged();
+        // Room for no more than the text has left: a block that would
+        // unpack to more is damaged.
+        const std::size_t room =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kLz4Block, length_ - produced_));
         const std::size_t kept = out.size();
-        out.resize(kept + kLz4Block);
+        out.resize(kept + room);
         const int got = LZ4_decompress_safe(packed_.constData() + at_, out.data() + kept,
-                                            static_cast<int>(size), static_cast<int>(kLz4Block));
+                                            static_cast<int>(size), static_cast<int>(room));
         if (got < 0 || produced_ + static_cast<std::uint64_t>(got) > length_) throw damaged();
         out.resize(kept + static_cast<std::size_t>(got));
         produced_ += static_cast<std::uint64_t>(got);
