@@ -5,8 +5,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <openssl/sha.h>
+#define XXH_INLINE_ALL
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 #include <zlib.h>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -29,7 +31,9 @@ namespace qm {
 
 namespace {
 constexpr char kMagic[4] = {'Q', 'M', 'T', 'C'};
-// Version 3 packs texts as LZ4 blocks (packing 2); version 2 adds the pages
+// Version 3 packs texts as LZ4 blocks (packing 2) and ends with an XXH3-128
+// checksum instead of SHA-256 (a check against damage that costs next to
+// nothing beside reading the file); version 2 adds the pages
 // read by OCR after the data; entries of versions 2 (zlib, packing 1) and 1
 // (no OCR pages) are still read.
 constexpr std::uint32_t kDiskVersion = 3;
@@ -51,6 +55,18 @@ constexpr qint64 kStaleTemporarySeconds = 600;
 // An entry used this recently is not marked used again.
 constexpr std::int64_t kRecentSeconds = 3600;
 const QString kEntrySuffix = QStringLiteral(".qtc");
+
+constexpr qsizetype kChecksumBytes = 16;  // XXH3-128, version 3
+
+// The checksum that ends an entry of version 3, little-endian.
+QByteArray checksum(QByteArrayView bytes) {
+    const XXH128_hash_t h = XXH3_128bits(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    QByteArray out;
+    out.reserve(kChecksumBytes);
+    for (const std::uint64_t half : {h.low64, h.high64})
+        for (int i = 0; i < 8; ++i) out.append(static_cast<char>((half >> (8 * i)) & 0xFF));
+    return out;
+}
 
 // SHA-256 as the processor computes it where it can (OpenSSL).
 QByteArray sha256(QByteArrayView bytes) {
@@ -166,12 +182,14 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
         QFile::remove(path);
         return std::nullopt;
     };
-    if (all.size() < kHeaderBytes + kDigestBytes) return bad();
+    if (all.size() < kHeaderBytes + kChecksumBytes) return bad();
     const char* p = all.constData();
     if (std::memcmp(p, kMagic, 4) != 0) return bad();
     const std::uint32_t version = qFromLittleEndian<std::uint32_t>(p + 4);
     if (version != kDiskVersion && version != kZlibDiskVersion && version != kPlainDiskVersion)
         return bad();
+    const qsizetype sumBytes = version == kDiskVersion ? kChecksumBytes : kDigestBytes;
+    if (all.size() < kHeaderBytes + sumBytes) return bad();
     if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
     const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
     const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
@@ -180,7 +198,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (!isContentOutcome(static_cast<TextOutcome>(outcome)) ||
         compressed > (version == kDiskVersion ? 2 : 1))
         return bad();
-    const qsizetype room = all.size() - kHeaderBytes - kDigestBytes;
+    const qsizetype room = all.size() - kHeaderBytes - sumBytes;
     if (dataLength < 0 || dataLength > room) return bad();
     // Version 2: the OCR pages' count and numbers after the data.
     std::vector<int> ocrPages;
@@ -193,9 +211,10 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
         for (std::uint32_t k = 0; k < count; ++k, end += 4)
             ocrPages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(p + end)));
     }
-    if (end != all.size() - kDigestBytes) return bad();
-    const QByteArray sum = sha256(QByteArrayView(p, end));
-    if (QByteArrayView(p + end, kDigestBytes) != QByteArrayView(sum)) return bad();
+    if (end != all.size() - sumBytes) return bad();
+    const QByteArray sum =
+        version == kDiskVersion ? checksum(QByteArrayView(p, end)) : sha256(QByteArrayView(p, end));
+    if (QByteArrayView(p + end, sumBytes) != QByteArrayView(sum)) return bad();
 
     CachedText t;
     t.outcome = static_cast<TextOutcome>(outcome);
@@ -216,7 +235,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
 void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     if (!usable()) return;
     QByteArray out;
-    out.reserve(kHeaderBytes + entry.data.size() + kDigestBytes);
+    out.reserve(kHeaderBytes + entry.data.size() + 4 + kChecksumBytes);
     out.append(kMagic, 4);
     putU32(out, kDiskVersion);
     out.append(digest(key));
@@ -227,7 +246,7 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     out.append(entry.data);
     putU32(out, static_cast<std::uint32_t>(entry.ocrPages.size()));
     for (int page : entry.ocrPages) putU32(out, static_cast<std::uint32_t>(page));
-    out.append(sha256(out));
+    out.append(checksum(out));
 
     // Written beside the entry under a temporary name and renamed into place.
     QSaveFile f(pathFor(key));
