@@ -84,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         qm::CachedText entry;
         entry.outcome = qm::TextOutcome::Text;
         entry.compressed = size > 1 && (data[0] & 2);
+        entry.lz4 = entry.compressed && (data[0] & 4);
         entry.data = bytes;
         useEntry(entry);
         return 0;

@@ -243,7 +243,7 @@ void Form1::buildControls() {
     // Option3 and Option4 share Frame1 and so form one exclusive group.
     Option3->setChecked(true);
 
-    frame(Frame2, "Frame2", "Case Options", 8040, 1890, 7800, 720);
+    frame(Frame2, "Frame2", "Case Options", 8040, 1890, 7800, 1020);
     option(Option2, "Option2", "Ignore case", Frame2, 240, 300, 1365, 285);
     option(Option1, "Option1", "Match case", Frame2, 1800, 300, 1365, 300);
     Option2->setChecked(true);
@@ -251,8 +251,17 @@ void Form1::buildControls() {
     Check2->setObjectName(QStringLiteral("Check2"));
     Check2->setFont(designedFont(9));
     place(Check2, 3360, 300, 4200, 285);
+    const auto box = [this](QCheckBox*& b, const char* name, const char* text, int x, int w) {
+        b = new QCheckBox(QString::fromLatin1(text), Frame2);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFont(designedFont(9));
+        place(b, x, 630, w, 285);
+    };
+    box(Check5, "Check5", "Whole words", 240, 1500);
+    box(Check6, "Check6", "Ignore accents", 1800, 1500);
+    box(Check7, "Check7", "Regular expression", 3360, 2400);
 
-    listView(ListView2, "ListView2", 8040, 2730 + kFilterRow, 7800, 1860);
+    listView(ListView2, "ListView2", 8040, 3030 + kFilterRow, 7800, 1560);
     resultsView_ = &showResults(*ListView2, results, px(7000));
     ListView2->setToolTip(
         QStringLiteral("Move | line to right and out of window to reveal full names."));
@@ -293,7 +302,8 @@ void Form1::fitCaptions() {
     }
     constexpr double kSmallest = 0.8;  // of the designed size
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
-             Option1, Option2, Option3, Option4, Check1, Check2, Check3, Check4}) {
+             Option1, Option2, Option3, Option4, Check1, Check2, Check3, Check4, Check5,
+             Check6, Check7}) {
         QFont f = b->font();
         const double designed = f.pointSizeF();
         while (b->sizeHint().width() > b->width() && f.pointSizeF() > designed * kSmallest) {
@@ -337,6 +347,9 @@ void Form1::connectHandlers() {
     connect(Check2, &QCheckBox::toggled, this, [this] { Check2_Click(); });
     connect(Check3, &QCheckBox::toggled, this, [this] { Check3_Click(); });
     connect(Check4, &QCheckBox::toggled, this, [this] { Check4_Click(); });
+    connect(Check5, &QCheckBox::toggled, this, [this] { Check5_Click(); });
+    connect(Check6, &QCheckBox::toggled, this, [this] { Check6_Click(); });
+    connect(Check7, &QCheckBox::toggled, this, [this] { Check7_Click(); });
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1_DblClick(); });
     connect(ListView1, &QTreeView::pressed, this,
             [this](const QModelIndex& i) { ListView1_ItemClick(i.row() + 1); });
@@ -373,6 +386,9 @@ SearchOptions Form1::searchOptions() const {
     o.promptForPassword = Check1->isChecked();
     o.loose = Check2->isChecked();
     o.sources = Check4->isChecked() ? kEveryText : kPageText;
+    o.wholeWords = Check5->isChecked();
+    o.ignoreAccents = Check6->isChecked();
+    o.regex = Check7->isChecked();
     return o;
 }
 

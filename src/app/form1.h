@@ -98,6 +98,9 @@ class Form1 : public QWidget {
     QCheckBox* Check2 = nullptr;          // "Match across line breaks"
     QCheckBox* Check3 = nullptr;          // "Read scanned pages (OCR)"
     QCheckBox* Check4 = nullptr;          // "Also search comments, forms, ..."
+    QCheckBox* Check5 = nullptr;          // "Whole words"
+    QCheckBox* Check6 = nullptr;          // "Ignore accents"
+    QCheckBox* Check7 = nullptr;          // "Regular expression"
     QLineEdit* Text1 = nullptr;           // the single phrase
     QComboBox* Combo1 = nullptr;          // the find sets
     QProgressBar* ProgressBar1 = nullptr;
@@ -184,6 +187,10 @@ class Form1 : public QWidget {
     void Check2_Click();
     void Check3_Click();
     void Check4_Click();
+    // The match options' boxes: each stores its key ("WholeWords", "IgnoreAccents", "Regex").
+    void Check5_Click();
+    void Check6_Click();
+    void Check7_Click();
     void ListView1_DblClick();
     void ListView1_KeyDown(int keyCode);
     // Drops from other programs and reordering by dragging (form1_add.cpp).

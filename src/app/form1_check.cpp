@@ -105,6 +105,7 @@ class FormCheck : public SessionHost {
         procedure_->reportAt(108, description);
     }
     void readabilityFailed(const QString&) override {}
+    void patternTooComplex(const QString&) override {}
     void finished(const SearchSummary& summary) override {
         // The window is closing: nothing more to say.
         if (!summary.ended) showEnd();

@@ -291,6 +291,26 @@ void Form1::Check2_Click() {
     });
 }
 
+void Form1::Check5_Click() {
+    guarded(*this, "Check5_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("WholeWords"),
+                                        trueFalse(Check5->isChecked()));
+    });
+}
+
+void Form1::Check6_Click() {
+    guarded(*this, "Check6_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("IgnoreAccents"),
+                                        trueFalse(Check6->isChecked()));
+    });
+}
+
+void Form1::Check7_Click() {
+    guarded(*this, "Check7_Click", [&] {
+        services_.settings->saveSetting(QStringLiteral("Regex"), trueFalse(Check7->isChecked()));
+    });
+}
+
 void Form1::Check3_Click() {
     guarded(*this, "Check3_Click", [&] {
         services_.settings->saveSetting(QStringLiteral("OCR"), trueFalse(Check3->isChecked()));

@@ -161,6 +161,7 @@ class FormSearch : public SessionHost, public SearchSink {
                 boxes().message(ocrNotAnsweringText(problem.tesseract), applicationTitle(),
                                 MessageBoxes::Icon::Warning);
                 return true;
+            case Kind::InvalidPattern:
             case Kind::CacheFolderRefused:
             case Kind::OcrLanguagesMissing:
                 boxes().message(searchProblemText(problem), applicationTitle(),
@@ -195,6 +196,10 @@ class FormSearch : public SessionHost, public SearchSink {
     }
     void stageFailed(RunStage stage, const QString& description) override {
         procedure_->reportAt(stage == RunStage::Extraction ? 130 : 132, description);
+    }
+    void patternTooComplex(const QString& path) override {
+        boxes().message(patternTooComplexText(path), applicationTitle(),
+                        MessageBoxes::Icon::Warning);
     }
     void readabilityFailed(const QString& description) override {
         Procedure p(boxes(), QStringLiteral("Main"), QStringLiteral("NoTextPDF"));

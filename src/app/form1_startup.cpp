@@ -95,11 +95,22 @@ void Form1::Form_Load() {
     Form1SearchControls controls(*this);
     const CallingProcedure caller(callingProcedure, p);
     restoreSearchOptions(p, *services_.settings, controls);
-    p.step(186, [&] {
-        Check2->setChecked(parseStoredBoolean(
-            QStringLiteral("Loose"),
-            services_.settings->getSetting(QStringLiteral("Loose"), QStringLiteral("False"))));
-    });
+    // The match options' boxes, each from its key (steps 186 to 192).
+    const struct {
+        int step;
+        QCheckBox* box;
+        const char* key;
+    } boxes[] = {{186, Check2, "Loose"},
+                 {188, Check5, "WholeWords"},
+                 {190, Check6, "IgnoreAccents"},
+                 {192, Check7, "Regex"}};
+    for (const auto& b : boxes) {
+        p.step(b.step, [&] {
+            const QString key = QString::fromLatin1(b.key);
+            b.box->setChecked(parseStoredBoolean(
+                key, services_.settings->getSetting(key, QStringLiteral("False"))));
+        });
+    }
     p.step(187, [&] {
         const QSignalBlocker quiet(Check4);
         Check4->setChecked(parseStoredBoolean(

@@ -35,6 +35,10 @@ enum class Id {
     FilesFrom,
     Json,
     Loose,
+    WordRegexp,
+    IgnoreAccents,
+    PerlRegexp,
+    OnlyMatching,
     NoProgress,
     NoMessages,
     WithPath,
@@ -79,6 +83,10 @@ const std::map<QString, OptionSpec>& longOptions() {
         {QStringLiteral("files-from"), {Id::FilesFrom, true}},
         {QStringLiteral("json"), {Id::Json, false}},
         {QStringLiteral("loose"), {Id::Loose, false}},
+        {QStringLiteral("word-regexp"), {Id::WordRegexp, false}},
+        {QStringLiteral("ignore-accents"), {Id::IgnoreAccents, false}},
+        {QStringLiteral("perl-regexp"), {Id::PerlRegexp, false}},
+        {QStringLiteral("only-matching"), {Id::OnlyMatching, false}},
         {QStringLiteral("no-progress"), {Id::NoProgress, false}},
         {QStringLiteral("no-messages"), {Id::NoMessages, false}},
         {QStringLiteral("with-filename"), {Id::WithPath, false}},
@@ -106,6 +114,9 @@ const std::map<QChar, OptionSpec>& shortOptions() {
         {u's', {Id::NoMessages, false}},
         {u'H', {Id::WithPath, false}},
         {u'h', {Id::NoPath, false}},
+        {u'w', {Id::WordRegexp, false}},
+        {u'P', {Id::PerlRegexp, false}},
+        {u'o', {Id::OnlyMatching, false}},
     };
     return m;
 }
@@ -241,6 +252,18 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             break;
         case Id::Loose:
             o.loose = true;
+            break;
+        case Id::WordRegexp:
+            o.wholeWords = true;
+            break;
+        case Id::IgnoreAccents:
+            o.ignoreAccents = true;
+            break;
+        case Id::PerlRegexp:
+            o.regex = true;
+            break;
+        case Id::OnlyMatching:
+            o.onlyMatching = true;
             break;
         case Id::NoProgress:
             o.noProgress = true;

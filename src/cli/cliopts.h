@@ -59,6 +59,10 @@ struct CliOptions {
     QStringList filesFrom;       // --files-from FILE: more paths, one a line; "-": standard input
     bool json = false;           // --json: one JSON object a line
     bool loose = false;          // --loose: blanks, line ends, ligatures and soft hyphens tolerated
+    bool wholeWords = false;     // -w: no word character right before or after a row
+    bool ignoreAccents = false;  // --ignore-accents: é as e, ø as o, ß as ss
+    bool regex = false;          // -P: every phrase a Perl-compatible pattern
+    bool onlyMatching = false;   // -o: the occurrence's own text instead of the snippet
     bool ocr = false;            // --ocr: scanned pages read with OCR
     QString ocrLanguages;        // --ocr-lang: tesseract's "eng+deu"; empty: the default
     // --all-text, --text-from: the texts searched; the pages' alone by default.

@@ -65,6 +65,10 @@ class ConsoleRun : public SessionHost {
         trouble = true;
         if (!cli_.noMessages) terminal_.problem(description);
     }
+    void patternTooComplex(const QString& path) override {
+        trouble = true;
+        if (!cli_.noMessages) terminal_.problem(patternTooComplexText(path));
+    }
     void readabilityFailed(const QString& description) override {
         if (!cli_.noMessages) terminal_.problem(description);
     }
@@ -124,7 +128,7 @@ class CommandLineSearch {
     int run() {
         if (!extractorFound() || !textFileTargetUsable() || !searchGathered() || !workFolderMade())
             return kExitTrouble;
-        if (!ocrReady()) return finish(kExitTrouble);
+        if (!ocrReady() || !patternsReady()) return finish(kExitTrouble);
         searchFiles();
         reportUnreadFiles();
         reportWeakOcrPages();
@@ -174,6 +178,9 @@ class CommandLineSearch {
         }
         search_.loose = options_.loose;
         search_.sources = options_.sources;
+        search_.wholeWords = options_.wholeWords;
+        search_.ignoreAccents = options_.ignoreAccents;
+        search_.regex = options_.regex;
         paths_ = options_.paths;
         return readFilesFrom(options_, paths_, terminal_);
     }
@@ -211,6 +218,13 @@ class CommandLineSearch {
         const std::optional<SearchProblem> trouble = engine_.prepareOcr(request());
         if (trouble) problem(searchProblemText(*trouble));
         return !trouble;
+    }
+
+    // -P: a pattern that does not compile is refused before anything is walked.
+    bool patternsReady() {
+        const std::optional<SearchProblem> fault = invalidPattern(search_);
+        if (fault) problem(searchProblemText(*fault));
+        return !fault;
     }
 
     void searchFiles() {

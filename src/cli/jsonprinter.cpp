@@ -53,6 +53,9 @@ class JsonPrinter : public Printer {
         appendJsonString(pending_, hit.phraseText);
         pending_ += ",\"snippet\":";
         appendJsonString(pending_, hit.snippet.toString());
+        pending_ += ",\"match\":";
+        appendJsonString(pending_, QString::fromUtf8(hit.matched.data(),
+                                                     static_cast<qsizetype>(hit.matched.size())));
         pending_ += "}\n";
     }
     // "source", and a field's or property's name ("field") and the attachment

@@ -48,7 +48,13 @@ class RowPrinter : public Printer {
                                      : QByteArray("-");
             pending_ += '\t';
         }
-        pending_ += displaySnippet(hit, color_);
+        if (options_.onlyMatching)
+            pending_ +=
+                text::displayText(QString::fromUtf8(hit.matched.data(),
+                                                    static_cast<qsizetype>(hit.matched.size())))
+                    .toUtf8();
+        else
+            pending_ += displaySnippet(hit, color_);
         pending_ += '\n';
     }
 

@@ -1,6 +1,7 @@
 #include "extraction/textcache.h"
 
 #include <fcntl.h>
+#include <lz4.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -25,6 +26,29 @@ namespace qm {
 namespace {
 constexpr std::int64_t kNodeOverhead = 160;  // list node, map slot, shared block
 constexpr qsizetype kSmallestCompressed = 512;
+constexpr std::size_t kLz4Block = std::size_t(1) << 17;  // bytes each LZ4 block unpacks to
+
+void putU32(QByteArray& out, std::uint32_t v) {
+    char b[4];
+    qToLittleEndian(v, b);
+    out.append(b, 4);
+}
+
+// The text as LZ4 blocks (see CachedText::data).
+QByteArray packLz4(std::string_view text) {
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(text.size() / 2 + 64));
+    putU32(out, static_cast<std::uint32_t>(text.size()));
+    std::string block(static_cast<std::size_t>(LZ4_compressBound(kLz4Block)), '\0');
+    for (std::size_t at = 0; at < text.size(); at += kLz4Block) {
+        const std::size_t n = std::min(kLz4Block, text.size() - at);
+        const int packed = LZ4_compress_default(text.data() + at, block.data(), static_cast<int>(n),
+                                                static_cast<int>(block.size()));
+        putU32(out, static_cast<std::uint32_t>(packed));
+        out.append(block.data(), packed);
+    }
+    return out;
+}
 }  // namespace
 
 // --- FileIdentity ---
@@ -73,11 +97,13 @@ CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSiz
     t.ocrPages = std::move(ocrPages);
     t.ocrConfidence = std::move(ocrConfidence);
     const auto raw = QByteArray::fromRawData(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    if (raw.size() >= kSmallestCompressed) {
-        QByteArray packed = qCompress(raw, 1);
+    // A text of 4 GiB or more is kept as it is (its length would not fit).
+    if (raw.size() >= kSmallestCompressed && utf8.size() < (std::size_t(1) << 32)) {
+        QByteArray packed = packLz4(utf8);
         if (packed.size() <= raw.size() - raw.size() / 8) {
             t.data = std::move(packed);
             t.compressed = true;
+            t.lz4 = true;
             return t;
         }
     }
@@ -124,6 +150,58 @@ std::string unpack(const QByteArray& packed) {
     return plain;
 }
 
+// Unpacks LZ4 blocks (see CachedText::data) block by block: more(plain bytes)
+// for each; the total length is checked at the end. Throws qm::Error when
+// damaged.
+class Lz4Blocks {
+  public:
+    explicit Lz4Blocks(const QByteArray& packed) : packed_(packed) {
+        if (packed.size() < 4) throw damaged();
+        length_ = qFromLittleEndian<std::uint32_t>(packed.constData());
+        at_ = 4;
+    }
+    std::uint32_t length() const { return length_; }
+    // Appends the next block to `out`; false when there was none left.
+    bool next(std::string& out) {
+        if (at_ == packed_.size()) {
+            if (produced_ != length_) throw damaged();
+            return false;
+        }
+        if (packed_.size() - at_ < 4) throw damaged();
+        const std::uint32_t size = qFromLittleEndian<std::uint32_t>(packed_.constData() + at_);
+        at_ += 4;
+        if (size > static_cast<std::uint64_t>(packed_.size() - at_)) throw damaged();
+        // Room for no more than the text has left: a block that would
+        // unpack to more is damaged.
+        const std::size_t room =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kLz4Block, length_ - produced_));
+        const std::size_t kept = out.size();
+        out.resize(kept + room);
+        const int got = LZ4_decompress_safe(packed_.constData() + at_, out.data() + kept,
+                                            static_cast<int>(size), static_cast<int>(room));
+        if (got < 0 || produced_ + static_cast<std::uint64_t>(got) > length_) throw damaged();
+        out.resize(kept + static_cast<std::size_t>(got));
+        produced_ += static_cast<std::uint64_t>(got);
+        at_ += size;
+        return true;
+    }
+
+  private:
+    const QByteArray& packed_;
+    std::uint32_t length_ = 0;
+    qsizetype at_ = 0;
+    std::uint64_t produced_ = 0;
+};
+
+std::string unpackLz4(const QByteArray& packed) {
+    Lz4Blocks blocks(packed);
+    std::string plain;
+    plain.reserve(blocks.length());
+    while (blocks.next(plain)) {
+    }
+    return plain;
+}
+
 }  // namespace
 
 TextChunks CachedText::chunks() const {
@@ -132,7 +210,7 @@ TextChunks CachedText::chunks() const {
     // matcher only ever sees valid UTF-8.
     if (!compressed)
         return TextChunks::fromUtf8(decodeToUtf8(std::string_view(data.constData(), data.size())));
-    return TextChunks::fromUtf8(decodeToUtf8(unpack(data)));
+    return TextChunks::fromUtf8(decodeOwned(lz4 ? unpackLz4(data) : unpack(data)));
 }
 
 void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk) const {
@@ -153,6 +231,11 @@ void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk
                 return at < size;
             },
             chunk);
+        return;
+    }
+    if (lz4) {
+        Lz4Blocks blocks(data);
+        forEachChunkOf([&](std::string& raw) { return blocks.next(raw); }, chunk);
         return;
     }
     const quint32 length = packedLength(data);

@@ -54,9 +54,13 @@ struct CachedText {
     TextOutcome outcome = TextOutcome::Protected;
     // Size in bytes of the text file the extractor wrote; -1 when it wrote none.
     std::int64_t textFileSize = -1;
-    // The text as valid UTF-8 (Text only); compressed when `compressed`.
+    // The text as valid UTF-8 (Text only); compressed when `compressed`: as
+    // LZ4 blocks when `lz4` (the total length, then each block's packed size
+    // and bytes, each unpacking to 128 KiB but the last), else as qCompress
+    // packs it (entries kept on disk by earlier versions).
     QByteArray data;
     bool compressed = false;
+    bool lz4 = false;
     // The pages whose text OCR gave (Text only), in order, and each one's
     // confidence (as FileText's; empty in entries of earlier runs).
     std::vector<int> ocrPages;

@@ -2,9 +2,13 @@
 // not at all, the folder claimed only when it is the user's own.
 #include "extraction/textcache.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <openssl/sha.h>
+#define XXH_INLINE_ALL
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 #include <zlib.h>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -16,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "fs/fs.h"
@@ -26,10 +31,13 @@ namespace qm {
 
 namespace {
 constexpr char kMagic[4] = {'Q', 'M', 'T', 'C'};
-// Version 2 adds the pages read by OCR after the data, version 3 each one's
-// confidence after its number; entries of versions 1 and 2 are still read.
+// Version 3 packs texts as LZ4 blocks (packing 2), keeps each OCR page's
+// confidence after its number and ends with an XXH3-128 checksum instead of
+// SHA-256 (a check against damage that costs next to nothing beside reading
+// the file); version 2 (zlib, packing 1) adds the pages read by OCR after the
+// data; entries of versions 2 and 1 (no OCR pages) are still read.
 constexpr std::uint32_t kDiskVersion = 3;
-constexpr std::uint32_t kOcrPagesDiskVersion = 2;
+constexpr std::uint32_t kZlibDiskVersion = 2;
 constexpr std::uint32_t kPlainDiskVersion = 1;
 // More OCR pages than this is no real entry.
 constexpr std::uint32_t kMaxOcrPages = 1u << 24;
@@ -44,7 +52,29 @@ static_assert(static_cast<int>(TextOutcome::Text) == 1 &&
               "the outcomes kept on disk keep their values");
 // A temporary file this old was left by a writer that never finished.
 constexpr qint64 kStaleTemporarySeconds = 600;
+// An entry used this recently is not marked used again.
+constexpr std::int64_t kRecentSeconds = 3600;
 const QString kEntrySuffix = QStringLiteral(".qtc");
+
+constexpr qsizetype kChecksumBytes = 16;  // XXH3-128, version 3
+
+// The checksum that ends an entry of version 3, little-endian.
+QByteArray checksum(QByteArrayView bytes) {
+    const XXH128_hash_t h = XXH3_128bits(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    QByteArray out;
+    out.reserve(kChecksumBytes);
+    for (const std::uint64_t half : {h.low64, h.high64})
+        for (int i = 0; i < 8; ++i) out.append(static_cast<char>((half >> (8 * i)) & 0xFF));
+    return out;
+}
+
+// SHA-256 as the processor computes it where it can (OpenSSL).
+QByteArray sha256(QByteArrayView bytes) {
+    QByteArray out(kDigestBytes, Qt::Uninitialized);
+    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()),
+           static_cast<std::size_t>(bytes.size()), reinterpret_cast<unsigned char*>(out.data()));
+    return out;
+}
 
 void putU32(QByteArray& out, std::uint32_t v) {
     char b[4];
@@ -122,29 +152,53 @@ QString DiskTextCache::pathFor(const std::string& key) const {
 std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (!usable()) return std::nullopt;
     const QString path = pathFor(key);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray all = f.readAll();
-    f.close();
+    const QByteArray name = fs::encodeName(path);
+    QByteArray all;
+    std::int64_t lastUse = 0;  // the entry's modification time: its last use
+    {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::nullopt;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (std::int64_t(1) << 40)) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        lastUse = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+        all.resize(static_cast<qsizetype>(st.st_size));
+        qsizetype got = 0;
+        while (got < all.size()) {
+            const ssize_t n =
+                ::read(fd, all.data() + got, static_cast<std::size_t>(all.size() - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += n;
+        }
+        ::close(fd);
+        all.truncate(got);
+    }
 
     const auto bad = [&]() -> std::optional<CachedText> {
         // Cut short or damaged: not used; the next store writes it anew.
         QFile::remove(path);
         return std::nullopt;
     };
-    if (all.size() < kHeaderBytes + kDigestBytes) return bad();
+    if (all.size() < kHeaderBytes + kChecksumBytes) return bad();
     const char* p = all.constData();
     if (std::memcmp(p, kMagic, 4) != 0) return bad();
     const std::uint32_t version = qFromLittleEndian<std::uint32_t>(p + 4);
-    if (version != kDiskVersion && version != kOcrPagesDiskVersion && version != kPlainDiskVersion)
+    if (version != kDiskVersion && version != kZlibDiskVersion && version != kPlainDiskVersion)
         return bad();
+    const qsizetype sumBytes = version == kDiskVersion ? kChecksumBytes : kDigestBytes;
+    if (all.size() < kHeaderBytes + sumBytes) return bad();
     if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
     const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
     const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
     const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
     const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
-    if (!isContentOutcome(static_cast<TextOutcome>(outcome)) || compressed > 1) return bad();
-    const qsizetype room = all.size() - kHeaderBytes - kDigestBytes;
+    if (!isContentOutcome(static_cast<TextOutcome>(outcome)) ||
+        compressed > (version == kDiskVersion ? 2 : 1))
+        return bad();
+    const qsizetype room = all.size() - kHeaderBytes - sumBytes;
     if (dataLength < 0 || dataLength > room) return bad();
     // Version 2: the OCR pages' count and numbers after the data; version 3:
     // each number followed by the page's confidence.
@@ -163,34 +217,37 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
             end += each;
         }
     }
-    if (end != all.size() - kDigestBytes) return bad();
+    if (end != all.size() - sumBytes) return bad();
     const QByteArray sum =
-        QCryptographicHash::hash(QByteArrayView(p, end), QCryptographicHash::Sha256);
-    if (QByteArrayView(p + end, kDigestBytes) != QByteArrayView(sum)) return bad();
+        version == kDiskVersion ? checksum(QByteArrayView(p, end)) : sha256(QByteArrayView(p, end));
+    if (QByteArrayView(p + end, sumBytes) != QByteArrayView(sum)) return bad();
 
     CachedText t;
     t.outcome = static_cast<TextOutcome>(outcome);
-    t.compressed = compressed == 1;
+    t.compressed = compressed != 0;
+    t.lz4 = compressed == 2;
     t.textFileSize = textFileSize;
-    t.data = all.mid(kHeaderBytes, static_cast<qsizetype>(dataLength));
+    all.truncate(kHeaderBytes + static_cast<qsizetype>(dataLength));
+    all.remove(0, kHeaderBytes);
+    t.data = std::move(all);
     t.ocrPages = std::move(ocrPages);
     t.ocrConfidence = std::move(ocrConfidence);
-    // A use makes the entry recent, for the pruning by age.
-    QFile touch(path);
-    if (touch.open(QIODevice::ReadWrite))
-        touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+    // A use makes the entry recent, for the pruning by age; one used within
+    // the hour is recent enough (a repeated search writes no file's times).
+    if (static_cast<std::int64_t>(::time(nullptr)) - lastUse > kRecentSeconds)
+        ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
     return t;
 }
 
 void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     if (!usable()) return;
     QByteArray out;
-    out.reserve(kHeaderBytes + entry.data.size() + kDigestBytes);
+    out.reserve(kHeaderBytes + entry.data.size() + 4 + kChecksumBytes);
     out.append(kMagic, 4);
     putU32(out, kDiskVersion);
     out.append(digest(key));
     out.append(static_cast<char>(entry.outcome));
-    out.append(static_cast<char>(entry.compressed ? 1 : 0));
+    out.append(static_cast<char>(!entry.compressed ? 0 : entry.lz4 ? 2 : 1));
     putI64(out, entry.textFileSize);
     putI64(out, entry.data.size());
     out.append(entry.data);
@@ -200,7 +257,7 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
         putU32(out, static_cast<std::uint32_t>(
                         k < entry.ocrConfidence.size() ? entry.ocrConfidence[k] : -1));
     }
-    out.append(QCryptographicHash::hash(out, QCryptographicHash::Sha256));
+    out.append(checksum(out));
 
     // Written beside the entry under a temporary name and renamed into place.
     QSaveFile f(pathFor(key));
@@ -224,25 +281,38 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
 void DiskTextCache::prune() {
     std::lock_guard lock(mutex_);
     struct Item {
-        QString path;
-        qint64 size;
-        QDateTime used;
+        std::string name;
+        std::int64_t size;
+        std::int64_t used;  // nanoseconds since the epoch
     };
     std::vector<Item> items;
     std::int64_t total = 0;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QFileInfoList list =
-        QDir(folder_).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::NoSort);
-    for (const QFileInfo& fi : list) {
-        if (!fi.fileName().endsWith(kEntrySuffix)) {
+    // One look at each file, without Qt's file information (its times are
+    // local times: every file would read the time zone).
+    const QByteArray native = fs::encodeName(folder_);
+    DIR* dir = ::opendir(native.constData());
+    if (!dir) return;
+    const int at = ::dirfd(dir);
+    const std::int64_t now = static_cast<std::int64_t>(::time(nullptr));
+    const std::string suffix = kEntrySuffix.toStdString();
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        struct stat st {};
+        if (name == "." || name == ".." ||
+            ::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (name.size() < suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
             // A temporary file left by a writer that died.
-            if (fi.fileName().contains(kEntrySuffix + u'.') &&
-                fi.lastModified().secsTo(now) > kStaleTemporarySeconds)
-                QFile::remove(fi.absoluteFilePath());
+            if (name.find(suffix + '.') != std::string::npos &&
+                now - static_cast<std::int64_t>(st.st_mtim.tv_sec) > kStaleTemporarySeconds)
+                ::unlinkat(at, name.c_str(), 0);
             continue;
         }
-        items.push_back({fi.absoluteFilePath(), fi.size(), fi.lastModified()});
-        total += fi.size();
+        items.push_back({name, static_cast<std::int64_t>(st.st_size),
+                         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                             static_cast<std::int64_t>(st.st_mtim.tv_nsec)});
+        total += static_cast<std::int64_t>(st.st_size);
     }
     if (total > bound_) {
         std::sort(items.begin(), items.end(),
@@ -251,9 +321,10 @@ void DiskTextCache::prune() {
         const std::int64_t target = bound_ - bound_ / 10;
         for (const Item& it : items) {
             if (total <= target) break;
-            if (QFile::remove(it.path)) total -= it.size;
+            if (::unlinkat(at, it.name.c_str(), 0) == 0) total -= it.size;
         }
     }
+    ::closedir(dir);
     used_ = total;
 }
 

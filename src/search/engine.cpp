@@ -4,6 +4,7 @@
 
 #include "extraction/pipeline.h"
 #include "fs/fs.h"
+#include "search/regexsearch.h"
 
 namespace qm {
 
@@ -17,6 +18,17 @@ SearchProblem problem(SearchProblem::Kind kind, bool fatal = true) {
 }
 
 }  // namespace
+
+std::optional<SearchProblem> invalidPattern(const SearchOptions& options) {
+    if (!options.regex) return std::nullopt;
+    const auto fault = checkPatterns(options.phrases(), options.rules());
+    if (!fault) return std::nullopt;
+    SearchProblem p = problem(SearchProblem::Kind::InvalidPattern);
+    p.pattern = fault->pattern;
+    p.message = fault->message;
+    p.character = fault->character;
+    return p;
+}
 
 SearchEngine::SearchEngine() = default;
 
@@ -34,6 +46,10 @@ std::vector<SearchProblem> SearchEngine::prepare(const SearchRequest& request) {
         SearchProblem p = problem(SearchProblem::Kind::NothingToSearchFor);
         p.multiple = o.mode == SearchMode::Multiple;
         return {p};
+    }
+    // A pattern that does not compile is refused before any file is read.
+    if (request.match) {
+        if (auto p = invalidPattern(o)) return {*p};
     }
     if (request.files.isEmpty()) return {problem(SearchProblem::Kind::NoFiles)};
     if (request.workFolder.isEmpty()) return {problem(SearchProblem::Kind::NoWorkFolder)};

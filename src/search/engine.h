@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,6 +54,7 @@ struct SearchProblem {
         CacheFolderRefused,   // texts are not kept on disk (`folder`, `refusal`, `error`)
         OcrUnavailable,       // tesseract missing or not answering (`tesseract`)
         OcrLanguagesMissing,  // languages asked for that are not installed
+        InvalidPattern,       // a pattern that does not compile (`pattern`, `message`, `character`)
     };
     Kind kind = Kind::NothingToSearchFor;
     // Whether the search can go on without what is missing.
@@ -60,12 +62,18 @@ struct SearchProblem {
     QString folder;
     CacheFolderRefusal refusal = CacheFolderRefusal::None;
     int error = 0;
-    QString tesseract;      // as asked; empty when none was found
-    bool present = false;   // OcrUnavailable: tesseract is there but gave no version
-    QStringList missing;    // languages not installed
-    QStringList installed;  // languages that are
-    bool multiple = false;  // NothingToSearchFor: the find set was asked for
+    QString tesseract;          // as asked; empty when none was found
+    bool present = false;       // OcrUnavailable: tesseract is there but gave no version
+    QStringList missing;        // languages not installed
+    QStringList installed;      // languages that are
+    bool multiple = false;      // NothingToSearchFor: the find set was asked for
+    QString pattern;            // InvalidPattern: the pattern as given,
+    QString message;            // what PCRE2 says of it,
+    std::size_t character = 0;  // and where (from 1)
 };
+
+// The first pattern of `options` that does not compile, when they are patterns.
+std::optional<SearchProblem> invalidPattern(const SearchOptions& options);
 
 // Owned by a face for as long as its texts should be kept (the window's life,
 // one command line run); every search and check goes through it.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "search/fold.h"
 #include "text/utf8.h"
 
 namespace qm {
@@ -84,7 +85,8 @@ const std::string& foldedUtf8(char32_t c) {
 
 class LooseBuilder {
   public:
-    LooseBuilder(LooseText& t, std::string_view in, bool fold) : t_(t), in_(in), fold_(fold) {
+    LooseBuilder(LooseText& t, std::string_view in, bool fold, bool accents)
+        : t_(t), in_(in), fold_(fold), accents_(accents) {
         t_.normal_.reserve(in.size());
     }
 
@@ -124,7 +126,24 @@ class LooseBuilder {
                 }
                 continue;
             }
+            char32_t bare[4];
+            const std::size_t n = accents_ ? stripAccents(c, bare) : 0;
+            if (accents_ && n == 0) {  // a mark: part of the letter before it
+                i += len;
+                continue;
+            }
             if (const char* letters = ligature(c)) {
+                piece(letters, i, i + len);
+            } else if (accents_ && (n != 1 || bare[0] != c)) {
+                std::string letters;
+                for (std::size_t k = 0; k < n; ++k) {
+                    if (fold_) {
+                        letters += foldedUtf8(bare[k]);
+                    } else {
+                        char out[4];
+                        letters.append(out, utf8::encode(bare[k], out));
+                    }
+                }
                 piece(letters, i, i + len);
             } else if (fold_) {
                 piece(foldedUtf8(c), i, i + len);
@@ -191,10 +210,11 @@ class LooseBuilder {
     LooseText& t_;
     std::string_view in_;
     bool fold_;
+    bool accents_;
 };
 
-LooseText::LooseText(std::string_view text, bool foldCase) {
-    LooseBuilder(*this, text, foldCase).run();
+LooseText::LooseText(std::string_view text, bool foldCase, bool foldAccents) {
+    LooseBuilder(*this, text, foldCase, foldAccents).run();
 }
 
 std::size_t LooseText::toOriginal(std::size_t n) const {
@@ -216,10 +236,10 @@ std::size_t LooseText::toOriginalEnd(std::size_t n) const {
     return it != segments_.end() ? it->original : seg->original;
 }
 
-std::string loosePhrase(const QString& phrase, bool foldCase) {
+std::string loosePhrase(const QString& phrase, bool foldCase, bool foldAccents) {
     const QByteArray bytes = phrase.toUtf8();
     return LooseText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                     foldCase)
+                     foldCase, foldAccents)
         .normal();
 }
 
@@ -250,7 +270,7 @@ LooseCut looseCutAfter(std::string_view piece, LooseCut before) {
     return softHyphen ? LooseCut::AfterSoftHyphen : before;
 }
 
-std::size_t looseKeptCodePoints(std::string_view piece, std::size_t enough) {
+std::size_t looseKeptCodePoints(std::string_view piece, std::size_t enough, bool dropMarks) {
     const auto* s = reinterpret_cast<const unsigned char*>(piece.data());
     std::size_t kept = 0;
     for (std::size_t i = 0; i < piece.size() && kept < enough;) {
@@ -265,7 +285,10 @@ std::size_t looseKeptCodePoints(std::string_view piece, std::size_t enough) {
                                                                  : 4,
                                                       piece.size() - i);
         const char32_t c = utf8::decode(s + i, len);
-        kept += isSpace(c) || isSkipped(c) ? 0 : 1;
+        kept += isSpace(c) || isSkipped(c) ||
+                        (dropMarks && QChar::category(c) == QChar::Mark_NonSpacing)
+                    ? 0
+                    : 1;
         i += len;
     }
     return kept;

@@ -19,8 +19,9 @@ namespace qm {
 
 class LooseText {
   public:
-    // `text`: valid UTF-8.
-    LooseText(std::string_view text, bool foldCase);
+    // `text`: valid UTF-8. With `foldAccents`, letters lose their accents
+    // (search/fold.h) and non-spacing marks go.
+    LooseText(std::string_view text, bool foldCase, bool foldAccents = false);
 
     const std::string& normal() const { return normal_; }
     // The original byte where the normal form's byte `n` comes from.
@@ -40,7 +41,7 @@ class LooseText {
 };
 
 // A phrase in the normal form (empty when nothing of it is left).
-std::string loosePhrase(const QString& phrase, bool foldCase);
+std::string loosePhrase(const QString& phrase, bool foldCase, bool foldAccents = false);
 
 // A text read in pieces: where the normal form stands at the end of a piece,
 // which decides how the next piece begins. Inside a run of white space, the
@@ -59,7 +60,8 @@ std::size_t looseBorrowedLead(std::string_view piece, LooseCut before);
 // Code points of `piece` (valid UTF-8) that keep one byte at least in the
 // normal form (neither white space nor a character that takes no room),
 // counted up to `enough`: so many bytes of the normal form at least follow
-// the place where the piece begins.
-std::size_t looseKeptCodePoints(std::string_view piece, std::size_t enough);
+// the place where the piece begins. With `dropMarks`, non-spacing marks take
+// no room either (accents ignored).
+std::size_t looseKeptCodePoints(std::string_view piece, std::size_t enough, bool dropMarks = false);
 
 }  // namespace qm

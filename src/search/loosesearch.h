@@ -15,12 +15,12 @@ class SearchSink;
 
 // The whole text brought to the normal form at once.
 std::size_t searchLooseText(const QString& path, const TextChunks& chunks,
-                            const QStringList& phrases, CaseMode caseMode, SearchSink& sink);
+                            const QStringList& phrases, const MatchRules& rules, SearchSink& sink);
 
 // The text file read chunk by chunk: each chunk is searched together with the
 // chunks after it that an occurrence beginning in it may reach (the next one,
 // unless the phrase or a run of white space is longer than a chunk).
 std::size_t searchLooseFile(const QString& path, const QString& textPath,
-                            const QStringList& phrases, CaseMode caseMode, SearchSink& sink);
+                            const QStringList& phrases, const MatchRules& rules, SearchSink& sink);
 
 }  // namespace qm

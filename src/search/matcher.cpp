@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 
+#include "search/fold.h"
 #include "text/utf8.h"
 
 #if defined(__SSE2__)
@@ -131,13 +132,15 @@ void grow(std::string& buf, char*& d, std::size_t remainingInput) {
     d = buf.data();
 }
 
-// Lowers `in` into `buf` from byte `w` on and returns the end. `buf` should
-// already hold room for in.size() * 3 / 2 bytes from `w` (a lowered code point
-// grows by at most half: two bytes to three); it is enlarged if not.
-// With `shifts`, every code point whose lowered form has another byte length
-// is recorded, `originalBase` being the offset of in[0] in the original text.
-std::size_t lowerInto(std::string_view in, std::string& buf, std::size_t w,
-                      std::vector<detail::CaseShift>* shifts, std::size_t originalBase) {
+// Folds `in` into `buf` from byte `w` on and returns the end: lowered when
+// `lower`, without accents when `strip` (search/fold.h). `buf` should already
+// hold room for in.size() * 3 / 2 bytes from `w` (a folded code point grows by
+// at most half: two bytes to three); it is enlarged if not. With `shifts`,
+// every code point whose folded form has another byte length is recorded,
+// `originalBase` being the offset of in[0] in the original text.
+std::size_t foldInto(std::string_view in, std::string& buf, std::size_t w,
+                     std::vector<detail::CaseShift>* shifts, std::size_t originalBase, bool lower,
+                     bool strip) {
     const auto* s = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t n = in.size();
     char* d = buf.data();
@@ -145,7 +148,7 @@ std::size_t lowerInto(std::string_view in, std::string& buf, std::size_t w,
 #if defined(__SSE2__)
     const __m128i belowA = _mm_set1_epi8('A' - 1);
     const __m128i aboveZ = _mm_set1_epi8('Z' + 1);
-    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i caseBit = _mm_set1_epi8(lower ? 0x20 : 0);
 #endif
     while (i < n) {
 #if defined(__SSE2__)
@@ -172,25 +175,30 @@ std::size_t lowerInto(std::string_view in, std::string& buf, std::size_t w,
         if (s[i] < 0x80) {  // the last few bytes, or the buffer needs room first
             if (w + 1 > buf.size()) grow(buf, d, n - i);
             const unsigned char b = s[i++];
-            d[w++] = static_cast<char>((b >= 'A' && b <= 'Z') ? b + 0x20 : b);
+            d[w++] = static_cast<char>((lower && b >= 'A' && b <= 'Z') ? b + 0x20 : b);
             continue;
         }
         // A run of multi-byte characters.
         while (i < n && s[i] >= 0x80) {
-            if (w + 4 > buf.size()) grow(buf, d, n - i);
+            if (w + 8 > buf.size()) grow(buf, d, n - i);
             const unsigned char b = s[i];
             std::size_t len = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
             if (len > n - i) len = n - i;  // only for input that is not valid UTF-8
             const char32_t c = utf8::decode(s + i, len);
-            const char32_t lower = c < 0x800 ? twoByteLower()[c] : QChar::toLower(c);
-            if (lower == c) {
-                for (std::size_t k = 0; k < len; ++k) d[w + k] = static_cast<char>(s[i + k]);
-                w += len;
+            std::size_t written = 0;
+            if (strip) {
+                written = foldCodePoint(c, lower, true, d + w);
             } else {
-                const std::size_t written = utf8::encode(lower, d + w);
-                w += written;
-                if (written != len && shifts) shifts->push_back({w, originalBase + i + len});
+                const char32_t to = c < 0x800 ? twoByteLower()[c] : QChar::toLower(c);
+                if (to == c) {
+                    for (std::size_t k = 0; k < len; ++k) d[w + k] = static_cast<char>(s[i + k]);
+                    written = len;
+                } else {
+                    written = utf8::encode(to, d + w);
+                }
             }
+            w += written;
+            if (written != len && shifts) shifts->push_back({w, originalBase + i + len});
             i += len;
         }
     }
@@ -202,7 +210,7 @@ std::size_t lowerInto(std::string_view in, std::string& buf, std::size_t w,
 void lowerUtf8(std::string_view text, std::string& out) {
     const std::size_t w = out.size();
     out.resize(w + text.size() + text.size() / 2 + 16);
-    out.resize(lowerInto(text, out, w, nullptr, 0));
+    out.resize(foldInto(text, out, w, nullptr, 0, true, false));
 }
 
 // ---------------------------------------------------------------------------
@@ -211,36 +219,78 @@ void lowerUtf8(std::string_view text, std::string& out) {
 std::string TermMatcher::prepare(const QString& phrase) const {
     const QByteArray bytes = phrase.toUtf8();
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    if (caseMode_ != CaseMode::IgnoreCase) return std::string(view);
-    std::string out;
-    lowerUtf8(view, out);
+    if (!folds()) return std::string(view);
+    std::string out(view.size() + view.size() / 2 + 16, '\0');
+    out.resize(foldInto(view, out, 0, nullptr, 0, lower_, strip_));
     return out;
 }
 
-std::size_t TermMatcher::toOriginal(std::size_t loweredOffset) const {
-    if (shifts_.empty()) return loweredOffset;
+namespace {
+std::size_t shiftBack(const std::vector<detail::CaseShift>& shifts, std::size_t n) {
+    if (shifts.empty()) return n;
     auto it =
-        std::upper_bound(shifts_.begin(), shifts_.end(), loweredOffset,
+        std::upper_bound(shifts.begin(), shifts.end(), n,
                          [](std::size_t v, const detail::CaseShift& s) { return v < s.lowered; });
-    if (it == shifts_.begin()) return loweredOffset;
+    if (it == shifts.begin()) return n;
     --it;
-    return it->original + (loweredOffset - it->lowered);
+    return it->original + (n - it->lowered);
+}
+}  // namespace
+
+std::size_t TermMatcher::toOriginal(std::size_t loweredOffset) const {
+    return shiftBack(shifts_, loweredOffset);
+}
+
+void FoldedText::fold(std::string_view text, bool lower, bool strip) {
+    shifts_.clear();
+    if (buffer_.size() < text.size() + text.size() / 2 + 64)
+        buffer_.resize(text.size() + text.size() / 2 + 64);
+    size_ = foldInto(text, buffer_, 0, &shifts_, 0, lower, strip);
+}
+
+std::size_t FoldedText::toOriginal(std::size_t n) const {
+    return shiftBack(shifts_, n);
+}
+
+bool TermMatcher::standsAlone(std::string_view text, std::size_t begin, std::size_t end,
+                              WordEdges edges) const {
+    WordSide before = wordSideBefore(text, begin);
+    if (before == WordSide::Unknown) before = edges.before;
+    WordSide after = wordSideAfter(text, end, strip_);
+    if (after == WordSide::Unknown) after = edges.after;
+    return before != WordSide::Word && after != WordSide::Word;
 }
 
 bool TermMatcher::findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
-                              FunctionRef<bool(std::size_t, std::size_t)> sink) {
+                              ChunkSink sink, WordEdges edges) {
     std::string_view text = chunk;
-    if (caseMode_ == CaseMode::IgnoreCase) {
+    if (folds()) {
         shifts_.clear();
         if (lowered_.size() < chunk.size() + chunk.size() / 2 + 64)
             lowered_.resize(chunk.size() + chunk.size() / 2 + 64);
-        text = std::string_view(lowered_.data(), lowerInto(chunk, lowered_, 0, &shifts_, 0));
+        text = std::string_view(lowered_.data(),
+                                foldInto(chunk, lowered_, 0, &shifts_, 0, lower_, strip_));
     }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(chunk.data());
+    const auto midLetter = [&](std::size_t at) {
+        return at < chunk.size() && utf8::isContinuation(bytes[at]);
+    };
     for (std::size_t k = 0; k < prepared.size(); ++k) {
-        if (prepared[k].empty()) continue;
+        const std::size_t size = prepared[k].size();
+        if (size == 0) continue;
         for (std::size_t pos = findBytes(text, prepared[k], 0); pos != npos;
-             pos = findBytes(text, prepared[k], pos + 1))
-            if (!sink(k, toOriginal(pos))) return false;
+             pos = findBytes(text, prepared[k], pos + 1)) {
+            std::size_t at = pos, length = size;
+            if (folds()) {
+                at = toOriginal(pos);
+                const std::size_t end = toOriginal(pos + size);
+                // Half of a letter that folds into two ("s" of "ß") is no occurrence.
+                if (midLetter(at) || midLetter(end)) continue;
+                length = end - at;
+            }
+            if (words_ && !standsAlone(text, pos, pos + size, edges)) continue;
+            if (!sink(k, at, length)) return false;
+        }
     }
     return true;
 }
@@ -252,7 +302,7 @@ void TermMatcher::forEachOccurrence(const TextChunks& text, const QString& phras
     for (std::size_t i = 0; i < text.count(); ++i) {
         const std::string_view chunk = text.chunk(i);
         occurrence.chunk = i;
-        findInChunk(chunk, prepared, [&](std::size_t, std::size_t offset) {
+        findInChunk(chunk, prepared, [&](std::size_t, std::size_t offset, std::size_t) {
             occurrence.offset = offset;
             occurrence.snippet = snippetAt(chunk, offset);
             sink(occurrence);
@@ -265,26 +315,6 @@ std::size_t TermMatcher::countOccurrences(const TextChunks& text, const QString&
     std::size_t n = 0;
     forEachOccurrence(text, phrase, [&n](const Occurrence&) { ++n; });
     return n;
-}
-
-// Bytes of `chunk` from `offset` on whose lowered form is `loweredLength` bytes long.
-std::size_t originalLength(std::string_view chunk, std::size_t offset, std::size_t loweredLength) {
-    // ASCII lowers byte for byte: the usual case costs one look at the bytes.
-    const std::string_view same = chunk.substr(offset, loweredLength);
-    if (same.size() == loweredLength &&
-        std::all_of(same.begin(), same.end(), [](char c) { return (c & 0x80) == 0; }))
-        return loweredLength;
-    std::size_t i = offset;
-    std::size_t lowered = 0;
-    std::string one;
-    while (lowered < loweredLength && i < chunk.size()) {
-        const std::size_t next = utf8::advanceCodePoints(chunk, i, 1);
-        one.clear();
-        lowerUtf8(chunk.substr(i, next - i), one);
-        lowered += one.size();
-        i = next;
-    }
-    return i - offset;
 }
 
 }  // namespace qm

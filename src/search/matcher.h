@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "search/fold.h"
 #include "search/functionref.h"
 #include "search/snippet.h"
 #include "terms/searchoptions.h"
@@ -35,9 +36,6 @@ std::size_t findBytes(std::string_view haystack, std::string_view needle, std::s
 // Lowers every code point of valid UTF-8 on its own; appends to `out`.
 void lowerUtf8(std::string_view text, std::string& out);
 
-// Bytes of `chunk` from `offset` on whose lowered form is `loweredLength` bytes long.
-std::size_t originalLength(std::string_view chunk, std::size_t offset, std::size_t loweredLength);
-
 using OccurrenceSink = FunctionRef<void(const Occurrence&)>;
 
 namespace detail {
@@ -48,23 +46,55 @@ struct CaseShift {
 };
 }  // namespace detail
 
+// A text folded as the matcher folds it (lowered, without accents), with the
+// way back to the original's bytes.
+class FoldedText {
+  public:
+    void fold(std::string_view text, bool lower, bool strip);
+    std::string_view text() const { return {buffer_.data(), size_}; }
+    // The original byte where the folded byte `n` comes from.
+    std::size_t toOriginal(std::size_t n) const;
+
+  private:
+    std::string buffer_;
+    std::size_t size_ = 0;
+    std::vector<detail::CaseShift> shifts_;
+};
+
 // Finds phrases in chunks of text. Ignoring case, each chunk is lowered once
 // into a buffer the matcher keeps and reuses, then searched for every phrase
 // while it is still in the cache. A matcher holds that buffer, so each thread
 // needs its own.
+// What lies beyond the ends of a chunk, for whole words: an occurrence at an
+// edge whose side is Unknown is reported, the caller deciding.
+struct WordEdges {
+    WordSide before = WordSide::NotWord;
+    WordSide after = WordSide::NotWord;
+};
+
 class TermMatcher {
   public:
-    explicit TermMatcher(CaseMode caseMode) : caseMode_(caseMode) {}
+    // Ignoring accents, the text and the phrases are compared without them
+    // (search/fold.h); with whole words, an occurrence counts only with no word
+    // character right before or after it.
+    explicit TermMatcher(CaseMode caseMode, bool ignoreAccents = false, bool wholeWords = false)
+        : caseMode_(caseMode),
+          lower_(caseMode == CaseMode::IgnoreCase),
+          strip_(ignoreAccents),
+          words_(wholeWords) {}
 
-    // The bytes searched for a phrase (UTF-8, lowered when ignoring case).
+    // The bytes searched for a phrase (UTF-8, lowered when ignoring case,
+    // without accents when ignoring them).
     std::string prepare(const QString& phrase) const;
 
-    // Every occurrence in `chunk` of each prepared phrase: sink(phrase index,
-    // byte offset in the chunk), phrase by phrase in list order, each by
-    // position, while the sink returns true. Empty phrases find nothing.
-    // False when the sink stopped the search.
+    // sink(phrase index, byte offset in the chunk, bytes of the chunk covered).
+    using ChunkSink = FunctionRef<bool(std::size_t, std::size_t, std::size_t)>;
+
+    // Every occurrence in `chunk` of each prepared phrase, phrase by phrase in
+    // list order, each by position, while the sink returns true. Empty phrases
+    // find nothing. False when the sink stopped the search.
     bool findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
-                     FunctionRef<bool(std::size_t, std::size_t)> sink);
+                     ChunkSink sink, WordEdges edges = {});
 
     // Every occurrence of one phrase inside the chunks of a text (none across
     // two), chunk by chunk, with its snippet.
@@ -73,10 +103,19 @@ class TermMatcher {
 
     CaseMode caseMode() const { return caseMode_; }
 
+    bool wholeWords() const { return words_; }
+    bool ignoresAccents() const { return strip_; }
+
   private:
+    bool folds() const { return lower_ || strip_; }
     std::size_t toOriginal(std::size_t loweredOffset) const;
+    bool standsAlone(std::string_view text, std::size_t begin, std::size_t end,
+                     WordEdges edges) const;
 
     CaseMode caseMode_;
+    bool lower_;
+    bool strip_;
+    bool words_;
     std::string lowered_;                    // the current chunk, lowered
     std::vector<detail::CaseShift> shifts_;  // where lowering changed a byte length
 };

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "search/loosesearch.h"
 #include "search/matcher.h"
 #include "search/pages.h"
+#include "search/regexsearch.h"
 #include "search/sink.h"
 #include "text/utf8.h"
 
@@ -34,55 +36,83 @@ std::size_t backCodePoints(std::string_view text, std::size_t from, std::size_t 
 // the next (the longest phrase less one code point, and at least a
 // snippet's length). Its snippet is cut from the seam by the rules of any
 // other, so it runs on into the next chunk; occurrences inside one chunk keep
-// the snippets that stop at its end.
+// the snippets that stop at its end. Ignoring accents, a letter of the phrase
+// may stand for a letter and its marks in the text: a seam then reaches three
+// code points for each; with whole words it holds the character after the
+// longest occurrence too.
 struct SeamBounds {
     std::size_t longest = 0;  // code points of the longest phrase
+    std::size_t extra = 0;
 
-    explicit SeamBounds(const std::vector<std::string>& prepared) {
+    SeamBounds(const std::vector<std::string>& prepared, const TermMatcher& matcher) {
         for (const std::string& p : prepared) longest = std::max(longest, utf8::countCodePoints(p));
+        if (matcher.ignoresAccents()) longest *= 3;
+        extra = matcher.wholeWords() ? 1 : 0;
     }
     bool any() const { return longest > 1; }
     // Where the seam begins in the chunk that ends at it.
     std::size_t tailStart(std::string_view chunk) const {
         return backCodePoints(chunk, chunk.size(), longest - 1 + kSnippetLeadIn);
     }
-    // Where the seam ends in the chunk that begins at it.
     // Code points of the seam after the join.
-    std::size_t head() const { return std::max(longest - 1, kSnippetLength); }
+    std::size_t head() const { return std::max(longest - 1 + extra, kSnippetLength); }
     // Where the seam ends in the text that begins at it.
     std::size_t headEnd(std::string_view text) const {
         return utf8::advanceCodePoints(text, 0, head());
     }
 };
 
-// Bytes of `text` from `offset` on that an occurrence of `prepared` covers.
-std::size_t coveredBytes(std::string_view text, std::size_t offset, const std::string& prepared,
-                         CaseMode caseMode) {
-    return caseMode == CaseMode::IgnoreCase ? originalLength(text, offset, prepared.size())
-                                            : prepared.size();
+// Where an occurrence of `length` bytes at `offset` ends without the combining
+// marks at its end (they are part of it when accents are ignored).
+std::size_t endBeforeMarks(std::string_view text, std::size_t offset, std::size_t length) {
+    std::size_t end = offset + length;
+    while (end > offset) {
+        const std::size_t start = backCodePoints(text, end, 1);
+        std::size_t len = end - start;
+        const char32_t c =
+            utf8::decode(reinterpret_cast<const unsigned char*>(text.data()) + start, len);
+        if (!isCombiningMark(c)) break;
+        end = start;
+    }
+    return end;
 }
 
-// Every occurrence in `seam` that begins before byte `join` and ends after it:
+// Every occurrence in `seam` that begins before byte `join` and ends after it
+// (marks that follow an occurrence ending at the join leave it there):
 // sink(phrase index, offset in the seam, bytes covered), phrase by phrase,
-// each by position, while the sink returns true. False when it stopped.
+// each by position, while the sink returns true. False when it stopped. The
+// seam's ends are the text's or lie beyond any occurrence.
 bool findAcross(TermMatcher& matcher, std::string_view seam, std::size_t join,
-                const std::vector<std::string>& prepared,
-                FunctionRef<bool(std::size_t, std::size_t, std::size_t)> sink) {
-    return matcher.findInChunk(seam, prepared, [&](std::size_t k, std::size_t offset) {
-        if (offset >= join) return true;
-        const std::size_t length = coveredBytes(seam, offset, prepared[k], matcher.caseMode());
-        return offset + length <= join || sink(k, offset, length);
-    });
+                const std::vector<std::string>& prepared, TermMatcher::ChunkSink sink) {
+    return matcher.findInChunk(
+        seam, prepared, [&](std::size_t k, std::size_t offset, std::size_t length) {
+            if (offset >= join || offset + length <= join) return true;
+            if (matcher.ignoresAccents() && endBeforeMarks(seam, offset, length) <= join)
+                return true;
+            return sink(k, offset, length);
+        });
+}
+
+TermMatcher matcherFor(const MatchRules& rules) {
+    return TermMatcher(rules.caseMode, rules.ignoreAccents, rules.wholeWords);
+}
+
+// What stands beside a piece of a text held whole: the text's ends are no word.
+WordEdges edgesIn(std::string_view whole, std::string_view piece, bool skipMarks) {
+    const std::size_t begin = static_cast<std::size_t>(piece.data() - whole.data());
+    const auto known = [](WordSide s) { return s == WordSide::Unknown ? WordSide::NotWord : s; };
+    return {known(wordSideBefore(whole, begin)),
+            known(wordSideAfter(whole, begin + piece.size(), skipMarks))};
 }
 
 std::size_t searchExact(const QString& path, const TextChunks& chunks, const QStringList& phrases,
-                        CaseMode caseMode, SearchSink& sink) {
-    TermMatcher matcher(caseMode);
+                        const MatchRules& rules, SearchSink& sink) {
+    TermMatcher matcher = matcherFor(rules);
     PageFinder pages(chunks);
     std::vector<std::string> prepared;
     prepared.reserve(static_cast<std::size_t>(phrases.size()));
     for (const QString& phrase : phrases) prepared.push_back(matcher.prepare(phrase));
-    const SeamBounds bounds(prepared);
+    const SeamBounds bounds(prepared, matcher);
     // The seam after chunk `c`: the chunks lie one after the other in one
     // buffer, so the seam runs on over as many chunks as a long phrase needs.
     const std::string_view whole = chunks.utf8();
@@ -96,16 +126,22 @@ std::size_t searchExact(const QString& path, const TextChunks& chunks, const QSt
     };
     std::size_t found = 0;
     // False when the sink has enough.
-    const auto report = [&](std::size_t phrase, std::size_t c, std::size_t offset, bool across) {
+    const auto report = [&](std::size_t phrase, std::size_t c, std::size_t offset, bool across,
+                            std::size_t length) {
         std::size_t tailStart = 0;
         const std::string_view text = across ? seamAfter(c, tailStart) : chunks.chunk(c);
         const Snippet snippet = snippetAt(text, offset - tailStart);
-        const std::size_t length =
-            coveredBytes(text, offset - tailStart, prepared[phrase], caseMode);
         ++found;
-        return sink.occurrence(Hit{path, phrase, c, offset, snippet, pages.pageAt(c, offset),
-                                   phrases[static_cast<qsizetype>(phrase)], length}) ==
-               SinkAnswer::More;
+        Hit hit{path,
+                phrase,
+                c,
+                offset,
+                snippet,
+                pages.pageAt(c, offset),
+                phrases[static_cast<qsizetype>(phrase)],
+                length};
+        hit.matched = text.substr(offset - tailStart, length);
+        return sink.occurrence(hit) == SinkAnswer::More;
     };
 
     // Each chunk, then its seam with the next, is searched for all phrases
@@ -116,31 +152,35 @@ std::size_t searchExact(const QString& path, const TextChunks& chunks, const QSt
         std::size_t chunk;
         std::size_t offset;
         bool across;
+        std::size_t length;
     };
     std::vector<std::vector<At>> later(prepared.size());
     for (std::size_t c = 0; c < chunks.count(); ++c) {
-        const bool more =
-            matcher.findInChunk(chunks.chunk(c), prepared, [&](std::size_t k, std::size_t offset) {
-                if (k == 0) return report(0, c, offset, false);
-                later[k].push_back({c, offset, false});
+        const std::string_view chunk = chunks.chunk(c);
+        const bool more = matcher.findInChunk(
+            chunk, prepared,
+            [&](std::size_t k, std::size_t offset, std::size_t length) {
+                if (k == 0) return report(0, c, offset, false, length);
+                later[k].push_back({c, offset, false, length});
                 return true;
-            });
+            },
+            edgesIn(whole, chunk, rules.ignoreAccents));
         if (!more) return found;
         if (c + 1 == chunks.count() || !bounds.any()) continue;
         std::size_t tailStart = 0;
         const std::string_view seam = seamAfter(c, tailStart);
         const bool moreAcross =
-            findAcross(matcher, seam, chunks.chunk(c).size() - tailStart, prepared,
-                       [&](std::size_t k, std::size_t offset, std::size_t) {
-                           if (k == 0) return report(0, c, tailStart + offset, true);
-                           later[k].push_back({c, tailStart + offset, true});
+            findAcross(matcher, seam, chunk.size() - tailStart, prepared,
+                       [&](std::size_t k, std::size_t offset, std::size_t length) {
+                           if (k == 0) return report(0, c, tailStart + offset, true, length);
+                           later[k].push_back({c, tailStart + offset, true, length});
                            return true;
                        });
         if (!moreAcross) return found;
     }
     for (std::size_t k = 1; k < later.size(); ++k)
         for (const At& h : later[k])
-            if (!report(k, h.chunk, h.offset, h.across)) return found;
+            if (!report(k, h.chunk, h.offset, h.across, h.length)) return found;
     return found;
 }
 
@@ -231,8 +271,9 @@ class OpenSeams {
 };
 
 std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
-                              const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
-    TermMatcher matcher(caseMode);
+                              const QStringList& phrases, const MatchRules& rules,
+                              SearchSink& sink) {
+    TermMatcher matcher = matcherFor(rules);
     std::size_t found = 0;
     // One chunk at a time, with the end of the ones before kept for the seams
     // between them, finds what the whole text would; phrase by phrase (the
@@ -241,36 +282,73 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
         for (qsizetype k = 0; k < phrases.size(); ++k) {
             const std::vector<std::string> prepared{matcher.prepare(phrases[k])};
             if (prepared[0].empty()) continue;
-            const SeamBounds bounds(prepared);
+            const SeamBounds bounds(prepared, matcher);
             OpenSeams seams(bounds);
             std::size_t c = 0;
-            std::size_t feedsBefore = 0;  // form feeds in the chunks before this one
+            std::size_t feedsBefore = 0;          // form feeds in the chunks before this one
+            WordSide before = WordSide::NotWord;  // what ends the chunks before this one
             const auto emit = [&](std::size_t chunk, std::size_t offset, const Snippet& snippet,
-                                  std::size_t page, std::size_t length) {
+                                  std::size_t page, std::size_t length, std::string_view matched) {
                 ++found;
-                if (sink.occurrence(Hit{path, static_cast<std::size_t>(k), chunk, offset, snippet,
-                                        page, phrases[k], length}) == SinkAnswer::Enough)
-                    throw Enough{};
+                Hit hit{
+                    path,  static_cast<std::size_t>(k), chunk, offset, snippet, page, phrases[k],
+                    length};
+                hit.matched = matched;
+                if (sink.occurrence(hit) == SinkAnswer::Enough) throw Enough{};
                 return true;
             };
             const auto across = [&](std::size_t chunk, std::size_t offset, std::string_view seam,
                                     std::size_t at, std::size_t page, std::size_t length) {
-                emit(chunk, offset, snippetAt(seam, at), page, length);
+                emit(chunk, offset, snippetAt(seam, at), page, length, seam.substr(at, length));
+            };
+            // With whole words, an occurrence that ends with its chunk waits for
+            // the next chunk to tell what follows it.
+            struct Waiting {
+                std::size_t chunk, offset, page, length;
+                std::string text;  // the snippet's, then the occurrence's own
+                Snippet snippet;
+            };
+            std::optional<Waiting> waiting;
+            const auto release = [&](WordSide after) {
+                if (!waiting) return;
+                Waiting w = std::move(*waiting);
+                waiting.reset();
+                w.snippet.text = std::string_view(w.text).substr(0, w.snippet.text.size());
+                if (after != WordSide::Word)
+                    emit(w.chunk, w.offset, w.snippet, w.page, w.length,
+                         std::string_view(w.text).substr(w.snippet.text.size()));
             };
             text([&](std::string_view chunk) {
+                release(wordSideAfter(chunk, 0, rules.ignoreAccents));
                 if (bounds.any()) seams.take(chunk, matcher, prepared, across);
                 // Offsets of one phrase come in order, so the form feeds
                 // before each one are counted once.
                 std::size_t counted = 0;
                 std::size_t feeds = 0;
-                matcher.findInChunk(chunk, prepared, [&](std::size_t, std::size_t offset) {
-                    feeds += static_cast<std::size_t>(
-                        std::count(chunk.begin() + static_cast<std::ptrdiff_t>(counted),
-                                   chunk.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
-                    counted = offset;
-                    return emit(c, offset, snippetAt(chunk, offset), 1 + feedsBefore + feeds,
-                                coveredBytes(chunk, offset, prepared[0], caseMode));
-                });
+                const WordEdges edges{before,
+                                      rules.wholeWords ? WordSide::Unknown : WordSide::NotWord};
+                matcher.findInChunk(
+                    chunk, prepared,
+                    [&](std::size_t, std::size_t offset, std::size_t length) {
+                        feeds += static_cast<std::size_t>(
+                            std::count(chunk.begin() + static_cast<std::ptrdiff_t>(counted),
+                                       chunk.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
+                        counted = offset;
+                        const Snippet snippet = snippetAt(chunk, offset);
+                        const std::size_t page = 1 + feedsBefore + feeds;
+                        if (rules.wholeWords && offset + length == chunk.size()) {
+                            waiting = Waiting{
+                                c,
+                                offset,
+                                page,
+                                length,
+                                std::string(snippet.text) + std::string(chunk.substr(offset)),
+                                snippet};
+                            return true;
+                        }
+                        return emit(c, offset, snippet, page, length, chunk.substr(offset, length));
+                    },
+                    edges);
                 if (bounds.any()) {
                     const std::size_t tailStart = bounds.tailStart(chunk);
                     seams.open(
@@ -282,8 +360,12 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                 }
                 feedsBefore +=
                     static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\f'));
+                if (const WordSide last = wordSideBefore(chunk, chunk.size());
+                    last != WordSide::Unknown)
+                    before = last;
                 ++c;
             });
+            release(WordSide::NotWord);
             seams.finish(matcher, prepared, across);
         }
     } catch (const Enough&) {
@@ -294,26 +376,39 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
 }  // namespace
 
 std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
-                       CaseMode caseMode, SearchSink& sink, bool loose) {
+                       const MatchRules& rules, SearchSink& sink) {
     if (phrases.isEmpty()) return 0;
-    return loose ? searchLooseText(path, chunks, phrases, caseMode, sink)
-                 : searchExact(path, chunks, phrases, caseMode, sink);
+    if (rules.regex) return searchRegexText(path, chunks, phrases, rules, sink);
+    return rules.loose ? searchLooseText(path, chunks, phrases, rules, sink)
+                       : searchExact(path, chunks, phrases, rules, sink);
+}
+
+std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
+                       CaseMode caseMode, SearchSink& sink, bool loose) {
+    return searchText(path, chunks, phrases, MatchRules{caseMode, loose}, sink);
 }
 
 std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
-                           CaseMode caseMode, SearchSink& sink, bool loose) {
-    if (loose) return searchLooseFile(path, textPath, phrases, caseMode, sink);
+                           const MatchRules& rules, SearchSink& sink) {
+    if (rules.regex) return searchRegexFile(path, textPath, phrases, rules, sink);
+    if (rules.loose) return searchLooseFile(path, textPath, phrases, rules, sink);
     return searchExactChunks(
         path,
         [&textPath](const std::function<void(std::string_view)>& chunk) {
             forEachFileChunk(textPath, chunk);
         },
-        phrases, caseMode, sink);
+        phrases, rules, sink);
+}
+
+std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
+                           CaseMode caseMode, SearchSink& sink, bool loose) {
+    return searchTextFile(path, textPath, phrases, MatchRules{caseMode, loose}, sink);
 }
 
 std::size_t searchTextChunks(const QString& path, const ChunkSource& text,
-                             const QStringList& phrases, CaseMode caseMode, SearchSink& sink) {
-    return searchExactChunks(path, text, phrases, caseMode, sink);
+                             const QStringList& phrases, const MatchRules& rules,
+                             SearchSink& sink) {
+    return searchExactChunks(path, text, phrases, rules, sink);
 }
 
 }  // namespace qm

@@ -21,7 +21,10 @@ class SearchSink;
 // Searches the text of one file for every phrase (in order) and reports each
 // occurrence to `sink`, stopping at once when the sink has enough; returns the
 // number reported. beginFile/endFile are the caller's to send.
-// With `loose`, the line-break-tolerant search of search/loose.h.
+// With `loose`, the line-break-tolerant search of search/loose.h; with
+// `regex`, the patterns of search/regexsearch.h (page by page).
+std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
+                       const MatchRules& rules, SearchSink& sink);
 std::size_t searchText(const QString& path, const TextChunks& chunks, const QStringList& phrases,
                        CaseMode caseMode, SearchSink& sink, bool loose = false);
 
@@ -32,6 +35,8 @@ std::size_t searchText(const QString& path, const TextChunks& chunks, const QStr
 // of its first chunk is kept with the chunks after it until the phrase fits.
 // Throws qm::Error when the file cannot be read.
 std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
+                           const MatchRules& rules, SearchSink& sink);
+std::size_t searchTextFile(const QString& path, const QString& textPath, const QStringList& phrases,
                            CaseMode caseMode, SearchSink& sink, bool loose = false);
 
 // Hands a text's chunks to its argument one at a time, in order (as
@@ -39,8 +44,9 @@ std::size_t searchTextFile(const QString& path, const QString& textPath, const Q
 using ChunkSource = std::function<void(const std::function<void(std::string_view)>&)>;
 
 // The same as searchTextFile, the chunks coming from `text`: the exact search
-// takes no more of them than it needs. Throws what `text` throws.
+// takes no more of them than it needs. Throws what `text` throws. Neither
+// loose nor a pattern (their searches take the text whole).
 std::size_t searchTextChunks(const QString& path, const ChunkSource& text,
-                             const QStringList& phrases, CaseMode caseMode, SearchSink& sink);
+                             const QStringList& phrases, const MatchRules& rules, SearchSink& sink);
 
 }  // namespace qm

@@ -8,6 +8,7 @@
 #include "extraction/textcache.h"
 #include "fs/fs.h"
 #include "search/othersearch.h"
+#include "search/regexsearch.h"
 #include "search/searcher.h"
 #include "search/sink.h"
 #include "text/error.h"
@@ -76,24 +77,22 @@ bool guarded(SessionHost& host, RunStage stage, F&& body) {
 std::size_t searchFile(const QString& path, const FileText& text, const SearchOptions& options,
                        SearchSink& sink) {
     const QStringList phrases = options.phrases();
+    const MatchRules rules = options.rules();
     // A large text is searched chunk by chunk from its file.
-    if (text.onDisk)
-        return searchTextFile(path, text.onDisk->path, phrases, options.caseMode, sink,
-                              options.loose);
-    if (!text.kept)
-        return searchText(path, text.chunks, phrases, options.caseMode, sink, options.loose);
+    if (text.onDisk) return searchTextFile(path, text.onDisk->path, phrases, rules, sink);
+    if (!text.kept) return searchText(path, text.chunks, phrases, rules, sink);
     // A kept text is unpacked as the exact search of one phrase goes; the
     // others take it whole, all phrases in one pass.
-    if (phrases.size() == 1 && !options.loose) {
+    if (phrases.size() == 1 && !rules.loose && !rules.regex) {
         const std::shared_ptr<const CachedText> kept = text.kept;
         return searchTextChunks(
             path,
             [&kept](const std::function<void(std::string_view)>& chunk) {
                 kept->forEachChunk(chunk);
             },
-            phrases, options.caseMode, sink);
+            phrases, rules, sink);
     }
-    return searchText(path, text.kept->chunks(), phrases, options.caseMode, sink, options.loose);
+    return searchText(path, text.kept->chunks(), phrases, rules, sink);
 }
 
 }  // namespace
@@ -249,14 +248,23 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
         OcrMarks marks(*sink_, text);
         SearchSink& to = marks.sink();
         to.beginFile(path);
+        bool tooComplex = false;
         guarded(host_, RunStage::Matching, [&] {
             EnoughWatch pages(to);
-            if (has(plan_.options.sources, TextSource::Pages) && text.outcome == TextOutcome::Text)
-                found = searchFile(path, text, plan_.options, pages);
-            // Then the texts beside the pages, unless the sink has enough of the file.
-            if (text.others && !pages.enough)
-                found += searchOtherTexts(path, *text.others, plan_.options, *sink_, pages.enough);
+            try {
+                if (has(plan_.options.sources, TextSource::Pages) &&
+                    text.outcome == TextOutcome::Text)
+                    found = searchFile(path, text, plan_.options, pages);
+                // Then the texts beside the pages, unless the sink has enough of the file.
+                if (text.others && !pages.enough)
+                    found +=
+                        searchOtherTexts(path, *text.others, plan_.options, *sink_, pages.enough);
+            } catch (const PatternTooComplex& e) {
+                found += e.found;
+                tooComplex = true;
+            }
         });
+        if (tooComplex) host_.patternTooComplex(path);
         to.endFile(path, found);
         ++summary_.filesSearched;
         summary_.occurrences += static_cast<std::int64_t>(found);

@@ -99,6 +99,9 @@ class SessionHost {
     virtual void fileSearched(const QString& path) { (void)path; }
     // A stage failed for the current file with this description; the session goes on.
     virtual void stageFailed(RunStage stage, const QString& description) = 0;
+    // A pattern backtracked without end in the file's text (PCRE2's limits):
+    // its search stopped there, the rows found before it stay; the session goes on.
+    virtual void patternTooComplex(const QString& path) = 0;
     // The readability test of a file's text failed; the text is searched anyway.
     virtual void readabilityFailed(const QString& description) = 0;
     // The session is over; it may be started again from here.

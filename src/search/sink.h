@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstddef>
+#include <string_view>
 
 #include "search/snippet.h"
 
@@ -27,6 +28,8 @@ struct Hit {
     // Found in a text beside the pages (a comment, a field, an attached file...);
     // null: in the pages' text. `page` is then the text's page, 0 for none.
     const OtherText* other = nullptr;
+    std::string_view matched =
+        {};  // the occurrence's own bytes, when the search has them (patterns)
 };
 
 // What matching does after the sink took an occurrence.

@@ -38,12 +38,15 @@ std::string decodeFrom(std::string_view bytes, std::size_t validUpTo) {
     return out;
 }
 
-// Valid input is handed on without a copy.
+}  // namespace
+
 std::string decodeOwned(std::string bytes) {
     const std::size_t ok = utf8::validPrefixLength(bytes);
     if (ok == bytes.size()) return bytes;
     return decodeFrom(bytes, ok);
 }
+
+namespace {
 
 // Opens a regular file for reading (with `pipes`, a FIFO or a socket too,
 // read to its end); throws as the readers say.

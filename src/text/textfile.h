@@ -37,6 +37,8 @@ class TextChunks {
 
 // Decodes bytes by the UTF-8 rule above into valid UTF-8.
 std::string decodeToUtf8(std::string_view bytes);
+// The same for bytes the caller gives up: valid UTF-8 is handed on without a copy.
+std::string decodeOwned(std::string bytes);
 
 // One element per line; a line ends at LF or CR LF (not part of the element); an
 // empty file gives one empty element; a final line end adds no element.

@@ -168,6 +168,10 @@ QString searchProblemText(const SearchProblem& problem) {
             return QStringLiteral(
                        "--ocr needs tesseract to read scanned pages: please install the package ") +
                    package + QStringLiteral(" (sudo apt install ") + package + u')';
+        case Kind::InvalidPattern:
+            return QStringLiteral("Invalid pattern \"%1\": %2 at character %3")
+                .arg(problem.pattern, problem.message)
+                .arg(problem.character);
         case Kind::OcrLanguagesMissing: {
             QStringList named;
             for (const QString& m : problem.missing)
@@ -180,6 +184,10 @@ QString searchProblemText(const SearchProblem& problem) {
         }
     }
     return QString();
+}
+
+QString patternTooComplexText(const QString& path) {
+    return path + QStringLiteral(": the pattern is too complex for this file");
 }
 
 QString ocrNotAnsweringText(const QString& tesseract) {

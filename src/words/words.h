@@ -72,6 +72,8 @@ QString cacheFolderRefusedText(const QString& folder, CacheFolderRefusal refusal
 // empty for what a face says in words of its own (no work folder: the
 // platform's words; tesseract not answering in the window: ocrNotAnsweringText).
 QString searchProblemText(const SearchProblem& problem);
+// A file where a pattern backtracked without end (PCRE2's limits); its search stopped there.
+QString patternTooComplexText(const QString& path);
 // The window's word for a tesseract that is there but did not answer.
 QString ocrNotAnsweringText(const QString& tesseract);
 

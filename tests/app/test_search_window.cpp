@@ -19,7 +19,9 @@
 #include "extraction/extractor.h"
 #include "platform/settings.h"
 #include "platform/workfolder.h"
+#include "results/exports.h"
 #include "search/session.h"
+#include "support/cliprocess.h"
 #include "support/pdfmaker.h"
 #include "support/scripted.h"
 #include "support/window.h"
@@ -133,6 +135,39 @@ class SearchWindowTest : public QObject {
     }
 
     void cleanupTestCase() { removeWorkFolder(); }
+
+    // Whole words, accents ignored and patterns give the window the rows the
+    // command line gives: its text export equals --tsv. Fault: an option of
+    // one face not reaching the search, or read otherwise by the other.
+    void matchOptionsGiveTheRowsOfTheCommandLine() {
+        const QString pdf = dir_.path() + QStringLiteral("/options.pdf");
+        test::makeTextPdf(pdf, {QStringLiteral("The cat sat in a category of cats. Caf\u00e9 CAFE"),
+                                QStringLiteral("cafe r\u00e9sum\u00e9 c4t cot cut cat_x, cat")});
+        const struct {
+            QCheckBox* Form1::*box;
+            const char* flag;
+            const char* phrase;
+        } cases[] = {{&Form1::Check5, "-w", "cat"},
+                     {&Form1::Check6, "--ignore-accents", "cafe"},
+                     {&Form1::Check7, "-P", "c[aou4]t\\b|r.sum"}};
+        for (const auto& c : cases) {
+            auto w = window();
+            ((*w->form).*c.box)->setChecked(true);
+            w->phrase(QString::fromUtf8(c.phrase));
+            w->form->fileList.add({pdf});
+            w->search();
+            QVERIFY2(w->form->results.rowCount() > 1, c.flag);
+            const QString tsv = dir_.path() + QStringLiteral("/options.tsv");
+            QProcess cli;
+            cli.start(test::cliProgram(),
+                      {QStringLiteral("-i"), QString::fromLatin1(c.flag), QStringLiteral("--tsv"),
+                       tsv, QString::fromUtf8(c.phrase), pdf});
+            QCOMPARE(test::finishCli(cli).status, 0);
+            QFile written(tsv);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(written.readAll()), resultsText(w->form->results.rows()));
+        }
+    }
 
     void rowsAndReport() {
         auto w = window();

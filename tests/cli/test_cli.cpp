@@ -151,6 +151,39 @@ class CliTest : public QObject {
 
     void cleanupTestCase() { removeWorkFolder(); }
 
+    // Faults: -o printing the snippet, --json without the occurrence, an
+    // invalid pattern let through to the files or said without PCRE2's place, a
+    // pattern that backtracks without end hanging the run or ending it instead
+    // of being reported for its file.
+    void patterns() {
+        const Outcome only = run({QStringLiteral("-P"), QStringLiteral("-o"), QStringLiteral("-h"),
+                                  QStringLiteral("f.x|d.g"), alpha_});
+        QCOMPARE(only.lines(), (QStringList{QStringLiteral("fox"), QStringLiteral("dog"),
+                                            QStringLiteral("fox")}));
+        const Outcome json =
+            run({QStringLiteral("-P"), QStringLiteral("--json"), QStringLiteral("-m"),
+                 QStringLiteral("1"), QStringLiteral("d.g"), alpha_});
+        QVERIFY2(json.out.contains("\"match\":\"dog\""), json.out.constData());
+
+        const Outcome invalid = run({QStringLiteral("-P"), QStringLiteral("a(b"), missing_});
+        QCOMPARE(invalid.status, 2);
+        QVERIFY(invalid.out.isEmpty());
+        QCOMPARE(invalid.errLines(),
+                 QStringList{QStringLiteral("quillmark-search: Invalid pattern \"a(b\": Missing "
+                                            "closing parenthesis at character 4")});
+
+        const QString runaway = dir_.path() + QStringLiteral("/runaway.pdf");
+        test::makeTextPdf(runaway, {QString(60, u'a') + u'!'});
+        const Outcome limited = run({QStringLiteral("-P"), QStringLiteral("-c"),
+                                     QStringLiteral("(a|aa)+$|fox"), runaway, alpha_});
+        QCOMPARE(limited.status, 2);
+        QVERIFY(limited.lines().contains(alpha_ + QStringLiteral("\t2")));
+        QVERIFY2(
+            limited.err.contains(
+                (runaway + QStringLiteral(": the pattern is too complex for this file")).toUtf8()),
+            limited.err.constData());
+    }
+
     // The rows the program prints are the rows the window finds, line by line,
     // with the snippets' line ends and page breaks shown as spaces.
     void rowsAsTheWindowFindsThem() {
@@ -857,9 +890,9 @@ class CliTest : public QObject {
             QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(line));
             objects << doc.object();
         }
-        QCOMPARE(objects[0].keys(),
-                 (QStringList{QStringLiteral("page"), QStringLiteral("path"),
-                              QStringLiteral("phrase"), QStringLiteral("snippet")}));
+        QCOMPARE(objects[0].keys(), (QStringList{QStringLiteral("match"), QStringLiteral("page"),
+                                                 QStringLiteral("path"), QStringLiteral("phrase"),
+                                                 QStringLiteral("snippet")}));
         QCOMPARE(objects[0][QStringLiteral("path")].toString(), alpha_);
         QCOMPARE(objects[2][QStringLiteral("page")].toInt(), 2);
         QCOMPARE(objects[2][QStringLiteral("phrase")].toString(), QStringLiteral("fox"));

@@ -318,23 +318,42 @@ TEST_F(DiskCacheTest, OcrReadingsAreKeptApartWithTheirPages) {
     EXPECT_EQ(read->ocrConfidence, (std::vector<int>{88, 41}));
     EXPECT_FALSE(cache.find(fakeIdentity(1), QString(), deu));
 
-    // Entries written before confidences (version 2) or OCR pages (version 1:
-    // no page list) were kept still read.
+    // Faults: an entry of an earlier version refused (extracted again) or misread.
+    // An entry written before OCR pages were kept (version 1: no page list) still reads.
     const std::string key = textCacheKey(fakeIdentity(1), QString());
     QFile f(disk.pathFor(key));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray stored = f.readAll();
     f.close();
-    for (const char version : {2, 1}) {
-        QByteArray old = stored;
-        old.chop(32 + (version == 1 ? 4 : 0));  // the checksum and the empty page list
-        old[4] = version;
-        old.append(QCryptographicHash::hash(old, QCryptographicHash::Sha256));
-        writeBytes(disk.pathFor(key), old);
-        const auto plain = disk.find(key);
-        ASSERT_TRUE(plain) << int(version);
-        EXPECT_EQ(textOf(*plain), "plain");
-    }
+    old.chop(16 + 4);  // the checksum and the empty page list
+    old[4] = 1;
+    old.append(QCryptographicHash::hash(old, QCryptographicHash::Sha256));
+    writeBytes(disk.pathFor(key), old);
+    const auto plain = disk.find(key);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(textOf(*plain), "plain");
+
+    // An entry of version 2 (texts packed by zlib, as qCompress packs them) still reads.
+    const std::string text = repetitive(30000);
+    const QByteArray packed =
+        qCompress(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())), 1);
+    QByteArray v2 = old.left(4);
+    const auto le = [&v2](std::uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) v2.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    le(2, 4);
+    v2.append(old.mid(8, 32));  // the key's digest
+    v2.append(char(1));         // a text
+    v2.append(char(1));         // packed by zlib
+    le(text.size(), 8);
+    le(static_cast<std::uint64_t>(packed.size()), 8);
+    v2.append(packed);
+    le(0, 4);  // no OCR pages
+    v2.append(QCryptographicHash::hash(v2, QCryptographicHash::Sha256));
+    writeBytes(disk.pathFor(key), v2);
+    const auto zlib = disk.find(key);
+    ASSERT_TRUE(zlib);
+    EXPECT_EQ(textOf(*zlib), text);
 }
 
 TEST_F(DiskCacheTest, AFileCutShortOrDamagedIsIgnoredAndRewritten) {

@@ -37,7 +37,7 @@ options=$("$program" --help | sed -n 's/^ \{1,\}\(-[^ ].*\)$/\1/p' | sed 's/  .*
 expect "$options" -
 expect "$options" phrase -
 expect "--file --files-from --files-with-matches" --f
-expect "--ignore-case" -e x --ig
+expect "--ignore-accents --ignore-case" -e x --ig
 
 cd "$(mktemp -d)" || exit 1
 trap 'rm -rf "$PWD"' EXIT

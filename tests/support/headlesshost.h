@@ -27,6 +27,7 @@ class HeadlessRun : public SessionHost, public SearchSink {
         pages.clear();
         begun.clear();
         reports.clear();
+        tooComplex.clear();
         SearchSession session(pipeline, *this, this);
         session_ = &session;
         SessionPlan plan;
@@ -71,6 +72,7 @@ class HeadlessRun : public SessionHost, public SearchSink {
     }
     void stageFailed(RunStage, const QString& description) override { reports << description; }
     void readabilityFailed(const QString& description) override { reports << description; }
+    void patternTooComplex(const QString& path) override { tooComplex << path; }
     SinkAnswer occurrence(const Hit& hit) override {
         rows.emplace_back(hit.path, hit.snippet.toString());
         phraseOf.push_back(hit.phrase);
@@ -93,6 +95,7 @@ class HeadlessRun : public SessionHost, public SearchSink {
     std::vector<std::size_t> pages;                 // of each row: its page
     std::vector<int> begun;                         // positions of the files begun, in order
     QStringList reports;                            // failures reported during the run
+    QStringList tooComplex;                         // files a pattern was too complex for
     SearchSummary summary;
 
   private:
