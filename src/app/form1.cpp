@@ -301,9 +301,9 @@ void Form1::fitCaptions() {
         box->resize(frame->width() - box->x() - px(120), box->height());
     }
     constexpr double kSmallest = 0.8;  // of the designed size
-    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
-             Option1, Option2, Option3, Option4, Check1, Check2, Check3, Check4, Check5,
-             Check6, Check7}) {
+    for (QAbstractButton* b :
+         std::initializer_list<QAbstractButton*>{Option1, Option2, Option3, Option4, Check1, Check2,
+                                                 Check3, Check4, Check5, Check6, Check7}) {
         QFont f = b->font();
         const double designed = f.pointSizeF();
         while (b->sizeHint().width() > b->width() && f.pointSizeF() > designed * kSmallest) {

@@ -16,8 +16,8 @@
 #include <cmath>
 
 #include "app/form1.h"
-#include "app/resultsview.h"
 #include "app/previewpane.h"
+#include "app/resultsview.h"
 #include "app/windowlayout.h"
 #include "extraction/extractor.h"
 #include "extraction/ocr.h"

@@ -74,17 +74,17 @@ class CliAllTextTest : public QObject {
             << QStringList{u"--all-text"_s, u"--json"_s, u"kiwi"_s, r}
             << QStringList{
                    QStringLiteral(
-                       R"({"path":"report.pdf","page":1,"source":"pages","phrase":"kiwi","snippet":"kiwi one\u000a\u000a\u000ctwo\u000a\u000a\u000c..."})"),
+                       R"({"path":"report.pdf","page":1,"source":"pages","phrase":"kiwi","snippet":"kiwi one\u000a\u000a\u000ctwo\u000a\u000a\u000c...","match":"kiwi"})"),
                    QStringLiteral(
-                       R"({"path":"report.pdf","page":2,"source":"comments","phrase":"kiwi","snippet":"kiwi comment..."})"),
+                       R"({"path":"report.pdf","page":2,"source":"comments","phrase":"kiwi","snippet":"kiwi comment...","match":"kiwi"})"),
                    QStringLiteral(
-                       R"({"path":"report.pdf","page":2,"source":"forms","field":"fruit","phrase":"kiwi","snippet":"kiwi field..."})"),
+                       R"({"path":"report.pdf","page":2,"source":"forms","field":"fruit","phrase":"kiwi","snippet":"kiwi field...","match":"kiwi"})"),
                    QStringLiteral(
-                       R"({"path":"report.pdf","page":null,"source":"properties","field":"Title","phrase":"kiwi","snippet":"kiwi title..."})"),
+                       R"({"path":"report.pdf","page":null,"source":"properties","field":"Title","phrase":"kiwi","snippet":"kiwi title...","match":"kiwi"})"),
                    QStringLiteral(
-                       R"({"path":"report.pdf","page":2,"source":"attachments","attachment":"appendix.pdf","phrase":"kiwi","snippet":"a\u000a\u000a\u000ckiwi b\u000a\u000a\u000c..."})"),
+                       R"({"path":"report.pdf","page":2,"source":"attachments","attachment":"appendix.pdf","phrase":"kiwi","snippet":"a\u000a\u000a\u000ckiwi b\u000a\u000a\u000c...","match":"kiwi"})"),
                    QStringLiteral(
-                       R"({"path":"report.pdf","page":null,"source":"attachments","attachment":"data.xml","phrase":"kiwi","snippet":"<kiwi/>..."})")};
+                       R"({"path":"report.pdf","page":null,"source":"attachments","attachment":"data.xml","phrase":"kiwi","snippet":"<kiwi/>...","match":"kiwi"})")};
         QTest::newRow("page numbers")
             << QStringList{u"--text-from=comments,properties,attachments"_s, u"-n"_s, u"kiwi"_s, r}
             << QStringList{u"report.pdf\t2\tkiwi comment..."_s, u"report.pdf\t-\tkiwi title..."_s,
@@ -93,7 +93,7 @@ class CliAllTextTest : public QObject {
         QTest::newRow("default")
             << QStringList{u"--json"_s, u"kiwi"_s, r}
             << QStringList{QStringLiteral(
-                   R"({"path":"report.pdf","page":1,"phrase":"kiwi","snippet":"kiwi one\u000a\u000a\u000ctwo\u000a\u000a\u000c..."})")};
+                   R"({"path":"report.pdf","page":1,"phrase":"kiwi","snippet":"kiwi one\u000a\u000a\u000ctwo\u000a\u000a\u000c...","match":"kiwi"})")};
         QTest::newRow("protected")
             << QStringList{u"--text-from=comments"_s, u"--password-file=pw.txt"_s, u"-n"_s,
                            u"kiwi"_s, u"locked.pdf"_s}

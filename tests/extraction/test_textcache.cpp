@@ -323,7 +323,7 @@ TEST_F(DiskCacheTest, OcrReadingsAreKeptApartWithTheirPages) {
     const std::string key = textCacheKey(fakeIdentity(1), QString());
     QFile f(disk.pathFor(key));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray stored = f.readAll();
+    QByteArray old = f.readAll();
     f.close();
     old.chop(16 + 4);  // the checksum and the empty page list
     old[4] = 1;
