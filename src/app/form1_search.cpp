@@ -246,12 +246,14 @@ class FormSearch : public SessionHost, public SearchSink {
         const char* from = around.before.data();
         const std::size_t size = around.before.size() + around.match.size() + around.after.size();
         const char* snippet = hit.snippet.text.data();
-        if (snippet >= from && snippet + hit.snippet.text.size() <= from + size) {
+        if (snippet >= from && snippet + hit.snippet.text.size() <= from + size &&
+            size <= std::size_t(ContextSpans::kMaxContextBytes)) {
+            const auto at = [](std::size_t bytes) { return static_cast<std::uint16_t>(bytes); };
             row.context = QByteArray(from, static_cast<qsizetype>(size));
-            row.spans.snippetFrom = static_cast<int>(snippet - from);
-            row.spans.snippetTo = row.spans.snippetFrom + static_cast<int>(hit.snippet.text.size());
-            row.spans.matchFrom = static_cast<int>(around.before.size());
-            row.spans.matchTo = row.spans.matchFrom + static_cast<int>(around.match.size());
+            row.spans.snippetFrom = at(std::size_t(snippet - from));
+            row.spans.snippetTo = at(std::size_t(snippet - from) + hit.snippet.text.size());
+            row.spans.matchFrom = at(around.before.size());
+            row.spans.matchTo = at(around.before.size() + around.match.size());
             row.spans.leadingMarker = hit.snippet.leadingMarker;
         } else {
             row.snippet = hit.snippet.toString();

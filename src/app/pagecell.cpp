@@ -26,14 +26,17 @@ QString kindWord(const OtherText& text) {
 void describeSource(ResultRow& row, const OtherText& text) {
     const QString kind = kindWord(text);
     const QString page = row.page > 0 ? QString::number(row.page) : QStringLiteral("\u2014");
+    ResultRow::Place place;
     if (text.attachment.isEmpty()) {
-        row.where = page + QStringLiteral(" \u00b7 ") + kind;
+        place.where = page + QStringLiteral(" \u00b7 ") + kind;
+        row.place = std::make_shared<const ResultRow::Place>(std::move(place));
         return;
     }
-    row.shownPath = pathWithin(row.path, text.attachment);
-    row.where = text.attachment.last();
-    if (row.page > 0) row.where += QStringLiteral(" p. ") + page;
-    if (!kind.isEmpty()) row.where += QStringLiteral(" \u00b7 ") + kind;
+    place.shownPath = pathWithin(row.path, text.attachment);
+    place.where = text.attachment.last();
+    if (row.page > 0) place.where += QStringLiteral(" p. ") + page;
+    if (!kind.isEmpty()) place.where += QStringLiteral(" \u00b7 ") + kind;
+    row.place = std::make_shared<const ResultRow::Place>(std::move(place));
     row.page = 0;
 }
 

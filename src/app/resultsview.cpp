@@ -223,7 +223,7 @@ QVariant ResultsView::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
-            if (!row.where.isEmpty()) return row.where;
+            if (!row.where().isEmpty()) return row.where();
             return row.page > 0 ? QVariant(QString::number(row.page)) : QVariant();
         case Qt::TextAlignmentRole:
             return QVariant(Qt::AlignCenter);

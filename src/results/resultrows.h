@@ -6,18 +6,27 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace qm {
 
 // Where, in a row's context (UTF-8 bytes), its snippet and its occurrence lie.
+// Where, in a row's context (UTF-8 bytes, at most kMaxContextBytes), its
+// snippet and its occurrence lie.
 struct ContextSpans {
-    int snippetFrom = 0, snippetTo = 0;  // the snippet's text, without its markers
-    int matchFrom = 0, matchTo = 0;      // the occurrence
-    bool leadingMarker = false;          // the snippet begins with "..."
+    static constexpr int kMaxContextBytes = 0xffff;
+    std::uint16_t snippetFrom = 0, snippetTo = 0;  // the snippet's text, without its markers
+    std::uint16_t matchFrom = 0, matchTo = 0;      // the occurrence
+    bool leadingMarker = false;                    // the snippet begins with "..."
 };
 
 struct ResultRow {
+    static const QString& noText() {
+        static const QString none;
+        return none;
+    }
     QString path;     // column 0, "Results (File)"
     QString snippet;  // column 1, " Where"; may be empty; see text()
     bool checked = false;
@@ -35,9 +44,15 @@ struct ResultRow {
     // For a row found beside the pages' text: what column 0 shows and the
     // exports write instead of `path` (the attachment it lies in named after
     // it: "report.pdf » appendix.pdf"), and what the Page column shows ("3 ·
-    // comment"). Empty: `path`, and the page number.
-    QString shownPath;
-    QString where;
+    // comment"). None: `path`, and the page number. Shared, so that a row
+    // of the pages' text pays one pointer for it.
+    struct Place {
+        QString shownPath;
+        QString where;
+    };
+    std::shared_ptr<const Place> place;
+    const QString& shownPath() const { return place ? place->shownPath : noText(); }
+    const QString& where() const { return place ? place->where : noText(); }
 
     bool hasContext() const { return !context.isEmpty(); }
     // The snippet as exported: "..." + its text + "...", as it was found.
@@ -51,7 +66,7 @@ struct ResultRow {
     }
     // The raw text of column 0 or 1.
     QString text(int column) const {
-        if (column == 0) return shownPath.isEmpty() ? path : shownPath;
+        if (column == 0) return shownPath().isEmpty() ? path : shownPath();
         return snippetText();
     }
 };
