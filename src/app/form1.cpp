@@ -119,6 +119,9 @@ Form1::Form1(Services& services, Config config, QWidget* parent)
 }
 
 Form1::~Form1() {
+    // The results list goes before the view that shows it: the count line
+    // hears nothing of its going.
+    if (resultsView_) resultsView_->disconnect(this);
     // The sessions go first, then the workers: they may still be storing
     // texts in the caches.
     search_.reset();
