@@ -196,7 +196,11 @@ class Lz4Blocks {
 std::string unpackLz4(const QByteArray& packed) {
     Lz4Blocks blocks(packed);
     std::string plain;
-    plain.reserve(blocks.length());
+    // The length is the entry's word, checked as the blocks unpack: room is
+    // made for no more than the packed bytes can give (LZ4 packs at most 255
+    // to 1), so a damaged length asks for no more memory than that.
+    plain.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(blocks.length(), std::uint64_t(packed.size()) * 255)));
     while (blocks.next(plain)) {
     }
     return plain;
