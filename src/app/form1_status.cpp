@@ -81,6 +81,7 @@ void Form1::buildResultsBar() {
 }
 
 void Form1::showResultsStatus() {
+    if (!searchRunning()) resultsView_->flush();  // the last rows counted
     const RowOrder& order = resultsView_->order();
     ResultsCount c;
     c.results = results.rowCount();
@@ -104,6 +105,7 @@ void Form1::showResultsStatus() {
 }
 
 const ResultRows& Form1::exportRows() {
+    resultsView_->flush();
     const RowOrder& order = resultsView_->order();
     if (!order.inEffect()) return results.rows();
     ResultsStatus->setText(

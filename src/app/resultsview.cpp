@@ -87,6 +87,10 @@ QPoint shownMatch(const Snippet& snippet, std::size_t matchBytes) {
 ResultsView::ResultsView(ResultsList& list, QObject* parent)
     : QAbstractTableModel(parent), list_(&list), order_(list.rows()) {
     order_.appended(0);
+    place_ = new QTimer(this);
+    place_->setSingleShot(true);
+    place_->setInterval(kPlaceEvery);
+    connect(place_, &QTimer::timeout, this, [this] { flush(); });
     connect(&list, &QObject::destroyed, this, [this] {
         beginResetModel();
         order_.reset();
@@ -99,6 +103,7 @@ ResultsView::ResultsView(ResultsList& list, QObject* parent)
         resetting_ = true;
     });
     connect(&list, &QAbstractItemModel::modelReset, this, [this] {
+        place_->stop();
         order_.reset();
         order_.appended(0);
         resetting_ = false;
@@ -153,16 +158,23 @@ void ResultsView::reorder(Change change) {
 
 void ResultsView::listAppended(int first, int last) {
     if (resetting_) return;
-    if (!order_.inEffect()) {
+    if (!order_.inEffect() && !place_->isActive()) {
         beginInsertRows(QModelIndex(), first, last);
         order_.appended(first);
         endInsertRows();
         return;
     }
-    reorder([&] { order_.appended(first); });
+    if (!place_->isActive()) place_->start();
+}
+
+void ResultsView::flush() {
+    place_->stop();
+    if (!list_ || order_.knownRows() >= list_->rowCount()) return;
+    reorder([&] { order_.appended(order_.knownRows()); });
 }
 
 void ResultsView::sortByColumn(int column) {
+    flush();
     const SortKey key = column == 0 ? SortKey::Path : column == 1 ? SortKey::Where : SortKey::Page;
     SortKey next = key;
     bool descending = false;
@@ -176,6 +188,7 @@ void ResultsView::sortByColumn(int column) {
 }
 
 void ResultsView::setFilter(const QString& text) {
+    flush();
     reorder([&] { order_.setFilter(text); });
 }
 

@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
 #include <cstddef>
 
 #include "results/resultslist.h"
@@ -40,6 +41,9 @@ class ResultsView : public QAbstractTableModel {
     // then as found again.
     void sortByColumn(int column);
     void setFilter(const QString& text);
+    // Takes in at once the rows found since the view last placed them (a
+    // sorted or filtered view places new rows at most every kPlaceEvery).
+    void flush();
     // The rows as shown, in the order shown (the list's own when no sort or
     // filter is in effect).
     ResultRows shownRows() const;
@@ -60,6 +64,10 @@ class ResultsView : public QAbstractTableModel {
 
     // The list goes before the view when the window is taken down.
     QPointer<ResultsList> list_;
+    // Rows found while a sort or filter is in effect wait here a little:
+    // placing them makes the view lay out every row again.
+    static constexpr int kPlaceEvery = 250;  // ms
+    QTimer* place_ = nullptr;
     RowOrder order_;
     bool resetting_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <thread>
 
 namespace qm {
@@ -109,23 +110,42 @@ char fold(char c) {
 void FoldedFinder::setNeedle(const QByteArray& bytes) {
     needle_.resize(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) needle_[i] = fold(bytes[i]);
-    const int m = static_cast<int>(needle_.size());
-    skip_.fill(m);
-    for (int j = 0; j + 1 < m; ++j) skip_[static_cast<unsigned char>(needle_[j])] = m - 1 - j;
+    // Bytes from the most frequent in text on; any other byte is rarer still.
+    static const QByteArray kFrequent =
+        QByteArrayLiteral(" etaoinsrhldcumfpgwyb.,vk0123456789xjqz");
+    const auto rank = [](char c) {
+        const qsizetype at = kFrequent.indexOf(c);
+        return at < 0 ? qsizetype(-1) : kFrequent.size() - at;  // lower: rarer
+    };
+    rare_ = 0;
+    for (qsizetype i = 1; i < needle_.size(); ++i)
+        if (rank(needle_[i]) < rank(needle_[rare_])) rare_ = i;
+    rareLower_ = needle_.isEmpty() ? 0 : needle_[rare_];
+    rareUpper_ =
+        rareLower_ >= 'a' && rareLower_ <= 'z' ? static_cast<char>(rareLower_ - 32) : rareLower_;
 }
 
 bool FoldedFinder::foundIn(const char* text, qsizetype size) const {
     const qsizetype m = needle_.size();
     if (m == 0) return true;
-    const char* last = needle_.constData() + m - 1;
-    for (qsizetype i = 0; i + m <= size;) {
-        const char tail = fold(text[i + m - 1]);
-        if (tail == *last) {
-            qsizetype j = m - 2;
-            while (j >= 0 && fold(text[i + j]) == needle_[j]) --j;
-            if (j < 0) return true;
-        }
-        i += skip_[static_cast<unsigned char>(tail)];
+    if (size < m) return false;
+    // The rare byte can only lie where a whole needle fits around it.
+    const char* from = text + rare_;
+    const char* const end = text + size - (m - rare_) + 1;
+    while (from < end) {
+        const auto left = static_cast<std::size_t>(end - from);
+        const void* lower = std::memchr(from, rareLower_, left);
+        const void* upper =
+            rareUpper_ == rareLower_ ? nullptr : std::memchr(from, rareUpper_, left);
+        const char* at = static_cast<const char*>(!lower   ? upper
+                                                  : !upper ? lower
+                                                           : std::min(lower, upper));
+        if (!at) return false;
+        const char* start = at - rare_;
+        qsizetype j = 0;
+        while (j < m && fold(start[j]) == needle_[j]) ++j;
+        if (j == m) return true;
+        from = at + 1;
     }
     return false;
 }

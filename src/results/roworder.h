@@ -24,8 +24,9 @@ enum class SortKey { Found, Path, Where, Page };
 // that differ only there are then told apart exactly.
 int naturalCompare(const QString& a, const QString& b);
 
-// Finds a text in UTF-8 bytes with ASCII letters compared without case
-// (Horspool's skips over the folded bytes).
+// Finds a text in UTF-8 bytes with ASCII letters compared without case. The
+// needle's rarest byte (by the usual frequency of letters in text) is looked
+// for with memchr, in both cases, and each place it is found is checked.
 class FoldedFinder {
   public:
     void setNeedle(const QByteArray& bytes);
@@ -33,8 +34,9 @@ class FoldedFinder {
     bool empty() const { return needle_.isEmpty(); }
 
   private:
-    QByteArray needle_;  // folded
-    std::array<int, 256> skip_{};
+    QByteArray needle_;   // folded
+    qsizetype rare_ = 0;  // the rarest byte's place in the needle
+    char rareLower_ = 0, rareUpper_ = 0;
 };
 
 class RowOrder {
@@ -57,6 +59,8 @@ class RowOrder {
 
     // The row numbers in the order shown.
     const std::vector<int>& shown() const { return shown_; }
+    // The rows taken so far.
+    int knownRows() const { return known_; }
     // The number of files the rows come from.
     int pathCount() const { return static_cast<int>(paths_.size()); }
     // Whether row `r` shows under the filter.

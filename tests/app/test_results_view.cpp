@@ -107,6 +107,20 @@ class ResultsViewTest : public QObject {
                  QStringList({"/d/f10.pdf:2", "/d/f2.pdf:9", "/d/f10.pdf:1", "/e/g.pdf:4"}));
         QVERIFY(!header->isSortIndicatorShown());
 
+        // A row found while sorted takes its place (a moment later, so that
+        // a search adding rows file by file does not lay the view out for each).
+        Q_EMIT header->sectionClicked(0);
+        f.results.addRow(QStringLiteral("/d/f1.pdf"), QStringLiteral("...kiwi..."), 5);
+        f.results.publish();
+        QTRY_COMPARE(shownPaths(f).first(), QStringLiteral("/d/f1.pdf:5"));
+        QCOMPARE(shownPaths(f).size(), 5);
+        Q_EMIT header->sectionClicked(0);
+        Q_EMIT header->sectionClicked(0);  // as found again
+        f.results.clear();
+        for (const auto& r : rows)
+            f.results.addRow(QString::fromUtf8(r.path), QStringLiteral("...kiwi..."), r.page);
+        f.results.publish();
+
         Q_EMIT header->sectionClicked(2);  // by page
         QTest::keyClicks(f.ResultsFilter, QStringLiteral("D/F"));
         QCOMPARE(shownPaths(f), QStringList({"/d/f10.pdf:1", "/d/f10.pdf:2", "/d/f2.pdf:9"}));
