@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTreeView>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace qm {
@@ -183,6 +184,35 @@ void WindowLayout::arrange() {
             const int width = header->sectionSize(c.stretchColumn) + growth - c.growth;
             header->resizeSection(c.stretchColumn, std::max(kNarrowestStretch, width));
             c.growth = growth;
+        }
+    }
+    keepInsideFrames();
+}
+
+// Drawn smaller than designed (a small screen), a frame's title and a check
+// box's square keep their size: the controls of a frame are moved down below
+// its title, and drawn closer together when they would run out of it.
+void WindowLayout::keepInsideFrames() {
+    for (std::size_t f = 0; f < controls_.size(); ++f) {
+        auto* frame = qobject_cast<QGroupBox*>(controls_[f].widget.data());
+        if (!frame) continue;
+        std::vector<QWidget*> inner;
+        int top = INT_MAX, bottom = INT_MIN;
+        for (const Control& c : controls_)
+            if (c.parent == static_cast<int>(f) && c.widget) {
+                inner.push_back(c.widget);
+                top = std::min(top, c.widget->y());
+                bottom = std::max(bottom, c.widget->geometry().bottom());
+            }
+        const int first = frame->contentsRect().top();
+        const int last = frame->height() - 2;
+        if (inner.empty() || top >= first) continue;
+        const double squeeze = bottom + first - top > last && bottom > top
+                                   ? double(last - first) / (bottom - top)
+                                   : 1.0;
+        for (QWidget* w : inner) {
+            const int y = first + static_cast<int>(std::lround((w->y() - top) * squeeze));
+            w->move(w->x(), y);
         }
     }
 }

@@ -75,6 +75,7 @@ class WindowLayout : public QObject {
         bool is(const QWidget* w) const;
     };
     QRect scaled(const QRect& r) const;
+    void keepInsideFrames();
 
     QWidget& window_;
     QSize defaultSize_;

@@ -164,6 +164,13 @@ class WindowViewTest : public QObject {
         for (QWidget* c : f.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             if (!c->isWindow() && c->isVisibleTo(&f))
                 QVERIFY2(inside.contains(c->geometry()), qPrintable(c->objectName()));
+        // Each frame's controls lie below its title and inside it (a check box's
+        // square would otherwise cross the frame's edge).
+        for (QGroupBox* frame : f.findChildren<QGroupBox*>())
+            for (QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(c->y() >= frame->contentsRect().top() &&
+                             c->geometry().bottom() < frame->height() + 2,
+                         qPrintable(c->objectName()));
         // The two columns of controls do not overlap.
         QVERIFY(f.Frame3->geometry().right() < f.ProgressBar1->geometry().left());
         // All three result columns show beside the scroll bar, as at the designed size.
