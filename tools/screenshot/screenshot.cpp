@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTreeView>
@@ -32,7 +33,14 @@ void searchSamples(qm::Form1& window) {
     });
     answer.start(300);
     window.PushButton10_Click();
-    window.PushButton7_Click();  // returns when the search is done
+    // The search runs beside the window: wait for its end (and its boxes).
+    QEventLoop done;
+    QObject::connect(&window, &qm::Form1::searchFinished, &done, &QEventLoop::quit);
+    window.PushButton7_Click();
+    if (window.searchRunning()) done.exec();
+    QEventLoop settle;  // the "Done." box answered and the rows shown
+    QTimer::singleShot(800, &settle, &QEventLoop::quit);
+    settle.exec();
     answer.stop();
     if (window.results.rowCount() >= 3) {
         window.results.setChecked(0, true);
