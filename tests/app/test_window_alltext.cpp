@@ -79,7 +79,8 @@ class WindowAllTextTest : public QObject {
                                        u"report.pdf|2 \u00b7 field fruit|2"_s,
                                        u"report.pdf|\u2014 \u00b7 title|0"_s,
                                        u"report.pdf \u00bb appendix.pdf|appendix.pdf p. 2|0"_s,
-                                       u"report.pdf \u00bb data.xml|data.xml|0"_s}));
+                                       u"report.pdf \u00bb data.xml|data.xml|0"_s,
+                                       u"report.pdf \u00bb notes.txt|2 \u00b7 notes.txt|0"_s}));
         QVERIFY(w.boxes.messageTexts().last().endsWith(
             u"report.pdf  - attachment not searched: image/png (logo.png)"_s));
     }
