@@ -42,7 +42,9 @@ void describeSource(ResultRow& row, const OtherText& text) {
         if (!kind.isEmpty()) place.where += QStringLiteral(" \u00b7 ") + kind;
     }
     row.place = std::make_shared<const ResultRow::Place>(std::move(place));
-    row.page = 0;
+    // Opened, the file shows the page whose annotation carries the
+    // attachment; without one, its start.
+    row.page = text.carrier;
 }
 
 }  // namespace qm
