@@ -33,11 +33,18 @@ void describeSource(ResultRow& row, const OtherText& text) {
         return;
     }
     place.shownPath = pathWithin(row.path, text.attachment);
-    place.where = text.attachment.last();
-    if (row.page > 0) place.where += QStringLiteral(" p. ") + page;
-    if (!kind.isEmpty()) place.where += QStringLiteral(" \u00b7 ") + kind;
+    if (text.source == TextSource::Pages && text.page == 0 && row.page > 0) {
+        // An attached text, its page that of the annotation carrying it.
+        place.where = page + QStringLiteral(" \u00b7 ") + text.attachment.last();
+    } else {
+        place.where = text.attachment.last();
+        if (row.page > 0) place.where += QStringLiteral(" p. ") + page;
+        if (!kind.isEmpty()) place.where += QStringLiteral(" \u00b7 ") + kind;
+    }
     row.place = std::make_shared<const ResultRow::Place>(std::move(place));
-    row.page = 0;
+    // Opened, the file shows the page whose annotation carries the
+    // attachment; without one, its start.
+    row.page = text.carrier;
 }
 
 }  // namespace qm

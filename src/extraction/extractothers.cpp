@@ -18,7 +18,9 @@ void TextPipeline::FileWork::addOtherTexts() {
     const bool opened =
         out_.outcome == TextOutcome::Text || out_.outcome == TextOutcome::Unreadable;
     if (!beyondPages(job_.sources) || !opened) return;
-    static const QString kReading = QStringLiteral("other texts");
+    // Named anew when what is read grows, so that no older entry stands for
+    // it (2: the attachments only annotations carry, too).
+    static const QString kReading = QStringLiteral("other texts 2");
     const TextSources wanted = job_.sources & ~kPageText;
     OtherTexts older;
     if (const auto entry =

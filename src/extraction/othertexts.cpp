@@ -60,7 +60,7 @@ void add(std::vector<OtherText>& out, TextSource source, int page, const QString
          const QString& text) {
     const QString t = text.trimmed();
     if (t.isEmpty()) return;
-    out.push_back(OtherText{source, page, name, {}, t.toStdString()});
+    out.push_back(OtherText{source, page, name, {}, t.toStdString(), 0});
 }
 
 void readComments(const QpdfJson& j, std::vector<OtherText>& out) {
@@ -133,6 +133,40 @@ void readInfo(const QpdfJson& j, std::vector<OtherText>& out) {
     }
 }
 
+// The attachments annotations carry: the embedded stream of each one's file
+// specification (/UF, else /F, else any), with the page of the first
+// annotation carrying it. One already listed (`listed`: by stream, its index
+// in `list`) gets that page; another joins the list.
+void readCarried(const QpdfJson& j, std::vector<QpdfTexts::Attachment>& list,
+                 std::map<QString, std::size_t>& listed) {
+    static const QRegularExpression ref(QStringLiteral("^\\d+ \\d+ R$"));
+    for (const QJsonValue& p : j.top().value(u"pages").toArray()) {
+        const QJsonObject page = p.toObject();
+        const int number = page.value(u"pageposfrom1").toInt();
+        const QJsonObject dict = j.dict(page.value(u"object"));
+        for (const QJsonValue& a : j.resolve(dict.value(u"/Annots")).toArray()) {
+            const QJsonObject annot = j.dict(a);
+            if (annot.value(u"/Subtype").toString() != u"/FileAttachment") continue;
+            const QJsonObject spec = j.dict(annot.value(u"/FS"));
+            const QJsonObject files = j.dict(spec.value(u"/EF"));
+            QString stream = files.value(u"/UF").toString();
+            if (stream.isEmpty()) stream = files.value(u"/F").toString();
+            if (stream.isEmpty() && !files.isEmpty()) stream = files.begin().value().toString();
+            if (!ref.match(stream).hasMatch()) continue;
+            const auto [it, fresh] = listed.try_emplace(stream, list.size());
+            if (fresh) {
+                QString name = pdfText(j.resolve(spec.value(u"/UF")));
+                if (name.isEmpty()) name = pdfText(j.resolve(spec.value(u"/F")));
+                if (name.isEmpty()) name = QStringLiteral("attachment on page %1").arg(number);
+                list.push_back(
+                    {{}, name, pdfText(j.dict(stream).value(u"/Subtype")), stream, number});
+            } else if (list[it->second].page == 0) {
+                list[it->second].page = number;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 QpdfTexts parseQpdfJson(const QByteArray& json, TextSources wanted) {
@@ -154,13 +188,16 @@ QpdfTexts parseQpdfJson(const QByteArray& json, TextSources wanted) {
     }
     if (has(wanted, TextSource::Attachments)) {
         const QJsonObject all = j.top().value(u"attachments").toObject();
+        std::map<QString, std::size_t> listed;
         for (auto it = all.begin(); it != all.end(); ++it) {
             const QJsonObject a = it.value().toObject();
             QString type;
             for (const QJsonValue& s : a.value(u"streams").toObject())
                 if (type.isEmpty()) type = s.toObject().value(u"mimetype").toString();
-            r.attachments.push_back({it.key(), a.value(u"preferredname").toString(), type});
+            listed.try_emplace(a.value(u"preferredcontents").toString(), r.attachments.size());
+            r.attachments.push_back({it.key(), a.value(u"preferredname").toString(), type, {}, 0});
         }
+        readCarried(j, r.attachments, listed);
     }
     return r;
 }
@@ -209,7 +246,8 @@ QByteArray OtherTexts::toBytes() const {
                                  {QStringLiteral("p"), t.page},
                                  {QStringLiteral("n"), t.name},
                                  {QStringLiteral("a"), QJsonArray::fromStringList(t.attachment)},
-                                 {QStringLiteral("x"), QString::fromStdString(t.text)}});
+                                 {QStringLiteral("x"), QString::fromStdString(t.text)},
+                                 {QStringLiteral("c"), t.carrier}});
     for (const OtherNote& n : notes)
         notesOut.append(QJsonObject{{QStringLiteral("k"), int(n.kind)},
                                     {QStringLiteral("a"), QJsonArray::fromStringList(n.attachment)},
@@ -237,7 +275,8 @@ OtherTexts OtherTexts::fromBytes(const QByteArray& bytes) {
         const QJsonObject t = v.toObject();
         r.texts.push_back(OtherText{static_cast<TextSource>(t.value(u"k").toInt()),
                                     t.value(u"p").toInt(), t.value(u"n").toString(),
-                                    list(t.value(u"a")), t.value(u"x").toString().toStdString()});
+                                    list(t.value(u"a")), t.value(u"x").toString().toStdString(),
+                                    t.value(u"c").toInt()});
     }
     for (const QJsonValue& v : all.value(u"n").toArray()) {
         const QJsonObject n = v.toObject();

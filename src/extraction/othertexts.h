@@ -1,8 +1,9 @@
 #pragma once
 // The texts of a PDF beside its pages' text: annotations' contents, form
 // field values, bookmark titles, document properties (the information
-// dictionary and the XMP metadata) and attached files, read through qpdf's
-// JSON (limited to the keys these need). An attached PDF is read as a PDF
+// dictionary and the XMP metadata) and attached files (those of the
+// document's list and those carried by file-attachment annotations), read
+// through qpdf's JSON (limited to the keys these need). An attached PDF is read as a PDF
 // (its pages by the extractor, its own texts and attachments likewise, at
 // most kMaxAttachmentDepth deep); a text-like attachment as text; any other
 // is named in a note. Every child runs under the caller's runner (its token
@@ -33,6 +34,9 @@ struct OtherText {
     QStringList
         attachment;    // the attached files it lies in, outermost first; empty: the file itself
     std::string text;  // valid UTF-8
+    // The page of the file itself whose annotation carries the (outermost)
+    // attachment the text lies in, from 1; 0: none, or not in an attachment.
+    int carrier = 0;
 };
 inline constexpr int kPagesFromText = -1;
 
@@ -102,13 +106,17 @@ struct OtherTextsSetup {
 OtherTexts readOtherTexts(const QString& pdf, TextSources wanted, const OtherTextsSetup& setup,
                           bool& interrupted);
 
-// The texts qpdf's JSON (`json`) gives, of the sets `wanted`; the attachments'
-// keys and types for attachments; the XMP stream's object, when there is one
-// (properties wanted), as "N G R". Exposed for the tests.
+// The texts qpdf's JSON (`json`) gives, of the sets `wanted`; for
+// attachments, those of the document's list (by key) and then those only
+// annotations carry (by their stream's object), each with its type and the
+// page of the first annotation carrying it; the XMP stream's object, when
+// there is one (properties wanted), as "N G R". Exposed for the tests.
 struct QpdfTexts {
     std::vector<OtherText> texts;
     struct Attachment {
         QString key, name, mimeType;
+        QString stream;  // "N G R" of its stream when it has no key
+        int page = 0;    // an annotation's page carrying it, from 1; 0: none
     };
     std::vector<Attachment> attachments;
     QString metadataObject;

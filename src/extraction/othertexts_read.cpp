@@ -1,5 +1,6 @@
 // A PDF's texts beside its pages read: qpdf's JSON of the file, its XMP
-// stream, and its attachments, each attached PDF read the same way.
+// stream, and its attachments (by key, or by stream object for those only an
+// annotation carries), each attached PDF read the same way.
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -60,7 +61,12 @@ class Reader {
         }
         for (const QpdfTexts::Attachment& a : found.attachments) {
             if (interrupted) return;
+            const std::size_t first = out_.texts.size();
             readAttachment(pdf, a, chain);
+            // The page of the file itself that carries it, for all it holds.
+            if (chain.isEmpty())
+                for (std::size_t i = first; i < out_.texts.size(); ++i)
+                    out_.texts[i].carrier = a.page;
         }
     }
 
@@ -78,16 +84,18 @@ class Reader {
         QStringList args{QStringLiteral("--json=2"), QStringLiteral("--json-stream-data=none")};
         const bool comments = has(sets, TextSource::Comments);
         const bool bookmarks = has(sets, TextSource::Bookmarks);
-        // The pages: comments by page, and the page numbers of destinations.
-        if (comments || bookmarks) args << QStringLiteral("--json-key=pages");
+        const bool attachments = has(sets, TextSource::Attachments);
+        // The pages: comments and attachments' annotations by page, and the
+        // page numbers of destinations.
+        if (comments || bookmarks || attachments) args << QStringLiteral("--json-key=pages");
         // The objects: annotations, the document information, values and
         // destinations given by reference.
-        if (comments || bookmarks || has(sets, TextSource::Properties) ||
+        if (comments || bookmarks || attachments || has(sets, TextSource::Properties) ||
             has(sets, TextSource::Forms))
             args << QStringLiteral("--json-key=qpdf");
         if (has(sets, TextSource::Forms)) args << QStringLiteral("--json-key=acroform");
         if (bookmarks) args << QStringLiteral("--json-key=outlines");
-        if (has(sets, TextSource::Attachments)) args << QStringLiteral("--json-key=attachments");
+        if (attachments) args << QStringLiteral("--json-key=attachments");
         return args << pathArgument(pdf);
     }
 
@@ -140,9 +148,14 @@ class Reader {
         }
         const int depth = static_cast<int>(chain.size());
         const QString file = scratch(u"attachment", depth);
-        const ChildResult r = setup_.run(
-            setup_.qpdf, {QStringLiteral("--show-attachment=") + a.key, pathArgument(pdf)}, file,
-            setup_.maxAttachmentBytes);
+        // One without a key (only an annotation carries it): its stream's data.
+        const QStringList args =
+            a.key.isEmpty()
+                ? QStringList{QStringLiteral("--show-object=") + a.stream.section(u' ', 0, 0) +
+                                  u',' + a.stream.section(u' ', 1, 1),
+                              QStringLiteral("--filtered-stream-data"), pathArgument(pdf)}
+                : QStringList{QStringLiteral("--show-attachment=") + a.key, pathArgument(pdf)};
+        const ChildResult r = setup_.run(setup_.qpdf, args, file, setup_.maxAttachmentBytes);
         if (r.ended || r.timedOut || r.outputCapped || !r.exited ||
             (r.exitCode != 0 && r.exitCode != 3) || r.outputLost) {
             fs::removeQuietly(file);
@@ -167,7 +180,7 @@ class Reader {
                 note(OtherNote::Kind::Unread, chain);
             }
             if (textLikeName(chain.last()) || isValidUtf8WithoutNul(bytes)) {
-                OtherText t{TextSource::Pages, 0, {}, chain, decodeToUtf8(bytes)};
+                OtherText t{TextSource::Pages, 0, {}, chain, decodeToUtf8(bytes), 0};
                 if (!t.text.empty()) out_.texts.push_back(std::move(t));
             } else if (!bytes.empty()) {
                 note(
@@ -193,8 +206,12 @@ class Reader {
             return;
         }
         if (!pages->isEmpty())
-            out_.texts.push_back(OtherText{
-                TextSource::Pages, kPagesFromText, {}, chain, decodeToUtf8(pages->toStdString())});
+            out_.texts.push_back(OtherText{TextSource::Pages,
+                                           kPagesFromText,
+                                           {},
+                                           chain,
+                                           decodeToUtf8(pages->toStdString()),
+                                           0});
         read(file, chain);
     }
 

@@ -18,7 +18,10 @@ class OtherMarks : public SearchSink {
         Hit marked = hit;
         marked.other = text;
         marked.ocr = false;
-        if (text->page != kPagesFromText) marked.page = static_cast<std::size_t>(text->page);
+        // An attached text has no page of its own: that of the file carrying it, if any.
+        const bool attachedText = text->source == TextSource::Pages && text->page == 0;
+        const int page = attachedText ? text->carrier : text->page;
+        if (page != kPagesFromText) marked.page = static_cast<std::size_t>(page);
         const SinkAnswer a = sink_.occurrence(marked);
         enough = enough || a == SinkAnswer::Enough;
         return a;

@@ -2,7 +2,8 @@
 // The search of a file's texts beside its pages (comments, form fields,
 // bookmarks, properties, attached files): each text of a set asked for is
 // searched as a text of its own, and its occurrences carry where it came from
-// (Hit::other) and its page (none for a property or an attached text file).
+// (Hit::other) and its page (none for a property; for an attached text file,
+// that of the annotation carrying it, if one does).
 
 #include <QString>
 #include <cstddef>

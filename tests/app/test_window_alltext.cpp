@@ -47,7 +47,8 @@ class WindowAllTextTest : public QObject {
     }
 
     // Catches rows without their source in the Page column, an attachment's
-    // page taken for the file's own, or notes lost before "Done.".
+    // page taken for the file's own, one an annotation carries not opened at
+    // that annotation's page (the row's page), or notes lost before "Done.".
     void aSearchShowsWhereEachRowWasFound() {
         if (findExtractor().isEmpty() || findQpdf().isEmpty())
             QSKIP("poppler-utils or qpdf missing");
@@ -79,7 +80,8 @@ class WindowAllTextTest : public QObject {
                                        u"report.pdf|2 \u00b7 field fruit|2"_s,
                                        u"report.pdf|\u2014 \u00b7 title|0"_s,
                                        u"report.pdf \u00bb appendix.pdf|appendix.pdf p. 2|0"_s,
-                                       u"report.pdf \u00bb data.xml|data.xml|0"_s}));
+                                       u"report.pdf \u00bb data.xml|data.xml|0"_s,
+                                       u"report.pdf \u00bb notes.txt|2 \u00b7 notes.txt|2"_s}));
         QVERIFY(w.boxes.messageTexts().last().endsWith(
             u"report.pdf  - attachment not searched: image/png (logo.png)"_s));
     }

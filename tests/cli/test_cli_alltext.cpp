@@ -64,8 +64,9 @@ class CliAllTextTest : public QObject {
     }
 
     // Each source in both forms of row; without the option, the rows of
-    // today. Catches a row with the wrong source, page, field or attachment,
-    // or the default touched.
+    // today. Catches a row with the wrong source, page, field or attachment
+    // (an attached text without the page of the annotation carrying it), or
+    // the default touched.
     void rows_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("out");
@@ -84,12 +85,15 @@ class CliAllTextTest : public QObject {
                    QStringLiteral(
                        R"({"path":"report.pdf","page":2,"source":"attachments","attachment":"appendix.pdf","phrase":"kiwi","snippet":"a\u000a\u000a\u000ckiwi b\u000a\u000a\u000c...","match":"kiwi"})"),
                    QStringLiteral(
-                       R"({"path":"report.pdf","page":null,"source":"attachments","attachment":"data.xml","phrase":"kiwi","snippet":"<kiwi/>...","match":"kiwi"})")};
+                       R"({"path":"report.pdf","page":null,"source":"attachments","attachment":"data.xml","phrase":"kiwi","snippet":"<kiwi/>...","match":"kiwi"})"),
+                   QStringLiteral(
+                       R"({"path":"report.pdf","page":2,"source":"attachments","attachment":"notes.txt","phrase":"kiwi","snippet":"kiwi carried...","match":"kiwi"})")};
         QTest::newRow("page numbers")
             << QStringList{u"--text-from=comments,properties,attachments"_s, u"-n"_s, u"kiwi"_s, r}
             << QStringList{u"report.pdf\t2\tkiwi comment..."_s, u"report.pdf\t-\tkiwi title..."_s,
                            u"report.pdf » appendix.pdf\t2\ta   kiwi b   ..."_s,
-                           u"report.pdf » data.xml\t-\t<kiwi/>..."_s};
+                           u"report.pdf » data.xml\t-\t<kiwi/>..."_s,
+                           u"report.pdf » notes.txt\t2\tkiwi carried..."_s};
         QTest::newRow("default")
             << QStringList{u"--json"_s, u"kiwi"_s, r}
             << QStringList{QStringLiteral(

@@ -19,14 +19,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A row as "set page name [chain] text" (text trimmed, page breaks left out).
+// A row as "set page name [chain] text" (text trimmed, page breaks left out),
+// and " @P" when an annotation on page P carries its attachment.
 QStringList rendered(const OtherTexts& t) {
     QStringList out;
     for (const OtherText& x : t.texts)
         out << u"%1 %2 %3 [%4] %5"_s.arg(int(x.source))
-                   .arg(x.page)
-                   .arg(x.name, x.attachment.join(u'>'),
-                        QString::fromStdString(x.text).remove(u'\f').simplified());
+                       .arg(x.page)
+                       .arg(x.name, x.attachment.join(u'>'),
+                            QString::fromStdString(x.text).remove(u'\f').simplified()) +
+                   (x.carrier ? u" @"_s + QString::number(x.carrier) : QString());
     return out;
 }
 
@@ -171,6 +173,26 @@ class OtherTextsTest : public QObject {
                })
             << QStringList{u"1 -1  [appendix.pdf] q-appendix page q-second"_s,
                            u"1 0  [appendix.pdf>invoice.xml] <invoice>q-total 12</invoice>"_s}
+            << QStringList{};
+        // Files only annotations carry (none in the document's list): a PDF
+        // read as a PDF, a text as text, each once however many annotations
+        // carry it, with the page of the first. Catches such files never
+        // searched, searched twice, or without the page that carries them.
+        QTest::newRow("attachments carried by annotations")
+            << all << cap << most << Maker([](const QString& dir, const QString& pdf) {
+                   const QString inner = dir + u"/inner.pdf"_s;
+                   makeTextPdf(inner, {u"q-inner page"_s});
+                   QFile f(inner);
+                   const QByteArray innerBytes = f.open(QIODevice::ReadOnly) ? f.readAll() : "";
+                   twoPages(pdf, [&](PdfEdit& e) {
+                       const QJsonObject notes = carriedFile(e, u"notes"_s, "q-carried text");
+                       e.pages[0][u"/Annots"_s] = QJsonArray{notes};
+                       e.pages[1][u"/Annots"_s] =
+                           QJsonArray{carriedFile(e, u"inner.pdf"_s, innerBytes), notes};
+                   });
+               })
+            << QStringList{u"1 0  [notes] q-carried text @1"_s,
+                           u"1 -1  [inner.pdf] q-inner page @2"_s}
             << QStringList{};
         // Neither PDF nor text: named by its type, not searched.
         QTest::newRow("image attachment")

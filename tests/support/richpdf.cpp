@@ -110,6 +110,13 @@ QJsonObject annotation(const QString& subtype, const QString& contents) {
                {subtype, contents});
 }
 
+QJsonObject carriedFile(PdfEdit& e, const QString& name, const QByteArray& data) {
+    QJsonObject a = annotation(QStringLiteral("/FileAttachment"), {});
+    a[QStringLiteral("/FS")] = obj(R"({"/Type": "/Filespec", "/F": "u:%1", "/EF": {"/F": "%2"}})",
+                                   {name, e.addStream(data, obj(R"({"/Type": "/EmbeddedFile"})"))});
+    return a;
+}
+
 QString makeReviewCopy(const QString& folder) {
     const QString report = folder + QStringLiteral("/report.pdf");
     makeTextPdf(report, {QStringLiteral("kiwi one"), QStringLiteral("two")},
@@ -119,7 +126,8 @@ QString makeReviewCopy(const QString& folder) {
             "/T": "u:fruit", "/V": "u:kiwi field", "/Rect": [0, 0, 9, 9]})"));
         const QString note =
             e.add(annotation(QStringLiteral("/Text"), QStringLiteral("kiwi comment")));
-        e.pages[1][QStringLiteral("/Annots")] = QJsonArray{note, field};
+        e.pages[1][QStringLiteral("/Annots")] =
+            QJsonArray{note, field, carriedFile(e, QStringLiteral("notes.txt"), "kiwi carried")};
         e.root[QStringLiteral("/AcroForm")] =
             QJsonObject{{QStringLiteral("/Fields"), QJsonArray{field}}};
     });

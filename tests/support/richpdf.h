@@ -39,10 +39,13 @@ void attachFile(const QString& pdf, const QString& file, const QString& name = {
 QJsonObject obj(const char* json, const QStringList& args = {});
 // An annotation of `subtype` ("/Text", "/FreeText", ...) with `contents`.
 QJsonObject annotation(const QString& subtype, const QString& contents);
+// A file-attachment annotation carrying `data` as `name` (in no list of the document's).
+QJsonObject carriedFile(PdfEdit& e, const QString& name, const QByteArray& data);
 
 // `folder`/report.pdf, "kiwi" in every kind of text: on page 1 (of 2), in a
 // comment and a field ("fruit") on page 2, its title, page 2 of an attached
-// appendix.pdf and an attached data.xml; and an attached logo.png (image/png).
+// appendix.pdf, an attached data.xml and a notes.txt an annotation on page 2
+// carries; and an attached logo.png (image/png).
 QString makeReviewCopy(const QString& folder);
 
 }  // namespace qm::test
