@@ -53,6 +53,10 @@ struct ResultRow {
     std::shared_ptr<const Place> place;
     const QString& shownPath() const { return place ? place->shownPath : noText(); }
     const QString& where() const { return place ? place->where : noText(); }
+    // The path as column 0 shows it.
+    const QString& pathShown() const {
+        return place && !place->shownPath.isEmpty() ? place->shownPath : path;
+    }
 
     bool hasContext() const { return !context.isEmpty(); }
     // The snippet as exported: "..." + its text + "...", as it was found.
@@ -66,7 +70,7 @@ struct ResultRow {
     }
     // The raw text of column 0 or 1.
     QString text(int column) const {
-        if (column == 0) return shownPath().isEmpty() ? path : shownPath();
+        if (column == 0) return pathShown();
         return snippetText();
     }
 };

@@ -65,7 +65,7 @@ bool RowOrder::takePaths(int first) {
     const std::size_t before = paths_.size();
     int last = -1;
     for (int r = first; r < count; ++r) {
-        const QString& path = rows_.row(r).path;
+        const QString& path = rows_.row(r).pathShown();  // as column 0 shows it
         // Rows of one file mostly follow each other.
         if (last >= 0 && paths_[static_cast<std::size_t>(last)] == path) {
             pathOf_[static_cast<std::size_t>(r)] = last;

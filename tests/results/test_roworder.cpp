@@ -136,6 +136,16 @@ TEST(RowOrder, FiltersAndSortsByTheContextShown) {
     // From the occurrence on: "KIWI at", "Kiwi by", "kiwi, " (case folded).
     order.setSort(SortKey::Where, false);
     EXPECT_EQ(order.shown(), (std::vector<int>{2, 0, 1}));
+
+    order.setSort(SortKey::Found, false);
+    // A row inside an attachment is filtered by the path it shows.
+    ResultRow attached = row("/p.pdf", "...kiwi...", 0);
+    attached.place = std::make_shared<const ResultRow::Place>(
+        ResultRow::Place{QStringLiteral("/p.pdf \u00bb notes.txt"), QStringLiteral("notes.txt")});
+    rows.append(attached);
+    order.appended(3);
+    order.setFilter(QStringLiteral("NOTES.txt"));
+    EXPECT_EQ(order.shown(), (std::vector<int>{3}));
 }
 
 }  // namespace
