@@ -35,7 +35,9 @@ namespace {
 
 const QString kName = QString::fromLatin1(kProgramName);
 // Texts kept in memory during one run with --cache (the disk keeps them all).
-constexpr std::int64_t kCliMemoryCache = 64ll * 1024 * 1024;
+// A run reads each file's entry once: memory that keeps entries read goes
+// unused, and fresh memory for each costs more than the reading itself.
+constexpr std::int64_t kCliMemoryCache = 4ll * 1024 * 1024;
 
 // The session's questions, answered from the command line.
 class ConsoleRun : public SessionHost {

@@ -1,5 +1,7 @@
 // quillmark-search: searches PDF files from the command line with the engine
 // of the Quillmark window.
+#include <malloc.h>
+
 #include <QCoreApplication>
 
 #include "cli/clisearch.h"
@@ -7,6 +9,12 @@
 #include "fs/fs.h"
 
 int main(int argc, char** argv) {
+    // One run, then the end: memory freed is kept for the next text rather
+    // than handed back and asked for again (each fresh page costs a fault),
+    // in one arena, so a text freed by the main thread serves the workers.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+    mallopt(M_ARENA_MAX, 1);
     // Before Qt starts any thread, so that every thread and child holds Ctrl+C back.
     qm::cli::holdInterrupts();
     qm::cli::stopExtractorsWithProgram();

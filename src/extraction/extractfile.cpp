@@ -92,7 +92,9 @@ bool TextPipeline::FileWork::servedFromCache() {
         entry = setup_.cache->find(*id_, job_.password);
         if (entry && entry->outcome == TextOutcome::Unreadable) entry.reset();
     }
-    if (!entry || !fs::isFile(job_.path)) return false;
+    // The identity was taken from the file a moment ago (a regular file's
+    // only): looking at it again tells nothing more.
+    if (!entry) return false;
     try {
         if (plain && entry->outcome == TextOutcome::Text) {
             out_.chunks = entry->chunks();

@@ -47,8 +47,9 @@ TextPipeline::TextPipeline(Setup setup) : setup_(std::move(setup)) {
 void TextPipeline::released(std::int64_t bytes) {
     held_ -= bytes;
     // Not under the lock (a job may die with it held); a worker waiting for
-    // room looks again at its next poll if this wake-up comes too early.
-    wake_.notify_all();
+    // room looks again at its next poll if this wake-up comes too early. Only
+    // a worker that waits for room is woken: idle ones would find nothing.
+    if (roomWanted_.exchange(false)) wake_.notify_all();
 }
 
 bool TextPipeline::mayBegin(const Job& job) const {
@@ -146,13 +147,14 @@ void TextPipeline::scheduleAhead(Run& run, int from) {
     // Every later file of the run is queued once (or joined, when another run
     // has it already); how far the workers get is the memory budget's to say.
     const int count = static_cast<int>(run.plan_.files.size());
-    for (int k = std::max(from, run.queuedUpTo_ + 1); k <= count; ++k) {
+    const int first = std::max(from, run.queuedUpTo_ + 1);
+    for (int k = first; k <= count; ++k) {
         std::shared_ptr<Job> job = jobFor(&run, k, run.plan_.files.at(k - 1), QString(), false);
         ++job->claims;
         run.ahead_[k] = std::move(job);
         run.queuedUpTo_ = k;
     }
-    wake_.notify_all();
+    if (first <= count) wake_.notify_all();
 }
 
 TextPipeline::Ticket TextPipeline::fetch(Run* run, const FileRequest& request, Done done) {
@@ -204,7 +206,8 @@ TextPipeline::Ticket TextPipeline::fetch(Run* run, const FileRequest& request, D
         }
     }
     if (run && run->plan_.workAhead) scheduleAhead(*run, i + 1);
-    wake_.notify_all();
+    // A text done already needs no worker.
+    if (!isDone) wake_.notify_all();
     return ticket;
 }
 
@@ -317,7 +320,12 @@ void TextPipeline::workerLoop(int slot) {
             std::unique_lock lock(mutex_);
             const auto ready = [&] {
                 // Workers lent to a split file's ranges begin nothing meanwhile.
-                return quit_ || (!queue_.empty() && busy_ < jobs_ && mayBegin(*queue_.front()));
+                if (quit_) return true;
+                if (queue_.empty() || busy_ >= jobs_) return false;
+                // Said before the budget is looked at, so that room made
+                // meanwhile wakes this worker.
+                roomWanted_ = true;
+                return mayBegin(*queue_.front());
             };
             while (!ready()) wake_.wait_for(lock, std::chrono::milliseconds(50));
             if (quit_) return;

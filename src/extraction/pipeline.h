@@ -268,7 +268,8 @@ class TextPipeline {
     std::mutex mutex_;
     std::condition_variable wake_;  // work for the workers
     std::deque<std::shared_ptr<Job>> queue_;
-    std::atomic<std::int64_t> held_{0};  // bytes of texts done ahead, not yet collected
+    std::atomic<std::int64_t> held_{0};    // bytes of texts done ahead, not yet collected
+    std::atomic<bool> roomWanted_{false};  // a worker waits for texts done ahead to go
     std::atomic<int> spoolSerial_{0};
     bool quit_ = false;
     int busy_ = 0;  // workers on a job, and workers lent to a split file's ranges

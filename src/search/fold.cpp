@@ -129,24 +129,39 @@ std::size_t stripAccents(char32_t c, char32_t* out) {
     return it->second.size();
 }
 
+namespace {
+// The folded forms of U+0000 to U+07FF for one way of folding (lowered,
+// stripped of accents, or both: `way` 1, 2, 3), each made at its first use.
+using TwoByteFolds = std::array<Folded, 0x800>;
+template <int way>
+const TwoByteFolds& twoByteFolds() {
+    static const TwoByteFolds table = [] {
+        TwoByteFolds t;
+        for (char32_t k = 0; k < 0x800; ++k) t[k] = computeFold(k, way & 1, way & 2);
+        return t;
+    }();
+    return table;
+}
+}  // namespace
+
 std::size_t foldCodePoint(char32_t c, bool lower, bool strip, char* out) {
-    // The characters of two bytes (Latin, Greek, Cyrillic and more) from tables.
     if (c < 0x800) {
-        static const auto tables = [] {
-            std::array<std::array<Folded, 0x800>, 4> t;
-            for (int mode = 0; mode < 4; ++mode)
-                for (char32_t k = 0; k < 0x800; ++k)
-                    t[mode][k] = computeFold(k, mode & 1, mode & 2);
-            return t;
-        }();
-        const Folded& f = tables[(lower ? 1 : 0) | (strip ? 2 : 0)][c];
+        if (!strip && !lower) return utf8::encode(c, out);
+        const Folded& f = !strip  ? twoByteFolds<1>()[c]
+                          : lower ? twoByteFolds<3>()[c]
+                                  : twoByteFolds<2>()[c];
         std::memcpy(out, f.bytes, 8);
         return f.size;
     }
     if (strip) {
-        const Folded f = computeFold(c, lower, strip);
-        std::memcpy(out, f.bytes, 8);
-        return f.size;
+        // Punctuation, ligatures and letters beyond U+07FF come again and
+        // again in a text: each is folded once per thread and way.
+        thread_local std::unordered_map<char32_t, Folded> seen[2];
+        auto& known = seen[lower ? 1 : 0];
+        auto it = known.find(c);
+        if (it == known.end()) it = known.emplace(c, computeFold(c, lower, strip)).first;
+        std::memcpy(out, it->second.bytes, 8);
+        return it->second.size;
     }
     return utf8::encode(lower ? QChar::toLower(c) : c, out);
 }

@@ -261,10 +261,35 @@ bool TermMatcher::standsAlone(std::string_view text, std::size_t begin, std::siz
     return before != WordSide::Word && after != WordSide::Word;
 }
 
+namespace {
+// True when `text` holds no byte above 0x7F.
+bool allAscii(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 64 <= n; i += 64) {
+        const auto at = [&](std::size_t k) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + k));
+        };
+        const __m128i any = _mm_or_si128(_mm_or_si128(at(0), at(16)), _mm_or_si128(at(32), at(48)));
+        if (_mm_movemask_epi8(any) != 0) return false;
+    }
+#endif
+    for (; i < n; ++i)
+        if (s[i] >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
 bool TermMatcher::findInChunk(std::string_view chunk, const std::vector<std::string>& prepared,
                               ChunkSink sink, WordEdges edges) {
     std::string_view text = chunk;
-    if (folds()) {
+    // Without accents and with case kept, a chunk of plain ASCII is its own
+    // folded form: nothing to copy, no offsets to map.
+    const bool same = folds() && !lower_ && allAscii(chunk);
+    if (same) shifts_.clear();
+    if (folds() && !same) {
         shifts_.clear();
         if (lowered_.size() < chunk.size() + chunk.size() / 2 + 64)
             lowered_.resize(chunk.size() + chunk.size() / 2 + 64);
