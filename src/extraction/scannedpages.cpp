@@ -167,10 +167,11 @@ int renderDpi(PageSize size, int dpi) {
     return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
 }
 
-std::map<int, int> bilevelScanDpis(const QByteArray& listing) {
+std::map<int, int> bilevelScanDpis(const QByteArray& listing, std::set<int>* unscaled) {
     struct Largest {
         double pixels = -1;
-        int dpi = 0;  // 0: not one bit a pixel, or of no resolution
+        int dpi = 0;        // 0: not one bit a pixel, or of no resolution
+        bool fine = false;  // finer than kMaxBilevelDpi
     };
     std::map<int, Largest> largest;
     for (const QByteArray& line : listing.split('\n')) {
@@ -188,10 +189,13 @@ std::map<int, int> bilevelScanDpis(const QByteArray& listing) {
                     ? static_cast<int>(std::lround(
                           std::clamp(ppi, double{kMinBilevelDpi}, double{kMaxBilevelDpi})))
                     : 0;
+        l.fine = ppi > kMaxBilevelDpi;
     }
     std::map<int, int> dpis;
-    for (const auto& [page, l] : largest)
+    for (const auto& [page, l] : largest) {
         if (l.dpi > 0) dpis[page] = l.dpi;
+        if (l.dpi > 0 && !l.fine && unscaled) unscaled->insert(page);
+    }
     return dpis;
 }
 
@@ -253,7 +257,8 @@ bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pa
 OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                         const std::vector<int>& pages, const QString& folder,
                         const RangeHelpers& helpers, ChildToken& token, int timeLimitMs,
-                        std::atomic<int>* pagesDone, const std::map<int, int>& dpis) {
+                        std::atomic<int>* pagesDone, const std::map<int, int>& dpis,
+                        const std::set<int>& bilevel) {
     OcrRun run;
     const std::size_t n = pages.size();
     std::vector<PageReading> readings(n);
@@ -264,6 +269,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
             const QString textPath = folder + QStringLiteral("/ocr%1.txt").arg(pages[k]);
             OcrSettings page = settings;
             if (const auto dpi = dpis.find(pages[k]); dpi != dpis.end()) page.dpi = dpi->second;
+            page.thicken = bilevel.contains(pages[k]);
             readings[k] =
                 readScannedPage(page, pdf, pages[k], folder, textPath, token, timeLimitMs);
             if (readings[k].done) {
@@ -349,7 +355,10 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     if (scanned.empty()) return step;
     // A bilevel scan is read at its own resolution, a page larger than a
     // poster coarser.
-    const std::map<int, int> bilevel = bilevelScanDpis(listing);
+    // Its strokes are thickened unless it is read coarser than it was
+    // scanned (the reduction greys its edges already).
+    std::set<int> thickened;
+    const std::map<int, int> bilevel = bilevelScanDpis(listing, &thickened);
     std::map<int, int> dpis;
     for (const int page : scanned) {
         const auto own = bilevel.find(page);
@@ -360,7 +369,7 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     }
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
-                                        progress ? &progress->done : nullptr, dpis);
+                                        progress ? &progress->done : nullptr, dpis, thickened);
     step.ended = run.ended;
     step.timedOut = run.timedOut;
     step.lost = run.lost;
