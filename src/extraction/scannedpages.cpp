@@ -167,11 +167,11 @@ int renderDpi(PageSize size, int dpi) {
     return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
 }
 
-std::map<int, int> bilevelScanDpis(const QByteArray& listing, std::set<int>* unscaled) {
+std::map<int, int> ownScanDpis(const QByteArray& listing, std::set<int>* thickened) {
     struct Largest {
         double pixels = -1;
-        int dpi = 0;        // 0: not one bit a pixel, or of no resolution
-        bool fine = false;  // finer than kMaxBilevelDpi
+        int dpi = 0;         // 0: read at the settings' resolution
+        bool thick = false;  // bilevel, scanned no finer than kMaxBilevelDpi
     };
     std::map<int, Largest> largest;
     for (const QByteArray& line : listing.split('\n')) {
@@ -185,16 +185,18 @@ std::map<int, int> bilevelScanDpis(const QByteArray& listing, std::set<int>* uns
         Largest& l = largest[page];
         if (pixels <= l.pixels) continue;
         l.pixels = pixels;
-        l.dpi = f[7] == "1" && okPpi && ppi > 0
-                    ? static_cast<int>(std::lround(
-                          std::clamp(ppi, double{kMinBilevelDpi}, double{kMaxBilevelDpi})))
-                    : 0;
-        l.fine = ppi > kMaxBilevelDpi;
+        const bool bilevel = f[7] == "1";
+        const double own = !okPpi || !(ppi > 0) ? 0
+                           : bilevel            ? std::min(ppi, double{kMaxBilevelDpi})
+                           : ppi < kOcrDpi      ? ppi
+                                                : 0;
+        l.dpi = own > 0 ? static_cast<int>(std::lround(std::max(own, double{kMinBilevelDpi}))) : 0;
+        l.thick = bilevel && l.dpi > 0 && ppi <= kMaxBilevelDpi;
     }
     std::map<int, int> dpis;
     for (const auto& [page, l] : largest) {
         if (l.dpi > 0) dpis[page] = l.dpi;
-        if (l.dpi > 0 && !l.fine && unscaled) unscaled->insert(page);
+        if (l.thick && thickened) thickened->insert(page);
     }
     return dpis;
 }
@@ -353,16 +355,16 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     scanned.insert(scanned.end(), stamped.begin(), stamped.end());
     std::sort(scanned.begin(), scanned.end());
     if (scanned.empty()) return step;
-    // A bilevel scan is read at its own resolution, a page larger than a
-    // poster coarser.
+    // A bilevel scan, or a coarse grey one, is read at its own resolution, a
+    // page larger than a poster coarser.
     // Its strokes are thickened unless it is read coarser than it was
     // scanned (the reduction greys its edges already).
     std::set<int> thickened;
-    const std::map<int, int> bilevel = bilevelScanDpis(listing, &thickened);
+    const std::map<int, int> own = ownScanDpis(listing, &thickened);
     std::map<int, int> dpis;
     for (const int page : scanned) {
-        const auto own = bilevel.find(page);
-        int dpi = own == bilevel.end() ? settings.dpi : own->second;
+        const auto scan = own.find(page);
+        int dpi = scan == own.end() ? settings.dpi : scan->second;
         if (const auto size = sizes.find(page); size != sizes.end())
             dpi = renderDpi(size->second, dpi);
         if (dpi != settings.dpi) dpis[page] = dpi;

@@ -101,18 +101,19 @@ TEST(OcrText, TesseractsTsvGivesTextAndConfidence) {
 }
 
 // Faults caught: a bilevel scan read at the fixed resolution (its jagged
-// edges magnified), a grey scan read at its own, the bounds not kept, the
-// resolution taken from a logo, a mask or the y-ppi rather than the scan; a
-// scan read coarser than it was made thickened as well (its reduction greys
-// the edges already: darker, its letters run together).
-TEST(OcrText, ABilevelScanIsReadAtItsOwnResolution) {
+// edges magnified), a fine grey scan read at its own, a coarse one read finer
+// (time for nothing), the bounds not kept, the resolution taken from a logo,
+// a mask or the y-ppi rather than the scan; a bilevel scan read coarser than
+// it was made thickened (its reduction greys the edges already: darker, its
+// letters run together), a grey one thickened.
+TEST(OcrText, AScanIsReadAtItsOwnResolution) {
     const struct {
         const char* rows;
         std::map<int, int> dpis;
         std::set<int> unscaled = {};
     } cases[] = {
         {"1 0 image 1240 1754 gray 1 1 image no 9 0 150 150 20K 8%", {{1, 150}}, {1}},
-        {"1 0 image 1240 1754 gray 1 8 image no 9 0 150 150 90K 4%", {}},
+        {"1 0 image 1240 1754 gray 1 8 image no 9 0 150 150 90K 4%", {{1, 150}}},
         {"2 0 image 4960 7016 gray 1 1 ccitt no 9 0 600 600 90K 2%\n"
          "3 0 image 620 877 gray 1 1 image no 10 0 75 75 9K 9%",
          {{2, 200}, {3, 100}},
@@ -128,7 +129,7 @@ TEST(OcrText, ABilevelScanIsReadAtItsOwnResolution) {
     };
     for (const auto& c : cases) {
         std::set<int> unscaled;
-        EXPECT_EQ(bilevelScanDpis(c.rows, &unscaled), c.dpis) << c.rows;
+        EXPECT_EQ(ownScanDpis(c.rows, &unscaled), c.dpis) << c.rows;
         EXPECT_EQ(unscaled, c.unscaled) << c.rows;
     }
 }
