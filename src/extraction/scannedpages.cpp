@@ -356,9 +356,9 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     std::sort(scanned.begin(), scanned.end());
     if (scanned.empty()) return step;
     // A bilevel scan, or a coarse grey one, is read at its own resolution, a
-    // page larger than a poster coarser.
-    // Its strokes are thickened unless it is read coarser than it was
-    // scanned (the reduction greys its edges already).
+    // page larger than a poster coarser; a bilevel scan's strokes are
+    // thickened unless it is read coarser than it was scanned (the reduction
+    // greys its edges already).
     std::set<int> thickened;
     const std::map<int, int> own = ownScanDpis(listing, &thickened);
     std::map<int, int> dpis;
