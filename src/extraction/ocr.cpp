@@ -202,8 +202,8 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
     reading.lost = rendered.outputLost;
     const bool renderedWhole =
         rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image);
-    if (renderedWhole && settings.deskew && !reading.ended &&
-        straightenScan(image) == Straightening::Failed)
+    if (renderedWhole && (settings.deskew || settings.thicken) && !reading.ended &&
+        straightenScan(image, settings.deskew, settings.thicken) == Straightening::Failed)
         reading.lost = true;
     // One reading of the image into `path`; false when it did not end well.
     const auto recognize = [&](const QString& path, bool orient) {

@@ -64,11 +64,12 @@ QString defaultOcrLanguages(const QStringList& installed,
 // empty code (as in "eng+" or "") counts as one missing.
 QStringList missingOcrLanguages(const QString& languages, const QStringList& installed);
 
-// The way pages are read beyond the settings: bilevel scans at their own
-// resolution, stamped scans read, the text from tesseract's tsv with words
-// split at line ends joined. Any change to it is a change of this name, so
-// that texts read the old way are read again, once.
-inline constexpr const char* kOcrMethod = "own bilevel dpi, stamps, tsv, hyphens joined";
+// The way pages are read beyond the settings: bilevel and coarse scans at
+// their own resolution, bilevel ones with their strokes thickened, stamped scans read, the text
+// from tesseract's tsv with words split at line ends joined. Any change to it is a change of this
+// name, so that texts read the old way are read again, once.
+inline constexpr const char* kOcrMethod =
+    "own dpi of bilevel and coarse scans, thickened, stamps, tsv, hyphens joined";
 // What tells an OCR text apart in the text cache: the engine's version, the
 // languages, the resolution and the way of reading (the method, orientation
 // detection, straightening), so that a text read otherwise is not taken for
@@ -90,6 +91,9 @@ struct OcrSettings {
     bool orient = false;
     // A page's image is straightened before it is read (ocrimage.h).
     bool deskew = true;
+    // The page is a bilevel scan: its strokes are thickened before it is
+    // read (ocrimage.h). Set page by page.
+    bool thicken = false;
     QString engineVersion;
     bool on() const { return !tesseract.isEmpty(); }
     // What tells texts read this way apart in the text cache.

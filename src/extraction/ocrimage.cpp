@@ -164,11 +164,22 @@ GreyImage rotated(const GreyImage& image, double degrees) {
     return out;
 }
 
-Straightening straightenScan(const QString& path) {
-    const GreyImage image = readPgm(path);
-    const double skew = findSkew(image);
-    if (std::abs(skew) < kMinDeskewDegrees) return Straightening::Straight;
-    return writePgm(rotated(image, -skew), path) ? Straightening::Turned : Straightening::Failed;
+void thickenStrokes(GreyImage& image) {
+    std::uint8_t darker[256];
+    for (int v = 0; v < 256; ++v) darker[v] = static_cast<std::uint8_t>((v * v + 127) / 255);
+    for (std::uint8_t& p : image.pixels) p = darker[p];
+}
+
+Straightening straightenScan(const QString& path, bool straighten, bool thicken) {
+    GreyImage image = readPgm(path);
+    if (thicken && image.isNull()) return Straightening::Failed;
+    if (thicken) thickenStrokes(image);
+    const double skew = straighten ? findSkew(image) : 0;
+    if (std::abs(skew) >= kMinDeskewDegrees)
+        image = rotated(image, -skew);
+    else if (!thicken)
+        return Straightening::Straight;
+    return writePgm(image, path) ? Straightening::Turned : Straightening::Failed;
 }
 
 }  // namespace qm

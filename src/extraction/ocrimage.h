@@ -43,10 +43,20 @@ double findSkew(const GreyImage& image);
 // same size, what comes in from outside white.
 GreyImage rotated(const GreyImage& image, double degrees);
 
+// A bilevel scan's strokes made bolder: each level v becomes 255 (v/255)^2,
+// so that the grey edges pdftoppm gives a 1-bit image count as ink. At a
+// coarse resolution a threshold at half broke thin strokes; tesseract reads
+// the darkened image whole (bench_ocrquality, bilevel scans of real manuals:
+// 14 pages at 150 dpi 89.3 % of the words against 87.8 %, 6 pages at 200 dpi
+// 97.7 against 97.2; no more processor time).
+void thickenStrokes(GreyImage& image);
+
 // How straightening a page's image ended.
 enum class Straightening { Straight, Turned, Failed };
 // The PGM image at `path` turned back by its skew when that is at least
-// kMinDeskewDegrees. Failed: the image could not be read or written back.
-Straightening straightenScan(const QString& path);
+// kMinDeskewDegrees (with `straighten`), its strokes thickened first with
+// `thicken`. Turned: the image was written back. Failed: the image could not
+// be read or written back.
+Straightening straightenScan(const QString& path, bool straighten = true, bool thicken = false);
 
 }  // namespace qm

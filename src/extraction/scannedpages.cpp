@@ -167,10 +167,11 @@ int renderDpi(PageSize size, int dpi) {
     return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
 }
 
-std::map<int, int> bilevelScanDpis(const QByteArray& listing) {
+std::map<int, int> ownScanDpis(const QByteArray& listing, std::set<int>* thickened) {
     struct Largest {
         double pixels = -1;
-        int dpi = 0;  // 0: not one bit a pixel, or of no resolution
+        int dpi = 0;         // 0: read at the settings' resolution
+        bool thick = false;  // bilevel, scanned no finer than kMaxBilevelDpi
     };
     std::map<int, Largest> largest;
     for (const QByteArray& line : listing.split('\n')) {
@@ -184,14 +185,19 @@ std::map<int, int> bilevelScanDpis(const QByteArray& listing) {
         Largest& l = largest[page];
         if (pixels <= l.pixels) continue;
         l.pixels = pixels;
-        l.dpi = f[7] == "1" && okPpi && ppi > 0
-                    ? static_cast<int>(std::lround(
-                          std::clamp(ppi, double{kMinBilevelDpi}, double{kMaxBilevelDpi})))
-                    : 0;
+        const bool bilevel = f[7] == "1";
+        const double own = !okPpi || !(ppi > 0) ? 0
+                           : bilevel            ? std::min(ppi, double{kMaxBilevelDpi})
+                           : ppi < kOcrDpi      ? ppi
+                                                : 0;
+        l.dpi = own > 0 ? static_cast<int>(std::lround(std::max(own, double{kMinBilevelDpi}))) : 0;
+        l.thick = bilevel && l.dpi > 0 && ppi <= kMaxBilevelDpi;
     }
     std::map<int, int> dpis;
-    for (const auto& [page, l] : largest)
+    for (const auto& [page, l] : largest) {
         if (l.dpi > 0) dpis[page] = l.dpi;
+        if (l.thick && thickened) thickened->insert(page);
+    }
     return dpis;
 }
 
@@ -253,7 +259,8 @@ bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pa
 OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                         const std::vector<int>& pages, const QString& folder,
                         const RangeHelpers& helpers, ChildToken& token, int timeLimitMs,
-                        std::atomic<int>* pagesDone, const std::map<int, int>& dpis) {
+                        std::atomic<int>* pagesDone, const std::map<int, int>& dpis,
+                        const std::set<int>& bilevel) {
     OcrRun run;
     const std::size_t n = pages.size();
     std::vector<PageReading> readings(n);
@@ -264,6 +271,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
             const QString textPath = folder + QStringLiteral("/ocr%1.txt").arg(pages[k]);
             OcrSettings page = settings;
             if (const auto dpi = dpis.find(pages[k]); dpi != dpis.end()) page.dpi = dpi->second;
+            page.thicken = bilevel.contains(pages[k]);
             readings[k] =
                 readScannedPage(page, pdf, pages[k], folder, textPath, token, timeLimitMs);
             if (readings[k].done) {
@@ -347,20 +355,23 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     scanned.insert(scanned.end(), stamped.begin(), stamped.end());
     std::sort(scanned.begin(), scanned.end());
     if (scanned.empty()) return step;
-    // A bilevel scan is read at its own resolution, a page larger than a
-    // poster coarser.
-    const std::map<int, int> bilevel = bilevelScanDpis(listing);
+    // A bilevel scan, or a coarse grey one, is read at its own resolution, a
+    // page larger than a poster coarser; a bilevel scan's strokes are
+    // thickened unless it is read coarser than it was scanned (the reduction
+    // greys its edges already).
+    std::set<int> thickened;
+    const std::map<int, int> own = ownScanDpis(listing, &thickened);
     std::map<int, int> dpis;
     for (const int page : scanned) {
-        const auto own = bilevel.find(page);
-        int dpi = own == bilevel.end() ? settings.dpi : own->second;
+        const auto scan = own.find(page);
+        int dpi = scan == own.end() ? settings.dpi : scan->second;
         if (const auto size = sizes.find(page); size != sizes.end())
             dpi = renderDpi(size->second, dpi);
         if (dpi != settings.dpi) dpis[page] = dpi;
     }
     if (progress) progress->pages = static_cast<int>(scanned.size());
     const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
-                                        progress ? &progress->done : nullptr, dpis);
+                                        progress ? &progress->done : nullptr, dpis, thickened);
     step.ended = run.ended;
     step.timedOut = run.timedOut;
     step.lost = run.lost;

@@ -115,13 +115,13 @@ class FullWorkFolderTest : public QObject {
         }
     }
 
-    // A scanned page's image (about 9 MB at 300 dpi) cut short by a full
+    // A scanned page's image (about 3.7 MB at 200 dpi) cut short by a full
     // disk is never read: the file is not copied for want of room.
     void aScannedPageCutShortIsNeverRead() {
         if (findExtractor().isEmpty() || findPdftoppm().isEmpty() || findPdfimages().isEmpty())
             QSKIP("poppler-utils is needed");
         const QString scanned = d(QStringLiteral("scanned.pdf"));
-        test::makeScannedPdf(scanned, {"a sheet"}, 100);
+        test::makeScannedPdf(scanned, {"a sheet"}, 200);
         TextCache cache;
         TextPipeline::Setup s;
         s.extractorPath = findExtractor();

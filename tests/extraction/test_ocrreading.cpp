@@ -101,19 +101,24 @@ TEST(OcrText, TesseractsTsvGivesTextAndConfidence) {
 }
 
 // Faults caught: a bilevel scan read at the fixed resolution (its jagged
-// edges magnified), a grey scan read at its own, the bounds not kept, the
-// resolution taken from a logo, a mask or the y-ppi rather than the scan.
-TEST(OcrText, ABilevelScanIsReadAtItsOwnResolution) {
+// edges magnified), a fine grey scan read at its own, a coarse one read finer
+// (time for nothing), the bounds not kept, the resolution taken from a logo,
+// a mask or the y-ppi rather than the scan; a bilevel scan read coarser than
+// it was made thickened (its reduction greys the edges already: darker, its
+// letters run together), a grey one thickened.
+TEST(OcrText, AScanIsReadAtItsOwnResolution) {
     const struct {
         const char* rows;
         std::map<int, int> dpis;
+        std::set<int> unscaled = {};
     } cases[] = {
-        {"1 0 image 1240 1754 gray 1 1 image no 9 0 150 150 20K 8%", {{1, 150}}},
-        {"1 0 image 1240 1754 gray 1 8 image no 9 0 150 150 90K 4%", {}},
+        {"1 0 image 1240 1754 gray 1 1 image no 9 0 150 150 20K 8%", {{1, 150}}, {1}},
+        {"1 0 image 1240 1754 gray 1 8 image no 9 0 150 150 90K 4%", {{1, 150}}},
         {"2 0 image 4960 7016 gray 1 1 ccitt no 9 0 600 600 90K 2%\n"
          "3 0 image 620 877 gray 1 1 image no 10 0 75 75 9K 9%",
-         {{2, 200}, {3, 100}}},
-        {"1 0 image 1654 2339 gray 1 1 image no 9 0 200 150 20K 8%", {{1, 200}}},
+         {{2, 200}, {3, 100}},
+         {3}},
+        {"1 0 image 1654 2339 gray 1 1 image no 9 0 200 150 20K 8%", {{1, 200}}, {1}},
         {"1 0 image 2 2 gray 1 1 image no 9 0 0 0 12B 100%", {}},
         {"1 0 image 300 100 gray 1 1 image no 9 0 300 300 1K 3%\n"
          "1 1 image 1654 2339 rgb 3 8 jpeg no 10 0 200 200 200K 5%",
@@ -122,7 +127,11 @@ TEST(OcrText, ABilevelScanIsReadAtItsOwnResolution) {
          "1 1 smask 1654 2339 gray 1 1 image no 11 0 200 200 1K 0%",
          {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(bilevelScanDpis(c.rows), c.dpis) << c.rows;
+    for (const auto& c : cases) {
+        std::set<int> unscaled;
+        EXPECT_EQ(ownScanDpis(c.rows, &unscaled), c.dpis) << c.rows;
+        EXPECT_EQ(unscaled, c.unscaled) << c.rows;
+    }
 }
 
 // Faults caught: a skew not found, or found with the wrong sign (the page
@@ -151,6 +160,10 @@ TEST(OcrImage, ASkewedScanIsStraightened) {
     EXPECT_EQ(straightenScan(path), Straightening::Turned);
     const GreyImage back = readPgm(path);
     EXPECT_LT(std::abs(findSkew(back)), 0.15);
+    // Fault caught: a straight bilevel page not written back thickened.
+    ASSERT_TRUE(writePgm(GreyImage{2, 1, {128, 255}}, path));
+    EXPECT_EQ(straightenScan(path, true, true), Straightening::Turned);
+    EXPECT_EQ(readPgm(path).pixels, (std::vector<std::uint8_t>{64, 255}));
 }
 
 // Pages turned on their side, upside down, or turned back by their /Rotate,

@@ -94,7 +94,7 @@ class PipelineOcrTest : public QObject, test::PipelineFixture {
                  (QStringList{"scanned words of page 1\n", "scanned words of page 2\n", ""}));
         QCOMPARE(text.ocrPages, (std::vector<int>{1, 2}));
         for (const QString& line : test::fakeTesseractLog(log_))
-            QVERIFY(line.endsWith(QLatin1String("-l eng --dpi 200 tsv OMP_THREAD_LIMIT=1")));
+            QVERIFY(line.endsWith(QLatin1String("-l eng --dpi 100 tsv OMP_THREAD_LIMIT=1")));
 
         // A scanned file read as empty is reported as without OCR.
         test::FakeTesseract blank;
