@@ -207,11 +207,14 @@ bool RowOrder::before(int a, int b) const {
 
 bool RowOrder::textPasses(const ResultRow& row) const {
     if (!row.hasContext()) return row.snippet.contains(filter_, Qt::CaseInsensitive);
-    if (asciiOnly_) return finder_.foundIn(row.context.constData(), row.context.size());
-    // Mostly the text holds the filter's other letters in lower case too;
-    // else the text is read as text where it holds the filter's ASCII part.
-    if (lowerFinder_.foundIn(row.context.constData(), row.context.size())) return true;
-    return finder_.foundIn(row.context.constData(), row.context.size()) &&
+    const char* bytes = row.context.constData();
+    const qsizetype size = row.context.size();
+    if (asciiOnly_) return finder_.foundIn(bytes, size);
+    // The filter's other letters all in lower or all in upper case (its ASCII
+    // letters in any); that is every way of writing it when it has one such
+    // letter. Else the text is read as text where it holds the ASCII part.
+    if (lowerFinder_.foundIn(bytes, size) || upperFinder_.foundIn(bytes, size)) return true;
+    return mixedCases_ && finder_.foundIn(bytes, size) &&
            QString::fromUtf8(row.context).contains(filter_, Qt::CaseInsensitive);
 }
 
@@ -329,6 +332,11 @@ void RowOrder::setFilter(const QString& text) {
     if (run.size() > longest.size()) longest = run;
     finder_.setNeedle(longest.toLatin1());
     lowerFinder_.setNeedle(filter_.toLower().toUtf8());
+    upperFinder_.setNeedle(filter_.toUpper().toUtf8());
+    const auto cased = std::count_if(filter_.begin(), filter_.end(), [](QChar c) {
+        return c.unicode() >= 0x80 && c.toLower() != c.toUpper();
+    });
+    mixedCases_ = cased > 1;
     if (!narrower) {
         filterAll();
         return;

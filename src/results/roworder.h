@@ -100,6 +100,8 @@ class RowOrder {
     // checked on the row's text.
     FoldedFinder finder_;
     FoldedFinder lowerFinder_;  // the whole filter in lower case
+    FoldedFinder upperFinder_;  // and in upper case
+    bool mixedCases_ = false;   // more than one non-ASCII letter with cases
     bool asciiOnly_ = true;
 };
 

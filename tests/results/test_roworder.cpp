@@ -108,9 +108,9 @@ TEST(RowOrder, KeepsUpWithRowsFoundLaterAndWithTyping) {
 // match at the text's end or in another case, and non-ASCII letters compared
 // with case.
 TEST(RowOrder, FiltersAndSortsByTheContextShown) {
-    const char* texts[] = {"one Kiwi by Herr M\xC3\xBCller",  // 0
-                           "two kiwi, then the end",          // 1
-                           "three KIWI at MULLER's"};         // 2
+    const char* texts[] = {"one Kiwi by Herr M\xC3\xBCller",                // 0
+                           "two kiwi, then the end: R\xC3\x89SUM\xC3\x89",  // 1
+                           "three KIWI at MULLER's"};                       // 2
     ResultRows rows;
     for (const char* t : texts) {
         ResultRow r = row("/p.pdf", "", 1);
@@ -125,8 +125,9 @@ TEST(RowOrder, FiltersAndSortsByTheContextShown) {
         const char* filter;
         std::vector<int> shown;
     } cases[] = {
-        {"kiwi", {0, 1, 2}},    {"THE END", {1}}, {"end", {1}},       {"m\xC3\xBCller", {0}},
-        {"M\xC3\x9CLLER", {0}}, {"muller", {2}},  {"kiwi at m", {2}}, {"absent", {}},
+        {"kiwi", {0, 1, 2}},           {"THE END", {1}}, {"end", {1}},       {"m\xC3\xBCller", {0}},
+        {"M\xC3\x9CLLER", {0}},        {"muller", {2}},  {"kiwi at m", {2}}, {"absent", {}},
+        {"r\xC3\xA9sum\xC3\xA9", {1}},  // the text in upper case
     };
     for (const auto& c : cases) {
         order.setFilter(QString::fromUtf8(c.filter));
