@@ -1,9 +1,11 @@
 #include "app/windowlayout.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeView>
@@ -200,6 +202,12 @@ void WindowLayout::keepInsideFrames() {
         int top = INT_MAX, bottom = INT_MIN;
         for (const Control& c : controls_)
             if (c.parent == static_cast<int>(f) && c.widget) {
+                // A box shorter than its square would draw the square beyond its top.
+                if (qobject_cast<QAbstractButton*>(c.widget.data()) &&
+                    !qobject_cast<QPushButton*>(c.widget.data())) {
+                    const int tall = c.widget->sizeHint().height();
+                    if (c.widget->height() < tall) c.widget->resize(c.widget->width(), tall);
+                }
                 inner.push_back(c.widget);
                 top = std::min(top, c.widget->y());
                 bottom = std::max(bottom, c.widget->geometry().bottom());
