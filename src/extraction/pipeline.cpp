@@ -238,11 +238,14 @@ void TextPipeline::withdraw(const std::shared_ptr<Job>& job, int waiter) {
 }
 
 void TextPipeline::dropAheadOf(Run& run, int index) {
+    std::vector<std::shared_ptr<Job>> dropped;
     for (auto it = run.ahead_.upper_bound(index); it != run.ahead_.end();) {
-        const std::shared_ptr<Job> job = std::move(it->second);
+        dropped.push_back(std::move(it->second));
         it = run.ahead_.erase(it);
-        dropClaim(job);
     }
+    // The last first: a worker freed by the end of an earlier one must not
+    // find a later one still queued and start it.
+    for (auto it = dropped.rbegin(); it != dropped.rend(); ++it) dropClaim(*it);
 }
 
 void TextPipeline::deliver(const std::shared_ptr<Job>& job) {
