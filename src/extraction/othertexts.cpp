@@ -63,20 +63,25 @@ void add(std::vector<OtherText>& out, TextSource source, int page, const QString
     out.push_back(OtherText{source, page, name, {}, t.toStdString(), 0});
 }
 
-void readComments(const QpdfJson& j, std::vector<OtherText>& out) {
+// Every annotation of every page, with its page's number, in page order.
+template <typename Each>
+void forEachAnnotation(const QpdfJson& j, Each each) {
     for (const QJsonValue& p : j.top().value(u"pages").toArray()) {
         const QJsonObject page = p.toObject();
         const int number = page.value(u"pageposfrom1").toInt();
         const QJsonObject dict = j.dict(page.value(u"object"));
-        for (const QJsonValue& a : j.resolve(dict.value(u"/Annots")).toArray()) {
-            const QJsonObject annot = j.dict(a);
-            const QString subtype = annot.value(u"/Subtype").toString();
-            // Pop-ups show their parent's contents; widgets are form fields.
-            if (subtype == u"/Popup" || subtype == u"/Widget" || subtype == u"/Link") continue;
-            add(out, TextSource::Comments, number, {},
-                pdfText(j.resolve(annot.value(u"/Contents"))));
-        }
+        for (const QJsonValue& a : j.resolve(dict.value(u"/Annots")).toArray())
+            each(number, j.dict(a));
     }
+}
+
+void readComments(const QpdfJson& j, std::vector<OtherText>& out) {
+    forEachAnnotation(j, [&](int number, const QJsonObject& annot) {
+        const QString subtype = annot.value(u"/Subtype").toString();
+        // Pop-ups show their parent's contents; widgets are form fields.
+        if (subtype == u"/Popup" || subtype == u"/Widget" || subtype == u"/Link") return;
+        add(out, TextSource::Comments, number, {}, pdfText(j.resolve(annot.value(u"/Contents"))));
+    });
 }
 
 void readFields(const QpdfJson& j, std::vector<OtherText>& out) {
@@ -134,37 +139,30 @@ void readInfo(const QpdfJson& j, std::vector<OtherText>& out) {
 }
 
 // The attachments annotations carry: the embedded stream of each one's file
-// specification (/UF, else /F, else any), with the page of the first
+// entry (/FS: its /EF's /UF, else /F, else any), with the page of the first
 // annotation carrying it. One already listed (`listed`: by stream, its index
 // in `list`) gets that page; another joins the list.
 void readCarried(const QpdfJson& j, std::vector<QpdfTexts::Attachment>& list,
                  std::map<QString, std::size_t>& listed) {
     static const QRegularExpression ref(QStringLiteral("^\\d+ \\d+ R$"));
-    for (const QJsonValue& p : j.top().value(u"pages").toArray()) {
-        const QJsonObject page = p.toObject();
-        const int number = page.value(u"pageposfrom1").toInt();
-        const QJsonObject dict = j.dict(page.value(u"object"));
-        for (const QJsonValue& a : j.resolve(dict.value(u"/Annots")).toArray()) {
-            const QJsonObject annot = j.dict(a);
-            if (annot.value(u"/Subtype").toString() != u"/FileAttachment") continue;
-            const QJsonObject spec = j.dict(annot.value(u"/FS"));
-            const QJsonObject files = j.dict(spec.value(u"/EF"));
-            QString stream = files.value(u"/UF").toString();
-            if (stream.isEmpty()) stream = files.value(u"/F").toString();
-            if (stream.isEmpty() && !files.isEmpty()) stream = files.begin().value().toString();
-            if (!ref.match(stream).hasMatch()) continue;
-            const auto [it, fresh] = listed.try_emplace(stream, list.size());
-            if (fresh) {
-                QString name = pdfText(j.resolve(spec.value(u"/UF")));
-                if (name.isEmpty()) name = pdfText(j.resolve(spec.value(u"/F")));
-                if (name.isEmpty()) name = QStringLiteral("attachment on page %1").arg(number);
-                list.push_back(
-                    {{}, name, pdfText(j.dict(stream).value(u"/Subtype")), stream, number});
-            } else if (list[it->second].page == 0) {
-                list[it->second].page = number;
-            }
+    forEachAnnotation(j, [&](int number, const QJsonObject& annot) {
+        if (annot.value(u"/Subtype").toString() != u"/FileAttachment") return;
+        const QJsonObject file = j.dict(annot.value(u"/FS"));
+        const QJsonObject files = j.dict(file.value(u"/EF"));
+        QString stream = files.value(u"/UF").toString();
+        if (stream.isEmpty()) stream = files.value(u"/F").toString();
+        if (stream.isEmpty() && !files.isEmpty()) stream = files.begin().value().toString();
+        if (!ref.match(stream).hasMatch()) return;
+        const auto [it, fresh] = listed.try_emplace(stream, list.size());
+        if (fresh) {
+            QString name = pdfText(j.resolve(file.value(u"/UF")));
+            if (name.isEmpty()) name = pdfText(j.resolve(file.value(u"/F")));
+            if (name.isEmpty()) name = QStringLiteral("attachment on page %1").arg(number);
+            list.push_back({{}, name, pdfText(j.dict(stream).value(u"/Subtype")), stream, number});
+        } else if (list[it->second].page == 0) {
+            list[it->second].page = number;
         }
-    }
+    });
 }
 
 }  // namespace
