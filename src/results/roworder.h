@@ -31,7 +31,6 @@ class FoldedFinder {
   public:
     void setNeedle(const QByteArray& bytes);
     bool foundIn(const char* text, qsizetype size) const;
-    bool empty() const { return needle_.isEmpty(); }
 
   private:
     QByteArray needle_;   // folded
@@ -63,10 +62,10 @@ class RowOrder {
     int knownRows() const { return known_; }
     // The number of files the rows come from.
     int pathCount() const { return static_cast<int>(paths_.size()); }
-    // Whether row `r` shows under the filter.
-    bool passes(int r) const;
 
   private:
+    // Whether row `r` shows under the filter.
+    bool passes(int r) const;
     // 16 bytes, big-endian in two numbers, so that they compare as the bytes do.
     using WhereKey = std::pair<std::uint64_t, std::uint64_t>;
     bool before(int a, int b) const;
