@@ -14,56 +14,26 @@ namespace qm {
 
 namespace {
 
-// The letters that do not decompose into a letter and marks.
+// The letters that do not decompose into a letter and marks, and what they
+// are read as.
 std::size_t bareLetters(char32_t c, char32_t* out) {
-    const auto two = [out](char32_t a, char32_t b) {
-        out[0] = a;
-        out[1] = b;
-        return std::size_t{2};
+    static constexpr struct {
+        char32_t letter;
+        char32_t as[2];  // a second letter or none
+    } kBare[] = {
+        {0xD8, {U'O'}},        {0xF8, {U'o'}},       {0x110, {U'D'}},        {0x111, {U'd'}},
+        {0x126, {U'H'}},       {0x127, {U'h'}},      {0x131, {U'i'}},        {0x141, {U'L'}},
+        {0x142, {U'l'}},       {0xC6, {U'A', U'E'}}, {0xE6, {U'a', U'e'}},   {0x152, {U'O', U'E'}},
+        {0x153, {U'o', U'e'}}, {0xDF, {U's', U's'}}, {0x1E9E, {U'S', U'S'}},
     };
-    switch (c) {
-        case 0xD8:
-            out[0] = U'O';
-            return 1;
-        case 0xF8:
-            out[0] = U'o';
-            return 1;
-        case 0x110:
-            out[0] = U'D';
-            return 1;
-        case 0x111:
-            out[0] = U'd';
-            return 1;
-        case 0x126:
-            out[0] = U'H';
-            return 1;
-        case 0x127:
-            out[0] = U'h';
-            return 1;
-        case 0x131:
-            out[0] = U'i';
-            return 1;
-        case 0x141:
-            out[0] = U'L';
-            return 1;
-        case 0x142:
-            out[0] = U'l';
-            return 1;
-        case 0xC6:
-            return two(U'A', U'E');
-        case 0xE6:
-            return two(U'a', U'e');
-        case 0x152:
-            return two(U'O', U'E');
-        case 0x153:
-            return two(U'o', U'e');
-        case 0xDF:
-            return two(U's', U's');
-        case 0x1E9E:
-            return two(U'S', U'S');
-        default:
-            return 0;
+    for (const auto& b : kBare) {
+        if (b.letter != c) continue;
+        out[0] = b.as[0];
+        if (!b.as[1]) return 1;
+        out[1] = b.as[1];
+        return 2;
     }
+    return 0;
 }
 
 // One code point's folded bytes.
