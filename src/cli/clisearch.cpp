@@ -37,7 +37,7 @@ const QString kName = QString::fromLatin1(kProgramName);
 // Texts kept in memory during one run with --cache (the disk keeps them all).
 // A run reads each file's entry once: memory that keeps entries read goes
 // unused, and fresh memory for each costs more than the reading itself.
-constexpr std::int64_t kCliMemoryCache = 4ll * 1024 * 1024;
+constexpr std::int64_t kCliMemoryCache = 0;
 
 // The session's questions, answered from the command line.
 class ConsoleRun : public SessionHost {
@@ -260,7 +260,10 @@ class CommandLineSearch {
             terminal_.refresh();
         });
         watch.start(kPollMilliseconds);
-        session.start(engine_.plan());
+        // No other session shares the files: a text goes once searched.
+        SessionPlan plan = engine_.plan();
+        plan.keepTexts = false;
+        session.start(std::move(plan));
         session_ = &session;
         QCoreApplication::exec();
         session_ = nullptr;

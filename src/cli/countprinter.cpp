@@ -8,6 +8,7 @@ namespace {
 class CountPrinter : public Printer {
   public:
     using Printer::Printer;
+    bool countsOnly() const override { return !keepsRows(); }
 
   protected:
     void fileDone(const QString& path, std::size_t rows) override {

@@ -55,6 +55,8 @@ class Printer : public SearchSink {
     const std::vector<std::pair<QString, QString>>& kept() const { return kept_; }
 
   protected:
+    // Whether rows are kept for the text file.
+    bool keepsRows() const { return keep_; }
     // One row of the current file that is printed (not past -m).
     virtual void row(const Hit& hit) { (void)hit; }
     // The current file has been searched; `rows` of it were taken.

@@ -18,9 +18,31 @@ namespace {
 constexpr int kPasswordCheckLimitMs = 30000;
 
 QString keyOf(const QString& path, const QString& password, const OcrSettings& reading,
-              bool keptOnDemand, TextSources sources) {
-    return path + QChar(0) + password + QChar(0) + reading.cacheTag() + QChar(0) +
-           (keptOnDemand ? u'k' : u'-') + QChar(0) + QString::number(sources);
+              bool keptOnDemand, TextSources sources, const TextWork* ownWork) {
+    QString key = path + QChar(0) + password + QChar(0) + reading.cacheTag() + QChar(0) +
+                  (keptOnDemand ? u'k' : u'-') + QChar(0) + QString::number(sources);
+    // A job whose text goes once worked serves its own run only.
+    if (ownWork) key += QChar(0) + QString::number(reinterpret_cast<quintptr>(ownWork), 16);
+    return key;
+}
+
+// The run's work done on a text just read; a work that does not keep the text
+// leaves only what it made of it.
+void workOn(TextPipeline::Job& job) {
+    FileText& text = job.text;
+    if (!job.work || text.outcome != TextOutcome::Text || text.onDisk || job.token.cancelled())
+        return;
+    try {
+        text.worked = job.work->work(job.path, text, job.token);
+    } catch (const std::exception&) {
+        text.worked.reset();  // the run's owner works the text itself
+    }
+    if (!text.worked) return;
+    text.workedBy = job.work.get();
+    if (!job.work->keepsText()) {
+        text.chunks = TextChunks();
+        text.kept.reset();
+    }
 }
 
 }  // namespace
@@ -103,10 +125,13 @@ void TextPipeline::Run::holdAhead(int at) {
 
 std::shared_ptr<TextPipeline::Job> TextPipeline::jobFor(Run* run, int index, const QString& path,
                                                         const QString& password, bool toFront) {
-    const bool onDemand = run && index > 0 && run->plan_.keptTextsOnDemand;
+    std::shared_ptr<const TextWork> work = run && index > 0 ? run->plan_.work : nullptr;
+    const bool ownWork = work && !work->keepsText();
+    const bool onDemand = run && index > 0 && (run->plan_.keptTextsOnDemand || ownWork);
     const OcrSettings& reading = run && run->plan_.ocr ? *run->plan_.ocr : setup_.ocr;
     const TextSources sources = run ? run->plan_.sources : kPageText;
-    const QString key = keyOf(path, password, reading, onDemand, sources);
+    const QString key =
+        keyOf(path, password, reading, onDemand, sources, ownWork ? work.get() : nullptr);
     auto it = live_.find(key);
     if (it != live_.end() && !it->second->token.cancelled()) {
         const std::shared_ptr<Job> job = it->second;
@@ -129,6 +154,7 @@ std::shared_ptr<TextPipeline::Job> TextPipeline::jobFor(Run* run, int index, con
     job->keptOnDemand = onDemand;
     job->reading = reading;
     job->sources = sources;
+    job->work = std::move(work);
     live_[key] = job;
     {
         std::lock_guard lock(mutex_);
@@ -341,6 +367,7 @@ void TextPipeline::workerLoop(int slot) {
         } else {
             try {
                 process(*job, slot);
+                workOn(*job);
             } catch (const std::exception& e) {
                 job->readError = QString::fromLocal8Bit(e.what());
             }
@@ -349,7 +376,8 @@ void TextPipeline::workerLoop(int slot) {
             std::lock_guard lock(mutex_);
             // A text done ahead counts against the budget until it is collected.
             if (job->waiting == 0 && job->text.outcome == TextOutcome::Text && !job->text.onDisk) {
-                job->held = static_cast<std::int64_t>(job->text.chunks.utf8().size());
+                job->held = static_cast<std::int64_t>(job->text.chunks.utf8().size()) +
+                            (job->text.worked ? job->text.worked->bytes : 0);
                 held_ += job->held;
             }
             job->done = true;

@@ -53,6 +53,31 @@ namespace qm {
 struct CachedText;
 class TextCache;
 
+// What a run's TextWork made of a file's text, on the worker that read it.
+struct WorkedText {
+    virtual ~WorkedText() = default;
+    std::int64_t bytes = 0;  // held in memory: counted against the budget while it waits
+};
+
+struct FileText;
+
+// Work a run has done on each of its texts by the worker that read it, before
+// the text is handed over: a search, so that texts are searched on every core
+// while the run's owner only reports what was found. Not done for a text on
+// disk nor for one without readable text.
+class TextWork {
+  public:
+    virtual ~TextWork() = default;
+    // False: the text goes once it is worked, and a text from the cache is
+    // given to the work as its entry (FileText::kept), never unpacked whole;
+    // such a run's files are then its own, shared with no other run.
+    virtual bool keepsText() const = 0;
+    // Called on worker threads, for several texts at once. Null: nothing was
+    // done, the text is handed over as it is. `stop` is the file's token.
+    virtual std::shared_ptr<const WorkedText> work(const QString& path, const FileText& text,
+                                                   const ChildToken& stop) const = 0;
+};
+
 // A text file kept on disk for its reader; removed with the last reference.
 struct TextOnDisk {
     QString path;
@@ -84,6 +109,10 @@ struct FileText {
     // The texts beside the pages, when the run asked for them (RunPlan::sources)
     // and the file gave a text, readable or not.
     std::shared_ptr<const OtherTexts> others;
+    // What the run's TextWork made of the text, and the work that made it (a
+    // file shared with another run may have been worked by that run's work).
+    std::shared_ptr<const WorkedText> worked;
+    const TextWork* workedBy = nullptr;
 };
 
 // The period of the poll while a face waits for a file (the session's timer).
@@ -117,6 +146,8 @@ struct RunPlan {
     std::optional<OcrSettings> ocr;
     // The texts read: the pages' always, the others (othertexts.h) when asked for.
     TextSources sources = kPageText;
+    // Done on each text by the worker that read it; null: nothing.
+    std::shared_ptr<const TextWork> work;
 };
 
 class TextPipeline {

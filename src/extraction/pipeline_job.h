@@ -24,9 +24,10 @@ struct TextPipeline::Job {
     QString key;  // what it extracts, as live_ knows it
     QString path;
     QString password;
-    bool keptOnDemand = false;        // a text from the cache is handed over as its entry
-    OcrSettings reading;              // how its scanned pages are read
-    TextSources sources = kPageText;  // the texts read besides the pages (othertexts.h)
+    bool keptOnDemand = false;             // a text from the cache is handed over as its entry
+    OcrSettings reading;                   // how its scanned pages are read
+    TextSources sources = kPageText;       // the texts read besides the pages (othertexts.h)
+    std::shared_ptr<const TextWork> work;  // done on the text once read (RunPlan::work)
     ChildToken token;
     bool done = false;  // guarded by the pipeline's mutex_
     int waiting = 0;    // waiters, guarded by the pipeline's mutex_: it goes first

@@ -20,6 +20,7 @@
 #include "fs/fs.h"
 #include "text/error.h"
 #include "text/textfile.h"
+#include "text/utf8.h"
 
 namespace qm {
 
@@ -27,6 +28,8 @@ namespace {
 constexpr std::int64_t kNodeOverhead = 160;  // list node, map slot, shared block
 constexpr qsizetype kSmallestCompressed = 512;
 constexpr std::size_t kLz4Block = std::size_t(1) << 17;  // bytes each LZ4 block unpacks to
+// A thread keeps the room it unpacked a text into up to this size.
+constexpr std::size_t kKeptUnpackBytes = std::size_t(4) << 20;
 
 void putU32(QByteArray& out, std::uint32_t v) {
     char b[4];
@@ -93,6 +96,8 @@ CachedText CachedText::forText(const std::string& utf8, std::int64_t textFileSiz
                                std::vector<int> ocrPages, std::vector<int> ocrConfidence) {
     CachedText t;
     t.outcome = TextOutcome::Text;
+    // Checked once here, so that no reader of the entry checks it again.
+    t.trusted = utf8::validPrefixLength(utf8) == utf8.size();
     t.textFileSize = textFileSize;
     t.ocrPages = std::move(ocrPages);
     t.ocrConfidence = std::move(ocrConfidence);
@@ -212,14 +217,63 @@ TextChunks CachedText::chunks() const {
     if (outcome != TextOutcome::Text) return TextChunks();
     // Whatever bytes an entry holds are read by the rule of text files, so the
     // matcher only ever sees valid UTF-8.
+    if (trusted && !compressed) return TextChunks::fromUtf8(data.toStdString());
+    if (trusted && lz4) return TextChunks::fromUtf8(unpackLz4(data));
     if (!compressed)
         return TextChunks::fromUtf8(decodeToUtf8(std::string_view(data.constData(), data.size())));
     return TextChunks::fromUtf8(decodeOwned(lz4 ? unpackLz4(data) : unpack(data)));
 }
 
+namespace {
+
+// Valid UTF-8 handed on in chunks as forEachChunkOf cuts them, as views into
+// the bytes themselves: none is copied or decoded. `more` appends the next
+// bytes to its argument and says whether there were any.
+template <class More>
+void forEachTrustedChunk(More&& more, std::string& bytes,
+                         const std::function<void(std::string_view)>& chunk) {
+    // A chunk is at most 4 bytes a code point.
+    constexpr std::size_t kRoom = 4 * kChunkLength;
+    bytes.clear();
+    bool left = true;
+    std::size_t from = 0;
+    for (;;) {
+        // What is handed on is no longer needed: the room is used again.
+        if (from >= kRoom) {
+            bytes.erase(0, from);
+            from = 0;
+        }
+        while (left && bytes.size() - from < kRoom) left = more(bytes);
+        const std::size_t cut = utf8::advanceCodePoints(bytes, from, kChunkLength);
+        chunk(std::string_view(bytes).substr(from, cut - from));
+        from = cut;
+        if (!left && from == bytes.size()) return;
+    }
+}
+
+}  // namespace
+
 void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk) const {
     if (outcome != TextOutcome::Text) {
         chunk(std::string_view());
+        return;
+    }
+    if (trusted && !compressed) {
+        std::size_t from = 0;
+        const std::string_view all(data.constData(), static_cast<std::size_t>(data.size()));
+        do {
+            const std::size_t cut = utf8::advanceCodePoints(all, from, kChunkLength);
+            chunk(all.substr(from, cut - from));
+            from = cut;
+        } while (from < all.size());
+        return;
+    }
+    if (trusted && lz4) {
+        // The same buffer serves the thread's next text.
+        thread_local std::string bytes;
+        Lz4Blocks blocks(data);
+        forEachTrustedChunk([&](std::string& out) { return blocks.next(out); }, bytes, chunk);
+        if (bytes.capacity() > kKeptUnpackBytes) std::string().swap(bytes);
         return;
     }
     // Bytes are handed to the chunker a block at a time.
@@ -272,6 +326,18 @@ void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk
             return true;
         },
         chunk);
+}
+
+bool CachedText::holdsValidText() const {
+    if (outcome != TextOutcome::Text) return false;
+    try {
+        if (!compressed)
+            return utf8::validPrefixLength(std::string_view(data)) == std::size_t(data.size());
+        const std::string text = lz4 ? unpackLz4(data) : unpack(data);
+        return utf8::validPrefixLength(text) == text.size();
+    } catch (const Error&) {
+        return false;
+    }
 }
 
 std::int64_t CachedText::footprint(std::size_t keyBytes) const {

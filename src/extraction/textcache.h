@@ -61,6 +61,10 @@ struct CachedText {
     QByteArray data;
     bool compressed = false;
     bool lz4 = false;
+    // The data is known to unpack to valid UTF-8 (so said when it was made,
+    // and kept on disk under the entry's check). Otherwise it is read by the
+    // rule of text files.
+    bool trusted = false;
     // The pages whose text OCR gave (Text only), in order, and each one's
     // confidence (as FileText's; empty in entries of earlier runs).
     std::vector<int> ocrPages;
@@ -74,6 +78,8 @@ struct CachedText {
     // pays for the beginning of the text only. Throws qm::Error as chunks()
     // does, once the damage is reached.
     void forEachChunk(const std::function<void(std::string_view)>& chunk) const;
+    // Whether the data unpacks to valid UTF-8 (false when it is damaged).
+    bool holdsValidText() const;
     // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.
     static CachedText forText(const std::string& utf8, std::int64_t textFileSize,
                               std::vector<int> ocrPages = {}, std::vector<int> ocrConfidence = {});

@@ -57,6 +57,8 @@ constexpr std::int64_t kRecentSeconds = 3600;
 const QString kEntrySuffix = QStringLiteral(".qtc");
 
 constexpr qsizetype kChecksumBytes = 16;  // XXH3-128, version 3
+// Version 3: this bit of the compressed byte says the text is valid UTF-8.
+constexpr std::uint8_t kValidText = 4;
 
 // The checksum that ends an entry of version 3, little-endian.
 QByteArray checksum(QByteArrayView bytes) {
@@ -192,7 +194,9 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (all.size() < kHeaderBytes + sumBytes) return bad();
     if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
     const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
-    const auto compressed = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
+    const auto packing = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
+    const bool valid = version == kDiskVersion && (packing & kValidText) != 0;
+    const auto compressed = static_cast<std::uint8_t>(valid ? packing & ~kValidText : packing);
     const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
     const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
     if (!isContentOutcome(static_cast<TextOutcome>(outcome)) ||
@@ -226,6 +230,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     t.outcome = static_cast<TextOutcome>(outcome);
     t.compressed = compressed != 0;
     t.lz4 = compressed == 2;
+    t.trusted = valid;  // the check holds: the bytes are those written
     t.textFileSize = textFileSize;
     all.truncate(kHeaderBytes + static_cast<qsizetype>(dataLength));
     all.remove(0, kHeaderBytes);
@@ -236,6 +241,12 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     // the hour is recent enough (a repeated search writes no file's times).
     if (static_cast<std::int64_t>(::time(nullptr)) - lastUse > kRecentSeconds)
         ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
+    // A text kept by an earlier version is checked once and kept again marked
+    // valid, so that later reads take it as it is.
+    if (!t.trusted && t.holdsValidText()) {
+        t.trusted = true;
+        store(key, t);
+    }
     return t;
 }
 
@@ -247,7 +258,10 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     putU32(out, kDiskVersion);
     out.append(digest(key));
     out.append(static_cast<char>(entry.outcome));
-    out.append(static_cast<char>(!entry.compressed ? 0 : entry.lz4 ? 2 : 1));
+    out.append(static_cast<char>((!entry.compressed ? 0
+                                  : entry.lz4       ? 2
+                                                    : 1) |
+                                 (entry.trusted ? kValidText : 0)));
     putI64(out, entry.textFileSize);
     putI64(out, entry.data.size());
     out.append(entry.data);

@@ -119,9 +119,8 @@ std::size_t searchLooseFile(const QString& path, const QString& textPath,
                     text, phrase, looseBorrowedLead(current, cut), rules.wholeWords, before,
                     [&](std::size_t at, std::size_t length) {
                         if (at >= current.size()) return false;
-                        feeds += static_cast<std::size_t>(
-                            std::count(current.begin() + static_cast<std::ptrdiff_t>(counted),
-                                       current.begin() + static_cast<std::ptrdiff_t>(at), '\f'));
+                        feeds +=
+                            countFormFeeds(std::string_view(current).substr(counted, at - counted));
                         counted = at;
                         const Snippet snippet = snippetAt(current, at);
                         ++found;
@@ -131,8 +130,7 @@ std::size_t searchLooseFile(const QString& path, const QString& textPath,
                         if (sink.occurrence(hit) == SinkAnswer::Enough) throw Enough{};
                         return true;
                     });
-                feedsBefore +=
-                    static_cast<std::size_t>(std::count(current.begin(), current.end(), '\f'));
+                feedsBefore += countFormFeeds(current);
                 cut = looseCutAfter(current, cut);
                 if (const WordSide side = wordSideBefore(current, current.size());
                     side != WordSide::Unknown)

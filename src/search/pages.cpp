@@ -5,6 +5,16 @@
 
 namespace qm {
 
+std::size_t countFormFeeds(std::string_view bytes) {
+    std::size_t n = 0;
+    for (const char *p = bytes.data(), *end = p + bytes.size(); p < end; ++n) {
+        p = static_cast<const char*>(std::memchr(p, '\f', static_cast<std::size_t>(end - p)));
+        if (!p) break;
+        ++p;
+    }
+    return n;
+}
+
 std::size_t PageFinder::pageAtByte(std::size_t offset) {
     constexpr std::size_t kStretch = std::size_t(1) << 20;
     const std::string& all = text_.utf8();

@@ -3,11 +3,15 @@
 // writes one after each page).
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "text/textfile.h"
 
 namespace qm {
+
+// The form feeds in `bytes` (they are rare: one a page).
+std::size_t countFormFeeds(std::string_view bytes);
 
 // The form feeds are found as far as the questions reach (a stretch at a
 // time), so a text without occurrences costs nothing, one whose search stops

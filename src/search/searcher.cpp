@@ -249,9 +249,8 @@ class OpenSeams {
         std::size_t counted = 0;
         findAcross(matcher, seam, s.join - s.at, prepared,
                    [&](std::size_t, std::size_t offset, std::size_t length) {
-                       page += static_cast<std::size_t>(
-                           std::count(seam.begin() + static_cast<std::ptrdiff_t>(counted),
-                                      seam.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
+                       page +=
+                           countFormFeeds(std::string_view(seam).substr(counted, offset - counted));
                        counted = offset;
                        report(s.chunk, s.tailStart + offset, seam, offset, page, length);
                        return true;
@@ -330,9 +329,8 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                 matcher.findInChunk(
                     chunk, prepared,
                     [&](std::size_t, std::size_t offset, std::size_t length) {
-                        feeds += static_cast<std::size_t>(
-                            std::count(chunk.begin() + static_cast<std::ptrdiff_t>(counted),
-                                       chunk.begin() + static_cast<std::ptrdiff_t>(offset), '\f'));
+                        feeds += countFormFeeds(
+                            std::string_view(chunk).substr(counted, offset - counted));
                         counted = offset;
                         const Snippet snippet = snippetAt(chunk, offset);
                         const std::size_t page = 1 + feedsBefore + feeds;
@@ -351,15 +349,11 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                     edges);
                 if (bounds.any()) {
                     const std::size_t tailStart = bounds.tailStart(chunk);
-                    seams.open(
-                        chunk, c, tailStart,
-                        1 + feedsBefore +
-                            static_cast<std::size_t>(std::count(
-                                chunk.begin(),
-                                chunk.begin() + static_cast<std::ptrdiff_t>(tailStart), '\f')));
+                    seams.open(chunk, c, tailStart,
+                               1 + feedsBefore +
+                                   countFormFeeds(std::string_view(chunk).substr(0, tailStart)));
                 }
-                feedsBefore +=
-                    static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\f'));
+                feedsBefore += countFormFeeds(chunk);
                 if (const WordSide last = wordSideBefore(chunk, chunk.size());
                     last != WordSide::Unknown)
                     before = last;

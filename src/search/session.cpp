@@ -9,7 +9,7 @@
 #include "fs/fs.h"
 #include "search/othersearch.h"
 #include "search/regexsearch.h"
-#include "search/searcher.h"
+#include "search/searchahead.h"
 #include "search/sink.h"
 #include "text/error.h"
 #include "text/textfile.h"
@@ -73,28 +73,6 @@ bool guarded(SessionHost& host, RunStage stage, F&& body) {
     return false;
 }
 
-// Searches one file's text, wherever it is.
-std::size_t searchFile(const QString& path, const FileText& text, const SearchOptions& options,
-                       SearchSink& sink) {
-    const QStringList phrases = options.phrases();
-    const MatchRules rules = options.rules();
-    // A large text is searched chunk by chunk from its file.
-    if (text.onDisk) return searchTextFile(path, text.onDisk->path, phrases, rules, sink);
-    if (!text.kept) return searchText(path, text.chunks, phrases, rules, sink);
-    // A kept text is unpacked as the exact search of one phrase goes; the
-    // others take it whole, all phrases in one pass.
-    if (phrases.size() == 1 && !rules.loose && !rules.regex) {
-        const std::shared_ptr<const CachedText> kept = text.kept;
-        return searchTextChunks(
-            path,
-            [&kept](const std::function<void(std::string_view)>& chunk) {
-                kept->forEachChunk(chunk);
-            },
-            phrases, rules, sink);
-    }
-    return searchText(path, text.kept->chunks(), phrases, rules, sink);
-}
-
 }  // namespace
 
 SearchSession::SearchSession(TextPipeline& texts, SessionHost& host, SearchSink* sink)
@@ -119,6 +97,12 @@ void SearchSession::start(SessionPlan plan) {
     // Each file waits for its password prompt: nothing is begun ahead.
     run.workAhead = !plan_.options.promptForPassword;
     run.keptTextsOnDemand = plan_.match && sink_ && sink_->mayStopEarly();
+    // A sink that takes every occurrence has each text searched by the worker
+    // that read it; one that may stop early searches here, as far as it needs.
+    ahead_.reset();
+    if (plan_.match && sink_ && !sink_->mayStopEarly())
+        ahead_ = std::make_shared<SearchAhead>(plan_.options, sink_->countsOnly(), plan_.keepTexts);
+    run.work = ahead_;
     run.ocr = plan_.ocr;
     // The texts beside the pages too, when asked for: read by the window's
     // add-time check as well, whose work a search then takes over.
@@ -254,7 +238,9 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
             try {
                 if (has(plan_.options.sources, TextSource::Pages) &&
                     text.outcome == TextOutcome::Text)
-                    found = searchFile(path, text, plan_.options, pages);
+                    found = ahead_ && text.worked && text.workedBy == ahead_.get()
+                                ? SearchAhead::replay(path, *text.worked, pages)
+                                : searchPages(path, text, plan_.options, pages);
                 // Then the texts beside the pages, unless the sink has enough of the file.
                 if (text.others && !pages.enough)
                     found +=

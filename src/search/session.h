@@ -22,6 +22,7 @@
 namespace qm {
 
 class SearchSink;
+class SearchAhead;
 
 // A file that could not be searched, and why (isFailure of its outcome).
 struct FileFailure {
@@ -68,6 +69,9 @@ struct SessionPlan {
     std::optional<OcrSettings> ocr;
     // The period of the wait's polls told to the host (WaitWatch).
     int pollMilliseconds = kPollMilliseconds;
+    // False: a text goes once searched, and the session's files are read for
+    // it alone (the command line, where no other session shares them).
+    bool keepTexts = true;
 };
 
 class SessionHost {
@@ -151,6 +155,7 @@ class SearchSession : public QObject {
     int at_ = 0;  // the file being worked on, from 1
     bool stopAfterFile_ = false;
     std::shared_ptr<TextPipeline::Run> run_;
+    std::shared_ptr<const SearchAhead> ahead_;  // the search done by the workers, if any
     TextPipeline::Ticket ticket_;
     WaitWatch watch_;
     QTimer poll_;

@@ -48,6 +48,9 @@ class SearchSink {
     // True when the sink may have enough of a file before its end: a text
     // from the cache is then unpacked only as far as its search goes.
     virtual bool mayStopEarly() const { return false; }
+    // True when the sink reads nothing of an occurrence but that it is one:
+    // a search made ahead then only counts them.
+    virtual bool countsOnly() const { return false; }
     // The file's text has been searched (or its sink had enough); `found`
     // occurrences were reported.
     virtual void endFile(const QString& path, std::size_t found) {

@@ -219,26 +219,33 @@ void forEachChunkOf(const std::function<bool(std::string&)>& more,
         const std::size_t limit = end ? raw.size() : (raw.size() > 3 ? raw.size() - 3 : 0);
         const auto* bytes = reinterpret_cast<const unsigned char*>(raw.data());
         while (at < limit) {
-            if (bytes[at] < 0x80) {
-                std::size_t run = at + 1;
-                const std::size_t stop = std::min(limit, at + (kChunkLength - codePoints));
-                while (run < stop && bytes[run] < 0x80) ++run;
-                current.append(raw.data() + at, run - at);
-                codePoints += run - at;
-                at = run;
-            } else if (const std::size_t len =
-                           utf8::validSequenceLength(bytes + at, raw.size() - at)) {
-                current.append(raw.data() + at, len);
-                ++codePoints;
+            // A valid stretch is taken whole, up to the chunk's end.
+            const std::string_view valid(
+                raw.data() + at,
+                utf8::validPrefixLength(std::string_view(raw).substr(at, limit - at)));
+            if (!valid.empty()) {
+                const std::size_t cut =
+                    utf8::advanceCodePoints(valid, 0, kChunkLength - codePoints);
+                current.append(valid.data(), cut);
+                at += cut;
+                if (cut < valid.size()) {
+                    hand();
+                } else {
+                    codePoints += utf8::countCodePoints(valid);
+                    if (codePoints == kChunkLength) hand();
+                }
+                continue;
+            }
+            if (const std::size_t len = utf8::validSequenceLength(bytes + at, raw.size() - at)) {
+                current.append(raw.data() + at, len);  // a sequence the limit cut in two
                 at += len;
             } else {
                 char two[2];
                 utf8::encode(bytes[at], two);
                 current.append(two, 2);
-                ++codePoints;
                 ++at;
             }
-            if (codePoints == kChunkLength) hand();
+            if (++codePoints == kChunkLength) hand();
         }
     }
     // The last chunk holds the rest; an empty text is one empty chunk.
