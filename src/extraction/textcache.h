@@ -186,8 +186,9 @@ class DiskTextCache {
     // Removes every entry (and any temporary file a writer left). True when
     // the folder holds no entry afterwards.
     bool clear();
-    // Bytes in the folder's entry files, as last counted.
-    std::int64_t bytesUsed() const;
+    // Bytes in the folder's entry files, as last counted (counted now when
+    // they never were).
+    std::int64_t bytesUsed();
 
     // The file an entry with this key is kept in.
     QString pathFor(const std::string& key) const;
@@ -201,7 +202,8 @@ class DiskTextCache {
     CacheFolderRefusal refusal_ = CacheFolderRefusal::None;
     int refusalError_ = 0;
     mutable std::mutex mutex_;
-    std::int64_t used_ = 0;  // bytes counted at the start plus bytes written since
+    std::int64_t used_ = 0;  // bytes counted at the first store plus bytes written since
+    bool counted_ = false;   // the folder has been counted
 };
 
 // The salt of a disk cache for an extractor: its path, size and modification time.

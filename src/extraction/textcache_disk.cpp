@@ -136,7 +136,8 @@ CacheFolderRefusal claimPrivateFolder(const QString& folder, int& error) {
 DiskTextCache::DiskTextCache(QString folder, QString salt, std::int64_t boundBytes)
     : folder_(std::move(folder)), salt_(salt.toUtf8()), bound_(boundBytes) {
     refusal_ = claimPrivateFolder(folder_, refusalError_);
-    if (usable()) prune();
+    // The folder is counted (and pruned) at the first store: a run that only
+    // reads entries never looks at all of them.
 }
 
 QByteArray DiskTextCache::digest(const std::string& key) const {
@@ -287,7 +288,7 @@ void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     {
         std::lock_guard lock(mutex_);
         used_ += out.size();
-        full = used_ > bound_;
+        full = !counted_ || used_ > bound_;
     }
     if (full) prune();
 }
@@ -340,6 +341,7 @@ void DiskTextCache::prune() {
     }
     ::closedir(dir);
     used_ = total;
+    counted_ = true;
 }
 
 bool DiskTextCache::clear() {
@@ -352,10 +354,17 @@ bool DiskTextCache::clear() {
         if (fi.fileName().contains(kEntrySuffix) && !QFile::remove(fi.absoluteFilePath()))
             all = false;
     used_ = 0;
+    counted_ = true;
     return all;
 }
 
-std::int64_t DiskTextCache::bytesUsed() const {
+std::int64_t DiskTextCache::bytesUsed() {
+    if (!usable()) return 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (counted_) return used_;
+    }
+    prune();
     std::lock_guard lock(mutex_);
     return used_;
 }

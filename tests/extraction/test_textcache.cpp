@@ -463,6 +463,7 @@ TEST_F(DiskCacheTest, PruningRemovesTheLeastRecentlyUsedEntriesFirst) {
     // the four used last.
     const qint64 entryBytes = QFileInfo(paths[0]).size();
     DiskTextCache pruned(folder(), QStringLiteral("x"), entryBytes * 11 / 2);
+    EXPECT_LE(pruned.bytesUsed(), entryBytes * 11 / 2);  // counted, and pruned, when first needed
     for (int n = 0; n < kEntries; ++n)
         EXPECT_EQ(QFile::exists(paths[n]), n == 3 || useOrder[n] >= 7) << "entry " << n;
 }
