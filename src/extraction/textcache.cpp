@@ -328,12 +328,15 @@ void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk
         chunk);
 }
 
+std::string CachedText::unpacked() const {
+    if (!compressed) return data.toStdString();
+    return lz4 ? unpackLz4(data) : unpack(data);
+}
+
 bool CachedText::holdsValidText() const {
     if (outcome != TextOutcome::Text) return false;
     try {
-        if (!compressed)
-            return utf8::validPrefixLength(std::string_view(data)) == std::size_t(data.size());
-        const std::string text = lz4 ? unpackLz4(data) : unpack(data);
+        const std::string text = unpacked();
         return utf8::validPrefixLength(text) == text.size();
     } catch (const Error&) {
         return false;

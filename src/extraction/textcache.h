@@ -78,6 +78,8 @@ struct CachedText {
     // pays for the beginning of the text only. Throws qm::Error as chunks()
     // does, once the damage is reached.
     void forEachChunk(const std::function<void(std::string_view)>& chunk) const;
+    // The data unpacked, as it is (Text only). Throws qm::Error when damaged.
+    std::string unpacked() const;
     // Whether the data unpacks to valid UTF-8 (false when it is damaged).
     bool holdsValidText() const;
     // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.

@@ -253,19 +253,29 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
 
 void DiskTextCache::store(const std::string& key, const CachedText& entry) {
     if (!usable()) return;
+    // A valid text is kept unpacked: reading it back is one copy from the
+    // system's cache, faster than any unpacking.
+    QByteArray data = entry.data;
+    bool compressed = entry.compressed;
+    if (entry.trusted && compressed) {
+        try {
+            data = QByteArray::fromStdString(entry.unpacked());
+            compressed = false;
+        } catch (const Error&) {
+            return;  // damaged: not kept
+        }
+    }
     QByteArray out;
-    out.reserve(kHeaderBytes + entry.data.size() + 4 + kChecksumBytes);
+    out.reserve(kHeaderBytes + data.size() + 4 + kChecksumBytes);
     out.append(kMagic, 4);
     putU32(out, kDiskVersion);
     out.append(digest(key));
     out.append(static_cast<char>(entry.outcome));
-    out.append(static_cast<char>((!entry.compressed ? 0
-                                  : entry.lz4       ? 2
-                                                    : 1) |
-                                 (entry.trusted ? kValidText : 0)));
+    const int packing = !compressed ? 0 : entry.lz4 ? 2 : 1;
+    out.append(static_cast<char>(packing | (entry.trusted ? kValidText : 0)));
     putI64(out, entry.textFileSize);
-    putI64(out, entry.data.size());
-    out.append(entry.data);
+    putI64(out, data.size());
+    out.append(data);
     putU32(out, static_cast<std::uint32_t>(entry.ocrPages.size()));
     for (std::size_t k = 0; k < entry.ocrPages.size(); ++k) {
         putU32(out, static_cast<std::uint32_t>(entry.ocrPages[k]));
