@@ -125,6 +125,7 @@ class CommandLineSearch {
           withPassword_(options) {
         services_.boxes = &boxes_;
         services_.pump = &pump_;
+        terminal_.beforeWriting = [this] { out_.flush(); };
     }
 
     int run() {
@@ -257,6 +258,7 @@ class CommandLineSearch {
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [this] {
             pump_.checkInterrupts();
+            out_.flush();
             terminal_.refresh();
         });
         watch.start(kPollMilliseconds);
@@ -341,6 +343,7 @@ class CommandLineSearch {
     // SIGHUP 129 (after what was found was printed); unless `ended` is
     // false, when the run ended them itself.
     int finish(int status, bool ended = true) {
+        out_.flush();
         if (out_.broken()) {
             if (!out_.pipeClosed()) problem(QStringLiteral("cannot write the results"));
             status = kExitTrouble;

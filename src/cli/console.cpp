@@ -150,6 +150,7 @@ void Terminal::clear() {
 }
 
 void Terminal::errorLine(const QString& text) {
+    if (beforeWriting) beforeWriting();
     clear();
     // Names in it could move the cursor, retitle the terminal or reorder the line.
     QByteArray bytes = text::displayBytes(text, true);

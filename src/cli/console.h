@@ -51,6 +51,9 @@ class Terminal {
     void refresh();
     // Removes the progress line (before other output and at the end).
     void clear();
+    // Called before each line written, so that what waits for standard
+    // output goes before it.
+    std::function<void()> beforeWriting;
 
   private:
     void draw();

@@ -1,6 +1,8 @@
 #include "cli/printer.h"
 
+#include <unistd.h>
 #include <cerrno>
+
 #include <cstdio>
 
 #include "cli/console.h"
@@ -10,14 +12,23 @@
 
 namespace qm::cli {
 
+Output::Output() : held_(::isatty(STDOUT_FILENO) == 0) {}
+
+void Output::failed() {
+    broken_ = true;
+    pipeClosed_ = errno == EPIPE;
+}
+
 void Output::write(const QByteArray& bytes) {
     if (broken_ || bytes.isEmpty()) return;
     if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
-            static_cast<size_t>(bytes.size()) ||
-        std::fflush(stdout) != 0) {
-        broken_ = true;
-        pipeClosed_ = errno == EPIPE;
-    }
+        static_cast<size_t>(bytes.size()))
+        return failed();
+    if (!held_) flush();
+}
+
+void Output::flush() {
+    if (!broken_ && std::fflush(stdout) != 0) failed();
 }
 
 Printer::Printer(const PrinterSetup& setup)

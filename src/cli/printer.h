@@ -19,15 +19,21 @@ namespace qm::cli {
 
 class Terminal;
 
-// Standard output, written file by file. A reader that went away (a closed
-// pipe) ends the search.
+// Standard output, written file by file: at once to a terminal; to a pipe or
+// a file in blocks, handed over at each flush() (the run's watch calls it
+// every tenth of a second, and before anything goes to standard error). A
+// reader that went away (a closed pipe) ends the search.
 class Output {
   public:
+    Output();
     void write(const QByteArray& bytes);
+    void flush();
     bool broken() const { return broken_; }
     bool pipeClosed() const { return pipeClosed_; }
 
   private:
+    void failed();
+    bool held_;  // not a terminal: lines wait for the next flush
     bool broken_ = false;
     bool pipeClosed_ = false;
 };
