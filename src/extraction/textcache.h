@@ -197,6 +197,7 @@ class DiskTextCache {
 
   private:
     QByteArray digest(const std::string& key) const;
+    QString pathOf(const QByteArray& keyDigest) const;
 
     QString folder_;
     QByteArray salt_;

@@ -60,9 +60,18 @@ constexpr qsizetype kChecksumBytes = 16;  // XXH3-128, version 3
 // Version 3: this bit of the compressed byte says the text is valid UTF-8.
 constexpr std::uint8_t kValidText = 4;
 
-// The checksum that ends an entry of version 3, little-endian.
-QByteArray checksum(QByteArrayView bytes) {
-    const XXH128_hash_t h = XXH3_128bits(bytes.data(), static_cast<std::size_t>(bytes.size()));
+// A thread keeps the room it read an entry into up to this size.
+constexpr qsizetype kKeptReadBytes = qsizetype(8) << 20;
+
+// The checksum that ends an entry of version 3, little-endian: of `bytes`
+// followed by `more`.
+QByteArray checksum(QByteArrayView bytes, QByteArrayView more = {}) {
+    XXH3_state_t state;
+    XXH3_INITSTATE(&state);
+    XXH3_128bits_reset(&state);
+    XXH3_128bits_update(&state, bytes.data(), static_cast<std::size_t>(bytes.size()));
+    XXH3_128bits_update(&state, more.data(), static_cast<std::size_t>(more.size()));
+    const XXH128_hash_t h = XXH3_128bits_digest(&state);
     QByteArray out;
     out.reserve(kChecksumBytes);
     for (const std::uint64_t half : {h.low64, h.high64})
@@ -149,15 +158,26 @@ QByteArray DiskTextCache::digest(const std::string& key) const {
 }
 
 QString DiskTextCache::pathFor(const std::string& key) const {
-    return folder_ + u'/' + QString::fromLatin1(digest(key).toHex()) + kEntrySuffix;
+    return pathOf(digest(key));
+}
+
+QString DiskTextCache::pathOf(const QByteArray& keyDigest) const {
+    return folder_ + u'/' + QString::fromLatin1(keyDigest.toHex()) + kEntrySuffix;
 }
 
 std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (!usable()) return std::nullopt;
-    const QString path = pathFor(key);
+    const QByteArray keyDigest = digest(key);
+    const QString path = pathOf(keyDigest);
     const QByteArray name = fs::encodeName(path);
-    QByteArray all;
+    // The header, then the rest (the data, the OCR pages, the check) read into
+    // a room the thread uses again once the text it held is let go: a text
+    // read costs no fresh memory.
+    char head[kHeaderBytes];
+    thread_local QByteArray rest;
+    if (!rest.isDetached() || rest.capacity() > kKeptReadBytes) rest = QByteArray();
     std::int64_t lastUse = 0;  // the entry's modification time: its last use
+    qsizetype size = 0;        // bytes read of the file
     {
         const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return std::nullopt;
@@ -167,17 +187,29 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
             return std::nullopt;
         }
         lastUse = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-        all.resize(static_cast<qsizetype>(st.st_size));
-        qsizetype got = 0;
-        while (got < all.size()) {
-            const ssize_t n =
-                ::read(fd, all.data() + got, static_cast<std::size_t>(all.size() - got));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += n;
+        const auto readInto = [fd](char* to, qsizetype n) {
+            qsizetype got = 0;
+            while (got < n) {
+                const ssize_t r = ::read(fd, to + got, static_cast<std::size_t>(n - got));
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) break;
+                got += r;
+            }
+            return got;
+        };
+        size = readInto(head, std::min<qsizetype>(kHeaderBytes, st.st_size));
+        const qsizetype need =
+            std::max<qsizetype>(0, static_cast<qsizetype>(st.st_size) - kHeaderBytes);
+        if (need > rest.capacity()) {
+            // Grown at once, and by doubling: its bytes need no keeping.
+            const qsizetype grown = std::max(need, 2 * rest.capacity());
+            rest = QByteArray();
+            rest.reserve(grown);
         }
+        rest.resize(need);
+        if (size == kHeaderBytes) size += readInto(rest.data(), rest.size());
         ::close(fd);
-        all.truncate(got);
+        rest.truncate(std::max<qsizetype>(0, size - kHeaderBytes));
     }
 
     const auto bad = [&]() -> std::optional<CachedText> {
@@ -185,15 +217,16 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
         QFile::remove(path);
         return std::nullopt;
     };
-    if (all.size() < kHeaderBytes + kChecksumBytes) return bad();
-    const char* p = all.constData();
+    if (size < kHeaderBytes + kChecksumBytes) return bad();
+    const char* p = head;
+    const char* q = rest.constData() - kHeaderBytes;  // byte i of the file, from the header's end
     if (std::memcmp(p, kMagic, 4) != 0) return bad();
     const std::uint32_t version = qFromLittleEndian<std::uint32_t>(p + 4);
     if (version != kDiskVersion && version != kZlibDiskVersion && version != kPlainDiskVersion)
         return bad();
     const qsizetype sumBytes = version == kDiskVersion ? kChecksumBytes : kDigestBytes;
-    if (all.size() < kHeaderBytes + sumBytes) return bad();
-    if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(digest(key))) return bad();
+    if (size < kHeaderBytes + sumBytes) return bad();
+    if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(keyDigest)) return bad();
     const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
     const auto packing = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
     const bool valid = version == kDiskVersion && (packing & kValidText) != 0;
@@ -203,7 +236,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (!isContentOutcome(static_cast<TextOutcome>(outcome)) ||
         compressed > (version == kDiskVersion ? 2 : 1))
         return bad();
-    const qsizetype room = all.size() - kHeaderBytes - sumBytes;
+    const qsizetype room = size - kHeaderBytes - sumBytes;
     if (dataLength < 0 || dataLength > room) return bad();
     // Version 2: the OCR pages' count and numbers after the data; version 3:
     // each number followed by the page's confidence.
@@ -213,19 +246,21 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
         const bool confident = version == kDiskVersion;
         const qsizetype each = confident ? 8 : 4;
         if (room - dataLength < 4) return bad();
-        const std::uint32_t count = qFromLittleEndian<std::uint32_t>(p + end);
+        const std::uint32_t count = qFromLittleEndian<std::uint32_t>(q + end);
         end += 4;
         if (count > kMaxOcrPages || qsizetype(count) * each != room - dataLength - 4) return bad();
         for (std::uint32_t k = 0; k < count; ++k) {
-            ocrPages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(p + end)));
-            if (confident) ocrConfidence.push_back(qFromLittleEndian<std::int32_t>(p + end + 4));
+            ocrPages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(q + end)));
+            if (confident) ocrConfidence.push_back(qFromLittleEndian<std::int32_t>(q + end + 4));
             end += each;
         }
     }
-    if (end != all.size() - sumBytes) return bad();
-    const QByteArray sum =
-        version == kDiskVersion ? checksum(QByteArrayView(p, end)) : sha256(QByteArrayView(p, end));
-    if (QByteArrayView(p + end, sumBytes) != QByteArrayView(sum)) return bad();
+    if (end != size - sumBytes) return bad();
+    const QByteArrayView body(rest.constData(), end - kHeaderBytes);
+    const QByteArray sum = version == kDiskVersion
+                               ? checksum(QByteArrayView(head, kHeaderBytes), body)
+                               : sha256(QByteArray(head, kHeaderBytes) + body.toByteArray());
+    if (QByteArrayView(q + end, sumBytes) != QByteArrayView(sum)) return bad();
 
     CachedText t;
     t.outcome = static_cast<TextOutcome>(outcome);
@@ -233,9 +268,8 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     t.lz4 = compressed == 2;
     t.trusted = valid;  // the check holds: the bytes are those written
     t.textFileSize = textFileSize;
-    all.truncate(kHeaderBytes + static_cast<qsizetype>(dataLength));
-    all.remove(0, kHeaderBytes);
-    t.data = std::move(all);
+    rest.truncate(static_cast<qsizetype>(dataLength));
+    t.data = rest;
     t.ocrPages = std::move(ocrPages);
     t.ocrConfidence = std::move(ocrConfidence);
     // A use makes the entry recent, for the pruning by age; one used within
