@@ -202,8 +202,10 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
     reading.lost = rendered.outputLost;
     const bool renderedWhole =
         rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image);
-    if (renderedWhole && (settings.deskew || settings.thicken) && !reading.ended &&
-        straightenScan(image, settings.deskew, settings.thicken) == Straightening::Failed)
+    if (renderedWhole && (settings.deskew || settings.thicken || settings.orient) &&
+        !reading.ended &&
+        straightenScan(image, settings.deskew, settings.thicken, settings.orient) ==
+            Straightening::Failed)
         reading.lost = true;
     // One reading of the image into `path`; false when it did not end well.
     const auto recognize = [&](const QString& path, bool orient) {
@@ -217,8 +219,10 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
     };
     if (renderedWhole && !reading.lost && !reading.ended) reading.done = recognize(textPath, false);
     // tesseract reads a page on its side as it is, one upside down as nonsense
-    // of low confidence: such a page is read again with orientation detection
-    // (which would cost every page a fifth more), and the surer reading kept.
+    // of low confidence. A page whose letters show it upside down was turned
+    // above (half the time of a second reading); any other page read with low
+    // confidence is read again with orientation detection (which would cost
+    // every page a fifth more), and the surer reading kept.
     const int first = reading.done && settings.orient ? confidenceOf(textPath) : -1;
     if (first >= 0 && first < kLowOcrConfidence) {
         const QString again = textPath + QStringLiteral(".upright");

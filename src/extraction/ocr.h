@@ -85,9 +85,10 @@ struct OcrSettings {
     QString pdfinfo;  // page sizes; none: every page at `dpi`
     QString languages = QString::fromLatin1(kFallbackOcrLanguage);
     int dpi = kOcrDpi;
-    // A page read with low confidence is read again with tesseract's
-    // orientation detection (its data installed), so that a page upside down
-    // is read upright; the surer reading is kept.
+    // A page whose letters show it upside down is turned (ocrimage.h); a page
+    // read with low confidence is read again with tesseract's orientation
+    // detection (its data installed), so that a page on its side or upside
+    // down is read upright; the surer reading is kept.
     bool orient = false;
     // A page's image is straightened before it is read (ocrimage.h).
     bool deskew = true;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 
 namespace qm {
 
@@ -77,7 +78,8 @@ bool writePgm(const GreyImage& image, const QString& path) {
     return ok;
 }
 
-double findSkew(const GreyImage& image) {
+double findSkew(const GreyImage& image, bool* onItsSide) {
+    if (onItsSide) *onItsSide = false;
     if (image.isNull()) return 0;
     const int factor = std::max(1, image.width / kSkewWidth);
     const int w = image.width / factor, h = image.height / factor;
@@ -135,6 +137,7 @@ double findSkew(const GreyImage& image) {
         }
     // At the end of the range the lines were not found.
     if (std::abs(bestAngle) >= kMaxSkewDegrees) return 0;
+    if (onItsSide) *onItsSide = bestColumns;
     // Columns turned clockwise lean to the left.
     return bestColumns ? -bestAngle : bestAngle;
 }
@@ -164,21 +167,70 @@ GreyImage rotated(const GreyImage& image, double degrees) {
     return out;
 }
 
+bool looksUpsideDown(const GreyImage& image) {
+    if (image.isNull()) return false;
+    constexpr int strips = 4;
+    const int stripWidth = image.width / strips;
+    // Rows with fewer dark pixels than this lie between lines (a noisy scan's
+    // specks stay under it).
+    const int gap = std::max(2, stripWidth / 100);
+    // Lines taller than this are pictures or a page on its side.
+    const int tallest = std::max(8, image.height / 20);
+    std::vector<int> ink(static_cast<std::size_t>(image.height));
+    double above = 0, below = 0;
+    int lines = 0;
+    for (int strip = 0; strip < strips; ++strip) {
+        for (int y = 0; y < image.height; ++y) {
+            const std::uint8_t* row = image.pixels.data() +
+                                      static_cast<std::size_t>(y) * image.width +
+                                      strip * stripWidth;
+            ink[y] = static_cast<int>(
+                std::count_if(row, row + stripWidth, [](std::uint8_t p) { return p < 128; }));
+        }
+        for (int y = 0; y < image.height;) {
+            if (ink[y] <= gap) {
+                ++y;
+                continue;
+            }
+            const int top = y;
+            while (y < image.height && ink[y] > gap) ++y;
+            if (y - top < 6 || y - top > tallest) continue;
+            // The middle band: the rows at least half as dark as the darkest.
+            const int darkest = *std::max_element(ink.begin() + top, ink.begin() + y);
+            int first = top, last = y - 1;
+            while (2 * ink[first] < darkest) ++first;
+            while (2 * ink[last] < darkest) --last;
+            above += std::accumulate(ink.begin() + top, ink.begin() + first, 0);
+            below += std::accumulate(ink.begin() + last + 1, ink.begin() + y, 0);
+            ++lines;
+        }
+    }
+    return lines >= 5 && below > 1.5 * above;
+}
+
 void thickenStrokes(GreyImage& image) {
     std::uint8_t darker[256];
     for (int v = 0; v < 256; ++v) darker[v] = static_cast<std::uint8_t>((v * v + 127) / 255);
     for (std::uint8_t& p : image.pixels) p = darker[p];
 }
 
-Straightening straightenScan(const QString& path, bool straighten, bool thicken) {
+Straightening straightenScan(const QString& path, bool straighten, bool thicken, bool upright) {
     GreyImage image = readPgm(path);
     if (thicken && image.isNull()) return Straightening::Failed;
     if (thicken) thickenStrokes(image);
-    const double skew = straighten ? findSkew(image) : 0;
-    if (std::abs(skew) >= kMinDeskewDegrees)
+    bool onItsSide = false;
+    const double skew = straighten || upright ? findSkew(image, &onItsSide) : 0;
+    bool changed = thicken;
+    if (straighten && std::abs(skew) >= kMinDeskewDegrees) {
         image = rotated(image, -skew);
-    else if (!thicken)
-        return Straightening::Straight;
+        changed = true;
+    }
+    // Half a turn: the pixels in the opposite order.
+    if (upright && !onItsSide && looksUpsideDown(image)) {
+        std::reverse(image.pixels.begin(), image.pixels.end());
+        changed = true;
+    }
+    if (!changed) return Straightening::Straight;
     return writePgm(image, path) ? Straightening::Turned : Straightening::Failed;
 }
 

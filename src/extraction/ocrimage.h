@@ -37,11 +37,22 @@ inline constexpr double kMinDeskewDegrees = 0.5;
 
 // The angle, in degrees, of the lines of text of `image` (rows, or the
 // columns of a page turned on its side) to its edges; positive when they fall
-// to the right. 0 when it cannot be told.
-double findSkew(const GreyImage& image);
+// to the right. 0 when it cannot be told. `onItsSide` (when given) is set
+// when the lines were found as columns.
+double findSkew(const GreyImage& image, bool* onItsSide = nullptr);
 // `image` turned by `degrees` about its centre (positive: clockwise), the
 // same size, what comes in from outside white.
 GreyImage rotated(const GreyImage& image, double degrees);
+
+// Whether the lines of text of `image` (straight) stand upside down, told by
+// their letters: in Latin script more strokes rise above the small letters
+// (b, d, h, k, l, t, capitals, figures) than fall below them (g, j, p, q, y),
+// so a line whose ink reaches further below its middle band than above it is
+// upside down. The lines are looked for in vertical strips, so that the lines
+// of columns beside each other are told apart. For a page whose lines run
+// across it (a page on its side is told by findSkew); false when it cannot be
+// told (too few lines: a picture, an empty page).
+bool looksUpsideDown(const GreyImage& image);
 
 // A bilevel scan's strokes made bolder: each level v becomes 255 (v/255)^2,
 // so that the grey edges pdftoppm gives a 1-bit image count as ink. At a
@@ -55,8 +66,10 @@ void thickenStrokes(GreyImage& image);
 enum class Straightening { Straight, Turned, Failed };
 // The PGM image at `path` turned back by its skew when that is at least
 // kMinDeskewDegrees (with `straighten`), its strokes thickened first with
-// `thicken`. Turned: the image was written back. Failed: the image could not
-// be read or written back.
-Straightening straightenScan(const QString& path, bool straighten = true, bool thicken = false);
+// `thicken`, and turned upright when it looks upside down (with `upright`).
+// Turned: the image was written back. Failed: the image could not be read or
+// written back.
+Straightening straightenScan(const QString& path, bool straighten = true, bool thicken = false,
+                             bool upright = false);
 
 }  // namespace qm

@@ -19,11 +19,19 @@
 namespace qm {
 namespace {
 
-// A typed page of `lines` lines as a scan at `dpi` shows it.
+// A typed page of `lines` lines as a scan at `dpi` shows it. Each line
+// begins at another word, so that the letters of the lines do not stand in
+// columns, as on a real page.
 QImage typedPage(const QString& folder, int lines, int dpi) {
+    const QStringList words = QStringLiteral(
+                                  "Quillmark reads scanned letters without trouble while every "
+                                  "page keeps its proper place")
+                                  .split(u' ');
     QStringList text;
-    for (int i = 0; i < lines; ++i)
-        text << QStringLiteral("Quillmark reads scanned letters without trouble, line %1").arg(i);
+    for (int i = 0; i < lines; ++i) {
+        const qsizetype from = (i * 5) % words.size();
+        text << (words.mid(from) + words.mid(0, from)).join(u' ');
+    }
     const QString pdf = folder + QStringLiteral("/typed.pdf");
     test::writeMadePdf(pdf, {{QImage(), dpi, text.join(u'\n')}}, test::ScanKind::Grey);
     return test::renderPage(pdf, 1, dpi);
@@ -166,6 +174,41 @@ TEST(OcrImage, ASkewedScanIsStraightened) {
     EXPECT_EQ(readPgm(path).pixels, (std::vector<std::uint8_t>{64, 255}));
 }
 
+// Faults caught: a page upside down not told (read as nonsense, then read a
+// second time); an upright page taken for upside down (turned into
+// nonsense); the lines of a noisy scan lost in its specks; a page on its side
+// given half a turn (lying on its other side).
+TEST(OcrImage, AnUpsideDownPageIsToldByItsLetters) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils is not installed";
+    QTemporaryDir dir;
+    const QImage page = typedPage(dir.path(), 30, 100);
+    ASSERT_FALSE(page.isNull());
+    QImage specked = page.convertToFormat(QImage::Format_Grayscale8);
+    for (int i = 0; i < specked.width() * specked.height() / 200; ++i)
+        specked.setPixel((i * 7919) % specked.width(), (i * 104729) % specked.height(), 0);
+    const struct {
+        QImage image;
+        double turn;
+        bool upsideDown;
+    } cases[] = {{page, 0, false},
+                 {page, 180, true},
+                 {specked, 180, true},
+                 {specked, 0, false},
+                 {QImage(), 0, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(looksUpsideDown(c.image.isNull() ? GreyImage{} : greyOf(turned(c.image, c.turn))),
+                  c.upsideDown)
+            << c.turn;
+    const QString path = dir.path() + QStringLiteral("/page.pgm");
+    for (const double side : {90, 270}) {
+        ASSERT_TRUE(writePgm(greyOf(turned(page, side)), path));
+        EXPECT_EQ(straightenScan(path, false, false, true), Straightening::Straight) << side;
+    }
+    ASSERT_TRUE(writePgm(greyOf(turned(page, 180)), path));
+    EXPECT_EQ(straightenScan(path, false, false, true), Straightening::Turned);
+    EXPECT_EQ(readPgm(path).pixels, greyOf(page).pixels);
+}
+
 // Pages turned on their side, upside down, or turned back by their /Rotate,
 // read by the real tesseract. Fault caught: a page read as it lies, giving
 // nothing to search.
@@ -240,7 +283,8 @@ TEST(OcrImage, TheStepReadsStampedAndSkewedScans) {
     test::writeMadePdf(pdf,
                        {{sheet, 40, QStringLiteral("Bates 000123")},
                         {sheet, 40, QStringLiteral("Letterhead of Quillmark"), 0, 0.3},
-                        {turned(typedPage(dir.path(), 30, 100), 3), 100, {}}},
+                        {turned(typedPage(dir.path(), 30, 100), 3), 100, {}},
+                        {turned(typedPage(dir.path(), 30, 100), 180), 100, {}}},
                        test::ScanKind::Grey);
     const QString txt = dir.path() + QStringLiteral("/stamped.txt");
     test::writeBytes(txt, test::extractWithPdftotext(pdf));
@@ -252,15 +296,17 @@ TEST(OcrImage, TheStepReadsStampedAndSkewedScans) {
     settings.orient = true;
     ChildToken token;
     const OcrStep step = readScannedPagesInto(settings, pdf, txt, dir.path(), {}, token, 0);
-    EXPECT_EQ(step.pages, (std::vector<int>{1, 3}));
+    EXPECT_EQ(step.pages, (std::vector<int>{1, 3, 4}));
     const QList<QByteArray> pages = readBytes(txt).split('\f');
-    ASSERT_EQ(pages.size(), 4);
+    ASSERT_EQ(pages.size(), 5);
     EXPECT_TRUE(pages[0].startsWith("Bates 000123\n")) << pages[0].toStdString();
     EXPECT_TRUE(pages[0].endsWith("\nscanned words of page 1\n")) << pages[0].toStdString();
     EXPECT_FALSE(pages[1].contains("scanned"));
     EXPECT_LT(std::abs(findSkew(readPgm(fake.imageCopies + QStringLiteral("/page3.pgm")))), 0.3);
+    // Fault caught: a page upside down given to tesseract as it lies.
+    EXPECT_FALSE(looksUpsideDown(readPgm(fake.imageCopies + QStringLiteral("/page4.pgm"))));
     const QStringList log = test::fakeTesseractLog(fake.logPath);
-    ASSERT_EQ(log.size(), 4);
+    ASSERT_EQ(log.size(), 6);
     EXPECT_FALSE(log[0].contains(QLatin1String("--psm 1"))) << log[0].toStdString();
     EXPECT_TRUE(log[1].contains(QLatin1String("--psm 1"))) << log[1].toStdString();
 }
