@@ -25,7 +25,8 @@ struct GreyImage {
     }
 };
 
-// A binary PGM (P5, at most 255 levels) read; null when the file is not one.
+// A binary PGM (P5, at most 255 levels) read, or a binary PPM (P6, as
+// pdfimages writes a scan's pixels) made grey; null when the file is neither.
 GreyImage readPgm(const QString& path);
 // False when the file could not all be written.
 bool writePgm(const GreyImage& image, const QString& path);
@@ -53,6 +54,20 @@ GreyImage rotated(const GreyImage& image, double degrees);
 // across it (a page on its side is told by findSkew); false when it cannot be
 // told (too few lines: a picture, an empty page).
 bool looksUpsideDown(const GreyImage& image);
+
+// Whether two images of a page show the same: of one size (within two
+// pixels: the render's size is the page's, rounded), and every block of 16 by
+// 16 pixels of about the same mean darkness. A render of a page smooths
+// the letters of its scan, and so tells apart from the scan's own pixels only
+// at their edges; a box drawn over the scan (a redaction) changes whole blocks.
+bool showTheSame(const GreyImage& a, const GreyImage& b);
+
+// Whether `image` is clean paper and ink: fewer than a tenth of its pixels
+// between near white and near black. A scan with grain (or a photograph) is
+// not; poppler's render smooths its grain, and tesseract reads the render
+// better (bench_ocrquality, 3 pages of grey scans with noise: 99.1 % of the
+// words from the render, 97.9 % from the scan's own pixels).
+bool looksClean(const GreyImage& image);
 
 // A bilevel scan's strokes made bolder: each level v becomes 255 (v/255)^2,
 // so that the grey edges pdftoppm gives a 1-bit image count as ink. At a
