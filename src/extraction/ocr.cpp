@@ -33,6 +33,9 @@ QByteArray askTesseract(const QString& tesseract, const QStringList& arguments,
 // scan); false when the image could not be written back.
 bool takeOwnPixels(const OcrSettings& settings, const QString& pdf, int page, const QString& image,
                    ChildToken& token, int timeLimitMs, PageReading& reading) {
+    // A grainy scan shows its grain in the render too.
+    const GreyImage rendered = readPgm(image);
+    if (!looksClean(rendered)) return true;
     const QString root = image + QStringLiteral(".own");
     const ChildResult r =
         runChild(settings.pdfimages, ownPixelArguments(pdf, page, root), token, {}, timeLimitMs);
@@ -43,7 +46,7 @@ bool takeOwnPixels(const OcrSettings& settings, const QString& pdf, int page, co
         if (r.exited && r.exitCode == 0 && own.isNull()) own = readPgm(root + written);
         fs::removeQuietly(root + written);
     }
-    if (!looksClean(own) || !showTheSame(own, readPgm(image))) return true;
+    if (!looksClean(own) || !showTheSame(own, rendered)) return true;
     return writePgm(own, image);
 }
 

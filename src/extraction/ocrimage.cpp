@@ -256,9 +256,9 @@ bool showTheSame(const GreyImage& a, const GreyImage& b) {
 }
 
 bool looksClean(const GreyImage& image) {
-    const auto grey = std::count_if(image.pixels.begin(), image.pixels.end(),
-                                    [](std::uint8_t p) { return p > 16 && p < 240; });
-    return !image.isNull() && 10 * static_cast<std::size_t>(grey) < image.pixels.size();
+    const auto grain = std::count_if(image.pixels.begin(), image.pixels.end(),
+                                     [](std::uint8_t p) { return p >= 192 && p < 240; });
+    return !image.isNull() && 20 * static_cast<std::size_t>(grain) < image.pixels.size();
 }
 
 void thickenStrokes(GreyImage& image) {

@@ -166,7 +166,7 @@ TEST(OcrImage, AScansOwnPixelsAreTakenWhenTheyShowTheRender) {
     QImage boxed = page, grainy = page;
     QPainter(&boxed).fillRect(100, 100, 200, 24, Qt::black);
     for (int y = 0; y < grainy.height(); ++y)
-        for (int x = (y * 7) % 3; x < grainy.width(); x += 3) grainy.setPixel(x, y, 0xFF808080);
+        for (int x = (y * 7) % 3; x < grainy.width(); x += 3) grainy.setPixel(x, y, 0xFFD0D0D0);
     const QImage smoothed =
         page.scaled(page.width() * 2, page.height() * 2)
             .scaled(page.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
