@@ -4,7 +4,8 @@
 // down), each kind wrapped as one image-only PDF, and read four ways:
 //
 //   quillmark  the search's OCR step (readScannedPagesInto: the listing, each
-//              page's resolution, orientation, straightening, hyphens)
+//              page's resolution, a clean scan's own pixels, orientation,
+//              straightening, hyphens)
 //   before     pages rendered at 200 dpi and read as they lie (no orientation,
 //              no straightening), as the search read them before
 //   ocrmypdf   Debian's ocrmypdf with its defaults (PDF output, not PDF/A)

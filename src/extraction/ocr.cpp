@@ -25,6 +25,31 @@ QByteArray askTesseract(const QString& tesseract, const QStringList& arguments,
     return takeAnswer(r, answerPath, 1 << 20).value_or(QByteArray());
 }
 
+// The render at `image` replaced by the scan's own pixels, which pdfimages
+// writes into `image`.own-000.pgm or .ppm, when they are clean and show the
+// same (poppler's render smooths the scan's letters: tesseract read
+// "keeplayout" in a typewriter face as "keepLayout" from it). Left as it is
+// when pdfimages fails or the pixels show anything else (a box drawn over the
+// scan); false when the image could not be written back.
+bool takeOwnPixels(const OcrSettings& settings, const QString& pdf, int page, const QString& image,
+                   ChildToken& token, int timeLimitMs, PageReading& reading) {
+    // A grainy scan shows its grain in the render too.
+    const GreyImage rendered = readPgm(image);
+    if (!looksClean(rendered)) return true;
+    const QString root = image + QStringLiteral(".own");
+    const ChildResult r =
+        runChild(settings.pdfimages, ownPixelArguments(pdf, page, root), token, {}, timeLimitMs);
+    reading.ended = r.ended;
+    reading.timedOut = r.timedOut;
+    GreyImage own;
+    for (const QLatin1String written : {QLatin1String("-000.pgm"), QLatin1String("-000.ppm")}) {
+        if (r.exited && r.exitCode == 0 && own.isNull()) own = readPgm(root + written);
+        fs::removeQuietly(root + written);
+    }
+    if (!looksClean(own) || !showTheSame(own, rendered)) return true;
+    return writePgm(own, image);
+}
+
 // The mean confidence of the tsv reading at `path`; -1 for none.
 int confidenceOf(const QString& path) {
     QFile f(path);
@@ -174,6 +199,12 @@ QStringList renderArguments(const QString& pdf, int page, int dpi) {
             pathArgument(pdf)};
 }
 
+QStringList ownPixelArguments(const QString& pdf, int page, const QString& root) {
+    const QString p = QString::number(page);
+    return {QStringLiteral("-f"), p, QStringLiteral("-l"), p, pathArgument(pdf),
+            pathArgument(root)};
+}
+
 QStringList recognizeArguments(const QString& image, const QString& languages, int dpi,
                                bool orient) {
     QStringList arguments{pathArgument(image), QStringLiteral("stdout"), QStringLiteral("-l"),
@@ -202,8 +233,13 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
     reading.lost = rendered.outputLost;
     const bool renderedWhole =
         rendered.exited && rendered.exitCode == 0 && !reading.lost && fs::isFile(image);
-    if (renderedWhole && (settings.deskew || settings.thicken) && !reading.ended &&
-        straightenScan(image, settings.deskew, settings.thicken) == Straightening::Failed)
+    if (renderedWhole && settings.ownPixels && !reading.ended &&
+        !takeOwnPixels(settings, pdf, page, image, token, timeLimitMs, reading))
+        reading.lost = true;
+    if (renderedWhole && (settings.deskew || settings.thicken || settings.orient) &&
+        !reading.ended && !reading.timedOut && !reading.lost &&
+        straightenScan(image, settings.deskew, settings.thicken, settings.orient) ==
+            Straightening::Failed)
         reading.lost = true;
     // One reading of the image into `path`; false when it did not end well.
     const auto recognize = [&](const QString& path, bool orient) {
@@ -215,10 +251,13 @@ PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int
         reading.lost = reading.lost || read.outputLost;
         return read.exited && read.exitCode == 0 && !reading.lost;
     };
-    if (renderedWhole && !reading.lost && !reading.ended) reading.done = recognize(textPath, false);
+    if (renderedWhole && !reading.lost && !reading.ended && !reading.timedOut)
+        reading.done = recognize(textPath, false);
     // tesseract reads a page on its side as it is, one upside down as nonsense
-    // of low confidence: such a page is read again with orientation detection
-    // (which would cost every page a fifth more), and the surer reading kept.
+    // of low confidence. A page whose letters show it upside down was turned
+    // above (half the time of a second reading); any other page read with low
+    // confidence is read again with orientation detection (which would cost
+    // every page a fifth more), and the surer reading kept.
     const int first = reading.done && settings.orient ? confidenceOf(textPath) : -1;
     if (first >= 0 && first < kLowOcrConfidence) {
         const QString again = textPath + QStringLiteral(".upright");

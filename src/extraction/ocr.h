@@ -65,11 +65,13 @@ QString defaultOcrLanguages(const QStringList& installed,
 QStringList missingOcrLanguages(const QString& languages, const QStringList& installed);
 
 // The way pages are read beyond the settings: bilevel and coarse scans at
-// their own resolution, bilevel ones with their strokes thickened, stamped scans read, the text
-// from tesseract's tsv with words split at line ends joined. Any change to it is a change of this
-// name, so that texts read the old way are read again, once.
+// their own resolution, bilevel ones with their strokes thickened, clean grey
+// and colour scans from their own pixels, stamped scans read, the text from
+// tesseract's tsv with words split at line ends joined. Any change to it is a
+// change of this name, so that texts read the old way are read again, once.
 inline constexpr const char* kOcrMethod =
-    "own dpi of bilevel and coarse scans, thickened, stamps, tsv, hyphens joined";
+    "own dpi of bilevel and coarse scans, thickened, own pixels of clean scans, stamps, tsv, "
+    "hyphens joined";
 // What tells an OCR text apart in the text cache: the engine's version, the
 // languages, the resolution and the way of reading (the method, orientation
 // detection, straightening), so that a text read otherwise is not taken for
@@ -85,15 +87,19 @@ struct OcrSettings {
     QString pdfinfo;  // page sizes; none: every page at `dpi`
     QString languages = QString::fromLatin1(kFallbackOcrLanguage);
     int dpi = kOcrDpi;
-    // A page read with low confidence is read again with tesseract's
-    // orientation detection (its data installed), so that a page upside down
-    // is read upright; the surer reading is kept.
+    // A page whose letters show it upside down is turned (ocrimage.h); a page
+    // read with low confidence is read again with tesseract's orientation
+    // detection (its data installed), so that a page on its side or upside
+    // down is read upright; the surer reading is kept.
     bool orient = false;
     // A page's image is straightened before it is read (ocrimage.h).
     bool deskew = true;
     // The page is a bilevel scan: its strokes are thickened before it is
     // read (ocrimage.h). Set page by page.
     bool thicken = false;
+    // The page is one grey or colour scan at `dpi`: its own pixels are read
+    // (pdfimages) when they show what the render shows. Set page by page.
+    bool ownPixels = false;
     QString engineVersion;
     bool on() const { return !tesseract.isEmpty(); }
     // What tells texts read this way apart in the text cache.
@@ -108,6 +114,9 @@ OcrSettings ocrSettingsOf(const OcrEngine& engine, const QString& languages);
 
 // pdftoppm: page `page` of `pdf` as one grey PGM image on standard output.
 QStringList renderArguments(const QString& pdf, int page, int dpi);
+// pdfimages: the images of page `page` of `pdf` as they are stored, written
+// as `root`-000.pgm or .ppm (and on).
+QStringList ownPixelArguments(const QString& pdf, int page, const QString& root);
 // tesseract: the words of `image` in its tsv form (ocrtext.h) on standard
 // output; `orient`: the page's orientation detected first and the page read
 // upright.
@@ -124,8 +133,9 @@ struct PageReading {
     bool lost = false;      // the image or the text could not all be written (a full disk)
 };
 
-// Renders page `page` of `pdf` into `folder` and reads it into `textPath`;
-// the image is removed afterwards. Each program may take `timeLimitMs`. Both
+// Renders page `page` of `pdf` into `folder` (and takes its scan's own
+// pixels instead, when asked and they show the same) and reads it into
+// `textPath`; the images are removed afterwards. Each program may take `timeLimitMs`. Both
 // outputs come through pipes and are written here, every write checked.
 PageReading readScannedPage(const OcrSettings& settings, const QString& pdf, int page,
                             const QString& folder, const QString& textPath, ChildToken& token,

@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 
 namespace qm {
 
@@ -46,19 +48,29 @@ GreyImage readPgm(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray data = f.readAll();
-    if (!data.startsWith("P5")) return {};
+    const bool colour = data.startsWith("P6");
+    if (!data.startsWith("P5") && !colour) return {};
     qsizetype pos = 2;
     const qint64 w = headerNumber(data, pos), h = headerNumber(data, pos);
     const qint64 levels = headerNumber(data, pos);
     // One blank ends the header.
     if (w <= 0 || h <= 0 || w * h > kMaxPgmPixels || levels <= 0 || levels > 255 ||
-        pos >= data.size() || data.size() - pos - 1 < w * h)
+        pos >= data.size() || data.size() - pos - 1 < w * h * (colour ? 3 : 1))
         return {};
     GreyImage image;
     image.width = static_cast<int>(w);
     image.height = static_cast<int>(h);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.constData() + pos + 1);
-    image.pixels.assign(bytes, bytes + w * h);
+    if (colour) {
+        image.pixels.resize(static_cast<std::size_t>(w * h));
+        for (std::uint8_t& p : image.pixels) {
+            p = static_cast<std::uint8_t>((299 * bytes[0] + 587 * bytes[1] + 114 * bytes[2]) /
+                                          1000);
+            bytes += 3;
+        }
+    } else {
+        image.pixels.assign(bytes, bytes + w * h);
+    }
     if (levels != 255)
         for (std::uint8_t& p : image.pixels) p = static_cast<std::uint8_t>(p * 255 / levels);
     return image;
@@ -77,7 +89,8 @@ bool writePgm(const GreyImage& image, const QString& path) {
     return ok;
 }
 
-double findSkew(const GreyImage& image) {
+double findSkew(const GreyImage& image, bool* onItsSide) {
+    if (onItsSide) *onItsSide = false;
     if (image.isNull()) return 0;
     const int factor = std::max(1, image.width / kSkewWidth);
     const int w = image.width / factor, h = image.height / factor;
@@ -135,11 +148,22 @@ double findSkew(const GreyImage& image) {
         }
     // At the end of the range the lines were not found.
     if (std::abs(bestAngle) >= kMaxSkewDegrees) return 0;
+    if (onItsSide) *onItsSide = bestColumns;
     // Columns turned clockwise lean to the left.
     return bestColumns ? -bestAngle : bestAngle;
 }
 
 GreyImage rotated(const GreyImage& image, double degrees) {
+    // The weights of the four neighbours a pixel is taken from (Catmull-Rom:
+    // sharper than a straight line between two, which blurs thin strokes) at
+    // each 1/64 of a pixel.
+    constexpr int phases = 64;
+    std::array<std::array<float, 4>, phases> weights{};
+    for (int p = 0; p < phases; ++p) {
+        const double t = 1.0 * p / phases, t2 = t * t, t3 = t2 * t;
+        weights[p] = {float(0.5 * (-t3 + 2 * t2 - t)), float(0.5 * (3 * t3 - 5 * t2 + 2)),
+                      float(0.5 * (-3 * t3 + 4 * t2 + t)), float(0.5 * (t3 - t2))};
+    }
     GreyImage out;
     out.width = image.width;
     out.height = image.height;
@@ -153,15 +177,88 @@ GreyImage rotated(const GreyImage& image, double degrees) {
         double sx = (0.5 - cx) * c + dy * s + cx - 0.5;
         double sy = -(0.5 - cx) * s + dy * c + cy - 0.5;
         for (int x = 0; x < out.width; ++x, ++to, sx += c, sy -= s) {
-            const int x0 = static_cast<int>(std::floor(sx)), y0 = static_cast<int>(std::floor(sy));
-            if (x0 < 0 || y0 < 0 || x0 + 1 >= image.width || y0 + 1 >= image.height) continue;
-            const double fx = sx - x0, fy = sy - y0;
-            const double top = image.at(x0, y0) * (1 - fx) + image.at(x0 + 1, y0) * fx;
-            const double bottom = image.at(x0, y0 + 1) * (1 - fx) + image.at(x0 + 1, y0 + 1) * fx;
-            *to = static_cast<std::uint8_t>(std::lround(top * (1 - fy) + bottom * fy));
+            const int fx = static_cast<int>(std::lround(sx * phases));
+            const int fy = static_cast<int>(std::lround(sy * phases));
+            const int x0 = fx >> 6, y0 = fy >> 6;  // floor, phases being 64
+            if (x0 < 1 || y0 < 1 || x0 + 2 >= image.width || y0 + 2 >= image.height) continue;
+            const auto& kx = weights[fx & (phases - 1)];
+            const auto& ky = weights[fy & (phases - 1)];
+            const std::uint8_t* from =
+                image.pixels.data() + static_cast<std::size_t>(y0 - 1) * image.width + x0 - 1;
+            float v = 0;
+            for (int j = 0; j < 4; ++j, from += image.width)
+                v +=
+                    ky[j] * (kx[0] * from[0] + kx[1] * from[1] + kx[2] * from[2] + kx[3] * from[3]);
+            *to = static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
         }
     }
     return out;
+}
+
+bool looksUpsideDown(const GreyImage& image) {
+    if (image.isNull()) return false;
+    constexpr int strips = 4;
+    const int stripWidth = image.width / strips;
+    // Rows with fewer dark pixels than this lie between lines (a noisy scan's
+    // specks stay under it).
+    const int gap = std::max(2, stripWidth / 100);
+    // Lines taller than this are pictures or a page on its side.
+    const int tallest = std::max(8, image.height / 20);
+    std::vector<int> ink(static_cast<std::size_t>(image.height));
+    double above = 0, below = 0;
+    int lines = 0;
+    for (int strip = 0; strip < strips; ++strip) {
+        for (int y = 0; y < image.height; ++y) {
+            const std::uint8_t* row = image.pixels.data() +
+                                      static_cast<std::size_t>(y) * image.width +
+                                      strip * stripWidth;
+            ink[y] = static_cast<int>(
+                std::count_if(row, row + stripWidth, [](std::uint8_t p) { return p < 128; }));
+        }
+        for (int y = 0; y < image.height;) {
+            if (ink[y] <= gap) {
+                ++y;
+                continue;
+            }
+            const int top = y;
+            while (y < image.height && ink[y] > gap) ++y;
+            if (y - top < 6 || y - top > tallest) continue;
+            // The middle band: the rows at least half as dark as the darkest.
+            const int darkest = *std::max_element(ink.begin() + top, ink.begin() + y);
+            int first = top, last = y - 1;
+            while (2 * ink[first] < darkest) ++first;
+            while (2 * ink[last] < darkest) --last;
+            above += std::accumulate(ink.begin() + top, ink.begin() + first, 0);
+            below += std::accumulate(ink.begin() + last + 1, ink.begin() + y, 0);
+            ++lines;
+        }
+    }
+    return lines >= 5 && below > 1.5 * above;
+}
+
+bool showTheSame(const GreyImage& a, const GreyImage& b) {
+    if (a.isNull() || b.isNull() || std::abs(a.width - b.width) > 2 ||
+        std::abs(a.height - b.height) > 2)
+        return false;
+    constexpr int block = 16;
+    // Levels a block's mean may differ by: smoothing moves a letter's edges,
+    // not the darkness of its block.
+    constexpr int most = 48;
+    const int width = std::min(a.width, b.width), height = std::min(a.height, b.height);
+    for (int by = 0; by + block <= height; by += block)
+        for (int bx = 0; bx + block <= width; bx += block) {
+            int difference = 0;
+            for (int y = by; y < by + block; ++y)
+                for (int x = bx; x < bx + block; ++x) difference += a.at(x, y) - b.at(x, y);
+            if (std::abs(difference) > most * block * block) return false;
+        }
+    return true;
+}
+
+bool looksClean(const GreyImage& image) {
+    const auto grain = std::count_if(image.pixels.begin(), image.pixels.end(),
+                                     [](std::uint8_t p) { return p >= 192 && p < 240; });
+    return !image.isNull() && 20 * static_cast<std::size_t>(grain) < image.pixels.size();
 }
 
 void thickenStrokes(GreyImage& image) {
@@ -170,15 +267,23 @@ void thickenStrokes(GreyImage& image) {
     for (std::uint8_t& p : image.pixels) p = darker[p];
 }
 
-Straightening straightenScan(const QString& path, bool straighten, bool thicken) {
+Straightening straightenScan(const QString& path, bool straighten, bool thicken, bool upright) {
     GreyImage image = readPgm(path);
     if (thicken && image.isNull()) return Straightening::Failed;
     if (thicken) thickenStrokes(image);
-    const double skew = straighten ? findSkew(image) : 0;
-    if (std::abs(skew) >= kMinDeskewDegrees)
+    bool onItsSide = false;
+    const double skew = straighten || upright ? findSkew(image, &onItsSide) : 0;
+    bool changed = thicken;
+    if (straighten && std::abs(skew) >= kMinDeskewDegrees) {
         image = rotated(image, -skew);
-    else if (!thicken)
-        return Straightening::Straight;
+        changed = true;
+    }
+    // Half a turn: the pixels in the opposite order.
+    if (upright && !onItsSide && looksUpsideDown(image)) {
+        std::reverse(image.pixels.begin(), image.pixels.end());
+        changed = true;
+    }
+    if (!changed) return Straightening::Straight;
     return writePgm(image, path) ? Straightening::Turned : Straightening::Failed;
 }
 

@@ -167,23 +167,31 @@ int renderDpi(PageSize size, int dpi) {
     return fit >= dpi ? dpi : std::max(1, static_cast<int>(fit));
 }
 
-std::map<int, int> ownScanDpis(const QByteArray& listing, std::set<int>* thickened) {
+std::map<int, int> ownScanDpis(const QByteArray& listing, std::set<int>* thickened,
+                               std::set<int>* ownPixels) {
     struct Largest {
         double pixels = -1;
         int dpi = 0;         // 0: read at the settings' resolution
         bool thick = false;  // bilevel, scanned no finer than kMaxBilevelDpi
+        int rows = 0;        // of the listing, masks included
+        bool plain = false;  // grey or colour of 8 bits, as fine across as down
     };
     std::map<int, Largest> largest;
     for (const QByteArray& line : listing.split('\n')) {
         const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() < 14 || f[2] != "image") continue;
         bool okPage = false, okW = false, okH = false, okPpi = false;
-        const int page = f[0].toInt(&okPage);
+        const int page = f.size() < 14 ? 0 : f[0].toInt(&okPage);
+        if (!okPage || page <= 0) continue;
+        ++largest[page].rows;
+        if (f[2] != "image") continue;
         const double pixels = f[3].toDouble(&okW) * f[4].toDouble(&okH);
         const double ppi = f[12].toDouble(&okPpi);
-        if (!okPage || !okW || !okH || page <= 0) continue;
+        if (!okW || !okH) continue;
         Largest& l = largest[page];
         if (pixels <= l.pixels) continue;
+        // JPEG's blocks show in the pixels; the render smooths them.
+        l.plain = f[7] == "8" && (f[6] == "1" || f[6] == "3") && f[8] != "jpeg" && f[8] != "jpx" &&
+                  f[12] == f[13] && okPpi && ppi >= kMinBilevelDpi && ppi <= kOcrDpi;
         l.pixels = pixels;
         const bool bilevel = f[7] == "1";
         const double own = !okPpi || !(ppi > 0) ? 0
@@ -197,6 +205,7 @@ std::map<int, int> ownScanDpis(const QByteArray& listing, std::set<int>* thicken
     for (const auto& [page, l] : largest) {
         if (l.dpi > 0) dpis[page] = l.dpi;
         if (l.thick && thickened) thickened->insert(page);
+        if (ownPixels && l.rows == 1 && l.plain) ownPixels->insert(page);
     }
     return dpis;
 }
@@ -260,7 +269,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
                         const std::vector<int>& pages, const QString& folder,
                         const RangeHelpers& helpers, ChildToken& token, int timeLimitMs,
                         std::atomic<int>* pagesDone, const std::map<int, int>& dpis,
-                        const std::set<int>& bilevel) {
+                        const std::set<int>& bilevel, const std::set<int>& ownPixels) {
     OcrRun run;
     const std::size_t n = pages.size();
     std::vector<PageReading> readings(n);
@@ -272,6 +281,7 @@ OcrRun readScannedPages(const OcrSettings& settings, const QString& pdf,
             OcrSettings page = settings;
             if (const auto dpi = dpis.find(pages[k]); dpi != dpis.end()) page.dpi = dpi->second;
             page.thicken = bilevel.contains(pages[k]);
+            page.ownPixels = ownPixels.contains(pages[k]) && !page.pdfimages.isEmpty();
             readings[k] =
                 readScannedPage(page, pdf, pages[k], folder, textPath, token, timeLimitMs);
             if (readings[k].done) {
@@ -359,8 +369,8 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
     // page larger than a poster coarser; a bilevel scan's strokes are
     // thickened unless it is read coarser than it was scanned (the reduction
     // greys its edges already).
-    std::set<int> thickened;
-    const std::map<int, int> own = ownScanDpis(listing, &thickened);
+    std::set<int> thickened, ownPixels;
+    const std::map<int, int> own = ownScanDpis(listing, &thickened, &ownPixels);
     std::map<int, int> dpis;
     for (const int page : scanned) {
         const auto scan = own.find(page);
@@ -370,8 +380,9 @@ OcrStep readScannedPagesInto(const OcrSettings& settings, const QString& pdf, co
         if (dpi != settings.dpi) dpis[page] = dpi;
     }
     if (progress) progress->pages = static_cast<int>(scanned.size());
-    const OcrRun run = readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
-                                        progress ? &progress->done : nullptr, dpis, thickened);
+    const OcrRun run =
+        readScannedPages(settings, pdf, scanned, folder, helpers, token, timeLimitMs,
+                         progress ? &progress->done : nullptr, dpis, thickened, ownPixels);
     step.ended = run.ended;
     step.timedOut = run.timedOut;
     step.lost = run.lost;

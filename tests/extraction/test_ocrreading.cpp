@@ -19,11 +19,19 @@
 namespace qm {
 namespace {
 
-// A typed page of `lines` lines as a scan at `dpi` shows it.
+// A typed page of `lines` lines as a scan at `dpi` shows it. Each line
+// begins at another word, so that the letters of the lines do not stand in
+// columns, as on a real page.
 QImage typedPage(const QString& folder, int lines, int dpi) {
+    const QStringList words = QStringLiteral(
+                                  "Quillmark reads scanned letters without trouble while every "
+                                  "page keeps its proper place")
+                                  .split(u' ');
     QStringList text;
-    for (int i = 0; i < lines; ++i)
-        text << QStringLiteral("Quillmark reads scanned letters without trouble, line %1").arg(i);
+    for (int i = 0; i < lines; ++i) {
+        const qsizetype from = (i * 5) % words.size();
+        text << (words.mid(from) + words.mid(0, from)).join(u' ');
+    }
     const QString pdf = folder + QStringLiteral("/typed.pdf");
     test::writeMadePdf(pdf, {{QImage(), dpi, text.join(u'\n')}}, test::ScanKind::Grey);
     return test::renderPage(pdf, 1, dpi);
@@ -105,15 +113,25 @@ TEST(OcrText, TesseractsTsvGivesTextAndConfidence) {
 // (time for nothing), the bounds not kept, the resolution taken from a logo,
 // a mask or the y-ppi rather than the scan; a bilevel scan read coarser than
 // it was made thickened (its reduction greys the edges already: darker, its
-// letters run together), a grey one thickened.
+// letters run together), a grey one thickened; the own pixels taken of a
+// bilevel, JPEG, masked or finer scan, of one not as fine across as down, or
+// of a page of two images.
 TEST(OcrText, AScanIsReadAtItsOwnResolution) {
     const struct {
         const char* rows;
         std::map<int, int> dpis;
         std::set<int> unscaled = {};
+        std::set<int> own = {};
     } cases[] = {
         {"1 0 image 1240 1754 gray 1 1 image no 9 0 150 150 20K 8%", {{1, 150}}, {1}},
-        {"1 0 image 1240 1754 gray 1 8 image no 9 0 150 150 90K 4%", {{1, 150}}},
+        {"1 0 image 1240 1754 gray 1 8 image no 9 0 150 150 90K 4%", {{1, 150}}, {}, {1}},
+        {"1 0 image 1700 2200 rgb 3 8 image no 9 0 200 200 1M 9%", {}, {}, {1}},
+        {"1 0 image 1700 2200 gray 1 8 jpeg no 9 0 200 200 1M 9%", {}},
+        {"1 0 image 1700 2200 gray 1 8 image no 9 0 200 200 1M 9%\n"
+         "1 1 smask 1700 2200 gray 1 8 image no 10 0 200 200 1K 0%",
+         {}},
+        {"1 0 image 2550 3300 gray 1 8 image no 9 0 300 300 1M 9%", {}},
+        {"1 0 image 1700 1650 gray 1 8 image no 9 0 200 150 1M 9%", {}},
         {"2 0 image 4960 7016 gray 1 1 ccitt no 9 0 600 600 90K 2%\n"
          "3 0 image 620 877 gray 1 1 image no 10 0 75 75 9K 9%",
          {{2, 200}, {3, 100}},
@@ -128,10 +146,47 @@ TEST(OcrText, AScanIsReadAtItsOwnResolution) {
          {}},
     };
     for (const auto& c : cases) {
-        std::set<int> unscaled;
-        EXPECT_EQ(ownScanDpis(c.rows, &unscaled), c.dpis) << c.rows;
+        std::set<int> unscaled, own;
+        EXPECT_EQ(ownScanDpis(c.rows, &unscaled, &own), c.dpis) << c.rows;
         EXPECT_EQ(unscaled, c.unscaled) << c.rows;
+        EXPECT_EQ(own, c.own) << c.rows;
     }
+}
+
+// Faults caught: a scan's own pixels taken where a box drawn over it hides
+// what they hold, or where they are not the page's (another size); taken
+// though grainy (the render reads better); refused for the render's
+// smoothing, or for the size rounded by a pixel; a PPM's colours made grey
+// wrong.
+TEST(OcrImage, AScansOwnPixelsAreTakenWhenTheyShowTheRender) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils is not installed";
+    QTemporaryDir dir;
+    const QImage page = typedPage(dir.path(), 30, 100).convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_FALSE(page.isNull());
+    QImage boxed = page, grainy = page;
+    QPainter(&boxed).fillRect(100, 100, 200, 24, Qt::black);
+    for (int y = 0; y < grainy.height(); ++y)
+        for (int x = (y * 7) % 3; x < grainy.width(); x += 3) grainy.setPixel(x, y, 0xFFD0D0D0);
+    const QImage smoothed =
+        page.scaled(page.width() * 2, page.height() * 2)
+            .scaled(page.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const struct {
+        QImage own;
+        bool clean;
+        bool same;
+    } cases[] = {{page, true, true},
+                 {smoothed, true, true},
+                 {page.copy(0, 0, page.width() - 1, page.height() - 2), true, true},
+                 {page.copy(0, 0, page.width() - 3, page.height()), true, false},
+                 {boxed, true, false},
+                 {grainy, false, true}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(looksClean(greyOf(c.own)), c.clean) << c.own.width();
+        EXPECT_EQ(showTheSame(greyOf(c.own), greyOf(page)), c.same) << c.own.width();
+    }
+    const QString ppm = dir.path() + QStringLiteral("/own.ppm");
+    test::writeBytes(ppm, QByteArray("P6\n2 1\n255\n\xFF\x00\x00\x10\x20\x30", 17));
+    EXPECT_EQ(readPgm(ppm).pixels, (std::vector<std::uint8_t>{76, 29}));
 }
 
 // Faults caught: a skew not found, or found with the wrong sign (the page
@@ -164,6 +219,41 @@ TEST(OcrImage, ASkewedScanIsStraightened) {
     ASSERT_TRUE(writePgm(GreyImage{2, 1, {128, 255}}, path));
     EXPECT_EQ(straightenScan(path, true, true), Straightening::Turned);
     EXPECT_EQ(readPgm(path).pixels, (std::vector<std::uint8_t>{64, 255}));
+}
+
+// Faults caught: a page upside down not told (read as nonsense, then read a
+// second time); an upright page taken for upside down (turned into
+// nonsense); the lines of a noisy scan lost in its specks; a page on its side
+// given half a turn (lying on its other side).
+TEST(OcrImage, AnUpsideDownPageIsToldByItsLetters) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils is not installed";
+    QTemporaryDir dir;
+    const QImage page = typedPage(dir.path(), 30, 100);
+    ASSERT_FALSE(page.isNull());
+    QImage specked = page.convertToFormat(QImage::Format_Grayscale8);
+    for (int i = 0; i < specked.width() * specked.height() / 200; ++i)
+        specked.setPixel((i * 7919) % specked.width(), (i * 104729) % specked.height(), 0);
+    const struct {
+        QImage image;
+        double turn;
+        bool upsideDown;
+    } cases[] = {{page, 0, false},
+                 {page, 180, true},
+                 {specked, 180, true},
+                 {specked, 0, false},
+                 {QImage(), 0, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(looksUpsideDown(c.image.isNull() ? GreyImage{} : greyOf(turned(c.image, c.turn))),
+                  c.upsideDown)
+            << c.turn;
+    const QString path = dir.path() + QStringLiteral("/page.pgm");
+    for (const double side : {90, 270}) {
+        ASSERT_TRUE(writePgm(greyOf(turned(page, side)), path));
+        EXPECT_EQ(straightenScan(path, false, false, true), Straightening::Straight) << side;
+    }
+    ASSERT_TRUE(writePgm(greyOf(turned(page, 180)), path));
+    EXPECT_EQ(straightenScan(path, false, false, true), Straightening::Turned);
+    EXPECT_EQ(readPgm(path).pixels, greyOf(page).pixels);
 }
 
 // Pages turned on their side, upside down, or turned back by their /Rotate,
@@ -240,7 +330,8 @@ TEST(OcrImage, TheStepReadsStampedAndSkewedScans) {
     test::writeMadePdf(pdf,
                        {{sheet, 40, QStringLiteral("Bates 000123")},
                         {sheet, 40, QStringLiteral("Letterhead of Quillmark"), 0, 0.3},
-                        {turned(typedPage(dir.path(), 30, 100), 3), 100, {}}},
+                        {turned(typedPage(dir.path(), 30, 100), 3), 100, {}},
+                        {turned(typedPage(dir.path(), 30, 100), 180), 100, {}}},
                        test::ScanKind::Grey);
     const QString txt = dir.path() + QStringLiteral("/stamped.txt");
     test::writeBytes(txt, test::extractWithPdftotext(pdf));
@@ -252,15 +343,19 @@ TEST(OcrImage, TheStepReadsStampedAndSkewedScans) {
     settings.orient = true;
     ChildToken token;
     const OcrStep step = readScannedPagesInto(settings, pdf, txt, dir.path(), {}, token, 0);
-    EXPECT_EQ(step.pages, (std::vector<int>{1, 3}));
+    EXPECT_EQ(step.pages, (std::vector<int>{1, 3, 4}));
     const QList<QByteArray> pages = readBytes(txt).split('\f');
-    ASSERT_EQ(pages.size(), 4);
+    ASSERT_EQ(pages.size(), 5);
     EXPECT_TRUE(pages[0].startsWith("Bates 000123\n")) << pages[0].toStdString();
     EXPECT_TRUE(pages[0].endsWith("\nscanned words of page 1\n")) << pages[0].toStdString();
     EXPECT_FALSE(pages[1].contains("scanned"));
     EXPECT_LT(std::abs(findSkew(readPgm(fake.imageCopies + QStringLiteral("/page3.pgm")))), 0.3);
+    // Faults caught: a page upside down given to tesseract as it lies; a
+    // clean scan read from poppler's render (which smooths it), not its pixels.
+    EXPECT_EQ(readPgm(fake.imageCopies + QStringLiteral("/page4.pgm")).pixels,
+              greyOf(typedPage(dir.path(), 30, 100)).pixels);
     const QStringList log = test::fakeTesseractLog(fake.logPath);
-    ASSERT_EQ(log.size(), 4);
+    ASSERT_EQ(log.size(), 6);
     EXPECT_FALSE(log[0].contains(QLatin1String("--psm 1"))) << log[0].toStdString();
     EXPECT_TRUE(log[1].contains(QLatin1String("--psm 1"))) << log[1].toStdString();
 }
