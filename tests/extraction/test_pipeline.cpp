@@ -261,6 +261,43 @@ class PipelineTest : public QObject, test::PipelineFixture {
         QCOMPARE(left, QStringList());
     }
 
+    // Catches a run's work not done by the worker (or its result lost), the
+    // text a work let go handed to another run that asked for the same file,
+    // and a work from an earlier run taken for a later one's.
+    void aRunsWorkIsDoneByTheWorkerAndItsTextStaysItsOwn() {
+        struct Length : TextWork {
+            bool keeps;
+            explicit Length(bool k) : keeps(k) {}
+            bool keepsText() const override { return keeps; }
+            std::shared_ptr<const WorkedText> work(const QString&, const FileText& text,
+                                                   const ChildToken&) const override {
+                auto out = std::make_shared<WorkedText>();
+                out->bytes = static_cast<std::int64_t>(text.chunks.utf8().size());
+                return out;
+            }
+        };
+        TextPipeline p(setup(
+            textAfter(QStringLiteral("worked"), QStringLiteral("0"), QStringLiteral("some text")),
+            QStringLiteral("work3"), 2));
+        const QString pdf = anyPdf();
+        FileRequest request{1, pdf, QString()};
+        for (const bool keeps : {true, false}) {
+            RunPlan plan = planOf({pdf});
+            const auto work = std::make_shared<Length>(keeps);
+            plan.work = work;
+            auto run = p.beginRun(plan);
+            auto plain = p.beginRun(planOf({pdf}));  // another run, no work of its own
+            const FileText worked = test::obtainText(p, request, run.get());
+            QVERIFY(worked.worked);
+            QCOMPARE(worked.workedBy, work.get());
+            QCOMPARE(worked.worked->bytes, std::int64_t(9));
+            QCOMPARE(worked.chunks.utf8(), keeps ? std::string("some text") : std::string());
+            const FileText other = test::obtainText(p, request, plain.get());
+            QCOMPARE(other.chunks.utf8(), std::string("some text"));
+            QVERIFY(other.workedBy != work.get() || keeps);
+        }
+    }
+
     void anotherWorkerFinishingDoesNotBlockTheWait() {
         // File 1's extractor waits for a file that only an event of this
         // thread makes, once file 2 (extracted ahead) is done. A wait that

@@ -168,6 +168,25 @@ TEST(TextCacheTest, ChunksOneAtATimeAreTheWholeTextsChunksAndStopEarly) {
         for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], whole.chunk(i)) << i;
     }
     EXPECT_TRUE(CachedText::forText(mixed, 1).compressed);
+    EXPECT_FALSE(
+        CachedText::forText(mixed, 1).trusted);  // its stray byte is read as text files are
+
+    // A text known valid is cut as the decoder cuts it, packed or plain
+    // (catches chunks cut elsewhere, so rows differ with where a text came from).
+    std::string valid;
+    while (valid.size() < 600000) valid += "word \xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80 x ";
+    CachedText packed = CachedText::forText(valid, 1);
+    ASSERT_TRUE(packed.trusted && packed.compressed);
+    CachedText plain = packed;
+    plain.data = QByteArray::fromStdString(valid);
+    plain.compressed = plain.lz4 = false;
+    const TextChunks truth = TextChunks::fromUtf8(valid);
+    for (const CachedText* e : {&packed, &plain}) {
+        const std::vector<std::string> got = chunksOneByOne(*e);
+        ASSERT_EQ(got.size(), truth.count());
+        for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], truth.chunk(i)) << i;
+        EXPECT_EQ(e->chunks().utf8(), valid);
+    }
     EXPECT_EQ(chunksOneByOne(CachedText::forOutcome(TextOutcome::Damaged, -1)),
               std::vector<std::string>{std::string()});
 
@@ -333,6 +352,13 @@ TEST_F(DiskCacheTest, OcrReadingsAreKeptApartWithTheirPages) {
     const auto plain = disk.find(key);
     ASSERT_TRUE(plain);
     EXPECT_EQ(textOf(*plain), "plain");
+    // Read once, it is kept again marked valid and unpacked (catches old
+    // entries that are never read the fast way, or rewritten wrong).
+    const auto again = DiskTextCache(folder(), QStringLiteral("x")).find(key);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->trusted);
+    EXPECT_FALSE(again->compressed);
+    EXPECT_EQ(textOf(*again), "plain");
 
     // An entry of version 2 (texts packed by zlib, as qCompress packs them) still reads.
     const std::string text = repetitive(30000);
