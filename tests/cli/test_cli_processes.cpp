@@ -120,6 +120,36 @@ class CliProcessesTest : public QObject {
         p.waitForFinished();
     }
 
+    // Catches rows held back for a pipe until the run ends: a file whose
+    // extraction takes long would keep the rows found before it unread.
+    void rowsReachAPipeWhileALaterFileIsRead() {
+        const QString slow = d(QStringLiteral("slow.pdf"));
+        test::writeBytes(slow, "slowmarker");
+        const QString extractor = test::writeScript(
+            dir_.path(), QStringLiteral("slowsecond"),
+            QStringLiteral("if grep -q slowmarker \"$1\"; then exec sleep 60; fi\n"
+                           "exec pdftotext \"$@\""));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TEMP"), d(QStringLiteral("work")));
+        env.insert(QStringLiteral("QM_EXTRACTOR"), extractor);
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("QM_BINARY_DIR") + QStringLiteral("/src/cli/quillmark-search"),
+                {QStringLiteral("-j1"), QStringLiteral("phrase"), pdf_, slow});
+        QVERIFY(p.waitForStarted());
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (!out.contains("a phrase") && t.elapsed() < 10000) {
+            p.waitForReadyRead(100);
+            out += p.readAllStandardOutput();
+        }
+        QVERIFY2(out.contains("a phrase"), out.constData());
+        QCOMPARE(p.state(), QProcess::Running);  // the slow file is still being read
+        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+        p.waitForFinished();
+    }
+
     // Catches extractors that run on as orphans after the program is killed
     // (SIGKILL leaves it no chance to end them itself).
     void killingTheProgramEndsTheExtractor() {
