@@ -179,6 +179,8 @@ void TextPipeline::scheduleAhead(Run& run, int from) {
         ++job->claims;
         run.ahead_[k] = std::move(job);
         run.queuedUpTo_ = k;
+        // The workers begin with the first files while the others are queued.
+        if (k - first + 1 == jobs_) wake_.notify_all();
     }
     if (first <= count) wake_.notify_all();
 }
