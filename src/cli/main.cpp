@@ -10,11 +10,11 @@
 
 int main(int argc, char** argv) {
     // One run, then the end: memory freed is kept for the next text rather
-    // than handed back and asked for again (each fresh page costs a fault),
-    // in one arena, so a text freed by the main thread serves the workers.
+    // than handed back and asked for again (each fresh page costs a fault).
+    // Each worker frees the texts it searched itself: the threads keep
+    // arenas of their own and never wait for each other's.
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
-    mallopt(M_ARENA_MAX, 1);
     // Before Qt starts any thread, so that every thread and child holds Ctrl+C back.
     qm::cli::holdInterrupts();
     qm::cli::stopExtractorsWithProgram();

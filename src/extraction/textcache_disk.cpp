@@ -150,11 +150,10 @@ DiskTextCache::DiskTextCache(QString folder, QString salt, std::int64_t boundByt
 }
 
 QByteArray DiskTextCache::digest(const std::string& key) const {
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(salt_);
-    h.addData(QByteArrayView("\0", 1));
-    h.addData(QByteArrayView(key.data(), static_cast<qsizetype>(key.size())));
-    return h.result();
+    QByteArray salted = salt_;
+    salted.append('\0');
+    salted.append(key.data(), static_cast<qsizetype>(key.size()));
+    return sha256(salted);
 }
 
 QString DiskTextCache::pathFor(const std::string& key) const {
