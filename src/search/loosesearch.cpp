@@ -83,7 +83,7 @@ std::size_t searchLooseText(const QString& path, const TextChunks& chunks,
                         pages.pageAtByte(at),
                         phrases[static_cast<qsizetype>(k)],
                         length};
-                hit.matched = chunks.utf8().substr(at, length);
+                hit.matched = std::string_view(chunks.utf8()).substr(at, length);
                 return sink.occurrence(hit) == SinkAnswer::More;
             });
         if (!more) break;

@@ -117,6 +117,10 @@ TEST(SearchAhead, RowsAreThoseOfTheSearchItStandsFor) {
             const std::string replayedEnd = runOf(
                 [&](SearchSink& s) { return SearchAhead::replay(kPath, *worked, s); }, replayed);
             EXPECT_EQ(replayedEnd, directEnd);
+            if (std::string(c.name) == "loose") {  // the occurrence's own bytes, as found
+                ASSERT_FALSE(direct.rows.empty());
+                EXPECT_NE(direct.rows.back().find("|cat\nalog"), std::string::npos);
+            }
             if (std::string(c.name) == "runaway pattern") {
                 EXPECT_EQ(directEnd, "too complex");
             }
