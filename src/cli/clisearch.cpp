@@ -11,6 +11,7 @@
 
 #include "cli/cliopts.h"
 #include "cli/console.h"
+#include "cli/consolerun.h"
 #include "cli/inputs.h"
 #include "cli/printer.h"
 #include "cli/tsvtarget.h"
@@ -38,57 +39,6 @@ const QString kName = QString::fromLatin1(kProgramName);
 // A run reads each file's entry once: memory that keeps entries read goes
 // unused, and fresh memory for each costs more than the reading itself.
 constexpr std::int64_t kCliMemoryCache = 0;
-
-// The session's questions, answered from the command line.
-class ConsoleRun : public SessionHost {
-  public:
-    ConsoleRun(const CliOptions& cli, Terminal& terminal, Output& out, const Printer& printer)
-        : cli_(cli), terminal_(terminal), out_(out), printer_(printer) {}
-
-    void fileBegins(int i, int n, const QString& path) override {
-        terminal_.progress(i - 1, n, fs::fileName(path));
-    }
-    WaitWatch waitWatch(int, int, const QString&) override {
-        return {[this](int, int page, int pages) { terminal_.reading(page, pages); }, {}};
-    }
-    void passwordNeeded(const QString& path) override {
-        // The name on one line, as every name on the terminal.
-        const QString answer =
-            cli_.hasPassword ? cli_.password
-                             : readPassword(passwordPrompt(text::displayText(path)), terminal_);
-        session->providePassword(path, answer);
-    }
-    void fileSearched(const QString&) override {
-        // -q: the first match answers the question. Nobody reads any more:
-        // the session ends now, the current extraction included.
-        if (out_.broken() || (cli_.quiet && printer_.anyRow())) session->cancel();
-    }
-    void stageFailed(RunStage, const QString& description) override {
-        trouble = true;
-        if (!cli_.noMessages) terminal_.problem(description);
-    }
-    void patternTooComplex(const QString& path) override {
-        trouble = true;
-        if (!cli_.noMessages) terminal_.problem(patternTooComplexText(path));
-    }
-    void readabilityFailed(const QString& description) override {
-        if (!cli_.noMessages) terminal_.problem(description);
-    }
-    void finished(const SearchSummary& done) override {
-        summary = done;
-        QCoreApplication::exit(0);
-    }
-
-    SearchSession* session = nullptr;
-    bool trouble = false;  // a file's search failed
-    SearchSummary summary;
-
-  private:
-    const CliOptions& cli_;
-    Terminal& terminal_;
-    Output& out_;
-    const Printer& printer_;
-};
 
 QString chooseExtractor() {
     const QString override = qEnvironmentVariable(kExtractorVariable);
