@@ -374,8 +374,10 @@ void TextPipeline::workerLoop(int slot) {
                 job->readError = QString::fromLocal8Bit(e.what());
             }
         }
+        bool awaited = false;
         {
             std::lock_guard lock(mutex_);
+            awaited = job->waiting > 0;
             // A text done ahead counts against the budget until it is collected.
             if (job->waiting == 0 && job->text.outcome == TextOutcome::Text && !job->text.onDisk) {
                 job->held = static_cast<std::int64_t>(job->text.chunks.utf8().size()) +
@@ -386,8 +388,11 @@ void TextPipeline::workerLoop(int slot) {
             --busy_;
         }
         wake_.notify_all();  // a worker is free: a split file's ranges may take it
-        QMetaObject::invokeMethod(
-            &notifier_, [this, job] { deliver(job); }, Qt::QueuedConnection);
+        // Only a text someone waits for is handed over now; one done ahead is
+        // handed over by the fetch that asks for it (fetch() sees it done).
+        if (awaited)
+            QMetaObject::invokeMethod(
+                &notifier_, [this, job] { deliver(job); }, Qt::QueuedConnection);
     }
 }
 
