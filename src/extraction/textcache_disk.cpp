@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <openssl/evp.h>
 #include <openssl/sha.h>
 #define XXH_INLINE_ALL
 #include <sys/stat.h>
@@ -80,10 +81,18 @@ QByteArray checksum(QByteArrayView bytes, QByteArrayView more = {}) {
 }
 
 // SHA-256 as the processor computes it where it can (OpenSSL).
+// The digest is looked up once: a lookup for each use costs more than the
+// digest of a key.
 QByteArray sha256(QByteArrayView bytes) {
+    static EVP_MD* const md = EVP_MD_fetch(nullptr, "SHA256", nullptr);
     QByteArray out(kDigestBytes, Qt::Uninitialized);
-    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()),
-           static_cast<std::size_t>(bytes.size()), reinterpret_cast<unsigned char*>(out.data()));
+    if (!md ||
+        EVP_Digest(bytes.data(), static_cast<std::size_t>(bytes.size()),
+                   reinterpret_cast<unsigned char*>(out.data()), nullptr, md, nullptr) != 1) {
+        SHA256(reinterpret_cast<const unsigned char*>(bytes.data()),
+               static_cast<std::size_t>(bytes.size()),
+               reinterpret_cast<unsigned char*>(out.data()));
+    }
     return out;
 }
 
