@@ -163,6 +163,8 @@ enum class CacheFolderRefusal : std::uint8_t {
 class DiskTextCache {
   public:
     static constexpr std::int64_t kDefaultBound = 1024ll * 1024 * 1024;
+    // How the name of an entry's file ends.
+    static constexpr char kEntrySuffix[] = ".qtc";
 
     // The user's cache folder: XDG_CACHE_HOME/quillmark, else ~/.cache/quillmark.
     static QString defaultFolder();
