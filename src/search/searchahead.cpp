@@ -57,13 +57,17 @@ struct Found : WorkedText {
 // Keeps the occurrences of one file, or only counts them.
 class Keeper : public SearchSink {
   public:
-    Keeper(Found& found, bool countsOnly, const ChildToken& stop)
-        : found_(found), countsOnly_(countsOnly), stop_(stop) {}
+    Keeper(Found& found, bool countsOnly, const ChildToken& stop, std::size_t bound)
+        : found_(found), countsOnly_(countsOnly), stop_(stop), bound_(bound) {}
+    bool overflowed = false;  // more than the bound: nothing kept is of use
     SinkAnswer occurrence(const Hit& hit) override {
         ++found_.count;
-        if (!countsOnly_) keep(hit);
+        if (!countsOnly_) {
+            keep(hit);
+            overflowed = found_.kept.size() + found_.hits.size() * sizeof(KeptHit) > bound_;
+        }
         // A file withdrawn meanwhile is not searched to its end.
-        return stop_.cancelled() ? SinkAnswer::Enough : SinkAnswer::More;
+        return overflowed || stop_.cancelled() ? SinkAnswer::Enough : SinkAnswer::More;
     }
 
   private:
@@ -112,6 +116,7 @@ class Keeper : public SearchSink {
     Found& found_;
     bool countsOnly_;
     const ChildToken& stop_;
+    std::size_t bound_;
 };
 
 // Stands in for the sink of a file that was only counted: every occurrence
@@ -120,14 +125,18 @@ const Snippet kNoSnippet;
 
 }  // namespace
 
-SearchAhead::SearchAhead(SearchOptions options, bool countsOnly, bool keepsText)
-    : options_(std::move(options)), countsOnly_(countsOnly), keepsText_(keepsText) {}
+SearchAhead::SearchAhead(SearchOptions options, bool countsOnly, bool keepsText,
+                         std::size_t keptBytesBound)
+    : options_(std::move(options)),
+      countsOnly_(countsOnly),
+      keepsText_(keepsText),
+      bound_(keptBytesBound) {}
 
 std::shared_ptr<const WorkedText> SearchAhead::work(const QString& path, const FileText& text,
                                                     const ChildToken& stop) const {
     auto found = std::make_shared<Found>();
     found->countedOnly = countsOnly_;
-    Keeper keeper(*found, countsOnly_, stop);
+    Keeper keeper(*found, countsOnly_, stop, bound_);
     try {
         searchPages(path, text, options_, keeper);
     } catch (const PatternTooComplex&) {
@@ -139,6 +148,7 @@ std::shared_ptr<const WorkedText> SearchAhead::work(const QString& path, const F
         found->failure = Found::Failure::Error;
         found->error = QString::fromLocal8Bit(e.what());
     }
+    if (keeper.overflowed) return nullptr;
     found->kept.shrink_to_fit();
     found->hits.shrink_to_fit();
     found->bytes = static_cast<std::int64_t>(found->kept.capacity() +

@@ -29,11 +29,19 @@ std::size_t searchPages(const QString& path, const FileText& text, const SearchO
 
 class SearchAhead : public TextWork {
   public:
+    // What a file's kept occurrences may take; a file with more (millions of
+    // occurrences of a common word) is left to the session's own search,
+    // which hands them to the sink as they are found.
+    static constexpr std::size_t kKeptBytesBound = std::size_t(8) << 20;
+
     // `countsOnly`: the sink takes nothing of an occurrence but that it is one.
-    SearchAhead(SearchOptions options, bool countsOnly, bool keepsText);
+    SearchAhead(SearchOptions options, bool countsOnly, bool keepsText,
+                std::size_t keptBytesBound = kKeptBytesBound);
     bool keepsText() const override { return keepsText_; }
     std::shared_ptr<const WorkedText> work(const QString& path, const FileText& text,
                                            const ChildToken& stop) const override;
+    // Null when the file's occurrences would take more than the bound: the
+    // text is then handed over as it is.
     // Hands what work() found to `sink`, as searchPages would, until the sink
     // has enough; throws what the search threw after its occurrences.
     static std::size_t replay(const QString& path, const WorkedText& found, SearchSink& sink);
@@ -42,6 +50,7 @@ class SearchAhead : public TextWork {
     SearchOptions options_;
     bool countsOnly_;
     bool keepsText_;
+    std::size_t bound_;
 };
 
 }  // namespace qm

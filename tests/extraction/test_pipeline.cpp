@@ -267,10 +267,12 @@ class PipelineTest : public QObject, test::PipelineFixture {
     void aRunsWorkIsDoneByTheWorkerAndItsTextStaysItsOwn() {
         struct Length : TextWork {
             bool keeps;
+            bool gives = true;  // false: nothing done, as for a text past a work's bound
             explicit Length(bool k) : keeps(k) {}
             bool keepsText() const override { return keeps; }
             std::shared_ptr<const WorkedText> work(const QString&, const FileText& text,
                                                    const ChildToken&) const override {
+                if (!gives) return nullptr;
                 auto out = std::make_shared<WorkedText>();
                 out->bytes = static_cast<std::int64_t>(text.chunks.utf8().size());
                 return out;
@@ -296,6 +298,15 @@ class PipelineTest : public QObject, test::PipelineFixture {
             QCOMPARE(other.chunks.utf8(), std::string("some text"));
             QVERIFY(other.workedBy != work.get() || keeps);
         }
+        // A work that did nothing leaves the text to its run, even one that lets texts go.
+        RunPlan plan = planOf({pdf});
+        const auto idle = std::make_shared<Length>(false);
+        idle->gives = false;
+        plan.work = idle;
+        auto run = p.beginRun(plan);
+        const FileText unworked = test::obtainText(p, request, run.get());
+        QVERIFY(!unworked.worked);
+        QCOMPARE(unworked.chunks.utf8(), std::string("some text"));
     }
 
     void anotherWorkerFinishingDoesNotBlockTheWait() {

@@ -134,5 +134,21 @@ TEST(SearchAhead, RowsAreThoseOfTheSearchItStandsFor) {
     }
 }
 
+// Catches a file of millions of occurrences kept whole beside the rows made
+// of them: past its bound the search ahead gives up and leaves the file to
+// the session's own search (with the text kept for it).
+TEST(SearchAhead, AFileOfTooManyOccurrencesIsLeftToTheSession) {
+    FileText text;
+    text.outcome = TextOutcome::Text;
+    std::string many;
+    while (many.size() < 20000) many += "cat ";
+    text.chunks = TextChunks::fromUtf8(many);
+    ChildToken token;
+    const SearchOptions cat = single(QStringLiteral("cat"), CaseMode::MatchCase);
+    EXPECT_FALSE(SearchAhead(cat, false, false, 4096).work(kPath, text, token));
+    EXPECT_TRUE(SearchAhead(cat, true, false, 4096).work(kPath, text, token));  // counts only
+    EXPECT_TRUE(SearchAhead(cat, false, false).work(kPath, text, token));
+}
+
 }  // namespace
 }  // namespace qm
