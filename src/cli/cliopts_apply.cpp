@@ -1,5 +1,6 @@
 #include "cli/cliopts_apply.h"
 
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -74,6 +75,14 @@ const std::map<QChar, OptionSpec>& shortOptions() {
 
 namespace {
 
+// A whole number from `lo` to `hi`; nothing for anything else.
+std::optional<int> numberIn(const QString& value, int lo, int hi) {
+    bool number = false;
+    const int n = value.toInt(&number);
+    if (!number || n < lo || n > hi) return std::nullopt;
+    return n;
+}
+
 // The sets of --text-from, by name; nothing for a name it does not know.
 std::optional<TextSources> textSources(const QString& list) {
     static const std::map<QString, TextSource> names{
@@ -141,11 +150,9 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             o.version = true;
             break;
         case Id::Jobs: {
-            bool number = false;
-            const int n = value.toInt(&number);
-            if (!number || n < 1 || n > 256)
-                return QStringLiteral("option -j needs a number of extractors from 1 to 256");
-            o.jobs = n;
+            const std::optional<int> n = numberIn(value, 1, 256);
+            if (!n) return QStringLiteral("option -j needs a number of extractors from 1 to 256");
+            o.jobs = *n;
             break;
         }
         case Id::Cache:
@@ -158,11 +165,10 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             o.clearCache = true;
             break;
         case Id::Timeout: {
-            bool number = false;
-            const int n = value.toInt(&number);
-            if (!number || n < 0 || n > 24 * 3600)
+            const std::optional<int> n = numberIn(value, 0, 24 * 3600);
+            if (!n)
                 return QStringLiteral("option --timeout needs a number of seconds from 0 to 86400");
-            o.timeoutSeconds = n;
+            o.timeoutSeconds = *n;
             break;
         }
         case Id::PasswordFile:
@@ -184,12 +190,11 @@ QString apply(CliOptions& o, Id id, const QString& value, bool& countSeen, bool&
             o.pageNumbers = true;
             break;
         case Id::MaxCount: {
-            bool number = false;
-            const int n = value.toInt(&number);
-            if (!number || n < 1)
+            const std::optional<int> n = numberIn(value, 1, std::numeric_limits<int>::max());
+            if (!n)
                 return QStringLiteral("option -m needs a number of rows from 1 on, not '") + value +
                        u'\'';
-            o.maxCount = n;
+            o.maxCount = *n;
             break;
         }
         case Id::Null:

@@ -80,8 +80,9 @@ struct CachedText {
     void forEachChunk(const std::function<void(std::string_view)>& chunk) const;
     // The data unpacked, as it is (Text only). Throws qm::Error when damaged.
     std::string unpacked() const;
-    // Whether the data unpacks to valid UTF-8 (false when it is damaged).
-    bool holdsValidText() const;
+    // When the data unpacks to valid UTF-8: keeps it unpacked, marked valid,
+    // and says so (false, and nothing changed, when it is not or is damaged).
+    bool makeTrusted();
     // An entry for a text (valid UTF-8), compressed when that saves at least an eighth.
     static CachedText forText(const std::string& utf8, std::int64_t textFileSize,
                               std::vector<int> ocrPages = {}, std::vector<int> ocrConfidence = {});

@@ -234,11 +234,8 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     if (static_cast<std::int64_t>(::time(nullptr)) - lastUse > kRecentSeconds)
         ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
     // A text kept by an earlier version is checked once and kept again marked
-    // valid, so that later reads take it as it is.
-    if (!t.trusted && t.holdsValidText()) {
-        t.trusted = true;
-        store(key, t);
-    }
+    // valid and unpacked, so that later reads take it as it is.
+    if (!t.trusted && t.makeTrusted()) store(key, t);
     return t;
 }
 

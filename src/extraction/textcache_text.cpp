@@ -286,14 +286,18 @@ std::string CachedText::unpacked() const {
     return lz4 ? unpackLz4(data) : unpack(data);
 }
 
-bool CachedText::holdsValidText() const {
+bool CachedText::makeTrusted() {
     if (outcome != TextOutcome::Text) return false;
     try {
         const std::string text = unpacked();
-        return utf8::validPrefixLength(text) == text.size();
+        if (utf8::validPrefixLength(text) != text.size()) return false;
+        data = QByteArray::fromStdString(text);
     } catch (const Error&) {
         return false;
     }
+    compressed = lz4 = false;
+    trusted = true;
+    return true;
 }
 
 std::int64_t CachedText::footprint(std::size_t keyBytes) const {

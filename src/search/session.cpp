@@ -5,14 +5,12 @@
 
 #include "extraction/ocrtext.h"
 #include "extraction/pipeline.h"
-#include "extraction/textcache.h"
 #include "fs/fs.h"
 #include "search/othersearch.h"
 #include "search/regexsearch.h"
 #include "search/searchahead.h"
 #include "search/sink.h"
 #include "text/error.h"
-#include "text/textfile.h"
 
 namespace qm {
 
