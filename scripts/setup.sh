@@ -9,7 +9,7 @@ QM_PACKAGES=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils qpdf libxlsxwriter-dev zlib1g-dev libpcre2-dev liblz4-dev libxxhash-dev libssl-dev tesseract-ocr tesseract-ocr-eng
+  poppler-utils qpdf libxlsxwriter-dev zlib1g-dev libpcre2-dev liblz4-dev libxxhash-dev tesseract-ocr tesseract-ocr-eng
   fonts-liberation xvfb xauth xdg-utils
   python3 python3-openpyxl hyperfine pdfgrep bc time clang libclang-rt-dev clang-format
   dpkg-dev file desktop-file-utils appstream man-db

@@ -3,8 +3,6 @@
 #include "extraction/textcache.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
-#include <openssl/sha.h>
 #define XXH_INLINE_ALL
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,20 +74,11 @@ QByteArray checksum(QByteArrayView bytes, QByteArrayView more = {}) {
     return out;
 }
 
-// SHA-256 as the processor computes it where it can (OpenSSL).
-// The digest is looked up once: a lookup for each use costs more than the
-// digest of a key.
+// SHA-256 of the key (the entry's name) and of an earlier version's entry.
+// Qt's own: a key is a few hundred bytes, and a library that must be loaded
+// and configured first costs a short run more than all its digests.
 QByteArray sha256(QByteArrayView bytes) {
-    static EVP_MD* const md = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-    QByteArray out(kDigestBytes, Qt::Uninitialized);
-    if (!md ||
-        EVP_Digest(bytes.data(), static_cast<std::size_t>(bytes.size()),
-                   reinterpret_cast<unsigned char*>(out.data()), nullptr, md, nullptr) != 1) {
-        SHA256(reinterpret_cast<const unsigned char*>(bytes.data()),
-               static_cast<std::size_t>(bytes.size()),
-               reinterpret_cast<unsigned char*>(out.data()));
-    }
-    return out;
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
 void putU32(QByteArray& out, std::uint32_t v) {
