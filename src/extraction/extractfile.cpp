@@ -86,7 +86,15 @@ ChildResult TextPipeline::FileWork::run(const QString& program, const QStringLis
 // (every page has text enough, or the file gave no text at all).
 bool TextPipeline::FileWork::servedFromCache() {
     if (!setup_.cache || !id_) return false;
-    auto entry = setup_.cache->find(*id_, job_.password, job_.reading.cacheTag());
+    // A run that only keeps what its work finds searches a large text as it
+    // reads it from the disk cache.
+    const bool streamed = job_.keptOnDemand && job_.work && !job_.work->keepsText();
+    auto entry = setup_.cache->find(*id_, job_.password, job_.reading.cacheTag(), streamed);
+    if (entry && entry->stream) {
+        if (workedAsRead(entry)) return true;
+        // Damaged, or the work left the text to its run: read it whole.
+        entry = setup_.cache->find(*id_, job_.password, job_.reading.cacheTag());
+    }
     const bool plain = !entry && job_.reading.on();
     if (plain) {
         entry = setup_.cache->find(*id_, job_.password);
@@ -116,6 +124,25 @@ bool TextPipeline::FileWork::servedFromCache() {
     } catch (const Error&) {
         return false;  // a damaged entry: the file is extracted anew
     }
+}
+
+// The run's work done on a text as it streams from the disk cache. What it
+// found is kept only when the whole entry then passes its check.
+bool TextPipeline::FileWork::workedAsRead(const std::shared_ptr<const CachedText>& entry) {
+    out_.kept = entry;
+    out_.outcome = TextOutcome::Text;
+    workOn(job_);
+    if (out_.worked && entry->stream->whole()) {
+        out_.textFileSize = entry->textFileSize;
+        out_.ocrPages = entry->ocrPages;
+        out_.ocrConfidence = entry->ocrConfidence;
+        return true;
+    }
+    const bool left = out_.worked == nullptr;
+    out_ = FileText();
+    // A text the work left to the run is not worked again.
+    job_.worked = left;
+    return false;
 }
 
 // The file is copied into the worker's folder; the extractor only ever sees the copy.

@@ -26,12 +26,16 @@ QString keyOf(const QString& path, const QString& password, const OcrSettings& r
     return key;
 }
 
-// The run's work done on a text just read; a work that does not keep the text
-// leaves only what it made of it.
+}  // namespace
+
+// The run's work done on a text just read (once); a work that does not keep
+// the text leaves only what it made of it.
 void workOn(TextPipeline::Job& job) {
     FileText& text = job.text;
-    if (!job.work || text.outcome != TextOutcome::Text || text.onDisk || job.token.cancelled())
+    if (!job.work || job.worked || text.outcome != TextOutcome::Text || text.onDisk ||
+        job.token.cancelled())
         return;
+    job.worked = true;
     try {
         text.worked = job.work->work(job.path, text, job.token);
     } catch (const std::exception&) {
@@ -44,8 +48,6 @@ void workOn(TextPipeline::Job& job) {
         text.kept.reset();
     }
 }
-
-}  // namespace
 
 struct TextPipeline::PasswordCheck {
     ChildToken token;

@@ -24,6 +24,7 @@ class TextPipeline::FileWork {
     FileWork& operator=(const FileWork&) = delete;
 
     bool servedFromCache();
+    bool workedAsRead(const std::shared_ptr<const CachedText>& entry);
     bool copied();
     void extract();
     bool interrupted();

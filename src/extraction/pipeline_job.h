@@ -28,6 +28,7 @@ struct TextPipeline::Job {
     OcrSettings reading;                   // how its scanned pages are read
     TextSources sources = kPageText;       // the texts read besides the pages (othertexts.h)
     std::shared_ptr<const TextWork> work;  // done on the text once read (RunPlan::work)
+    bool worked = false;                   // the work was done (or tried)
     ChildToken token;
     bool done = false;  // guarded by the pipeline's mutex_
     int waiting = 0;    // waiters, guarded by the pipeline's mutex_: it goes first
@@ -41,5 +42,8 @@ struct TextPipeline::Job {
     std::vector<std::pair<int, Done>> waiters;
     bool queuedDelivery = false;
 };
+
+// The job's work done on its text (see TextWork), once.
+void workOn(TextPipeline::Job& job);
 
 }  // namespace qm

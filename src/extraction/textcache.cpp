@@ -69,7 +69,7 @@ void TextCache::attachDisk(DiskTextCache* disk) {
 }
 
 std::shared_ptr<const CachedText> TextCache::find(const FileIdentity& file, const QString& password,
-                                                  const QString& reading) {
+                                                  const QString& reading, bool streamed) {
     const std::string key = textCacheKey(file, password, reading);
     DiskTextCache* disk = nullptr;
     {
@@ -83,9 +83,11 @@ std::shared_ptr<const CachedText> TextCache::find(const FileIdentity& file, cons
         if (!disk) return nullptr;
     }
     // The disk is read without holding the lock.
-    std::optional<CachedText> found = disk->find(key);
-    std::lock_guard lock(mutex_);
+    std::optional<CachedText> found = disk->find(key, streamed);
     if (!found) return nullptr;
+    // A stream is its reader's alone.
+    if (found->stream) return std::make_shared<const CachedText>(std::move(*found));
+    std::lock_guard lock(mutex_);
     auto entry = std::make_shared<const CachedText>(std::move(*found));
     insertLocked(key, entry);
     return entry;

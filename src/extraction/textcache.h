@@ -30,6 +30,7 @@
 namespace qm {
 
 class TextChunks;
+class EntryStream;
 
 // The state of a file on disk that an entry belongs to.
 struct FileIdentity {
@@ -69,6 +70,12 @@ struct CachedText {
     // confidence (as FileText's; empty in entries of earlier runs).
     std::vector<int> ocrPages;
     std::vector<int> ocrConfidence;
+    // Set for a large valid text of the disk cache found for a reader that
+    // searches it as it reads it (TextCache::find with `streamed`): the text
+    // stays in its file and forEachChunk reads it a block at a time; `data`
+    // is then empty. What was found in it may be used only once the stream
+    // said the entry is whole (EntryStream::whole).
+    std::shared_ptr<EntryStream> stream;
 
     // The text as chunks; empty chunks for other outcomes. Throws qm::Error
     // when compressed data is damaged.
@@ -91,6 +98,42 @@ struct CachedText {
     std::int64_t footprint(std::size_t keyBytes) const;
 };
 
+// The text of an entry file read a block at a time into a room its thread
+// uses again, every block passing through the entry's check as it is read: a
+// large text takes no memory of its size, and it is searched while its bytes
+// are still in the processor's cache. One reader at a time.
+class EntryStream {
+  public:
+    // `fd` (now the stream's) holds the entry; its text is `length` bytes
+    // from `from`. `header` and `tail` are the bytes the check covers before
+    // and after the text, `sum` the check the file ends with.
+    EntryStream(int fd, std::int64_t from, std::int64_t length, QByteArray header, QByteArray tail,
+                QByteArray sum);
+    ~EntryStream();
+    EntryStream(const EntryStream&) = delete;
+    EntryStream& operator=(const EntryStream&) = delete;
+
+    // The next next() reads the text from its beginning.
+    void rewind() { begun_ = false; }
+    // Appends the next block of the text to `out`; false at its end (and the
+    // text begins again). Throws qm::Error when the file ends early.
+    bool next(std::string& out);
+    // Reads what was not read yet through the check: true when the entry is
+    // whole and as it was written.
+    bool whole();
+
+  private:
+    struct Check;
+    void begin();
+    bool readBlock(std::string& out);
+    int fd_;
+    std::int64_t from_, length_, at_ = 0;
+    QByteArray header_, tail_, sum_;
+    std::unique_ptr<Check> check_;
+    bool begun_ = false;
+    std::optional<bool> whole_;
+};
+
 // The key of an entry: a file's identity, the password it was extracted with,
 // and how it was read (`reading`: empty for plain extraction, else what tells
 // one OCR reading from another, e.g. ocrCacheTag()).
@@ -111,8 +154,10 @@ class TextCache {
     // The entry for a file as it is and a password, or null. A hit becomes the
     // most recently used entry. Looks on disk too when a disk cache is attached
     // (and keeps what it finds there in memory).
+    // With `streamed`, a large valid text of the disk cache is handed over as
+    // a stream (CachedText::stream) and not kept in memory.
     std::shared_ptr<const CachedText> find(const FileIdentity& file, const QString& password,
-                                           const QString& reading = {});
+                                           const QString& reading = {}, bool streamed = false);
     // Stores an entry, replacing any for the same key, and drops least recently
     // used entries until the bound holds again. An entry larger than the bound
     // is not kept. Also written to the attached disk cache, except for texts
@@ -184,7 +229,10 @@ class DiskTextCache {
     int refusalError() const { return refusalError_; }
     const QString& folder() const { return folder_; }
 
-    std::optional<CachedText> find(const std::string& key);
+    // With `streamed`, a valid unpacked text of at least kStreamedBytes is
+    // left in its file (CachedText::stream).
+    std::optional<CachedText> find(const std::string& key, bool streamed = false);
+    static constexpr std::int64_t kStreamedBytes = std::int64_t(256) << 10;
     void store(const std::string& key, const CachedText& entry);
     // Removes least recently used files until the folder holds at most the bound.
     void prune();

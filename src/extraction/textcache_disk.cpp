@@ -81,6 +81,70 @@ QByteArray sha256(QByteArrayView bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
+// The OCR pages' count and numbers (each followed by its confidence when
+// `confident`) that fill `bytes` exactly; false when they do not.
+bool readOcrPages(const char* p, qsizetype bytes, bool confident, std::vector<int>& pages,
+                  std::vector<int>& confidence) {
+    const qsizetype each = confident ? 8 : 4;
+    if (bytes < 4) return false;
+    const std::uint32_t count = qFromLittleEndian<std::uint32_t>(p);
+    if (count > kMaxOcrPages || qsizetype(count) * each != bytes - 4) return false;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const char* at = p + 4 + qsizetype(k) * each;
+        pages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(at)));
+        if (confident) confidence.push_back(qFromLittleEndian<std::int32_t>(at + 4));
+    }
+    return true;
+}
+
+// A use makes the entry recent, for the pruning by age; one used within the
+// hour is recent enough (a repeated search writes no file's times).
+void markUsed(const QByteArray& name, std::int64_t lastUse) {
+    if (static_cast<std::int64_t>(::time(nullptr)) - lastUse > kRecentSeconds)
+        ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
+}
+
+// A valid unpacked text of at least `least` bytes left in its file `fd`
+// (whose header `head` names `keyDigest`) as a stream that checks it as it is
+// read; nothing (and `fd` left open) for any other entry, which is then read
+// whole and checked as ever.
+std::optional<CachedText> streamed(int fd, const char* head, std::int64_t fileSize,
+                                   const QByteArray& keyDigest, std::int64_t least) {
+    if (std::memcmp(head, kMagic, 4) != 0 ||
+        qFromLittleEndian<std::uint32_t>(head + 4) != kDiskVersion ||
+        QByteArrayView(head + 8, kDigestBytes) != QByteArrayView(keyDigest) ||
+        static_cast<std::uint8_t>(head[8 + kDigestBytes]) != static_cast<int>(TextOutcome::Text) ||
+        static_cast<std::uint8_t>(head[9 + kDigestBytes]) != kValidText)
+        return std::nullopt;
+    const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(head + 18 + kDigestBytes);
+    const std::int64_t tailBytes = fileSize - kHeaderBytes - dataLength;
+    if (dataLength < least || tailBytes < 4 + kChecksumBytes || tailBytes > (qsizetype(1) << 20))
+        return std::nullopt;
+    QByteArray tail(static_cast<qsizetype>(tailBytes), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < tail.size()) {
+        const ssize_t r =
+            ::pread(fd, tail.data() + got, static_cast<std::size_t>(tail.size() - got),
+                    kHeaderBytes + dataLength + got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return std::nullopt;
+        got += r;
+    }
+    CachedText t;
+    if (!readOcrPages(tail.constData(), tail.size() - kChecksumBytes, true, t.ocrPages,
+                      t.ocrConfidence))
+        return std::nullopt;
+    t.outcome = TextOutcome::Text;
+    t.trusted = true;
+    t.textFileSize = qFromLittleEndian<std::int64_t>(head + 10 + kDigestBytes);
+    QByteArray sum = tail.right(kChecksumBytes);
+    tail.chop(kChecksumBytes);
+    t.stream =
+        std::make_shared<EntryStream>(fd, kHeaderBytes, dataLength, QByteArray(head, kHeaderBytes),
+                                      std::move(tail), std::move(sum));
+    return t;
+}
+
 void putU32(QByteArray& out, std::uint32_t v) {
     char b[4];
     qToLittleEndian(v, b);
@@ -111,7 +175,7 @@ QString DiskTextCache::pathOf(const QByteArray& keyDigest) const {
            QLatin1String(DiskTextCache::kEntrySuffix);
 }
 
-std::optional<CachedText> DiskTextCache::find(const std::string& key) {
+std::optional<CachedText> DiskTextCache::find(const std::string& key, bool stream) {
     if (!usable()) return std::nullopt;
     const QByteArray keyDigest = digest(key);
     const QString path = pathOf(keyDigest);
@@ -144,6 +208,12 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
             return got;
         };
         size = readInto(head, std::min<qsizetype>(kHeaderBytes, st.st_size));
+        if (stream && size == kHeaderBytes) {
+            if (auto t = streamed(fd, head, st.st_size, keyDigest, kStreamedBytes)) {
+                markUsed(name, lastUse);
+                return t;
+            }
+        }
         const qsizetype need =
             std::max<qsizetype>(0, static_cast<qsizetype>(st.st_size) - kHeaderBytes);
         if (need > rest.capacity()) {
@@ -187,21 +257,12 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     // Version 2: the OCR pages' count and numbers after the data; version 3:
     // each number followed by the page's confidence.
     std::vector<int> ocrPages, ocrConfidence;
-    qsizetype end = kHeaderBytes + static_cast<qsizetype>(dataLength);
-    if (version != kPlainDiskVersion) {
-        const bool confident = version == kDiskVersion;
-        const qsizetype each = confident ? 8 : 4;
-        if (room - dataLength < 4) return bad();
-        const std::uint32_t count = qFromLittleEndian<std::uint32_t>(q + end);
-        end += 4;
-        if (count > kMaxOcrPages || qsizetype(count) * each != room - dataLength - 4) return bad();
-        for (std::uint32_t k = 0; k < count; ++k) {
-            ocrPages.push_back(static_cast<int>(qFromLittleEndian<std::uint32_t>(q + end)));
-            if (confident) ocrConfidence.push_back(qFromLittleEndian<std::int32_t>(q + end + 4));
-            end += each;
-        }
-    }
-    if (end != size - sumBytes) return bad();
+    const qsizetype end = size - sumBytes;
+    if (version != kPlainDiskVersion &&
+        !readOcrPages(q + kHeaderBytes + dataLength, room - static_cast<qsizetype>(dataLength),
+                      version == kDiskVersion, ocrPages, ocrConfidence))
+        return bad();
+    if (version == kPlainDiskVersion && room != dataLength) return bad();
     const QByteArrayView body(rest.constData(), end - kHeaderBytes);
     const QByteArray sum = version == kDiskVersion
                                ? checksum(QByteArrayView(head, kHeaderBytes), body)
@@ -218,10 +279,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key) {
     t.data = rest;
     t.ocrPages = std::move(ocrPages);
     t.ocrConfidence = std::move(ocrConfidence);
-    // A use makes the entry recent, for the pruning by age; one used within
-    // the hour is recent enough (a repeated search writes no file's times).
-    if (static_cast<std::int64_t>(::time(nullptr)) - lastUse > kRecentSeconds)
-        ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
+    markUsed(name, lastUse);
     // A text kept by an earlier version is checked once and kept again marked
     // valid and unpacked, so that later reads take it as it is.
     if (!t.trusted && t.makeTrusted()) store(key, t);

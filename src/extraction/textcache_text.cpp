@@ -168,6 +168,14 @@ std::string unpackLz4(const QByteArray& packed) {
 
 TextChunks CachedText::chunks() const {
     if (outcome != TextOutcome::Text) return TextChunks();
+    if (stream) {
+        std::string all;
+        stream->rewind();
+        while (stream->next(all)) {
+        }
+        if (!stream->whole()) throw damaged();
+        return TextChunks::fromUtf8(std::move(all));
+    }
     // Whatever bytes an entry holds are read by the rule of text files, so the
     // matcher only ever sees valid UTF-8.
     if (trusted && !compressed) return TextChunks::fromUtf8(data.toStdString());
@@ -209,6 +217,14 @@ void forEachTrustedChunk(More&& more, std::string& bytes,
 void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk) const {
     if (outcome != TextOutcome::Text) {
         chunk(std::string_view());
+        return;
+    }
+    if (stream) {
+        // The same buffer serves the thread's next text.
+        thread_local std::string bytes;
+        stream->rewind();
+        forEachTrustedChunk([this](std::string& out) { return stream->next(out); }, bytes, chunk);
+        if (bytes.capacity() > kKeptUnpackBytes) std::string().swap(bytes);
         return;
     }
     if (trusted && !compressed) {

@@ -4,6 +4,8 @@
 // (tests/search/test_search_run.cpp). What
 // becomes of one file is in test_extractfile.cpp. Fake extractors are small
 // shell scripts.
+#include <algorithm>
+#include <atomic>
 #include <functional>
 
 #include <QDir>
@@ -307,6 +309,69 @@ class PipelineTest : public QObject, test::PipelineFixture {
         const FileText unworked = test::obtainText(p, request, run.get());
         QVERIFY(!unworked.worked);
         QCOMPARE(unworked.chunks.utf8(), std::string("some text"));
+    }
+
+    // Catches what a run's work found in a large text streamed from the disk
+    // cache used although the entry was damaged (the file must be extracted
+    // anew), and a text the work left to its run lost or worked twice.
+    void aLargeKeptTextIsWorkedAsItIsReadAndKeptOnlyWhenWhole() {
+        struct Tally : TextWork {
+            bool gives = true;
+            mutable std::atomic<int> calls{0};
+            bool keepsText() const override { return false; }
+            std::shared_ptr<const WorkedText> work(const QString&, const FileText& text,
+                                                   const ChildToken&) const override {
+                ++calls;
+                if (!gives) return nullptr;
+                auto out = std::make_shared<WorkedText>();
+                const auto count = [&](std::string_view c) {
+                    out->bytes += static_cast<std::int64_t>(std::count(c.begin(), c.end(), 'w'));
+                };
+                if (text.kept)
+                    text.kept->forEachChunk(count);
+                else
+                    count(text.chunks.utf8());
+                return out;
+            }
+        };
+        const QString big = d() + QStringLiteral("/big.txt");
+        writeBytes(big, QByteArray("word ").repeated(80000));  // 80000 w's
+        const QString calls = d() + QStringLiteral("/calls");
+        const QString fake =
+            writeScript(d(), QStringLiteral("big"),
+                        QStringLiteral("printf x >> '%1'; cat '%2'").arg(calls, big));
+        DiskTextCache disk(d() + QStringLiteral("/diskcache"), QStringLiteral("x"));
+        TextCache cache(0);  // memory keeps nothing: every text comes from the disk
+        cache.attachDisk(&disk);
+        TextPipeline::Setup s = setup(fake, QStringLiteral("work4"), 1);
+        s.cache = &cache;
+        TextPipeline p(s);
+        const QString pdf = anyPdf();
+        const auto obtain = [&](const std::shared_ptr<Tally>& work) {
+            RunPlan plan = planOf({pdf});
+            plan.work = work;
+            auto run = p.beginRun(plan);
+            return test::obtainText(p, FileRequest{1, pdf, QString()}, run.get());
+        };
+        const auto tally = std::make_shared<Tally>();
+        QCOMPARE(obtain(tally).worked->bytes, std::int64_t(80000));  // extracted and kept
+        QCOMPARE(obtain(tally).worked->bytes, std::int64_t(80000));  // from the disk
+        QCOMPARE(read(calls), QByteArray("x"));
+        // A "w" made an "x" on disk: the entry is not used, the file is extracted anew.
+        const std::string key = textCacheKey(*FileIdentity::of(pdf), QString());
+        QByteArray entry = read(disk.pathFor(key));
+        entry[entry.indexOf('w', entry.size() / 2)] = 'x';
+        writeBytes(disk.pathFor(key), entry);
+        QCOMPARE(obtain(tally).worked->bytes, std::int64_t(80000));
+        QCOMPARE(read(calls), QByteArray("xx"));
+        // A work that leaves the text to its run is tried once; the run gets it whole.
+        const auto idle = std::make_shared<Tally>();
+        idle->gives = false;
+        const FileText left = obtain(idle);
+        QVERIFY(!left.worked);
+        QCOMPARE(idle->calls.load(), 1);
+        QVERIFY(left.kept && !left.kept->stream);
+        QCOMPARE(left.kept->chunks().utf8().size(), std::size_t(400000));
     }
 
     void anotherWorkerFinishingDoesNotBlockTheWait() {

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -381,6 +382,49 @@ TEST_F(DiskCacheTest, OcrReadingsAreKeptApartWithTheirPages) {
     const auto zlib = disk.find(key);
     ASSERT_TRUE(zlib);
     EXPECT_EQ(textOf(*zlib), text);
+}
+
+// Catches a large text read as it streams cut into other chunks than a whole
+// read cuts, or its damage not told: a byte changed in the text, in the OCR
+// pages after it or in its check, or the file cut short once opened.
+TEST_F(DiskCacheTest, ALargeTextStreamsInTheSameChunksAndIsWholeOnlyAsWritten) {
+    DiskTextCache disk(folder(), QStringLiteral("x"));
+    std::string valid;
+    while (valid.size() < 700000) valid += "word \xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80 x ";
+    const std::string key = textCacheKey(fakeIdentity(1), QString());
+    disk.store(key, CachedText::forText(valid, 1, {3}, {90}));
+    const QString path = disk.pathFor(key);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray whole = f.readAll();
+    f.close();
+    const TextChunks truth = TextChunks::fromUtf8(valid);
+    {
+        const std::optional<CachedText> t = disk.find(key, true);
+        ASSERT_TRUE(t && t->stream);
+        EXPECT_EQ(t->ocrPages, std::vector<int>{3});
+        const std::vector<std::string> got = chunksOneByOne(*t);
+        ASSERT_EQ(got.size(), truth.count());
+        for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], truth.chunk(i)) << i;
+        EXPECT_TRUE(t->stream->whole());
+        EXPECT_EQ(t->chunks().utf8(), valid);  // read again from its beginning
+    }
+    for (const qsizetype at : {whole.size() / 2, whole.size() - 20, whole.size() - 1}) {
+        QByteArray flipped = whole;
+        flipped[at] = static_cast<char>(flipped[at] ^ 1);
+        writeBytes(path, flipped);
+        const std::optional<CachedText> t = disk.find(key, true);
+        ASSERT_TRUE(t && t->stream) << at;
+        chunksOneByOne(*t, 2);  // stopped early: the rest is read for the check
+        EXPECT_FALSE(t->stream->whole()) << at;
+        EXPECT_ANY_THROW(t->chunks()) << at;
+    }
+    writeBytes(path, whole);
+    const std::optional<CachedText> t = disk.find(key, true);
+    ASSERT_TRUE(t && t->stream);
+    ASSERT_TRUE(QFile::resize(path, whole.size() / 2));
+    EXPECT_ANY_THROW(chunksOneByOne(*t));
+    EXPECT_FALSE(t->stream->whole());
 }
 
 TEST_F(DiskCacheTest, AFileCutShortOrDamagedIsIgnoredAndRewritten) {
