@@ -60,6 +60,7 @@ class Keeper : public SearchSink {
     Keeper(Found& found, bool countsOnly, const ChildToken& stop, std::size_t bound)
         : found_(found), countsOnly_(countsOnly), stop_(stop), bound_(bound) {}
     bool overflowed = false;  // more than the bound: nothing kept is of use
+    bool countsOnly() const override { return countsOnly_; }
     SinkAnswer occurrence(const Hit& hit) override {
         ++found_.count;
         if (!countsOnly_) {

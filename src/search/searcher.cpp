@@ -274,6 +274,8 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                               SearchSink& sink) {
     TermMatcher matcher = matcherFor(rules);
     std::size_t found = 0;
+    // A sink that only counts reads neither page nor snippet.
+    const bool placed = !sink.countsOnly();
     // One chunk at a time, with the end of the ones before kept for the seams
     // between them, finds what the whole text would; phrase by phrase (the
     // text taken once for each) keeps the order of rows.
@@ -324,16 +326,20 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                 // before each one are counted once.
                 std::size_t counted = 0;
                 std::size_t feeds = 0;
+                const auto feedsUpTo = [&](std::size_t to) {
+                    if (!placed) return std::size_t(0);
+                    if (to < counted) return countFormFeeds(chunk.substr(0, to));
+                    feeds += countFormFeeds(chunk.substr(counted, to - counted));
+                    counted = to;
+                    return feeds;
+                };
                 const WordEdges edges{before,
                                       rules.wholeWords ? WordSide::Unknown : WordSide::NotWord};
                 matcher.findInChunk(
                     chunk, prepared,
                     [&](std::size_t, std::size_t offset, std::size_t length) {
-                        feeds += countFormFeeds(
-                            std::string_view(chunk).substr(counted, offset - counted));
-                        counted = offset;
-                        const Snippet snippet = snippetAt(chunk, offset);
-                        const std::size_t page = 1 + feedsBefore + feeds;
+                        const std::size_t page = 1 + feedsBefore + feedsUpTo(offset);
+                        const Snippet snippet = placed ? snippetAt(chunk, offset) : Snippet();
                         if (rules.wholeWords && offset + length == chunk.size()) {
                             waiting = Waiting{
                                 c,
@@ -349,11 +355,9 @@ std::size_t searchExactChunks(const QString& path, const ChunkSource& text,
                     edges);
                 if (bounds.any()) {
                     const std::size_t tailStart = bounds.tailStart(chunk);
-                    seams.open(chunk, c, tailStart,
-                               1 + feedsBefore +
-                                   countFormFeeds(std::string_view(chunk).substr(0, tailStart)));
+                    seams.open(chunk, c, tailStart, 1 + feedsBefore + feedsUpTo(tailStart));
                 }
-                feedsBefore += countFormFeeds(chunk);
+                feedsBefore += feedsUpTo(chunk.size());
                 if (const WordSide last = wordSideBefore(chunk, chunk.size());
                     last != WordSide::Unknown)
                     before = last;
