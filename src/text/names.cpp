@@ -17,8 +17,13 @@ bool isRawByte(const QString& s, qsizetype i) {
 }
 
 bool holdsRawBytes(const QString& path) {
-    for (qsizetype i = 0; i < path.size(); ++i)
-        if (isRawByte(path, i)) return true;
+    // Every path of every file passes here, several times: a plain loop over
+    // the code units, the pair looked at only where one may stand for a byte.
+    const auto* u = path.utf16();
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i)
+        if (char16_t(u[i] - kRawFirst) <= char16_t(kRawLast - kRawFirst) && isRawByte(path, i))
+            return true;
     return false;
 }
 
