@@ -15,7 +15,7 @@ namespace qm {
 int TextPipeline::queuedThatMayBegin(int atMost) const {
     int count = 0;
     for (const auto& queued : queue_)
-        if (mayBegin(*queued) && ++count >= atMost) break;
+        if (!passedOver(*queued) && mayBegin(*queued) && ++count >= atMost) break;
     return count;
 }
 

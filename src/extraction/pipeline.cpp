@@ -76,6 +76,11 @@ void TextPipeline::released(std::int64_t bytes) {
     if (roomWanted_.exchange(false)) wake_.notify_all();
 }
 
+bool TextPipeline::passedOver(const Job& job) {
+    // Begun already, or dropped by every run and awaited by nobody.
+    return job.begun || (job.token.cancelled() && job.waiting == 0);
+}
+
 bool TextPipeline::mayBegin(const Job& job) const {
     // A file someone waits for and ended work always go; work ahead only
     // while the texts waiting leave room.
@@ -138,13 +143,10 @@ std::shared_ptr<TextPipeline::Job> TextPipeline::jobFor(Run* run, int index, con
     if (it != live_.end() && !it->second->token.cancelled()) {
         const std::shared_ptr<Job> job = it->second;
         if (toFront) {
-            // Awaited now: it goes before the work ahead.
+            // Awaited now: it goes before the work ahead (its entry further
+            // back is passed over), at no cost for the length of the queue.
             std::lock_guard lock(mutex_);
-            auto queued = std::find(queue_.begin(), queue_.end(), job);
-            if (queued != queue_.end()) {
-                queue_.erase(queued);
-                queue_.push_front(job);
-            }
+            if (!job->begun) queue_.push_front(job);
         }
         return job;
     }
@@ -243,14 +245,11 @@ TextPipeline::Ticket TextPipeline::fetch(Run* run, const FileRequest& request, D
 
 void TextPipeline::dropClaim(const std::shared_ptr<Job>& job) {
     if (--job->claims > 0) return;
+    // Left in the queue: a worker passes it over (a search of the queue for
+    // each of many dropped jobs would cost the square of its length).
     job->token.cancel();
     auto it = live_.find(job->key);
     if (it != live_.end() && it->second == job) live_.erase(it);
-    {
-        std::lock_guard lock(mutex_);
-        auto queued = std::find(queue_.begin(), queue_.end(), job);
-        if (queued != queue_.end()) queue_.erase(queued);
-    }
     job->release();
 }
 
@@ -354,6 +353,7 @@ void TextPipeline::workerLoop(int slot) {
             const auto ready = [&] {
                 // Workers lent to a split file's ranges begin nothing meanwhile.
                 if (quit_) return true;
+                while (!queue_.empty() && passedOver(*queue_.front())) queue_.pop_front();
                 if (queue_.empty() || busy_ >= jobs_) return false;
                 // Said before the budget is looked at, so that room made
                 // meanwhile wakes this worker.
@@ -364,6 +364,7 @@ void TextPipeline::workerLoop(int slot) {
             if (quit_) return;
             job = queue_.front();
             queue_.pop_front();
+            job->begun = true;
             ++busy_;
         }
         if (job->token.cancelled()) {

@@ -25,6 +25,7 @@
 // starts once its prompt has been answered. When a run ends, work for later
 // files is ended and dropped.
 
+#include <QHashFunctions>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -38,6 +39,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "extraction/child.h"
@@ -285,11 +287,15 @@ class TextPipeline {
     int jobs_ = 1;
     // Whether a worker may begin `job` now (called with mutex_ held).
     bool mayBegin(const Job& job) const;
+    static bool passedOver(const Job& job);  // under mutex_
     void released(std::int64_t bytes);
 
     // The pipeline's thread only: the jobs not yet handed over, by what they
     // extract (path, password, way of reading), so that none is begun twice.
-    std::map<QString, std::shared_ptr<Job>> live_;
+    struct KeyHash {
+        std::size_t operator()(const QString& key) const { return qHash(key); }
+    };
+    std::unordered_map<QString, std::shared_ptr<Job>, KeyHash> live_;
     std::vector<Run*> runs_;
     struct PasswordCheck;
     std::vector<std::unique_ptr<PasswordCheck>> passwordChecks_;

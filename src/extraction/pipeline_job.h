@@ -31,6 +31,10 @@ struct TextPipeline::Job {
     bool worked = false;                   // the work was done (or tried)
     ChildToken token;
     bool done = false;  // guarded by the pipeline's mutex_
+    // Taken by a worker, guarded by the pipeline's mutex_. A job awaited
+    // while queued is queued again at the front; its later entry, and the
+    // entry of a job dropped meanwhile, are passed over.
+    bool begun = false;
     int waiting = 0;    // waiters, guarded by the pipeline's mutex_: it goes first
     FileText text;
     OcrProgress ocr;    // the file's scanned pages being read
