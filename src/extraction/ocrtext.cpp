@@ -1,9 +1,15 @@
 #include "extraction/ocrtext.h"
 
+#include <QFile>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cmath>
+
+#include "extraction/scannedpages.h"
+#include "text/display.h"
+#include "text/textfile.h"
+#include "text/utf8.h"
 
 namespace qm {
 
@@ -92,6 +98,64 @@ QByteArray joinLineEndHyphens(const QByteArray& utf8) {
         // The joined line is looked at again: its word may end in a hyphen too.
     }
     return lines.join(u'\n').toUtf8();
+}
+
+// The text of pages read by OCR, and those texts put in place of the pages'
+// own (scannedpages.h).
+
+QByteArray cleanOcrText(const QByteArray& raw) {
+    std::string text = decodeToUtf8(std::string_view(raw.constData(), raw.size()));
+    std::erase(text, '\f');
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    bool printable = false;
+    for (std::size_t i = 0; i < text.size() && !printable;) {
+        const std::size_t len =
+            std::max<std::size_t>(1, utf8::validSequenceLength(s + i, text.size() - i));
+        printable = text::isPrintable(utf8::decode(s + i, len));
+        i += len;
+    }
+    if (!printable) return {};
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
+                    const QString& outPath, const std::set<int>& kept) {
+    QFile in(textPath);
+    QFile out(outPath);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    int page = 1;  // the page the bytes read belong to
+    auto replaced = pageTexts.find(page);
+    bool ownKept = kept.contains(page);
+    const auto write = [&out](const QByteArray& bytes) { return out.write(bytes) == bytes.size(); };
+    bool ok = true;
+    if (replaced != pageTexts.end() && !ownKept) ok = write(replaced->second);
+    while (ok) {
+        const QByteArray block = in.read(1 << 20);
+        if (block.isEmpty()) {
+            ok = in.atEnd();
+            break;
+        }
+        qsizetype from = 0;
+        while (ok && from < block.size()) {
+            const qsizetype ff = block.indexOf('\f', from);
+            const qsizetype end = ff < 0 ? block.size() : ff;
+            // A page replaced keeps none of its own bytes, only its form feed.
+            if ((replaced == pageTexts.end() || ownKept) && end > from)
+                ok = out.write(block.constData() + from, end - from) == end - from;
+            if (ff < 0) break;
+            if (ok && replaced != pageTexts.end() && ownKept) ok = write('\n' + replaced->second);
+            ok = ok && out.write("\f", 1) == 1;
+            ++page;
+            replaced = pageTexts.find(page);
+            ownKept = kept.contains(page);
+            if (ok && replaced != pageTexts.end() && !ownKept) ok = write(replaced->second);
+            from = ff + 1;
+        }
+    }
+    ok = out.flush() && ok;
+    out.close();
+    return ok;
 }
 
 }  // namespace qm

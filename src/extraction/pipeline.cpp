@@ -14,9 +14,6 @@ namespace qm {
 
 namespace {
 
-// The longest qpdf may take to tell whether a file needs a password.
-constexpr int kPasswordCheckLimitMs = 30000;
-
 QString keyOf(const QString& path, const QString& password, const OcrSettings& reading,
               bool keptOnDemand, TextSources sources, const TextWork* ownWork) {
     QString key = path + QChar(0) + password + QChar(0) + reading.cacheTag() + QChar(0) +
@@ -48,12 +45,6 @@ void workOn(TextPipeline::Job& job) {
         text.kept.reset();
     }
 }
-
-struct TextPipeline::PasswordCheck {
-    ChildToken token;
-    std::atomic<bool> finished{false};
-    std::thread thread;
-};
 
 TextOnDisk::~TextOnDisk() {
     fs::removeQuietly(path);
@@ -295,34 +286,6 @@ void TextPipeline::deliver(const std::shared_ptr<Job>& job) {
     // A run holding it ahead for a later position asks anew then: the text
     // (or its file on disk) is not held for it meanwhile.
     if (job->claims > 0) job->text = FileText();
-}
-
-void TextPipeline::askNeedsPassword(const QString& path, std::function<void(bool)> answer) {
-    // Checks that have answered are cleared away first.
-    passwordChecks_.erase(std::remove_if(passwordChecks_.begin(), passwordChecks_.end(),
-                                         [](const std::unique_ptr<PasswordCheck>& c) {
-                                             if (!c->finished) return false;
-                                             c->thread.join();
-                                             return true;
-                                         }),
-                          passwordChecks_.end());
-    if (setup_.qpdfPath.isEmpty()) {
-        QMetaObject::invokeMethod(
-            &notifier_, [answer = std::move(answer)] { answer(true); }, Qt::QueuedConnection);
-        return;
-    }
-    auto check = std::make_unique<PasswordCheck>();
-    PasswordCheck* c = check.get();
-    c->thread = std::thread([this, c, path, qpdf = setup_.qpdfPath, answer = std::move(answer)] {
-        const ChildResult r =
-            runChild(qpdf, requiresPasswordArguments(path), c->token, {}, kPasswordCheckLimitMs);
-        // qpdf --requires-password: 0 needs one, 2 not encrypted, 3 encrypted without one.
-        const bool needs = !(r.exited && (r.exitCode == 2 || r.exitCode == 3));
-        QMetaObject::invokeMethod(
-            &notifier_, [answer, needs] { answer(needs); }, Qt::QueuedConnection);
-        c->finished = true;
-    });
-    passwordChecks_.push_back(std::move(check));
 }
 
 void TextPipeline::Ticket::swap(Ticket& other) noexcept {

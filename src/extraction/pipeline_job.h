@@ -4,7 +4,9 @@
 // own files.
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,7 +37,7 @@ struct TextPipeline::Job {
     // while queued is queued again at the front; its later entry, and the
     // entry of a job dropped meanwhile, are passed over.
     bool begun = false;
-    int waiting = 0;    // waiters, guarded by the pipeline's mutex_: it goes first
+    int waiting = 0;  // waiters, guarded by the pipeline's mutex_: it goes first
     FileText text;
     OcrProgress ocr;    // the file's scanned pages being read
     QString readError;  // the text could not be read: handed to the waiters
@@ -45,6 +47,13 @@ struct TextPipeline::Job {
     int nextWaiter = 0;
     std::vector<std::pair<int, Done>> waiters;
     bool queuedDelivery = false;
+};
+
+// A check whether a file needs a password, on a thread of its own.
+struct TextPipeline::PasswordCheck {
+    ChildToken token;
+    std::atomic<bool> finished{false};
+    std::thread thread;
 };
 
 // The job's work done on its text (see TextWork), once.
