@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <cmath>
 
-#include "extraction/scannedpages.h"
 #include "text/display.h"
 #include "text/textfile.h"
 #include "text/utf8.h"

@@ -4,6 +4,9 @@
 // again (as pdftotext joins them in typed text), and how sure the reader was.
 
 #include <QByteArray>
+#include <QString>
+#include <map>
+#include <set>
 
 namespace qm {
 
@@ -29,5 +32,16 @@ OcrPageText parseTesseractTsv(const QByteArray& tsv);
 // the joined one ("self-" and "aware" stay "self-aware" on a page that says
 // "self-aware" again). Every other byte is kept.
 QByteArray joinLineEndHyphens(const QByteArray& utf8);
+
+// An OCR text made fit for its page: valid UTF-8, no form feed, and empty
+// when it holds no printable character (a page read as empty stays empty).
+QByteArray cleanOcrText(const QByteArray& raw);
+
+// Writes the text of `textPath` into `outPath` with page k's text replaced by
+// `pageTexts[k]` (and its form feed kept); a page of `kept` keeps its own
+// text, followed by a line end and `pageTexts[k]`. False when either file
+// fails.
+bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
+                    const QString& outPath, const std::set<int>& kept = {});
 
 }  // namespace qm

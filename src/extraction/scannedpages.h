@@ -108,17 +108,6 @@ inline constexpr int kMaxBilevelDpi = 200;
 std::map<int, int> ownScanDpis(const QByteArray& listing, std::set<int>* thickened = nullptr,
                                std::set<int>* ownPixels = nullptr);
 
-// An OCR text made fit for its page: valid UTF-8, no form feed, and empty
-// when it holds no printable character (a page read as empty stays empty).
-QByteArray cleanOcrText(const QByteArray& raw);
-
-// Writes the text of `textPath` into `outPath` with page k's text replaced by
-// `pageTexts[k]` (and its form feed kept); a page of `kept` keeps its own
-// text, followed by a line end and `pageTexts[k]`. False when either file
-// fails.
-bool spliceOcrTexts(const QString& textPath, const std::map<int, QByteArray>& pageTexts,
-                    const QString& outPath, const std::set<int>& kept = {});
-
 struct OcrRun {
     bool done = false;      // every page was read
     bool ended = false;     // a page's reading was ended through the token

@@ -14,6 +14,7 @@
 
 #include "extraction/child.h"
 #include "extraction/ocr.h"
+#include "extraction/ocrtext.h"
 #include "extraction/scannedpages.h"
 #include "support/pdfmaker.h"
 #include "support/scanmaker.h"
