@@ -14,6 +14,7 @@
 #include <map>
 
 #include "extraction/ocr.h"
+#include "extraction/ocrtext.h"
 #include "extraction/scannedpages.h"
 #include "fuzzsupport.h"
 
