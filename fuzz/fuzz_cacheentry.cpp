@@ -2,6 +2,9 @@
 // found (DiskTextCache::find) and the text of an entry (CachedText::chunks),
 // compressed or not, searched afterwards.
 //
+// A valid text is also read as it streams from its file, searched before its
+// check is known (with whole words and accents ignored by bits 3 and 4).
+//
 // Input: a mode byte, then bytes. Mode 0: the bytes are the entry file as they
 // are. Mode 1: the bytes follow a valid header (key digest, lengths and
 // checksum filled in), so the checks behind the checksum are reached. Mode 2:
@@ -13,8 +16,12 @@
 #include <QtEndian>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 #include "extraction/textcache.h"
 #include "fuzzsupport.h"
@@ -39,7 +46,9 @@ struct CountingSink : qm::SearchSink {
     }
 };
 
-// The text of an entry as the search sees it: valid UTF-8, searchable.
+// The text of an entry as the search sees it: searchable; valid UTF-8 unless
+// the entry says it is (the writer checked it, under the entry's check: only
+// a forged entry breaks that word, and then the search must still hold).
 void useEntry(const qm::CachedText& entry) {
     qm::TextChunks text;
     try {
@@ -47,7 +56,7 @@ void useEntry(const qm::CachedText& entry) {
     } catch (const qm::Error&) {
         return;  // damaged compressed data is refused
     }
-    require(qm::utf8::validPrefixLength(text.utf8()) == text.utf8().size(),
+    require(entry.trusted || qm::utf8::validPrefixLength(text.utf8()) == text.utf8().size(),
             "a cached text reaches the matcher as valid UTF-8");
     CountingSink sink;
     qm::searchText(QStringLiteral("a.pdf"), text, {QStringLiteral("e"), QStringLiteral("\u00e9")},
@@ -55,9 +64,13 @@ void useEntry(const qm::CachedText& entry) {
 }
 
 qm::DiskTextCache& cache() {
-    static qm::DiskTextCache disk(qm::fuzz::scratchFolder() + QStringLiteral("/cache"),
-                                  QStringLiteral("salt"), 1 << 30);
-    return disk;
+    static qm::DiskTextCache* disk = [] {
+        auto* d = new qm::DiskTextCache(qm::fuzz::scratchFolder() + QStringLiteral("/cache"),
+                                        QStringLiteral("salt"), 1 << 30);
+        d->setStreamedFrom(1);  // every valid text streams too
+        return d;
+    }();
+    return *disk;
 }
 
 // The header of a valid entry for kKey, taken from one the cache writes.
@@ -107,12 +120,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         qToLittleEndian<std::int64_t>(payload.size(), n);
         file.append(n, 8);
         file.append(payload);
-        file.append(QCryptographicHash::hash(file, QCryptographicHash::Sha256));
+        if (data[0] & 32) {
+            // Version 3's end: no OCR page, then its XXH3 check (right, or one bit off).
+            file.append(4, '\0');
+            const XXH128_hash_t h = XXH3_128bits(file.constData(), std::size_t(file.size()));
+            for (const std::uint64_t half : {h.low64, h.high64})
+                for (int i = 0; i < 8; ++i)
+                    file.append(static_cast<char>((half >> (8 * i)) & 0xFF));
+            if (data[0] & 64) file[file.size() - 1] = static_cast<char>(file[file.size() - 1] ^ 1);
+        } else {
+            file.append(QCryptographicHash::hash(file, QCryptographicHash::Sha256));
+        }
     }
     QFile f(cache().pathFor(kKey));
     require(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(file) == file.size(),
             "the entry file is written");
     f.close();
+    // Streamed: the bytes reach the search before their check is known; the
+    // search must hold on any of them, and only a whole entry is whole.
+    if (std::optional<qm::CachedText> streamed = cache().find(kKey, true);
+        streamed && streamed->stream) {
+        CountingSink sink;
+        qm::MatchRules rules;
+        rules.wholeWords = data[0] & 8;
+        rules.ignoreAccents = data[0] & 16;
+        try {
+            qm::searchTextChunks(
+                QStringLiteral("a.pdf"),
+                [&](const std::function<void(std::string_view)>& chunk) {
+                    streamed->forEachChunk(chunk);
+                },
+                {QStringLiteral("e"), QStringLiteral("\u00e9")}, rules, sink);
+        } catch (const qm::Error&) {
+        }
+        if (streamed->stream->whole()) useEntry(*streamed);
+    }
     const std::optional<qm::CachedText> found = cache().find(kKey);
     if (found) {
         require(static_cast<int>(found->outcome) >= 1 && static_cast<int>(found->outcome) <= 4,

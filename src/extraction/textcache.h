@@ -229,10 +229,14 @@ class DiskTextCache {
     int refusalError() const { return refusalError_; }
     const QString& folder() const { return folder_; }
 
-    // With `streamed`, a valid unpacked text of at least kStreamedBytes is
-    // left in its file (CachedText::stream).
+    // With `streamed`, a valid unpacked text of at least streamedFrom() bytes
+    // is left in its file (CachedText::stream).
     std::optional<CachedText> find(const std::string& key, bool streamed = false);
     static constexpr std::int64_t kStreamedBytes = std::int64_t(256) << 10;
+    std::int64_t streamedFrom() const { return streamedFrom_; }
+    void setStreamedFrom(std::int64_t bytes) {
+        streamedFrom_ = bytes;
+    }  // kStreamedBytes unless set
     void store(const std::string& key, const CachedText& entry);
     // Removes least recently used files until the folder holds at most the bound.
     void prune();
@@ -258,6 +262,7 @@ class DiskTextCache {
     mutable std::mutex mutex_;
     std::int64_t used_ = 0;  // bytes counted at the first store plus bytes written since
     bool counted_ = false;   // the folder has been counted
+    std::int64_t streamedFrom_ = kStreamedBytes;
 };
 
 // The salt of a disk cache for an extractor: its path, size and modification time.

@@ -209,7 +209,7 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key, bool strea
         };
         size = readInto(head, std::min<qsizetype>(kHeaderBytes, st.st_size));
         if (stream && size == kHeaderBytes) {
-            if (auto t = streamed(fd, head, st.st_size, keyDigest, kStreamedBytes)) {
+            if (auto t = streamed(fd, head, st.st_size, keyDigest, streamedFrom_)) {
                 markUsed(name, lastUse);
                 return t;
             }
