@@ -184,12 +184,14 @@ TextPipeline::Ticket TextPipeline::fetch(Run* run, const FileRequest& request, D
     const int i = request.index;
     std::shared_ptr<Job> claimed;  // the run's claim, taken over by the waiter
     if (run) {
-        // Work for positions the run has passed is of no use any more.
+        // Work for positions the run has passed is of no use any more; the
+        // last dropped first, as in dropAheadOf.
+        std::vector<std::shared_ptr<Job>> passed;
         for (auto it = run->ahead_.begin(); it != run->ahead_.end() && it->first < i;) {
-            const std::shared_ptr<Job> passed = std::move(it->second);
+            passed.push_back(std::move(it->second));
             it = run->ahead_.erase(it);
-            dropClaim(passed);
         }
+        for (auto it = passed.rbegin(); it != passed.rend(); ++it) dropClaim(*it);
         auto it = run->ahead_.find(i);
         if (it != run->ahead_.end()) {
             claimed = std::move(it->second);

@@ -196,6 +196,32 @@ class PipelineTest : public QObject, test::PipelineFixture {
         QCOMPARE(texts, expected);
     }
 
+    // Catches a file asked for out of turn extracted twice (its place further
+    // back in the queue not passed over) and files the run has passed begun
+    // all the same, now that the queue is never searched.
+    void aFileAskedForGoesFirstOnceAndPassedFilesAreNeverBegun() {
+        const QString log = d() + QStringLiteral("/order-log");
+        const QString fake =
+            writeScript(d(), QStringLiteral("order"),
+                        QStringLiteral("cat \"$1\" >> '%1'; echo >> '%1'; "
+                                       "if grep -q slow \"$1\"; then sleep 5; fi; cat \"$1\"")
+                            .arg(log));
+        QStringList paths;
+        for (const char* name : {"slow", "b", "c", "d", "e"}) {
+            paths << d() + QStringLiteral("/order-%1.pdf").arg(QLatin1String(name));
+            writeBytes(paths.last(), name);
+        }
+        TextPipeline p(setup(fake, QStringLiteral("work5"), 1));
+        auto run = p.beginRun(planOf(paths));
+        QTRY_VERIFY_WITH_TIMEOUT(read(log).startsWith("slow"), 10000);  // the one worker is at it
+        const FileText fourth = test::obtainText(p, FileRequest{4, paths[3], QString()}, run.get());
+        QCOMPARE(fourth.chunks.utf8(), std::string("d"));
+        const FileText fifth = test::obtainText(p, FileRequest{5, paths[4], QString()}, run.get());
+        QCOMPARE(fifth.chunks.utf8(), std::string("e"));
+        run.reset();
+        QCOMPARE(read(log), QByteArray("slow\nd\ne\n"));
+    }
+
     void textsWaitingAheadStayWithinTheMemoryBudget() {
         // Texts of 600 bytes, a budget of 1000: once two wait, no later file
         // is begun until file 1 is taken (one more may be in flight as the
