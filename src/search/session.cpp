@@ -264,6 +264,9 @@ void SearchSession::arrived(const FileText& text, const QString& readError) {
 void SearchSession::cancel() {
     if (state_ == State::Idle) return;
     ++serial_;
+    // The files after this one are dropped first, so that the worker freed
+    // by this one's end begins none of them.
+    if (run_) run_->holdAhead(at_);
     ticket_.cancel();
     endWait();
     summary_.stopped = true;
