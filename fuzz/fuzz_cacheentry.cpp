@@ -20,9 +20,7 @@
 #include <optional>
 #include <string>
 
-#define XXH_INLINE_ALL
-#include <xxhash.h>
-
+#include "extraction/entrycheck.h"
 #include "extraction/textcache.h"
 #include "fuzzsupport.h"
 #include "search/searcher.h"
@@ -123,10 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (data[0] & 32) {
             // Version 3's end: no OCR page, then its XXH3 check (right, or one bit off).
             file.append(4, '\0');
-            const XXH128_hash_t h = XXH3_128bits(file.constData(), std::size_t(file.size()));
-            for (const std::uint64_t half : {h.low64, h.high64})
-                for (int i = 0; i < 8; ++i)
-                    file.append(static_cast<char>((half >> (8 * i)) & 0xFF));
+            qm::EntryCheck check;
+            check.add(file);
+            file.append(check.sum());
             if (data[0] & 64) file[file.size() - 1] = static_cast<char>(file[file.size() - 1] ^ 1);
         } else {
             file.append(QCryptographicHash::hash(file, QCryptographicHash::Sha256));

@@ -25,7 +25,6 @@
 // starts once its prompt has been answered. When a run ends, work for later
 // files is ended and dropped.
 
-#include <QHashFunctions>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -292,10 +291,7 @@ class TextPipeline {
 
     // The pipeline's thread only: the jobs not yet handed over, by what they
     // extract (path, password, way of reading), so that none is begun twice.
-    struct KeyHash {
-        std::size_t operator()(const QString& key) const { return qHash(key); }
-    };
-    std::unordered_map<QString, std::shared_ptr<Job>, KeyHash> live_;
+    std::unordered_map<QString, std::shared_ptr<Job>> live_;
     std::vector<Run*> runs_;
     struct PasswordCheck;
     std::vector<std::unique_ptr<PasswordCheck>> passwordChecks_;

@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "extraction/entrycheck.h"
 #include "extraction/outcome.h"
 
 namespace qm {
@@ -123,13 +124,12 @@ class EntryStream {
     bool whole();
 
   private:
-    struct Check;
     void begin();
     bool readBlock(std::string& out);
     int fd_;
     std::int64_t from_, length_, at_ = 0;
     QByteArray header_, tail_, sum_;
-    std::unique_ptr<Check> check_;
+    EntryCheck check_;
     bool begun_ = false;
     std::optional<bool> whole_;
 };

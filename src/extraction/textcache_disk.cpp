@@ -3,10 +3,8 @@
 #include "extraction/textcache.h"
 
 #include <fcntl.h>
-#define XXH_INLINE_ALL
 #include <sys/stat.h>
 #include <unistd.h>
-#include <xxhash.h>
 #include <zlib.h>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -21,6 +19,7 @@
 #include <ctime>
 #include <vector>
 
+#include "extraction/entrycheck.h"
 #include "fs/fs.h"
 #include "text/error.h"
 #include "text/textfile.h"
@@ -58,20 +57,12 @@ constexpr std::uint8_t kValidText = 4;
 // A thread keeps the room it read an entry into up to this size.
 constexpr qsizetype kKeptReadBytes = qsizetype(8) << 20;
 
-// The checksum that ends an entry of version 3, little-endian: of `bytes`
-// followed by `more`.
+// The checksum that ends an entry of version 3: of `bytes` followed by `more`.
 QByteArray checksum(QByteArrayView bytes, QByteArrayView more = {}) {
-    XXH3_state_t state;
-    XXH3_INITSTATE(&state);
-    XXH3_128bits_reset(&state);
-    XXH3_128bits_update(&state, bytes.data(), static_cast<std::size_t>(bytes.size()));
-    XXH3_128bits_update(&state, more.data(), static_cast<std::size_t>(more.size()));
-    const XXH128_hash_t h = XXH3_128bits_digest(&state);
-    QByteArray out;
-    out.reserve(kChecksumBytes);
-    for (const std::uint64_t half : {h.low64, h.high64})
-        for (int i = 0; i < 8; ++i) out.append(static_cast<char>((half >> (8 * i)) & 0xFF));
-    return out;
+    EntryCheck check;
+    check.add(bytes);
+    check.add(more);
+    return check.sum();
 }
 
 // SHA-256 of the key (the entry's name) and of an earlier version's entry.

@@ -1,7 +1,5 @@
 // A large text of the disk cache read a block at a time as it is searched.
 #include <unistd.h>
-#define XXH_INLINE_ALL  // the check's loop built here, for this processor
-#include <xxhash.h>
 #include <algorithm>
 #include <cerrno>
 
@@ -14,15 +12,7 @@ namespace {
 // Bytes read at a time: a block and the chunk being cut stay in the
 // processor's cache.
 constexpr std::int64_t kBlock = std::int64_t(128) << 10;
-
-void add(XXH3_state_t* state, const void* bytes, std::size_t n) {
-    XXH3_128bits_update(state, bytes, n);
-}
 }  // namespace
-
-struct EntryStream::Check {
-    XXH3_state_t state;
-};
 
 EntryStream::EntryStream(int fd, std::int64_t from, std::int64_t length, QByteArray header,
                          QByteArray tail, QByteArray sum)
@@ -31,17 +21,15 @@ EntryStream::EntryStream(int fd, std::int64_t from, std::int64_t length, QByteAr
       length_(length),
       header_(std::move(header)),
       tail_(std::move(tail)),
-      sum_(std::move(sum)),
-      check_(std::make_unique<Check>()) {}
+      sum_(std::move(sum)) {}
 
 EntryStream::~EntryStream() {
     ::close(fd_);
 }
 
 void EntryStream::begin() {
-    XXH3_INITSTATE(&check_->state);
-    XXH3_128bits_reset(&check_->state);
-    add(&check_->state, header_.constData(), static_cast<std::size_t>(header_.size()));
+    check_ = EntryCheck();
+    check_.add(header_);
     at_ = 0;
     begun_ = true;
 }
@@ -49,17 +37,8 @@ void EntryStream::begin() {
 bool EntryStream::readBlock(std::string& out) {
     if (at_ == length_) {
         if (!whole_) {
-            add(&check_->state, tail_.constData(), static_cast<std::size_t>(tail_.size()));
-            const XXH128_hash_t h = XXH3_128bits_digest(&check_->state);
-            unsigned char sum[16];
-            for (int half = 0; half < 2; ++half)
-                for (int i = 0; i < 8; ++i)
-                    sum[8 * half + i] = static_cast<unsigned char>(
-                        ((half == 0 ? h.low64 : h.high64) >> (8 * i)) & 0xFF);
-            whole_ = sum_.size() == 16 &&
-                     std::equal(sum, sum + 16, sum_.constData(), [](unsigned char a, char b) {
-                         return a == static_cast<unsigned char>(b);
-                     });
+            check_.add(tail_);
+            whole_ = check_.sum() == sum_;
         }
         begun_ = false;
         return false;
@@ -79,7 +58,7 @@ bool EntryStream::readBlock(std::string& out) {
         }
         got += r;
     }
-    add(&check_->state, out.data() + kept, static_cast<std::size_t>(n));
+    check_.add(QByteArrayView(out.data() + kept, static_cast<qsizetype>(n)));
     at_ += n;
     return true;
 }

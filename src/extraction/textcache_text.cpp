@@ -191,10 +191,16 @@ namespace {
 // the bytes themselves: none is copied or decoded. `more` appends the next
 // bytes to its argument and says whether there were any.
 template <class More>
-void forEachTrustedChunk(More&& more, std::string& bytes,
-                         const std::function<void(std::string_view)>& chunk) {
+void forEachTrustedChunk(More&& more, const std::function<void(std::string_view)>& chunk) {
     // A chunk is at most 4 bytes a code point.
     constexpr std::size_t kRoom = 4 * kChunkLength;
+    // The same room serves the thread's next text, unless it grew large.
+    thread_local std::string bytes;
+    struct Trim {
+        ~Trim() {
+            if (bytes.capacity() > kKeptUnpackBytes) std::string().swap(bytes);
+        }
+    } trim;
     bytes.clear();
     bool left = true;
     std::size_t from = 0;
@@ -220,11 +226,8 @@ void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk
         return;
     }
     if (stream) {
-        // The same buffer serves the thread's next text.
-        thread_local std::string bytes;
         stream->rewind();
-        forEachTrustedChunk([this](std::string& out) { return stream->next(out); }, bytes, chunk);
-        if (bytes.capacity() > kKeptUnpackBytes) std::string().swap(bytes);
+        forEachTrustedChunk([this](std::string& out) { return stream->next(out); }, chunk);
         return;
     }
     if (trusted && !compressed) {
@@ -238,11 +241,8 @@ void CachedText::forEachChunk(const std::function<void(std::string_view)>& chunk
         return;
     }
     if (trusted && lz4) {
-        // The same buffer serves the thread's next text.
-        thread_local std::string bytes;
         Lz4Blocks blocks(data);
-        forEachTrustedChunk([&](std::string& out) { return blocks.next(out); }, bytes, chunk);
-        if (bytes.capacity() > kKeptUnpackBytes) std::string().swap(bytes);
+        forEachTrustedChunk([&](std::string& out) { return blocks.next(out); }, chunk);
         return;
     }
     // Bytes are handed to the chunker a block at a time.
