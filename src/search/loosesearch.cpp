@@ -30,8 +30,9 @@ bool forEachLoosePlace(const LooseText& text, const std::string& phrase, std::si
                        bool wholeWords, WordSide before, F&& at) {
     const std::string_view normal = text.normal();
     std::size_t last = npos;
-    for (std::size_t pos = findBytes(normal, phrase, 0); pos != npos;
-         pos = findBytes(normal, phrase, pos + 1)) {
+    const ByteFinder finder(phrase);
+    for (std::size_t pos = finder.find(normal, 0); pos != npos;
+         pos = finder.find(normal, pos + 1)) {
         if (wholeWords) {
             const WordSide b = wordSideBefore(normal, pos);
             if ((b == WordSide::Unknown ? before : b) == WordSide::Word ||

@@ -55,6 +55,7 @@ constexpr std::uint8_t kByteRank[256] = {
 // bytes where the phrase has them). `m` is at least 2.
 struct Anchors {
     std::size_t a = 0, b = 0;
+    Anchors() = default;
     Anchors(const char* p, std::size_t m) {
         const auto rank = [p](std::size_t k) {
             return kByteRank[static_cast<unsigned char>(p[k])];
@@ -140,20 +141,33 @@ std::size_t findSse2(const char* h, std::size_t last, const char* p, std::size_t
 
 }  // namespace
 
-std::size_t findBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
-    const std::size_t n = haystack.size(), m = needle.size();
+ByteFinder::ByteFinder(std::string_view needle) : needle_(needle) {
+    if (needle.size() < 2) return;
+    const Anchors anchors(needle.data(), needle.size());
+    a_ = anchors.a;
+    b_ = anchors.b;
+}
+
+std::size_t ByteFinder::find(std::string_view haystack, std::size_t from) const {
+    const std::size_t n = haystack.size(), m = needle_.size();
     if (m == 0 || m > n || from > n - m) return npos;
     if (m == 1) {
-        const void* hit = std::memchr(haystack.data() + from, needle[0], n - from);
+        const void* hit = std::memchr(haystack.data() + from, needle_[0], n - from);
         return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data())
                    : npos;
     }
     const std::size_t last = n - m;
-    const Anchors anchors(needle.data(), m);
+    Anchors anchors;
+    anchors.a = a_;
+    anchors.b = b_;
 #if defined(QM_HAVE_AVX2_PATH)
-    if (haveAvx2()) return findAvx2(haystack.data(), last, needle.data(), m, anchors, from);
+    if (haveAvx2()) return findAvx2(haystack.data(), last, needle_.data(), m, anchors, from);
 #endif
-    return findSse2(haystack.data(), last, needle.data(), m, anchors, from);
+    return findSse2(haystack.data(), last, needle_.data(), m, anchors, from);
+}
+
+std::size_t findBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
+    return ByteFinder(needle).find(haystack, from);
 }
 
 // ---------------------------------------------------------------------------
@@ -347,8 +361,9 @@ bool TermMatcher::findInChunk(std::string_view chunk, const std::vector<std::str
     for (std::size_t k = 0; k < prepared.size(); ++k) {
         const std::size_t size = prepared[k].size();
         if (size == 0) continue;
-        for (std::size_t pos = findBytes(text, prepared[k], 0); pos != npos;
-             pos = findBytes(text, prepared[k], pos + 1)) {
+        const ByteFinder finder(prepared[k]);
+        for (std::size_t pos = finder.find(text, 0); pos != npos;
+             pos = finder.find(text, pos + 1)) {
             std::size_t at = pos, length = size;
             if (folds()) {
                 at = toOriginal(pos);

@@ -33,6 +33,18 @@ struct Occurrence {
 // `from`, or std::string_view::npos. `needle` must not be empty.
 std::size_t findBytes(std::string_view haystack, std::string_view needle, std::size_t from);
 
+// The same for one needle looked for again and again: the places of its two
+// rarest bytes, by which candidates are found, are worked out once.
+class ByteFinder {
+  public:
+    explicit ByteFinder(std::string_view needle);
+    std::size_t find(std::string_view haystack, std::size_t from) const;
+
+  private:
+    std::string_view needle_;
+    std::size_t a_ = 0, b_ = 0;  // the offsets of the rarest byte and of the next
+};
+
 // Lowers every code point of valid UTF-8 on its own; appends to `out`.
 void lowerUtf8(std::string_view text, std::string& out);
 
