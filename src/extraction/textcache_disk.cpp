@@ -95,19 +95,45 @@ void markUsed(const QByteArray& name, std::int64_t lastUse) {
         ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
 }
 
+// The fields of an entry's header.
+struct Header {
+    std::uint32_t version = 0;
+    std::uint8_t outcome = 0, packing = 0;
+    std::int64_t textFileSize = 0, dataLength = 0;
+
+    // False when `head` (kHeaderBytes) begins no entry of a known version
+    // for `keyDigest`.
+    bool read(const char* head, const QByteArray& keyDigest) {
+        if (std::memcmp(head, kMagic, 4) != 0) return false;
+        version = qFromLittleEndian<std::uint32_t>(head + 4);
+        if (version != kDiskVersion && version != kZlibDiskVersion && version != kPlainDiskVersion)
+            return false;
+        if (QByteArrayView(head + 8, kDigestBytes) != QByteArrayView(keyDigest)) return false;
+        outcome = static_cast<std::uint8_t>(head[8 + kDigestBytes]);
+        packing = static_cast<std::uint8_t>(head[9 + kDigestBytes]);
+        textFileSize = qFromLittleEndian<std::int64_t>(head + 10 + kDigestBytes);
+        dataLength = qFromLittleEndian<std::int64_t>(head + 18 + kDigestBytes);
+        return true;
+    }
+    // The text is marked valid UTF-8 (version 3 only).
+    bool valid() const { return version == kDiskVersion && (packing & kValidText) != 0; }
+    // 0 none, 1 zlib, 2 LZ4.
+    std::uint8_t compressed() const {
+        return static_cast<std::uint8_t>(valid() ? packing & ~kValidText : packing);
+    }
+};
+
 // A valid unpacked text of at least `least` bytes left in its file `fd`
 // (whose header `head` names `keyDigest`) as a stream that checks it as it is
 // read; nothing (and `fd` left open) for any other entry, which is then read
 // whole and checked as ever.
 std::optional<CachedText> streamed(int fd, const char* head, std::int64_t fileSize,
                                    const QByteArray& keyDigest, std::int64_t least) {
-    if (std::memcmp(head, kMagic, 4) != 0 ||
-        qFromLittleEndian<std::uint32_t>(head + 4) != kDiskVersion ||
-        QByteArrayView(head + 8, kDigestBytes) != QByteArrayView(keyDigest) ||
-        static_cast<std::uint8_t>(head[8 + kDigestBytes]) != static_cast<int>(TextOutcome::Text) ||
-        static_cast<std::uint8_t>(head[9 + kDigestBytes]) != kValidText)
+    Header h;
+    if (!h.read(head, keyDigest) || !h.valid() || h.compressed() != 0 ||
+        h.outcome != static_cast<int>(TextOutcome::Text))
         return std::nullopt;
-    const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(head + 18 + kDigestBytes);
+    const std::int64_t dataLength = h.dataLength;
     const std::int64_t tailBytes = fileSize - kHeaderBytes - dataLength;
     if (dataLength < least || tailBytes < 4 + kChecksumBytes || tailBytes > (qsizetype(1) << 20))
         return std::nullopt;
@@ -127,7 +153,7 @@ std::optional<CachedText> streamed(int fd, const char* head, std::int64_t fileSi
         return std::nullopt;
     t.outcome = TextOutcome::Text;
     t.trusted = true;
-    t.textFileSize = qFromLittleEndian<std::int64_t>(head + 10 + kDigestBytes);
+    t.textFileSize = h.textFileSize;
     QByteArray sum = tail.right(kChecksumBytes);
     tail.chop(kChecksumBytes);
     t.stream =
@@ -225,22 +251,15 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key, bool strea
         return std::nullopt;
     };
     if (size < kHeaderBytes + kChecksumBytes) return bad();
-    const char* p = head;
     const char* q = rest.constData() - kHeaderBytes;  // byte i of the file, from the header's end
-    if (std::memcmp(p, kMagic, 4) != 0) return bad();
-    const std::uint32_t version = qFromLittleEndian<std::uint32_t>(p + 4);
-    if (version != kDiskVersion && version != kZlibDiskVersion && version != kPlainDiskVersion)
-        return bad();
+    Header h;
+    if (!h.read(head, keyDigest)) return bad();
+    const std::uint32_t version = h.version;
     const qsizetype sumBytes = version == kDiskVersion ? kChecksumBytes : kDigestBytes;
     if (size < kHeaderBytes + sumBytes) return bad();
-    if (QByteArrayView(p + 8, kDigestBytes) != QByteArrayView(keyDigest)) return bad();
-    const auto outcome = static_cast<std::uint8_t>(p[8 + kDigestBytes]);
-    const auto packing = static_cast<std::uint8_t>(p[9 + kDigestBytes]);
-    const bool valid = version == kDiskVersion && (packing & kValidText) != 0;
-    const auto compressed = static_cast<std::uint8_t>(valid ? packing & ~kValidText : packing);
-    const std::int64_t textFileSize = qFromLittleEndian<std::int64_t>(p + 10 + kDigestBytes);
-    const std::int64_t dataLength = qFromLittleEndian<std::int64_t>(p + 18 + kDigestBytes);
-    if (!isContentOutcome(static_cast<TextOutcome>(outcome)) ||
+    const std::uint8_t compressed = h.compressed();
+    const std::int64_t dataLength = h.dataLength;
+    if (!isContentOutcome(static_cast<TextOutcome>(h.outcome)) ||
         compressed > (version == kDiskVersion ? 2 : 1))
         return bad();
     const qsizetype room = size - kHeaderBytes - sumBytes;
@@ -261,11 +280,11 @@ std::optional<CachedText> DiskTextCache::find(const std::string& key, bool strea
     if (QByteArrayView(q + end, sumBytes) != QByteArrayView(sum)) return bad();
 
     CachedText t;
-    t.outcome = static_cast<TextOutcome>(outcome);
+    t.outcome = static_cast<TextOutcome>(h.outcome);
     t.compressed = compressed != 0;
     t.lz4 = compressed == 2;
-    t.trusted = valid;  // the check holds: the bytes are those written
-    t.textFileSize = textFileSize;
+    t.trusted = h.valid();  // the check holds: the bytes are those written
+    t.textFileSize = h.textFileSize;
     rest.truncate(static_cast<qsizetype>(dataLength));
     t.data = rest;
     t.ocrPages = std::move(ocrPages);
