@@ -51,26 +51,24 @@ constexpr std::uint8_t kByteRank[256] = {
     11,  12,  13,  14,  15,  16,  17,  18,  19,
 };
 
+using Anchors = ByteFinder::Anchors;
+
 // The two offsets of the phrase whose bytes are the rarest (two different
 // bytes where the phrase has them). `m` is at least 2.
-struct Anchors {
-    std::size_t a = 0, b = 0;
-    Anchors() = default;
-    Anchors(const char* p, std::size_t m) {
-        const auto rank = [p](std::size_t k) {
-            return kByteRank[static_cast<unsigned char>(p[k])];
-        };
-        for (std::size_t k = 1; k < m; ++k)
-            if (rank(k) < rank(a)) a = k;
-        // Another byte than a's first, then the rarest.
-        const auto worse = [&](std::size_t k, std::size_t than) {
-            return std::pair(p[k] == p[a], rank(k)) > std::pair(p[than] == p[a], rank(than));
-        };
-        b = a == 0 ? 1 : 0;
-        for (std::size_t k = 0; k < m; ++k)
-            if (k != a && worse(b, k)) b = k;
-    }
-};
+Anchors rarestBytes(const char* p, std::size_t m) {
+    const auto rank = [p](std::size_t k) { return kByteRank[static_cast<unsigned char>(p[k])]; };
+    Anchors x;
+    for (std::size_t k = 1; k < m; ++k)
+        if (rank(k) < rank(x.a)) x.a = k;
+    // Another byte than a's first, then the rarest.
+    const auto worse = [&](std::size_t k, std::size_t than) {
+        return std::pair(p[k] == p[x.a], rank(k)) > std::pair(p[than] == p[x.a], rank(than));
+    };
+    x.b = x.a == 0 ? 1 : 0;
+    for (std::size_t k = 0; k < m; ++k)
+        if (k != x.a && worse(x.b, k)) x.b = k;
+    return x;
+}
 
 inline bool matchesAt(const char* at, const char* needle, std::size_t m) {
     return std::memcmp(at, needle, m) == 0;
@@ -142,10 +140,7 @@ std::size_t findSse2(const char* h, std::size_t last, const char* p, std::size_t
 }  // namespace
 
 ByteFinder::ByteFinder(std::string_view needle) : needle_(needle) {
-    if (needle.size() < 2) return;
-    const Anchors anchors(needle.data(), needle.size());
-    a_ = anchors.a;
-    b_ = anchors.b;
+    if (needle.size() >= 2) anchors_ = rarestBytes(needle.data(), needle.size());
 }
 
 std::size_t ByteFinder::find(std::string_view haystack, std::size_t from) const {
@@ -157,13 +152,10 @@ std::size_t ByteFinder::find(std::string_view haystack, std::size_t from) const 
                    : npos;
     }
     const std::size_t last = n - m;
-    Anchors anchors;
-    anchors.a = a_;
-    anchors.b = b_;
 #if defined(QM_HAVE_AVX2_PATH)
-    if (haveAvx2()) return findAvx2(haystack.data(), last, needle_.data(), m, anchors, from);
+    if (haveAvx2()) return findAvx2(haystack.data(), last, needle_.data(), m, anchors_, from);
 #endif
-    return findSse2(haystack.data(), last, needle_.data(), m, anchors, from);
+    return findSse2(haystack.data(), last, needle_.data(), m, anchors_, from);
 }
 
 std::size_t findBytes(std::string_view haystack, std::string_view needle, std::size_t from) {

@@ -40,9 +40,14 @@ class ByteFinder {
     explicit ByteFinder(std::string_view needle);
     std::size_t find(std::string_view haystack, std::size_t from) const;
 
+    // The offsets of the needle's rarest byte and of the next.
+    struct Anchors {
+        std::size_t a = 0, b = 0;
+    };
+
   private:
     std::string_view needle_;
-    std::size_t a_ = 0, b_ = 0;  // the offsets of the rarest byte and of the next
+    Anchors anchors_;
 };
 
 // Lowers every code point of valid UTF-8 on its own; appends to `out`.
